@@ -1,0 +1,83 @@
+#pragma once
+// The program's shared state: one instance per process, read by every subsystem, each variable written
+// only by the subsystem named beside it. Names are the program's established ones.
+//
+// Types: Single is float, Long int32_t, Integer int16_t. Booleans that only the program sets are bool.
+
+#include <array>
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/byte_plane.h"
+#include "platform/host.h"
+
+namespace brisel {
+
+// ---- start-up and host link (app/) -----------------------------------------------------------------
+extern std::shared_ptr<platform::HostObject> HostObject;  // target of every host call
+extern std::string AppCaption;                            // the canvas caption before any zoom
+extern int32_t ImageWidth, ImageHeight;                   // fixed after start-up
+extern BytePlane PlaneR, PlaneG, PlaneB;                  // the image as committed (what the host gets)
+extern BytePlane ViewR, ViewG, ViewB;                     // display copy: committed image + stroke preview
+extern BytePlane FXbuffer;                                // coverage of the stroke in progress, 0..255
+extern BytePlane PaperTexture;                            // paper grain, tiled over the image
+extern int32_t PaperWidth, PaperHeight;                   // 0 x 0 means no paper
+
+// ---- canvas and view (canvas/) ---------------------------------------------------------------------
+extern float Zoom;           // window pixels per image pixel, > 0
+extern int32_t PanX, PanY;   // client position of the image's top-left corner
+
+// One undo step: the three blocks of a rectangle of the image, and where it came from.
+// Block (j, i) holds plane pixel (left + j, top + i).
+struct UndoStep {
+  BytePlane blue, green, red;
+  int32_t top = 0, left = 0;
+};
+extern std::deque<UndoStep> UndoStack;  // oldest first
+extern int32_t UndoLimit;               // at most UndoLimit + 1 steps are held
+
+// ---- stroke engine (stroke/) -----------------------------------------------------------------------
+inline constexpr int32_t kStrokePointsLast = 10000;  // the point list's upper bound
+using StrokePoint = std::array<float, 3>;            // image x, image y, pressure 0..1
+extern std::vector<StrokePoint> StrokePoints;        // 0..10000, allocated by the canvas load
+extern int32_t StrokeCount;                          // index of the newest point
+extern bool StrokeActive;
+extern bool PickMode;                                // comma key held (view navigation sets it)
+extern float StrokeMinX, StrokeMinY, StrokeMaxX, StrokeMaxY;  // dirty rectangle, image pixels
+extern float DragStartX, DragStartY, DragStartZoom, DragStartPanX, DragStartPanY;
+extern float LastDabX, LastDabY, LastDabPressure;    // the last spline sample drawn
+extern float StepDistance;                           // distance walked since the last dab
+
+// Tablet (stroke/tablet): pen state of the latest packet.
+extern bool TabletPresent;
+extern int16_t PenInProximity;  // -1 true, 0 false: only those two values change it
+extern float PenWindowX, PenWindowY, PenPressure, PenAltitude;
+extern int32_t TabletExtentX, TabletExtentY;
+
+// ---- brush state, written by the tool panel's sliders (panel/) -------------------------------------
+extern float BrushPress, BrushSize, BrushOpacity, BrushStep;
+extern int32_t PaperStrength;
+extern float PaintRed, PaintGreen, PaintBlue;
+extern int32_t ColorHue, ColorSat, ColorVal;  // colour selection
+
+// ---- blend modes (blend/) --------------------------------------------------------------------------
+extern int32_t BlendMode;      // 0..10
+extern int32_t CoverageCurve;  // 0 none, 1..2 a curve
+extern int32_t ReliefEffect;   // 0 off, 1 on
+
+// BlendTable(p, q, layer): brush component p, canvas component q, layer = BlendMode - 1.
+// Stored layer-major, then p, so a stroke's fixed paint component reads one contiguous row of 256 q's.
+inline constexpr int kBlendLayers = 10;
+extern std::array<uint8_t, 256 * 256 * kBlendLayers> BlendTable;
+inline uint8_t& BlendEntry(int p, int q, int layer) { return BlendTable[(size_t(layer) * 256 + size_t(p)) * 256 + size_t(q)]; }
+// CoverageCurves(v, curve): coverage v reshaped by curve 0 or 1.
+extern std::array<uint8_t, 256 * 2> CoverageCurves;
+inline uint8_t& CoverageEntry(int v, int curve) { return CoverageCurves[size_t(curve) * 256 + size_t(v)]; }
+
+// Puts every shared variable back to its value at process start (for tests).
+void ResetSharedState();
+
+}  // namespace brisel

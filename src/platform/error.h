@@ -1,0 +1,30 @@
+#pragma once
+// The program's error: a number and a text, as the platform reports them.
+
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+
+namespace brisel {
+
+class Error : public std::runtime_error {
+ public:
+  Error(int32_t number, const std::string& text) : std::runtime_error(text), number_(number) {}
+  int32_t number() const { return number_; }
+  std::string text() const { return what(); }
+
+ private:
+  int32_t number_;
+};
+
+// Numbers the program itself raises or that the platform layer raises for it.
+namespace errors {
+inline constexpr int32_t kTypeMismatch = 13;
+inline constexpr int32_t kCannotCreateObject = 429;
+inline constexpr int32_t kNoSuchMethod = 438;
+inline constexpr int32_t kHostCallFailed = 440;  // the host's own failure ("Automation error")
+inline constexpr int32_t kDisplayBitmap = 31001;
+inline constexpr int32_t kBadPlane = 31002;      // a host plane smaller than the image it should hold
+}  // namespace errors
+
+}  // namespace brisel

@@ -1,0 +1,38 @@
+#pragma once
+// The native functions: plain C++ over raw buffers, the program's hot paths. Planes are passed as the
+// address of pixel (0, 0), rows contiguous.
+
+#include <cstdint>
+
+namespace brisel::native {
+
+// Renders image rectangle [x1, x2) x [y1, y2) of the planes r, g, b into a 32-bit bitmap of dibWidth
+// pixels a row (bytes blue, green, red, pad), at zoom window pixels per image pixel: bitmap pixel (u, v)
+// shows image point (u / zoom, v / zoom). planeWidth and planeHeight are one more than the planes' width
+// and height (the planes' upper bounds plus one); rows are planeWidth - 1 bytes long. Only bitmap pixels
+// in the zoomed rectangle (floor(x1 * zoom) .. floor(x2 * zoom), likewise for y, clipped to
+// zoomedWidth x zoomedHeight) are written. At zoom 1 this is a straight interleave; otherwise smoothed.
+void p_smoothblit(const uint8_t* r, const uint8_t* g, const uint8_t* b, uint8_t* bits, int32_t x1, int32_t y1,
+                  int32_t x2, int32_t y2, int32_t planeWidth, int32_t planeHeight, int32_t zoomedWidth,
+                  int32_t zoomedHeight, int32_t dibWidth, float zoom);
+
+// The plain reference of p_smoothblit, kept for tests and benchmarks.
+void p_smoothblit_reference(const uint8_t* r, const uint8_t* g, const uint8_t* b, uint8_t* bits, int32_t x1,
+                            int32_t y1, int32_t x2, int32_t y2, int32_t planeWidth, int32_t planeHeight,
+                            int32_t zoomedWidth, int32_t zoomedHeight, int32_t dibWidth, float zoom);
+
+// Uniform Catmull-Rom interpolation of one coordinate between p2 (t = 0) and p3 (t = 1), with p1 and p4 as
+// the outer control points, evaluated in extended precision and returned as a float.
+float p_Catmull(float t, float p1, float p2, float p3, float p4);
+
+// Stamps one round anti-aliased dab of radius size centred at (x, y) into the byte plane of
+// width x height. Coverage inside is value * strength, the edge is about one pixel wide, and a dab
+// never lowers coverage already in the plane. Only bytes inside the plane are touched.
+void AAcpen(uint8_t* plane, float x, float y, float size, float value, float strength, int32_t width,
+            int32_t height);
+
+// Standard HSV: r, g, b, s, v in 0..1, h in degrees 0..360. A saturation above 1 is taken as 1.
+void RGB_To_HSV(float r, float g, float b, float& h, float& s, float& v);
+void HSV_To_RGB(float& r, float& g, float& b, float h, float s, float v);
+
+}  // namespace brisel::native

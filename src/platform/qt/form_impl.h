@@ -1,0 +1,63 @@
+#pragma once
+// The Qt objects behind a platform::Form, shared by the platform layer's Qt files.
+
+#include <QImage>
+#include <QMainWindow>
+#include <QPointer>
+#include <QWidget>
+
+#include "platform/window.h"
+
+namespace brisel::platform {
+
+// The client area: presents the form's surface and turns Qt's mouse events into the form's handlers.
+class ClientArea : public QWidget {
+ public:
+  explicit ClientArea(Form& form);
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+
+ private:
+  Form& form_;
+};
+
+// The top-level window: caption, menu bar, keys and the close request.
+class FormWindow : public QMainWindow {
+ public:
+  explicit FormWindow(Form& form);
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  void keyReleaseEvent(QKeyEvent* event) override;
+
+ private:
+  Form& form_;
+};
+
+struct Form::Impl {
+  Form* form = nullptr;
+  QPointer<FormWindow> window;
+  ClientArea* client = nullptr;  // owned by window
+  QImage surface;                // Format_RGB32, the client area's persistent picture
+  Color back = 0x8000000F;       // set at construction from the platform's window colour
+  bool loaded = false;
+  MousePointer pointer = MousePointer::Default;
+
+  void EnsureSurface(int width, int height);
+};
+
+// Converts between Qt's event details and the program's bit sets.
+int16_t ButtonBit(Qt::MouseButton button);
+int16_t ButtonBits(Qt::MouseButtons buttons);
+int16_t ShiftBits(Qt::KeyboardModifiers modifiers);
+int16_t VirtualKeyCode(const QKeyEvent& event);
+QColor ToQColor(Color color);
+Color FromQRgb(QRgb rgb);
+
+}  // namespace brisel::platform

@@ -1,0 +1,132 @@
+#pragma once
+// Windowing and drawing: forms with client-pixel coordinates and handler callbacks, a persistent client
+// surface, the 32-bit memory bitmap, message boxes, pop-up menus and mouse pointers.
+//
+// Every form has a client surface: a 32-bit picture the size of its client area. Drawing on the form
+// writes into that surface and stays until overwritten; the window presents the changed part at its next
+// paint. So whatever the user would see is in memory, and a test can read it back (SurfacePixel).
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/error.h"
+
+namespace brisel::platform {
+
+// A colour as 0xBBGGRR: red in the low byte.
+using Color = uint32_t;
+constexpr Color RGB(int r, int g, int b) { return Color(r) | Color(g) << 8 | Color(b) << 16; }
+
+// Mouse pointer shapes, numbered as the program's controls number them.
+enum class MousePointer : int16_t { Default = 0, Arrow = 1, Crosshair = 2, SizeAll = 15 };
+enum class WindowState { Normal, Minimized, Maximized };
+
+// Mouse buttons and modifier keys as bit sets.
+namespace buttons { inline constexpr int16_t kLeft = 1, kRight = 2, kMiddle = 4; }
+namespace shiftkeys { inline constexpr int16_t kShift = 1, kCtrl = 2, kAlt = 4; }
+
+// The off-screen 32-bit bitmap: rows top-down, width() pixels a row, each pixel the bytes blue, green,
+// red and a pad byte. Creation fails (returns false) instead of throwing when memory or the size limit
+// forbids it.
+class MemoryBitmap {
+ public:
+  bool Create(int32_t width, int32_t height);
+  void Free();
+  bool exists() const { return !pixels_.empty(); }
+  int32_t width() const { return width_; }
+  int32_t height() const { return height_; }
+  uint8_t* bits() { return pixels_.data(); }
+  const uint8_t* bits() const { return pixels_.data(); }
+
+ private:
+  std::vector<uint8_t> pixels_;
+  int32_t width_ = 0;
+  int32_t height_ = 0;
+};
+
+// The largest display bitmap that may be made, in bytes. Tests lower it to provoke a failing creation.
+void SetBitmapSizeLimit(uint64_t bytes);
+uint64_t BitmapSizeLimit();
+
+class Form {
+ public:
+  using MouseHandler = std::function<void(int16_t Button, int16_t Shift, float X, float Y)>;
+  using KeyHandler = std::function<void(int16_t& KeyCode, int16_t& Shift)>;
+
+  Form();
+  ~Form();
+  Form(const Form&) = delete;
+  Form& operator=(const Form&) = delete;
+
+  // Handlers, set by the program's window modules. Load runs once, on the first Show. Unload runs when
+  // the window is asked to close; setting Cancel to true keeps it open.
+  std::function<void()> Load;
+  std::function<void(int16_t& Cancel)> Unload;
+  std::function<void()> Paint;
+  MouseHandler MouseDown, MouseMove, MouseUp;
+  KeyHandler KeyDown, KeyUp;
+  std::function<void(int16_t& KeyAscii)> KeyPress;
+
+  // Life and placement.
+  void Show();
+  void ShowOwnedBy(Form& owner);  // modeless, as a tool window of owner
+  void Hide();
+  void Close();                    // as the user's close button: runs Unload, which may cancel
+  bool loaded() const;
+  bool visible() const;
+  WindowState windowState() const;
+  void SetCaption(const std::string& caption);
+  std::string caption() const;
+  int32_t clientWidth() const;
+  int32_t clientHeight() const;
+  void SetClientSize(int32_t width, int32_t height);
+  void SetMousePointer(MousePointer pointer);
+  MousePointer mousePointer() const;
+  void SetToolTip(const std::string& text);
+
+  // Menus of the window's menu bar.
+  void AddMenuItem(const std::string& menuCaption, const std::string& itemCaption, std::function<void()> onClick);
+
+  // Drawing on the client surface. Corners are inclusive; anything outside the client area is clipped.
+  Color backColor() const;
+  void SetBackColor(Color color);
+  void FillBox(int32_t x1, int32_t y1, int32_t x2, int32_t y2, Color color);
+  // Copies w x h pixels from bitmap position (sx, sy) to client position (dx, dy).
+  void CopyFromBitmap(const MemoryBitmap& bitmap, int32_t dx, int32_t dy, int32_t w, int32_t h, int32_t sx,
+                      int32_t sy);
+  Color SurfacePixel(int32_t x, int32_t y) const;  // -1 as Color outside
+
+  // The toolkit's own object behind this form, for the platform layer's other parts.
+  struct Impl;
+  Impl& impl() { return *impl_; }
+
+ private:
+  std::unique_ptr<Impl> impl_;
+};
+
+// A pop-up menu at the pointer; returns the chosen item's index, or nullopt when dismissed.
+std::optional<int> PopupMenu(Form& owner, const std::vector<std::string>& items);
+
+enum class MessageBoxAnswer { Yes, No };
+MessageBoxAnswer AskYesNo(const std::string& title, const std::string& text);
+// A message with an OK button, also written to standard error.
+void ShowMessage(const std::string& title, const std::string& text);
+
+// A failure that ends the program: message box and standard error, then exit with status 1.
+[[noreturn]] void ReportFatal(const Error& error);
+// Runs a handler; an Error escaping it is reported as fatal.
+void Dispatch(const std::function<void()>& handler);
+
+// Test seams: answer message boxes (ShowMessage passes through the answerer too) and pop-up menus without a user, and catch fatal reports.
+void SetMessageBoxAnswerer(std::function<MessageBoxAnswer(const std::string& title, const std::string& text)>);
+void SetPopupMenuChooser(std::function<std::optional<int>(const std::vector<std::string>& items)>);
+void SetFatalErrorHook(std::function<void(const Error&)> hook);  // must not return normally to continue
+
+// The platform's message loop: lets pending window events run (a paint, a resize) before returning.
+void ProcessEvents();
+
+}  // namespace brisel::platform
