@@ -4,6 +4,7 @@
 // the paper texture and undo blocks are all byte planes.
 
 #include <cassert>
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -15,7 +16,7 @@ class BytePlane {
   BytePlane(int32_t width, int32_t height, uint8_t fill = 0)
       : width_(width > 0 && height > 0 ? width : 0),
         height_(width > 0 && height > 0 ? height : 0),
-        bytes_(static_cast<size_t>(width_) * static_cast<size_t>(height_), fill) {}
+        bytes_(static_cast<std::size_t>(width_) * static_cast<std::size_t>(height_), fill) {}
 
   int32_t width() const { return width_; }
   int32_t height() const { return height_; }
@@ -26,18 +27,18 @@ class BytePlane {
 
   uint8_t& operator()(int32_t x, int32_t y) {
     assert(contains(x, y));
-    return bytes_[static_cast<size_t>(y) * static_cast<size_t>(width_) + static_cast<size_t>(x)];
+    return bytes_[static_cast<std::size_t>(y) * static_cast<std::size_t>(width_) + static_cast<std::size_t>(x)];
   }
   uint8_t operator()(int32_t x, int32_t y) const {
     assert(contains(x, y));
-    return bytes_[static_cast<size_t>(y) * static_cast<size_t>(width_) + static_cast<size_t>(x)];
+    return bytes_[static_cast<std::size_t>(y) * static_cast<std::size_t>(width_) + static_cast<std::size_t>(x)];
   }
 
   uint8_t* data() { return bytes_.data(); }
   const uint8_t* data() const { return bytes_.data(); }
-  uint8_t* row(int32_t y) { return data() + static_cast<size_t>(y) * static_cast<size_t>(width_); }
-  const uint8_t* row(int32_t y) const { return data() + static_cast<size_t>(y) * static_cast<size_t>(width_); }
-  size_t size() const { return bytes_.size(); }
+  uint8_t* row(int32_t y) { return data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(width_); }
+  const uint8_t* row(int32_t y) const { return data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(width_); }
+  std::size_t size() const { return bytes_.size(); }
 
   void fill(uint8_t value) { bytes_.assign(bytes_.size(), value); }
   friend bool operator==(const BytePlane&, const BytePlane&) = default;

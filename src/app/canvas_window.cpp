@@ -1,0 +1,82 @@
+// The canvas window's load and unload, and its "Options" menu.
+
+#include "app/host_link.h"
+#include "app/shared_state.h"
+#include "app/startup.h"
+#include "app/windows.h"
+#include "canvas/display.h"
+#include "canvas/display_bitmap.h"
+#include "platform/window.h"
+
+namespace brisel::Form1 {
+namespace {
+
+constexpr const char* kProgramName = "Brisel";
+
+// What Form_Unload does after the send-back (or in place of it): free the bitmap, close the tablet,
+// unload the menu owner and the tool panel.
+void ReleaseWindows() {
+  Dibs::FreeDib();
+  // The tablet context closes here once the tablet layer exists.
+  if (MenusWindow().loaded()) MenusWindow().Close();
+  if (Form2Exists() && Form2Window().loaded()) Form2Window().Close();
+}
+
+// The user chose to keep the canvas: the tool panel comes back beside it.
+void KeepCanvasOpen(int16_t& Cancel) {
+  Cancel = -1;
+  if (Form2Exists()) Form2Window().ShowOwnedBy(Form1Window());
+}
+
+}  // namespace
+
+void Form_Load() {
+  platform::Form& canvas = Form1Window();
+  canvas.SetCaption(AppCaption);
+  StrokePoints.assign(kStrokePointsLast + 1, StrokePoint{0, 0, 0});
+  canvas.SetClientSize(ImageWidth, ImageHeight);
+  // The tool panel is shown here, owned by the canvas, and its four brush sliders copied, once it exists.
+  displaybuffers();
+  PenPressure = 1.0f;
+  PenAltitude = 0;
+  PenWindowX = PenWindowY = 0;
+  TabletPresent = false;  // no tablet layer yet: strokes run on the mouse with pressure 1
+}
+
+void Form_Unload(int16_t& Cancel) {
+  std::string failure;
+  try {
+    const int32_t width = platform::ToLong(CallHost("Tarn_BufferWidth"));
+    const int32_t height = platform::ToLong(CallHost("Tarn_BufferHeight"));
+    if (width != ImageWidth || height != ImageHeight) {
+      const auto answer = platform::AskYesNo(
+          kProgramName,
+          "Can't copy buffer back to Project Tarnwick because the buffer size has changed\rLoose all changes?");
+      if (answer == platform::MessageBoxAnswer::Yes) {
+        Cancel = 0;
+        // The panel and the menu owner close with their owner, so that the program ends.
+        if (MenusWindow().loaded()) MenusWindow().Close();
+        if (Form2Exists() && Form2Window().loaded()) Form2Window().Close();
+      } else {
+        KeepCanvasOpen(Cancel);
+      }
+      return;
+    }
+    SendBack();
+  } catch (const Error& e) {
+    failure = "Can't copy buffer back to Project Tarnwick (error " + std::to_string(e.number()) + ": " + e.text() + ")";
+  }
+  if (!failure.empty()) {
+    // Closing would drop the painting without it ever reaching the host: ask, as for a changed size.
+    const auto answer = platform::AskYesNo(kProgramName, failure + "\rLoose all changes?");
+    if (answer == platform::MessageBoxAnswer::No) {
+      KeepCanvasOpen(Cancel);
+      return;
+    }
+  }
+  ReleaseWindows();
+}
+
+void GetPaperMenu_Click() { FetchPaper(); }
+
+}  // namespace brisel::Form1

@@ -1,0 +1,109 @@
+#include "app/host_link.h"
+
+#include <string>
+
+#include "app/shared_state.h"
+#include "canvas/display.h"
+#include "canvas/undo.h"
+#include "platform/window.h"
+
+namespace brisel {
+namespace {
+
+constexpr const char* kProgramName = "Brisel";
+
+std::string SizeText(int32_t w, int32_t h) { return std::to_string(w) + " x " + std::to_string(h); }
+
+void ReportHostError(const Error& e) {
+  platform::ShowMessage(kProgramName, "Error " + std::to_string(e.number()) + ": " + e.text());
+}
+
+// A plane of another width than the image has its rows cut to the image's, so every plane the program
+// holds is exactly ImageWidth x ImageHeight.
+BytePlane CutTo(BytePlane&& plane, int32_t width, int32_t height) {
+  if (plane.width() == width && plane.height() == height) return std::move(plane);
+  BytePlane cut(width, height);
+  for (int32_t y = 0; y < height; ++y)
+    std::copy_n(plane.row(y), width, cut.row(y));
+  return cut;
+}
+
+}  // namespace
+
+platform::Variant CallHost(std::string_view name, std::span<platform::Variant> args) {
+  if (!HostObject) throw Error(91, "Object variable or With block variable not set");
+  return HostObject->Invoke(name, args);
+}
+
+void FetchPaper() {
+  PaperWidth = platform::ToLong(CallHost("Tarn_GetPaperWidth"));
+  PaperHeight = platform::ToLong(CallHost("tarn_GetPaperHeight"));
+  PaperTexture = platform::ToByteArray(CallHost("Tarn_GetPaper"));
+  if (PaperWidth <= 0 || PaperHeight <= 0 || !PaperTexture.covers(PaperWidth, PaperHeight)) {
+    // No usable paper: strokes then ignore the Paper slider instead of dividing by zero or reading past
+    // the texture.
+    PaperWidth = PaperHeight = 0;
+    PaperTexture = BytePlane();
+    return;
+  }
+  PaperTexture = CutTo(std::move(PaperTexture), PaperWidth, PaperHeight);
+}
+
+BytePlane FetchPlane(std::string_view name, const char* colourName) {
+  BytePlane plane = platform::ToByteArray(CallHost(name));
+  if (!plane.covers(ImageWidth, ImageHeight))
+    throw Error(errors::kBadPlane, std::string("The host's ") + colourName + " plane is " +
+                                       SizeText(plane.width(), plane.height()) + ", smaller than its " +
+                                       SizeText(ImageWidth, ImageHeight) + " image");
+  return CutTo(std::move(plane), ImageWidth, ImageHeight);
+}
+
+void SendBack() {
+  CallHost("Tarn_SaveUndo");
+  platform::Variant red[] = {&PlaneR}, green[] = {&PlaneG}, blue[] = {&PlaneB};
+  CallHost("Tarn_SetRbuffer", red);
+  CallHost("Tarn_SetGbuffer", green);
+  CallHost("Tarn_SetBbuffer", blue);
+  CallHost("tarn_Refresh");
+}
+
+void GetImageFromTarnwick() {
+  // Fetch first and commit after, so that a failure leaves image and history as they were; the host
+  // sees the same calls in the same order either way.
+  BytePlane red, green, blue;
+  try {
+    red = FetchPlane("Tarn_GetRBuffer", "red");
+    green = FetchPlane("Tarn_GetGBuffer", "green");
+    blue = FetchPlane("Tarn_GetBBuffer", "blue");
+  } catch (const Error& e) {
+    ReportHostError(e);
+    return;
+  }
+  SaveUndoRect(0, 0, float(ImageWidth - 1), float(ImageHeight - 1));
+  PlaneR = std::move(red);
+  PlaneG = std::move(green);
+  PlaneB = std::move(blue);
+  ViewR = PlaneR;
+  ViewG = PlaneG;
+  ViewB = PlaneB;
+  Form1::displaybuffers();
+}
+
+void SendImageToTarnwick() {
+  try {
+    const int32_t width = platform::ToLong(CallHost("Tarn_BufferWidth"));
+    const int32_t height = platform::ToLong(CallHost("Tarn_BufferHeight"));
+    if (width != ImageWidth || height != ImageHeight) {
+      // Sending now would replace a picture that was resized in the host with one of the old size.
+      platform::ShowMessage(kProgramName, "Can't send the image to Project Tarnwick: its buffer is now " +
+                                              SizeText(width, height) + ", this image " +
+                                              SizeText(ImageWidth, ImageHeight) + ".");
+      return;
+    }
+    SendBack();
+  } catch (const Error& e) {
+    ReportHostError(e);
+  }
+}
+
+}  // namespace brisel

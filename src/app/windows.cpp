@@ -1,0 +1,49 @@
+#include "app/windows.h"
+
+#include <memory>
+
+#include "app/startup.h"
+#include "canvas/display.h"
+
+namespace brisel {
+namespace {
+
+std::unique_ptr<platform::Form> gForm1, gForm2, gMenus;
+
+void AttachForm1(platform::Form& form) {
+  form.Load = Form1::Form_Load;
+  form.Unload = Form1::Form_Unload;
+  form.Paint = Form1::Form_Paint;
+  form.AddMenuItem("Options", "Get paper", Form1::GetPaperMenu_Click);
+}
+
+}  // namespace
+
+platform::Form& Form1Window() {
+  if (!gForm1) {
+    gForm1 = std::make_unique<platform::Form>();
+    AttachForm1(*gForm1);
+  }
+  return *gForm1;
+}
+
+platform::Form& Form2Window() {
+  if (!gForm2) gForm2 = std::make_unique<platform::Form>();
+  return *gForm2;
+}
+
+bool Form2Exists() { return gForm2 != nullptr; }
+
+platform::Form& MenusWindow() {
+  if (!gMenus) gMenus = std::make_unique<platform::Form>();
+  return *gMenus;
+}
+
+void DestroyWindows() {
+  // Owned windows go first: their toolkit objects are children of the canvas's.
+  gMenus.reset();
+  gForm2.reset();
+  gForm1.reset();
+}
+
+}  // namespace brisel

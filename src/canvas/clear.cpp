@@ -1,0 +1,28 @@
+#include "canvas/clear.h"
+
+#include <algorithm>
+
+#include "app/shared_state.h"
+#include "canvas/rectangles.h"
+
+namespace brisel::Form1 {
+
+void clearbuffer() {
+  for (int32_t y = 0; y < ImageHeight; ++y) {
+    std::fill_n(&PlaneR(0, y), ImageWidth, uint8_t(255));
+    std::fill_n(&PlaneG(0, y), ImageWidth, uint8_t(255));
+    std::fill_n(&PlaneB(0, y), ImageWidth, uint8_t(255));
+    std::fill_n(&FXbuffer(0, y), ImageWidth, uint8_t(0));
+  }
+  ViewR = PlaneR;
+  ViewG = PlaneG;
+  ViewB = PlaneB;
+}
+
+void ClearFXbuffer(float x1, float y1, float x2, float y2) {
+  const PixelRect r = NormaliseRect(x1, y1, x2, y2);
+  if (r.empty()) return;
+  for (int32_t y = r.y1; y < r.y2; ++y) std::fill_n(&FXbuffer(r.x1, y), r.x2 - r.x1, uint8_t(0));
+}
+
+}  // namespace brisel::Form1

@@ -1,0 +1,23 @@
+#include "canvas/rectangles.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "app/shared_state.h"
+#include "canvas/undo.h"
+
+namespace brisel {
+
+PixelRect NormaliseRect(float x1, float y1, float x2, float y2) {
+  x1 = std::floor(x1);
+  y1 = std::floor(y1);
+  x2 = std::floor(x2 + 1);
+  y2 = std::floor(y2 + 1);
+  SortPair(x1, x2);
+  SortPair(y1, y2);
+  // Clamped as floats first, so that a corner far beyond the image cannot overflow the conversion.
+  const auto clampTo = [](float v, int32_t limit) { return int32_t(std::clamp(v, 0.0f, float(limit))); };
+  return {clampTo(x1, ImageWidth), clampTo(y1, ImageHeight), clampTo(x2, ImageWidth), clampTo(y2, ImageHeight)};
+}
+
+}  // namespace brisel

@@ -1,0 +1,16 @@
+#pragma once
+// The program's own undo history: rectangles of the image planes, newest restored first.
+
+namespace brisel {
+
+// Puts a into the smaller and b into the larger of the two.
+void SortPair(float& a, float& b);
+
+// Saves the image under the rectangle (x1, y1)-(x2, y2), image pixels, both corners inclusive, as one
+// undo step; a rectangle wholly outside the image saves nothing.
+void SaveUndoRect(float x1, float y1, float x2, float y2);
+
+// Writes the newest step back into the image, refreshes the display copy and the canvas.
+void UndoLastStep();
+
+}  // namespace brisel

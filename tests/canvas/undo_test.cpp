@@ -1,0 +1,103 @@
+// The undo stack, its rectangle normalisation, the clear command and the mask clearing.
+
+#include "canvas/clear.h"
+#include "canvas/rectangles.h"
+#include "canvas/undo.h"
+#include "support/app_fixture.h"
+
+namespace brisel::testing {
+namespace {
+
+// Paints a rectangle of the image the way a stroke commit would: save, then change.
+void PaintStep(int x1, int y1, int x2, int y2, uint8_t value) {
+  SaveUndoRect(float(x1), float(y1), float(x2), float(y2));
+  for (int y = y1; y <= y2; ++y)
+    for (int x = x1; x <= x2; ++x) PlaneR(x, y) = PlaneG(x, y) = PlaneB(x, y) = value;
+}
+
+TEST_F(AppTest, NormalisationFloorsNearCornersAndMakesFarCornersExclusive) {
+  Start(100, 100);
+  const PixelRect a = NormaliseRect(2.7f, 3.2f, 5.1f, 6.9f);
+  EXPECT_EQ(a.x1, 2);
+  EXPECT_EQ(a.y1, 3);
+  EXPECT_EQ(a.x2, 6);  // x = 2..5
+  EXPECT_EQ(a.y2, 7);  // y = 3..6
+  const PixelRect b = NormaliseRect(4.2f, 0, 4.6f, 10);
+  EXPECT_EQ(b.x2 - b.x1, 1);
+  EXPECT_EQ(b.y2 - b.y1, 11);
+  // Wholly outside on any side: empty.
+  EXPECT_TRUE(NormaliseRect(-20, 5, -3, 8).empty());
+  EXPECT_TRUE(NormaliseRect(5, 100, 8, 140).empty());
+  EXPECT_TRUE(NormaliseRect(1e30f, 0, 3e30f, 4).empty());
+  // Reaching the far edge keeps the last column.
+  EXPECT_EQ(NormaliseRect(98.5f, 0, 99.2f, 0).x2, 100);
+}
+
+TEST_F(AppTest, ClearFXbufferClearsExactlyTheNormalisedRectangle) {
+  Start(12, 12);
+  FXbuffer.fill(7);
+  Form1::ClearFXbuffer(2.7f, 3.2f, 5.1f, 6.9f);
+  for (int y = 0; y < 12; ++y)
+    for (int x = 0; x < 12; ++x) {
+      const bool inside = x >= 2 && x <= 5 && y >= 3 && y <= 6;
+      ASSERT_EQ(FXbuffer(x, y), inside ? 0 : 7) << x << "," << y;
+    }
+}
+
+TEST_F(AppTest, SaveUndoRectKeepsOneColumnForASliverAndNothingOutside) {
+  Start(50, 50);
+  SaveUndoRect(4.2f, 0, 4.6f, 10);
+  ASSERT_EQ(UndoStack.size(), 1u);
+  EXPECT_EQ(UndoStack.back().left, 4);
+  EXPECT_EQ(UndoStack.back().top, 0);
+  EXPECT_EQ(UndoStack.back().red.width(), 1);
+  EXPECT_EQ(UndoStack.back().red.height(), 11);
+  EXPECT_EQ(UndoStack.back().green(0, 7), PlaneG(4, 7));
+  SaveUndoRect(60, 0, 70, 5);
+  SaveUndoRect(-9, -9, -1, -1);
+  EXPECT_EQ(UndoStack.size(), 1u);
+}
+
+TEST_F(AppTest, OverlappingStepsUndoneInReverseRestoreTheImageExactly) {
+  Start(30, 20);
+  const BytePlane red = PlaneR, green = PlaneG, blue = PlaneB;
+  PaintStep(2, 2, 15, 10, 11);
+  PaintStep(8, 5, 25, 18, 22);
+  UndoLastStep();
+  UndoLastStep();
+  EXPECT_EQ(PlaneR, red);
+  EXPECT_EQ(PlaneG, green);
+  EXPECT_EQ(PlaneB, blue);
+  EXPECT_EQ(ViewR, red);
+  EXPECT_EQ(Form1Window().SurfacePixel(10, 6), platform::RGB(red(10, 6), green(10, 6), blue(10, 6)));
+  UndoLastStep();  // empty: nothing happens
+  EXPECT_EQ(PlaneR, red);
+}
+
+TEST_F(AppTest, TheStackHoldsTwoHundredFiftySevenSteps) {
+  Start(300, 2);
+  const BytePlane original = PlaneR;
+  for (int i = 0; i < 258; ++i) PaintStep(i, 0, i, 0, 255);
+  EXPECT_EQ(UndoStack.size(), 257u);
+  for (int i = 0; i < 258; ++i) UndoLastStep();
+  // The oldest stroke (column 0) was dropped and stays; every later one is undone.
+  EXPECT_EQ(PlaneR(0, 0), 255);
+  for (int x = 1; x < 258; ++x) ASSERT_EQ(PlaneR(x, 0), original(x, 0)) << x;
+}
+
+TEST_F(AppTest, ClearThenUndoBringsBackEveryColumnAndRow) {
+  Start(100, 80);
+  const BytePlane red = PlaneR, blue = PlaneB;
+  FXbuffer.fill(5);
+  SaveUndoRect(0, 0, 99, 79);
+  Form1::clearbuffer();
+  EXPECT_EQ(PlaneR, BytePlane(100, 80, 255));
+  EXPECT_EQ(ViewB, BytePlane(100, 80, 255));
+  EXPECT_EQ(FXbuffer, BytePlane(100, 80, 0));
+  UndoLastStep();
+  EXPECT_EQ(PlaneR, red);
+  EXPECT_EQ(PlaneB, blue);
+}
+
+}  // namespace
+}  // namespace brisel::testing

@@ -1,0 +1,53 @@
+#pragma once
+// A fixture for tests that run the program: fresh shared state and windows, a recording host, message boxes
+// answered from the test, and fatal errors thrown to the test instead of ending the process.
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/shared_state.h"
+#include "app/startup.h"
+#include "app/windows.h"
+#include "platform/window.h"
+#include "support/recording_host.h"
+
+namespace brisel::testing {
+
+class AppTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ResetSharedState();
+    DestroyWindows();
+    platform::SetMessageBoxAnswerer([this](const std::string& title, const std::string& text) {
+      messages.push_back(title + "|" + text);
+      return answer;
+    });
+    platform::SetFatalErrorHook([](const Error& e) { throw e; });
+  }
+
+  void TearDown() override {
+    DestroyWindows();
+    ResetSharedState();
+    platform::SetMessageBoxAnswerer(nullptr);
+    platform::SetPopupMenuChooser(nullptr);
+    platform::SetFatalErrorHook(nullptr);
+    platform::SetBitmapSizeLimit(uint64_t(1) << 30);
+    platform::UnregisterHost(kHostProgId);
+  }
+
+  // Starts the program on a recording host holding a width x height picture.
+  std::shared_ptr<RecordingHost> Start(int32_t width, int32_t height) {
+    host = InstallRecordingHost(width, height);
+    Main();
+    return host;
+  }
+
+  std::shared_ptr<RecordingHost> host;
+  std::vector<std::string> messages;
+  platform::MessageBoxAnswer answer = platform::MessageBoxAnswer::No;
+};
+
+}  // namespace brisel::testing

@@ -1,0 +1,46 @@
+#pragma once
+// A host that answers from memory, logs every call by name, and can be told to fail a chosen call.
+
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/host.h"
+
+namespace brisel::testing {
+
+class RecordingHost : public platform::HostObject {
+ public:
+  // A picture of width x height whose pixel (x, y) is (x + y, 2x + y, x + 3y) mod 256 in red, green, blue,
+  // and a paper of paperWidth x paperHeight.
+  RecordingHost(int32_t width, int32_t height, int32_t paperWidth = 8, int32_t paperHeight = 4);
+
+  platform::Variant Invoke(std::string_view name, std::span<platform::Variant> args) override;
+
+  // What the host holds: its picture (the planes it hands out and the ones it was sent) and its paper.
+  int32_t width, height;
+  BytePlane red, green, blue;
+  int32_t paperWidth, paperHeight;
+  BytePlane paper;
+  std::string wallpaper;
+  int saveUndoCount = 0;
+  int refreshCount = 0;
+  bool showsForms = true;  // Tarn_SendFormObject shows the window it is handed
+
+  std::vector<std::string> calls;
+  // Calls named here fail with Error(440, "...") from their n-th occurrence on (1 = the first).
+  std::map<std::string, int> failFrom;
+  std::map<std::string, int> seen;
+  // Results that replace the normal one for a call name (e.g. a plane of the wrong size).
+  std::map<std::string, platform::Variant> overrides;
+
+  // The calls made since the last Clear(), in order.
+  void ClearCalls() { calls.clear(); }
+};
+
+// Registers a new RecordingHost for the program's ProgID and returns it.
+std::shared_ptr<RecordingHost> InstallRecordingHost(int32_t width, int32_t height, int32_t paperWidth = 8,
+                                                    int32_t paperHeight = 4);
+
+}  // namespace brisel::testing
