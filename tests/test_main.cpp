@@ -7,16 +7,17 @@
 #include <gtest/gtest.h>
 
 namespace {
+QtMessageHandler gDefaultHandler = nullptr;
+
 // The offscreen platform says at every window what it cannot do; that is noise in a test log.
 void QuietHandler(QtMsgType type, const QMessageLogContext& context, const QString& message) {
   if (message.startsWith("This plugin does not support")) return;
-  static const QtMessageHandler fallback = qInstallMessageHandler(nullptr);
-  if (fallback) fallback(type, context, message);
+  if (gDefaultHandler) gDefaultHandler(type, context, message);
 }
 }  // namespace
 
 int main(int argc, char** argv) {
-  qInstallMessageHandler(QuietHandler);
+  gDefaultHandler = qInstallMessageHandler(QuietHandler);
   setenv("QT_QPA_PLATFORM", "offscreen", 0);
   QApplication app(argc, argv);
   ::testing::InitGoogleTest(&argc, argv);

@@ -31,6 +31,10 @@ float p_Catmull(float t, float p1, float p2, float p3, float p4);
 void AAcpen(uint8_t* plane, float x, float y, float size, float value, float strength, int32_t width,
             int32_t height);
 
+// The plain reference of AAcpen, kept for tests and benchmarks.
+void AAcpen_reference(uint8_t* plane, float x, float y, float size, float value, float strength, int32_t width,
+                      int32_t height);
+
 // Standard HSV: r, g, b, s, v in 0..1, h in degrees 0..360. A saturation above 1 is taken as 1.
 void RGB_To_HSV(float r, float g, float b, float& h, float& s, float& v);
 void HSV_To_RGB(float& r, float& g, float& b, float h, float s, float v);

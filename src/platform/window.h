@@ -129,4 +129,93 @@ void SetFatalErrorHook(std::function<void(const Error&)> hook);  // must not ret
 // The platform's message loop: lets pending window events run (a paint, a resize) before returning.
 void ProcessEvents();
 
+
+// ---- the plain controls of a form ---------------------------------------------------------------------
+// Child controls at client-pixel positions (left, top, width, height). They draw above the form's surface
+// and stay where they are put; the form owns their windows.
+
+// A text label: word-wrapped within its box, top-left aligned, on a transparent back (the form's surface
+// shows through). Font Arial unless set.
+class Label {
+ public:
+  Label(Form& parent, int32_t left, int32_t top, int32_t width, int32_t height);
+  ~Label();
+  Label(const Label&) = delete;
+  Label& operator=(const Label&) = delete;
+
+  void SetCaption(const std::string& caption);
+  std::string caption() const;
+  void SetToolTip(const std::string& text);
+  std::string toolTip() const;
+  void SetForeColor(Color color);
+  Color foreColor() const;
+  // family and size in pixels
+  void SetFont(const std::string& family, int32_t pixelSize);
+  std::string fontName() const;
+
+  int32_t left() const;
+  int32_t top() const;
+  int32_t width() const;
+  int32_t height() const;
+
+  struct Impl;
+  Impl& impl() { return *impl_; }
+
+ private:
+  std::unique_ptr<Impl> impl_;
+};
+
+// A straight line from (x1, y1) to (x2, y2), both ends inclusive, one pixel wide. Only horizontal and
+// vertical lines are drawn (the separators of a panel).
+class Line {
+ public:
+  Line(Form& parent, int32_t x1, int32_t y1, int32_t x2, int32_t y2, Color color);
+  ~Line();
+  Line(const Line&) = delete;
+  Line& operator=(const Line&) = delete;
+
+  Color color() const;
+  int32_t x1() const;
+  int32_t y1() const;
+  int32_t x2() const;
+  int32_t y2() const;
+
+  struct Impl;
+
+ private:
+  std::unique_ptr<Impl> impl_;
+};
+
+// A picture box: a child control with a persistent 32-bit surface of its own size, filled with its back
+// colour when made. Hidden boxes keep their drawing too (a hit mask can live in one).
+class PictureBox {
+ public:
+  PictureBox(Form& parent, int32_t left, int32_t top, int32_t width, int32_t height);
+  ~PictureBox();
+  PictureBox(const PictureBox&) = delete;
+  PictureBox& operator=(const PictureBox&) = delete;
+
+  void SetVisible(bool visible);
+  bool visible() const;
+  Color backColor() const;
+  void SetBackColor(Color color);  // also clears the drawing to the new colour
+  // Corners inclusive, clipped to the box.
+  void FillBox(int32_t x1, int32_t y1, int32_t x2, int32_t y2, Color color);
+  Color Pixel(int32_t x, int32_t y) const;  // -1 as Color outside the box
+
+  int32_t left() const;
+  int32_t top() const;
+  int32_t width() const;
+  int32_t height() const;
+
+  struct Impl;
+  Impl& impl() { return *impl_; }
+
+ private:
+  std::unique_ptr<Impl> impl_;
+};
+
+// Makes form's client area width x height and keeps the user from resizing the window.
+void SetFixedClientSize(Form& form, int32_t width, int32_t height);
+
 }  // namespace brisel::platform
