@@ -25,19 +25,23 @@ int32_t ZoomedWidth() { return FloorToLong(double(ImageWidth) * double(Zoom)); }
 int32_t ZoomedHeight() { return FloorToLong(double(ImageHeight) * double(Zoom)); }
 
 void CreateDib() {
+  const int32_t zoomedWidth = ZoomedWidth();
+  const int32_t zoomedHeight = ZoomedHeight();
+  const int32_t dibWidth = (zoomedWidth + 3) / 4 * 4;  // rows of whole 32-bit words, as device bitmaps want
+  // The new bitmap is made before the old one goes, so that a zoom too large for memory leaves the
+  // display as it was and the caller can step back to the old zoom.
+  platform::MemoryBitmap made;
+  if (!made.Create(dibWidth, zoomedHeight))
+    throw Error(errors::kDisplayBitmap, "Unable to create the display bitmap");
   if (DibBitmap.exists()) {
     platform::Form& canvas = Form1Window();
     if (canvas.visible())
       canvas.SetCaption(AppCaption + " zoom = " + std::to_string(FloorToLong(double(Zoom) * 100.0)));
     FreeDib();
   }
-  const int32_t zoomedWidth = ZoomedWidth();
-  DibHeight = ZoomedHeight();
-  DibWidth = (zoomedWidth + 3) / 4 * 4;  // rows of whole 32-bit words, as device bitmaps want them
-  if (!DibBitmap.Create(DibWidth, DibHeight)) {
-    DibWidth = DibHeight = 0;
-    throw Error(errors::kDisplayBitmap, "Unable to create the display bitmap");
-  }
+  DibBitmap = std::move(made);
+  DibWidth = dibWidth;
+  DibHeight = zoomedHeight;
 }
 
 void FreeDib() {

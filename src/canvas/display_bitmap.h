@@ -18,8 +18,8 @@ extern int32_t DibHeight;                 // zoomed height
 int32_t ZoomedWidth();
 int32_t ZoomedHeight();
 
-// (Re)creates the bitmap for the current Zoom; Error 31001 when it cannot be made (the old one is then
-// gone). Changes the canvas caption to show the zoom when a bitmap existed before.
+// (Re)creates the bitmap for the current Zoom; Error 31001 when it cannot be made, leaving the old bitmap
+// in place. Changes the canvas caption to show the zoom when a bitmap existed before.
 void CreateDib();
 void FreeDib();
 
