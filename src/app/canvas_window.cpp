@@ -6,6 +6,7 @@
 #include "app/windows.h"
 #include "canvas/display.h"
 #include "canvas/display_bitmap.h"
+#include "panel/tool_panel.h"
 #include "platform/window.h"
 
 namespace brisel::Form1 {
@@ -35,7 +36,12 @@ void Form_Load() {
   canvas.SetCaption(AppCaption);
   StrokePoints.assign(kStrokePointsLast + 1, StrokePoint{0, 0, 0});
   canvas.SetClientSize(ImageWidth, ImageHeight);
-  // The tool panel is shown here, owned by the canvas, and its four brush sliders copied, once it exists.
+  Form2Window().ShowOwnedBy(canvas);
+  // The brush starts as the panel's sliders were designed.
+  BrushPress = float(Form2::HProp8().value());
+  BrushSize = float(Form2::HProp1().value());
+  BrushOpacity = float(Form2::HProp5().value());
+  BrushStep = float(Form2::HProp6().value());
   displaybuffers();
   PenPressure = 1.0f;
   PenAltitude = 0;

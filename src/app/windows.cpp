@@ -4,6 +4,9 @@
 
 #include "app/startup.h"
 #include "canvas/display.h"
+#include "canvas/navigation.h"
+#include "panel/tool_panel.h"
+#include "stroke/capture.h"
 
 namespace brisel {
 namespace {
@@ -14,6 +17,13 @@ void AttachForm1(platform::Form& form) {
   form.Load = Form1::Form_Load;
   form.Unload = Form1::Form_Unload;
   form.Paint = Form1::Form_Paint;
+  form.MouseDown = Form1::Form_MouseDown;
+  form.MouseMove = Form1::Form_MouseMove;
+  form.MouseUp = Form1::Form_MouseUp;
+  form.KeyDown = Form1::Form_KeyDown;
+  form.KeyUp = Form1::Form_KeyUp;
+  form.KeyPress = Form1::Form_KeyPress;
+  form.SetMousePointer(platform::MousePointer::Crosshair);  // the painting pointer; comma shows the arrow
   form.AddMenuItem("Options", "Get paper", Form1::GetPaperMenu_Click);
 }
 
@@ -28,7 +38,10 @@ platform::Form& Form1Window() {
 }
 
 platform::Form& Form2Window() {
-  if (!gForm2) gForm2 = std::make_unique<platform::Form>();
+  if (!gForm2) {
+    gForm2 = std::make_unique<platform::Form>();
+    Form2::Attach(*gForm2);
+  }
   return *gForm2;
 }
 

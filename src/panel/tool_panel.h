@@ -34,6 +34,7 @@ struct Controls {
   platform::HProp HProp2, HProp3, HProp4;
   platform::Label Label1, Label8, Label5, Label6, Label7, mode_label, Label9, Label10, Label11, Label2, Label3,
       Label4;
+  // Image1, the hidden holder of the panel wallpaper, comes with the host theme.
   // Etched separators: dark lines Line4, Line2, Line8, Line5, each with a light one 2 pixels below.
   platform::Line Line4, Line3, Line2, Line1, Line8, Line7, Line5, Line6;
 };
@@ -90,5 +91,13 @@ void vx_button2_Click();  // clear to white, as one undo step
 void vx_button3_Click();  // get the image from the host
 void vx_button4_Click();  // send the image to the host
 void vx_button5_Click();  // the primary swatch: nothing
+void vx_button11_Click();  // 100 %
+void vx_button12_Click();  // fit to window
+void vx_button13_MouseDown(int16_t Button, int16_t Shift, float X, float Y);  // pan by dragging
+void vx_button13_MouseMove(int16_t Button, int16_t Shift, float X, float Y);
+void vx_button13_MouseUp(int16_t Button, int16_t Shift, float X, float Y);
+void vx_button14_MouseDown(int16_t Button, int16_t Shift, float X, float Y);  // zoom by dragging
+void vx_button14_MouseMove(int16_t Button, int16_t Shift, float X, float Y);
+void vx_button14_MouseUp(int16_t Button, int16_t Shift, float X, float Y);
 
 }  // namespace brisel::Form2

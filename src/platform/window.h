@@ -129,13 +129,12 @@ void SetFatalErrorHook(std::function<void(const Error&)> hook);  // must not ret
 // The platform's message loop: lets pending window events run (a paint, a resize) before returning.
 void ProcessEvents();
 
-
 // ---- the plain controls of a form ---------------------------------------------------------------------
 // Child controls at client-pixel positions (left, top, width, height). They draw above the form's surface
 // and stay where they are put; the form owns their windows.
 
-// A text label: word-wrapped within its box, top-left aligned, on a transparent back (the form's surface
-// shows through). Font Arial unless set.
+// A text label: word-wrapped within its box, left aligned and centred top to bottom, on a transparent
+// back (the form's surface shows through). Font Arial unless set.
 class Label {
  public:
   Label(Form& parent, int32_t left, int32_t top, int32_t width, int32_t height);

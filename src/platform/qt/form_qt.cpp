@@ -208,7 +208,9 @@ void Form::ShowOwnedBy(Form& owner) {
   FormWindow* w = impl_->window;
   if (!w) return;
   if (w->parentWidget() != owner.impl().window.data()) {
-    w->setParent(owner.impl().window, Qt::Tool);
+    // A narrow tool window: a caption and a close button, nothing to minimise or maximise.
+    w->setParent(owner.impl().window, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                                          Qt::WindowCloseButtonHint);
   }
   Show();
 }

@@ -1,0 +1,79 @@
+// The benchmarks' main: runs every registered benchmark, then prints how each of Brisel's rows compares
+// with the peer rows measured beside it in the same run.
+//
+// Naming convention for comparisons: "<family>/<subject>/<case>", where subject "brisel" is our code and any
+// other subject is a peer (pixman, libmypaint, ...). Rows that report items per second
+// (state.SetItemsProcessed) and share family and case are paired, and the summary prints
+// brisel / peer as a speed ratio: above 1 means Brisel is faster.
+
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <cstring>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct Row {
+  std::string family, subject, kase;
+  double itemsPerSecond = 0;
+};
+
+class SummaryReporter : public benchmark::ConsoleReporter {
+ public:
+  void ReportRuns(const std::vector<Run>& runs) override {
+    ConsoleReporter::ReportRuns(runs);
+    for (const Run& run : runs) {
+      if (run.error_occurred || run.run_type != Run::RT_Iteration) continue;
+      const auto rate = run.counters.find("items_per_second");
+      if (rate == run.counters.end()) continue;
+      const std::string name = run.benchmark_name();
+      const size_t a = name.find('/'), b = a == std::string::npos ? a : name.find('/', a + 1);
+      if (b == std::string::npos) continue;
+      Row& row = rows_[name];  // repetitions keep the best rate
+      row.family = name.substr(0, a);
+      row.subject = name.substr(a + 1, b - a - 1);
+      row.kase = name.substr(b + 1);
+      if (rate->second.value > row.itemsPerSecond) row.itemsPerSecond = rate->second.value;
+    }
+  }
+
+  void PrintSummary() const {
+    bool header = false;
+    for (const auto& [name, ours] : rows_) {
+      if (ours.subject != "brisel") continue;
+      for (const auto& [peerName, peer] : rows_) {
+        if (peer.subject == "brisel" || peer.family != ours.family || peer.kase != ours.kase) continue;
+        if (!header) std::printf("\n%-12s %-32s %14s %14s %8s\n", "family", "case", "brisel M/s", "peer M/s", "ratio");
+        header = true;
+        std::printf("%-12s %-32s %14.1f %9.1f %-4s %8.2f\n", ours.family.c_str(), ours.kase.c_str(),
+                    ours.itemsPerSecond / 1e6, peer.itemsPerSecond / 1e6, peer.subject.substr(0, 4).c_str(),
+                    ours.itemsPerSecond / peer.itemsPerSecond);
+      }
+    }
+  }
+
+ private:
+  std::map<std::string, Row> rows_;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  // Another output format asked for on the command line keeps the library's own reporter.
+  bool customFormat = false;
+  for (int i = 1; i < argc; ++i) customFormat |= std::strncmp(argv[i], "--benchmark_format", 18) == 0;
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  if (customFormat) {
+    benchmark::RunSpecifiedBenchmarks();
+  } else {
+    SummaryReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    reporter.PrintSummary();
+  }
+  benchmark::Shutdown();
+  return 0;
+}

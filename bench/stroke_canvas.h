@@ -1,0 +1,66 @@
+#pragma once
+// A canvas for the stroke benchmarks, set up as start-up and the canvas's load leave it: the image planes,
+// the display copy and the mask, the canvas window with its client area, the display bitmap at a zoom,
+// and the whole image drawn once. The toolkit runs on the offscreen platform.
+
+#include <QApplication>
+
+#include <cstdint>
+#include <cstdlib>
+
+#include "app/shared_state.h"
+#include "app/startup.h"
+#include "app/windows.h"
+#include "canvas/display.h"
+#include "canvas/display_bitmap.h"
+
+namespace brisel::bench {
+
+inline void EnsureQt() {
+  if (QApplication::instance()) return;
+  setenv("QT_QPA_PLATFORM", "offscreen", 0);
+  static int argc = 1;
+  static char name[] = "brisel_bench";
+  static char* argv[] = {name, nullptr};
+  static QApplication app(argc, argv);
+}
+
+inline void MakeCanvas(int32_t imageWidth, int32_t imageHeight, float zoom, int32_t clientWidth, int32_t clientHeight) {
+  EnsureQt();
+  Dibs::FreeDib();
+  DestroyWindows();
+  ResetSharedState();
+  ImageWidth = imageWidth;
+  ImageHeight = imageHeight;
+  SizeBuffers();
+  // A smooth picture with some texture, so that nothing is uniform.
+  for (int32_t y = 0; y < imageHeight; ++y)
+    for (int32_t x = 0; x < imageWidth; ++x) {
+      PlaneR(x, y) = uint8_t(x / 8 + y);
+      PlaneG(x, y) = uint8_t(y / 4 + (x * 7 & 31));
+      PlaneB(x, y) = uint8_t((x + y) / 16);
+    }
+  ViewR = PlaneR;
+  ViewG = PlaneG;
+  ViewB = PlaneB;
+  StrokePoints.assign(kStrokePointsLast + 1, StrokePoint{0, 0, 0});
+  Zoom = zoom;
+  Form1Window().SetClientSize(clientWidth, clientHeight);
+  Dibs::CreateDib();
+  Form1::displaybuffers();
+  BrushSize = 2;
+  BrushOpacity = 255;
+  BrushPress = 255;
+  BrushStep = 15;
+  PaintRed = 200;
+  PaintGreen = 40;
+  PaintBlue = 90;
+}
+
+inline void DropCanvas() {
+  Dibs::FreeDib();
+  DestroyWindows();
+  ResetSharedState();
+}
+
+}  // namespace brisel::bench

@@ -1,0 +1,44 @@
+#pragma once
+// The stand-in host: answers the ProgID "PT_Embers.Wickbox_Class" with a picture file on disk.
+//
+//   image    IMAGE, read and written through Qt's image plug-ins; the host reports the file as it
+//            stands at each call (cached while unchanged). Without IMAGE: a new white 1024 x 768
+//            picture, written at its first send to the first free brisel-N.png in the new-picture
+//            folder, whose name is printed on standard output; later sends go to that file.
+//   undo     Tarn_SaveUndo keeps the file's current bytes; just before the file is next overwritten they
+//            are written beside it as IMAGE~ (sample.png -> sample.png~). One backup, the latest step.
+//   send     Tarn_Set?buffer stage the planes; tarn_Refresh writes them atomically in the format the
+//            extension names (JPEG at quality 95, WebP lossless), RGB without alpha. Planes equal to the
+//            file's pixels leave it untouched; a failed write is a failed call and leaves the file as it was.
+//   paper    the built-in 256 x 256 grain, or --paper FILE read as greyscale at every call; a paper file
+//            that cannot be read gives no paper (0 x 0) and one warning line on standard error.
+//   wallpaper --wallpaper FILE, reported by name only.
+// The details live in image_file.h, paper_source.h and picture_io.h.
+
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "platform/host.h"
+
+namespace brisel::filehost {
+
+inline constexpr const char* kFileHostProgId = "PT_Embers.Wickbox_Class";
+
+struct FileHostOptions {
+  std::string imagePath;  // empty: a new white 1024 x 768 picture
+  std::string paperPath;  // empty: the built-in grain
+  std::string wallpaperPath;
+  std::string newPictureFolder = ".";
+};
+
+std::shared_ptr<platform::HostObject> MakeFileHost(FileHostOptions options);
+
+// Makes kFileHostProgId answer with a new file host on these options at each CreateObject.
+void RegisterFileHost(FileHostOptions options);
+
+// Whether the picture at path can be opened and later written back: nullopt when it can, else one
+// line saying why not (naming the file), for the command line to report before start-up.
+std::optional<std::string> CheckPicture(const std::string& path);
+
+}  // namespace brisel::filehost

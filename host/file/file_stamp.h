@@ -1,0 +1,30 @@
+#pragma once
+// What identifies one version of a file on disk, for caches that must notice another program's change:
+// device and inode (a replacement by rename is a new inode), size, and the modification and change
+// times to the nanosecond.
+
+#include <sys/types.h>
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace brisel::filehost {
+
+struct FileStamp {
+  dev_t device = 0;
+  ino_t inode = 0;
+  mode_t mode = 0;
+  int64_t size = 0;        // bytes
+  int64_t modifiedNs = 0;  // since the epoch
+  int64_t changedNs = 0;   // inode change time, since the epoch
+  bool isRegular() const;
+  bool isFolder() const;
+  friend bool operator==(const FileStamp&, const FileStamp&) = default;
+};
+
+// The stamp of the file at path, following symbolic links; nullopt when it cannot be stat'ed
+// (errnoOut, when given, receives the reason).
+std::optional<FileStamp> StampOf(const std::string& path, int* errnoOut = nullptr);
+
+}  // namespace brisel::filehost

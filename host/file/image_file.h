@@ -1,0 +1,64 @@
+#pragma once
+// The host's image: a picture file on disk or, until it is first sent, a new white picture in memory.
+//
+// Reading: what the host reports is the file as it stands at each call. It is decoded once per version
+// of the file (device, inode, size and nanosecond times, see file_stamp.h), so a picture replaced on
+// disk by another program is what the next call sees.
+//
+// Undo: SaveUndo copies the file's bytes as they are at that moment. Just before the file is next
+// overwritten, that copy is written beside it as "<IMAGE>~" (sample.png -> sample.png~), replacing the
+// backup of the step before: one undo step, one backup. A send that changes nothing writes no backup.
+//
+// Writing: the red, green and blue planes are staged one by one; Refresh writes them, in the format the
+// file's extension names, atomically (a temporary file in the same folder, renamed over the old one).
+// Planes equal to the file's pixels leave the file untouched. The file holds RGB only: a picture that
+// had transparency is read flattened onto white and written back without alpha. A new picture goes,
+// at its first write, to a new file "brisel-N.png" in the new-picture folder (N the first number whose
+// name is free; no file is ever overwritten), whose name is printed on standard output.
+
+#include <QByteArray>
+
+#include <array>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "file/file_stamp.h"
+#include "file/picture_io.h"
+#include "platform/byte_plane.h"
+
+namespace brisel::filehost {
+
+inline constexpr int32_t kNewPictureWidth = 1024, kNewPictureHeight = 768;
+
+class ImageFile {
+ public:
+  enum Channel { kRed, kGreen, kBlue };
+
+  // path empty: a new white picture, written at its first Refresh into newPictureFolder.
+  ImageFile(std::string path, std::string newPictureFolder);
+
+  // The picture now; an Error (kHostCallFailed) when the file cannot be read.
+  std::shared_ptr<const PicturePlanes> Current();
+  void SaveUndo();
+  void Stage(Channel channel, const BytePlane& plane);
+  void Refresh();
+
+  const std::string& path() const { return path_; }  // empty until a new picture is first written
+  static std::string BackupPathFor(const std::string& path) { return path + "~"; }
+
+ private:
+  std::string ReserveNewPictureName();
+
+  std::string path_;
+  std::string newPictureFolder_;
+  std::shared_ptr<const PicturePlanes> newPicture_;  // only while path_ is empty
+
+  std::shared_ptr<const PicturePlanes> cached_;  // the file's pixels at cachedStamp_
+  FileStamp cachedStamp_;
+
+  std::optional<QByteArray> pendingBackup_;         // the file's bytes at the last SaveUndo
+  std::array<std::optional<BytePlane>, 3> staged_;  // red, green, blue
+};
+
+}  // namespace brisel::filehost

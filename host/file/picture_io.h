@@ -1,0 +1,50 @@
+#pragma once
+// Picture files through Qt's image plug-ins (PNG, JPEG, BMP, TIFF, WebP and whatever else is installed).
+//
+// Reading is bounded: the header's size is checked before any pixel is decoded, so a file that claims
+// 100,000 x 100,000 pixels is refused without allocating. Every failure is one line of text that names
+// the file. Writing encodes into memory; atomic_write.h then replaces the file.
+
+#include <QByteArray>
+#include <QImage>
+
+#include <string>
+
+#include "platform/byte_plane.h"
+
+namespace brisel::filehost {
+
+// The largest picture read: 32767 pixels a side and 2^27 pixels in all (11585 x 11585). Decoding one
+// that large takes up to 1 GiB (16-bit RGBA), and the program then holds seven planes of its size.
+inline constexpr int kMaxPictureSide = 32767;
+inline constexpr qint64 kMaxPicturePixels = qint64(1) << 27;
+
+struct ReadPictureResult {
+  QImage image;        // null on failure
+  QByteArray format;   // the plug-in that read it ("png", "jpeg", ...)
+  std::string error;   // empty on success
+};
+
+// Reads the picture at path (UTF-8), with its EXIF orientation applied.
+ReadPictureResult ReadPicture(const std::string& path);
+
+// A picture as the host exchanges it: three planes of equal size, red, green and blue. A picture with
+// transparency is flattened onto white, since the planes carry no alpha.
+struct PicturePlanes {
+  BytePlane r, g, b;
+  QByteArray format;  // the format it was read in, empty for one made in memory
+  int32_t width() const { return r.width(); }
+  int32_t height() const { return r.height(); }
+};
+PicturePlanes SplitPlanes(const QImage& image);
+QImage JoinPlanes(const BytePlane& r, const BytePlane& g, const BytePlane& b);  // Format_RGB888
+
+// The format in which a picture at path is written: the one its extension names when a plug-in can
+// write it, else the format it was read in (readFormat) when writable; empty when neither.
+QByteArray WriteFormatFor(const std::string& path, const QByteArray& readFormat);
+
+// Encodes image in format into bytes: JPEG at quality 95, WebP losslessly. Empty on success, else the
+// writer's reason.
+std::string EncodePicture(const QImage& image, const QByteArray& format, QByteArray& bytes);
+
+}  // namespace brisel::filehost

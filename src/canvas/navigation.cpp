@@ -1,0 +1,105 @@
+#include "canvas/navigation.h"
+
+#include <cmath>
+
+#include "app/shared_state.h"
+#include "app/windows.h"
+#include "canvas/display.h"
+#include "canvas/display_bitmap.h"
+#include "canvas/undo.h"
+
+namespace brisel {
+namespace {
+
+constexpr int16_t kKeyComma = 188, kKeyPlus = 187, kKeyMinus = 189;
+constexpr int16_t kCtrlOnly = 2;
+
+// Nearest whole number, halves to the even neighbour.
+int32_t Nearest(double v) { return static_cast<int32_t>(std::nearbyint(v)); }
+
+}  // namespace
+
+bool SetView(float zoom, int32_t panX, int32_t panY) {
+  const float oldZoom = Zoom;
+  const int32_t oldPanX = PanX, oldPanY = PanY;
+  Zoom = zoom;
+  PanX = panX;
+  PanY = panY;
+  try {
+    Dibs::CreateDib();
+  } catch (const Error& e) {
+    if (e.number() != errors::kDisplayBitmap) throw;
+    Zoom = oldZoom;
+    PanX = oldPanX;
+    PanY = oldPanY;
+    return false;
+  }
+  return true;
+}
+
+void ViewDrag(int16_t Button, float X, float Y) {
+  if (Button == 1) {
+    PanX = Nearest(double(X) + DragStartPanX - DragStartX);
+    PanY = Nearest(double(Y) + DragStartPanY - DragStartY);
+  } else if (Button == 2) {
+    // 200 pixels to the right add 1; below 0.25 the zoom drops to 0.2, above 6 it stays at 6.
+    float zoom = (X - DragStartX) / 200.0f + DragStartZoom;
+    if (zoom < 0.25f) zoom = 0.2f;
+    if (zoom > 6.0f) zoom = 6.0f;
+    // The pan moves by half the growth of the image, so its centre stays where it was at the press.
+    const double growth = double(zoom) - double(DragStartZoom);
+    SetView(zoom, Nearest(DragStartPanX - growth * ImageWidth / 2), Nearest(DragStartPanY - growth * ImageHeight / 2));
+  }
+  Form1::displaybuffers();
+}
+
+void ShowAtActualSize() {
+  platform::Form& canvas = Form1Window();
+  if (SetView(1.0f, 0, 0) && canvas.windowState() == platform::WindowState::Normal)
+    canvas.SetClientSize(ImageWidth, ImageHeight);
+  Form1::displaybuffers();
+}
+
+void FitToWindow() {
+  platform::Form& canvas = Form1Window();
+  const double SW = canvas.clientWidth(), SH = canvas.clientHeight();
+  const double rx = (SW - ImageWidth) / ImageWidth, ry = (SH - ImageHeight) / ImageHeight;
+  float zoom = static_cast<float>(1 + (ry > rx ? rx : ry));
+  if (zoom < 0.25f) zoom = 0.25f;
+  if (zoom > 6.0f) zoom = 6.0f;
+  SetView(zoom, Nearest(SW / 2 - ImageWidth * double(zoom) / 2), Nearest(SH / 2 - ImageHeight * double(zoom) / 2));
+  Form1::displaybuffers();
+}
+
+namespace Form1 {
+
+void Form_KeyDown(int16_t& KeyCode, int16_t& /*Shift*/) {
+  if (KeyCode == kKeyComma) {
+    Form1Window().SetMousePointer(platform::MousePointer::Arrow);
+    PickMode = true;
+  }
+}
+
+void Form_KeyUp(int16_t& KeyCode, int16_t& Shift) {
+  if (KeyCode == kKeyComma) {
+    Form1Window().SetMousePointer(platform::MousePointer::Crosshair);
+    PickMode = false;
+  }
+  // Zoom keys act on release, about the image's top-left corner; Ctrl must be the only modifier.
+  if (Shift == kCtrlOnly && KeyCode == kKeyPlus) {
+    SetView(Zoom + 0.25f, PanX, PanY);
+    displaybuffers();
+  }
+  if (Shift == kCtrlOnly && KeyCode == kKeyMinus && Zoom > 0.25f) {
+    SetView(Zoom - 0.25f, PanX, PanY);
+    displaybuffers();
+  }
+}
+
+void Form_KeyPress(int16_t& KeyAscii) {
+  if (KeyAscii == 'u') UndoLastStep();
+}
+
+}  // namespace Form1
+
+}  // namespace brisel

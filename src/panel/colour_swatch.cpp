@@ -1,0 +1,22 @@
+// The primary swatch: shows the paint colour.
+
+#include <algorithm>
+#include <cmath>
+
+#include "app/shared_state.h"
+#include "panel/tool_panel.h"
+
+namespace brisel::Form2 {
+namespace {
+
+// A paint channel as the swatch's byte: rounded half to even, and kept in 0..255 so that a value a slider
+// was given out of range cannot spill into the neighbouring channel.
+int Channel(float value) { return int(std::clamp(std::nearbyint(value), 0.0f, 255.0f)); }
+
+}  // namespace
+
+void SetColor() {
+  Panel().vx_button5.SetBackColor(platform::RGB(Channel(PaintRed), Channel(PaintGreen), Channel(PaintBlue)));
+}
+
+}  // namespace brisel::Form2

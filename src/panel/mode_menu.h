@@ -1,0 +1,32 @@
+#pragma once
+// The blend-mode menu "Mode", owned by the never-shown Menus window and opened by the panel's Mode button.
+
+#include <array>
+#include <cstdint>
+
+namespace brisel::Menus {
+
+// One item of the menu: its caption, the blend mode it chooses, and what the Mode button then reads.
+struct ModeItem {
+  const char* menuCaption;
+  int32_t blendMode;
+  const char* buttonCaption;
+};
+
+// The eleven items in menu order.
+const std::array<ModeItem, 11>& ModeMenu();
+
+// Each sets BlendMode, then the Mode button's caption.
+void ModeDefault_Click();
+void ModeAdd_Click();
+void ModeSub_Click();
+void ModeMult_Click();
+void ModeDiv_Click();
+void ModeScreen_Click();
+void MenuGreater_Click();
+void MenuLess_Click();
+void ModeAnd_Click();
+void ModeOr_Click();
+void ModeXor_Click();
+
+}  // namespace brisel::Menus

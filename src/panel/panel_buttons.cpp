@@ -1,0 +1,42 @@
+// The image commands of the panel's third row, and the primary swatch's click.
+
+#include "app/host_link.h"
+#include "app/shared_state.h"
+#include "canvas/clear.h"
+#include "canvas/display_bitmap.h"
+#include "canvas/navigation.h"
+#include "canvas/undo.h"
+#include "panel/tool_panel.h"
+#include "stroke/capture.h"
+
+namespace brisel::Form2 {
+
+void vx_button1_Click() { UndoLastStep(); }
+
+// Clear: the whole image becomes one undo step first, so the clear can be undone.
+void vx_button2_Click() {
+  SaveUndoRect(0, 0, float(ImageWidth - 1), float(ImageHeight - 1));
+  Form1::clearbuffer();
+  Dibs::BlitRect(PlaneR, PlaneG, PlaneB, 0, 0, ImageWidth - 1, ImageHeight - 1);
+}
+
+void vx_button3_Click() { GetImageFromTarnwick(); }
+void vx_button4_Click() { SendImageToTarnwick(); }
+
+void vx_button5_Click() {}
+
+void vx_button11_Click() { ShowAtActualSize(); }
+void vx_button12_Click() { FitToWindow(); }
+
+// The pan and zoom buttons hand their own drags to the canvas as Shift+Ctrl drags: only the movement since
+// the press counts, so positions within the button serve. The pan button keeps its mouse button (left pans,
+// right zooms); the zoom button zooms with any.
+constexpr int16_t kShiftCtrl = 3;
+void vx_button13_MouseDown(int16_t Button, int16_t, float X, float Y) { Form1::Form_MouseDown(Button, kShiftCtrl, X, Y); }
+void vx_button13_MouseMove(int16_t Button, int16_t, float X, float Y) { Form1::Form_MouseMove(Button, kShiftCtrl, X, Y); }
+void vx_button13_MouseUp(int16_t Button, int16_t, float X, float Y) { Form1::Form_MouseUp(Button, kShiftCtrl, X, Y); }
+void vx_button14_MouseDown(int16_t, int16_t, float X, float Y) { Form1::Form_MouseDown(2, kShiftCtrl, X, Y); }
+void vx_button14_MouseMove(int16_t, int16_t, float X, float Y) { Form1::Form_MouseMove(2, kShiftCtrl, X, Y); }
+void vx_button14_MouseUp(int16_t, int16_t, float X, float Y) { Form1::Form_MouseUp(2, kShiftCtrl, X, Y); }
+
+}  // namespace brisel::Form2

@@ -1,0 +1,44 @@
+// The sliders' change behaviour: each slider is the only writer of its brush variable. It runs on every
+// change of the slider's value, the user's moves and the program's own sets alike.
+
+#include <cmath>
+
+#include "app/shared_state.h"
+#include "panel/tool_panel.h"
+
+namespace brisel::Form2 {
+namespace {
+
+// The colour refresh after a change of Red, Green or Blue.
+void ColourChanged() {
+  // GetHSV recomputes ColorHue, ColorSat and ColorVal here, once the colour selection exists.
+  SetColor();
+  // Picture1_Paint (hue strip) and DrawTriangle follow here, with the colour selection.
+}
+
+}  // namespace
+
+void HProp1_Change() { BrushSize = float(Panel().HProp1.value()); }
+void HProp8_Change() { BrushPress = float(Panel().HProp8.value()); }
+void HProp5_Change() { BrushOpacity = float(Panel().HProp5.value()); }
+void HProp6_Change() { BrushStep = float(Panel().HProp6.value()); }
+
+// Paper strength is a whole number: halves go to the even neighbour (2.5 -> 2, 3.5 -> 4).
+void HProp7_Change() { PaperStrength = int32_t(std::lrint(Panel().HProp7.value())); }
+
+void HProp2_Change() {
+  PaintRed = float(Panel().HProp2.value());
+  ColourChanged();
+}
+
+void HProp3_Change() {
+  PaintGreen = float(Panel().HProp3.value());
+  ColourChanged();
+}
+
+void HProp4_Change() {
+  PaintBlue = float(Panel().HProp4.value());
+  ColourChanged();
+}
+
+}  // namespace brisel::Form2

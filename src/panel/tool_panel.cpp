@@ -1,0 +1,91 @@
+// The tool panel's window: building it, its load, and the controls other windows reach.
+
+#include "panel/tool_panel.h"
+
+#include <memory>
+
+#include "app/windows.h"
+
+namespace brisel::Form2 {
+namespace {
+
+// The controls of the current panel window. A new window (after DestroyWindows) gets new controls.
+std::unique_ptr<Controls> gPanel;
+
+void Connect(Controls& p) {
+  p.HProp1.Change = HProp1_Change;
+  p.HProp2.Change = HProp2_Change;
+  p.HProp3.Change = HProp3_Change;
+  p.HProp4.Change = HProp4_Change;
+  p.HProp5.Change = HProp5_Change;
+  p.HProp6.Change = HProp6_Change;
+  p.HProp7.Change = HProp7_Change;
+  p.HProp8.Change = HProp8_Change;
+
+  p.vx_button6.MouseDown = vx_button6_MouseDown;
+  p.vx_button7.MouseDown = vx_button7_MouseDown;
+  p.vx_button8.MouseDown = vx_button8_MouseDown;
+  p.vx_button9.MouseDown = vx_button9_MouseDown;
+  p.vx_pte_button15.Click = vx_pte_button15_Click;
+
+  p.vx_button1.Click = vx_button1_Click;
+  p.vx_button2.Click = vx_button2_Click;
+  p.vx_button3.Click = vx_button3_Click;
+  p.vx_button4.Click = vx_button4_Click;
+  p.vx_button5.Click = vx_button5_Click;
+  p.vx_button11.Click = vx_button11_Click;
+  p.vx_button12.Click = vx_button12_Click;
+  p.vx_button13.MouseDown = vx_button13_MouseDown;
+  p.vx_button13.MouseMove = vx_button13_MouseMove;
+  p.vx_button13.MouseUp = vx_button13_MouseUp;
+  p.vx_button14.MouseDown = vx_button14_MouseDown;
+  p.vx_button14.MouseMove = vx_button14_MouseMove;
+  p.vx_button14.MouseUp = vx_button14_MouseUp;
+}
+
+}  // namespace
+
+void Attach(platform::Form& form) {
+  gPanel.reset();
+  form.SetCaption(kCaption);
+  platform::SetFixedClientSize(form, kClientWidth, kClientHeight);
+  // Design colour; the host theme's pass gives the panel its own.
+  form.SetBackColor(kDesignBackColor);
+  form.FillBox(0, 0, kClientWidth - 1, kClientHeight - 1, kDesignBackColor);
+  gPanel = std::make_unique<Controls>(form);
+  Connect(*gPanel);
+  form.Load = Form_Load;
+}
+
+Controls& Panel() {
+  if (!gPanel || !Form2Exists()) Form2Window();
+  return *gPanel;
+}
+
+platform::HProp& HProp1() { return Panel().HProp1; }
+platform::HProp& HProp2() { return Panel().HProp2; }
+platform::HProp& HProp3() { return Panel().HProp3; }
+platform::HProp& HProp4() { return Panel().HProp4; }
+platform::HProp& HProp5() { return Panel().HProp5; }
+platform::HProp& HProp6() { return Panel().HProp6; }
+platform::HProp& HProp7() { return Panel().HProp7; }
+platform::HProp& HProp8() { return Panel().HProp8; }
+platform::VxButton& vx_pte_button15() { return Panel().vx_pte_button15; }
+
+void Form_Load() {
+  // The theme pass (the canvas window's PrefsCallback with this panel) goes first, with the host theme.
+  SetColor();
+  // DrawTriangleMask comes here, with the colour selection.
+  // The wallpaper named by the host is loaded here, with the host theme; a failure skips only that.
+  // Picture1_Paint and DrawTriangle end the load, with the colour selection.
+}
+
+void DeactivateButtons() {
+  Controls& p = Panel();
+  p.vx_button6.SetValue(false);
+  p.vx_button7.SetValue(false);
+  p.vx_button8.SetValue(false);
+  p.vx_button9.SetValue(false);
+}
+
+}  // namespace brisel::Form2

@@ -1,0 +1,52 @@
+// AALine and Distance: a straight piece of a stroke as evenly spaced dabs.
+
+#include "stroke/aa_line.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "app/shared_state.h"
+#include "platform/native.h"
+
+namespace brisel {
+
+float Distance(float xa, float ya, float xb, float yb) {
+  // Differences in float; the first square is rounded to float before the sum, the second is not
+  // (a float's square is exact in double, so only that one rounding and the final one remain).
+  const double dx = std::fabs(xa - xb), dy = std::fabs(ya - yb);
+  const float dx2 = float(dx * dx);
+  return float(std::sqrt(double(dx2) + dy * dy));
+}
+
+void AALine(float x0, float y0, float x1, float y1, float Bsize1, float BSize2, int32_t /*w*/, int32_t /*H*/) {
+  const float dx = x1 - x0, dy = y1 - y0;
+  const float len = Distance(x0, y0, x1, y1);
+  // A zero-length piece stands still: (dx / 2, dy / 2) is (0, 0).
+  const float ux = len != 0 ? dx / len : dx / 2, uy = len != 0 ? dy / len : dy / 2;
+  // n positions past the start, n the length to the nearest whole pixel; a piece shorter than half a
+  // pixel still visits its start once (0.000001 keeps i / steps defined).
+  // A length that is not a number or not finite (coordinates gone wild) is walked like a zero-length one
+  // rather than for ever.
+  float steps = std::isfinite(len) ? std::max(std::nearbyint(len), 0.0f) : 0.0f;
+  if (!(steps > 0)) steps = 0.000001f;
+  const float spacing = BrushStep / 100 * Bsize1;  // from the start size only
+  const float strength = BrushPress / 255;
+  // Where the mask is not the image's, there is nowhere to stamp; the walk still counts its distance.
+  const bool canStamp = FXbuffer.width() == ImageWidth && FXbuffer.covers(ImageWidth, ImageHeight);
+  const float walked = Distance(0, 0, ux, uy);  // 1 for a piece of non-zero length, 0 otherwise
+
+  float px = x0, py = y0;
+  for (int32_t i = 0; float(i) <= steps; ++i) {
+    const float f = float(i) / steps;
+    const float size = (1 - f) * Bsize1 + f * BSize2;
+    StepDistance += walked;
+    if (StepDistance >= spacing) {
+      StepDistance = 0;
+      if (canStamp) native::AAcpen(FXbuffer.data(), px, py, size, 255, strength, ImageWidth, ImageHeight);
+    }
+    px += ux;
+    py += uy;
+  }
+}
+
+}  // namespace brisel

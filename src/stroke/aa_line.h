@@ -1,0 +1,20 @@
+#pragma once
+// The straight pieces of a stroke: a row of round anti-aliased dabs stamped into the stroke mask FXbuffer,
+// spaced by the "Step" slider along the whole stroke.
+
+#include <cstdint>
+
+namespace brisel {
+
+// The Euclidean distance of (xa, ya) and (xb, yb). The square of the x difference is rounded to float
+// before the y square is added; the sum and its root are taken in double and the result is a float.
+float Distance(float xa, float ya, float xb, float yb);
+
+// Walks from (x0, y0) to (x1, y1), image pixels, in steps of one pixel, the dab size sliding from Bsize1
+// to BSize2, and stamps a dab (AAcpen, strength BrushPress / 255) whenever the distance walked since the
+// last dab, StepDistance, reaches BrushStep percent of Bsize1. StepDistance carries over from piece to
+// piece and from stroke to stroke. w and H carry the plane's size; the dabs go into FXbuffer over
+// ImageWidth x ImageHeight, and nowhere while FXbuffer does not hold that image.
+void AALine(float x0, float y0, float x1, float y1, float Bsize1, float BSize2, int32_t w, int32_t H);
+
+}  // namespace brisel

@@ -1,0 +1,141 @@
+// RenderSegment: the stroke mask composited into the display copy or the image planes.
+//
+// The arithmetic per pixel (integers throughout, div truncating):
+//   c = mask, less (PaperStrength * texel) div 255 (not below 0), then through the coverage curve;
+//   a = N(c * BrushOpacity) div 255; a pixel with a = 0 is not written at all;
+//   v = (b * a + (255 - a) * i) div 255 per channel, i the image's value and b the paint component p
+//       (mode 0) or BlendTable(p, i, mode - 1);
+//   relief: v + (mask(x + 1, y + 1) - mask(x - 1, y - 1)), each neighbour thinned by its own texel,
+//       held to 0..255, two pixels or more inside the image's border.
+// RenderSegmentReference does exactly that pixel by pixel. Here the work is arranged by row: the
+// coverage-to-a chain (paper, curve, opacity) folds into two 256-entry tables built once a call, a run of
+// a row turns into its a values first, and then each channel is mixed along the run in a loop without
+// branches (a = 0 selects the old value), with the blend table's row for the fixed paint component.
+
+#include <algorithm>
+#include <cstring>
+
+#include "app/shared_state.h"
+#include "stroke/compositing.h"
+#include "stroke/compositing_parts.h"
+
+namespace brisel::Form1 {
+namespace {
+
+constexpr int32_t kRun = 256;  // pixels of a row handled at a time
+
+struct Tables {
+  uint8_t alpha[256];  // thinned coverage -> a: the curve and the opacity in one look-up
+  uint8_t thin[256];   // paper texel -> what it takes from the coverage, at most 255
+  uint8_t flat[3][256];  // mode 0: the paint component whatever the image's value, so one loop serves
+  const uint8_t* mix[3];  // per channel: b as a function of the image's value i
+};
+
+void BuildTables(const compositing::Brush& brush, Tables& t) {
+  for (int32_t c = 0; c < 256; ++c) {
+    const int32_t curved = brush.curve >= 0 ? CoverageEntry(c, brush.curve) : c;
+    t.alpha[c] = uint8_t(compositing::Opacity(curved, brush.opacity));
+    t.thin[c] = uint8_t(std::min<int64_t>(int64_t(brush.paperStrength) * c / 255, 255));
+  }
+  for (int ch = 0; ch < 3; ++ch) {
+    std::memset(t.flat[ch], brush.paint[ch], 256);
+    t.mix[ch] = brush.layer < 0 ? t.flat[ch] : &BlendEntry(brush.paint[ch], 0, brush.layer);
+  }
+}
+
+// Coverage of n pixels of row y from column x on, thinned by the paper when there is some.
+void ThinnedRun(const Tables& t, int32_t paperStrength, int32_t x, int32_t y, int32_t n, int16_t* out) {
+  const uint8_t* fx = FXbuffer.row(y) + x;
+  if (paperStrength < 1) {
+    for (int32_t k = 0; k < n; ++k) out[k] = fx[k];
+    return;
+  }
+  const uint8_t* texels = PaperTexture.row(y % PaperHeight);
+  int32_t px = x % PaperWidth;
+  for (int32_t k = 0; k < n; ++k) {
+    out[k] = int16_t(std::max(fx[k] - t.thin[texels[px]], 0));
+    if (++px == PaperWidth) px = 0;
+  }
+}
+
+// x div 255 for 0 <= x <= 65025, in 16-bit arithmetic (exact over that range: checked exhaustively).
+inline uint16_t Div255(uint16_t x) { return uint16_t((x + 1 + (x >> 8)) >> 8); }
+
+// One channel along a run: dst[k] = v where a[k] > 0, unchanged elsewhere. In place (dst is the source
+// plane) the unchanged value is the source's own. Every term fits 16 bits (b a + (255 - a) i <= 255 * 255),
+// so the loop runs in 16-bit vector lanes; only the blend table's look-up stays scalar.
+template <bool kRelief, bool kInPlace, bool kTable>
+void MixRun(int32_t n, const uint8_t* __restrict a, const int16_t* __restrict d, const uint8_t* src,
+            const uint8_t* __restrict mix, uint8_t paint, uint8_t* dst) {
+  for (int32_t k = 0; k < n; ++k) {
+    const uint16_t A = a[k], I = src[k];
+    const uint16_t B = kTable ? mix[I] : paint;
+    int16_t v = int16_t(Div255(uint16_t(B * A + (255 - A) * I)));
+    if constexpr (kRelief) v = std::clamp(int16_t(v + d[k]), int16_t(0), int16_t(255));
+    const uint8_t keep = kInPlace ? uint8_t(I) : dst[k];
+    dst[k] = A ? uint8_t(v) : keep;
+  }
+}
+
+template <bool kInPlace>
+void MixChannel(bool relief, bool table, int32_t n, const uint8_t* a, const int16_t* d, const uint8_t* src,
+                const uint8_t* mix, uint8_t* dst) {
+  const uint8_t paint = mix[0];  // mode 0: the flat row
+  if (table) {
+    if (relief) MixRun<true, kInPlace, true>(n, a, d, src, mix, paint, dst);
+    else MixRun<false, kInPlace, true>(n, a, d, src, mix, paint, dst);
+  } else {
+    if (relief) MixRun<true, kInPlace, false>(n, a, d, src, mix, paint, dst);
+    else MixRun<false, kInPlace, false>(n, a, d, src, mix, paint, dst);
+  }
+}
+
+}  // namespace
+
+void RenderSegment(int32_t flags, float x1, float y1, float x2, float y2) {
+  const compositing::Brush brush = compositing::ReadBrush();
+  const float r = BrushSize;
+  const compositing::Box box = compositing::PixelBox(x1, y1, x2, y2, r);
+  if (compositing::PlanesReady(flags) && !box.empty()) {
+    Tables t;
+    BuildTables(brush, t);
+    BytePlane* planes[3] = {&PlaneR, &PlaneG, &PlaneB};
+    BytePlane* views[3] = {&ViewR, &ViewG, &ViewB};
+    const bool table = brush.layer >= 0;
+    int16_t coverage[kRun], above[kRun], below[kRun], slope[kRun];
+    uint8_t a[kRun];
+    for (int32_t y = box.y0; y <= box.y1; ++y) {
+      const bool reliefRow = brush.relief && y >= 2 && y < ImageHeight - 2;
+      for (int32_t x = box.x0; x <= box.x1; x += kRun) {
+        const int32_t n = std::min(kRun, box.x1 - x + 1);
+        ThinnedRun(t, brush.paperStrength, x, y, n, coverage);
+        uint32_t any = 0;
+        for (int32_t k = 0; k < n; ++k) any |= a[k] = t.alpha[coverage[k]];
+        if (!any) continue;
+
+        // Relief: the slope between the lower-right and upper-left neighbours, on the columns two or
+        // more pixels from the border; elsewhere nothing is added.
+        bool relief = false;
+        if (reliefRow) {
+          const int32_t from = std::max(x, 2), to = std::min(x + n, ImageWidth - 2);  // columns [from, to)
+          std::fill_n(slope, n, int16_t(0));
+          if (from < to) {
+            relief = true;
+            ThinnedRun(t, brush.paperStrength, from + 1, y + 1, to - from, below);
+            ThinnedRun(t, brush.paperStrength, from - 1, y - 1, to - from, above);
+            for (int32_t k = 0; k < to - from; ++k) slope[from - x + k] = int16_t(below[k] - above[k]);
+          }
+        }
+        // A pixel with relief off near the border mixes the same as with a slope of 0.
+        for (int ch = 0; ch < 3; ++ch) {
+          const uint8_t* src = planes[ch]->row(y) + x;
+          if (flags & 1) MixChannel<false>(relief, table, n, a, slope, src, t.mix[ch], views[ch]->row(y) + x);
+          if (flags & 2) MixChannel<true>(relief, table, n, a, slope, src, t.mix[ch], planes[ch]->row(y) + x);
+        }
+      }
+    }
+  }
+  if (flags & 1) compositing::RefreshCanvas(x1, y1, x2, y2, r);
+}
+
+}  // namespace brisel::Form1

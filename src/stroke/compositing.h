@@ -1,0 +1,20 @@
+#pragma once
+// Stroke compositing: the stroke mask FXbuffer turned into colour over the image planes.
+//
+// For every pixel of the box spanned by (x1, y1) and (x2, y2), image pixels in either order, widened by
+// BrushSize on every side: the mask's coverage, thinned by the paper, reshaped by the coverage curve and
+// scaled by the opacity, mixes the paint colour (directly, or through the blend mode's table) into the
+// image pixel; the relief shades the result by the mask's slope. flags: bit 1 writes the display copy
+// ViewR/G/B and refreshes the canvas over the box; bit 2 writes the image planes PlaneR/G/B. The planes
+// are always the source, so a preview never darkens itself.
+
+#include <cstdint>
+
+namespace brisel::Form1 {
+
+void RenderSegment(int32_t flags, float x1, float y1, float x2, float y2);
+
+// The same, pixel by pixel as the arithmetic is written down; kept for tests and benchmarks.
+void RenderSegmentReference(int32_t flags, float x1, float y1, float x2, float y2);
+
+}  // namespace brisel::Form1

@@ -1,0 +1,51 @@
+// Spline sampling of a stroke and the drawing of each sampled piece.
+
+#include "stroke/spline.h"
+
+#include "app/shared_state.h"
+#include "platform/native.h"
+#include "stroke/aa_line.h"
+#include "stroke/compositing.h"
+#include "stroke/stroke_rect.h"
+
+namespace brisel::Form1 {
+
+float Catmull(float t, float p1, float p2, float p3, float p4) { return native::p_Catmull(t, p1, p2, p3, p4); }
+
+void SampleSpline(float X, float Y, SplineSink sink) {
+  const int32_t n = StrokeCount;
+  if (n < 3 || n > kStrokePointsLast || StrokePoints.size() <= size_t(kStrokePointsLast)) return;
+  // The event is in window pixels and the last sample in image pixels: at zoom 1 without pan they agree,
+  // otherwise this is only an estimate, as intended.
+  const float d = Distance(X, Y, LastDabX, LastDabY);
+  float s = d > 0 ? 1 / d : 1;
+  if (d > 10) s = 0.1f;
+  const StrokePoint& a = StrokePoints[size_t(n - 3)];
+  const StrokePoint& b = StrokePoints[size_t(n - 2)];
+  const StrokePoint& c = StrokePoints[size_t(n - 1)];
+  const StrokePoint& e = StrokePoints[size_t(n)];
+  // t is summed in float, so whether t = 1 itself is reached depends on rounding (not with s = 0.1).
+  for (float t = 0; t <= 1; t += s) {
+    const float nx = native::p_Catmull(t, a[0], b[0], c[0], e[0]);
+    const float ny = native::p_Catmull(t, a[1], b[1], c[1], e[1]);
+    const float np = native::p_Catmull(t, a[2], b[2], c[2], e[2]);
+    sink(nx, ny, np);
+  }
+}
+
+namespace {
+
+void DrawSample(float nx, float ny, float np) {
+  GrowStrokeRect(nx, ny);
+  AALine(LastDabX, LastDabY, nx, ny, BrushSize * LastDabPressure, np * BrushSize, ImageWidth, ImageHeight);
+  RenderSegment(1, LastDabX, LastDabY, nx, ny);
+  LastDabX = nx;
+  LastDabY = ny;
+  LastDabPressure = np;
+}
+
+}  // namespace
+
+void DrawBrush(float X, float Y) { SampleSpline(X, Y, DrawSample); }
+
+}  // namespace brisel::Form1

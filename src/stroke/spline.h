@@ -1,0 +1,25 @@
+#pragma once
+// The stroke's smoothing: the Catmull-Rom piece between the second- and third-newest points, sampled and
+// joined by straight dab lines.
+
+namespace brisel::Form1 {
+
+// Uniform Catmull-Rom interpolation of one coordinate between p2 (t = 0) and p3 (t = 1), p1 and p4 the
+// outer control points. The same computation as native::p_Catmull, which DrawBrush uses.
+float Catmull(float t, float p1, float p2, float p3, float p4);
+
+// Receives one spline sample: image x, image y and pressure.
+using SplineSink = void (*)(float nx, float ny, float np);
+
+// Samples the piece for the newest point n = StrokeCount (between points n - 2 and n - 1, with n - 3 and n
+// as outer control points) and hands each sample to sink, in order; nothing while n < 3. (X, Y) is the
+// window position of the event that added point n: its distance to the last sample drawn (LastDabX,
+// LastDabY) sets the step of t, 1 / distance but at least 0.1, so a piece has at most ten samples.
+void SampleSpline(float X, float Y, SplineSink sink);
+
+// Draws the piece for the newest point: for each sample, grows the dirty rectangle, stamps the straight
+// piece from the last sample into the stroke mask (its width following the pressure), shows it through
+// the display copy, and makes the sample the last one.
+void DrawBrush(float X, float Y);
+
+}  // namespace brisel::Form1

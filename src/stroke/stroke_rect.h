@@ -1,0 +1,10 @@
+#pragma once
+// The stroke's dirty rectangle, StrokeMinX .. StrokeMaxY in image pixels: it covers every recorded point
+// and every drawn sample, widened by BrushSize on each side.
+
+namespace brisel {
+
+// Grows the rectangle so that it holds (x, y) widened by BrushSize; each side only ever moves outwards.
+void GrowStrokeRect(float x, float y);
+
+}  // namespace brisel

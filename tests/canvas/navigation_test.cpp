@@ -1,0 +1,129 @@
+// Zoom and pan by every path, with their limits, and the canvas keys.
+
+#include "canvas/display_bitmap.h"
+#include "canvas/navigation.h"
+#include "canvas/undo.h"
+#include "support/app_fixture.h"
+
+namespace brisel::testing {
+namespace {
+
+void KeyUp(int16_t code, int16_t shift) { Form1::Form_KeyUp(code, shift); }
+void KeyDown(int16_t code, int16_t shift) { Form1::Form_KeyDown(code, shift); }
+void Type(char c) {
+  int16_t ascii = c;
+  Form1::Form_KeyPress(ascii);
+}
+
+// A Shift+Ctrl drag reference as a press records it.
+void PressAt(float x, float y) {
+  DragStartX = x;
+  DragStartY = y;
+  DragStartZoom = Zoom;
+  DragStartPanX = float(PanX);
+  DragStartPanY = float(PanY);
+}
+
+TEST_F(AppTest, CtrlPlusAndMinusStepByAQuarterWithinTheirLimits) {
+  Start(40, 20);
+  for (int i = 0; i < 4; ++i) KeyUp(187, 2);
+  EXPECT_EQ(Zoom, 2.0f);
+  EXPECT_EQ(Dibs::DibWidth, 80);
+  EXPECT_EQ(Form1Window().caption(), AppCaption + " zoom = 200");
+
+  KeyUp(187, 3);  // Ctrl+Shift+plus: Shift must be Ctrl alone
+  KeyUp(187, 0);
+  EXPECT_EQ(Zoom, 2.0f);
+
+  Zoom = 0.25f;
+  KeyUp(189, 2);
+  EXPECT_EQ(Zoom, 0.25f);
+  Zoom = 0.3f;  // as a fit may leave it: one step below 0.25, then no further
+  KeyUp(189, 2);
+  EXPECT_NEAR(Zoom, 0.05f, 1e-6);
+  KeyUp(189, 2);
+  EXPECT_NEAR(Zoom, 0.05f, 1e-6);
+}
+
+TEST_F(AppTest, RightDragZoomsAboutTheCentreWithinPointTwoAndSix) {
+  Start(200, 100);
+  PressAt(500, 50);
+  ViewDrag(2, 320, 50);  // 180 to the left
+  EXPECT_EQ(Zoom, 0.2f);
+  ViewDrag(2, 350, 50);  // 150 to the left
+  EXPECT_EQ(Zoom, 0.25f);
+  // Half the shrink of the image moves the pan, keeping the centre in place.
+  EXPECT_EQ(PanX, 75);
+  EXPECT_EQ(PanY, 38);  // 37.5 goes to the even neighbour
+  ViewDrag(2, 1600, 0);  // 1100 to the right
+  EXPECT_EQ(Zoom, 6.0f);
+  ViewDrag(4, 100, 0);  // another button: no change
+  EXPECT_EQ(Zoom, 6.0f);
+}
+
+TEST_F(AppTest, LeftDragPans) {
+  Start(20, 20);
+  PanX = 3;
+  PressAt(10, 10);
+  ViewDrag(1, 25.5f, 4);
+  EXPECT_EQ(PanX, 18);  // 18.5 goes to the even neighbour
+  EXPECT_EQ(PanY, -6);
+}
+
+TEST_F(AppTest, FitCentresTheImageAtTheLargestZoomThatShowsIt) {
+  Start(200, 100);
+  Form1Window().SetClientSize(400, 400);
+  FitToWindow();
+  EXPECT_EQ(Zoom, 2.0f);
+  EXPECT_EQ(PanX, 0);
+  EXPECT_EQ(PanY, 100);
+  EXPECT_EQ(Form1Window().clientWidth(), 400);  // the window keeps its size
+
+  Form1Window().SetClientSize(10, 10);
+  FitToWindow();
+  EXPECT_EQ(Zoom, 0.25f);
+
+  ShowAtActualSize();
+  EXPECT_EQ(Zoom, 1.0f);
+  EXPECT_EQ(PanY, 0);
+  EXPECT_EQ(Form1Window().clientWidth(), 200);
+  EXPECT_EQ(Form1Window().clientHeight(), 100);
+}
+
+TEST_F(AppTest, AZoomWhoseBitmapCannotBeMadeKeepsThePreviousView) {
+  Start(100, 100);
+  KeyUp(187, 2);
+  ASSERT_EQ(Zoom, 1.25f);
+  platform::SetBitmapSizeLimit(uint64_t(128) * 128 * 4);  // room for 1.25, not for 1.5
+  KeyUp(187, 2);
+  EXPECT_EQ(Zoom, 1.25f);
+  EXPECT_EQ(Dibs::DibWidth, 128);
+  EXPECT_TRUE(Dibs::DibBitmap.exists());
+  EXPECT_EQ(Form1Window().caption(), AppCaption + " zoom = 125");
+
+  PressAt(0, 0);
+  ViewDrag(2, 400, 0);  // towards zoom 3: refused, pan untouched
+  EXPECT_EQ(Zoom, 1.25f);
+  EXPECT_EQ(PanX, 0);
+}
+
+TEST_F(AppTest, CommaHeldPicksAndLowerCaseUUndoes) {
+  Start(10, 10);
+  KeyDown(188, 0);
+  EXPECT_TRUE(PickMode);
+  EXPECT_EQ(Form1Window().mousePointer(), platform::MousePointer::Arrow);
+  KeyUp(188, 0);
+  EXPECT_FALSE(PickMode);
+  EXPECT_EQ(Form1Window().mousePointer(), platform::MousePointer::Crosshair);
+
+  const uint8_t before = PlaneR(1, 1);
+  SaveUndoRect(0, 0, 3, 3);
+  PlaneR(1, 1) = uint8_t(before + 1);
+  Type('U');
+  EXPECT_EQ(PlaneR(1, 1), before + 1);
+  Type('u');
+  EXPECT_EQ(PlaneR(1, 1), before);
+}
+
+}  // namespace
+}  // namespace brisel::testing

@@ -1,0 +1,259 @@
+// The file host through its calls by name: reading, sending back, backups, atomic writes, new pictures.
+
+#include <QFileInfo>
+#include <QImageReader>
+
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <vector>
+
+#include "file/file_host.h"
+#include "file/file_stamp.h"
+#include "host/picture_fixture.h"
+#include "platform/window.h"
+
+namespace brisel::testing {
+namespace {
+
+using filehost::MakeFileHost;
+using platform::HostObject;
+using platform::Variant;
+
+Variant Call(HostObject& host, std::string_view name, std::vector<Variant> args = {}) {
+  return host.Invoke(name, args);
+}
+
+Planes Fetch(HostObject& host) {
+  return {platform::ToByteArray(Call(host, "Tarn_GetRBuffer")), platform::ToByteArray(Call(host, "Tarn_GetGBuffer")),
+          platform::ToByteArray(Call(host, "Tarn_GetBBuffer"))};
+}
+
+// The program's send-back: undo step, the three planes by reference, refresh.
+void SendBack(HostObject& host, Planes& p) {
+  Call(host, "Tarn_SaveUndo");
+  Call(host, "Tarn_SetRbuffer", {&p.r});
+  Call(host, "Tarn_SetGbuffer", {&p.g});
+  Call(host, "Tarn_SetBbuffer", {&p.b});
+  Call(host, "tarn_Refresh");
+}
+
+QSize SizeOf(HostObject& host) {
+  return {platform::ToLong(Call(host, "Tarn_BufferWidth")), platform::ToLong(Call(host, "Tarn_BufferHeight"))};
+}
+
+// The error a call raises, as "number: text".
+std::string ErrorOf(const std::function<void()>& call) {
+  try {
+    call();
+  } catch (const Error& e) {
+    return std::to_string(e.number()) + ": " + e.text();
+  }
+  return "no error";
+}
+
+// As ErrorOf, with files limited to 1000 bytes: writes fail, even for root.
+std::string ErrorUnderFileSizeLimit(const std::function<void()>& call) {
+  struct rlimit old {};
+  getrlimit(RLIMIT_FSIZE, &old);
+  struct rlimit small = old;
+  small.rlim_cur = 1000;
+  auto oldHandler = signal(SIGXFSZ, SIG_IGN);
+  std::string error = setrlimit(RLIMIT_FSIZE, &small) == 0 ? ErrorOf(call) : "setrlimit failed";
+  setrlimit(RLIMIT_FSIZE, &old);
+  signal(SIGXFSZ, oldHandler);
+  return error;
+}
+
+using FileHostTest = PictureFolderTest;
+
+TEST_F(FileHostTest, SendsBackLosslesslyAndKeepsTheLastUndoStepAsBackup) {
+  const std::string path = Save("sample.png", Pattern(40, 30));
+  const QByteArray original = ReadBytes(path);
+  auto host = MakeFileHost({path, "", "", "."});
+  EXPECT_EQ(SizeOf(*host), QSize(40, 30));
+  Planes p = Fetch(*host);
+  EXPECT_EQ(p, PlanesOf(Pattern(40, 30)));
+
+  p.r(0, 0) = 1, p.g(39, 29) = 2, p.b(17, 5) = 3;
+  SendBack(*host, p);
+  EXPECT_EQ(PlanesOf(Load(path)), p);
+  EXPECT_EQ(Fetch(*host), p);
+  EXPECT_EQ(ReadBytes(path + "~"), original);
+  EXPECT_EQ(Names(), QStringList({"sample.png", "sample.png~"}));  // no temporary file left
+
+  // The next backup is this send's result: one undo step, one backup.
+  const QByteArray firstSend = ReadBytes(path);
+  p.r(5, 5) = 200;
+  SendBack(*host, p);
+  EXPECT_EQ(ReadBytes(path + "~"), firstSend);
+  EXPECT_EQ(PlanesOf(Load(path)), p);
+}
+
+TEST_F(FileHostTest, WritesKeepPermissionsAndGoThroughLinks) {
+  const std::string real = Save("real.png", Pattern(8, 8));
+  ASSERT_EQ(chmod(real.c_str(), 0640), 0);
+  ASSERT_EQ(symlink(real.c_str(), Path("link.png").c_str()), 0);
+  auto host = MakeFileHost({Path("link.png"), "", "", "."});
+  Planes p = Fetch(*host);
+  p.g.fill(1);
+  SendBack(*host, p);
+  EXPECT_TRUE(QFileInfo(QString::fromStdString(Path("link.png"))).isSymLink());
+  EXPECT_EQ(PlanesOf(Load(real)), p);
+  EXPECT_EQ(filehost::StampOf(real)->mode & 0777, 0640u);
+}
+
+TEST_F(FileHostTest, UnchangedPlanesLeaveALossyFileUntouched) {
+  const std::string path = Save("photo.jpg", Pattern(64, 48));
+  const QByteArray bytes = ReadBytes(path);
+  const auto stamp = filehost::StampOf(path);
+  auto host = MakeFileHost({path, "", "", "."});
+  Planes p = Fetch(*host);
+  SendBack(*host, p);
+  Call(*host, "tarn_Refresh");  // nothing staged
+  EXPECT_EQ(filehost::StampOf(path), stamp);
+  EXPECT_EQ(Names(), QStringList({"photo.jpg"}));
+
+  // Changed: rewritten as JPEG, at a quality that keeps a two-pixel change, with its backup.
+  for (BytePlane* plane : {&p.r, &p.g, &p.b}) (*plane)(10, 10) = (*plane)(11, 10) = 255;
+  SendBack(*host, p);
+  EXPECT_EQ(QImageReader(QString::fromStdString(path)).format(), "jpeg");
+  EXPECT_NEAR(Fetch(*host).g(10, 10), 255, 24);
+  EXPECT_EQ(ReadBytes(path + "~"), bytes);
+}
+
+TEST_F(FileHostTest, ReportsThePictureAsItNowStandsOnDisk) {
+  const std::string path = Save("sample.png", Pattern(40, 30));
+  auto host = MakeFileHost({path, "", "", "."});
+  EXPECT_EQ(SizeOf(*host), QSize(40, 30));
+
+  Save("other.png", Pattern(50, 20, 9));  // replaced by another program: written aside, renamed over
+  ASSERT_EQ(std::rename(Path("other.png").c_str(), path.c_str()), 0);
+  EXPECT_EQ(SizeOf(*host), QSize(50, 20));
+  EXPECT_EQ(Fetch(*host), PlanesOf(Pattern(50, 20, 9)));
+  Save("sample.png", Pattern(50, 20, 77));  // rewritten in place at the same size, a moment later
+  EXPECT_EQ(Fetch(*host), PlanesOf(Pattern(50, 20, 77)));
+
+  ASSERT_TRUE(QFile::remove(QString::fromStdString(path)));
+  EXPECT_EQ(ErrorOf([&] { SizeOf(*host); }).rfind("440: " + path, 0), 0u);
+}
+
+TEST_F(FileHostTest, RefreshTakesThePlanesSizeAndKeepsChannelsNotSent) {
+  const std::string path = Save("sample.png", Pattern(40, 30));
+  auto host = MakeFileHost({path, "", "", "."});
+  BytePlane red(40, 30, 9);
+  Call(*host, "Tarn_SetRbuffer", {&red});
+  Call(*host, "tarn_Refresh");
+  EXPECT_EQ(Fetch(*host), (Planes{red, PlanesOf(Pattern(40, 30)).g, PlanesOf(Pattern(40, 30)).b}));
+
+  const QByteArray before = ReadBytes(path);
+  BytePlane wide(60, 30, 1), other(40, 30, 2);
+  Call(*host, "Tarn_SetRbuffer", {&wide});
+  Call(*host, "Tarn_SetGbuffer", {&other});
+  EXPECT_EQ(ErrorOf([&] { Call(*host, "tarn_Refresh"); }).substr(0, 5), "440: ");
+  EXPECT_EQ(ReadBytes(path), before);
+
+  Planes big{BytePlane(60, 10, 4), BytePlane(60, 10, 5), BytePlane(60, 10, 6)};  // the program decides
+  SendBack(*host, big);
+  EXPECT_EQ(PlanesOf(Load(path)), big);
+}
+
+TEST_F(FileHostTest, FailedWriteIsAnErrorAndLeavesTheOldFile) {
+  const std::string path = Save("sample.png", Pattern(200, 200));
+  const QByteArray before = ReadBytes(path);
+  auto host = MakeFileHost({path, "", "", "."});
+  Planes p = Fetch(*host);
+  p.r.fill(0);
+  for (bool withUndo : {false, true}) {  // the picture's own write fails, then the backup's
+    if (withUndo) Call(*host, "Tarn_SaveUndo");
+    const std::string failure = ErrorUnderFileSizeLimit([&] {
+      Call(*host, "Tarn_SetRbuffer", {&p.r});
+      Call(*host, "tarn_Refresh");
+    });
+    EXPECT_EQ(failure.rfind("440: ", 0), 0u) << failure;
+    EXPECT_NE(failure.find("sample.png"), std::string::npos) << failure;
+    EXPECT_EQ(ReadBytes(path), before);
+    EXPECT_EQ(Names(), QStringList({"sample.png"}));  // no temporary file, no half backup
+  }
+  // The staged plane and the undo step survive; a retry once the disk takes them writes both.
+  Call(*host, "tarn_Refresh");
+  EXPECT_EQ(Fetch(*host).r, p.r);
+  EXPECT_EQ(ReadBytes(path + "~"), before);
+
+  // The picture's folder replaced by a file: an error, not a crash.
+  ASSERT_TRUE(QDir().mkdir(QString::fromStdString(Path("sub"))));
+  auto inner = MakeFileHost({Save("sub/inner.png", Pattern(8, 8)), "", "", "."});
+  Planes q = Fetch(*inner);
+  ASSERT_EQ(std::rename(Path("sub").c_str(), Path("moved").c_str()), 0);
+  WriteBytes("sub", "not a folder");
+  q.g.fill(7);
+  EXPECT_EQ(ErrorOf([&] { SendBack(*inner, q); }).substr(0, 5), "440: ");
+}
+
+TEST_F(FileHostTest, NewPictureIsWhiteAndNeverOverwritesAFile) {
+  WriteBytes("brisel-1.png", "someone else's");
+  auto host = MakeFileHost({"", "", "", dir_.path().toStdString()});
+  EXPECT_EQ(SizeOf(*host), QSize(1024, 768));
+  Planes p = Fetch(*host);
+  EXPECT_EQ(p.r, BytePlane(1024, 768, 255));
+  Call(*host, "tarn_Refresh");  // nothing sent: no file made
+  EXPECT_EQ(Names(), QStringList({"brisel-1.png"}));
+
+  p.b(0, 0) = 0;
+  ::testing::internal::CaptureStdout();
+  SendBack(*host, p);
+  EXPECT_EQ(::testing::internal::GetCapturedStdout(), Path("brisel-2.png") + "\n");
+  EXPECT_EQ(ReadBytes(Path("brisel-1.png")), "someone else's");
+  EXPECT_EQ(PlanesOf(Load(Path("brisel-2.png"))), p);
+
+  // Later sends go to that file, with a backup; another new picture takes the next name.
+  p.b(1, 0) = 0;
+  SendBack(*host, p);
+  auto second = MakeFileHost({"", "", "", dir_.path().toStdString()});
+  Planes white = Fetch(*second);
+  ::testing::internal::CaptureStdout();
+  SendBack(*second, white);
+  ::testing::internal::GetCapturedStdout();
+  EXPECT_EQ(Names(), QStringList({"brisel-1.png", "brisel-2.png", "brisel-2.png~", "brisel-3.png"}));
+
+  auto nowhere = MakeFileHost({"", "", "", Path("missing-folder")});
+  EXPECT_EQ(ErrorOf([&] { SendBack(*nowhere, white); }).substr(0, 5), "440: ");
+}
+
+TEST_F(FileHostTest, TransparencyIsFlattenedOntoWhiteAndWrittenAsRgb) {
+  QImage image(2, 1, QImage::Format_ARGB32);
+  image.setPixel(0, 0, qRgba(0, 0, 0, 0));
+  image.setPixel(1, 0, qRgba(255, 0, 100, 128));
+  auto host = MakeFileHost({Save("alpha.png", image), "", "", "."});
+  Planes p = Fetch(*host);
+  // c * a / 255 + 255 * (255 - a) / 255, rounded.
+  EXPECT_EQ(std::vector<int>({p.r(0, 0), p.g(0, 0), p.b(0, 0), p.r(1, 0), p.g(1, 0), p.b(1, 0)}),
+            std::vector<int>({255, 255, 255, 255, 127, 177}));
+  p.r(0, 0) = 0;
+  SendBack(*host, p);
+  EXPECT_FALSE(Load(Path("alpha.png")).hasAlphaChannel());
+}
+
+TEST_F(FileHostTest, CallsAreByExactNameWithCheckedArguments) {
+  filehost::RegisterFileHost({Save("sample.png", Pattern(4, 4)), "", "/themes/wall.png", "."});
+  auto host = platform::CreateObject("PT_Embers.Wickbox_Class");
+  platform::UnregisterHost("PT_Embers.Wickbox_Class");
+  EXPECT_EQ(platform::ToString(Call(*host, "Tarn_WallpaperFilename")), "/themes/wall.png");
+  EXPECT_EQ(ErrorOf([&] { Call(*host, "Tarn_Nonsense"); }), "438: Object doesn't support this property or method");
+  EXPECT_EQ(ErrorOf([&] { Call(*host, "tarn_BufferWidth"); }).substr(0, 4), "438:");
+  EXPECT_EQ(ErrorOf([&] { Call(*host, "Tarn_BufferWidth", {int32_t(1)}); }).substr(0, 4), "450:");
+  EXPECT_EQ(ErrorOf([&] { Call(*host, "Tarn_SetRbuffer", {int32_t(3)}); }), "13: Type mismatch");
+  EXPECT_EQ(ErrorOf([&] { Call(*host, "Tarn_SendFormObject", {(platform::Form*)nullptr, int16_t(0)}); }),
+            "13: Type mismatch");
+
+  platform::Form form;
+  int16_t zero = 0;
+  Call(*host, "Tarn_SendFormObject", {&form, &zero});
+  EXPECT_TRUE(form.loaded() && form.visible());
+  form.Hide();
+}
+
+}  // namespace
+}  // namespace brisel::testing

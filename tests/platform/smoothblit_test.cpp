@@ -1,0 +1,255 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "platform/native.h"
+
+namespace brisel::native {
+namespace {
+
+constexpr uint8_t kSentinel = 0x5a;
+
+struct Planes {
+  int32_t w, h;
+  std::vector<uint8_t> r, g, b;  // exactly w * h bytes, so a sanitizer sees any read past the end
+  Planes(int32_t width, int32_t height) : w(width), h(height), r(w * h), g(w * h), b(w * h) {}
+  void fill(auto value) {  // value(x, y, channel)
+    for (int32_t y = 0; y < h; ++y)
+      for (int32_t x = 0; x < w; ++x) {
+        r[y * w + x] = static_cast<uint8_t>(value(x, y, 0));
+        g[y * w + x] = static_cast<uint8_t>(value(x, y, 1));
+        b[y * w + x] = static_cast<uint8_t>(value(x, y, 2));
+      }
+  }
+};
+
+Planes RandomPlanes(int32_t w, int32_t h, uint32_t seed) {
+  Planes p(w, h);
+  std::mt19937 random(seed);
+  p.fill([&](int32_t, int32_t, int) { return random() & 255; });
+  return p;
+}
+
+// The display bitmap for the whole image at zoom, every byte the sentinel.
+struct Bitmap {
+  int32_t zoomedWidth, zoomedHeight, dibWidth;
+  std::vector<uint8_t> bits;
+  Bitmap(const Planes& p, float zoom)
+      : zoomedWidth(static_cast<int32_t>(std::floor(p.w * double(zoom)))),
+        zoomedHeight(static_cast<int32_t>(std::floor(p.h * double(zoom)))),
+        dibWidth((zoomedWidth + 3) / 4 * 4),
+        bits(static_cast<size_t>(dibWidth) * std::max(zoomedHeight, 1) * 4, kSentinel) {}
+  const uint8_t* at(int32_t u, int32_t v) const { return &bits[(static_cast<size_t>(v) * dibWidth + u) * 4]; }
+  bool written(int32_t u, int32_t v) const { return at(u, v)[3] == 255; }
+};
+
+using Blit = decltype(&p_smoothblit);
+
+void Render(Blit blit, const Planes& p, Bitmap& bmp, int32_t x1, int32_t y1, int32_t x2, int32_t y2, float zoom) {
+  blit(p.r.data(), p.g.data(), p.b.data(), bmp.bits.data(), x1, y1, x2, y2, p.w + 1, p.h + 1, bmp.zoomedWidth,
+       bmp.zoomedHeight, bmp.dibWidth, zoom);
+}
+
+int32_t Floor(int32_t c, float zoom) { return static_cast<int32_t>(std::floor(c * double(zoom))); }
+
+std::string Case(const Planes& p, float zoom, int32_t x1, int32_t y1, int32_t x2, int32_t y2) {
+  std::ostringstream s;
+  s << "image " << p.w << "x" << p.h << " zoom " << zoom << " rect (" << x1 << "," << y1 << ")-(" << x2 << ","
+    << y2 << ")";
+  return s.str();
+}
+
+const float kZooms[] = {0.25f, 0.3f, 0.5f, 1.0f, 1.25f, 2.0f, 3.7f, 6.0f};
+
+TEST(SmoothBlit, ZoomOneIsAStraightInterleave) {
+  for (auto [w, h] : {std::pair{1, 1}, {1, 5}, {3, 2}, {7, 7}, {17, 3}, {33, 19}, {100, 80}}) {
+    const Planes p = RandomPlanes(w, h, w * 100 + h);
+    for (Blit blit : {&p_smoothblit, &p_smoothblit_reference}) {
+      Bitmap bmp(p, 1.0f);
+      Render(blit, p, bmp, 0, 0, w, h, 1.0f);
+      for (int32_t y = 0; y < h; ++y)
+        for (int32_t x = 0; x < w; ++x) {
+          const uint8_t* px = bmp.at(x, y);
+          const size_t i = static_cast<size_t>(y) * w + x;
+          ASSERT_EQ(px[0], p.b[i]) << w << "x" << h << " at " << x << "," << y;
+          ASSERT_EQ(px[1], p.g[i]) << w << "x" << h << " at " << x << "," << y;
+          ASSERT_EQ(px[2], p.r[i]) << w << "x" << h << " at " << x << "," << y;
+          ASSERT_EQ(px[3], 255) << w << "x" << h << " at " << x << "," << y;
+        }
+    }
+  }
+}
+
+// The fast version against the reference, bit for bit, over sizes, zooms and rectangles; and a sub-rectangle
+// shows exactly what the whole redraw shows there, so a stroke preview leaves no seams.
+TEST(SmoothBlit, FastAgreesWithReferenceAndWithTheWholeRedraw) {
+  for (auto [w, h] : {std::pair{1, 1}, {2, 3}, {5, 7}, {17, 9}, {31, 33}, {64, 48}, {101, 37}}) {
+    const Planes p = RandomPlanes(w, h, w * 7 + h);
+    for (float zoom : kZooms) {
+      Bitmap whole(p, zoom);
+      Render(&p_smoothblit, p, whole, 0, 0, w, h, zoom);
+      const int32_t rects[][4] = {{0, 0, w, h}, {w / 3, h / 4, w - w / 5, h - h / 3}, {w / 2, h / 2, w / 2 + 1, h / 2 + 1},
+                                  {w - 1, 0, w, h}, {1, h / 2, w, h}};
+      for (const auto& rc : rects) {
+        const std::string name = Case(p, zoom, rc[0], rc[1], rc[2], rc[3]);
+        Bitmap fast(p, zoom), reference(p, zoom);
+        Render(&p_smoothblit, p, fast, rc[0], rc[1], rc[2], rc[3], zoom);
+        Render(&p_smoothblit_reference, p, reference, rc[0], rc[1], rc[2], rc[3], zoom);
+        ASSERT_TRUE(fast.bits == reference.bits) << name;
+        for (size_t i = 0; i < fast.bits.size(); i += 4)
+          if (fast.bits[i + 3] == 255)
+            ASSERT_TRUE(std::equal(&fast.bits[i], &fast.bits[i + 4], &whole.bits[i])) << name << " at byte " << i;
+      }
+    }
+  }
+}
+
+// Exactly the bitmap pixels of the zoomed rectangle are written: all of them, so every pixel the window copy
+// takes (from floor(x1 * zoom), floor((x2 - x1) * zoom) wide) is fresh, and none beyond.
+TEST(SmoothBlit, WritesTheZoomedRectangleAndNothingElse) {
+  const Planes p = RandomPlanes(53, 41, 3);
+  std::mt19937 random(11);
+  for (float zoom : {0.25f, 0.3f, 0.5f, 0.75f, 1.0f, 1.25f, 2.0f, 3.7f, 6.0f, 1.1f}) {
+    for (int trial = 0; trial < 12; ++trial) {
+      const int32_t x1 = random() % p.w, x2 = x1 + 1 + random() % (p.w - x1);
+      const int32_t y1 = random() % p.h, y2 = y1 + 1 + random() % (p.h - y1);
+      Bitmap bmp(p, zoom);
+      Render(&p_smoothblit, p, bmp, x1, y1, x2, y2, zoom);
+      const int32_t u0 = Floor(x1, zoom), u1 = std::min(bmp.zoomedWidth, Floor(x2, zoom));
+      const int32_t v0 = Floor(y1, zoom), v1 = std::min(bmp.zoomedHeight, Floor(y2, zoom));
+      const int32_t copyWidth = static_cast<int32_t>(std::floor((x2 - x1) * double(zoom)));
+      const int32_t copyHeight = static_cast<int32_t>(std::floor((y2 - y1) * double(zoom)));
+      ASSERT_LE(u0 + copyWidth, u1) << Case(p, zoom, x1, y1, x2, y2);
+      ASSERT_LE(v0 + copyHeight, v1) << Case(p, zoom, x1, y1, x2, y2);
+      for (int32_t v = 0; v < bmp.zoomedHeight; ++v)
+        for (int32_t u = 0; u < bmp.dibWidth; ++u) {
+          const bool inside = u >= u0 && u < u1 && v >= v0 && v < v1;
+          if (inside) {
+            ASSERT_TRUE(bmp.written(u, v)) << Case(p, zoom, x1, y1, x2, y2) << " pixel " << u << "," << v;
+          } else {
+            ASSERT_EQ(bmp.at(u, v)[0], kSentinel) << Case(p, zoom, x1, y1, x2, y2) << " pixel " << u << "," << v;
+          }
+        }
+    }
+  }
+}
+
+TEST(SmoothBlit, ReachingTheFarEdgeRendersTheLastColumnAndRow) {
+  const Planes p = RandomPlanes(10, 7, 5);
+  for (float zoom : kZooms) {
+    Bitmap bmp(p, zoom);
+    Render(&p_smoothblit, p, bmp, p.w / 2, p.h / 2, p.w, p.h, zoom);
+    EXPECT_TRUE(bmp.written(bmp.zoomedWidth - 1, bmp.zoomedHeight - 1)) << "zoom " << zoom;
+  }
+}
+
+TEST(SmoothBlit, EmptyReversedOrMeaninglessRequestsWriteNothing) {
+  const Planes p = RandomPlanes(20, 20, 9);
+  const float nan = std::nanf("");
+  struct Request { int32_t x1, y1, x2, y2; float zoom; };
+  for (const Request& q : {Request{5, 5, 5, 9, 1.0f}, {5, 5, 9, 5, 2.0f}, {9, 5, 4, 12, 1.0f}, {3, 12, 8, 2, 0.5f},
+                           {0, 0, 20, 20, 0.0f}, {0, 0, 20, 20, -1.0f}, {0, 0, 20, 20, nan}, {20, 0, 25, 20, 1.0f}}) {
+    Bitmap bmp(p, 2.0f);
+    Render(&p_smoothblit, p, bmp, q.x1, q.y1, q.x2, q.y2, q.zoom);
+    EXPECT_TRUE(std::all_of(bmp.bits.begin(), bmp.bits.end(), [](uint8_t v) { return v == kSentinel; }))
+        << q.x1 << "," << q.y1 << "-" << q.x2 << "," << q.y2 << " zoom " << q.zoom;
+  }
+  // Planes with no pixels.
+  Bitmap bmp(p, 1.0f);
+  p_smoothblit(p.r.data(), p.g.data(), p.b.data(), bmp.bits.data(), 0, 0, 5, 5, 1, 21, 20, 20, 20, 1.0f);
+  EXPECT_TRUE(std::all_of(bmp.bits.begin(), bmp.bits.end(), [](uint8_t v) { return v == kSentinel; }));
+}
+
+TEST(SmoothBlit, ARectangleBeyondThePlanesIsClampedToThem) {
+  const Planes p = RandomPlanes(30, 20, 13);
+  for (float zoom : {0.3f, 1.0f, 2.0f}) {
+    Bitmap clamped(p, zoom), exact(p, zoom);
+    Render(&p_smoothblit, p, clamped, -4, -7, p.w + 9, p.h + 3, zoom);
+    Render(&p_smoothblit, p, exact, 0, 0, p.w, p.h, zoom);
+    EXPECT_TRUE(clamped.bits == exact.bits) << "zoom " << zoom;
+  }
+}
+
+TEST(SmoothBlit, AFlatPlaneStaysFlatAtEveryZoom) {
+  Planes p(37, 23);
+  p.fill([](int32_t, int32_t, int c) { return c == 0 ? 255 : c == 1 ? 131 : 0; });
+  for (float zoom : {0.05f, 0.2f, 0.25f, 0.3f, 0.5f, 0.75f, 0.99f, 1.0f, 1.25f, 2.0f, 3.7f, 6.0f, 11.5f}) {
+    Bitmap bmp(p, zoom);
+    Render(&p_smoothblit, p, bmp, 0, 0, p.w, p.h, zoom);
+    for (int32_t v = 0; v < bmp.zoomedHeight; ++v)
+      for (int32_t u = 0; u < bmp.zoomedWidth; ++u) {
+        const uint8_t* px = bmp.at(u, v);
+        ASSERT_TRUE(px[0] == 0 && px[1] == 131 && px[2] == 255 && px[3] == 255)
+            << "zoom " << zoom << " pixel " << u << "," << v;
+      }
+  }
+}
+
+TEST(SmoothBlit, AStepEdgeMagnifiedRampsThroughIntermediateValues) {
+  Planes p(8, 8);
+  p.fill([](int32_t x, int32_t, int) { return x < 4 ? 0 : 255; });
+  Bitmap bmp(p, 4.0f);
+  Render(&p_smoothblit, p, bmp, 0, 0, p.w, p.h, 4.0f);
+  int intermediate = 0;
+  for (int32_t u = 1; u < bmp.zoomedWidth; ++u) {
+    EXPECT_GE(bmp.at(u, 13)[2], bmp.at(u - 1, 13)[2]) << "column " << u;  // never steps back
+    intermediate += bmp.at(u, 13)[2] > 0 && bmp.at(u, 13)[2] < 255;
+  }
+  EXPECT_GE(intermediate, 3);
+}
+
+// Shrinking averages fine detail instead of picking samples from it: a one-pixel checkerboard comes out
+// near mid grey everywhere, where point or bilinear sampling would show black and white patches.
+TEST(SmoothBlit, ShrinkingAveragesFineDetail) {
+  Planes p(96, 96);
+  p.fill([](int32_t x, int32_t y, int) { return (x + y) % 2 ? 255 : 0; });
+  for (float zoom : {0.2f, 0.25f, 0.3f, 0.5f}) {
+    Bitmap bmp(p, zoom);
+    Render(&p_smoothblit, p, bmp, 0, 0, p.w, p.h, zoom);
+    for (int32_t v = 0; v < bmp.zoomedHeight; ++v)
+      for (int32_t u = 0; u < bmp.zoomedWidth; ++u)
+        ASSERT_NEAR(bmp.at(u, v)[1], 128, 16) << "zoom " << zoom << " pixel " << u << "," << v;
+  }
+}
+
+// The integer arithmetic stays close to the filter it stands for, computed in double: bilinear between pixel
+// centres when magnifying, the exact area mean when shrinking.
+TEST(SmoothBlit, StaysCloseToTheExactFilter) {
+  const Planes p = RandomPlanes(41, 29, 17);
+  auto plane = [&](int32_t x, int32_t y) { return double(p.g[y * p.w + x]); };
+  auto bilinear = [&](double sx, double sy) {
+    sx = std::clamp(sx, 0.0, p.w - 1.0), sy = std::clamp(sy, 0.0, p.h - 1.0);
+    const int32_t x0 = std::min(int32_t(sx), p.w - 2), y0 = std::min(int32_t(sy), p.h - 2);
+    const double fx = sx - x0, fy = sy - y0;
+    return (1 - fy) * ((1 - fx) * plane(x0, y0) + fx * plane(x0 + 1, y0)) +
+           fy * ((1 - fx) * plane(x0, y0 + 1) + fx * plane(x0 + 1, y0 + 1));
+  };
+  auto overlap = [](double lo, double hi, int32_t i) { return std::max(0.0, std::min(hi, i + 1.0) - std::max(lo, double(i))); };
+  auto area = [&](double x0, double y0, double x1, double y1) {
+    double sum = 0;
+    for (int32_t y = int32_t(y0); y < std::min(p.h, int32_t(std::ceil(y1))); ++y)
+      for (int32_t x = int32_t(x0); x < std::min(p.w, int32_t(std::ceil(x1))); ++x)
+        sum += overlap(x0, x1, x) * overlap(y0, y1, y) * plane(x, y);
+    return sum / ((x1 - x0) * (y1 - y0));
+  };
+  for (float zoom : {0.3f, 0.5f, 0.75f, 1.25f, 2.0f, 3.7f}) {
+    Bitmap bmp(p, zoom);
+    Render(&p_smoothblit, p, bmp, 0, 0, p.w, p.h, zoom);
+    const double z = zoom;
+    for (int32_t v = 0; v < bmp.zoomedHeight; ++v)
+      for (int32_t u = 0; u < bmp.zoomedWidth; ++u) {
+        const double exact = zoom > 1 ? bilinear((u + 0.5) / z - 0.5, (v + 0.5) / z - 0.5)
+                                      : area(u / z, v / z, (u + 1) / z, (v + 1) / z);
+        ASSERT_NEAR(bmp.at(u, v)[1], exact, 1.5) << "zoom " << zoom << " pixel " << u << "," << v;
+      }
+  }
+}
+
+}  // namespace
+}  // namespace brisel::native

@@ -1,0 +1,123 @@
+// AALine's walk and spacing, and the Distance it measures with.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <vector>
+
+#include "stroke/aa_line.h"
+#include "stroke_fixture.h"
+
+namespace brisel::testing {
+namespace {
+
+TEST(Distance, RoundsTheFirstSquareToFloatBeforeTheSum) {
+  EXPECT_EQ(Distance(3, 0, 0, 4), 5.0f);
+  EXPECT_EQ(Distance(0, 4, 3, 0), 5.0f);
+  EXPECT_EQ(Distance(1, 1, 1, 1), 0.0f);
+  // Here the three readings part: rounding the x square to float before the sum gives 0x1.aafc44p+1,
+  // keeping it whole (or doing everything in float) gives 0x1.aafc46p+1.
+  const float dx = 0x1.32bp+0f, dy = 0x1.8e8p+1f;  // 1.19799805, 3.11328125
+  EXPECT_EQ(Distance(dx, 0, 0, dy), 0x1.aafc44p+1f);
+  EXPECT_EQ(Distance(0, dy, dx, 0), 0x1.aafc44p+1f);
+  // Only the x square is rounded: with the axes swapped the rounding falls on the other square.
+  EXPECT_EQ(Distance(0, dx, dy, 0), 0x1.aafc46p+1f);
+}
+
+// Dabs of size 0.1 centred on pixel centres mark exactly one pixel each (a cone of radius one pixel, its
+// neighbours' centres on its rim), so the positions that got a dab can be counted. The spacing is set
+// through BrushStep: spacing = BrushStep / 100 * 0.1.
+class AALineTest : public StrokeTest {
+ protected:
+  void SetUp() override {
+    StrokeTest::SetUp();
+    MakeImage(40, 8);
+  }
+  static std::vector<int> DabbedColumns(int32_t row) {
+    std::vector<int> columns;
+    for (int32_t x = 0; x < ImageWidth; ++x)
+      if (FXbuffer(x, row) != 0) columns.push_back(x);
+    return columns;
+  }
+  static void Line(float x0, float x1, float spacing) {
+    BrushStep = spacing / 0.1f * 100;
+    AALine(x0, 3.5f, x1, 3.5f, 0.1f, 0.1f, ImageWidth, ImageHeight);
+  }
+};
+
+TEST_F(AALineTest, SpacingOfBrushSizeTwoDabsEveryPixel) {
+  Line(2.5f, 5.5f, 0.3f);  // a piece of length 3 with spacing 0.3 (size 2 at step 15)
+  EXPECT_EQ(DabbedColumns(3), (std::vector<int>{2, 3, 4, 5}));
+  EXPECT_EQ(StepDistance, 0);
+}
+
+TEST_F(AALineTest, SpacingOfBrushSizeThirtyTwoDabsEveryFifthStep) {
+  Line(0.5f, 20.5f, 4.8f);  // 21 positions; spacing 4.8 (size 32 at step 15)
+  EXPECT_EQ(DabbedColumns(3), (std::vector<int>{4, 9, 14, 19}));
+  EXPECT_NEAR(StepDistance, 1, 1e-5);
+}
+
+TEST_F(AALineTest, WalkedDistanceCarriesOverFromPieceToPiece) {
+  Line(0.5f, 3.5f, 4.8f);   // four positions: 4 walked, no dab
+  EXPECT_TRUE(DabbedColumns(3).empty());
+  Line(3.5f, 10.5f, 4.8f);  // its start (visited again) is the fifth step
+  EXPECT_EQ(DabbedColumns(3), (std::vector<int>{3, 8}));
+}
+
+TEST_F(AALineTest, ZeroLengthPieceWalksNothingAndDabsOnlyIfTheSpacingIsReached) {
+  StepDistance = 2;
+  Line(6.5f, 6.5f, 4.8f);
+  EXPECT_EQ(StepDistance, 2);
+  EXPECT_TRUE(DabbedColumns(3).empty());
+  StepDistance = 5;
+  Line(6.5f, 6.5f, 4.8f);
+  EXPECT_EQ(DabbedColumns(3), (std::vector<int>{6}));
+  Line(9.5f, 9.5f, 0);  // spacing 0: every position gets a dab
+  EXPECT_EQ(DabbedColumns(3), (std::vector<int>{6, 9}));
+}
+
+TEST_F(AALineTest, PieceShorterThanHalfAPixelVisitsItsStartOnceAndWalksOne) {
+  StepDistance = 0;
+  Line(6.5f, 6.9f, 4.8f);
+  EXPECT_NEAR(StepDistance, 1, 1e-6);
+  EXPECT_TRUE(DabbedColumns(3).empty());
+  StepDistance = 4;
+  Line(6.5f, 6.9f, 4.8f);
+  EXPECT_EQ(DabbedColumns(3), (std::vector<int>{6}));
+}
+
+TEST_F(AALineTest, StepZeroDabsEveryPosition) {
+  Line(1.5f, 12.5f, 0);
+  EXPECT_EQ(DabbedColumns(3).size(), 12u);
+}
+
+TEST_F(AALineTest, DabSizeSlidesFromStartToEnd) {
+  BrushStep = 0;
+  AALine(5.5f, 3.5f, 35.5f, 3.5f, 0.5f, 3.0f, ImageWidth, ImageHeight);
+  // Thin at the start, three pixels of radius at the end.
+  EXPECT_EQ(FXbuffer(5, 1), 0);
+  EXPECT_EQ(FXbuffer(35, 1), 255);
+  EXPECT_EQ(FXbuffer(35, 5), 255);
+}
+
+TEST_F(AALineTest, StrengthIsThePressSliderOverFull) {
+  BrushStep = 0;
+  BrushPress = 128;
+  AALine(5.5f, 3.5f, 10.5f, 3.5f, 3, 3, ImageWidth, ImageHeight);
+  EXPECT_EQ(FXbuffer(7, 3), 128);
+}
+
+TEST_F(AALineTest, WithoutAMaskOfTheImagesSizeNothingIsStampedButTheWalkCounts) {
+  FXbuffer = BytePlane(10, 10);
+  BrushStep = 0;
+  AALine(1.5f, 1.5f, 30.5f, 1.5f, 2, 2, ImageWidth, ImageHeight);
+  EXPECT_EQ(CountNonZero(FXbuffer), 0);
+  FXbuffer = BytePlane();
+  BrushStep = 1e6f;
+  StepDistance = 0;
+  AALine(1.5f, 1.5f, 4.5f, 1.5f, 2, 2, ImageWidth, ImageHeight);
+  EXPECT_NEAR(StepDistance, 4, 1e-5);
+}
+
+}  // namespace
+}  // namespace brisel::testing

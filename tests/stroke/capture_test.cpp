@@ -1,0 +1,211 @@
+// The canvas's mouse handlers driven directly: which events draw, the release's commit, the point list's
+// wrap, the view drag's press, the pen's position and pressure, and the colour pick.
+
+#include <gtest/gtest.h>
+
+#include "canvas/undo.h"
+#include "panel/tool_panel.h"
+#include "stroke/capture.h"
+#include "stroke_fixture.h"
+
+namespace brisel::testing {
+namespace {
+
+using Form1::Form_MouseDown;
+using Form1::Form_MouseMove;
+using Form1::Form_MouseUp;
+
+constexpr int16_t kLeft = 1, kNone = 0, kShiftCtrl = 3;
+
+class CaptureTest : public StrokeTest {
+ protected:
+  void SetUp() override {
+    StrokeTest::SetUp();
+    MakeImage(64, 24);
+  }
+  static bool Painted(int32_t x, int32_t y) { return PlaneR(x, y) != 255; }
+};
+
+TEST_F(CaptureTest, FourEventsDrawOnePieceAfterTheStraightJoin) {
+  Form_MouseDown(kLeft, 0, 8, 12);
+  Form_MouseMove(kLeft, 0, 20, 12);
+  Form_MouseMove(kLeft, 0, 32, 12);
+  EXPECT_EQ(CountNonZero(FXbuffer), 0) << "nothing is drawn before the fourth point";
+  Form_MouseUp(kLeft, 0, 44, 12);
+
+  // The join from the press to point 1, then the piece to point 2; the last piece, to the release, never.
+  for (int32_t x = 8; x <= 32; ++x) EXPECT_TRUE(Painted(x, 12)) << x;
+  for (int32_t x = 36; x < 64; ++x) EXPECT_FALSE(Painted(x, 12)) << x;
+  EXPECT_FALSE(Painted(20, 16));
+  // Committed once, the mask cleared, and the preview agrees with the commit.
+  EXPECT_EQ(CountNonZero(FXbuffer), 0);
+  EXPECT_TRUE(ViewR == PlaneR && ViewG == PlaneG && ViewB == PlaneB);
+  ASSERT_EQ(UndoStack.size(), 1u);
+  const UndoStep& step = UndoStack.back();
+  EXPECT_EQ(step.left, 5);  // floor(8 - 2 - 0.5)
+  EXPECT_EQ(step.top, 9);
+  EXPECT_EQ(step.red.width(), 47 - 5);  // up to floor(44 + 2 + 0.5 + 1), exclusive
+  EXPECT_EQ(step.red(12 - 5, 12 - 9), 255) << "the step holds the image from before the stroke";
+  EXPECT_FALSE(StrokeActive);
+}
+
+TEST_F(CaptureTest, ThreeEventsDrawNothing) {
+  Form_MouseDown(kLeft, 0, 8, 12);
+  Form_MouseMove(kLeft, 0, 20, 12);
+  Form_MouseUp(kLeft, 0, 32, 12);
+  for (int32_t x = 0; x < 64; ++x) EXPECT_FALSE(Painted(x, 12)) << x;
+  EXPECT_EQ(UndoStack.size(), 1u);
+}
+
+TEST_F(CaptureTest, AClickDrawsNothingYetSnapshotsCommitsAndClearsAroundItsPoint) {
+  FXbuffer(10, 8) = 255;  // coverage left in the mask under the click
+  FXbuffer(30, 8) = 255;  // and far from it
+  Form_MouseDown(kLeft, 0, 10.5f, 8.5f);
+  Form_MouseUp(kLeft, 0, 10.5f, 8.5f);
+  EXPECT_EQ(StrokeCount, 1);
+  ASSERT_EQ(UndoStack.size(), 1u);
+  const UndoStep& step = UndoStack.back();
+  EXPECT_EQ(step.left, 8);  // floor(10.5 - 2 - 0.5)
+  EXPECT_EQ(step.top, 6);
+  EXPECT_EQ(step.red.width(), 6);  // columns 8 .. 13
+  EXPECT_EQ(step.red.height(), 6);
+  EXPECT_TRUE(Painted(10, 8)) << "the rectangle is committed";
+  EXPECT_EQ(FXbuffer(10, 8), 0) << "and cleared";
+  EXPECT_EQ(FXbuffer(30, 8), 255) << "outside the rectangle the mask stays";
+  EXPECT_FALSE(Painted(30, 8));
+  int painted = 0;
+  for (int32_t y = 0; y < 24; ++y)
+    for (int32_t x = 0; x < 64; ++x) painted += Painted(x, y);
+  EXPECT_EQ(painted, 1) << "no dab was drawn";
+}
+
+TEST_F(CaptureTest, TheListWrapsSoThe10002ndEventLandsAtIndexZero) {
+  Form_MouseDown(kLeft, 0, 1, 1);
+  for (int i = 1; i <= 10000; ++i) Form_MouseMove(kNone, 0, float(i % 50), 2);
+  EXPECT_EQ(StrokeCount, 10000);
+  Form_MouseMove(kNone, 0, 7.25f, 3.5f);
+  EXPECT_EQ(StrokeCount, 0);
+  EXPECT_EQ(StrokePoints[0], (StrokePoint{7.25f, 3.5f, 1.0f}));
+  EXPECT_EQ(CountNonZero(FXbuffer), 0) << "moves without a button record but never draw";
+  // With a button, drawing waits for the new count to reach 3 and then goes on from the last sample.
+  Form_MouseMove(kLeft, 0, 12, 3.5f);
+  Form_MouseMove(kLeft, 0, 18, 3.5f);
+  EXPECT_EQ(CountNonZero(FXbuffer), 0);
+  Form_MouseMove(kLeft, 0, 24, 3.5f);
+  EXPECT_GT(CountNonZero(FXbuffer), 0);
+}
+
+TEST_F(CaptureTest, AShiftCtrlPressRecordsNoPointAndItsReleaseLeavesTheImage) {
+  StrokeCount = 17;
+  StrokePoints[0] = {-1, -2, -3};
+  Zoom = 1.5f;
+  PanX = 4;
+  PanY = -6;
+  Form_MouseDown(kLeft, kShiftCtrl, 5, 7);
+  EXPECT_TRUE(StrokeActive);
+  EXPECT_EQ(StrokeCount, 17);
+  EXPECT_EQ(StrokePoints[0], (StrokePoint{-1, -2, -3}));
+  EXPECT_EQ(DragStartX, 5);
+  EXPECT_EQ(DragStartY, 7);
+  EXPECT_EQ(DragStartPanX, 4);
+  EXPECT_EQ(DragStartPanY, -6);
+  EXPECT_EQ(DragStartZoom, 1.5f);
+  Form_MouseUp(kLeft, kShiftCtrl, 9, 9);
+  EXPECT_TRUE(StrokeActive) << "a view drag's release leaves the press active";
+  EXPECT_TRUE(UndoStack.empty());
+  EXPECT_EQ(CountNonZero(FXbuffer), 0);
+  for (int32_t x = 0; x < 64; ++x) ASSERT_FALSE(Painted(x, 7));
+}
+
+TEST_F(CaptureTest, HoveringDoesNothing) {
+  StrokeMinX = StrokeMaxX = 3;
+  Form_MouseMove(kNone, 0, 40, 10);
+  EXPECT_EQ(StrokeCount, 0);
+  EXPECT_EQ(StrokeMaxX, 3);
+}
+
+TEST_F(CaptureTest, AMoveGrowsTheRectangleWhateverItDoes) {
+  Form_MouseDown(kLeft, kShiftCtrl, 10, 10);
+  StrokeMinX = StrokeMaxX = 10;
+  StrokeMinY = StrokeMaxY = 10;
+  Form_MouseMove(kLeft, kShiftCtrl, 30, 4);  // a view drag: no point, but the rectangle grows
+  EXPECT_EQ(StrokeMaxX, 32);
+  EXPECT_EQ(StrokeMinY, 2);
+  EXPECT_EQ(StrokeMinX, 10);
+  EXPECT_EQ(StrokeCount, 0);
+}
+
+TEST_F(CaptureTest, APenInProximityReplacesTheMousePosition) {
+  TabletPresent = true;
+  PenInProximity = -1;
+  PenWindowX = 30;
+  PenWindowY = 10;
+  PenPressure = 0.5f;
+  Zoom = 2;
+  PanX = 10;
+  PanY = 4;  // image x = 30 / 2 - 10 / 2 = 10, y = 10 / 2 - 4 / 2 = 3
+  Form_MouseDown(kLeft, 0, 3, 3);
+  EXPECT_EQ(StrokePoints[0], (StrokePoint{10, 3, 0.5f}));
+  EXPECT_EQ(DragStartX, 30);
+  EXPECT_EQ(PenPressure, 0.5f) << "a pen in proximity keeps its pressure";
+  Form_MouseMove(kLeft, 0, 50, 50);
+  EXPECT_EQ(StrokePoints[1], (StrokePoint{10, 3, 0.5f}));
+  Form_MouseUp(kLeft, 0, 60, 60);
+  EXPECT_EQ(StrokePoints[2], (StrokePoint{10, 3, 0.5f}));
+}
+
+TEST_F(CaptureTest, APressSetsFullPressureOnlyWhileTheTabletsPenIsAway) {
+  PenPressure = 0.25f;
+  Form_MouseDown(kLeft, 0, 3, 3);  // no tablet: the pressure is left alone
+  EXPECT_EQ(PenPressure, 0.25f);
+  TabletPresent = true;
+  PenInProximity = 0;
+  Form_MouseDown(kNone, 0, 3, 3);  // even a press without a button
+  EXPECT_EQ(PenPressure, 1.0f);
+  EXPECT_EQ(StrokePoints[0][2], 0.25f) << "a press without a button starts nothing";
+}
+
+TEST_F(CaptureTest, PickModePicksOnPressDragAndReleaseInsideTheImageOnly) {
+  PlaneR(3, 2) = 11, PlaneG(3, 2) = 22, PlaneB(3, 2) = 33;
+  PlaneR(4, 5) = 44, PlaneG(4, 5) = 55, PlaneB(4, 5) = 66;
+  PlaneR(8, 8) = 77, PlaneG(8, 8) = 88, PlaneB(8, 8) = 99;
+  PickMode = true;
+  const auto picked = [] {
+    return std::to_string(int(Form2::HProp2().value())) + "," + std::to_string(int(Form2::HProp3().value())) + "," +
+           std::to_string(int(Form2::HProp4().value()));
+  };
+  Form_MouseDown(kLeft, 0, 3.4f, 2.5f);  // nearest pixel, halves to even: (3, 2)
+  EXPECT_EQ(picked(), "11,22,33");
+  EXPECT_EQ(PaintRed, 11) << "the slider's change sets the paint colour";
+  Form_MouseMove(kLeft, 0, 3.5f, 5);  // (4, 5)
+  EXPECT_EQ(picked(), "44,55,66");
+  Form_MouseMove(kNone, 0, 8, 8);  // no button: no pick
+  EXPECT_EQ(picked(), "44,55,66");
+  Form_MouseMove(kLeft, 0, -3, 8);  // outside: ignored
+  EXPECT_EQ(picked(), "44,55,66");
+  Form_MouseUp(kNone, 0, 8, 8);  // the release picks whatever the button
+  EXPECT_EQ(picked(), "77,88,99");
+  EXPECT_TRUE(StrokeActive);
+  EXPECT_TRUE(UndoStack.empty());
+  EXPECT_EQ(StrokeCount, 0);
+}
+
+TEST_F(CaptureTest, AReleaseWithoutAnyPressOrPointListIsSafe) {
+  StrokePoints.clear();  // as before the canvas's load
+  Form_MouseUp(kLeft, 0, 5, 5);
+  EXPECT_EQ(StrokePoints.size(), size_t(kStrokePointsLast + 1));
+  EXPECT_EQ(StrokeCount, 1);
+  EXPECT_FALSE(StrokeActive);
+  ResetSharedState();  // no image either
+  Form_MouseMove(kLeft, 0, 5, 5);
+  Form_MouseUp(kLeft, 0, 5, 5);
+  Form_MouseDown(kLeft, 0, 5, 5);
+  Form_MouseMove(kLeft, 0, 6, 5);
+  Form_MouseMove(kLeft, 0, 7, 5);
+  Form_MouseMove(kLeft, 0, 8, 5);
+  Form_MouseUp(kLeft, 0, 9, 5);
+  EXPECT_TRUE(UndoStack.empty());
+}
+
+}  // namespace
+}  // namespace brisel::testing

@@ -1,0 +1,125 @@
+// Spline sampling: the pieces DrawBrush takes, their steps, and what drawing one leaves behind.
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <random>
+#include <vector>
+
+#include "stroke/spline.h"
+#include "stroke_fixture.h"
+
+namespace brisel::testing {
+namespace {
+
+std::vector<std::array<float, 3>> gSamples;
+void Record(float nx, float ny, float np) { gSamples.push_back({nx, ny, np}); }
+
+class SplineTest : public StrokeTest {
+ protected:
+  void SetUp() override {
+    StrokeTest::SetUp();
+    MakeImage(64, 32);
+    gSamples.clear();
+  }
+  // Points n - 3 .. n at x = 0, 10, 20, 30 on the row y = 5, pressure 1; the last sample at point n - 2.
+  static void CollinearPoints(int32_t n = 3) {
+    for (int k = 0; k < 4; ++k) StrokePoints[size_t(n - 3 + k)] = {10.0f * k, 5, 1};
+    StrokeCount = n;
+    LastDabX = 10;
+    LastDabY = 5;
+    LastDabPressure = 1;
+  }
+  static std::vector<float> SampleXs(float X, float Y) {
+    gSamples.clear();
+    Form1::SampleSpline(X, Y, Record);
+    std::vector<float> xs;
+    for (const auto& s : gSamples) xs.push_back(s[0]);
+    return xs;
+  }
+};
+
+TEST_F(SplineTest, CatmullPassesThroughTheInnerControlPoints) {
+  std::mt19937 rng(3);
+  std::uniform_real_distribution<float> value(-500, 500);
+  for (int i = 0; i < 1000; ++i) {
+    const float p1 = value(rng), p2 = value(rng), p3 = value(rng), p4 = value(rng);
+    EXPECT_EQ(Form1::Catmull(0, p1, p2, p3, p4), p2);
+    EXPECT_NEAR(Form1::Catmull(1, p1, p2, p3, p4), p3, 1e-4f * std::max(1.0f, std::abs(p3)));
+  }
+  // The midpoint of an even, straight run of points is the middle of the piece.
+  EXPECT_EQ(Form1::Catmull(0.5f, 0, 10, 20, 30), 15.0f);
+}
+
+TEST_F(SplineTest, CollinearEvenlySpacedPointsGiveEvenlySpacedSamplesOnTheLine) {
+  CollinearPoints();
+  SampleXs(10 + 3, 5);  // d = 3: t = 0, 1/3, 2/3, 1
+  ASSERT_EQ(gSamples.size(), 4u);
+  for (size_t k = 0; k < gSamples.size(); ++k) {
+    EXPECT_NEAR(gSamples[k][0], 10 + 10.0f * k / 3, 1e-4) << k;
+    EXPECT_EQ(gSamples[k][1], 5) << k;
+    EXPECT_EQ(gSamples[k][2], 1) << "pressure 1 throughout keeps the width at BrushSize";
+  }
+}
+
+TEST_F(SplineTest, StepFollowsTheDistanceFromTheLastSample) {
+  CollinearPoints();
+  // d = 0: s = 1, so t = 0 and 1: points n - 2 and n - 1.
+  EXPECT_EQ(SampleXs(10, 5), (std::vector<float>{10, 20}));
+  // d = 9: s = 1/9, ten samples up to t = 1 itself.
+  std::vector<float> xs = SampleXs(19, 5);
+  ASSERT_EQ(xs.size(), 10u);
+  EXPECT_NEAR(xs.back(), 20, 1e-4);
+  // d = 10: s = 0.1, and t summed in float passes 1 after 0.9: ten samples, the last at 0.9.
+  xs = SampleXs(10, 15);
+  ASSERT_EQ(xs.size(), 10u);
+  EXPECT_NEAR(xs.back(), 19, 1e-4);
+  // d = 10.5: capped at 0.1, the same ten.
+  EXPECT_EQ(SampleXs(20.5f, 5), xs);
+  // 0 < d < 1: s > 1, only t = 0.
+  EXPECT_EQ(SampleXs(10.5f, 5), (std::vector<float>{10}));
+}
+
+TEST_F(SplineTest, NothingIsSampledBeforeTheFourthPoint) {
+  CollinearPoints();
+  StrokeCount = 2;
+  EXPECT_TRUE(SampleXs(10, 5).empty());
+}
+
+TEST_F(SplineTest, TheFirstPiecesOfAWrappedListAreTakenFromTheNewPoints) {
+  CollinearPoints(kStrokePointsLast);
+  StrokePoints[0] = {100, 5, 1};
+  StrokePoints[1] = {110, 5, 1};
+  StrokePoints[2] = {120, 5, 1};
+  StrokePoints[3] = {130, 5, 1};
+  StrokeCount = 3;
+  LastDabX = 110;
+  EXPECT_EQ(SampleXs(110, 5), (std::vector<float>{110, 120}));
+}
+
+TEST_F(SplineTest, DrawBrushJoinsFromTheLastSampleAndPreviewsOnly) {
+  CollinearPoints();
+  LastDabX = 2;  // the press point, as on a stroke's first piece
+  BrushStep = 0;
+  StrokeMinX = StrokeMaxX = 2;
+  StrokeMinY = StrokeMaxY = 5;
+  Form1::DrawBrush(10, 5);  // d = 8
+  // The straight join from x = 2 and the piece up to x = 20 are in the mask; nothing beyond.
+  EXPECT_EQ(FXbuffer(3, 5), 255);
+  EXPECT_EQ(FXbuffer(15, 5), 255);
+  EXPECT_EQ(FXbuffer(19, 5), 255);
+  EXPECT_EQ(FXbuffer(24, 5), 0);
+  // Shown in the display copy, not in the image.
+  EXPECT_EQ(ViewR(15, 5), 0);
+  EXPECT_EQ(PlaneR(15, 5), 255);
+  // The last sample became the last dab and the rectangle grew around every sample.
+  EXPECT_NEAR(LastDabX, 20, 1e-4);
+  EXPECT_EQ(LastDabY, 5);
+  EXPECT_NEAR(StrokeMaxX, 20 + BrushSize, 1e-4);
+  EXPECT_EQ(StrokeMinX, 2);
+  EXPECT_EQ(StrokeMinY, 5 - BrushSize);
+  EXPECT_EQ(StrokeMaxY, 5 + BrushSize);
+}
+
+}  // namespace
+}  // namespace brisel::testing
