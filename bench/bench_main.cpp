@@ -4,7 +4,9 @@
 // Naming convention for comparisons: "<family>/<subject>/<case>", where subject "brisel" is our code and any
 // other subject is a peer (pixman, libmypaint, ...). Rows that report items per second
 // (state.SetItemsProcessed) and share family and case are paired, and the summary prints
-// brisel / peer as a speed ratio: above 1 means Brisel is faster.
+// brisel / peer as a speed ratio: above 1 means Brisel is faster. Rates are per CPU second unless a
+// benchmark asks for real time, which keeps them steady on a machine busy with other work; with
+// --benchmark_repetitions the summary uses the medians.
 
 #include <benchmark/benchmark.h>
 
@@ -19,6 +21,7 @@ namespace {
 struct Row {
   std::string family, subject, kase;
   double itemsPerSecond = 0;
+  bool fromMedian = false;
 };
 
 class SummaryReporter : public benchmark::ConsoleReporter {
@@ -26,17 +29,21 @@ class SummaryReporter : public benchmark::ConsoleReporter {
   void ReportRuns(const std::vector<Run>& runs) override {
     ConsoleReporter::ReportRuns(runs);
     for (const Run& run : runs) {
-      if (run.error_occurred || run.run_type != Run::RT_Iteration) continue;
+      // With repetitions the median stands for the row; without, the single run does.
+      const bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
+      if (run.error_occurred || (run.run_type != Run::RT_Iteration && !median)) continue;
       const auto rate = run.counters.find("items_per_second");
       if (rate == run.counters.end()) continue;
-      const std::string name = run.benchmark_name();
+      const std::string name = run.run_name.str();
       const size_t a = name.find('/'), b = a == std::string::npos ? a : name.find('/', a + 1);
       if (b == std::string::npos) continue;
-      Row& row = rows_[name];  // repetitions keep the best rate
+      Row& row = rows_[name];
+      if (row.fromMedian && !median) continue;
       row.family = name.substr(0, a);
       row.subject = name.substr(a + 1, b - a - 1);
       row.kase = name.substr(b + 1);
-      if (rate->second.value > row.itemsPerSecond) row.itemsPerSecond = rate->second.value;
+      row.itemsPerSecond = rate->second.value;
+      row.fromMedian = median;
     }
   }
 
@@ -46,10 +53,12 @@ class SummaryReporter : public benchmark::ConsoleReporter {
       if (ours.subject != "brisel") continue;
       for (const auto& [peerName, peer] : rows_) {
         if (peer.subject == "brisel" || peer.family != ours.family || peer.kase != ours.kase) continue;
-        if (!header) std::printf("\n%-12s %-32s %14s %14s %8s\n", "family", "case", "brisel M/s", "peer M/s", "ratio");
+        if (!header)
+          std::printf("\n%-12s %-28s %12s %-12s %12s %14s\n", "family", "case", "brisel M/s", "peer", "peer M/s",
+                      "brisel/peer");
         header = true;
-        std::printf("%-12s %-32s %14.1f %9.1f %-4s %8.2f\n", ours.family.c_str(), ours.kase.c_str(),
-                    ours.itemsPerSecond / 1e6, peer.itemsPerSecond / 1e6, peer.subject.substr(0, 4).c_str(),
+        std::printf("%-12s %-28s %12.1f %-12s %12.1f %14.2f\n", ours.family.c_str(), ours.kase.c_str(),
+                    ours.itemsPerSecond / 1e6, peer.subject.c_str(), peer.itemsPerSecond / 1e6,
                     ours.itemsPerSecond / peer.itemsPerSecond);
       }
     }

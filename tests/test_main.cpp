@@ -4,6 +4,8 @@
 
 #include <cstdlib>
 
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -19,7 +21,12 @@ void QuietHandler(QtMsgType type, const QMessageLogContext& context, const QStri
 int main(int argc, char** argv) {
   gDefaultHandler = qInstallMessageHandler(QuietHandler);
   setenv("QT_QPA_PLATFORM", "offscreen", 0);
+  // The host's interface settings come from an empty folder, not from whoever runs the tests.
+  char settingsFolder[] = "/tmp/brisel-tests-XXXXXX";
+  if (mkdtemp(settingsFolder)) setenv("XDG_CONFIG_HOME", settingsFolder, 1);
   QApplication app(argc, argv);
   ::testing::InitGoogleTest(&argc, argv);
-  return RUN_ALL_TESTS();
+  const int result = RUN_ALL_TESTS();
+  rmdir(settingsFolder);
+  return result;
 }

@@ -8,6 +8,7 @@
 #include "canvas/display_bitmap.h"
 #include "panel/tool_panel.h"
 #include "platform/window.h"
+#include "stroke/tablet.h"
 
 namespace brisel::Form1 {
 namespace {
@@ -18,7 +19,7 @@ constexpr const char* kProgramName = "Brisel";
 // unload the menu owner and the tool panel.
 void ReleaseWindows() {
   Dibs::FreeDib();
-  // The tablet context closes here once the tablet layer exists.
+  CloseTablet();
   if (MenusWindow().loaded()) MenusWindow().Close();
   if (Form2Exists() && Form2Window().loaded()) Form2Window().Close();
 }
@@ -43,10 +44,7 @@ void Form_Load() {
   BrushOpacity = float(Form2::HProp5().value());
   BrushStep = float(Form2::HProp6().value());
   displaybuffers();
-  PenPressure = 1.0f;
-  PenAltitude = 0;
-  PenWindowX = PenWindowY = 0;
-  TabletPresent = false;  // no tablet layer yet: strokes run on the mouse with pressure 1
+  OpenTablet();  // sets the pen values to their start and TabletPresent to whether a tablet opened
 }
 
 void Form_Unload(int16_t& Cancel) {

@@ -24,6 +24,7 @@ float StrokeMinX = 0, StrokeMinY = 0, StrokeMaxX = 0, StrokeMaxY = 0;
 float DragStartX = 0, DragStartY = 0, DragStartZoom = 0, DragStartPanX = 0, DragStartPanY = 0;
 float LastDabX = 0, LastDabY = 0, LastDabPressure = 0;
 float StepDistance = 0;
+bool StrokeUncommitted = false;
 
 bool TabletPresent = false;
 int16_t PenInProximity = 0;
@@ -58,6 +59,7 @@ void ResetSharedState() {
   DragStartX = DragStartY = DragStartZoom = DragStartPanX = DragStartPanY = 0;
   LastDabX = LastDabY = LastDabPressure = 0;
   StepDistance = 0;
+  StrokeUncommitted = false;
   TabletPresent = false;
   PenInProximity = 0;
   PenWindowX = PenWindowY = PenAltitude = 0;

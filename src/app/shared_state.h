@@ -50,6 +50,7 @@ extern float StrokeMinX, StrokeMinY, StrokeMaxX, StrokeMaxY;  // dirty rectangle
 extern float DragStartX, DragStartY, DragStartZoom, DragStartPanX, DragStartPanY;
 extern float LastDabX, LastDabY, LastDabPressure;    // the last spline sample drawn
 extern float StepDistance;                           // distance walked since the last dab
+extern bool StrokeUncommitted;                       // the mask holds dabs no release has committed yet
 
 // Tablet (stroke/tablet): pen state of the latest packet.
 extern bool TabletPresent;

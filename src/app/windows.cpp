@@ -7,6 +7,7 @@
 #include "canvas/navigation.h"
 #include "panel/tool_panel.h"
 #include "stroke/capture.h"
+#include "stroke/tablet.h"
 
 namespace brisel {
 namespace {
@@ -53,6 +54,7 @@ platform::Form& MenusWindow() {
 }
 
 void DestroyWindows() {
+  Form1::CloseTablet();  // the tablet is bound to the canvas
   // Owned windows go first: their toolkit objects are children of the canvas's.
   gMenus.reset();
   gForm2.reset();

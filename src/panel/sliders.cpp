@@ -4,6 +4,8 @@
 #include <cmath>
 
 #include "app/shared_state.h"
+#include "panel/colour_selection.h"
+#include "panel/colour_triangle.h"
 #include "panel/tool_panel.h"
 
 namespace brisel::Form2 {
@@ -11,9 +13,10 @@ namespace {
 
 // The colour refresh after a change of Red, Green or Blue.
 void ColourChanged() {
-  // GetHSV recomputes ColorHue, ColorSat and ColorVal here, once the colour selection exists.
+  GetHSV();
   SetColor();
-  // Picture1_Paint (hue strip) and DrawTriangle follow here, with the colour selection.
+  Picture1_Paint();
+  TriPicker::DrawTriangle();
 }
 
 }  // namespace

@@ -5,6 +5,10 @@
 #include <memory>
 
 #include "app/windows.h"
+#include "panel/colour_selection.h"
+#include "panel/colour_triangle.h"
+#include "panel/theme.h"
+#include "panel/wallpaper.h"
 
 namespace brisel::Form2 {
 namespace {
@@ -41,6 +45,10 @@ void Connect(Controls& p) {
   p.vx_button14.MouseDown = vx_button14_MouseDown;
   p.vx_button14.MouseMove = vx_button14_MouseMove;
   p.vx_button14.MouseUp = vx_button14_MouseUp;
+
+  p.Picker.MouseMove = Picker_MouseMove;
+  p.Picker.Paint = Picker_Paint;
+  p.Picture1.MouseMove = Picture1_MouseMove;
 }
 
 }  // namespace
@@ -55,6 +63,7 @@ void Attach(platform::Form& form) {
   gPanel = std::make_unique<Controls>(form);
   Connect(*gPanel);
   form.Load = Form_Load;
+  form.Paint = Form_Paint;
 }
 
 Controls& Panel() {
@@ -73,11 +82,12 @@ platform::HProp& HProp8() { return Panel().HProp8; }
 platform::VxButton& vx_pte_button15() { return Panel().vx_pte_button15; }
 
 void Form_Load() {
-  // The theme pass (the canvas window's PrefsCallback with this panel) goes first, with the host theme.
+  Form1::PrefsCallback(Form2Window());
   SetColor();
-  // DrawTriangleMask comes here, with the colour selection.
-  // The wallpaper named by the host is loaded here, with the host theme; a failure skips only that.
-  // Picture1_Paint and DrawTriangle end the load, with the colour selection.
+  TriPicker::DrawTriangleMask();
+  LoadWallpaper(Form2Window());  // a failure skips only this step
+  Picture1_Paint();
+  TriPicker::DrawTriangle();
 }
 
 void DeactivateButtons() {

@@ -35,7 +35,8 @@ void AAcpen(uint8_t* plane, float x, float y, float size, float value, float str
 void AAcpen_reference(uint8_t* plane, float x, float y, float size, float value, float strength, int32_t width,
                       int32_t height);
 
-// Standard HSV: r, g, b, s, v in 0..1, h in degrees 0..360. A saturation above 1 is taken as 1.
+// Standard HSV: r, g, b, s, v in 0..1, h in degrees 0..360. A saturation above 1 is taken as 1 (as is any
+// r, g, b, s or v outside 0..1 limited to it); h wraps modulo 360; a grey reports hue 0.
 void RGB_To_HSV(float r, float g, float b, float& h, float& s, float& v);
 void HSV_To_RGB(float& r, float& g, float& b, float h, float s, float v);
 

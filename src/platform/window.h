@@ -11,6 +11,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <variant>
 #include <vector>
 
 #include "platform/error.h"
@@ -207,6 +208,31 @@ class PictureBox {
   int32_t width() const;
   int32_t height() const;
 
+  // Handlers, like a form's. Mouse positions are box pixels; while a button is held the box keeps the
+  // pointer, so a drag reports positions outside it. Paint runs when the box is shown (its window appears
+  // or comes back); the drawing itself persists, so nothing else needs it.
+  Form::MouseHandler MouseDown, MouseMove, MouseUp;
+  std::function<void()> Paint;
+
+  // A one-pixel line from (x1, y1) towards (x2, y2); the end point itself is not drawn. Clipped to the box.
+  void DrawLine(int32_t x1, int32_t y1, int32_t x2, int32_t y2, Color color);
+  void SetPixel(int32_t x, int32_t y, Color color);  // nothing outside the box
+
+  // A triangle corner for the gradient fill: position in box pixels and 16-bit channels (an 8-bit
+  // channel c goes in as c * 255, so 255 becomes 0xFE01 and shows as 254).
+  struct GradientVertex {
+    int32_t x, y;
+    uint16_t red, green, blue;
+  };
+  // Fills triangle a, b, c with the linear (Gouraud) blend of its corners' colours; each channel shows its
+  // high byte. Covers the pixels whose centres lie inside; every covered pixel takes the blend at its own
+  // whole-number position, so a corner pixel shows its corner's colour. False when the fill is not
+  // available, with nothing drawn: the caller falls back to drawing pixel by pixel.
+  bool FillGradientTriangle(const GradientVertex& a, const GradientVertex& b, const GradientVertex& c);
+
+  // Shows the persistent drawing now.
+  void Refresh();
+
   struct Impl;
   Impl& impl() { return *impl_; }
 
@@ -214,7 +240,61 @@ class PictureBox {
   std::unique_ptr<Impl> impl_;
 };
 
+// Test seam: with false, every PictureBox::FillGradientTriangle fails, as on a system without the fill.
+void SetGradientFillAvailable(bool available);
+
 // Makes form's client area width x height and keeps the user from resizing the window.
 void SetFixedClientSize(Form& form, int32_t width, int32_t height);
+
+// ---- a form's controls, in creation order --------------------------------------------------------------
+
+class VxButton;
+class HProp;
+class ImageHolder;
+
+// The kinds of control a form can hold; the numbering follows ControlPointer's alternatives.
+enum class ControlKind { Button, Slider, Label, PictureBox, Line, ImageHolder };
+using ControlPointer = std::variant<VxButton*, HProp*, Label*, PictureBox*, Line*, ImageHolder*>;
+
+struct FormControl {
+  ControlPointer control;
+  ControlKind kind() const { return ControlKind(control.index()); }
+};
+
+// Every control made on form and not yet destroyed, in the order they were made (the form's own control
+// order, index 0 first). A control registers itself with its parent when made and leaves when destroyed.
+std::vector<FormControl> FormControls(const Form& form);
+
+// ---- the image holder --------------------------------------------------------------------------------
+// A hidden control that holds a picture for drawing elsewhere. Without a picture it keeps its design size;
+// a loaded picture gives it the picture's size in pixels.
+class ImageHolder {
+ public:
+  ImageHolder(Form& parent, int32_t left, int32_t top, int32_t width, int32_t height);
+  ~ImageHolder();
+  ImageHolder(const ImageHolder&) = delete;
+  ImageHolder& operator=(const ImageHolder&) = delete;
+
+  // Reads the picture file at path. False when it cannot be read; the holder then keeps what it had.
+  bool LoadPicture(const std::string& path);
+  bool hasPicture() const;
+
+  int32_t left() const;
+  int32_t top() const;
+  int32_t width() const;
+  int32_t height() const;
+
+  struct Impl;
+  Impl& impl() { return *impl_; }
+  const Impl& impl() const { return *impl_; }
+
+ private:
+  std::unique_ptr<Impl> impl_;
+};
+
+// Draws holder's picture at its own size with its top-left corner at (x, y) of the form's client surface or
+// the picture box's surface, clipped to it; the drawing stays. False (nothing drawn) without a picture.
+bool DrawPicture(Form& target, const ImageHolder& holder, int32_t x, int32_t y);
+bool DrawPicture(PictureBox& target, const ImageHolder& holder, int32_t x, int32_t y);
 
 }  // namespace brisel::platform

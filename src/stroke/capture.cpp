@@ -8,6 +8,7 @@
 #include "canvas/clear.h"
 #include "canvas/navigation.h"
 #include "canvas/undo.h"
+#include "panel/colour_triangle.h"
 #include "panel/tool_panel.h"
 #include "stroke/compositing.h"
 #include "stroke/spline.h"
@@ -55,7 +56,7 @@ void PickColour(float X, float Y) {
   Form2::HProp2().SetValue(red);
   Form2::HProp3().SetValue(green);
   Form2::HProp4().SetValue(blue);
-  // The colour triangle is redrawn for the new colour once colour selection is in place.
+  TriPicker::DrawTriangle();
 }
 
 }  // namespace
@@ -79,10 +80,16 @@ void Form_MouseDown(int16_t Button, int16_t Shift, float X, float Y) {
 
   EnsurePointList();
   const float px = ImageX(X), py = ImageY(Y);
-  StrokeMinX = px - BrushSize;
-  StrokeMinY = py - BrushSize;
-  StrokeMaxX = px + BrushSize;
-  StrokeMaxY = py + BrushSize;
+  if (StrokeUncommitted) {
+    // Another button went down mid-stroke: the dabs already in the mask stay inside the rectangle, so that
+    // this stroke's release commits and clears them instead of leaving them for some later stroke.
+    GrowStrokeRect(px, py);
+  } else {
+    StrokeMinX = px - BrushSize;
+    StrokeMinY = py - BrushSize;
+    StrokeMaxX = px + BrushSize;
+    StrokeMaxY = py + BrushSize;
+  }
   StrokeCount = 0;
   LastDabX = px;
   LastDabY = py;
@@ -103,7 +110,10 @@ void Form_MouseMove(int16_t Button, int16_t Shift, float X, float Y) {
     return;
   }
   AddPoint(X, Y);
-  if (Button != 0 && StrokeCount >= 3) DrawBrush(X, Y);
+  if (Button != 0 && StrokeCount >= 3) {
+    DrawBrush(X, Y);
+    StrokeUncommitted = true;
+  }
 }
 
 void Form_MouseUp(int16_t /*Button*/, int16_t Shift, float X, float Y) {
@@ -126,6 +136,7 @@ void Form_MouseUp(int16_t /*Button*/, int16_t Shift, float X, float Y) {
   SaveUndoRect(StrokeMinX, StrokeMinY, StrokeMaxX, StrokeMaxY);
   RenderSegment(2, StrokeMinX, StrokeMinY, StrokeMaxX, StrokeMaxY);
   ClearFXbuffer(StrokeMinX, StrokeMinY, StrokeMaxX, StrokeMaxY);
+  StrokeUncommitted = false;
 }
 
 }  // namespace brisel::Form1

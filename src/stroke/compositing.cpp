@@ -13,6 +13,7 @@
 // branches (a = 0 selects the old value), with the blend table's row for the fixed paint component.
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 #include "app/shared_state.h"
@@ -25,10 +26,13 @@ namespace {
 constexpr int32_t kRun = 256;  // pixels of a row handled at a time
 
 struct Tables {
-  uint8_t alpha[256];  // thinned coverage -> a: the curve and the opacity in one look-up
-  uint8_t thin[256];   // paper texel -> what it takes from the coverage, at most 255
-  uint8_t flat[3][256];  // mode 0: the paint component whatever the image's value, so one loop serves
+  uint8_t alpha[256];     // thinned coverage -> a: the curve and the opacity in one look-up
+  uint8_t thin[256];      // paper texel -> what it takes from the coverage, at most 255
+  uint8_t flat[3][256];   // mode 0: the paint component whatever the image's value, so one loop serves
   const uint8_t* mix[3];  // per channel: b as a function of the image's value i
+  // Without a curve and with a whole opacity (the slider's values), a = c * opacity div 255 exactly, which
+  // runs in vector lanes; otherwise -1 and a comes from alpha.
+  int32_t wholeOpacity = -1;
 };
 
 void BuildTables(const compositing::Brush& brush, Tables& t) {
@@ -41,15 +45,16 @@ void BuildTables(const compositing::Brush& brush, Tables& t) {
     std::memset(t.flat[ch], brush.paint[ch], 256);
     t.mix[ch] = brush.layer < 0 ? t.flat[ch] : &BlendEntry(brush.paint[ch], 0, brush.layer);
   }
+  if (brush.curve < 0 && brush.opacity >= 0 && brush.opacity <= 255 && brush.opacity == std::floor(brush.opacity))
+    t.wholeOpacity = int32_t(brush.opacity);
 }
 
-// Coverage of n pixels of row y from column x on, thinned by the paper when there is some.
-void ThinnedRun(const Tables& t, int32_t paperStrength, int32_t x, int32_t y, int32_t n, int16_t* out) {
+// x div 255 for 0 <= x <= 65025, in 16-bit arithmetic (exact over that range: checked exhaustively).
+inline uint16_t Div255(uint16_t x) { return uint16_t((x + 1 + (x >> 8)) >> 8); }
+
+// Coverage of n pixels of row y from column x on, thinned by the paper (paperStrength >= 1).
+void ThinnedRun(const Tables& t, int32_t x, int32_t y, int32_t n, int16_t* out) {
   const uint8_t* fx = FXbuffer.row(y) + x;
-  if (paperStrength < 1) {
-    for (int32_t k = 0; k < n; ++k) out[k] = fx[k];
-    return;
-  }
   const uint8_t* texels = PaperTexture.row(y % PaperHeight);
   int32_t px = x % PaperWidth;
   for (int32_t k = 0; k < n; ++k) {
@@ -58,22 +63,63 @@ void ThinnedRun(const Tables& t, int32_t paperStrength, int32_t x, int32_t y, in
   }
 }
 
-// x div 255 for 0 <= x <= 65025, in 16-bit arithmetic (exact over that range: checked exhaustively).
-inline uint16_t Div255(uint16_t x) { return uint16_t((x + 1 + (x >> 8)) >> 8); }
+// a for n pixels of row y from column x on; false when every one is 0 (nothing to write).
+__attribute__((target_clones("avx2", "default"))) bool OpacityRun(const Tables& t, int32_t paperStrength, int32_t x, int32_t y, int32_t n, uint8_t* __restrict a,
+                int16_t* __restrict scratch) {
+  uint8_t any = 0;
+  if (paperStrength >= 1) {
+    ThinnedRun(t, x, y, n, scratch);
+    for (int32_t k = 0; k < n; ++k) any |= a[k] = t.alpha[scratch[k]];
+    return any != 0;
+  }
+  const uint8_t* __restrict fx = FXbuffer.row(y) + x;
+  if (t.wholeOpacity >= 0) {
+    const uint16_t opacity = uint16_t(t.wholeOpacity);
+    for (int32_t k = 0; k < n; ++k) any |= a[k] = uint8_t(Div255(uint16_t(fx[k] * opacity)));
+  } else {
+    for (int32_t k = 0; k < n; ++k) any |= a[k] = t.alpha[fx[k]];
+  }
+  return any != 0;
+}
 
-// One channel along a run: dst[k] = v where a[k] > 0, unchanged elsewhere. In place (dst is the source
-// plane) the unchanged value is the source's own. Every term fits 16 bits (b a + (255 - a) i <= 255 * 255),
-// so the loop runs in 16-bit vector lanes; only the blend table's look-up stays scalar.
+// The relief's slope for a run: mask(x + 1, y + 1) - mask(x - 1, y - 1), each thinned by its own texel, on
+// the columns two or more pixels from the border, 0 elsewhere. False when the run has no such column.
+bool SlopeRun(const Tables& t, int32_t paperStrength, int32_t x, int32_t y, int32_t n, int16_t* slope,
+              int16_t* below, int16_t* above) {
+  const int32_t from = std::max(x, 2), to = std::min(x + n, ImageWidth - 2);  // columns [from, to)
+  if (from >= to) return false;
+  std::fill_n(slope, n, int16_t(0));
+  const int32_t m = to - from;
+  if (paperStrength >= 1) {
+    ThinnedRun(t, from + 1, y + 1, m, below);
+    ThinnedRun(t, from - 1, y - 1, m, above);
+  } else {
+    std::copy_n(FXbuffer.row(y + 1) + from + 1, m, below);
+    std::copy_n(FXbuffer.row(y - 1) + from - 1, m, above);
+  }
+  for (int32_t k = 0; k < m; ++k) slope[from - x + k] = int16_t(below[k] - above[k]);
+  return true;
+}
+
+// One channel along a run: dst[k] = v where a[k] > 0, unchanged elsewhere; in place (dst is the source
+// plane) the unchanged value is the source's own. b a + (255 - a) i = 255 i + a (b - i): its true value is
+// 0..65025, so it is computed in 16 bits (wrapping in between harmlessly) and the loop runs in 16-bit
+// vector lanes; only the blend table's look-up stays scalar.
 template <bool kRelief, bool kInPlace, bool kTable>
-void MixRun(int32_t n, const uint8_t* __restrict a, const int16_t* __restrict d, const uint8_t* src,
+__attribute__((target_clones("avx2", "default"))) void MixRun(int32_t n, const uint8_t* __restrict a, const int16_t* __restrict d, const uint8_t* src,
             const uint8_t* __restrict mix, uint8_t paint, uint8_t* dst) {
   for (int32_t k = 0; k < n; ++k) {
     const uint16_t A = a[k], I = src[k];
     const uint16_t B = kTable ? mix[I] : paint;
-    int16_t v = int16_t(Div255(uint16_t(B * A + (255 - A) * I)));
-    if constexpr (kRelief) v = std::clamp(int16_t(v + d[k]), int16_t(0), int16_t(255));
-    const uint8_t keep = kInPlace ? uint8_t(I) : dst[k];
-    dst[k] = A ? uint8_t(v) : keep;
+    const uint16_t v = Div255(uint16_t(255 * I + A * (B - I)));
+    if constexpr (kRelief) {
+      const int16_t w = std::clamp(int16_t(v + d[k]), int16_t(0), int16_t(255));
+      dst[k] = A ? uint8_t(w) : kInPlace ? uint8_t(I) : dst[k];
+    } else if constexpr (kInPlace) {
+      dst[k] = uint8_t(v);  // a = 0 gives v = i: the pixel keeps its value
+    } else {
+      dst[k] = A ? uint8_t(v) : dst[k];
+    }
   }
 }
 
@@ -102,31 +148,14 @@ void RenderSegment(int32_t flags, float x1, float y1, float x2, float y2) {
     BytePlane* planes[3] = {&PlaneR, &PlaneG, &PlaneB};
     BytePlane* views[3] = {&ViewR, &ViewG, &ViewB};
     const bool table = brush.layer >= 0;
-    int16_t coverage[kRun], above[kRun], below[kRun], slope[kRun];
+    int16_t scratch[kRun], above[kRun], below[kRun], slope[kRun];
     uint8_t a[kRun];
     for (int32_t y = box.y0; y <= box.y1; ++y) {
       const bool reliefRow = brush.relief && y >= 2 && y < ImageHeight - 2;
       for (int32_t x = box.x0; x <= box.x1; x += kRun) {
         const int32_t n = std::min(kRun, box.x1 - x + 1);
-        ThinnedRun(t, brush.paperStrength, x, y, n, coverage);
-        uint32_t any = 0;
-        for (int32_t k = 0; k < n; ++k) any |= a[k] = t.alpha[coverage[k]];
-        if (!any) continue;
-
-        // Relief: the slope between the lower-right and upper-left neighbours, on the columns two or
-        // more pixels from the border; elsewhere nothing is added.
-        bool relief = false;
-        if (reliefRow) {
-          const int32_t from = std::max(x, 2), to = std::min(x + n, ImageWidth - 2);  // columns [from, to)
-          std::fill_n(slope, n, int16_t(0));
-          if (from < to) {
-            relief = true;
-            ThinnedRun(t, brush.paperStrength, from + 1, y + 1, to - from, below);
-            ThinnedRun(t, brush.paperStrength, from - 1, y - 1, to - from, above);
-            for (int32_t k = 0; k < to - from; ++k) slope[from - x + k] = int16_t(below[k] - above[k]);
-          }
-        }
-        // A pixel with relief off near the border mixes the same as with a slope of 0.
+        if (!OpacityRun(t, brush.paperStrength, x, y, n, a, scratch)) continue;
+        const bool relief = reliefRow && SlopeRun(t, brush.paperStrength, x, y, n, slope, below, above);
         for (int ch = 0; ch < 3; ++ch) {
           const uint8_t* src = planes[ch]->row(y) + x;
           if (flags & 1) MixChannel<false>(relief, table, n, a, slope, src, t.mix[ch], views[ch]->row(y) + x);

@@ -37,7 +37,12 @@ namespace {
 
 void DrawSample(float nx, float ny, float np) {
   GrowStrokeRect(nx, ny);
-  AALine(LastDabX, LastDabY, nx, ny, BrushSize * LastDabPressure, np * BrushSize, ImageWidth, ImageHeight);
+  const float startSize = BrushSize * LastDabPressure, endSize = np * BrushSize;
+  // A dab larger than BrushSize (the spline's pressure overshooting 1, or the Size slider changed since the
+  // last sample) must still lie inside the rectangle that the release commits and clears.
+  if (startSize > BrushSize) GrowStrokeRectBy(LastDabX, LastDabY, startSize);
+  if (endSize > BrushSize) GrowStrokeRectBy(nx, ny, endSize);
+  AALine(LastDabX, LastDabY, nx, ny, startSize, endSize, ImageWidth, ImageHeight);
   RenderSegment(1, LastDabX, LastDabY, nx, ny);
   LastDabX = nx;
   LastDabY = ny;

@@ -4,8 +4,9 @@
 
 namespace brisel {
 
-void GrowStrokeRect(float x, float y) {
-  const float r = BrushSize;
+void GrowStrokeRect(float x, float y) { GrowStrokeRectBy(x, y, BrushSize); }
+
+void GrowStrokeRectBy(float x, float y, float r) {
   if (x + r > StrokeMaxX) StrokeMaxX = x + r;
   if (x - r < StrokeMinX) StrokeMinX = x - r;
   if (y + r > StrokeMaxY) StrokeMaxY = y + r;

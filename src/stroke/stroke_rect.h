@@ -6,5 +6,7 @@ namespace brisel {
 
 // Grows the rectangle so that it holds (x, y) widened by BrushSize; each side only ever moves outwards.
 void GrowStrokeRect(float x, float y);
+// The same with a reach of its own, for a dab whose size exceeds BrushSize.
+void GrowStrokeRectBy(float x, float y, float r);
 
 }  // namespace brisel

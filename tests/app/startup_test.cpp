@@ -18,7 +18,7 @@ TEST_F(AppTest, StartUpFetchesPaperThenImageThenHandsOverTheCanvas) {
   Start(40, 30);
   EXPECT_THAT(host->calls, ElementsAre("Tarn_GetPaperWidth", "tarn_GetPaperHeight", "Tarn_GetPaper", "Tarn_BufferWidth",
                                        "Tarn_BufferHeight", "Tarn_GetRBuffer", "Tarn_GetGBuffer", "Tarn_GetBBuffer",
-                                       "Tarn_SendFormObject"));
+                                       "Tarn_SendFormObject", "Tarn_WallpaperFilename"));
   EXPECT_EQ(ImageWidth, 40);
   EXPECT_EQ(ImageHeight, 30);
   EXPECT_EQ(PlaneR, host->red);

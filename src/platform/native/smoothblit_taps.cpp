@@ -59,23 +59,20 @@ void AddArea(int32_t i, double zoom, int32_t length, Shares& out) {
 
 bool FindBlitSpan(int32_t x1, int32_t y1, int32_t x2, int32_t y2, int32_t planeWidth, int32_t planeHeight,
                   int32_t zoomedWidth, int32_t zoomedHeight, int32_t dibWidth, float zoom, BlitSpan& span) {
-  if (!(zoom > 0.0f) || !std::isfinite(zoom)) return false;
+  if (!(zoom > 0.0f) || !std::isfinite(zoom) || planeWidth < 2 || planeHeight < 2) return false;
   span.planeWidth = planeWidth - 1;
   span.planeHeight = planeHeight - 1;
-  if (span.planeWidth <= 0 || span.planeHeight <= 0) return false;
   // Never read outside the planes, whatever the caller clamped.
-  span.x1 = std::max(x1, 0);
-  span.y1 = std::max(y1, 0);
-  span.x2 = std::min(x2, span.planeWidth);
-  span.y2 = std::min(y2, span.planeHeight);
-  if (span.x2 <= span.x1 || span.y2 <= span.y1) return false;
+  x1 = std::max(x1, 0), y1 = std::max(y1, 0);
+  x2 = std::min(x2, span.planeWidth), y2 = std::min(y2, span.planeHeight);
+  if (x2 <= x1 || y2 <= y1) return false;
 
   const double z = zoom;
   const int32_t width = std::min(zoomedWidth, dibWidth);  // a row holds dibWidth pixels at most
-  span.u0 = ZoomedIndex(span.x1, z, width);
-  span.u1 = ZoomedIndex(span.x2, z, width);
-  span.v0 = ZoomedIndex(span.y1, z, zoomedHeight);
-  span.v1 = ZoomedIndex(span.y2, z, zoomedHeight);
+  span.u0 = ZoomedIndex(x1, z, width);
+  span.u1 = ZoomedIndex(x2, z, width);
+  span.v0 = ZoomedIndex(y1, z, zoomedHeight);
+  span.v1 = ZoomedIndex(y2, z, zoomedHeight);
   return span.u1 > span.u0 && span.v1 > span.v0;
 }
 

@@ -120,6 +120,11 @@ class PictureBoxWidget : public QWidget {
 
  protected:
   void paintEvent(QPaintEvent* event) override;
+  // The box's handlers: mouse events in box pixels, and Paint when the box is shown.
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+  void showEvent(QShowEvent* event) override;
 
  private:
   PictureBox& owner_;

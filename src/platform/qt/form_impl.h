@@ -6,6 +6,8 @@
 #include <QPointer>
 #include <QWidget>
 
+#include <functional>
+
 #include "platform/window.h"
 
 namespace brisel::platform {
@@ -21,6 +23,7 @@ class ClientArea : public QWidget {
   void mousePressEvent(QMouseEvent* event) override;
   void mouseMoveEvent(QMouseEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
+  void tabletEvent(QTabletEvent* event) override;
 
  private:
   Form& form_;
@@ -48,6 +51,10 @@ struct Form::Impl {
   Color back = 0x8000000F;       // set at construction from the platform's window colour
   bool loaded = false;
   MousePointer pointer = MousePointer::Default;
+  // Set while a tablet context is bound to this form: it takes the pen's events (true when it did), and
+  // hears of mouse events that came from a real mouse.
+  std::function<bool(QTabletEvent&)> tabletEvent;
+  std::function<void()> mouseUsed;
 
   void EnsureSurface(int width, int height);
 };

@@ -12,6 +12,7 @@
 #include <QPainter>
 #include <QPaintEvent>
 #include <QScreen>
+#include <QTabletEvent>
 #include <QToolTip>
 
 #include <cstdio>
@@ -115,13 +116,30 @@ void ClientArea::resizeEvent(QResizeEvent*) {
   if (impl.loaded && form_.Paint) Dispatch(form_.Paint);
 }
 
+namespace {
+// A mouse event of the mouse itself, not one the toolkit made up from a pen.
+void NoteRealMouse(Form& form, const QMouseEvent& event) {
+  if (form.impl().mouseUsed && event.source() == Qt::MouseEventNotSynthesized &&
+      event.pointingDevice()->type() == QInputDevice::DeviceType::Mouse)
+    form.impl().mouseUsed();
+}
+}  // namespace
+
+void ClientArea::tabletEvent(QTabletEvent* event) {
+  // Accepted tablet events are not turned into mouse events too: the pen reaches the handlers once.
+  if (form_.impl().tabletEvent && form_.impl().tabletEvent(*event)) event->accept();
+  else event->ignore();
+}
+
 void ClientArea::mousePressEvent(QMouseEvent* event) {
+  NoteRealMouse(form_, *event);
   const QPointF p = event->position();
   if (form_.MouseDown)
     Dispatch([&] { form_.MouseDown(ButtonBit(event->button()), ShiftBits(event->modifiers()), float(p.x()), float(p.y())); });
 }
 
 void ClientArea::mouseMoveEvent(QMouseEvent* event) {
+  NoteRealMouse(form_, *event);
   const QPointF p = event->position();
   if (form_.MouseMove)
     Dispatch([&] { form_.MouseMove(ButtonBits(event->buttons()), ShiftBits(event->modifiers()), float(p.x()), float(p.y())); });

@@ -19,6 +19,7 @@
 #include <cmath>
 
 #include "platform/qt/bevel_qt.h"
+#include "platform/qt/control_registry.h"
 #include "platform/qt/controls_impl.h"
 #include "platform/qt/form_impl.h"
 
@@ -116,9 +117,11 @@ HProp::HProp(Form& parent, int32_t left, int32_t top, int32_t width, int32_t hei
   impl_->widget = new HPropWidget(*this, parent.impl().client);
   impl_->widget->setGeometry(left, top, width, height);
   impl_->widget->show();
+  RegisterControl(parent, this);
 }
 
 HProp::~HProp() {
+  UnregisterControl(this);
   if (impl_->widget) delete impl_->widget.data();
 }
 

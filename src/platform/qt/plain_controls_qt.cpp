@@ -4,8 +4,14 @@
 #include <QLabel>
 #include <QMainWindow>
 #include <QPainter>
+#include <QMouseEvent>
 #include <QPaintEvent>
+#include <QShowEvent>
 
+#include <algorithm>
+#include <cstdlib>
+
+#include "platform/qt/control_registry.h"
 #include "platform/qt/controls_impl.h"
 #include "platform/qt/form_impl.h"
 
@@ -47,9 +53,11 @@ Label::Label(Form& parent, int32_t left, int32_t top, int32_t width, int32_t hei
   impl_->widget->setAutoFillBackground(false);  // the form's surface shows through
   StyleLabel(*impl_);
   impl_->widget->show();
+  RegisterControl(parent, this);
 }
 
 Label::~Label() {
+  UnregisterControl(this);
   if (impl_->widget) delete impl_->widget.data();
 }
 
@@ -102,9 +110,11 @@ Line::Line(Form& parent, int32_t x1, int32_t y1, int32_t x2, int32_t y2, Color c
   impl_->widget->setPalette(palette);
   impl_->widget->setAttribute(Qt::WA_TransparentForMouseEvents);
   impl_->widget->show();
+  RegisterControl(parent, this);
 }
 
 Line::~Line() {
+  UnregisterControl(this);
   if (impl_->widget) delete impl_->widget.data();
 }
 
@@ -118,6 +128,7 @@ int32_t Line::y2() const { return impl_->y2; }
 
 PictureBoxWidget::PictureBoxWidget(PictureBox& owner, QWidget* parent) : QWidget(parent), owner_(owner) {
   setAttribute(Qt::WA_OpaquePaintEvent);
+  setMouseTracking(true);  // moves without a button reach MouseMove too, as on a form
 }
 
 void PictureBoxWidget::paintEvent(QPaintEvent* event) {
@@ -137,9 +148,11 @@ PictureBox::PictureBox(Form& parent, int32_t left, int32_t top, int32_t width, i
   impl_->widget = new PictureBoxWidget(*this, parent.impl().client);
   impl_->widget->setGeometry(left, top, width, height);
   impl_->widget->show();
+  RegisterControl(parent, this);
 }
 
 PictureBox::~PictureBox() {
+  UnregisterControl(this);
   if (impl_->widget) delete impl_->widget.data();
 }
 
@@ -178,6 +191,128 @@ int32_t PictureBox::left() const { return impl_->left; }
 int32_t PictureBox::top() const { return impl_->top; }
 int32_t PictureBox::width() const { return impl_->width; }
 int32_t PictureBox::height() const { return impl_->height; }
+
+// ---- PictureBox: events, lines, pixels and the gradient fill -------------------------------------------
+
+void PictureBoxWidget::mousePressEvent(QMouseEvent* event) {
+  const QPointF p = event->position();
+  if (owner_.MouseDown)
+    Dispatch([&] { owner_.MouseDown(ButtonBit(event->button()), ShiftBits(event->modifiers()), float(p.x()), float(p.y())); });
+}
+
+void PictureBoxWidget::mouseMoveEvent(QMouseEvent* event) {
+  const QPointF p = event->position();
+  if (owner_.MouseMove)
+    Dispatch([&] { owner_.MouseMove(ButtonBits(event->buttons()), ShiftBits(event->modifiers()), float(p.x()), float(p.y())); });
+}
+
+void PictureBoxWidget::mouseReleaseEvent(QMouseEvent* event) {
+  const QPointF p = event->position();
+  if (owner_.MouseUp)
+    Dispatch([&] { owner_.MouseUp(ButtonBit(event->button()), ShiftBits(event->modifiers()), float(p.x()), float(p.y())); });
+}
+
+void PictureBoxWidget::showEvent(QShowEvent*) {
+  if (owner_.Paint) Dispatch(owner_.Paint);
+}
+
+void PictureBox::SetPixel(int32_t x, int32_t y, Color color) {
+  if (x < 0 || y < 0 || x >= impl_->width || y >= impl_->height) return;
+  impl_->surface.setPixel(x, y, ToQColor(color).rgb());
+  if (impl_->widget) impl_->widget->update(x, y, 1, 1);
+}
+
+void PictureBox::DrawLine(int32_t x1, int32_t y1, int32_t x2, int32_t y2, Color color) {
+  // Bresenham over 64-bit error terms, stopping before the end point.
+  const int64_t dx = std::abs(int64_t(x2) - x1), dy = -std::abs(int64_t(y2) - y1);
+  const int sx = x1 < x2 ? 1 : -1, sy = y1 < y2 ? 1 : -1;
+  const QRgb rgb = ToQColor(color).rgb();
+  const QRect bounds(0, 0, impl_->width, impl_->height);
+  QRect touched;
+  int64_t err = dx + dy;
+  int64_t x = x1, y = y1;
+  while (x != x2 || y != y2) {
+    if (bounds.contains(int(x), int(y))) {
+      impl_->surface.setPixel(int(x), int(y), rgb);
+      touched |= QRect(int(x), int(y), 1, 1);
+    }
+    const int64_t e2 = 2 * err;
+    if (e2 >= dy) err += dy, x += sx;
+    if (e2 <= dx) err += dx, y += sy;
+  }
+  if (impl_->widget && !touched.isEmpty()) impl_->widget->update(touched);
+}
+
+namespace {
+
+bool gGradientFillAvailable = true;
+
+// Twice the signed area of (a, b, p), positive when p lies on the inner side of edge a -> b (y down).
+// Points are in half pixels, so pixel centres are whole numbers and the sums stay exact.
+int64_t Edge(int64_t ax, int64_t ay, int64_t bx, int64_t by, int64_t px, int64_t py) {
+  return (bx - ax) * (py - ay) - (by - ay) * (px - ax);
+}
+
+// A centre exactly on an edge belongs to the triangle only for left and top edges, so triangles that
+// share an edge never both cover a pixel.
+bool OwnsTies(int64_t dx, int64_t dy) { return dy < 0 || (dy == 0 && dx > 0); }
+
+}  // namespace
+
+void SetGradientFillAvailable(bool available) { gGradientFillAvailable = available; }
+
+bool PictureBox::FillGradientTriangle(const GradientVertex& a, const GradientVertex& b, const GradientVertex& c) {
+  if (!gGradientFillAvailable || impl_->surface.isNull()) return false;
+  const GradientVertex* v[3] = {&a, &b, &c};
+  // Half-pixel units: corner (x, y) is (2x, 2y); the centre of pixel (x, y) is (2x + 1, 2y + 1).
+  auto X = [&](int i) { return 2 * int64_t(v[i]->x); };
+  auto Y = [&](int i) { return 2 * int64_t(v[i]->y); };
+  int64_t area = Edge(X(0), Y(0), X(1), Y(1), X(2), Y(2));
+  if (area == 0) return true;  // no inside, nothing to draw
+  if (area < 0) {
+    std::swap(v[1], v[2]);
+    area = -area;
+  }
+
+  const int64_t minX = std::max<int64_t>(0, std::min({v[0]->x, v[1]->x, v[2]->x}));
+  const int64_t maxX = std::min<int64_t>(impl_->width - 1, std::max({v[0]->x, v[1]->x, v[2]->x}));
+  const int64_t minY = std::max<int64_t>(0, std::min({v[0]->y, v[1]->y, v[2]->y}));
+  const int64_t maxY = std::min<int64_t>(impl_->height - 1, std::max({v[0]->y, v[1]->y, v[2]->y}));
+  if (minX > maxX || minY > maxY) return true;
+
+  // Each channel's blend stays between its corners' values, even for a pixel whose own position (its
+  // top-left corner) lies just outside the triangle although its centre is inside.
+  auto channel = [&](double w0, double w1, double w2, uint16_t GradientVertex::*c) {
+    const double lo = std::min({v[0]->*c, v[1]->*c, v[2]->*c}), hi = std::max({v[0]->*c, v[1]->*c, v[2]->*c});
+    const double blend = std::clamp(w0 * (v[0]->*c) + w1 * (v[1]->*c) + w2 * (v[2]->*c), lo, hi);
+    return int(blend) >> 8;
+  };
+
+  for (int64_t y = minY; y <= maxY; ++y) {
+    auto* line = reinterpret_cast<QRgb*>(impl_->surface.scanLine(int(y)));
+    for (int64_t x = minX; x <= maxX; ++x) {
+      bool inside = true;
+      for (int i = 0; i < 3 && inside; ++i) {
+        const int j = (i + 1) % 3;
+        const int64_t e = Edge(X(i), Y(i), X(j), Y(j), 2 * x + 1, 2 * y + 1);
+        inside = e > 0 || (e == 0 && OwnsTies(X(j) - X(i), Y(j) - Y(i)));
+      }
+      if (!inside) continue;
+      // Barycentric weights at the pixel's own position: each corner's weight is the area opposite it.
+      const double w0 = double(Edge(X(1), Y(1), X(2), Y(2), 2 * x, 2 * y)) / double(area);
+      const double w1 = double(Edge(X(2), Y(2), X(0), Y(0), 2 * x, 2 * y)) / double(area);
+      const double w2 = 1.0 - w0 - w1;
+      line[x] = qRgb(channel(w0, w1, w2, &GradientVertex::red), channel(w0, w1, w2, &GradientVertex::green),
+                     channel(w0, w1, w2, &GradientVertex::blue));
+    }
+  }
+  if (impl_->widget) impl_->widget->update(QRect(QPoint(int(minX), int(minY)), QPoint(int(maxX), int(maxY))));
+  return true;
+}
+
+void PictureBox::Refresh() {
+  if (impl_->widget) impl_->widget->update();
+}
 
 // ---- fixed-size forms ------------------------------------------------------------------------------
 

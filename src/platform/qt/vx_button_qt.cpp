@@ -11,6 +11,7 @@
 #include <QPaintEvent>
 
 #include "platform/qt/bevel_qt.h"
+#include "platform/qt/control_registry.h"
 #include "platform/qt/controls_impl.h"
 #include "platform/qt/form_impl.h"
 
@@ -124,9 +125,11 @@ VxButton::VxButton(Form& parent, int32_t left, int32_t top, int32_t width, int32
   impl_->widget = new VxButtonWidget(*this, parent.impl().client);
   impl_->widget->setGeometry(left, top, width, height);
   impl_->widget->show();
+  RegisterControl(parent, this);
 }
 
 VxButton::~VxButton() {
+  UnregisterControl(this);
   if (impl_->widget) delete impl_->widget.data();
 }
 

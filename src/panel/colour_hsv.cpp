@@ -1,0 +1,20 @@
+// Hue, saturation and value of the paint colour, kept for the triangle and the hue strip.
+
+#include <cmath>
+#include <cstdint>
+
+#include "app/shared_state.h"
+#include "panel/colour_selection.h"
+#include "platform/native.h"
+
+namespace brisel::Form2 {
+
+void GetHSV() {
+  float h, s, v;
+  native::RGB_To_HSV(PaintRed / 255.0f, PaintGreen / 255.0f, PaintBlue / 255.0f, h, s, v);
+  if (TrianglePicking == 0) ColorHue = int32_t(std::lrint(h));
+  ColorSat = int32_t(std::lrint(s * 255.0f));
+  ColorVal = int32_t(std::lrint(v * 255.0f));
+}
+
+}  // namespace brisel::Form2

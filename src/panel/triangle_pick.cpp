@@ -1,0 +1,52 @@
+// The colour triangle box Picker: its paint and the pick on it.
+
+#include <cmath>
+#include <cstdint>
+
+#include "panel/colour_selection.h"
+#include "panel/colour_triangle.h"
+#include "panel/tool_panel.h"
+#include "platform/window.h"
+
+namespace brisel::Form2 {
+namespace {
+
+// A pointer coordinate as the pixel it names, rounded half to even; far-off positions stay far off
+// instead of overflowing.
+int32_t PixelIndex(float coordinate) {
+  if (!(std::fabs(coordinate) < 1e9f)) return -1;
+  return int32_t(std::lrint(coordinate));
+}
+
+// Keeps TrianglePicking at 255 for one pick, and back at 0 however the pick ends.
+struct PickingScope {
+  PickingScope() { TrianglePicking = 255; }
+  ~PickingScope() { TrianglePicking = 0; }
+};
+
+}  // namespace
+
+int32_t TrianglePicking = 0;
+
+void Picker_Paint() {
+  // The wallpaper behind the triangle (TriPicker::PaintBackdrop) is laid down here, with the host theme.
+  TriPicker::DrawTriangle();
+}
+
+void Picker_MouseMove(int16_t Button, int16_t, float X, float Y) {
+  if (Button == 0) return;  // a press alone picks nothing; the drag does
+  Controls& p = Panel();
+  const int32_t x = PixelIndex(X), y = PixelIndex(Y);
+  // The mask is black outside the triangle and -1 outside the box: both end the pick.
+  if (int32_t(p.Picture2.Pixel(x, y)) < 1) return;
+  const platform::Color c = p.Picker.Pixel(x, y);
+  {
+    const PickingScope picking;
+    p.HProp2.SetValue(c & 0xFF);
+    p.HProp3.SetValue(c >> 8 & 0xFF);
+    p.HProp4.SetValue(c >> 16 & 0xFF);
+  }
+  TriPicker::DrawTriangle();
+}
+
+}  // namespace brisel::Form2

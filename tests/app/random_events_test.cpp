@@ -1,0 +1,191 @@
+// Random sequences of everything a user can do, checked after every event: the image keeps its size, pixels
+// change only under rectangles saved for undo, every painting release leaves the stroke mask empty, and
+// undoing every step brings back the starting picture.
+//
+// Reproducible by seed. BRISEL_RANDOM_SEEDS (default 20) and BRISEL_RANDOM_EVENTS (default 500) ask for more;
+// BRISEL_RANDOM_SEED=N replays one seed.
+
+#include <cstdlib>
+#include <random>
+#include <sstream>
+
+#include "app/host_link.h"
+#include "canvas/navigation.h"
+#include "canvas/undo.h"
+#include "panel/tool_panel.h"
+#include "stroke/capture.h"
+#include "support/app_fixture.h"
+
+namespace brisel::testing {
+namespace {
+
+int EnvInt(const char* name, int fallback) {
+  const char* value = std::getenv(name);
+  return value && *value ? std::atoi(value) : fallback;
+}
+
+struct Size {
+  int w, h;
+};
+constexpr Size kSizes[] = {{1, 1}, {2, 3}, {5, 4}, {17, 9}, {40, 31}, {64, 64}, {100, 3}, {257, 129}};
+
+class RandomEvents : public AppTest {
+ protected:
+  // A whole number in [lo, hi].
+  int Pick(int lo, int hi) { return lo + int(rng() % uint32_t(hi - lo + 1)); }
+
+  float Position(int extent) {
+    if (Pick(0, 9) < 7) return float(Pick(-3, extent + 3)) + float(Pick(0, 3)) * 0.25f;
+    return float(Pick(-5000, 5000));  // far outside the canvas, as a drag off the window goes
+  }
+
+  double SliderValue() {
+    switch (Pick(0, 4)) {
+      case 0: return 0;
+      case 1: return 1;
+      case 2: return 255;
+      case 3: return Pick(-20, 300);  // beyond the ends, as only code can set them
+      default: return Pick(1, 40) + Pick(0, 1) * 0.5;
+    }
+  }
+
+  // Runs one random event; returns a description for the failure message.
+  std::string Event() {
+    paintingRelease = false;
+    const int kind = Pick(0, 99);
+    const int16_t button = int16_t(Pick(0, 9) < 8 ? 1 << Pick(0, 2) : Pick(0, 7));
+    const int16_t shift = int16_t(Pick(0, 9) < 7 ? 0 : Pick(0, 7));
+    const float x = Position(Form1Window().clientWidth()), y = Position(Form1Window().clientHeight());
+    std::ostringstream what;
+    if (kind < 10) {
+      what << "press " << button << " shift " << shift << " at " << x << "," << y;
+      Form1::Form_MouseDown(button, shift, x, y);
+    } else if (kind < 40) {
+      what << "move " << button << " shift " << shift << " to " << x << "," << y;
+      Form1::Form_MouseMove(button, shift, x, y);
+    } else if (kind < 50) {
+      what << "release " << button << " shift " << shift << " at " << x << "," << y;
+      paintingRelease = shift != 3 && !PickMode;
+      Form1::Form_MouseUp(button, shift, x, y);
+    } else if (kind < 54) {
+      int16_t code = 188, none = 0;
+      what << "comma " << (PickMode ? "up" : "down");
+      PickMode ? Form1::Form_KeyUp(code, none) : Form1::Form_KeyDown(code, none);
+    } else if (kind < 64) {
+      const int n = Pick(1, 8);
+      const double value = SliderValue();
+      what << "slider " << n << " = " << value;
+      platform::HProp* sliders[] = {&Form2::HProp1(), &Form2::HProp2(), &Form2::HProp3(), &Form2::HProp4(),
+                                    &Form2::HProp5(), &Form2::HProp6(), &Form2::HProp7(), &Form2::HProp8()};
+      sliders[n - 1]->SetValue(value);
+    } else if (kind < 67) {
+      const int item = Pick(-1, 10);
+      what << "mode menu " << item;
+      platform::SetPopupMenuChooser([item](const std::vector<std::string>&) -> std::optional<int> {
+        if (item < 0) return std::nullopt;
+        return item;
+      });
+      Form2::vx_pte_button15_Click();
+    } else if (kind < 70) {
+      const int preset = Pick(6, 9);
+      what << "preset " << preset;
+      void (*presets[])(int16_t, int16_t, float, float) = {Form2::vx_button6_MouseDown, Form2::vx_button7_MouseDown,
+                                                           Form2::vx_button8_MouseDown, Form2::vx_button9_MouseDown};
+      presets[preset - 6](button, shift, x, y);
+    } else if (kind < 76) {
+      int16_t code = int16_t(Pick(0, 1) ? 187 : 189), keys = int16_t(Pick(0, 3) ? 2 : 3);
+      what << "zoom key " << code << " shift " << keys;
+      Form1::Form_KeyUp(code, keys);
+    } else if (kind < 79) {
+      const bool actualSize = Pick(0, 1);
+      what << (actualSize ? "100 %" : "fit");
+      actualSize ? Form2::vx_button11_Click() : Form2::vx_button12_Click();
+    } else if (kind < 85) {
+      what << "undo";
+      Pick(0, 1) ? Form2::vx_button1_Click() : [] { int16_t u = 'u'; Form1::Form_KeyPress(u); }();
+    } else if (kind < 88) {
+      what << "clear";
+      Form2::vx_button2_Click();
+    } else if (kind < 92) {
+      what << "get image";
+      Form2::vx_button3_Click();
+    } else if (kind < 96) {
+      what << "send image";
+      Form2::vx_button4_Click();
+    } else if (kind < 98) {
+      what << "get paper";
+      Form1::GetPaperMenu_Click();
+    } else {
+      what << "window " << int(x) << " x " << int(y);
+      Form1Window().SetClientSize(std::max(1, int(std::abs(x)) % 400), std::max(1, int(std::abs(y)) % 300));
+    }
+    return what.str();
+  }
+
+  void Run(uint32_t seed, int events) {
+    rng.seed(seed);
+    const Size size = kSizes[seed % std::size(kSizes)];
+    Start(size.w, size.h);
+    answer = platform::MessageBoxAnswer::No;
+    const BytePlane red = PlaneR, green = PlaneG, blue = PlaneB;
+    BytePlane saved(size.w, size.h);  // 1 where some undo step has covered the pixel
+    size_t deepest = 0;  // the stack never reached its bound: no step was dropped
+    const std::string replay = "replay: BRISEL_RANDOM_SEED=" + std::to_string(seed) +
+                               " BRISEL_RANDOM_EVENTS=" + std::to_string(events) +
+                               " brisel_tests --gtest_filter=RandomEvents.*";
+    for (int i = 0; i < events; ++i) {
+      const std::string what = Event();
+      SCOPED_TRACE("event " + std::to_string(i) + ": " + what + "; " + replay);
+      deepest = std::max(deepest, UndoStack.size());
+      if (paintingRelease)
+        for (size_t k = 0; k < FXbuffer.size(); ++k)
+          if (FXbuffer.data()[k] != 0)
+            FAIL() << "stroke mask left at " << k % size_t(size.w) << "," << k / size_t(size.w) << " rect "
+                   << StrokeMinX << "," << StrokeMinY << " - " << StrokeMaxX << "," << StrokeMaxY << " size "
+                   << BrushSize << " zoom " << Zoom << " pan " << PanX << "," << PanY << " last " << LastDabX << ","
+                   << LastDabY << " count " << StrokeCount;
+      // Each event saves at most one step, always the newest: mark what it covers.
+      if (!UndoStack.empty()) {
+        const UndoStep& s = UndoStack.back();
+        for (int yy = 0; yy < s.red.height(); ++yy)
+          for (int xx = 0; xx < s.red.width(); ++xx) saved(s.left + xx, s.top + yy) = 1;
+      }
+      ASSERT_EQ(PlaneR.width(), size.w);
+      ASSERT_EQ(PlaneB.height(), size.h);
+      ASSERT_EQ(FXbuffer.width(), size.w);
+      for (int yy = 0; yy < size.h; ++yy)
+        for (int xx = 0; xx < size.w; ++xx)
+          if (!saved(xx, yy) && (PlaneR(xx, yy) != red(xx, yy) || PlaneG(xx, yy) != green(xx, yy) ||
+                                 PlaneB(xx, yy) != blue(xx, yy)))
+            FAIL() << "pixel " << xx << "," << yy << " changed outside every saved rectangle";
+      if (::testing::Test::HasFailure()) return;
+    }
+    SCOPED_TRACE(replay);
+    if (deepest < 257) {
+      while (!UndoStack.empty()) UndoLastStep();
+      EXPECT_EQ(PlaneR, red);
+      EXPECT_EQ(PlaneG, green);
+      EXPECT_EQ(PlaneB, blue);
+    }
+  }
+
+  std::mt19937 rng;
+  bool paintingRelease = false;
+};
+
+TEST_F(RandomEvents, SequencesKeepThePictureSafe) {
+  const int events = EnvInt("BRISEL_RANDOM_EVENTS", 500);
+  if (const int one = EnvInt("BRISEL_RANDOM_SEED", -1); one >= 0) {
+    Run(uint32_t(one), events);
+    return;
+  }
+  const int seeds = EnvInt("BRISEL_RANDOM_SEEDS", 20);
+  for (int seed = 1; seed <= seeds && !HasFailure(); ++seed) {
+    Run(uint32_t(seed), events);
+    TearDown();
+    SetUp();
+  }
+}
+
+}  // namespace
+}  // namespace brisel::testing

@@ -1,0 +1,139 @@
+// The tablet: packets into the pen state, proximity, and pen strokes injected as the platform delivers them.
+
+#include <QPointingDevice>
+#include <QWindow>
+#include <qpa/qwindowsysteminterface.h>
+#include <qpa/qwindowsysteminterface_p.h>
+
+#include "panel/tool_panel.h"
+#include "platform/qt/form_impl.h"
+#include "stroke/tablet.h"
+#include "support/app_fixture.h"
+
+namespace brisel::testing {
+namespace {
+
+class TabletTest : public AppTest {
+ protected:
+  void SetUp() override {
+    AppTest::SetUp();
+    // As on X11: a tablet event the canvas ignores would come back as a mouse event.
+    QWindowSystemInterfacePrivate::TabletEvent::setPlatformSynthesizesMouse(false);
+  }
+  void TearDown() override {
+    AppTest::TearDown();
+    delete pen;
+    delete eraser;
+  }
+
+  void PlugInTablet() {
+    const auto caps = QInputDevice::Capability::Position | QInputDevice::Capability::Pressure;
+    pen = new QPointingDevice("test pen", 4711, QInputDevice::DeviceType::Stylus, QPointingDevice::PointerType::Pen,
+                              caps, 1, 3, QString(), QPointingDeviceUniqueId::fromNumericId(4711));
+    eraser = new QPointingDevice("test eraser", 4712, QInputDevice::DeviceType::Stylus,
+                                 QPointingDevice::PointerType::Eraser, caps, 1, 3, QString(),
+                                 QPointingDeviceUniqueId::fromNumericId(4711));
+    QWindowSystemInterface::registerInputDevice(pen);
+    QWindowSystemInterface::registerInputDevice(eraser);
+  }
+
+  // One tablet event at client position (x, y) of the canvas; buttons none is the release.
+  void Tablet(const QPointingDevice* device, double x, double y, double pressure, Qt::MouseButtons buttons) {
+    QWindow* window = Form1Window().impl().window->windowHandle();
+    const QPointF local = Form1Window().impl().client->mapTo(Form1Window().impl().window, QPointF(x, y));
+    const QPointF global = Form1Window().impl().window->mapToGlobal(local);
+    QWindowSystemInterface::handleTabletEvent(window, ++time, device, local, global, buttons, pressure, 0, 0, 0, 0, 0);
+    QWindowSystemInterface::flushWindowSystemEvents();
+  }
+
+  // A horizontal pen stroke along row y at the given pressure; returns the pixels it changed.
+  int PenStroke(const QPointingDevice* device, double y, double pressure) {
+    const BytePlane before = PlaneR;
+    for (int i = 0; i <= 12; ++i) Tablet(device, 10 + 5 * i, y, pressure, Qt::LeftButton);
+    Tablet(device, 70, y, pressure, Qt::NoButton);
+    int changed = 0;
+    for (int yy = 0; yy < ImageHeight; ++yy)
+      for (int x = 0; x < ImageWidth; ++x) changed += PlaneR(x, yy) != before(x, yy);
+    return changed;
+  }
+
+  QPointingDevice* pen = nullptr;
+  QPointingDevice* eraser = nullptr;
+  ulong time = 0;
+};
+
+TEST_F(TabletTest, WithoutATabletTheMouseAloneWithPressureOne) {
+  Start(20, 20);
+  EXPECT_FALSE(TabletPresent);
+  EXPECT_EQ(PenPressure, 1.0f);
+  EXPECT_EQ(Form1::Tablet, nullptr);
+}
+
+TEST_F(TabletTest, PacketsGiveThePenPositionPressureAndEnd) {
+  PlugInTablet();
+  Start(20, 20);
+  ASSERT_TRUE(TabletPresent);
+  int32_t ox = 0, oy = 0;
+  platform::ClientToScreen(Form1Window(), ox, oy);
+  int32_t n = 0, X = TabletExtentX, Y = 0, pressure = 1023, altitude = 900;
+  Form1::Tablet_PacketArrival(n, n, X, Y, n, n, pressure, n, n, altitude, n, n, n, n, n, n);
+  // The right edge of the screen, at its bottom edge, less the window's origin and half a pixel.
+  EXPECT_FLOAT_EQ(PenWindowX, float(platform::ScreenWidth() - ox - 0.5));
+  EXPECT_FLOAT_EQ(PenWindowY, float(platform::ScreenHeight() - oy - 0.5));
+  EXPECT_EQ(PenPressure, 1.0f);
+  pressure = 1023 / 2;
+  altitude = -900;
+  Form1::Tablet_PacketArrival(n, n, X, Y, n, n, pressure, n, n, altitude, n, n, n, n, n, n);
+  EXPECT_NEAR(PenPressure, 0.5f, 0.001f);
+  EXPECT_LT(PenAltitude, 0);
+
+  int16_t in = -1, physical = -1, odd = 5;
+  int32_t handle = 1;
+  std::string name = "FirstContext";
+  Form1::Tablet_ProximityChange(in, physical, handle, name);
+  EXPECT_EQ(PenInProximity, -1);
+  Form1::Tablet_ProximityChange(odd, physical, handle, name);
+  EXPECT_EQ(PenInProximity, -1);
+  in = 0;
+  Form1::Tablet_ProximityChange(in, physical, handle, name);
+  EXPECT_EQ(PenInProximity, 0);
+}
+
+TEST_F(TabletTest, PenEventsReachTheCanvasOnceAtThePensPlace) {
+  PlugInTablet();
+  Start(80, 40);
+  Tablet(pen, 10.25, 20.5, 0.5, Qt::LeftButton);
+  EXPECT_TRUE(StrokeActive);
+  EXPECT_EQ(StrokeCount, 0);
+  EXPECT_EQ(PenInProximity, -1);
+  EXPECT_NEAR(StrokePoints[0][0], 10.25f, 0.01f);
+  EXPECT_NEAR(StrokePoints[0][1], 20.5f, 0.01f);
+  EXPECT_NEAR(StrokePoints[0][2], 0.5f, 0.001f);
+  Tablet(pen, 12, 20, 0.5, Qt::LeftButton);
+  EXPECT_EQ(StrokeCount, 1);  // one point per event: nothing arrived a second time as the mouse
+  Tablet(pen, 12, 20, 0.5, Qt::NoButton);
+  EXPECT_FALSE(StrokeActive);
+}
+
+TEST_F(TabletTest, PressureSetsTheWidthAndTheEraserEndPaintsWhite) {
+  PlugInTablet();
+  Start(80, 60);
+  PlaneR.fill(255);  // a white picture: the black pen shows
+  Form2::HProp1().SetValue(6);
+  const int light = PenStroke(pen, 15, 0.2);
+  const int firm = PenStroke(pen, 40, 1.0);
+  EXPECT_GT(light, 0);
+  EXPECT_GT(firm, light * 2);  // a firm stroke is much wider than a light one
+  EXPECT_EQ(PlaneR(40, 40), 0);
+
+  PlaneR.fill(0);
+  PlaneG.fill(0);
+  PlaneB.fill(0);
+  PenStroke(eraser, 30, 1.0);
+  EXPECT_EQ(PlaneR(40, 30), 255);
+  EXPECT_EQ(PlaneG(40, 30), 255);
+  EXPECT_EQ(PlaneB(40, 30), 255);
+}
+
+}  // namespace
+}  // namespace brisel::testing
