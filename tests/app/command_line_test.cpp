@@ -1,0 +1,58 @@
+// The program itself on bad command lines and bad pictures: one line on standard error, a non-zero exit,
+// nothing written, no crash.
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace brisel::testing {
+namespace {
+
+struct Outcome {
+  int exitCode;
+  QProcess::ExitStatus status;
+  QString errors;
+};
+
+Outcome Brisel(const QStringList& arguments, const QString& folder) {
+  QProcess process;
+  process.setWorkingDirectory(folder);
+  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+  environment.insert("QT_QPA_PLATFORM", "offscreen");
+  process.setProcessEnvironment(environment);
+  process.start(BRISEL_BINARY, arguments);
+  process.waitForFinished(30000);
+  return {process.exitCode(), process.exitStatus(), QString::fromUtf8(process.readAllStandardError())};
+}
+
+TEST(CommandLine, BadPicturesEndStartUpWithOneLineAndWriteNothing) {
+  QTemporaryDir folder;
+  const QDir dir(folder.path());
+  QFile(dir.filePath("empty.png")).open(QIODevice::WriteOnly);
+  QFile text(dir.filePath("text.png"));
+  text.open(QIODevice::WriteOnly);
+  text.write("not a picture at all\n");
+  text.close();
+  dir.mkdir("folder.png");
+  const QStringList before = dir.entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
+
+  for (const char* name : {"empty.png", "text.png", "folder.png", "missing.png"}) {
+    const Outcome run = Brisel({dir.filePath(name)}, folder.path());
+    EXPECT_EQ(run.status, QProcess::NormalExit) << name;  // no crash
+    EXPECT_EQ(run.exitCode, 1) << name;
+    const QStringList lines = run.errors.split('\n', Qt::SkipEmptyParts).filter("brisel:");
+    EXPECT_EQ(lines.size(), 1) << name << ": " << run.errors.toStdString();
+    EXPECT_TRUE(lines.value(0).contains(name)) << run.errors.toStdString();
+  }
+  EXPECT_EQ(dir.entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), before);
+
+  const Outcome twoPictures = Brisel({"a.png", "b.png"}, folder.path());
+  EXPECT_EQ(twoPictures.exitCode, 2);
+  EXPECT_EQ(Brisel({"--version"}, folder.path()).exitCode, 0);
+}
+
+}  // namespace
+}  // namespace brisel::testing
