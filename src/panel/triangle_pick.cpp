@@ -6,6 +6,7 @@
 #include "panel/colour_selection.h"
 #include "panel/colour_triangle.h"
 #include "panel/tool_panel.h"
+#include "panel/wallpaper.h"
 #include "platform/window.h"
 
 namespace brisel::Form2 {
@@ -29,7 +30,7 @@ struct PickingScope {
 int32_t TrianglePicking = 0;
 
 void Picker_Paint() {
-  // The wallpaper behind the triangle (TriPicker::PaintBackdrop) is laid down here, with the host theme.
+  TriPicker::PaintBackdrop(Panel().Picker);  // the panel's wallpaper continues behind the triangle
   TriPicker::DrawTriangle();
 }
 

@@ -54,7 +54,7 @@ void AAcpen(uint8_t* plane, float x, float y, float size, float value, float str
     int32_t k0 = i1 + 1, k1 = i1;  // empty unless the row crosses the interior
     if (dy2 < inner2) {
       const float innerHalf = std::sqrt(inner2 - dy2);
-      const float c = std::ceil(x - innerHalf - 0.5f), d = std::floor(x + innerHalf - 1.5f);
+      const float c = std::ceil(x - innerHalf + 0.5f), d = std::floor(x + innerHalf - 1.5f);
       if (c <= d && d >= float(i0) && c <= float(i1)) {
         k0 = ClampedIndex(c, i0, i1);
         k1 = ClampedIndex(d, i0, i1);

@@ -43,13 +43,21 @@ inline Shape MakeShape(float size, float value, float strength) {
   return s;
 }
 
+// v (0..255) to the nearest whole number, halves to even, as std::nearbyint does under the default
+// rounding mode: adding and taking away 1.5 * 2^23 leaves no fraction bits. Inline and branch-free, where
+// std::lrint would be a library call per pixel.
+inline uint8_t NearestByte(float v) {
+  constexpr float kShift = 12582912.0f;  // 1.5 * 2^23
+  return uint8_t(int32_t((v + kShift) - kShift));
+}
+
 // The byte a pixel whose centre lies (dx, dy) from the dab's centre receives; 0 outside the dab.
 inline uint8_t EdgeValue(const Shape& s, float dx, float dy) {
-  const float coverage = std::min(s.outer - std::sqrt(dx * dx + dy * dy), 1.0f);
-  return coverage > 0 ? uint8_t(std::lrint(s.peak * coverage)) : uint8_t(0);
+  const float coverage = std::clamp(s.outer - std::sqrt(dx * dx + dy * dy), 0.0f, 1.0f);
+  return NearestByte(s.peak * coverage);
 }
 
 // The byte a fully covered pixel receives.
-inline uint8_t FullValue(const Shape& s) { return uint8_t(std::lrint(s.peak)); }
+inline uint8_t FullValue(const Shape& s) { return NearestByte(s.peak); }
 
 }  // namespace brisel::native::dab
