@@ -11,7 +11,8 @@ namespace brisel::native {
 // shows image point (u / zoom, v / zoom). planeWidth and planeHeight are one more than the planes' width
 // and height (the planes' upper bounds plus one); rows are planeWidth - 1 bytes long. Only bitmap pixels
 // in the zoomed rectangle (floor(x1 * zoom) .. floor(x2 * zoom), likewise for y, clipped to
-// zoomedWidth x zoomedHeight) are written. At zoom 1 this is a straight interleave; otherwise smoothed.
+// zoomedWidth x zoomedHeight) are written, the pad byte as 255. At zoom 1 this is a straight interleave;
+// magnified, bilinear; shrunk, the area average of each bitmap pixel's footprint.
 void p_smoothblit(const uint8_t* r, const uint8_t* g, const uint8_t* b, uint8_t* bits, int32_t x1, int32_t y1,
                   int32_t x2, int32_t y2, int32_t planeWidth, int32_t planeHeight, int32_t zoomedWidth,
                   int32_t zoomedHeight, int32_t dibWidth, float zoom);
