@@ -81,6 +81,6 @@ void Form_Unload(int16_t& Cancel) {
   ReleaseWindows();
 }
 
-void GetPaperMenu_Click() { FetchPaper(); }
+void GetPaperMenu_Click() { GetPaperFromTarnwick(); }
 
 }  // namespace brisel::Form1

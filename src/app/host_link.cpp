@@ -36,17 +36,20 @@ platform::Variant CallHost(std::string_view name, std::span<platform::Variant> a
 }
 
 void FetchPaper() {
-  PaperWidth = platform::ToLong(CallHost("Tarn_GetPaperWidth"));
-  PaperHeight = platform::ToLong(CallHost("tarn_GetPaperHeight"));
-  PaperTexture = platform::ToByteArray(CallHost("Tarn_GetPaper"));
-  if (PaperWidth <= 0 || PaperHeight <= 0 || !PaperTexture.covers(PaperWidth, PaperHeight)) {
+  // Asked in full before anything changes, so that a failing call leaves the old paper whole.
+  const int32_t width = platform::ToLong(CallHost("Tarn_GetPaperWidth"));
+  const int32_t height = platform::ToLong(CallHost("tarn_GetPaperHeight"));
+  BytePlane texture = platform::ToByteArray(CallHost("Tarn_GetPaper"));
+  if (width <= 0 || height <= 0 || !texture.covers(width, height)) {
     // No usable paper: strokes then ignore the Paper slider instead of dividing by zero or reading past
     // the texture.
     PaperWidth = PaperHeight = 0;
     PaperTexture = BytePlane();
     return;
   }
-  PaperTexture = CutTo(std::move(PaperTexture), PaperWidth, PaperHeight);
+  PaperTexture = CutTo(std::move(texture), width, height);
+  PaperWidth = width;
+  PaperHeight = height;
 }
 
 BytePlane FetchPlane(std::string_view name, const char* colourName) {
@@ -65,6 +68,14 @@ void SendBack() {
   CallHost("Tarn_SetGbuffer", green);
   CallHost("Tarn_SetBbuffer", blue);
   CallHost("tarn_Refresh");
+}
+
+void GetPaperFromTarnwick() {
+  try {
+    FetchPaper();
+  } catch (const Error& e) {
+    ReportHostError(e);
+  }
 }
 
 void GetImageFromTarnwick() {

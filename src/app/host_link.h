@@ -15,6 +15,9 @@ platform::Variant CallHost(std::string_view name, std::span<platform::Variant> a
 // reported, or of size 0, leaves the program without paper (PaperWidth = PaperHeight = 0).
 void FetchPaper();
 
+// "Get paper": FetchPaper, with a failing call reported and the old paper kept.
+void GetPaperFromTarnwick();
+
 // The host's red, green or blue plane, which must cover the image; Error 31002 when it does not.
 // A larger plane is cut to the image's size.
 BytePlane FetchPlane(std::string_view name, const char* colourName);

@@ -163,6 +163,20 @@ TEST_F(AppTest, GetPaperTakesTheHostsNewPaperAndRefusesAnUnusableOne) {
   host->paper = BytePlane();
   Form1::GetPaperMenu_Click();
   EXPECT_EQ(PaperWidth, 0);
+
+  // A host that fails the texture call is reported; the paper the program held stays whole.
+  host->paperWidth = 3;
+  host->paper = BytePlane(3, 2, 77);
+  Form1::GetPaperMenu_Click();
+  host->paperWidth = 6;
+  host->paperHeight = 6;
+  host->failFrom["Tarn_GetPaper"] = 1;
+  Form1::GetPaperMenu_Click();
+  EXPECT_EQ(PaperWidth, 3);
+  EXPECT_EQ(PaperHeight, 2);
+  EXPECT_EQ(PaperTexture, BytePlane(3, 2, 77));
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_THAT(messages[0], HasSubstr("Tarn_GetPaper"));
 }
 
 TEST_F(AppTest, GetImageThenUndoRestoresTheImageAsItWasBeforeTheFetch) {
