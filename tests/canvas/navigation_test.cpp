@@ -127,3 +127,29 @@ TEST_F(AppTest, CommaHeldPicksAndLowerCaseUUndoes) {
 
 }  // namespace
 }  // namespace brisel::testing
+
+#include <QTest>
+
+#include "platform/qt/form_impl.h"
+
+namespace brisel::testing {
+namespace {
+
+// The keys as the window system delivers them, through the canvas window.
+TEST_F(AppTest, ZoomAndUndoKeysArriveThroughTheWindow) {
+  Start(40, 20);
+  QWidget* window = Form1Window().impl().window;
+  QTest::keyClick(window, Qt::Key_Equal, Qt::ControlModifier);
+  EXPECT_EQ(Zoom, 1.25f);
+  QTest::keyClick(window, Qt::Key_Plus, Qt::ControlModifier | Qt::KeypadModifier);  // the keypad's plus
+  EXPECT_EQ(Zoom, 1.5f);
+  QTest::keyClick(window, Qt::Key_Minus, Qt::ControlModifier);
+  EXPECT_EQ(Zoom, 1.25f);
+  QTest::keyPress(window, Qt::Key_Comma);
+  EXPECT_TRUE(PickMode);
+  QTest::keyRelease(window, Qt::Key_Comma);
+  EXPECT_FALSE(PickMode);
+}
+
+}  // namespace
+}  // namespace brisel::testing

@@ -7,6 +7,7 @@
 #include <QWidget>
 
 #include <functional>
+#include <map>
 
 #include "platform/window.h"
 
@@ -41,6 +42,7 @@ class FormWindow : public QMainWindow {
 
  private:
   Form& form_;
+  std::map<quint32, int16_t> shiftAtPress_;  // the modifiers each held key went down with, by scan code
 };
 
 struct Form::Impl {

@@ -169,6 +169,7 @@ void FormWindow::closeEvent(QCloseEvent* event) {
 void FormWindow::keyPressEvent(QKeyEvent* event) {
   int16_t code = VirtualKeyCode(*event);
   int16_t shift = ShiftBits(event->modifiers());
+  if (event->nativeScanCode() != 0) shiftAtPress_[event->nativeScanCode()] = shift;
   if (form_.KeyDown) Dispatch([&] { form_.KeyDown(code, shift); });
   const QString text = event->text();
   if (form_.KeyPress && text.size() == 1 && text[0].unicode() < 128 && text[0].unicode() >= 8) {
@@ -182,6 +183,13 @@ void FormWindow::keyReleaseEvent(QKeyEvent* event) {
   if (event->isAutoRepeat()) return;
   int16_t code = VirtualKeyCode(*event);
   int16_t shift = ShiftBits(event->modifiers());
+  // A key released after its modifiers (Ctrl let go a moment before the plus key) still reports the
+  // modifiers it was pressed with, so that Ctrl and plus zoom whichever finger lifts first. The same physical
+  // key is recognised by its scan code, which the window system gives for press and release alike.
+  if (auto it = shiftAtPress_.find(event->nativeScanCode()); event->nativeScanCode() != 0 && it != shiftAtPress_.end()) {
+    shift = it->second;
+    shiftAtPress_.erase(it);
+  }
   if (form_.KeyUp) Dispatch([&] { form_.KeyUp(code, shift); });
 }
 
