@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QImageReader>
 
 #include <cstdio>
 
@@ -45,6 +46,15 @@ int main(int argc, char* argv[]) {
   }
   options.paperPath = parser.value(paper).toStdString();
   options.wallpaperPath = parser.value(wallpaper).toStdString();
+  if (!options.wallpaperPath.empty()) {
+    // A wallpaper is a nicety: one that cannot be read leaves the panel plain, with a word on why.
+    QImageReader reader(QString::fromStdString(options.wallpaperPath));
+    if (!reader.canRead()) {
+      std::fprintf(stderr, "brisel: warning: %s: %s; the tool panel stays plain\n", options.wallpaperPath.c_str(),
+                   reader.errorString().toLocal8Bit().constData());
+      options.wallpaperPath.clear();
+    }
+  }
   brisel::filehost::RegisterFileHost(options);
 
   brisel::platform::Dispatch(brisel::Main);

@@ -2,6 +2,7 @@
 // nothing written, no crash.
 
 #include <QDir>
+#include <QImage>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -48,6 +49,23 @@ TEST(CommandLine, BadPicturesEndStartUpWithOneLineAndWriteNothing) {
     EXPECT_TRUE(lines.value(0).contains(name)) << run.errors.toStdString();
   }
   EXPECT_EQ(dir.entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), before);
+
+  // A bad wallpaper only warns: the program then runs (and is stopped here after its start).
+  {
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("QT_QPA_PLATFORM", "offscreen");
+    process.setProcessEnvironment(environment);
+    QImage(4, 4, QImage::Format_RGB32).save(dir.filePath("ok.png"));
+    process.start(BRISEL_BINARY, {"--wallpaper", dir.filePath("text.png"), dir.filePath("ok.png")});
+    ASSERT_TRUE(process.waitForStarted());
+    EXPECT_FALSE(process.waitForFinished(1500));  // still running: the picture opened
+    process.kill();
+    process.waitForFinished();
+    const QString errors = QString::fromUtf8(process.readAllStandardError());
+    EXPECT_EQ(errors.split('\n', Qt::SkipEmptyParts).filter("warning").size(), 1) << errors.toStdString();
+    EXPECT_TRUE(errors.contains("text.png"));
+  }
 
   const Outcome twoPictures = Brisel({"a.png", "b.png"}, folder.path());
   EXPECT_EQ(twoPictures.exitCode, 2);

@@ -126,6 +126,18 @@ TEST_F(TabletTest, PressureSetsTheWidthAndTheEraserEndPaintsWhite) {
   EXPECT_GT(firm, light * 2);  // a firm stroke is much wider than a light one
   EXPECT_EQ(PlaneR(40, 40), 0);
 
+  // One stroke whose pressure grows from light to firm grows from thin to wide.
+  PlaneR.fill(255);
+  for (int i = 0; i <= 12; ++i) Tablet(pen, 10 + 5 * i, 30, 0.1 + 0.075 * i, Qt::LeftButton);
+  Tablet(pen, 70, 30, 1.0, Qt::NoButton);
+  const auto thickness = [](int x) {
+    int n = 0;
+    for (int y = 0; y < ImageHeight; ++y) n += PlaneR(x, y) < 128;
+    return n;
+  };
+  EXPECT_GE(thickness(20), 1);
+  EXPECT_GT(thickness(60), thickness(20) + 4);
+
   PlaneR.fill(0);
   PlaneG.fill(0);
   PlaneB.fill(0);
