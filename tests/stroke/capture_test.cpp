@@ -49,6 +49,22 @@ TEST_F(CaptureTest, FourEventsDrawOnePieceAfterTheStraightJoin) {
   EXPECT_FALSE(StrokeActive);
 }
 
+// A second button going down mid-stroke starts afresh, but the dabs already laid down are committed and
+// cleared with the new stroke instead of lingering in the mask; so is a dab wider than the rectangle's
+// BrushSize margin (the Size slider raised mid-stroke).
+TEST_F(CaptureTest, ASecondPressOrABiggerSizeMidStrokeLeavesNoDabsInTheMask) {
+  Form_MouseDown(kLeft, 0, 4, 6);
+  for (float x = 8; x <= 24; x += 4) Form_MouseMove(kLeft, 0, x, 6);
+  ASSERT_GT(CountNonZero(FXbuffer), 0);
+  Form_MouseDown(2, 0, 50, 18);
+  BrushSize = 6;
+  for (float x = 54; x <= 62; x += 4) Form_MouseMove(kLeft | 2, 0, x, 18);
+  Form_MouseUp(2, 0, 62, 18);
+  EXPECT_EQ(CountNonZero(FXbuffer), 0);
+  EXPECT_TRUE(Painted(12, 6)) << "the first dabs were committed with the second stroke";
+  EXPECT_TRUE(ViewR == PlaneR);
+}
+
 TEST_F(CaptureTest, ThreeEventsDrawNothing) {
   Form_MouseDown(kLeft, 0, 8, 12);
   Form_MouseMove(kLeft, 0, 20, 12);
