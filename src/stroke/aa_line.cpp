@@ -35,8 +35,11 @@ void AALine(float x0, float y0, float x1, float y1, float Bsize1, float BSize2, 
   const bool canStamp = FXbuffer.width() == ImageWidth && FXbuffer.covers(ImageWidth, ImageHeight);
   const float walked = Distance(0, 0, ux, uy);  // 1 for a piece of non-zero length, 0 otherwise
 
-  float px = x0, py = y0;
   for (int32_t i = 0; float(i) <= steps; ++i) {
+    // Each position is measured from the start rather than summed step by step: over a piece thousands of
+    // pixels long the sum drifts by pixels, enough to stamp a dab outside the stroke's rectangle, where
+    // the release would neither commit nor clear it.
+    const float px = x0 + float(i) * ux, py = y0 + float(i) * uy;
     const float f = float(i) / steps;
     const float size = (1 - f) * Bsize1 + f * BSize2;
     StepDistance += walked;
@@ -44,8 +47,6 @@ void AALine(float x0, float y0, float x1, float y1, float Bsize1, float BSize2, 
       StepDistance = 0;
       if (canStamp) native::AAcpen(FXbuffer.data(), px, py, size, 255, strength, ImageWidth, ImageHeight);
     }
-    px += ux;
-    py += uy;
   }
 }
 

@@ -38,10 +38,10 @@ namespace {
 void DrawSample(float nx, float ny, float np) {
   GrowStrokeRect(nx, ny);
   const float startSize = BrushSize * LastDabPressure, endSize = np * BrushSize;
-  // A dab larger than BrushSize (the spline's pressure overshooting 1, or the Size slider changed since the
-  // last sample) must still lie inside the rectangle that the release commits and clears.
-  if (startSize > BrushSize) GrowStrokeRectBy(LastDabX, LastDabY, startSize);
-  if (endSize > BrushSize) GrowStrokeRectBy(nx, ny, endSize);
+  // Every dab must lie inside the rectangle that the release commits and clears, also one larger than
+  // BrushSize (the spline's pressure overshooting 1) and one at the last sample after the Size slider grew.
+  GrowStrokeRectBy(LastDabX, LastDabY, startSize);
+  GrowStrokeRectBy(nx, ny, endSize);
   AALine(LastDabX, LastDabY, nx, ny, startSize, endSize, ImageWidth, ImageHeight);
   RenderSegment(1, LastDabX, LastDabY, nx, ny);
   LastDabX = nx;

@@ -3,8 +3,9 @@
 // undoing every step brings back the starting picture.
 //
 // Reproducible by seed. BRISEL_RANDOM_SEEDS (default 20) and BRISEL_RANDOM_EVENTS (default 500) ask for more;
-// BRISEL_RANDOM_SEED=N replays one seed.
+// BRISEL_RANDOM_SEED=N replays one seed, and BRISEL_RANDOM_VERBOSE=1 lists its events as they run.
 
+#include <cstdio>
 #include <cstdlib>
 #include <random>
 #include <sstream>
@@ -124,6 +125,7 @@ class RandomEvents : public AppTest {
 
   void Run(uint32_t seed, int events) {
     rng.seed(seed);
+    const bool verbose = EnvInt("BRISEL_RANDOM_VERBOSE", 0) != 0;
     const Size size = kSizes[seed % std::size(kSizes)];
     Start(size.w, size.h);
     answer = platform::MessageBoxAnswer::No;
@@ -135,6 +137,7 @@ class RandomEvents : public AppTest {
                                " brisel_tests --gtest_filter=RandomEvents.*";
     for (int i = 0; i < events; ++i) {
       const std::string what = Event();
+      if (verbose) std::fprintf(stderr, "%d: %s\n", i, what.c_str());
       SCOPED_TRACE("event " + std::to_string(i) + ": " + what + "; " + replay);
       deepest = std::max(deepest, UndoStack.size());
       if (paintingRelease)

@@ -116,7 +116,7 @@ TEST_F(SplineTest, DrawBrushJoinsFromTheLastSampleAndPreviewsOnly) {
   EXPECT_NEAR(LastDabX, 20, 1e-4);
   EXPECT_EQ(LastDabY, 5);
   EXPECT_NEAR(StrokeMaxX, 20 + BrushSize, 1e-4);
-  EXPECT_EQ(StrokeMinX, 2);
+  EXPECT_EQ(StrokeMinX, 2 - BrushSize);  // the join's first dab, at the last sample, is inside too
   EXPECT_EQ(StrokeMinY, 5 - BrushSize);
   EXPECT_EQ(StrokeMaxY, 5 + BrushSize);
 }
