@@ -1,9 +1,12 @@
-// Random sequences of everything a user can do, checked after every event: the image keeps its size, pixels
+// Random sequences of everything a user can do (with a tablet on even seeds), checked after every event: the image keeps its size, pixels
 // change only under rectangles saved for undo, every painting release leaves the stroke mask empty, and
 // undoing every step brings back the starting picture.
 //
 // Reproducible by seed. BRISEL_RANDOM_SEEDS (default 20) and BRISEL_RANDOM_EVENTS (default 500) ask for more;
 // BRISEL_RANDOM_SEED=N replays one seed, and BRISEL_RANDOM_VERBOSE=1 lists its events as they run.
+
+#include <QPointingDevice>
+#include <qpa/qwindowsysteminterface.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -15,6 +18,7 @@
 #include "canvas/undo.h"
 #include "panel/tool_panel.h"
 #include "stroke/capture.h"
+#include "stroke/tablet.h"
 #include "support/app_fixture.h"
 
 namespace brisel::testing {
@@ -116,6 +120,19 @@ class RandomEvents : public AppTest {
     } else if (kind < 98) {
       what << "get paper";
       Form1::GetPaperMenu_Click();
+    } else if (kind < 99 && TabletPresent) {
+      if (Pick(0, 3) == 0) {
+        int16_t in = int16_t(Pick(0, 3) == 0 ? Pick(-3, 3) : -Pick(0, 1)), physical = -1;
+        int32_t handle = 1;
+        std::string name = "FirstContext";
+        what << "proximity " << in;
+        Form1::Tablet_ProximityChange(in, physical, handle, name);
+      } else {
+        int32_t n = 0, X = Pick(-10, TabletExtentX + 10), Y = Pick(-10, TabletExtentY + 10), pressure = Pick(0, 1023);
+        int32_t altitude = Pick(0, 5) == 0 ? -900 : 900;
+        what << "packet " << X << "," << Y << " pressure " << pressure << " altitude " << altitude;
+        Form1::Tablet_PacketArrival(n, n, X, Y, n, n, pressure, n, n, altitude, n, n, n, n, n, n);
+      }
     } else {
       what << "window " << int(x) << " x " << int(y);
       Form1Window().SetClientSize(std::max(1, int(std::abs(x)) % 400), std::max(1, int(std::abs(y)) % 300));
@@ -124,6 +141,16 @@ class RandomEvents : public AppTest {
   }
 
   void Run(uint32_t seed, int events) {
+    // Half the seeds run with a tablet, whose pen brings varying pressure and the eraser end.
+    static QPointingDevice* pen = nullptr;
+    if (seed % 2 == 0 && !pen) {
+      pen = new QPointingDevice("random pen", 4800, QInputDevice::DeviceType::Stylus,
+                                QPointingDevice::PointerType::Pen, QInputDevice::Capability::Position, 1, 3);
+      QWindowSystemInterface::registerInputDevice(pen);
+    } else if (seed % 2 == 1 && pen) {
+      delete pen;
+      pen = nullptr;
+    }
     rng.seed(seed);
     const bool verbose = EnvInt("BRISEL_RANDOM_VERBOSE", 0) != 0;
     const Size size = kSizes[seed % std::size(kSizes)];
