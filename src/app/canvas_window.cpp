@@ -13,8 +13,6 @@
 namespace brisel::Form1 {
 namespace {
 
-constexpr const char* kProgramName = "Brisel";
-
 // What Form_Unload does after the send-back (or in place of it): free the bitmap, close the tablet,
 // unload the menu owner and the tool panel.
 void ReleaseWindows() {

@@ -3,14 +3,13 @@
 #include <string>
 
 #include "app/shared_state.h"
+#include "app/startup.h"
 #include "canvas/display.h"
 #include "canvas/undo.h"
 #include "platform/window.h"
 
 namespace brisel {
 namespace {
-
-constexpr const char* kProgramName = "Brisel";
 
 std::string SizeText(int32_t w, int32_t h) { return std::to_string(w) + " x " + std::to_string(h); }
 

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <string>
 
+#include "app/numbers.h"
 #include "app/shared_state.h"
 #include "app/windows.h"
 #include "platform/native.h"
@@ -13,13 +14,6 @@ namespace brisel::Dibs {
 platform::MemoryBitmap DibBitmap;
 int32_t DibWidth = 0;
 int32_t DibHeight = 0;
-
-namespace {
-// Whole part of a non-negative product; the zoomed sizes and positions are never negative here.
-int32_t FloorToLong(double v) { return static_cast<int32_t>(std::floor(v)); }
-// Nearest whole number, halves to the even neighbour.
-int32_t Nearest(double v) { return static_cast<int32_t>(std::nearbyint(v)); }
-}  // namespace
 
 int32_t ZoomedWidth() { return FloorToLong(double(ImageWidth) * double(Zoom)); }
 int32_t ZoomedHeight() { return FloorToLong(double(ImageHeight) * double(Zoom)); }

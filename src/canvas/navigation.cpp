@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "app/numbers.h"
 #include "app/shared_state.h"
 #include "app/windows.h"
 #include "canvas/display.h"
@@ -14,8 +15,6 @@ namespace {
 constexpr int16_t kKeyComma = 188, kKeyPlus = 187, kKeyMinus = 189;
 constexpr int16_t kCtrlOnly = 2;
 
-// Nearest whole number, halves to the even neighbour.
-int32_t Nearest(double v) { return static_cast<int32_t>(std::nearbyint(v)); }
 
 }  // namespace
 
