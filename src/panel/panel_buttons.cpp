@@ -33,10 +33,16 @@ void vx_button12_Click() { FitToWindow(); }
 // right zooms); the zoom button zooms with any.
 constexpr int16_t kShiftCtrl = 3;
 void vx_button13_MouseDown(int16_t Button, int16_t, float X, float Y) { Form1::Form_MouseDown(Button, kShiftCtrl, X, Y); }
-void vx_button13_MouseMove(int16_t Button, int16_t, float X, float Y) { Form1::Form_MouseMove(Button, kShiftCtrl, X, Y); }
+// Only a drag moves the view: the pointer passing over a button with none held (after a colour pick or a
+// view drag the canvas still counts its press as active) must not pan or zoom.
+void vx_button13_MouseMove(int16_t Button, int16_t, float X, float Y) {
+  if (Button != 0) Form1::Form_MouseMove(Button, kShiftCtrl, X, Y);
+}
 void vx_button13_MouseUp(int16_t Button, int16_t, float X, float Y) { Form1::Form_MouseUp(Button, kShiftCtrl, X, Y); }
 void vx_button14_MouseDown(int16_t, int16_t, float X, float Y) { Form1::Form_MouseDown(2, kShiftCtrl, X, Y); }
-void vx_button14_MouseMove(int16_t, int16_t, float X, float Y) { Form1::Form_MouseMove(2, kShiftCtrl, X, Y); }
+void vx_button14_MouseMove(int16_t Button, int16_t, float X, float Y) {
+  if (Button != 0) Form1::Form_MouseMove(2, kShiftCtrl, X, Y);
+}
 void vx_button14_MouseUp(int16_t, int16_t, float X, float Y) { Form1::Form_MouseUp(2, kShiftCtrl, X, Y); }
 
 }  // namespace brisel::Form2

@@ -153,3 +153,28 @@ TEST_F(AppTest, ZoomAndUndoKeysArriveThroughTheWindow) {
 
 }  // namespace
 }  // namespace brisel::testing
+
+#include "panel/tool_panel.h"
+
+namespace brisel::testing {
+namespace {
+
+TEST_F(AppTest, DraggingOnThePanAndZoomButtonsMovesTheViewAndHoveringDoesNot) {
+  Start(200, 100);
+  Form2::vx_button14_MouseDown(1, 0, 14, 14);
+  Form2::vx_button14_MouseMove(1, 0, -106, 14);  // 120 pixels to the left zooms to 0.4
+  EXPECT_FLOAT_EQ(Zoom, 0.4f);
+  Form2::vx_button14_MouseUp(1, 0, -106, 14);
+  // The press still counts as active, but a pointer passing over the buttons with no button held
+  // changes nothing.
+  Form2::vx_button14_MouseMove(0, 0, 500, 3);
+  Form2::vx_button13_MouseMove(0, 0, 500, 3);
+  EXPECT_FLOAT_EQ(Zoom, 0.4f);
+  Form2::vx_button13_MouseDown(1, 0, 10, 10);
+  Form2::vx_button13_MouseMove(1, 0, 30, 5);
+  EXPECT_EQ(PanX, 60 + 20);  // the zoom left the pan at (60, 30)
+  EXPECT_EQ(PanY, 30 - 5);
+}
+
+}  // namespace
+}  // namespace brisel::testing
