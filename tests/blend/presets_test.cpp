@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "panel/mode_menu.h"
+#include "blend/mode_menu.h"
 #include "panel/tool_panel.h"
 #include "platform/qt/controls_impl.h"
 #include "support/app_fixture.h"
