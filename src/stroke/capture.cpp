@@ -2,10 +2,13 @@
 
 #include "stroke/capture.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "app/shared_state.h"
 #include "canvas/clear.h"
+#include "canvas/display_bitmap.h"
+#include "canvas/rectangles.h"
 #include "canvas/navigation.h"
 #include "canvas/undo.h"
 #include "panel/colour_triangle.h"
@@ -57,6 +60,20 @@ void PickColour(float X, float Y) {
   Form2::HProp3().SetValue(green);
   Form2::HProp4().SetValue(blue);
   TriPicker::DrawTriangle();
+}
+
+// The window ends a stroke showing exactly what was committed. The preview composites a box of BrushSize
+// around each piece, and a dab's anti-aliased rim (or a dab grown past BrushSize) can reach a pixel beyond
+// it, which the commit paints but no preview showed.
+void ShowCommitted(float x1, float y1, float x2, float y2) {
+  const PixelRect r = NormaliseRect(x1, y1, x2, y2);
+  if (r.empty()) return;
+  for (int32_t y = r.y1; y < r.y2; ++y) {
+    std::copy_n(&PlaneR(r.x1, y), r.x2 - r.x1, &ViewR(r.x1, y));
+    std::copy_n(&PlaneG(r.x1, y), r.x2 - r.x1, &ViewG(r.x1, y));
+    std::copy_n(&PlaneB(r.x1, y), r.x2 - r.x1, &ViewB(r.x1, y));
+  }
+  Dibs::BlitRect(PlaneR, PlaneG, PlaneB, r.x1, r.y1, r.x2 - 1, r.y2 - 1);
 }
 
 }  // namespace
@@ -137,6 +154,7 @@ void Form_MouseUp(int16_t /*Button*/, int16_t Shift, float X, float Y) {
   RenderSegment(2, StrokeMinX, StrokeMinY, StrokeMaxX, StrokeMaxY);
   ClearFXbuffer(StrokeMinX, StrokeMinY, StrokeMaxX, StrokeMaxY);
   StrokeUncommitted = false;
+  ShowCommitted(StrokeMinX, StrokeMinY, StrokeMaxX, StrokeMaxY);
 }
 
 }  // namespace brisel::Form1

@@ -8,6 +8,7 @@
 
 #include "app/shared_state.h"
 #include "app/windows.h"
+#include "canvas/display.h"
 #include "canvas/display_bitmap.h"
 #include "canvas/undo.h"
 #include "platform/qt/form_impl.h"
@@ -80,6 +81,46 @@ TEST_F(StrokeEndToEndTest, AShiftCtrlDragPaintsNothing) {
   Send(QEvent::MouseButtonRelease, {40, 20}, Qt::LeftButton, Qt::NoButton, shiftCtrl);
   EXPECT_EQ(PlaneR, before);
   EXPECT_TRUE(UndoStack.empty());
+}
+
+}  // namespace
+}  // namespace brisel::testing
+
+namespace brisel::testing {
+namespace {
+
+// However the preview cut a stroke into boxes, after the release the canvas shows exactly the committed
+// image, rim pixels of the dabs included; at zoom 2 as well as at 1.
+TEST_F(StrokeEndToEndTest, AfterTheReleaseTheCanvasShowsExactlyTheCommittedImage) {
+  for (float zoom : {1.0f, 2.0f}) {
+    Start(60, 40);
+    Form1Window().SetClientSize(120, 80);
+    Zoom = zoom;
+    Dibs::CreateDib();
+    for (BytePlane* p : {&PlaneR, &PlaneG, &PlaneB, &ViewR, &ViewG, &ViewB}) p->fill(255);
+    Form1::displaybuffers();
+    BrushSize = 4.5f;
+    Send(QEvent::MouseButtonPress, QPointF(10 * zoom, 10 * zoom), Qt::LeftButton, Qt::LeftButton);
+    for (int i = 1; i <= 12; ++i)
+      Send(QEvent::MouseMove, QPointF((10 + 3.3 * i) * zoom, (10 + 1.7 * i) * zoom), Qt::NoButton, Qt::LeftButton);
+    Send(QEvent::MouseButtonRelease, QPointF(52 * zoom, 32 * zoom), Qt::LeftButton, Qt::NoButton);
+    ASSERT_NE(PlaneR(30, 20), 255) << "the stroke was painted";
+    EXPECT_TRUE(ViewR == PlaneR && ViewG == PlaneG && ViewB == PlaneB);
+    const platform::Form& canvas = Form1Window();
+    const platform::Color before = canvas.SurfacePixel(0, 0);
+    // Redraw everything from the committed image: nothing on the canvas may change.
+    std::vector<platform::Color> shown;
+    for (int y = 0; y < 80; ++y)
+      for (int x = 0; x < 120; ++x) shown.push_back(canvas.SurfacePixel(x, y));
+    Form1::Form_Paint();
+    size_t k = 0;
+    for (int y = 0; y < 80; ++y)
+      for (int x = 0; x < 120; ++x, ++k)
+        ASSERT_EQ(canvas.SurfacePixel(x, y), shown[k]) << "zoom " << zoom << " at " << x << "," << y;
+    EXPECT_EQ(before, canvas.SurfacePixel(0, 0));
+    TearDown();
+    SetUp();
+  }
 }
 
 }  // namespace
