@@ -2,6 +2,7 @@
 // The Qt objects behind a platform::Form, shared by the platform layer's Qt files.
 
 #include <QImage>
+#include <QMouseEvent>
 #include <QMainWindow>
 #include <QPointer>
 #include <QWidget>
@@ -67,6 +68,12 @@ int16_t ButtonBits(Qt::MouseButtons buttons);
 int16_t ShiftBits(Qt::KeyboardModifiers modifiers);
 int16_t VirtualKeyCode(const QKeyEvent& event);
 QColor ToQColor(Color color);
+
+// Hands a mouse or pen event to a program handler, through Dispatch: the button that went down or up (for a
+// move, the buttons held), the modifiers, and the position in the receiving widget's pixels.
+void ForwardPress(const Form::MouseHandler& handler, const QSinglePointEvent& event);
+void ForwardMove(const Form::MouseHandler& handler, const QSinglePointEvent& event);
+void ForwardRelease(const Form::MouseHandler& handler, const QSinglePointEvent& event);
 Color FromQRgb(QRgb rgb);
 
 }  // namespace brisel::platform

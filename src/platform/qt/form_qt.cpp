@@ -93,6 +93,24 @@ int16_t VirtualKeyCode(const QKeyEvent& event) {
   }
 }
 
+namespace {
+void Forward(const Form::MouseHandler& handler, int16_t button, const QSinglePointEvent& event) {
+  if (!handler) return;
+  const QPointF p = event.position();
+  Dispatch([&] { handler(button, ShiftBits(event.modifiers()), float(p.x()), float(p.y())); });
+}
+}  // namespace
+
+void ForwardPress(const Form::MouseHandler& handler, const QSinglePointEvent& event) {
+  Forward(handler, ButtonBit(event.button()), event);
+}
+void ForwardMove(const Form::MouseHandler& handler, const QSinglePointEvent& event) {
+  Forward(handler, ButtonBits(event.buttons()), event);
+}
+void ForwardRelease(const Form::MouseHandler& handler, const QSinglePointEvent& event) {
+  Forward(handler, ButtonBit(event.button()), event);
+}
+
 QColor ToQColor(Color color) { return QColor(int(color & 0xFF), int(color >> 8 & 0xFF), int(color >> 16 & 0xFF)); }
 Color FromQRgb(QRgb rgb) { return RGB(qRed(rgb), qGreen(rgb), qBlue(rgb)); }
 
@@ -133,22 +151,16 @@ void ClientArea::tabletEvent(QTabletEvent* event) {
 
 void ClientArea::mousePressEvent(QMouseEvent* event) {
   NoteRealMouse(form_, *event);
-  const QPointF p = event->position();
-  if (form_.MouseDown)
-    Dispatch([&] { form_.MouseDown(ButtonBit(event->button()), ShiftBits(event->modifiers()), float(p.x()), float(p.y())); });
+  ForwardPress(form_.MouseDown, *event);
 }
 
 void ClientArea::mouseMoveEvent(QMouseEvent* event) {
   NoteRealMouse(form_, *event);
-  const QPointF p = event->position();
-  if (form_.MouseMove)
-    Dispatch([&] { form_.MouseMove(ButtonBits(event->buttons()), ShiftBits(event->modifiers()), float(p.x()), float(p.y())); });
+  ForwardMove(form_.MouseMove, *event);
 }
 
 void ClientArea::mouseReleaseEvent(QMouseEvent* event) {
-  const QPointF p = event->position();
-  if (form_.MouseUp)
-    Dispatch([&] { form_.MouseUp(ButtonBit(event->button()), ShiftBits(event->modifiers()), float(p.x()), float(p.y())); });
+  ForwardRelease(form_.MouseUp, *event);
 }
 
 // ---- top-level window ------------------------------------------------------------------------------

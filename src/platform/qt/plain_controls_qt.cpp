@@ -195,21 +195,15 @@ int32_t PictureBox::height() const { return impl_->height; }
 // ---- PictureBox: events, lines, pixels and the gradient fill -------------------------------------------
 
 void PictureBoxWidget::mousePressEvent(QMouseEvent* event) {
-  const QPointF p = event->position();
-  if (owner_.MouseDown)
-    Dispatch([&] { owner_.MouseDown(ButtonBit(event->button()), ShiftBits(event->modifiers()), float(p.x()), float(p.y())); });
+  ForwardPress(owner_.MouseDown, *event);
 }
 
 void PictureBoxWidget::mouseMoveEvent(QMouseEvent* event) {
-  const QPointF p = event->position();
-  if (owner_.MouseMove)
-    Dispatch([&] { owner_.MouseMove(ButtonBits(event->buttons()), ShiftBits(event->modifiers()), float(p.x()), float(p.y())); });
+  ForwardMove(owner_.MouseMove, *event);
 }
 
 void PictureBoxWidget::mouseReleaseEvent(QMouseEvent* event) {
-  const QPointF p = event->position();
-  if (owner_.MouseUp)
-    Dispatch([&] { owner_.MouseUp(ButtonBit(event->button()), ShiftBits(event->modifiers()), float(p.x()), float(p.y())); });
+  ForwardRelease(owner_.MouseUp, *event);
 }
 
 void PictureBoxWidget::showEvent(QShowEvent*) {

@@ -85,17 +85,15 @@ struct Tablet::Impl : public QObject {
                              pitch, roll, yaw, serial, time);
       });
     // Then the pen acts as the pointer, exactly once.
-    const QPointF p = event.position();
-    const int16_t shift = ShiftBits(event.modifiers());
     switch (event.type()) {
       case QEvent::TabletPress:
-        if (form->MouseDown) Dispatch([&] { form->MouseDown(ButtonBit(event.button()), shift, float(p.x()), float(p.y())); });
+        ForwardPress(form->MouseDown, event);
         break;
       case QEvent::TabletMove:
-        if (form->MouseMove) Dispatch([&] { form->MouseMove(ButtonBits(event.buttons()), shift, float(p.x()), float(p.y())); });
+        ForwardMove(form->MouseMove, event);
         break;
       case QEvent::TabletRelease:
-        if (form->MouseUp) Dispatch([&] { form->MouseUp(ButtonBit(event.button()), shift, float(p.x()), float(p.y())); });
+        ForwardRelease(form->MouseUp, event);
         break;
       default:
         break;

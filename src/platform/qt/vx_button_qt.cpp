@@ -76,9 +76,7 @@ void VxButtonWidget::mousePressEvent(QMouseEvent* event) {
     if (s.buttonType == 1) s.value = true;
     update();
   }
-  const QPointF p = event->position();
-  if (owner_.MouseDown)
-    Dispatch([&] { owner_.MouseDown(ButtonBit(event->button()), ShiftBits(event->modifiers()), float(p.x()), float(p.y())); });
+  ForwardPress(owner_.MouseDown, *event);
 }
 
 // A quick second press is a press like any other: the preset group must answer it.
@@ -94,8 +92,7 @@ void VxButtonWidget::mouseMoveEvent(QMouseEvent* event) {
       update();
     }
   }
-  if (owner_.MouseMove)
-    Dispatch([&] { owner_.MouseMove(ButtonBits(event->buttons()), ShiftBits(event->modifiers()), float(p.x()), float(p.y())); });
+  ForwardMove(owner_.MouseMove, *event);
 }
 
 void VxButtonWidget::mouseReleaseEvent(QMouseEvent* event) {
@@ -109,8 +106,7 @@ void VxButtonWidget::mouseReleaseEvent(QMouseEvent* event) {
   }
   // A handler may take the window, and this widget with it, away.
   QPointer<VxButtonWidget> alive(this);
-  if (owner_.MouseUp)
-    Dispatch([&] { owner_.MouseUp(ButtonBit(event->button()), ShiftBits(event->modifiers()), float(p.x()), float(p.y())); });
+  ForwardRelease(owner_.MouseUp, *event);
   if (alive && clicked && owner_.Click) Dispatch(owner_.Click);
 }
 
