@@ -1,8 +1,8 @@
 #include "file/file_host.h"
 
-#include <array>
 #include <utility>
 
+#include "common/host_table.h"
 #include "file/image_file.h"
 #include "file/paper_source.h"
 #include "file/picture_io.h"
@@ -11,102 +11,43 @@
 namespace brisel::filehost {
 namespace {
 
-using platform::Variant;
-using Args = std::span<Variant>;
-
-constexpr int32_t kWrongArgumentCount = 450;
-
-void ExpectArgs(Args args, size_t count) {
-  if (args.size() != count)
-    throw Error(kWrongArgumentCount, "Wrong number of arguments or invalid property assignment");
+ImageFile::Channel ToFileChannel(host::Channel channel) {
+  switch (channel) {
+    case host::Channel::kRed: return ImageFile::kRed;
+    case host::Channel::kGreen: return ImageFile::kGreen;
+    case host::Channel::kBlue: return ImageFile::kBlue;
+  }
+  return ImageFile::kRed;
 }
 
-[[noreturn]] void TypeMismatch() { throw Error(errors::kTypeMismatch, "Type mismatch"); }
-
-class FileHost final : public platform::HostObject {
+class FileHost final : public host::HostTable {
  public:
   explicit FileHost(FileHostOptions options)
       : image_(std::move(options.imagePath), std::move(options.newPictureFolder)),
         paper_(std::move(options.paperPath)),
         wallpaper_(std::move(options.wallpaperPath)) {}
 
-  Variant Invoke(std::string_view name, Args args) override {
-    for (const auto& [methodName, argCount, method] : kMethods) {
-      if (name != methodName) continue;
-      ExpectArgs(args, argCount);
-      return (this->*method)(args);
-    }
-    throw Error(errors::kNoSuchMethod, "Object doesn't support this property or method");
-  }
-
  private:
-  using Method = Variant (FileHost::*)(Args);
-  struct MethodEntry {
-    std::string_view name;
-    size_t argCount;
-    Method method;
-  };
-
-  Variant PaperWidth(Args) { return paper_.Current()->width(); }
-  Variant PaperHeight(Args) { return paper_.Current()->height(); }
-  Variant Paper(Args) { return BytePlane(*paper_.Current()); }
-  Variant BufferWidth(Args) { return image_.Current()->width(); }
-  Variant BufferHeight(Args) { return image_.Current()->height(); }
-  Variant RBuffer(Args) { return BytePlane(image_.Current()->r); }
-  Variant GBuffer(Args) { return BytePlane(image_.Current()->g); }
-  Variant BBuffer(Args) { return BytePlane(image_.Current()->b); }
-  Variant SetR(Args a) { return Stage(ImageFile::kRed, a); }
-  Variant SetG(Args a) { return Stage(ImageFile::kGreen, a); }
-  Variant SetB(Args a) { return Stage(ImageFile::kBlue, a); }
-  Variant Wallpaper(Args) { return wallpaper_; }
-  Variant SaveUndo(Args) {
-    image_.SaveUndo();
-    return {};
-  }
-  Variant Refresh(Args) {
-    image_.Refresh();
-    return {};
-  }
-
-  // The plane comes by reference to the program's own array; the host keeps a copy.
-  Variant Stage(ImageFile::Channel channel, Args args) {
-    if (auto* ref = std::get_if<BytePlane*>(&args[0]); ref && *ref) {
-      image_.Stage(channel, **ref);
-    } else if (auto* plane = std::get_if<BytePlane>(&args[0])) {
-      image_.Stage(channel, *plane);
-    } else {
-      TypeMismatch();
+  int32_t PaperWidth() override { return paper_.Current()->width(); }
+  int32_t PaperHeight() override { return paper_.Current()->height(); }
+  BytePlane Paper() override { return *paper_.Current(); }
+  int32_t BufferWidth() override { return image_.Current()->width(); }
+  int32_t BufferHeight() override { return image_.Current()->height(); }
+  BytePlane Buffer(host::Channel channel) override {
+    const auto picture = image_.Current();
+    switch (channel) {
+      case host::Channel::kRed: return picture->r;
+      case host::Channel::kGreen: return picture->g;
+      case host::Channel::kBlue: return picture->b;
     }
     return {};
   }
-
-  // The canvas window, then an Integer the host may set; this host shows the window and sets nothing.
-  Variant SendFormObject(Args args) {
-    auto* form = std::get_if<platform::Form*>(&args[0]);
-    if (!form || !*form) TypeMismatch();
-    if (!std::holds_alternative<int16_t*>(args[1]) && !std::holds_alternative<int16_t>(args[1])) TypeMismatch();
-    (*form)->Show();
-    return {};
-  }
-
-  // Names as the program calls them: case matters.
-  static constexpr std::array<MethodEntry, 15> kMethods = {{
-      {"Tarn_GetPaperWidth", 0, &FileHost::PaperWidth},
-      {"tarn_GetPaperHeight", 0, &FileHost::PaperHeight},
-      {"Tarn_GetPaper", 0, &FileHost::Paper},
-      {"Tarn_BufferWidth", 0, &FileHost::BufferWidth},
-      {"Tarn_BufferHeight", 0, &FileHost::BufferHeight},
-      {"Tarn_GetRBuffer", 0, &FileHost::RBuffer},
-      {"Tarn_GetGBuffer", 0, &FileHost::GBuffer},
-      {"Tarn_GetBBuffer", 0, &FileHost::BBuffer},
-      {"Tarn_SaveUndo", 0, &FileHost::SaveUndo},
-      {"Tarn_SetRbuffer", 1, &FileHost::SetR},
-      {"Tarn_SetGbuffer", 1, &FileHost::SetG},
-      {"Tarn_SetBbuffer", 1, &FileHost::SetB},
-      {"tarn_Refresh", 0, &FileHost::Refresh},
-      {"Tarn_WallpaperFilename", 0, &FileHost::Wallpaper},
-      {"Tarn_SendFormObject", 2, &FileHost::SendFormObject},
-  }};
+  void SaveUndo() override { image_.SaveUndo(); }
+  void Stage(host::Channel channel, const BytePlane& plane) override { image_.Stage(ToFileChannel(channel), plane); }
+  void Refresh() override { image_.Refresh(); }
+  std::string WallpaperFilename() override { return wallpaper_; }
+  // This host sets nothing in return: it only shows the window.
+  void TakeForm(platform::Form& form) override { form.Show(); }
 
   ImageFile image_;
   PaperSource paper_;

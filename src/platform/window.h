@@ -75,6 +75,9 @@ class Form {
   // Life and placement.
   void Show();
   void ShowOwnedBy(Form& owner);  // modeless, as a tool window of owner
+  // Keeps this window above another program's window, given by its native handle (an X11 window id);
+  // 0 lets it go. The window manager places and stacks it as that window's dialog.
+  void SetTransientForNative(uintptr_t nativeWindow);
   void Hide();
   void Close();                    // as the user's close button: runs Unload, which may cancel
   bool loaded() const;

@@ -6,9 +6,11 @@
 #include <QMainWindow>
 #include <QPointer>
 #include <QWidget>
+#include <QWindow>
 
 #include <functional>
 #include <map>
+#include <memory>
 
 #include "platform/window.h"
 
@@ -49,6 +51,7 @@ class FormWindow : public QMainWindow {
 struct Form::Impl {
   Form* form = nullptr;
   QPointer<FormWindow> window;
+  std::unique_ptr<QWindow> foreignOwner;  // another program's window this one is transient for
   ClientArea* client = nullptr;  // owned by window
   QImage surface;                // Format_RGB32, the client area's persistent picture
   Color back = 0x8000000F;       // set at construction from the platform's window colour

@@ -229,6 +229,7 @@ Form::Form() : impl_(std::make_unique<Impl>()) {
 
 Form::~Form() {
   if (impl_->window) delete impl_->window.data();
+  impl_->foreignOwner.reset();
 }
 
 void Form::Show() {
@@ -251,6 +252,15 @@ void Form::ShowOwnedBy(Form& owner) {
                                           Qt::WindowCloseButtonHint);
   }
   Show();
+}
+
+void Form::SetTransientForNative(uintptr_t nativeWindow) {
+  FormWindow* w = impl_->window;
+  if (!w) return;
+  w->winId();  // the native window, so that it has a QWindow to make transient
+  std::unique_ptr<QWindow> owner(nativeWindow ? QWindow::fromWinId(WId(nativeWindow)) : nullptr);
+  w->windowHandle()->setTransientParent(owner.get());
+  impl_->foreignOwner = std::move(owner);  // the old one only after no window refers to it
 }
 
 void Form::Hide() {

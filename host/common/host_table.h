@@ -1,0 +1,40 @@
+#pragma once
+// The host application's side of the exchange, once for every host: the fifteen calls the program makes
+// by name, their argument counts and kinds, and the errors a wrong call gets. A host says what each call
+// does; HostTable says how it is called.
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "platform/host.h"
+
+namespace brisel::host {
+
+enum class Channel { kRed, kGreen, kBlue };
+const char* ChannelName(Channel channel);  // "red", "green", "blue"
+
+class HostTable : public platform::HostObject {
+ public:
+  // Calls by name as the program spells them (case matters); 438 for an unknown name, 450 for a wrong
+  // number of arguments, 13 for an argument of the wrong kind.
+  platform::Variant Invoke(std::string_view name, std::span<platform::Variant> args) final;
+
+ protected:
+  virtual int32_t PaperWidth() = 0;
+  virtual int32_t PaperHeight() = 0;
+  virtual BytePlane Paper() = 0;
+  virtual int32_t BufferWidth() = 0;
+  virtual int32_t BufferHeight() = 0;
+  virtual BytePlane Buffer(Channel channel) = 0;
+  virtual void SaveUndo() = 0;
+  // The program's plane, by reference to its own array: a host that keeps it makes its own copy.
+  virtual void Stage(Channel channel, const BytePlane& plane) = 0;
+  virtual void Refresh() = 0;
+  virtual std::string WallpaperFilename() = 0;
+  // The canvas window handed over; the host shows it. (The Integer that comes with it is left alone.)
+  virtual void TakeForm(platform::Form& form) = 0;
+};
+
+}  // namespace brisel::host

@@ -1,0 +1,34 @@
+#pragma once
+// The GIMP host: answers the program's host calls from inside a GIMP 2.10 plug-in, on one drawable.
+//
+//   image     the drawable's own pixels, in its own (layer) coordinates, read as perceptual R'G'B' bytes;
+//             a layer with alpha is read as R'G'B'A and its alpha is never written.
+//   send      Tarn_Set?buffer stage the planes; tarn_Refresh writes the pixels they change through the
+//             shadow buffer and merges it as one undo step (in an undo group), inside the selection if
+//             there is one, then updates the drawable and flushes GIMP's displays. Planes that change
+//             nothing make no undo step. Pixels left alone keep their exact values in any precision.
+//   size      a drawable deleted in GIMP reports 0 x 0, so the program sees a changed size.
+//   paper     GIMP's current pattern, as grey.
+//   wallpaper none.
+//   window    shown transient for the image window the plug-in was started from, where GIMP names it.
+//
+// Only for a process GIMP started as a plug-in: every call goes to GIMP.
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "platform/host.h"
+
+namespace brisel::gimphost {
+
+std::shared_ptr<platform::HostObject> MakeGimpHost(int32_t drawable);
+
+// Makes the program's host ProgID answer with a GIMP host on drawable.
+void RegisterGimpHost(int32_t drawable);
+
+// nullopt when Brisel can paint on drawable; else why not, in a sentence for the user.
+std::optional<std::string> RefusalFor(int32_t drawable);
+
+}  // namespace brisel::gimphost

@@ -1,0 +1,104 @@
+#include "gimp/layer_pixels.h"
+
+#include <algorithm>
+
+namespace brisel::gimphost {
+namespace {
+
+constexpr uint8_t Grey(uint32_t r, uint32_t g, uint32_t b) { return uint8_t((r * 11 + g * 16 + b * 5) / 32); }
+
+// A grey seen over white paper through alpha.
+constexpr uint8_t OverWhite(uint32_t grey, uint32_t alpha) {
+  return uint8_t((grey * alpha + 255 * (255 - alpha) + 127) / 255);
+}
+
+size_t PixelOffset(int32_t x, int32_t y, int32_t width, int channels) {
+  return (size_t(y) * size_t(width) + size_t(x)) * size_t(channels);
+}
+
+}  // namespace
+
+BytePlane PatternToGrey(std::span<const uint8_t> bytes, int32_t width, int32_t height, int32_t bytesPerPixel) {
+  if (width <= 0 || height <= 0 || bytesPerPixel < 1 || bytesPerPixel > 4) return {};
+  if (bytes.size() < size_t(width) * size_t(height) * size_t(bytesPerPixel)) return {};
+  BytePlane grey(width, height);
+  const uint8_t* p = bytes.data();
+  uint8_t* out = grey.data();
+  const size_t count = grey.size();
+  for (size_t i = 0; i < count; ++i, p += bytesPerPixel) {
+    switch (bytesPerPixel) {
+      case 1: out[i] = p[0]; break;
+      case 2: out[i] = OverWhite(p[0], p[1]); break;
+      case 3: out[i] = Grey(p[0], p[1], p[2]); break;
+      case 4: out[i] = OverWhite(Grey(p[0], p[1], p[2]), p[3]); break;
+    }
+  }
+  return grey;
+}
+
+BytePlane ChannelPlane(std::span<const uint8_t> pixels, int32_t width, int32_t height, int channels,
+                       host::Channel channel) {
+  BytePlane plane(width, height);
+  const uint8_t* p = pixels.data() + static_cast<int>(channel);
+  uint8_t* out = plane.data();
+  for (size_t i = 0, n = plane.size(); i < n; ++i, p += channels) out[i] = *p;
+  return plane;
+}
+
+Box Intersect(const Box& a, const Box& b) {
+  const int32_t x0 = std::max(a.x, b.x), y0 = std::max(a.y, b.y);
+  const int32_t x1 = std::min(a.x + a.width, b.x + b.width), y1 = std::min(a.y + a.height, b.y + b.height);
+  if (x1 <= x0 || y1 <= y0) return {};
+  return {x0, y0, x1 - x0, y1 - y0};
+}
+
+Box ChangedBox(std::span<const uint8_t> current, int channels, int32_t width, StagedPlanes planes) {
+  const int32_t height = planes.r.height();
+  int32_t left = width, right = -1, top = height, bottom = -1;
+  for (int32_t y = 0; y < height; ++y) {
+    const uint8_t* px = current.data() + PixelOffset(0, y, width, channels);
+    const uint8_t *r = planes.r.row(y), *g = planes.g.row(y), *b = planes.b.row(y);
+    int32_t first = -1, last = -1;
+    for (int32_t x = 0; x < width; ++x, px += channels) {
+      if (px[0] != r[x] || px[1] != g[x] || px[2] != b[x]) {
+        if (first < 0) first = x;
+        last = x;
+      }
+    }
+    if (first < 0) continue;
+    left = std::min(left, first);
+    right = std::max(right, last);
+    top = std::min(top, y);
+    bottom = y;
+  }
+  if (right < 0) return {};
+  return {left, top, right - left + 1, bottom - top + 1};
+}
+
+ComposedStrip Compose(std::span<const uint8_t> current, int channels, int32_t width, StagedPlanes planes,
+                      const Box& strip) {
+  ComposedStrip composed;
+  composed.pixels.resize(size_t(strip.width) * size_t(strip.height) * size_t(channels));
+  composed.changed.resize(size_t(strip.width) * size_t(strip.height));
+  uint8_t* out = composed.pixels.data();
+  uint8_t* changed = composed.changed.data();
+  for (int32_t y = strip.y; y < strip.y + strip.height; ++y) {
+    const uint8_t* px = current.data() + PixelOffset(strip.x, y, width, channels);
+    for (int32_t x = strip.x; x < strip.x + strip.width; ++x, px += channels, out += channels, ++changed) {
+      out[0] = planes.r(x, y);
+      out[1] = planes.g(x, y);
+      out[2] = planes.b(x, y);
+      if (channels == 4) out[3] = px[3];
+      *changed = out[0] != px[0] || out[1] != px[1] || out[2] != px[2];
+    }
+  }
+  return composed;
+}
+
+void TakeChanged(std::span<uint8_t> native, std::span<const uint8_t> converted, size_t pixelBytes,
+                 std::span<const uint8_t> changed) {
+  for (size_t i = 0; i < changed.size(); ++i)
+    if (changed[i]) std::copy_n(converted.data() + i * pixelBytes, pixelBytes, native.data() + i * pixelBytes);
+}
+
+}  // namespace brisel::gimphost

@@ -1,0 +1,59 @@
+#pragma once
+// The arithmetic between a GIMP layer's pixels and the program's planes, free of GIMP itself: patterns
+// turned to grey, interleaved pixels split into planes, and the changes a send makes.
+
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "common/host_table.h"
+#include "platform/byte_plane.h"
+
+namespace brisel::gimphost {
+
+// A pattern's pixels (1 grey, 2 grey + alpha, 3 RGB or 4 RGBA bytes each, rows contiguous) as grey;
+// colour weighs red 11, green 16, blue 5 parts in 32, and a transparent pixel shows white.
+// An empty plane when the bytes do not hold width x height pixels of that kind.
+BytePlane PatternToGrey(std::span<const uint8_t> bytes, int32_t width, int32_t height, int32_t bytesPerPixel);
+
+// One colour of interleaved R'G'B' or R'G'B'A bytes (channels 3 or 4).
+BytePlane ChannelPlane(std::span<const uint8_t> pixels, int32_t width, int32_t height, int channels,
+                       host::Channel channel);
+
+struct Box {
+  int32_t x = 0, y = 0, width = 0, height = 0;
+  bool empty() const { return width <= 0 || height <= 0; }
+  friend bool operator==(const Box&, const Box&) = default;
+};
+
+Box Intersect(const Box& a, const Box& b);
+
+// The three planes a send stages, against the layer's pixels as they stand.
+struct StagedPlanes {
+  const BytePlane& r;
+  const BytePlane& g;
+  const BytePlane& b;
+  const BytePlane& operator[](int c) const { return c == 0 ? r : c == 1 ? g : b; }
+};
+
+// The smallest box holding every pixel whose colour the staged planes change; empty when they change
+// nothing. current holds the layer's width x height pixels, interleaved, channels 3 or 4; the planes
+// are that size.
+Box ChangedBox(std::span<const uint8_t> current, int channels, int32_t width, StagedPlanes planes);
+
+// A strip of the layer (strip in layer pixels) as the send would leave it, in the layout of current:
+// the staged colours with the current alpha, and for each pixel whether its colour changes.
+struct ComposedStrip {
+  std::vector<uint8_t> pixels;
+  std::vector<uint8_t> changed;  // 1 where the pixel's colour changes
+};
+ComposedStrip Compose(std::span<const uint8_t> current, int channels, int32_t width, StagedPlanes planes,
+                      const Box& strip);
+
+// Copies into native (the strip in the layer's own format, pixelBytes a pixel) the pixels of converted
+// (the composed strip converted to that format) whose colour changes. The others keep every bit they
+// had, whatever the layer's precision.
+void TakeChanged(std::span<uint8_t> native, std::span<const uint8_t> converted, size_t pixelBytes,
+                 std::span<const uint8_t> changed);
+
+}  // namespace brisel::gimphost

@@ -1,0 +1,234 @@
+// The GIMP host inside a real GIMP: one headless gimp-console run loads small pictures, calls the probe
+// plug-in (which calls the host as the program does) and the Brisel plug-in itself, and saves the
+// layers; the cases below read what it left.
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <sstream>
+#include <string>
+
+namespace {
+
+constexpr int kWidth = 40;
+constexpr int kHeight = 30;
+
+// Colours where every byte value turns up somewhere, the same at every run.
+uint32_t Noise(int x, int y, int salt) {
+  uint32_t h = uint32_t(x) * 73856093u ^ uint32_t(y) * 19349663u ^ uint32_t(salt) * 83492791u;
+  h ^= h >> 13;
+  h *= 0x5bd1e995u;
+  return h ^ (h >> 15);
+}
+
+QImage MakePicture(QImage::Format format) {
+  QImage image(kWidth, kHeight, format);
+  if (format == QImage::Format_Indexed8) {
+    image.setColorCount(16);
+    for (int i = 0; i < 16; ++i) image.setColor(i, qRgb(i * 16, 255 - i * 16, (i * 97) & 255));
+    for (int y = 0; y < kHeight; ++y)
+      for (int x = 0; x < kWidth; ++x) image.setPixel(x, y, Noise(x, y, 1) % 16);
+    return image;
+  }
+  for (int y = 0; y < kHeight; ++y) {
+    for (int x = 0; x < kWidth; ++x) {
+      const uint32_t n = Noise(x, y, 2);
+      const int alpha = format == QImage::Format_ARGB32 ? 20 + int(n >> 24) % 236 : 255;
+      image.setPixel(x, y, qRgba(int(n & 255), int((n >> 8) & 255), int((n >> 16) & 255), alpha));
+    }
+  }
+  if (format == QImage::Format_Grayscale8) return image.convertToFormat(QImage::Format_Grayscale8);
+  return image;
+}
+
+using Report = std::map<std::string, std::string>;
+
+class GimpHostSuite : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    dir_ = std::make_unique<QTemporaryDir>();
+    ASSERT_TRUE(dir_->isValid());
+    const QDir root(dir_->path());
+    // A profile of our own: the two plug-ins installed as `make install-gimp-plugin` would, and the data
+    // folders GIMP writes to at exit.
+    for (const char* sub : {"plug-ins/brisel", "plug-ins/brisel-probe", "brushes", "gradients", "patterns", "palettes",
+                            "dynamics", "tool-presets"})
+      ASSERT_TRUE(root.mkpath(QString("profile/") + sub));
+    ASSERT_TRUE(root.mkpath("out"));
+    ASSERT_TRUE(QFile::copy(BRISEL_GIMP_PLUGIN, root.filePath("profile/plug-ins/brisel/brisel")));
+    ASSERT_TRUE(QFile::copy(BRISEL_GIMP_PROBE, root.filePath("profile/plug-ins/brisel-probe/brisel-probe")));
+
+    ASSERT_TRUE(MakePicture(QImage::Format_RGB32).save(In("rgb")));
+    ASSERT_TRUE(MakePicture(QImage::Format_ARGB32).save(In("rgba")));
+    ASSERT_TRUE(MakePicture(QImage::Format_Grayscale8).save(In("grey")));
+    ASSERT_TRUE(MakePicture(QImage::Format_Indexed8).save(In("indexed")));
+
+    QProcess gimp;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("GIMP2_DIRECTORY", root.filePath("profile"));
+    gimp.setProcessEnvironment(env);
+    gimp.setProcessChannelMode(QProcess::MergedChannels);
+    // One -b: each starts a fresh interpreter, so the pictures are loaded and used in one expression.
+    gimp.start(BRISEL_GIMP_CONSOLE, {"-i", "-f", "-b", QString::fromStdString(Batch()), "-b", "(gimp-quit 0)"});
+    ASSERT_TRUE(gimp.waitForStarted()) << "gimp-console did not start";
+    const bool finished = gimp.waitForFinished(180000);
+    log_ = gimp.readAll().toStdString();
+    ASSERT_TRUE(finished) << "gimp-console did not finish in 3 minutes:\n" << log_;
+  }
+  static void TearDownTestSuite() { dir_.reset(); }
+
+  static QString In(const char* name) { return QDir(dir_->path()).filePath(QString(name) + ".png"); }
+  static std::string Out(const std::string& name) {
+    return QDir(dir_->path()).filePath(QString::fromStdString("out/" + name)).toStdString();
+  }
+
+  static std::string Batch() {
+    auto load = [](const char* name) {
+      const std::string path = "\"" + In(name).toStdString() + "\"";
+      return std::string("(") + name + " (car (gimp-file-load RUN-NONINTERACTIVE " + path + " " + path + ")))";
+    };
+    std::ostringstream s;
+    s << "(let* (" << load("rgb") << load("rgba") << load("grey") << load("indexed")
+      << " (layer (car (gimp-image-get-active-drawable rgb)))"
+      << " (indexed-layer (car (gimp-image-get-active-drawable indexed))))\n"
+      << " (plug-in-brisel-probe RUN-NONINTERACTIVE rgb rgba grey indexed \"" << Out("") << "\")\n"
+      // The plug-in itself, where it must refuse before any window opens; its message lands in the log.
+      << " (catch #f (plug-in-brisel RUN-INTERACTIVE indexed indexed-layer))\n"
+      << " (let ((mask (car (gimp-layer-create-mask layer ADD-MASK-WHITE))))"
+      << "   (gimp-layer-add-mask layer mask)"
+      << "   (catch #f (plug-in-brisel RUN-INTERACTIVE rgb mask))))";
+    return s.str();
+  }
+
+  // The probe's lines for one case, keys without the case's name.
+  static Report ReadReport(const std::string& name) {
+    Report report;
+    QFile file(QString::fromStdString(Out("report.txt")));
+    if (!file.open(QIODevice::ReadOnly)) {
+      ADD_FAILURE() << "the probe wrote no report; GIMP said:\n" << log_;
+      return report;
+    }
+    const QByteArray prefix = QByteArray::fromStdString(name + ".");
+    for (const QByteArray& line : file.readAll().split('\n')) {
+      const int eq = line.indexOf('=');
+      if (eq > 0 && line.startsWith(prefix))
+        report[line.mid(prefix.size(), eq - prefix.size()).toStdString()] = line.mid(eq + 1).toStdString();
+    }
+    if (report.count("failed")) ADD_FAILURE() << name << " failed: " << report.at("failed");
+    return report;
+  }
+
+  static QImage Saved(const std::string& name) {
+    QImage image(QString::fromStdString(Out(name + ".png")));
+    if (image.isNull()) ADD_FAILURE() << "the probe saved no " << name << ".png; GIMP said:\n" << log_;
+    return image;
+  }
+
+  // Whether pixel (x, y) of after is before's inverted, or the same, colour by colour; alpha unchanged.
+  static bool Inverted(const QImage& before, const QImage& after, int x, int y) {
+    const QRgb b = before.pixel(x, y), a = after.pixel(x, y);
+    return qRed(a) == 255 - qRed(b) && qGreen(a) == 255 - qGreen(b) && qBlue(a) == 255 - qBlue(b) &&
+           qAlpha(a) == qAlpha(b);
+  }
+  static bool Same(const QImage& before, const QImage& after, int x, int y) {
+    return before.pixel(x, y) == after.pixel(x, y);
+  }
+
+  // Counts the pixels of the layer not as expected: inverted inside box (layer pixels), the same outside.
+  static int Mismatches(const char* picture, const std::string& saved, const QRect& box) {
+    const QImage before(In(picture));
+    const QImage after = Saved(saved);
+    if (after.isNull()) return -1;
+    EXPECT_EQ(after.size(), before.size());
+    int wrong = 0;
+    for (int y = 0; y < before.height(); ++y)
+      for (int x = 0; x < before.width(); ++x)
+        wrong += box.contains(x, y) ? !Inverted(before, after, x, y) : !Same(before, after, x, y);
+    return wrong;
+  }
+
+  static std::unique_ptr<QTemporaryDir> dir_;
+  static std::string log_;
+};
+
+std::unique_ptr<QTemporaryDir> GimpHostSuite::dir_;
+std::string GimpHostSuite::log_;
+
+const QRect kWholeLayer(0, 0, kWidth, kHeight);
+
+TEST_F(GimpHostSuite, SendsBackThePlanesOfRgbGreyAndAlphaLayersWithAlphaUntouched) {
+  for (const char* picture : {"rgb", "rgba", "grey"}) {
+    SCOPED_TRACE(picture);
+    const Report report = ReadReport(std::string("invert-") + picture);
+    EXPECT_EQ(report.at("width"), std::to_string(kWidth));
+    EXPECT_EQ(report.at("height"), std::to_string(kHeight));
+    EXPECT_EQ(report.at("sent"), "yes") << (report.count("error") ? report.at("error") : "");
+    EXPECT_EQ(Mismatches(picture, std::string("invert-") + picture, kWholeLayer), 0);
+  }
+}
+
+TEST_F(GimpHostSuite, ASelectionLimitsTheChangeInLayerCoordinates) {
+  EXPECT_EQ(Mismatches("rgb", "selection", QRect(10, 8, 20, 12)), 0);
+  // The layer moved by (7, 5): the image's (17, 13) is the layer's (10, 8).
+  EXPECT_EQ(Mismatches("rgb", "offset", QRect(10, 8, 20, 12)), 0);
+}
+
+TEST_F(GimpHostSuite, ALayerResizedOrDeletedMeanwhileIsAChangedSizeAndRefusesTheSend) {
+  const Report resized = ReadReport("resize");
+  EXPECT_EQ(resized.at("width_after"), std::to_string(kWidth + 10));
+  EXPECT_EQ(resized.at("sent"), "no");
+  EXPECT_NE(resized.at("error").find("40 x 30"), std::string::npos) << resized.at("error");
+  const QImage before(In("rgb")), after = Saved("resize");
+  ASSERT_EQ(after.width(), kWidth + 10);
+  int changed = 0;
+  for (int y = 0; y < kHeight; ++y)
+    for (int x = 0; x < kWidth; ++x) changed += !Same(before, after, x, y);
+  EXPECT_EQ(changed, 0);
+
+  const Report deleted = ReadReport("delete");
+  EXPECT_EQ(deleted.at("width_after"), "0");
+  EXPECT_EQ(deleted.at("height_after"), "0");
+  EXPECT_EQ(deleted.at("sent"), "no");
+  EXPECT_NE(deleted.at("error").find("no longer in GIMP"), std::string::npos) << deleted.at("error");
+}
+
+TEST_F(GimpHostSuite, PaperIsTheCurrentPatternInGrey) {
+  const Report paper = ReadReport("paper");
+  EXPECT_EQ(paper.at("paper_width"), paper.at("pattern_width"));
+  EXPECT_EQ(paper.at("paper_height"), paper.at("pattern_height"));
+  EXPECT_EQ(paper.at("texture_width"), paper.at("pattern_width"));
+  EXPECT_EQ(paper.at("texture_height"), paper.at("pattern_height"));
+  EXPECT_GT(std::stol(paper.at("texture_sum")), 0);
+}
+
+TEST_F(GimpHostSuite, PixelsLeftAloneKeepTheirSixteenBitValues) {
+  const Report precision = ReadReport("precision");
+  EXPECT_EQ(precision.at("sent"), "yes");
+  EXPECT_EQ(precision.at("corners_moved"), "2");
+  EXPECT_EQ(precision.at("others_moved"), "0");
+}
+
+TEST_F(GimpHostSuite, IndexedImagesMasksAndChannelsAreRefusedWithAReason) {
+  EXPECT_EQ(ReadReport("accepted").at("refused"), "no");
+  const std::map<std::string, std::string> refusals = {
+      {"indexed", "indexed"}, {"mask", "mask"}, {"channel", "channels"}};
+  for (const auto& [name, word] : refusals) {
+    SCOPED_TRACE(name);
+    const Report report = ReadReport(name);
+    EXPECT_EQ(report.at("refused"), "yes");
+    EXPECT_NE(report.at("reason").find(word), std::string::npos) << report.at("reason");
+  }
+  // The plug-in said so itself, and GIMP passed it on.
+  EXPECT_NE(log_.find("this image is indexed"), std::string::npos) << log_;
+  EXPECT_NE(log_.find("not on its mask"), std::string::npos) << log_;
+}
+
+}  // namespace

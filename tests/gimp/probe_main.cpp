@@ -1,0 +1,248 @@
+// A GIMP plug-in for the tests only. "plug-in-brisel-probe" takes four loaded pictures (RGB, RGB with
+// alpha, greyscale, indexed) and a folder, and tries the GIMP host on copies of them the way the program
+// calls it, without a window: one plug-in run for every case, since each start of a plug-in costs GIMP
+// more than a second. It writes report.txt ("case.key=value" lines) and a PNG of each layer it sent to.
+//
+//   invert-*   the program's start-up reads (size, red, green, blue), then a send of the inverted planes
+//   selection  the same inside a rectangular selection
+//   offset     the same on a layer moved by (7, 5), inside a selection
+//   resize     the planes read, the layer made 10 pixels wider, then a send
+//   delete     the planes read, the layer removed from its image, then a send
+//   paper      the paper calls on GIMP's "Pine" pattern
+//   precision  on a 16-bit linear copy with values between the 8-bit steps, a send changing two opposite corners; which 16-bit values moved
+//   accepted, indexed, mask, channel   whether Brisel would paint there, and why not
+
+#include <libgimp/gimp.h>
+
+#include <QImage>
+
+#include <cstdio>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "gimp/gimp_host.h"
+#include "platform/host.h"
+
+namespace {
+
+using brisel::BytePlane;
+using brisel::platform::Variant;
+
+struct Planes {
+  BytePlane r, g, b;
+};
+
+class Probe {
+ public:
+  Probe(std::string folder) : folder_(std::move(folder)), report_(folder_ + "/report.txt") {}
+
+  // The cases, each on a copy of a picture that is deleted after.
+  void RunAll(int32_t rgb, int32_t rgba, int32_t grey, int32_t indexed) {
+    OnCopy(rgb, "invert-rgb", [&](int32_t image, int32_t layer) { Invert(image, layer); });
+    OnCopy(rgba, "invert-rgba", [&](int32_t image, int32_t layer) { Invert(image, layer); });
+    OnCopy(grey, "invert-grey", [&](int32_t image, int32_t layer) { Invert(image, layer); });
+    OnCopy(rgb, "selection", [&](int32_t image, int32_t layer) {
+      gimp_image_select_rectangle(image, GIMP_CHANNEL_OP_REPLACE, 10, 8, 20, 12);
+      Invert(image, layer);
+    });
+    OnCopy(rgb, "offset", [&](int32_t image, int32_t layer) {
+      gimp_layer_set_offsets(layer, 7, 5);
+      gimp_image_select_rectangle(image, GIMP_CHANNEL_OP_REPLACE, 17, 13, 20, 12);
+      Invert(image, layer);
+    });
+    OnCopy(rgb, "resize", [&](int32_t image, int32_t layer) {
+      Planes planes = Read(layer);
+      gimp_layer_resize(layer, gimp_drawable_width(layer) + 10, gimp_drawable_height(layer), 0, 0);
+      SizeAfter(layer);
+      Send(layer, planes);
+      Save(image, layer);
+    });
+    OnCopy(rgb, "delete", [&](int32_t image, int32_t layer) {
+      Planes planes = Read(layer);
+      gimp_image_remove_layer(image, layer);
+      SizeAfter(layer);
+      Send(layer, planes);
+    });
+    OnCopy(rgb, "paper", [&](int32_t, int32_t layer) { Paper(layer); });
+    OnCopy(rgb, "precision", [&](int32_t image, int32_t layer) {
+      // Inverted in linear light, most values fall between the 8-bit steps.
+      gimp_image_convert_precision(image, GIMP_PRECISION_U16_LINEAR);
+      gimp_drawable_invert(layer, TRUE);
+      Precision(layer);
+    });
+    OnCopy(rgb, "accepted", [&](int32_t, int32_t layer) { Refusal(layer); });
+    OnCopy(indexed, "indexed", [&](int32_t, int32_t layer) { Refusal(layer); });
+    OnCopy(rgb, "mask", [&](int32_t, int32_t layer) {
+      const int32_t mask = gimp_layer_create_mask(layer, GIMP_ADD_MASK_WHITE);
+      gimp_layer_add_mask(layer, mask);
+      Refusal(mask);
+    });
+    OnCopy(rgb, "channel", [&](int32_t image, int32_t) {
+      const GimpRGB black{0, 0, 0, 1};
+      const int32_t channel = gimp_channel_new(image, "probe", 40, 30, 50, &black);
+      gimp_image_insert_channel(image, channel, 0, 0);
+      Refusal(channel);
+    });
+  }
+
+ private:
+  template <typename Case>
+  void OnCopy(int32_t source, const char* name, Case run) {
+    case_ = name;
+    const int32_t image = gimp_image_duplicate(source);
+    host_.reset();
+    try {
+      run(image, gimp_image_get_active_drawable(image));
+    } catch (const brisel::Error& e) {
+      Write("failed", std::to_string(e.number()) + " " + e.text());
+    }
+    host_.reset();
+    gimp_image_delete(image);
+  }
+
+  brisel::platform::HostObject& Host(int32_t layer) {
+    if (!host_) host_ = brisel::gimphost::MakeGimpHost(layer);
+    return *host_;
+  }
+  Variant Call(int32_t layer, const char* name) { return Host(layer).Invoke(name, {}); }
+  void Call(int32_t layer, const char* name, BytePlane& plane) {
+    Variant args[] = {&plane};
+    Host(layer).Invoke(name, args);
+  }
+  int32_t Long(int32_t layer, const char* name) { return brisel::platform::ToLong(Call(layer, name)); }
+  BytePlane Plane(int32_t layer, const char* name) { return brisel::platform::ToByteArray(Call(layer, name)); }
+
+  void Write(const std::string& key, const std::string& value) { report_ << case_ << '.' << key << '=' << value << '\n'; }
+  void Write(const std::string& key, long value) { Write(key, std::to_string(value)); }
+
+  Planes Read(int32_t layer) {
+    Write("width", Long(layer, "Tarn_BufferWidth"));
+    Write("height", Long(layer, "Tarn_BufferHeight"));
+    return {Plane(layer, "Tarn_GetRBuffer"), Plane(layer, "Tarn_GetGBuffer"), Plane(layer, "Tarn_GetBBuffer")};
+  }
+  void SizeAfter(int32_t layer) {
+    Write("width_after", Long(layer, "Tarn_BufferWidth"));
+    Write("height_after", Long(layer, "Tarn_BufferHeight"));
+  }
+
+  // The send-back as the program makes it; its failure is reported, not thrown.
+  void Send(int32_t layer, Planes& planes) {
+    try {
+      Call(layer, "Tarn_SaveUndo");
+      Call(layer, "Tarn_SetRbuffer", planes.r);
+      Call(layer, "Tarn_SetGbuffer", planes.g);
+      Call(layer, "Tarn_SetBbuffer", planes.b);
+      Call(layer, "tarn_Refresh");
+      Write("sent", "yes");
+    } catch (const brisel::Error& e) {
+      Write("sent", "no");
+      Write("error", std::to_string(e.number()) + " " + e.text());
+    }
+  }
+
+  // The layer's pixels as GIMP now holds them, to case.png.
+  void Save(int32_t, int32_t layer) {
+    const int32_t w = gimp_drawable_width(layer), h = gimp_drawable_height(layer);
+    QImage image(w, h, QImage::Format_RGBA8888);
+    GeglBuffer* buffer = gimp_drawable_get_buffer(layer);
+    const GeglRectangle all{0, 0, w, h};
+    gegl_buffer_get(buffer, &all, 1.0, babl_format("R'G'B'A u8"), image.bits(), image.bytesPerLine(), GEGL_ABYSS_NONE);
+    g_object_unref(buffer);
+    if (!image.save(QString::fromStdString(folder_ + "/" + case_ + ".png"))) Write("save", "failed");
+  }
+
+  void Invert(int32_t image, int32_t layer) {
+    Planes planes = Read(layer);
+    for (BytePlane* p : {&planes.r, &planes.g, &planes.b})
+      for (size_t i = 0; i < p->size(); ++i) p->data()[i] = uint8_t(255 - p->data()[i]);
+    Send(layer, planes);
+    Save(image, layer);
+  }
+
+  void Paper(int32_t layer) {
+    gimp_context_set_pattern("Pine");
+    Write("paper_width", Long(layer, "Tarn_GetPaperWidth"));
+    Write("paper_height", Long(layer, "tarn_GetPaperHeight"));
+    const BytePlane paper = Plane(layer, "Tarn_GetPaper");
+    Write("texture_width", paper.width());
+    Write("texture_height", paper.height());
+    long sum = 0;
+    for (size_t i = 0; i < paper.size(); ++i) sum += paper.data()[i];
+    Write("texture_sum", sum);
+    gint w = 0, h = 0, bpp = 0;
+    gimp_pattern_get_info("Pine", &w, &h, &bpp);
+    Write("pattern_width", w);
+    Write("pattern_height", h);
+  }
+
+  std::vector<uint16_t> Read16(int32_t layer) {
+    const int32_t w = gimp_drawable_width(layer), h = gimp_drawable_height(layer);
+    std::vector<uint16_t> values(size_t(w) * size_t(h) * 4);
+    GeglBuffer* buffer = gimp_drawable_get_buffer(layer);
+    const GeglRectangle all{0, 0, w, h};
+    gegl_buffer_get(buffer, &all, 1.0, babl_format("R'G'B'A u16"), values.data(), GEGL_AUTO_ROWSTRIDE,
+                    GEGL_ABYSS_NONE);
+    g_object_unref(buffer);
+    return values;
+  }
+
+  void Precision(int32_t layer) {
+    const std::vector<uint16_t> before = Read16(layer);
+    Planes planes = Read(layer);
+    const int32_t right = planes.r.width() - 1, bottom = planes.r.height() - 1;
+    planes.r(0, 0) = uint8_t(255 - planes.r(0, 0));
+    planes.r(right, bottom) = uint8_t(255 - planes.r(right, bottom));
+    Send(layer, planes);
+    const std::vector<uint16_t> after = Read16(layer);
+    const size_t last = before.size() - 4;
+    long moved = 0;
+    for (size_t i = 4; i < last; ++i) moved += before[i] != after[i];
+    Write("others_moved", moved);
+    Write("corners_moved", long(before[0] != after[0]) + long(before[last] != after[last]));
+  }
+
+  void Refusal(int32_t drawable) {
+    const auto refusal = brisel::gimphost::RefusalFor(drawable);
+    Write("refused", refusal ? "yes" : "no");
+    if (refusal) Write("reason", *refusal);
+  }
+
+  std::string folder_;
+  std::ofstream report_;
+  std::string case_;
+  std::shared_ptr<brisel::platform::HostObject> host_;
+};
+
+void Query() {
+  static const GimpParamDef args[] = {
+      {GIMP_PDB_INT32, const_cast<gchar*>("run-mode"), const_cast<gchar*>("Run mode")},
+      {GIMP_PDB_IMAGE, const_cast<gchar*>("rgb"), const_cast<gchar*>("An RGB picture without alpha")},
+      {GIMP_PDB_IMAGE, const_cast<gchar*>("rgba"), const_cast<gchar*>("An RGB picture with alpha")},
+      {GIMP_PDB_IMAGE, const_cast<gchar*>("grey"), const_cast<gchar*>("A greyscale picture")},
+      {GIMP_PDB_IMAGE, const_cast<gchar*>("indexed"), const_cast<gchar*>("An indexed picture")},
+      {GIMP_PDB_STRING, const_cast<gchar*>("folder"), const_cast<gchar*>("Where the report and pictures go")},
+  };
+  gimp_install_procedure("plug-in-brisel-probe", "Tries Brisel's GIMP host", "For Brisel's tests.", "Brisel developers",
+                         "Brisel developers", "2026", nullptr, nullptr, GIMP_PLUGIN, G_N_ELEMENTS(args), 0, args,
+                         nullptr);
+}
+
+void Run(const gchar*, gint nparams, const GimpParam* params, gint* nreturn, GimpParam** returns) {
+  static GimpParam values[1];
+  *nreturn = 1;
+  *returns = values;
+  values[0].type = GIMP_PDB_STATUS;
+  values[0].data.d_status = GIMP_PDB_CALLING_ERROR;
+  if (nparams != 6) return;
+  gegl_init(nullptr, nullptr);
+  Probe(params[5].data.d_string)
+      .RunAll(params[1].data.d_image, params[2].data.d_image, params[3].data.d_image, params[4].data.d_image);
+  values[0].data.d_status = GIMP_PDB_SUCCESS;
+}
+
+const GimpPlugInInfo kPlugInInfo = {nullptr, nullptr, Query, Run};
+
+}  // namespace
+
+int main(int argc, char* argv[]) { return gimp_main(&kPlugInInfo, argc, argv); }
