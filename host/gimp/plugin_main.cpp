@@ -43,7 +43,8 @@ std::string PaintOn(int32_t drawable) {
   std::string failure;
   try {
     brisel::Main();
-    app.exec();
+    // The canvas is GIMP's dialog, so Qt would not end with it: the plug-in ends when it is unloaded.
+    brisel::platform::RunUntilUnloaded(brisel::Form1Window());
   } catch (const brisel::Error& e) {
     failure = "Brisel could not start (error " + std::to_string(e.number()) + "): " + e.text();
   }

@@ -132,6 +132,10 @@ void SetFatalErrorHook(std::function<void(const Error&)> hook);  // must not ret
 
 // The platform's message loop: lets pending window events run (a paint, a resize) before returning.
 void ProcessEvents();
+// Runs the message loop until form is unloaded for good (its Unload did not cancel) or the application
+// quits. For a window whose end is the program's end even where it is another program's dialog, which a
+// toolkit does not count among the windows whose closing ends the application.
+void RunUntilUnloaded(Form& form);
 
 // ---- the plain controls of a form ---------------------------------------------------------------------
 // Child controls at client-pixel positions (left, top, width, height). They draw above the form's surface

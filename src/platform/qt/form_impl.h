@@ -6,11 +6,9 @@
 #include <QMainWindow>
 #include <QPointer>
 #include <QWidget>
-#include <QWindow>
 
 #include <functional>
 #include <map>
-#include <memory>
 
 #include "platform/window.h"
 
@@ -51,7 +49,7 @@ class FormWindow : public QMainWindow {
 struct Form::Impl {
   Form* form = nullptr;
   QPointer<FormWindow> window;
-  std::unique_ptr<QWindow> foreignOwner;  // another program's window this one is transient for
+  uintptr_t foreignOwner = 0;  // another program's window (X11) this one is kept above, or 0
   ClientArea* client = nullptr;  // owned by window
   QImage surface;                // Format_RGB32, the client area's persistent picture
   Color back = 0x8000000F;       // set at construction from the platform's window colour
@@ -61,8 +59,10 @@ struct Form::Impl {
   // hears of mouse events that came from a real mouse.
   std::function<bool(QTabletEvent&)> tabletEvent;
   std::function<void()> mouseUsed;
+  std::function<void()> unloaded;  // told when the form is unloaded for good
 
   void EnsureSurface(int width, int height);
+  void ApplyForeignOwner();
 };
 
 // Converts between Qt's event details and the program's bit sets.

@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QCursor>
+#include <QEventLoop>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMenu>
@@ -14,6 +15,8 @@
 #include <QScreen>
 #include <QTabletEvent>
 #include <QToolTip>
+
+#include <xcb/xcb.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -176,6 +179,7 @@ void FormWindow::closeEvent(QCloseEvent* event) {
   }
   form_.impl().loaded = false;
   event->accept();
+  if (form_.impl().unloaded) form_.impl().unloaded();
 }
 
 void FormWindow::keyPressEvent(QKeyEvent* event) {
@@ -207,6 +211,24 @@ void FormWindow::keyReleaseEvent(QKeyEvent* event) {
 
 // ---- Form ------------------------------------------------------------------------------------------
 
+// Qt marks only dialogs and tool windows as transient, and only for windows of its own; a top-level
+// window kept above another program's gets the X11 property directly.
+void Form::Impl::ApplyForeignOwner() {
+  if (!window) return;
+  auto* x11 = qApp ? qApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+  if (!x11 || !x11->connection()) return;
+  xcb_connection_t* connection = x11->connection();
+  const auto self = xcb_window_t(window->winId());
+  if (foreignOwner) {
+    const auto owner = xcb_window_t(foreignOwner);
+    xcb_change_property(connection, XCB_PROP_MODE_REPLACE, self, XCB_ATOM_WM_TRANSIENT_FOR, XCB_ATOM_WINDOW, 32, 1,
+                        &owner);
+  } else {
+    xcb_delete_property(connection, self, XCB_ATOM_WM_TRANSIENT_FOR);
+  }
+  xcb_flush(connection);
+}
+
 void Form::Impl::EnsureSurface(int width, int height) {
   if (surface.width() >= width && surface.height() >= height) return;
   QImage grown(std::max(width, surface.width()), std::max(height, surface.height()), QImage::Format_RGB32);
@@ -229,7 +251,6 @@ Form::Form() : impl_(std::make_unique<Impl>()) {
 
 Form::~Form() {
   if (impl_->window) delete impl_->window.data();
-  impl_->foreignOwner.reset();
 }
 
 void Form::Show() {
@@ -240,6 +261,7 @@ void Form::Show() {
   if (impl_->window) {
     impl_->window->show();
     impl_->window->raise();
+    if (impl_->foreignOwner) impl_->ApplyForeignOwner();
   }
 }
 
@@ -255,12 +277,8 @@ void Form::ShowOwnedBy(Form& owner) {
 }
 
 void Form::SetTransientForNative(uintptr_t nativeWindow) {
-  FormWindow* w = impl_->window;
-  if (!w) return;
-  w->winId();  // the native window, so that it has a QWindow to make transient
-  std::unique_ptr<QWindow> owner(nativeWindow ? QWindow::fromWinId(WId(nativeWindow)) : nullptr);
-  w->windowHandle()->setTransientParent(owner.get());
-  impl_->foreignOwner = std::move(owner);  // the old one only after no window refers to it
+  impl_->foreignOwner = nativeWindow;
+  impl_->ApplyForeignOwner();
 }
 
 void Form::Hide() {
@@ -273,7 +291,10 @@ void Form::Close() {
   if (impl_->loaded && impl_->window && !impl_->window->isVisible()) {
     int16_t cancel = 0;
     if (Unload) Unload(cancel);
-    if (!cancel) impl_->loaded = false;
+    if (!cancel) {
+      impl_->loaded = false;
+      if (impl_->unloaded) impl_->unloaded();
+    }
   }
 }
 
@@ -469,5 +490,14 @@ void SetPopupMenuChooser(std::function<std::optional<int>(const std::vector<std:
 void SetFatalErrorHook(std::function<void(const Error&)> hook) { gFatalHook = std::move(hook); }
 
 void ProcessEvents() { QCoreApplication::processEvents(); }
+
+void RunUntilUnloaded(Form& form) {
+  if (!form.loaded()) return;
+  QEventLoop loop;
+  form.impl().unloaded = [&loop] { loop.quit(); };
+  QObject::connect(qApp, &QCoreApplication::aboutToQuit, &loop, &QEventLoop::quit);
+  loop.exec();
+  form.impl().unloaded = nullptr;
+}
 
 }  // namespace brisel::platform

@@ -1,0 +1,105 @@
+#!/usr/bin/env bash
+# Brisel from a real GIMP, as a painter uses it: GIMP opens a picture and starts Brisel on it; a stroke is
+# dragged on Brisel's canvas and the canvas closed; GIMP's image must then hold the stroke, and one Ctrl+Z
+# in GIMP must give the picture back exactly.
+#
+#   gui_test.sh PLUG_IN PICTURE
+#
+# Needs Xvfb, openbox, xdotool, wmctrl, ImageMagick and GIMP 2.10. Runs in a profile and a display of its own.
+set -euo pipefail
+
+plug_in=$1
+picture=$2
+work=$(mktemp -d)
+pids=()
+cleanup() {
+  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+  wait 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+fail() {
+  echo "FAIL: $*" >&2
+  [ -f "$work/gimp.log" ] && { echo "--- GIMP said:" >&2; tail -n 30 "$work/gimp.log" >&2; }
+  exit 1
+}
+
+# Polls a command until it succeeds, for at most $1 seconds.
+wait_for() {
+  local seconds=$1; shift
+  local deadline=$((SECONDS + seconds))
+  until "$@" >/dev/null 2>&1; do
+    [ $SECONDS -lt $deadline ] || return 1
+    sleep 0.2
+  done
+}
+
+mkdir -p "$work/profile/plug-ins/brisel" "$work/out"
+for sub in brushes gradients patterns palettes dynamics tool-presets; do mkdir -p "$work/profile/$sub"; done
+cp "$plug_in" "$work/profile/plug-ins/brisel/brisel"
+cp "$picture" "$work/picture.png"
+
+# A display of our own, and a window manager that places and focuses windows as a desktop does.
+exec 5< <(Xvfb -displayfd 1 -screen 0 1600x1000x24 -nolisten tcp 2>"$work/xvfb.log")
+pids+=($!)
+read -r -t 20 display <&5 || fail "Xvfb did not start"
+export DISPLAY=":$display"
+openbox >/dev/null 2>&1 &
+pids+=($!)
+
+# GIMP, taking Script-Fu commands from a pipe we write to.
+mkfifo "$work/commands"
+exec 6<>"$work/commands"
+GIMP2_DIRECTORY="$work/profile" gimp -n -s -f "$work/picture.png" -b - <&6 >"$work/gimp.log" 2>&1 &
+pids+=($!)
+gimp_window() { xdotool search --name '\[picture\].* – GIMP' | head -n 1 | grep -q .; }
+wait_for 120 gimp_window || fail "GIMP's image window did not open"
+
+script_fu() { echo "$1" >&6; }
+save_as() {
+  script_fu "(let* ((image (vector-ref (cadr (gimp-image-list)) 0))
+                    (layer (car (gimp-image-get-active-drawable image))))
+               (file-png-save-defaults RUN-NONINTERACTIVE image layer \"$work/out/$1\" \"$1\"))"
+  wait_for 30 test -s "$work/out/$1" || fail "GIMP did not save $1"
+  sleep 0.5  # the file is complete once GIMP has closed it
+}
+differing_pixels() { compare -metric AE "$1" "$2" null: 2>&1 || true; }
+
+# Brisel on the picture's layer, as the Filters menu starts it.
+script_fu "(let* ((image (vector-ref (cadr (gimp-image-list)) 0))
+                  (layer (car (gimp-image-get-active-drawable image))))
+             (plug-in-brisel RUN-INTERACTIVE image layer))"
+canvas_window() { xdotool search --name '^Brisel 1\.1 for PT Embers' | head -n 1 | grep -q .; }
+wait_for 60 canvas_window || fail "Brisel's canvas did not open"
+canvas=$(xdotool search --name '^Brisel 1\.1 for PT Embers' | head -n 1)
+sleep 1  # the canvas has its picture once its first paint is through
+eval "$(xdotool getwindowgeometry --shell "$canvas")"
+
+# A stroke across the canvas, from a quarter in to the middle.
+xdotool mousemove $((X + WIDTH / 4)) $((Y + HEIGHT / 4)) mousedown 1
+for i in $(seq 1 25); do
+  xdotool mousemove $((X + WIDTH / 4 + i * WIDTH / 100)) $((Y + HEIGHT / 4 + i * HEIGHT / 100))
+  sleep 0.02
+done
+xdotool mouseup 1
+sleep 0.5
+wmctrl -i -c "$canvas"
+wait_for 30 bash -c "! xdotool search --name '^Brisel 1\.1 for PT Embers' | grep -q ." || fail "Brisel's canvas did not close"
+
+# The plug-in has returned once Script-Fu takes the next command.
+save_as painted.png
+painted=$(differing_pixels "$work/picture.png" "$work/out/painted.png")
+[ "$painted" -gt 100 ] 2>/dev/null || fail "GIMP's image does not hold the stroke ($painted pixels differ)"
+
+# One Ctrl+Z in GIMP's image window undoes the whole send.
+wmctrl -a "[picture]"
+sleep 0.5
+xdotool key ctrl+z
+sleep 1
+save_as undone.png
+undone=$(differing_pixels "$work/picture.png" "$work/out/undone.png")
+[ "$undone" = 0 ] || fail "one Ctrl+Z left $undone pixels changed"
+
+script_fu "(gimp-quit 0)"
+echo "PASS: the stroke reached GIMP ($painted pixels) and one Ctrl+Z undid it exactly"
