@@ -45,6 +45,7 @@ exec 5< <(Xvfb -displayfd 1 -screen 0 1600x1000x24 -nolisten tcp 2>"$work/xvfb.l
 pids+=($!)
 read -r -t 20 display <&5 || fail "Xvfb did not start"
 export DISPLAY=":$display"
+unset QT_QPA_PLATFORM  # the suite's offscreen platform would keep Brisel's windows off the display
 openbox >/dev/null 2>&1 &
 pids+=($!)
 
