@@ -72,6 +72,9 @@ void Run(const gchar*, gint nparams, const GimpParam* params, gint* nreturn, Gim
     return fail(GIMP_PDB_CALLING_ERROR, "Brisel is a painting window: it runs only interactively.");
   const int32_t drawable = params[2].data.d_drawable;
   if (auto refusal = brisel::gimphost::RefusalFor(drawable)) return fail(GIMP_PDB_EXECUTION_ERROR, *refusal);
+  // Without a window system Qt would end the process before GIMP heard why.
+  if (!g_getenv("DISPLAY") && !g_getenv("WAYLAND_DISPLAY") && !g_getenv("QT_QPA_PLATFORM"))
+    return fail(GIMP_PDB_EXECUTION_ERROR, "Brisel paints in windows of its own, and GIMP runs without a display here.");
 
   gegl_init(nullptr, nullptr);
   if (std::string failure = PaintOn(drawable); !failure.empty()) fail(GIMP_PDB_EXECUTION_ERROR, failure);

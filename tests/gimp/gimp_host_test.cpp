@@ -74,6 +74,8 @@ class GimpHostSuite : public ::testing::Test {
     QProcess gimp;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("GIMP2_DIRECTORY", root.filePath("profile"));
+    // No window system at all, as on a server: the plug-in must say so rather than open windows.
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) env.remove(name);
     gimp.setProcessEnvironment(env);
     gimp.setProcessChannelMode(QProcess::MergedChannels);
     // One -b: each starts a fresh interpreter, so the pictures are loaded and used in one expression.
@@ -104,7 +106,8 @@ class GimpHostSuite : public ::testing::Test {
       << " (catch #f (plug-in-brisel RUN-INTERACTIVE indexed indexed-layer))\n"
       << " (let ((mask (car (gimp-layer-create-mask layer ADD-MASK-WHITE))))"
       << "   (gimp-layer-add-mask layer mask)"
-      << "   (catch #f (plug-in-brisel RUN-INTERACTIVE rgb mask))))";
+      << "   (catch #f (plug-in-brisel RUN-INTERACTIVE rgb mask)))\n"
+      << " (catch #f (plug-in-brisel RUN-INTERACTIVE rgb layer)))";
     return s.str();
   }
 
@@ -229,6 +232,11 @@ TEST_F(GimpHostSuite, IndexedImagesMasksAndChannelsAreRefusedWithAReason) {
   // The plug-in said so itself, and GIMP passed it on.
   EXPECT_NE(log_.find("this image is indexed"), std::string::npos) << log_;
   EXPECT_NE(log_.find("not on its mask"), std::string::npos) << log_;
+}
+
+TEST_F(GimpHostSuite, WithoutADisplayThePluginSaysSoInsteadOfCrashing) {
+  EXPECT_NE(log_.find("GIMP runs without a display here"), std::string::npos) << log_;
+  EXPECT_EQ(log_.find("crashed"), std::string::npos) << log_;
 }
 
 }  // namespace
