@@ -5,6 +5,7 @@
 
 #include <QApplication>
 
+#include <exception>
 #include <string>
 
 #include "app/startup.h"
@@ -47,6 +48,8 @@ std::string PaintOn(int32_t drawable) {
     brisel::platform::RunUntilUnloaded(brisel::Form1Window());
   } catch (const brisel::Error& e) {
     failure = "Brisel could not start (error " + std::to_string(e.number()) + "): " + e.text();
+  } catch (const std::exception& e) {
+    failure = std::string("Brisel could not start: ") + e.what();
   }
   brisel::DestroyWindows();
   return failure;
