@@ -16,6 +16,7 @@
 
 #include <QImage>
 
+#include <chrono>
 #include <cstdio>
 #include <fstream>
 #include <string>
@@ -92,13 +93,19 @@ class Probe {
     case_ = name;
     const int32_t image = gimp_image_duplicate(source);
     host_.reset();
+    const auto start = std::chrono::steady_clock::now();
     try {
       run(image, gimp_image_get_active_drawable(image));
     } catch (const brisel::Error& e) {
       Write("failed", std::to_string(e.number()) + " " + e.text());
     }
+    Write("ms", Since(start));
     host_.reset();
     gimp_image_delete(image);
+  }
+
+  static long Since(std::chrono::steady_clock::time_point start) {
+    return long(std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count());
   }
 
   brisel::platform::HostObject& Host(int32_t layer) {
@@ -128,6 +135,7 @@ class Probe {
 
   // The send-back as the program makes it; its failure is reported, not thrown.
   void Send(int32_t layer, Planes& planes) {
+    const auto start = std::chrono::steady_clock::now();
     try {
       Call(layer, "Tarn_SaveUndo");
       Call(layer, "Tarn_SetRbuffer", planes.r);
@@ -135,6 +143,7 @@ class Probe {
       Call(layer, "Tarn_SetBbuffer", planes.b);
       Call(layer, "tarn_Refresh");
       Write("sent", "yes");
+      Write("send_ms", Since(start));
     } catch (const brisel::Error& e) {
       Write("sent", "no");
       Write("error", std::to_string(e.number()) + " " + e.text());
