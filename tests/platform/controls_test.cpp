@@ -5,10 +5,13 @@
 #include <QMainWindow>
 #include <QMouseEvent>
 #include <QTest>
+#include <QTimer>
 #include <QWheelEvent>
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <set>
 #include <string>
 #include <vector>
@@ -347,6 +350,29 @@ TEST(IconsTest, TwelveDistinctIconsDrawnInsideTheBevel) {
     seen.insert(QByteArray(reinterpret_cast<const char*>(icon.constBits()), int(icon.sizeInBytes())));
   }
   EXPECT_EQ(seen.size(), 12u);
+}
+
+// The plug-in's loop: it ends when the window is unloaded for good, not when a close is cancelled.
+TEST(RunUntilUnloadedTest, EndsWithTheUnloadButNotWithACancelledClose) {
+  Form form;
+  int unloads = 0;
+  form.Unload = [&](int16_t& cancel) { cancel = ++unloads == 1 ? -1 : 0; };
+  form.Show();
+  QTimer::singleShot(0, [&] {
+    form.Close();  // cancelled: the loop goes on
+    QTimer::singleShot(0, [&] { form.Close(); });
+  });
+  QTimer guard;  // a loop that missed the unload would otherwise hang the suite
+  QObject::connect(&guard, &QTimer::timeout, [] {
+    std::fprintf(stderr, "RunUntilUnloaded did not return after the unload\n");
+    std::_Exit(1);
+  });
+  guard.start(10000);
+  RunUntilUnloaded(form);
+  guard.stop();
+  EXPECT_EQ(unloads, 2);
+  EXPECT_FALSE(form.loaded());
+  RunUntilUnloaded(form);  // a form already unloaded returns at once
 }
 
 }  // namespace
