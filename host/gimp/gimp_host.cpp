@@ -142,6 +142,9 @@ class GimpHost final : public host::HostTable {
         Fail(std::string("The ") + host::ChannelName(c) + " plane sent is " + SizeText(plane->width(), plane->height()) +
              ", GIMP's layer " + SizeText(width, height) + "; the layer is left as it was");
     }
+    // A grey layer stores the colours sent as grey: compared as stored, colours already sent once change
+    // nothing the next time.
+    if (gimp_drawable_is_gray(drawable_)) AsGrey(staged);
     const StagedPlanes planes{*staged[0], *staged[1], *staged[2]};
     const int channels = Channels();
     const std::vector<uint8_t> current = ReadPixels(width, height, channels);
@@ -182,6 +185,21 @@ class GimpHost final : public host::HostTable {
       Fail("GIMP did not take the painted pixels: " + std::string(gimp_get_pdb_error()));
     gimp_drawable_update(drawable_, changed.x, changed.y, changed.width, changed.height);
     gimp_displays_flush();
+  }
+
+  // The planes as a grey layer would hold them, grey in all three.
+  static void AsGrey(std::array<std::optional<BytePlane>, 3>& planes) {
+    const BytePlane& r = *planes[0];
+    const size_t count = r.size();
+    std::vector<uint8_t> rgb(count * 3);
+    for (size_t i = 0; i < count; ++i) {
+      rgb[i * 3] = r.data()[i];
+      rgb[i * 3 + 1] = planes[1]->data()[i];
+      rgb[i * 3 + 2] = planes[2]->data()[i];
+    }
+    BytePlane grey(r.width(), r.height());
+    babl_process(babl_fish(babl_format("R'G'B' u8"), babl_format("Y' u8")), rgb.data(), grey.data(), long(count));
+    planes = {grey, grey, grey};
   }
 
   // ---- the rest -------------------------------------------------------------------------------------

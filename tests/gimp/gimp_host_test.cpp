@@ -178,6 +178,15 @@ TEST_F(GimpHostSuite, SendsBackThePlanesOfRgbGreyAndAlphaLayersWithAlphaUntouche
   }
 }
 
+// A clean image that stays clean proves nothing was merged, so no undo step was pushed.
+TEST_F(GimpHostSuite, ASendThatChangesNothingLeavesGimpsImageAlone) {
+  const Report unchanged = ReadReport("unchanged");
+  EXPECT_EQ(unchanged.at("sent"), "yes");
+  EXPECT_EQ(unchanged.at("dirty"), "0");
+  const Report grey = ReadReport("grey-again");
+  EXPECT_EQ(grey.at("dirty"), "0");
+}
+
 TEST_F(GimpHostSuite, ASelectionLimitsTheChangeInLayerCoordinates) {
   EXPECT_EQ(Mismatches("rgb", "selection", QRect(10, 8, 20, 12)), 0);
   // The layer moved by (7, 5): the image's (17, 13) is the layer's (10, 8).

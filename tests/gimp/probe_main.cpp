@@ -5,6 +5,8 @@
 //
 //   invert-*   the program's start-up reads (size, red, green, blue), then a send of the inverted planes
 //   selection  the same inside a rectangular selection
+//   unchanged  a send of the planes as read, on a clean image: whether the image became dirty
+//   grey-again colours sent to a grey layer twice: whether the second send made the image dirty
 //   offset     the same on a layer moved by (7, 5), inside a selection
 //   resize     the planes read, the layer made 10 pixels wider, then a send
 //   delete     the planes read, the layer removed from its image, then a send
@@ -51,6 +53,20 @@ class Probe {
       gimp_layer_set_offsets(layer, 7, 5);
       gimp_image_select_rectangle(image, GIMP_CHANNEL_OP_REPLACE, 17, 13, 20, 12);
       Invert(image, layer);
+    });
+    OnCopy(rgb, "unchanged", [&](int32_t image, int32_t layer) {
+      Planes planes = Read(layer);
+      gimp_image_clean_all(image);
+      Send(layer, planes);
+      Write("dirty", gimp_image_is_dirty(image));
+    });
+    OnCopy(grey, "grey-again", [&](int32_t image, int32_t layer) {
+      Planes planes = Read(layer);
+      for (size_t i = 0; i < planes.r.size(); ++i) planes.r.data()[i] = uint8_t(255 - planes.r.data()[i]);
+      Send(layer, planes);
+      gimp_image_clean_all(image);
+      Send(layer, planes);  // the same colours again: GIMP holds them as grey already
+      Write("dirty", gimp_image_is_dirty(image));
     });
     OnCopy(rgb, "resize", [&](int32_t image, int32_t layer) {
       Planes planes = Read(layer);
