@@ -57,34 +57,24 @@ class GimpHost final : public host::HostTable {
 
  private:
   // ---- paper: the current pattern -----------------------------------------------------------------
-  struct Pattern {
-    int32_t width = 0, height = 0;
-    BytePlane grey;
-  };
-
   // Asked afresh at every call, so that "Get paper" takes the pattern chosen in GIMP since. No pattern,
-  // or one GIMP cannot give, is no paper.
-  Pattern CurrentPattern() {
-    Pattern pattern;
+  // or one GIMP cannot give, is no paper (0 x 0).
+  static BytePlane CurrentPattern() {
+    BytePlane grey;
     gchar* name = gimp_context_get_pattern();
-    if (!name) return pattern;
+    if (!name) return grey;
     gint width = 0, height = 0, bpp = 0, byteCount = 0;
     guint8* bytes = nullptr;
-    if (gimp_pattern_get_pixels(name, &width, &height, &bpp, &byteCount, &bytes) && bytes && byteCount > 0) {
-      pattern.grey = PatternToGrey({bytes, size_t(byteCount)}, width, height, bpp);
-      if (!pattern.grey.empty()) {
-        pattern.width = width;
-        pattern.height = height;
-      }
-    }
+    if (gimp_pattern_get_pixels(name, &width, &height, &bpp, &byteCount, &bytes) && bytes && byteCount > 0)
+      grey = PatternToGrey({bytes, size_t(byteCount)}, width, height, bpp);
     g_free(bytes);
     g_free(name);
-    return pattern;
+    return grey;
   }
 
-  int32_t PaperWidth() override { return CurrentPattern().width; }
-  int32_t PaperHeight() override { return CurrentPattern().height; }
-  BytePlane Paper() override { return CurrentPattern().grey; }
+  int32_t PaperWidth() override { return CurrentPattern().width(); }
+  int32_t PaperHeight() override { return CurrentPattern().height(); }
+  BytePlane Paper() override { return CurrentPattern(); }
 
   // ---- the layer ------------------------------------------------------------------------------------
   bool Present() { return gimp_item_is_valid(drawable_); }
