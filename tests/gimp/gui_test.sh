@@ -94,7 +94,9 @@ painted=$(differing_pixels "$work/picture.png" "$work/out/painted.png")
 [ "$painted" -gt 100 ] 2>/dev/null || fail "GIMP's image does not hold the stroke ($painted pixels differ)"
 
 # One Ctrl+Z in GIMP's image window undoes the whole send.
-wmctrl -a "[picture]"
+gimp_id=$(xdotool search --name '\[picture\].* – GIMP' | head -n 1)
+timeout 10 xdotool windowactivate --sync "$gimp_id" || wmctrl -a "[picture]"
+wait_for 10 bash -c "[ \"\$(xdotool getactivewindow)\" = $gimp_id ]" || fail "GIMP's image window did not take the focus"
 sleep 0.5
 xdotool key ctrl+z
 sleep 1
