@@ -42,17 +42,17 @@ class Probe {
 
   // The cases, each on a copy of a picture that is deleted after.
   void RunAll(int32_t rgb, int32_t rgba, int32_t grey, int32_t indexed) {
-    OnCopy(rgb, "invert-rgb", [&](int32_t image, int32_t layer) { Invert(image, layer); });
-    OnCopy(rgba, "invert-rgba", [&](int32_t image, int32_t layer) { Invert(image, layer); });
-    OnCopy(grey, "invert-grey", [&](int32_t image, int32_t layer) { Invert(image, layer); });
+    OnCopy(rgb, "invert-rgb", [&](int32_t, int32_t layer) { Invert(layer); });
+    OnCopy(rgba, "invert-rgba", [&](int32_t, int32_t layer) { Invert(layer); });
+    OnCopy(grey, "invert-grey", [&](int32_t, int32_t layer) { Invert(layer); });
     OnCopy(rgb, "selection", [&](int32_t image, int32_t layer) {
       gimp_image_select_rectangle(image, GIMP_CHANNEL_OP_REPLACE, 10, 8, 20, 12);
-      Invert(image, layer);
+      Invert(layer);
     });
     OnCopy(rgb, "offset", [&](int32_t image, int32_t layer) {
       gimp_layer_set_offsets(layer, 7, 5);
       gimp_image_select_rectangle(image, GIMP_CHANNEL_OP_REPLACE, 17, 13, 20, 12);
-      Invert(image, layer);
+      Invert(layer);
     });
     OnCopy(rgb, "unchanged", [&](int32_t image, int32_t layer) {
       Planes planes = Read(layer);
@@ -68,12 +68,12 @@ class Probe {
       Send(layer, planes);  // the same colours again: GIMP holds them as grey already
       Write("dirty", gimp_image_is_dirty(image));
     });
-    OnCopy(rgb, "resize", [&](int32_t image, int32_t layer) {
+    OnCopy(rgb, "resize", [&](int32_t, int32_t layer) {
       Planes planes = Read(layer);
       gimp_layer_resize(layer, gimp_drawable_width(layer) + 10, gimp_drawable_height(layer), 0, 0);
       SizeAfter(layer);
       Send(layer, planes);
-      Save(image, layer);
+      Save(layer);
     });
     OnCopy(rgb, "delete", [&](int32_t image, int32_t layer) {
       Planes planes = Read(layer);
@@ -167,7 +167,7 @@ class Probe {
   }
 
   // The layer's pixels as GIMP now holds them, to case.png.
-  void Save(int32_t, int32_t layer) {
+  void Save(int32_t layer) {
     const int32_t w = gimp_drawable_width(layer), h = gimp_drawable_height(layer);
     QImage image(w, h, QImage::Format_RGBA8888);
     GeglBuffer* buffer = gimp_drawable_get_buffer(layer);
@@ -177,12 +177,12 @@ class Probe {
     if (!image.save(QString::fromStdString(folder_ + "/" + case_ + ".png"))) Write("save", "failed");
   }
 
-  void Invert(int32_t image, int32_t layer) {
+  void Invert(int32_t layer) {
     Planes planes = Read(layer);
     for (BytePlane* p : {&planes.r, &planes.g, &planes.b})
       for (size_t i = 0; i < p->size(); ++i) p->data()[i] = uint8_t(255 - p->data()[i]);
     Send(layer, planes);
-    Save(image, layer);
+    Save(layer);
   }
 
   void Paper(int32_t layer) {
