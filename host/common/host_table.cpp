@@ -18,6 +18,13 @@ const BytePlane& PlaneArgument(const Variant& arg) {
   TypeMismatch();
 }
 
+// A Long, or an Integer, which widens to one.
+int32_t LongArgument(const Variant& arg) {
+  if (auto* value = std::get_if<int32_t>(&arg)) return *value;
+  if (auto* value = std::get_if<int16_t>(&arg)) return *value;
+  TypeMismatch();
+}
+
 }  // namespace
 
 const char* ChannelName(Channel channel) {
@@ -35,7 +42,7 @@ Variant HostTable::Invoke(std::string_view name, Args args) {
     size_t argCount;
     Variant (*call)(HostTable&, Args);
   };
-  static constexpr std::array<Entry, 15> kCalls = {{
+  static constexpr std::array<Entry, 16> kCalls = {{
       {"Tarn_GetPaperWidth", 0, [](HostTable& h, Args) -> Variant { return h.PaperWidth(); }},
       {"tarn_GetPaperHeight", 0, [](HostTable& h, Args) -> Variant { return h.PaperHeight(); }},
       {"Tarn_GetPaper", 0, [](HostTable& h, Args) -> Variant { return h.Paper(); }},
@@ -44,6 +51,10 @@ Variant HostTable::Invoke(std::string_view name, Args args) {
       {"Tarn_GetRBuffer", 0, [](HostTable& h, Args) -> Variant { return h.Buffer(Channel::kRed); }},
       {"Tarn_GetGBuffer", 0, [](HostTable& h, Args) -> Variant { return h.Buffer(Channel::kGreen); }},
       {"Tarn_GetBBuffer", 0, [](HostTable& h, Args) -> Variant { return h.Buffer(Channel::kBlue); }},
+      {"Brisel_ChangedBox", 4, [](HostTable& h, Args a) -> Variant {
+         h.ChangedBox(LongArgument(a[0]), LongArgument(a[1]), LongArgument(a[2]), LongArgument(a[3]));
+         return {};
+       }},
       {"Tarn_SaveUndo", 0, [](HostTable& h, Args) -> Variant { h.SaveUndo(); return {}; }},
       {"Tarn_SetRbuffer", 1, [](HostTable& h, Args a) -> Variant { h.Stage(Channel::kRed, PlaneArgument(a[0])); return {}; }},
       {"Tarn_SetGbuffer", 1, [](HostTable& h, Args a) -> Variant { h.Stage(Channel::kGreen, PlaneArgument(a[0])); return {}; }},

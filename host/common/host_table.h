@@ -1,5 +1,5 @@
 #pragma once
-// The host application's side of the exchange, once for every host: the fifteen calls the program makes
+// The host application's side of the exchange, once for every host: the sixteen calls the program makes
 // by name, their argument counts and kinds, and the errors a wrong call gets. A host says what each call
 // does; HostTable says how it is called.
 
@@ -28,6 +28,12 @@ class HostTable : public platform::HostObject {
   virtual int32_t BufferWidth() = 0;
   virtual int32_t BufferHeight() = 0;
   virtual BytePlane Buffer(Channel channel) = 0;
+  // The box of the planes the program changed since its last send, in image pixels: columns left ..
+  // left + width - 1, rows top .. top + height - 1 (width and height 0: nothing changed). Called just before
+  // the send's Tarn_SaveUndo. A host may compare and write only inside it, and must treat the pixels outside
+  // it as unchanged. The box is as the program sent it: a host clips it to its own picture. By default
+  // ignored, and the host compares the whole planes.
+  virtual void ChangedBox(int32_t /*left*/, int32_t /*top*/, int32_t /*width*/, int32_t /*height*/) {}
   virtual void SaveUndo() = 0;
   // The program's plane, by reference to its own array: a host that keeps it makes its own copy.
   virtual void Stage(Channel channel, const BytePlane& plane) = 0;

@@ -10,6 +10,7 @@
 //   send     Tarn_Set?buffer stage the planes; tarn_Refresh writes them atomically in the format the
 //            extension names (JPEG at quality 95, WebP lossless), RGB without alpha. Planes equal to the
 //            file's pixels leave it untouched; a failed write is a failed call and leaves the file as it was.
+//            Brisel_ChangedBox is ignored: the file is written whole anyway.
 //   paper    the built-in 256 x 256 grain, or --paper FILE read as greyscale at every call; a paper file
 //            that cannot be read gives no paper (0 x 0) and one warning line on standard error.
 //   wallpaper --wallpaper FILE, reported by name only.

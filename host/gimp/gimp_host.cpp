@@ -9,6 +9,7 @@
 
 #include "app/startup.h"
 #include "common/host_table.h"
+#include "gimp/gimp_api.h"
 #include "gimp/layer_pixels.h"
 #include "platform/window.h"
 
@@ -42,13 +43,42 @@ class BufferRef {
 // An undo group open for one scope, closed however the scope ends.
 class UndoGroup {
  public:
-  explicit UndoGroup(int32_t image) : image_(image) { gimp_image_undo_group_start(image_); }
+  explicit UndoGroup(api::ImageRef image) : image_(image) { gimp_image_undo_group_start(image_); }
   ~UndoGroup() { gimp_image_undo_group_end(image_); }
   UndoGroup(const UndoGroup&) = delete;
   UndoGroup& operator=(const UndoGroup&) = delete;
 
  private:
-  int32_t image_;
+  api::ImageRef image_;
+};
+
+// For one scope, the image's selection narrowed to a box of the layer (within what was selected), and
+// then put back as it was. GIMP merges the whole selected part of a shadow buffer and keeps all of it
+// for undo: narrowed, a small change on a large layer costs GIMP a small merge. Inside the send's undo
+// group, so that one undo in GIMP still gives back the picture and the selection.
+class NarrowedSelection {
+ public:
+  NarrowedSelection(int32_t drawable, const Box& box) : image_(api::ImageOf(drawable)) {
+    int32_t x = 0, y = 0;
+    api::Offsets(drawable, x, y);
+    gimp_context_push();
+    gimp_context_set_feather(FALSE);  // the box exactly, and the selection put back exactly
+    const bool whole = gimp_selection_is_empty(image_);
+    if (!whole) saved_ = gimp_selection_save(image_);
+    gimp_image_select_rectangle(image_, whole ? GIMP_CHANNEL_OP_REPLACE : GIMP_CHANNEL_OP_INTERSECT, x + box.x,
+                                y + box.y, box.width, box.height);
+  }
+  ~NarrowedSelection() {
+    if (saved_) api::RestoreSelection(image_, saved_);
+    else gimp_selection_none(image_);
+    gimp_context_pop();
+  }
+  NarrowedSelection(const NarrowedSelection&) = delete;
+  NarrowedSelection& operator=(const NarrowedSelection&) = delete;
+
+ private:
+  api::ImageRef image_;
+  api::ChannelRef saved_{};
 };
 
 class GimpHost final : public host::HostTable {
@@ -60,16 +90,9 @@ class GimpHost final : public host::HostTable {
   // Asked afresh at every call, so that "Get paper" takes the pattern chosen in GIMP since. No pattern,
   // or one GIMP cannot give, is no paper (0 x 0).
   static BytePlane CurrentPattern() {
-    BytePlane grey;
-    gchar* name = gimp_context_get_pattern();
-    if (!name) return grey;
-    gint width = 0, height = 0, bpp = 0, byteCount = 0;
-    guint8* bytes = nullptr;
-    if (gimp_pattern_get_pixels(name, &width, &height, &bpp, &byteCount, &bytes) && bytes && byteCount > 0)
-      grey = PatternToGrey({bytes, size_t(byteCount)}, width, height, bpp);
-    g_free(bytes);
-    g_free(name);
-    return grey;
+    const api::Pattern pattern = api::CurrentPattern();
+    if (pattern.bytes.empty()) return {};
+    return PatternToGrey(pattern.bytes, pattern.width, pattern.height, pattern.bytesPerPixel);
   }
 
   int32_t PaperWidth() override { return CurrentPattern().width(); }
@@ -77,23 +100,23 @@ class GimpHost final : public host::HostTable {
   BytePlane Paper() override { return CurrentPattern(); }
 
   // ---- the layer ------------------------------------------------------------------------------------
-  bool Present() { return gimp_item_is_valid(drawable_); }
-  int32_t BufferWidth() override { return Present() ? gimp_drawable_width(drawable_) : 0; }
-  int32_t BufferHeight() override { return Present() ? gimp_drawable_height(drawable_) : 0; }
+  bool Present() { return api::IsValid(drawable_); }
+  int32_t BufferWidth() override { return Present() ? api::Width(drawable_) : 0; }
+  int32_t BufferHeight() override { return Present() ? api::Height(drawable_) : 0; }
 
   void ExpectPresent(const char* doing) {
     if (!Present())
       Fail(std::string("The layer Brisel was started on is no longer in GIMP; nothing was ") + doing);
   }
 
-  int Channels() { return gimp_drawable_has_alpha(drawable_) ? 4 : 3; }
+  int Channels() { return api::HasAlpha(drawable_) ? 4 : 3; }
 
-  // The layer's pixels as perceptual bytes, interleaved, channels as Channels() says.
-  std::vector<uint8_t> ReadPixels(int32_t width, int32_t height, int channels) {
-    std::vector<uint8_t> pixels(size_t(width) * size_t(height) * size_t(channels));
-    BufferRef buffer(gimp_drawable_get_buffer(drawable_));
-    const GeglRectangle all{0, 0, width, height};
-    gegl_buffer_get(buffer.get(), &all, 1.0, babl_format(channels == 4 ? "R'G'B'A u8" : "R'G'B' u8"), pixels.data(),
+  // The layer's pixels of area as perceptual bytes, interleaved, channels as Channels() says.
+  std::vector<uint8_t> ReadPixels(const Box& area, int channels) {
+    std::vector<uint8_t> pixels(size_t(area.width) * size_t(area.height) * size_t(channels));
+    BufferRef buffer(api::Buffer(drawable_));
+    const GeglRectangle rect = Rect(area);
+    gegl_buffer_get(buffer.get(), &rect, 1.0, babl_format(channels == 4 ? "R'G'B'A u8" : "R'G'B' u8"), pixels.data(),
                     GEGL_AUTO_ROWSTRIDE, GEGL_ABYSS_NONE);
     return pixels;
   }
@@ -105,7 +128,7 @@ class GimpHost final : public host::HostTable {
       ExpectPresent("read");
       const int32_t width = BufferWidth(), height = BufferHeight();
       const int channels = Channels();
-      const std::vector<uint8_t> pixels = ReadPixels(width, height, channels);
+      const std::vector<uint8_t> pixels = ReadPixels({0, 0, width, height}, channels);
       for (host::Channel c : {host::Channel::kRed, host::Channel::kGreen, host::Channel::kBlue})
         fetched_[int(c)] = ChannelPlane(pixels, width, height, channels, c);
     }
@@ -118,11 +141,16 @@ class GimpHost final : public host::HostTable {
   // GIMP's undo step is pushed by the merge in Refresh.
   void SaveUndo() override { pushUndo_ = true; }
 
+  void ChangedBox(int32_t left, int32_t top, int32_t width, int32_t height) override {
+    changedSinceSend_ = Box{left, top, width, height};
+  }
+
   void Stage(host::Channel channel, const BytePlane& plane) override { staged_[int(channel)] = plane; }
 
   void Refresh() override {
     auto staged = std::exchange(staged_, {});
     const bool pushUndo = std::exchange(pushUndo_, false);
+    const std::optional<Box> changedSinceSend = std::exchange(changedSinceSend_, std::nullopt);
     ExpectPresent("sent");
     const int32_t width = BufferWidth(), height = BufferHeight();
     for (host::Channel c : {host::Channel::kRed, host::Channel::kGreen, host::Channel::kBlue}) {
@@ -132,26 +160,32 @@ class GimpHost final : public host::HostTable {
         Fail(std::string("The ") + host::ChannelName(c) + " plane sent is " + SizeText(plane->width(), plane->height()) +
              ", GIMP's layer " + SizeText(width, height) + "; the layer is left as it was");
     }
+    Box selected;
+    if (!api::MaskIntersect(drawable_, selected.x, selected.y, selected.width, selected.height))
+      return;  // the selection leaves nothing of this layer to change
+    // Only where the program changed its planes since its last send can they differ from the layer; a
+    // program that does not say where is compared everywhere.
+    const Box area = changedSinceSend ? Intersect(*changedSinceSend, selected) : selected;
+    if (area.empty()) return;
+
     // A grey layer stores the colours sent as grey: compared as stored, colours already sent once change
     // nothing the next time.
-    if (gimp_drawable_is_gray(drawable_)) AsGrey(staged);
+    if (api::IsGray(drawable_)) AsGrey(staged, area);
     const StagedPlanes planes{*staged[0], *staged[1], *staged[2]};
     const int channels = Channels();
-    const std::vector<uint8_t> current = ReadPixels(width, height, channels);
-
-    Box selected;
-    if (!gimp_drawable_mask_intersect(drawable_, &selected.x, &selected.y, &selected.width, &selected.height))
-      return;  // the selection leaves nothing of this layer to change
-    const Box changed = Intersect(ChangedBox(current, channels, width, planes), selected);
+    const std::vector<uint8_t> current = ReadPixels(area, channels);
+    const Box changed = gimphost::ChangedBox(current, channels, area, planes);
     if (changed.empty()) return;  // nothing to change: no undo step either
 
-    UndoGroup group(gimp_item_get_image(drawable_));
+    UndoGroup group(api::ImageOf(drawable_));
+    std::optional<NarrowedSelection> narrowed;
+    if (changed != selected) narrowed.emplace(drawable_, changed);
     {
-      BufferRef source(gimp_drawable_get_buffer(drawable_));
-      BufferRef shadow(gimp_drawable_get_shadow_buffer(drawable_));
-      // The merge takes the whole selected part of the shadow: it starts as the layer stands.
-      const GeglRectangle selectedRect = Rect(selected);
-      gegl_buffer_copy(source.get(), &selectedRect, GEGL_ABYSS_NONE, shadow.get(), &selectedRect);
+      BufferRef source(api::Buffer(drawable_));
+      BufferRef shadow(api::ShadowBuffer(drawable_));
+      // The merge takes the whole (narrowed) selected part of the shadow: it starts as the layer stands.
+      const GeglRectangle changedRect = Rect(changed);
+      gegl_buffer_copy(source.get(), &changedRect, GEGL_ABYSS_NONE, shadow.get(), &changedRect);
       // The changes go in strip by strip in the layer's own format, converted from bytes only where a
       // colour changes, so that the pixels left alone keep their exact values in any precision.
       const Babl* native = gegl_buffer_get_format(source.get());
@@ -162,7 +196,7 @@ class GimpHost final : public host::HostTable {
         const Box strip{changed.x, y, changed.width, std::min(kStripRows, changed.y + changed.height - y)};
         const GeglRectangle stripRect = Rect(strip);
         const size_t count = size_t(strip.width) * size_t(strip.height);
-        const ComposedStrip composed = Compose(current, channels, width, planes, strip);
+        const ComposedStrip composed = Compose(current, channels, area, planes, strip);
         std::vector<uint8_t> converted(count * pixelBytes), pixels(count * pixelBytes);
         babl_process(fish, composed.pixels.data(), converted.data(), long(count));
         gegl_buffer_get(source.get(), &stripRect, 1.0, native, pixels.data(), GEGL_AUTO_ROWSTRIDE, GEGL_ABYSS_NONE);
@@ -171,24 +205,28 @@ class GimpHost final : public host::HostTable {
       }
       gegl_buffer_flush(shadow.get());
     }
-    if (!gimp_drawable_merge_shadow(drawable_, pushUndo))
-      Fail("GIMP did not take the painted pixels: " + std::string(gimp_get_pdb_error()));
-    gimp_drawable_update(drawable_, changed.x, changed.y, changed.width, changed.height);
+    if (!api::MergeShadow(drawable_, pushUndo)) Fail("GIMP did not take the painted pixels: " + api::LastError());
+    api::Update(drawable_, changed.x, changed.y, changed.width, changed.height);
     gimp_displays_flush();
   }
 
-  // The planes as a grey layer would hold them, grey in all three.
-  static void AsGrey(std::array<std::optional<BytePlane>, 3>& planes) {
-    const BytePlane& r = *planes[0];
-    const size_t count = r.size();
+  // The planes as a grey layer would hold them, grey in all three; only area is converted (the rest is
+  // never compared).
+  static void AsGrey(std::array<std::optional<BytePlane>, 3>& planes, const Box& area) {
+    const BytePlane &r = *planes[0], &g = *planes[1], &b = *planes[2];
+    const size_t count = size_t(area.width);
+    const Babl* fish = babl_fish(babl_format("R'G'B' u8"), babl_format("Y' u8"));
+    BytePlane grey = r;
     std::vector<uint8_t> rgb(count * 3);
-    for (size_t i = 0; i < count; ++i) {
-      rgb[i * 3] = r.data()[i];
-      rgb[i * 3 + 1] = planes[1]->data()[i];
-      rgb[i * 3 + 2] = planes[2]->data()[i];
+    for (int32_t y = area.y; y < area.y + area.height; ++y) {
+      for (size_t i = 0; i < count; ++i) {
+        const int32_t x = area.x + int32_t(i);
+        rgb[i * 3] = r(x, y);
+        rgb[i * 3 + 1] = g(x, y);
+        rgb[i * 3 + 2] = b(x, y);
+      }
+      babl_process(fish, rgb.data(), &grey(area.x, y), long(count));
     }
-    BytePlane grey(r.width(), r.height());
-    babl_process(babl_fish(babl_format("R'G'B' u8"), babl_format("Y' u8")), rgb.data(), grey.data(), long(count));
     planes = {grey, grey, grey};
   }
 
@@ -196,13 +234,13 @@ class GimpHost final : public host::HostTable {
   std::string WallpaperFilename() override { return {}; }
 
   void TakeForm(platform::Form& form) override {
-    if (const gint handle = gimp_progress_get_window_handle(); handle > 0)
-      form.SetTransientForNative(uintptr_t(handle));
+    if (const uintptr_t window = api::ProgressWindow()) form.SetTransientForNative(window);
     form.Show();
   }
 
   int32_t drawable_;
   bool pushUndo_ = false;
+  std::optional<Box> changedSinceSend_;  // as the program said before this send
   std::array<std::optional<BytePlane>, 3> fetched_;
   std::array<std::optional<BytePlane>, 3> staged_;
 };
@@ -216,15 +254,15 @@ void RegisterGimpHost(int32_t drawable) {
 }
 
 std::optional<std::string> RefusalFor(int32_t drawable) {
-  if (!gimp_item_is_valid(drawable)) return "Brisel was given no layer to paint on.";
-  if (gimp_item_is_layer_mask(drawable))
+  if (!api::IsValid(drawable)) return "Brisel was given no layer to paint on.";
+  if (api::IsLayerMask(drawable))
     return "Brisel paints on a layer's colours, not on its mask: select the layer itself (click its thumbnail "
            "in the Layers dialog) and start Brisel again.";
-  if (gimp_item_is_channel(drawable))
+  if (api::IsChannel(drawable))
     return "Brisel paints on layers, not on channels: select a layer and start Brisel again.";
-  if (gimp_item_is_group(drawable))
+  if (api::IsGroup(drawable))
     return "Brisel cannot paint on a layer group, whose pixels come from its layers: select one of them.";
-  if (gimp_drawable_is_indexed(drawable))
+  if (api::IsIndexed(drawable))
     return "Brisel paints in RGB or greyscale, and this image is indexed: painted colours would be lost to its "
            "palette. Convert it with Image > Mode > RGB first.";
   return std::nullopt;

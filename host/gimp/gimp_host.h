@@ -1,5 +1,5 @@
 #pragma once
-// The GIMP host: answers the program's host calls from inside a GIMP 2.10 plug-in, on one drawable.
+// The GIMP host: answers the program's host calls from inside a GIMP 2.10 or GIMP 3 plug-in, on one drawable.
 //
 //   image     the drawable's own pixels, in its own (layer) coordinates, read as perceptual R'G'B' bytes;
 //             a layer with alpha is read as R'G'B'A and its alpha is never written.

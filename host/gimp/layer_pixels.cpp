@@ -52,14 +52,13 @@ Box Intersect(const Box& a, const Box& b) {
   return {x0, y0, x1 - x0, y1 - y0};
 }
 
-Box ChangedBox(std::span<const uint8_t> current, int channels, int32_t width, StagedPlanes planes) {
-  const int32_t height = planes.r.height();
-  int32_t left = width, right = -1, top = height, bottom = -1;
-  for (int32_t y = 0; y < height; ++y) {
-    const uint8_t* px = current.data() + PixelOffset(0, y, width, channels);
+Box ChangedBox(std::span<const uint8_t> current, int channels, const Box& area, StagedPlanes planes) {
+  int32_t left = area.x + area.width, right = -1, top = area.y + area.height, bottom = -1;
+  for (int32_t y = area.y; y < area.y + area.height; ++y) {
+    const uint8_t* px = current.data() + PixelOffset(0, y - area.y, area.width, channels);
     const uint8_t *r = planes.r.row(y), *g = planes.g.row(y), *b = planes.b.row(y);
     int32_t first = -1, last = -1;
-    for (int32_t x = 0; x < width; ++x, px += channels) {
+    for (int32_t x = area.x; x < area.x + area.width; ++x, px += channels) {
       if (px[0] != r[x] || px[1] != g[x] || px[2] != b[x]) {
         if (first < 0) first = x;
         last = x;
@@ -75,7 +74,7 @@ Box ChangedBox(std::span<const uint8_t> current, int channels, int32_t width, St
   return {left, top, right - left + 1, bottom - top + 1};
 }
 
-ComposedStrip Compose(std::span<const uint8_t> current, int channels, int32_t width, StagedPlanes planes,
+ComposedStrip Compose(std::span<const uint8_t> current, int channels, const Box& area, StagedPlanes planes,
                       const Box& strip) {
   ComposedStrip composed;
   composed.pixels.resize(size_t(strip.width) * size_t(strip.height) * size_t(channels));
@@ -83,7 +82,7 @@ ComposedStrip Compose(std::span<const uint8_t> current, int channels, int32_t wi
   uint8_t* out = composed.pixels.data();
   uint8_t* changed = composed.changed.data();
   for (int32_t y = strip.y; y < strip.y + strip.height; ++y) {
-    const uint8_t* px = current.data() + PixelOffset(strip.x, y, width, channels);
+    const uint8_t* px = current.data() + PixelOffset(strip.x - area.x, y - area.y, area.width, channels);
     for (int32_t x = strip.x; x < strip.x + strip.width; ++x, px += channels, out += channels, ++changed) {
       out[0] = planes.r(x, y);
       out[1] = planes.g(x, y);

@@ -36,18 +36,19 @@ struct StagedPlanes {
   const BytePlane& operator[](int c) const { return c == 0 ? r : c == 1 ? g : b; }
 };
 
-// The smallest box holding every pixel whose colour the staged planes change; empty when they change
-// nothing. current holds the layer's width x height pixels, interleaved, channels 3 or 4; the planes
-// are that size.
-Box ChangedBox(std::span<const uint8_t> current, int channels, int32_t width, StagedPlanes planes);
+// The smallest box inside area (layer pixels) holding every pixel whose colour the staged planes change
+// there; empty when they change nothing. current holds the layer's pixels of area, interleaved, rows of
+// area.width, channels 3 or 4; the planes are the whole layer's size.
+Box ChangedBox(std::span<const uint8_t> current, int channels, const Box& area, StagedPlanes planes);
 
-// A strip of the layer (strip in layer pixels) as the send would leave it, in the layout of current:
-// the staged colours with the current alpha, and for each pixel whether its colour changes.
+// A strip of the layer inside area (both in layer pixels) as the send would leave it, interleaved as
+// current (which holds area's pixels): the staged colours with the current alpha, and for each pixel
+// whether its colour changes.
 struct ComposedStrip {
   std::vector<uint8_t> pixels;
   std::vector<uint8_t> changed;  // 1 where the pixel's colour changes
 };
-ComposedStrip Compose(std::span<const uint8_t> current, int channels, int32_t width, StagedPlanes planes,
+ComposedStrip Compose(std::span<const uint8_t> current, int channels, const Box& area, StagedPlanes planes,
                       const Box& strip);
 
 // Copies into native (the strip in the layer's own format, pixelBytes a pixel) the pixels of converted

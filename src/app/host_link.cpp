@@ -1,9 +1,11 @@
 #include "app/host_link.h"
 
+#include <algorithm>
 #include <string>
 
 #include "app/shared_state.h"
 #include "app/startup.h"
+#include "canvas/changed_box.h"
 #include "canvas/display.h"
 #include "canvas/undo.h"
 #include "platform/window.h"
@@ -61,12 +63,23 @@ BytePlane FetchPlane(std::string_view name, const char* colourName) {
 }
 
 void SendBack() {
+  // Where the planes changed since the last send, so that the host need not compare the whole picture. A
+  // host that does not know the call (438) compares everything, as before.
+  const PixelRect box = ChangedBoxToSend();
+  platform::Variant where[] = {box.x1, box.y1, box.x2 - box.x1, box.y2 - box.y1};
+  try {
+    CallHost("Brisel_ChangedBox", where);
+  } catch (const Error& e) {
+    if (e.number() != errors::kNoSuchMethod) throw;
+  }
   CallHost("Tarn_SaveUndo");
   platform::Variant red[] = {&PlaneR}, green[] = {&PlaneG}, blue[] = {&PlaneB};
   CallHost("Tarn_SetRbuffer", red);
   CallHost("Tarn_SetGbuffer", green);
   CallHost("Tarn_SetBbuffer", blue);
   CallHost("tarn_Refresh");
+  // Only now does the host hold what was sent: a send that failed on the way sends the same box again.
+  ForgetChanges();
 }
 
 void GetPaperFromTarnwick() {
@@ -96,6 +109,8 @@ void GetImageFromTarnwick() {
   ViewR = PlaneR;
   ViewG = PlaneG;
   ViewB = PlaneB;
+  // The host's picture may have changed anywhere since the last send.
+  NoteWholeImageChanged();
   Form1::displaybuffers();
 }
 

@@ -22,11 +22,15 @@ void GetPaperFromTarnwick();
 // A larger plane is cut to the image's size.
 BytePlane FetchPlane(std::string_view name, const char* colourName);
 
-// The send-back sequence: Tarn_SaveUndo, the three planes, tarn_Refresh. Errors propagate.
+// The send-back sequence: Brisel_ChangedBox(left, top, width, height) with the box of the planes changed
+// since the last send (image pixels, far corner exclusive, all 0 when nothing changed), Tarn_SaveUndo, the
+// three planes, tarn_Refresh. A host without Brisel_ChangedBox (438) gets the rest as before; any other error
+// propagates, and the box is kept until a send goes through.
 void SendBack();
 
-// "Get image from Tarnwick": an undo step of the whole image, then the host's planes. A failing call or a
-// plane of the wrong size is reported and leaves the image and the undo history as they were.
+// "Get image from Tarnwick": an undo step of the whole image, then the host's planes; the next send then
+// names the whole picture as changed. A failing call or a plane of the wrong size is reported and leaves the
+// image and the undo history as they were.
 void GetImageFromTarnwick();
 // "Send image to Tarnwick": the send-back sequence, refused when the host's image changed size meanwhile.
 // A failing call is reported; nothing of the program's image changes either way.

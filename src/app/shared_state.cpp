@@ -15,6 +15,7 @@ float Zoom = 1.0f;
 int32_t PanX = 0, PanY = 0;
 std::deque<UndoStep> UndoStack;
 int32_t UndoLimit = 256;
+ChangedArea ChangedSinceSend;
 
 std::vector<StrokePoint> StrokePoints;
 int32_t StrokeCount = 0;
@@ -52,6 +53,7 @@ void ResetSharedState() {
   PanX = PanY = 0;
   UndoStack.clear();
   UndoLimit = 256;
+  ChangedSinceSend = ChangedArea();
   StrokePoints.clear();
   StrokeCount = 0;
   StrokeActive = PickMode = false;

@@ -39,6 +39,15 @@ struct UndoStep {
 extern std::deque<UndoStep> UndoStack;  // oldest first
 extern int32_t UndoLimit;               // at most UndoLimit + 1 steps are held
 
+// What changed in the image planes since the last send the host took whole (canvas/changed_box.h keeps it):
+// a box of image pixels, far corner exclusive, nothing when x1 >= x2 or y1 >= y2; wholeImage stands for the
+// picture at whatever size it has when next sent.
+struct ChangedArea {
+  int32_t x1 = 0, y1 = 0, x2 = 0, y2 = 0;
+  bool wholeImage = false;
+};
+extern ChangedArea ChangedSinceSend;
+
 // ---- stroke engine (stroke/) -----------------------------------------------------------------------
 inline constexpr int32_t kStrokePointsLast = 10000;  // the point list's upper bound
 using StrokePoint = std::array<float, 3>;            // image x, image y, pressure 0..1

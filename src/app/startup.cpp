@@ -4,6 +4,7 @@
 #include "app/shared_state.h"
 #include "app/windows.h"
 #include "blend/blend_tables.h"
+#include "canvas/changed_box.h"
 #include "canvas/display_bitmap.h"
 
 namespace brisel {
@@ -34,6 +35,7 @@ void Main() {
   ViewR = PlaneR;
   ViewG = PlaneG;
   ViewB = PlaneB;
+  ForgetChanges();  // the planes are the host's own
   Dibs::CreateDib();
   AppCaption = "Brisel 1.1 for PT Embers - Spline based paint engine";
 

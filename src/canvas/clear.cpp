@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "app/shared_state.h"
+#include "canvas/changed_box.h"
 #include "canvas/rectangles.h"
 
 namespace brisel::Form1 {
@@ -17,6 +18,7 @@ void clearbuffer() {
   ViewR = PlaneR;
   ViewG = PlaneG;
   ViewB = PlaneB;
+  NoteWholeImageChanged();
 }
 
 void ClearFXbuffer(float x1, float y1, float x2, float y2) {

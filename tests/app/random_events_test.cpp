@@ -1,6 +1,7 @@
 // Random sequences of everything a user can do (with a tablet on even seeds), checked after every event: the image keeps its size, pixels
-// change only under rectangles saved for undo, every painting release leaves the stroke mask empty, and
-// undoing every step brings back the starting picture.
+// change only under rectangles saved for undo, every painting release leaves the stroke mask empty, a host
+// that takes only the box each send names still ends with the program's picture, and undoing every step
+// brings back the starting picture.
 //
 // Reproducible by seed. BRISEL_RANDOM_SEEDS (default 20) and BRISEL_RANDOM_EVENTS (default 500) ask for more;
 // BRISEL_RANDOM_SEED=N replays one seed, and BRISEL_RANDOM_VERBOSE=1 lists its events as they run.
@@ -56,7 +57,7 @@ class RandomEvents : public AppTest {
 
   // Runs one random event; returns a description for the failure message.
   std::string Event() {
-    paintingRelease = false;
+    paintingRelease = sent = false;
     const int kind = Pick(0, 99);
     const int16_t button = int16_t(Pick(0, 9) < 8 ? 1 << Pick(0, 2) : Pick(0, 7));
     const int16_t shift = int16_t(Pick(0, 9) < 7 ? 0 : Pick(0, 7));
@@ -117,6 +118,7 @@ class RandomEvents : public AppTest {
     } else if (kind < 96) {
       what << "send image";
       Form2::vx_button4_Click();
+      sent = true;
     } else if (kind < 98) {
       what << "get paper";
       Form1::GetPaperMenu_Click();
@@ -153,6 +155,7 @@ class RandomEvents : public AppTest {
     const bool verbose = EnvInt("BRISEL_RANDOM_VERBOSE", 0) != 0;
     const Size size = kSizes[seed % std::size(kSizes)];
     Start(size.w, size.h);
+    host->trustsChangedBox = true;  // a change the send's box leaves out never reaches the host
     answer = platform::MessageBoxAnswer::No;
     const BytePlane red = PlaneR, green = PlaneG, blue = PlaneB;
     BytePlane saved(size.w, size.h);  // 1 where some undo step has covered the pixel
@@ -186,6 +189,8 @@ class RandomEvents : public AppTest {
           if (!saved(xx, yy) && (PlaneR(xx, yy) != red(xx, yy) || PlaneG(xx, yy) != green(xx, yy) ||
                                  PlaneB(xx, yy) != blue(xx, yy)))
             FAIL() << "pixel " << xx << "," << yy << " changed outside every saved rectangle";
+      if (sent && (host->red != PlaneR || host->green != PlaneG || host->blue != PlaneB))
+        FAIL() << "the send's box left out a change";
       if (::testing::Test::HasFailure()) return;
     }
     SCOPED_TRACE(replay);
@@ -209,6 +214,7 @@ class RandomEvents : public AppTest {
 
   std::mt19937 rng;
   bool paintingRelease = false;
+  bool sent = false;  // the event was a send
   QPointingDevice* pen = nullptr;
 };
 

@@ -2,8 +2,13 @@
 
 #include <gmock/gmock.h>
 
+#include <algorithm>
+#include <map>
+
 #include "app/host_link.h"
 #include "canvas/undo.h"
+#include "panel/tool_panel.h"
+#include "stroke/capture.h"
 #include "support/app_fixture.h"
 
 namespace brisel::testing {
@@ -82,8 +87,8 @@ TEST_F(AppTest, ClosingWithEqualSizesSendsTheImageBackInOrder) {
   PlaneR(2, 3) = 250;  // a change of the run
   host->ClearCalls();
   Form1Window().Close();
-  EXPECT_THAT(host->calls, ElementsAre("Tarn_BufferWidth", "Tarn_BufferHeight", "Tarn_SaveUndo", "Tarn_SetRbuffer",
-                                       "Tarn_SetGbuffer", "Tarn_SetBbuffer", "tarn_Refresh"));
+  EXPECT_THAT(host->calls, ElementsAre("Tarn_BufferWidth", "Tarn_BufferHeight", "Brisel_ChangedBox", "Tarn_SaveUndo",
+                                       "Tarn_SetRbuffer", "Tarn_SetGbuffer", "Tarn_SetBbuffer", "tarn_Refresh"));
   EXPECT_EQ(host->red(2, 3), 250);
   EXPECT_FALSE(Form1Window().visible());
   EXPECT_FALSE(Form1Window().loaded());
@@ -217,10 +222,10 @@ TEST_F(AppTest, SendImageSavesUndoThenPlanesThenRefreshesAndReportsFailures) {
   host->ClearCalls();
   SendImageToTarnwick();
   SendImageToTarnwick();
-  EXPECT_THAT(host->calls, ElementsAre("Tarn_BufferWidth", "Tarn_BufferHeight", "Tarn_SaveUndo", "Tarn_SetRbuffer",
-                                       "Tarn_SetGbuffer", "Tarn_SetBbuffer", "tarn_Refresh", "Tarn_BufferWidth",
-                                       "Tarn_BufferHeight", "Tarn_SaveUndo", "Tarn_SetRbuffer", "Tarn_SetGbuffer",
-                                       "Tarn_SetBbuffer", "tarn_Refresh"));
+  EXPECT_THAT(host->calls, ElementsAre("Tarn_BufferWidth", "Tarn_BufferHeight", "Brisel_ChangedBox", "Tarn_SaveUndo",
+                                       "Tarn_SetRbuffer", "Tarn_SetGbuffer", "Tarn_SetBbuffer", "tarn_Refresh",
+                                       "Tarn_BufferWidth", "Tarn_BufferHeight", "Brisel_ChangedBox", "Tarn_SaveUndo",
+                                       "Tarn_SetRbuffer", "Tarn_SetGbuffer", "Tarn_SetBbuffer", "tarn_Refresh"));
   EXPECT_TRUE(messages.empty());
 
   host->failFrom["tarn_Refresh"] = 1;
@@ -233,6 +238,95 @@ TEST_F(AppTest, SendImageSavesUndoThenPlanesThenRefreshesAndReportsFailures) {
   SendImageToTarnwick();
   EXPECT_THAT(host->calls, ElementsAre("Tarn_BufferWidth", "Tarn_BufferHeight"));
   EXPECT_EQ(messages.size(), 2u);
+}
+
+// Actions: a, b strokes at two places apart; c clear; u undo; f get image; s send; x a send whose planes the
+// host refuses; q close. Each box the host gets is named by the strokes whose saved rectangles it must join,
+// "*" for the whole picture, "" for nothing.
+struct BoxCase {
+  const char* name;
+  const char* actions;
+  std::vector<std::string> boxes;
+};
+void PrintTo(const BoxCase& c, std::ostream* os) { *os << c.name << " \"" << c.actions << "\""; }
+
+class ChangedBoxTest : public AppTest, public ::testing::WithParamInterface<BoxCase> {};
+
+TEST_P(ChangedBoxTest, EachSendNamesWhatChangedSinceTheLastGoodOne) {
+  Start(64, 48);
+  host->trustsChangedBox = true;  // so a change left out of the box is a change the host never gets
+  std::map<char, RecordingHost::Box> strokes;
+  for (const char* a = GetParam().actions; *a; ++a) {
+    SCOPED_TRACE(std::string("action ") + *a);
+    if (*a == 'a' || *a == 'b') {
+      const float x = *a == 'a' ? 8 : 40, y = *a == 'a' ? 6 : 30;
+      Form1::Form_MouseDown(1, 0, x, y);
+      for (int i = 1; i <= 6; ++i) Form1::Form_MouseMove(1, 0, x + i, y + i / 2.0f);
+      Form1::Form_MouseUp(1, 0, x + 6, y + 3);
+      const UndoStep& step = UndoStack.back();
+      strokes[*a] = {step.left, step.top, step.red.width(), step.red.height()};
+    } else if (*a == 'c') {
+      Form2::vx_button2_Click();
+    } else if (*a == 'u') {
+      UndoLastStep();
+    } else if (*a == 'f') {
+      host->green = BytePlane(64, 48, 7);
+      GetImageFromTarnwick();
+    } else if (*a == 'x') {
+      host->failFrom["Tarn_SetGbuffer"] = 1;
+      SendImageToTarnwick();
+      host->failFrom.clear();
+    } else {
+      *a == 's' ? SendImageToTarnwick() : Form1Window().Close();
+      EXPECT_TRUE(host->red == PlaneR && host->green == PlaneG && host->blue == PlaneB) << "the host missed a change";
+    }
+  }
+  std::vector<RecordingHost::Box> expected;
+  for (const std::string& names : GetParam().boxes) {
+    if (names == "*" || names.empty()) {
+      expected.push_back(names.empty() ? RecordingHost::Box{} : RecordingHost::Box{0, 0, 64, 48});
+      continue;
+    }
+    int32_t x1 = 64, y1 = 48, x2 = 0, y2 = 0;
+    for (char n : names) {
+      const RecordingHost::Box& r = strokes.at(n);
+      x1 = std::min(x1, r.left), y1 = std::min(y1, r.top);
+      x2 = std::max(x2, r.left + r.width), y2 = std::max(y2, r.top + r.height);
+    }
+    expected.push_back({x1, y1, x2 - x1, y2 - y1});
+  }
+  EXPECT_EQ(host->changedBoxes, expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Sends, ChangedBoxTest,
+    ::testing::Values(BoxCase{"Nothing", "s", {""}}, BoxCase{"OneStroke", "as", {"a"}},
+                      BoxCase{"TwoStrokes", "abs", {"ab"}}, BoxCase{"ASendStartsAfresh", "asbss", {"a", "b", ""}},
+                      BoxCase{"Clear", "acs", {"*"}}, BoxCase{"UndoAfterASend", "bsus", {"b", "b"}},
+                      BoxCase{"UndoOfAClear", "csus", {"*", "*"}}, BoxCase{"GetImage", "fsas", {"*", "a"}},
+                      BoxCase{"AFailedSendKeepsTheBox", "axbs", {"a", "ab"}}, BoxCase{"Close", "bq", {"b"}}),
+    [](const ::testing::TestParamInfo<BoxCase>& info) { return std::string(info.param.name); });
+
+TEST_F(AppTest, AHostWithoutTheChangedBoxGetsTheSendAsBeforeAndOtherErrorsStopIt) {
+  Start(8, 6);
+  host->knowsChangedBox = false;
+  SendImageToTarnwick();
+  EXPECT_EQ(host->refreshCount, 1);
+  EXPECT_TRUE(messages.empty());
+
+  host->knowsChangedBox = true;
+  host->failFrom["Brisel_ChangedBox"] = 1;
+  GetImageFromTarnwick();
+  host->ClearCalls();
+  SendImageToTarnwick();
+  EXPECT_THAT(host->calls, ElementsAre("Tarn_BufferWidth", "Tarn_BufferHeight", "Brisel_ChangedBox"));
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_THAT(messages[0], HasSubstr("Brisel_ChangedBox"));
+  Form1Window().Close();  // the close asks, as for any failed send
+  EXPECT_TRUE(Form1Window().visible());
+  host->failFrom.clear();
+  Form1Window().Close();
+  EXPECT_THAT(host->changedBoxes, ElementsAre(RecordingHost::Box{0, 0, 8, 6}));
 }
 
 }  // namespace

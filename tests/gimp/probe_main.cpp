@@ -24,13 +24,67 @@
 #include <string>
 #include <vector>
 
+#include "gimp/gimp_api.h"
 #include "gimp/gimp_host.h"
+#include "gimp/plugin_shell.h"
 #include "platform/host.h"
 
 namespace {
 
 using brisel::BytePlane;
 using brisel::platform::Variant;
+namespace api = brisel::gimphost::api;
+
+// The calls the cases make where GIMP 2.10 and GIMP 3 differ beyond IDs and objects.
+int32_t SelectedDrawable(int32_t image) {
+#if GIMP_MAJOR_VERSION >= 3
+  GimpDrawable** drawables = gimp_image_get_selected_drawables(api::Image(image));
+  const int32_t id = drawables && drawables[0] ? api::Id(GIMP_ITEM(drawables[0])) : 0;
+  g_free(drawables);
+  return id;
+#else
+  return gimp_image_get_active_drawable(image);
+#endif
+}
+
+int32_t AddMask(int32_t layer) {
+  auto mask = gimp_layer_create_mask(api::Layer(layer), GIMP_ADD_MASK_WHITE);
+  gimp_layer_add_mask(api::Layer(layer), mask);
+#if GIMP_MAJOR_VERSION >= 3
+  return api::Id(GIMP_ITEM(mask));
+#else
+  return mask;
+#endif
+}
+
+int32_t AddChannel(int32_t image) {
+#if GIMP_MAJOR_VERSION >= 3
+  GeglColor* black = gegl_color_new("black");
+  GimpChannel* channel = gimp_channel_new(api::Image(image), "probe", 40, 30, 50, black);
+  g_object_unref(black);
+  gimp_image_insert_channel(api::Image(image), channel, nullptr, 0);
+  return api::Id(GIMP_ITEM(channel));
+#else
+  const GimpRGB black{0, 0, 0, 1};
+  const int32_t channel = gimp_channel_new(image, "probe", 40, 30, 50, &black);
+  gimp_image_insert_channel(image, channel, 0, 0);
+  return channel;
+#endif
+}
+
+void UsePattern(const char* name, int32_t& width, int32_t& height) {
+  gint w = 0, h = 0, bpp = 0;
+#if GIMP_MAJOR_VERSION >= 3
+  GimpPattern* pattern = gimp_pattern_get_by_name(name);
+  gimp_context_set_pattern(pattern);
+  gimp_pattern_get_info(pattern, &w, &h, &bpp);
+#else
+  gimp_context_set_pattern(name);
+  gimp_pattern_get_info(name, &w, &h, &bpp);
+#endif
+  width = w;
+  height = h;
+}
 
 struct Planes {
   BytePlane r, g, b;
@@ -46,78 +100,69 @@ class Probe {
     OnCopy(rgba, "invert-rgba", [&](int32_t, int32_t layer) { Invert(layer); });
     OnCopy(grey, "invert-grey", [&](int32_t, int32_t layer) { Invert(layer); });
     OnCopy(rgb, "selection", [&](int32_t image, int32_t layer) {
-      gimp_image_select_rectangle(image, GIMP_CHANNEL_OP_REPLACE, 10, 8, 20, 12);
+      gimp_image_select_rectangle(api::Image(image), GIMP_CHANNEL_OP_REPLACE, 10, 8, 20, 12);
       Invert(layer);
     });
     OnCopy(rgb, "offset", [&](int32_t image, int32_t layer) {
-      gimp_layer_set_offsets(layer, 7, 5);
-      gimp_image_select_rectangle(image, GIMP_CHANNEL_OP_REPLACE, 17, 13, 20, 12);
+      gimp_layer_set_offsets(api::Layer(layer), 7, 5);
+      gimp_image_select_rectangle(api::Image(image), GIMP_CHANNEL_OP_REPLACE, 17, 13, 20, 12);
       Invert(layer);
     });
     OnCopy(rgb, "unchanged", [&](int32_t image, int32_t layer) {
       Planes planes = Read(layer);
-      gimp_image_clean_all(image);
+      gimp_image_clean_all(api::Image(image));
       Send(layer, planes);
-      Write("dirty", gimp_image_is_dirty(image));
+      Write("dirty", gimp_image_is_dirty(api::Image(image)));
     });
     OnCopy(grey, "grey-again", [&](int32_t image, int32_t layer) {
       Planes planes = Read(layer);
       for (size_t i = 0; i < planes.r.size(); ++i) planes.r.data()[i] = uint8_t(255 - planes.r.data()[i]);
       Send(layer, planes);
-      gimp_image_clean_all(image);
+      gimp_image_clean_all(api::Image(image));
       Send(layer, planes);  // the same colours again: GIMP holds them as grey already
-      Write("dirty", gimp_image_is_dirty(image));
+      Write("dirty", gimp_image_is_dirty(api::Image(image)));
     });
     OnCopy(rgb, "resize", [&](int32_t, int32_t layer) {
       Planes planes = Read(layer);
-      gimp_layer_resize(layer, gimp_drawable_width(layer) + 10, gimp_drawable_height(layer), 0, 0);
+      gimp_layer_resize(api::Layer(layer), api::Width(layer) + 10, api::Height(layer), 0, 0);
       SizeAfter(layer);
       Send(layer, planes);
       Save(layer);
     });
     OnCopy(rgb, "delete", [&](int32_t image, int32_t layer) {
       Planes planes = Read(layer);
-      gimp_image_remove_layer(image, layer);
+      gimp_image_remove_layer(api::Image(image), api::Layer(layer));
       SizeAfter(layer);
       Send(layer, planes);
     });
     OnCopy(rgb, "paper", [&](int32_t, int32_t layer) { Paper(layer); });
     OnCopy(rgb, "precision", [&](int32_t image, int32_t layer) {
       // Inverted in linear light, most values fall between the 8-bit steps.
-      gimp_image_convert_precision(image, GIMP_PRECISION_U16_LINEAR);
-      gimp_drawable_invert(layer, TRUE);
+      gimp_image_convert_precision(api::Image(image), GIMP_PRECISION_U16_LINEAR);
+      gimp_drawable_invert(api::Drawable(layer), TRUE);
       Precision(layer);
     });
     OnCopy(rgb, "accepted", [&](int32_t, int32_t layer) { Refusal(layer); });
     OnCopy(indexed, "indexed", [&](int32_t, int32_t layer) { Refusal(layer); });
-    OnCopy(rgb, "mask", [&](int32_t, int32_t layer) {
-      const int32_t mask = gimp_layer_create_mask(layer, GIMP_ADD_MASK_WHITE);
-      gimp_layer_add_mask(layer, mask);
-      Refusal(mask);
-    });
-    OnCopy(rgb, "channel", [&](int32_t image, int32_t) {
-      const GimpRGB black{0, 0, 0, 1};
-      const int32_t channel = gimp_channel_new(image, "probe", 40, 30, 50, &black);
-      gimp_image_insert_channel(image, channel, 0, 0);
-      Refusal(channel);
-    });
+    OnCopy(rgb, "mask", [&](int32_t, int32_t layer) { Refusal(AddMask(layer)); });
+    OnCopy(rgb, "channel", [&](int32_t image, int32_t) { Refusal(AddChannel(image)); });
   }
 
  private:
   template <typename Case>
   void OnCopy(int32_t source, const char* name, Case run) {
     case_ = name;
-    const int32_t image = gimp_image_duplicate(source);
+    const int32_t image = api::Id(gimp_image_duplicate(api::Image(source)));
     host_.reset();
     const auto start = std::chrono::steady_clock::now();
     try {
-      run(image, gimp_image_get_active_drawable(image));
+      run(image, SelectedDrawable(image));
     } catch (const brisel::Error& e) {
       Write("failed", std::to_string(e.number()) + " " + e.text());
     }
     Write("ms", Since(start));
     host_.reset();
-    gimp_image_delete(image);
+    gimp_image_delete(api::Image(image));
   }
 
   static long Since(std::chrono::steady_clock::time_point start) {
@@ -168,9 +213,9 @@ class Probe {
 
   // The layer's pixels as GIMP now holds them, to case.png.
   void Save(int32_t layer) {
-    const int32_t w = gimp_drawable_width(layer), h = gimp_drawable_height(layer);
+    const int32_t w = api::Width(layer), h = api::Height(layer);
     QImage image(w, h, QImage::Format_RGBA8888);
-    GeglBuffer* buffer = gimp_drawable_get_buffer(layer);
+    GeglBuffer* buffer = api::Buffer(layer);
     const GeglRectangle all{0, 0, w, h};
     gegl_buffer_get(buffer, &all, 1.0, babl_format("R'G'B'A u8"), image.bits(), image.bytesPerLine(), GEGL_ABYSS_NONE);
     g_object_unref(buffer);
@@ -186,7 +231,8 @@ class Probe {
   }
 
   void Paper(int32_t layer) {
-    gimp_context_set_pattern("Pine");
+    int32_t patternWidth = 0, patternHeight = 0;
+    UsePattern("Pine", patternWidth, patternHeight);
     Write("paper_width", Long(layer, "Tarn_GetPaperWidth"));
     Write("paper_height", Long(layer, "tarn_GetPaperHeight"));
     const BytePlane paper = Plane(layer, "Tarn_GetPaper");
@@ -195,16 +241,14 @@ class Probe {
     long sum = 0;
     for (size_t i = 0; i < paper.size(); ++i) sum += paper.data()[i];
     Write("texture_sum", sum);
-    gint w = 0, h = 0, bpp = 0;
-    gimp_pattern_get_info("Pine", &w, &h, &bpp);
-    Write("pattern_width", w);
-    Write("pattern_height", h);
+    Write("pattern_width", patternWidth);
+    Write("pattern_height", patternHeight);
   }
 
   std::vector<uint16_t> Read16(int32_t layer) {
-    const int32_t w = gimp_drawable_width(layer), h = gimp_drawable_height(layer);
+    const int32_t w = api::Width(layer), h = api::Height(layer);
     std::vector<uint16_t> values(size_t(w) * size_t(h) * 4);
-    GeglBuffer* buffer = gimp_drawable_get_buffer(layer);
+    GeglBuffer* buffer = api::Buffer(layer);
     const GeglRectangle all{0, 0, w, h};
     gegl_buffer_get(buffer, &all, 1.0, babl_format("R'G'B'A u16"), values.data(), GEGL_AUTO_ROWSTRIDE,
                     GEGL_ABYSS_NONE);
@@ -239,35 +283,26 @@ class Probe {
   std::shared_ptr<brisel::platform::HostObject> host_;
 };
 
-void Query() {
-  static const GimpParamDef args[] = {
-      {GIMP_PDB_INT32, const_cast<gchar*>("run-mode"), const_cast<gchar*>("Run mode")},
-      {GIMP_PDB_IMAGE, const_cast<gchar*>("rgb"), const_cast<gchar*>("An RGB picture without alpha")},
-      {GIMP_PDB_IMAGE, const_cast<gchar*>("rgba"), const_cast<gchar*>("An RGB picture with alpha")},
-      {GIMP_PDB_IMAGE, const_cast<gchar*>("grey"), const_cast<gchar*>("A greyscale picture")},
-      {GIMP_PDB_IMAGE, const_cast<gchar*>("indexed"), const_cast<gchar*>("An indexed picture")},
-      {GIMP_PDB_STRING, const_cast<gchar*>("folder"), const_cast<gchar*>("Where the report and pictures go")},
-  };
-  gimp_install_procedure("plug-in-brisel-probe", "Tries Brisel's GIMP host", "For Brisel's tests.", "Brisel developers",
-                         "Brisel developers", "2026", nullptr, nullptr, GIMP_PLUGIN, G_N_ELEMENTS(args), 0, args,
-                         nullptr);
-}
-
-void Run(const gchar*, gint nparams, const GimpParam* params, gint* nreturn, GimpParam** returns) {
-  static GimpParam values[1];
-  *nreturn = 1;
-  *returns = values;
-  values[0].type = GIMP_PDB_STATUS;
-  values[0].data.d_status = GIMP_PDB_CALLING_ERROR;
-  if (nparams != 6) return;
+brisel::gimphost::Outcome RunProbe(const brisel::gimphost::Run& run) {
   gegl_init(nullptr, nullptr);
-  Probe(params[5].data.d_string)
-      .RunAll(params[1].data.d_image, params[2].data.d_image, params[3].data.d_image, params[4].data.d_image);
-  values[0].data.d_status = GIMP_PDB_SUCCESS;
+  Probe(run.strings.at(0)).RunAll(run.images.at(0), run.images.at(1), run.images.at(2), run.images.at(3));
+  return brisel::gimphost::Outcome::Success();
 }
-
-const GimpPlugInInfo kPlugInInfo = {nullptr, nullptr, Query, Run};
 
 }  // namespace
 
-int main(int argc, char* argv[]) { return gimp_main(&kPlugInInfo, argc, argv); }
+int main(int argc, char* argv[]) {
+  using Kind = brisel::gimphost::Argument::Kind;
+  static const brisel::gimphost::Procedure kProbe{
+      .name = "plug-in-brisel-probe",
+      .blurb = "Tries Brisel's GIMP host",
+      .help = "For Brisel's tests.",
+      .arguments = {{Kind::kImage, "rgb", "An RGB picture without alpha"},
+                    {Kind::kImage, "rgba", "An RGB picture with alpha"},
+                    {Kind::kImage, "grey", "A greyscale picture"},
+                    {Kind::kImage, "indexed", "An indexed picture"},
+                    {Kind::kString, "folder", "Where the report and pictures go"}},
+      .run = RunProbe,
+  };
+  return brisel::gimphost::PlugInMain(argc, argv, kProbe);
+}

@@ -247,6 +247,10 @@ TEST_F(FileHostTest, CallsAreByExactNameWithCheckedArguments) {
   EXPECT_EQ(ErrorOf([&] { Call(*host, "Tarn_SetRbuffer", {int32_t(3)}); }), "13: Type mismatch");
   EXPECT_EQ(ErrorOf([&] { Call(*host, "Tarn_SendFormObject", {(platform::Form*)nullptr, int16_t(0)}); }),
             "13: Type mismatch");
+  const auto box = [&](std::vector<Variant> args) { return ErrorOf([&] { Call(*host, "Brisel_ChangedBox", args); }); };
+  EXPECT_EQ(box({int32_t(1), int32_t(2), int32_t(3), int16_t(4)}), "no error");  // ignored: files are written whole
+  EXPECT_EQ(box({int32_t(1), int32_t(2), int32_t(3)}).substr(0, 4), "450:");
+  EXPECT_EQ(box({int32_t(1), 2.0, int32_t(3), int32_t(4)}), "13: Type mismatch");
 
   platform::Form form;
   int16_t zero = 0;

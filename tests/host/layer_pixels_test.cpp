@@ -63,14 +63,15 @@ struct Layer {
 
 TEST(Send, ChangesOnlyThePixelsWhoseColourDiffersAndKeepsAlpha) {
   Layer layer;
-  EXPECT_TRUE(ChangedBox(layer.pixels, 4, Layer::kWidth, layer.staged()).empty()) << "planes as read change nothing";
+  const Box whole{0, 0, Layer::kWidth, Layer::kHeight};
+  EXPECT_TRUE(ChangedBox(layer.pixels, 4, whole, layer.staged()).empty()) << "planes as read change nothing";
 
   layer.g(1, 1) = 99;  // one channel of one pixel
   layer.b(3, 2) = 98;
-  const Box box = ChangedBox(layer.pixels, 4, Layer::kWidth, layer.staged());
+  const Box box = ChangedBox(layer.pixels, 4, whole, layer.staged());
   EXPECT_EQ(box, (Box{1, 1, 3, 2}));
 
-  const ComposedStrip strip = Compose(layer.pixels, 4, Layer::kWidth, layer.staged(), box);
+  const ComposedStrip strip = Compose(layer.pixels, 4, whole, layer.staged(), box);
   EXPECT_EQ(strip.changed, (std::vector<uint8_t>{1, 0, 0, 0, 0, 1}));
   // (1, 1) as sent, with the layer's own alpha.
   EXPECT_EQ(std::vector<uint8_t>(strip.pixels.begin(), strip.pixels.begin() + 4), (std::vector<uint8_t>{1, 99, 2, 201}));
@@ -79,6 +80,39 @@ TEST(Send, ChangesOnlyThePixelsWhoseColourDiffersAndKeepsAlpha) {
   std::vector<uint8_t> native(12, 0xAA), converted(12, 0x55);
   TakeChanged(native, converted, 2, strip.changed);
   EXPECT_EQ(native, (std::vector<uint8_t>{0x55, 0x55, 0xAA, 0xAA, 0xAA, 0xAA, 0xAA, 0xAA, 0xAA, 0xAA, 0x55, 0x55}));
+}
+
+// The same arithmetic on a part of the layer (the pixels read for area only) gives what the whole layer
+// gives for the pixels in that part.
+TEST(Send, ComparesAndComposesWithinAPartOfTheLayer) {
+  Layer layer;
+  layer.g(1, 1) = 99;
+  layer.b(3, 2) = 98;
+  layer.r(4, 3) = 97;
+  const Box whole{0, 0, Layer::kWidth, Layer::kHeight};
+  for (const Box area : {Box{1, 1, 3, 2}, Box{2, 1, 3, 3}, Box{0, 0, 2, 2}, Box{4, 0, 1, 3}}) {
+    SCOPED_TRACE(testing::Message() << area.x << "," << area.y << " " << area.width << "x" << area.height);
+    std::vector<uint8_t> part;
+    for (int y = area.y; y < area.y + area.height; ++y)
+      for (int x = area.x; x < area.x + area.width; ++x)
+        part.insert(part.end(), layer.pixels.begin() + (y * Layer::kWidth + x) * 4,
+                    layer.pixels.begin() + (y * Layer::kWidth + x + 1) * 4);
+    const Box inPart = ChangedBox(part, 4, area, layer.staged());
+    // The bounds of the pixels in area whose colour the whole layer's composition says changes.
+    int32_t x0 = area.x + area.width, y0 = area.y + area.height, x1 = area.x, y1 = area.y;
+    for (int y = area.y; y < area.y + area.height; ++y)
+      for (int x = area.x; x < area.x + area.width; ++x)
+        if (Compose(layer.pixels, 4, whole, layer.staged(), {x, y, 1, 1}).changed[0]) {
+          x0 = std::min(x0, x), y0 = std::min(y0, y), x1 = std::max(x1, x + 1), y1 = std::max(y1, y + 1);
+        }
+    const Box expected = x1 > x0 ? Box{x0, y0, x1 - x0, y1 - y0} : Box{};
+    EXPECT_EQ(inPart, expected);
+    if (inPart.empty()) continue;
+    const ComposedStrip fromPart = Compose(part, 4, area, layer.staged(), inPart);
+    const ComposedStrip fromWhole = Compose(layer.pixels, 4, whole, layer.staged(), inPart);
+    EXPECT_EQ(fromPart.pixels, fromWhole.pixels);
+    EXPECT_EQ(fromPart.changed, fromWhole.changed);
+  }
 }
 
 TEST(Send, IntersectsBoxes) {

@@ -1,5 +1,7 @@
 #include "support/recording_host.h"
 
+#include <algorithm>
+
 #include "app/startup.h"
 #include "platform/window.h"
 
@@ -27,9 +29,26 @@ platform::Variant RecordingHost::Invoke(std::string_view nameView, std::span<pla
 
   const auto plane = [&](BytePlane& target) {
     if (args.size() != 1 || !std::holds_alternative<BytePlane*>(args[0])) throw Error(errors::kTypeMismatch, "Type mismatch");
-    target = *std::get<BytePlane*>(args[0]);
+    const BytePlane& sent = *std::get<BytePlane*>(args[0]);
+    if (!trustsChangedBox || changedBoxes.empty() || sent.width() != target.width() ||
+        sent.height() != target.height()) {
+      target = sent;
+    } else {
+      const Box& b = changedBoxes.back();
+      for (int32_t y = std::max(b.top, 0); y < std::min(b.top + b.height, target.height()); ++y)
+        for (int32_t x = std::max(b.left, 0); x < std::min(b.left + b.width, target.width()); ++x)
+          target(x, y) = sent(x, y);
+    }
     return platform::Variant{};
   };
+  if (name == "Brisel_ChangedBox" && knowsChangedBox) {
+    if (args.size() != 4) throw Error(450, "Wrong number of arguments or invalid property assignment");
+    for (const platform::Variant& arg : args)
+      if (!std::holds_alternative<int32_t>(arg)) throw Error(errors::kTypeMismatch, "Type mismatch");
+    changedBoxes.push_back({std::get<int32_t>(args[0]), std::get<int32_t>(args[1]), std::get<int32_t>(args[2]),
+                            std::get<int32_t>(args[3])});
+    return {};
+  }
   if (name == "Tarn_GetPaperWidth") return paperWidth;
   if (name == "tarn_GetPaperHeight") return paperHeight;
   if (name == "Tarn_GetPaper") return paper;

@@ -3,6 +3,7 @@
 
 #include <map>
 #include <memory>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -27,6 +28,19 @@ class RecordingHost : public platform::HostObject {
   int saveUndoCount = 0;
   int refreshCount = 0;
   bool showsForms = true;  // Tarn_SendFormObject shows the window it is handed
+
+  // Brisel_ChangedBox: each box the program sent, as left, top, width, height. A host that does not know the
+  // call answers 438; one that trusts the box takes the sent planes' pixels inside the latest box only.
+  struct Box {
+    int32_t left = 0, top = 0, width = 0, height = 0;
+    friend bool operator==(const Box&, const Box&) = default;
+    friend void PrintTo(const Box& b, std::ostream* os) {
+      *os << b.left << "," << b.top << " " << b.width << "x" << b.height;
+    }
+  };
+  std::vector<Box> changedBoxes;
+  bool knowsChangedBox = true;
+  bool trustsChangedBox = false;
 
   std::vector<std::string> calls;
   // Calls named here fail with Error(440, "...") from their n-th occurrence on (1 = the first).
