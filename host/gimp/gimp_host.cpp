@@ -82,6 +82,13 @@ class NarrowedSelection {
 };
 
 class GimpHost final : public host::HostTable {
+  // A staged plane: the part kept, where it lies, and the size of the plane it came from.
+  struct Staged {
+    BytePlane part;
+    int32_t width, height;
+    int32_t x, y;
+  };
+
  public:
   explicit GimpHost(int32_t drawable) : drawable_(drawable) {}
 
@@ -145,7 +152,16 @@ class GimpHost final : public host::HostTable {
     changedSinceSend_ = Box{left, top, width, height};
   }
 
-  void Stage(host::Channel channel, const BytePlane& plane) override { staged_[int(channel)] = plane; }
+  // Only the part the program said it changed is kept (all of the plane when it said nothing): on a
+  // large picture, copying whole planes would cost a small send most of its time.
+  void Stage(host::Channel channel, const BytePlane& plane) override {
+    const Box whole{0, 0, plane.width(), plane.height()};
+    const Box part = changedSinceSend_ ? Intersect(*changedSinceSend_, whole) : whole;
+    Staged staged{BytePlane(part.width, part.height), plane.width(), plane.height(), part.x, part.y};
+    for (int32_t y = 0; y < part.height; ++y)
+      std::copy_n(plane.row(part.y + y) + part.x, part.width, staged.part.row(y));
+    staged_[int(channel)] = std::move(staged);
+  }
 
   void Refresh() override {
     auto staged = std::exchange(staged_, {});
@@ -156,8 +172,8 @@ class GimpHost final : public host::HostTable {
     for (host::Channel c : {host::Channel::kRed, host::Channel::kGreen, host::Channel::kBlue}) {
       const auto& plane = staged[int(c)];
       if (!plane) Fail(std::string("No ") + host::ChannelName(c) + " plane was sent; GIMP's layer is left as it was");
-      if (plane->width() != width || plane->height() != height)
-        Fail(std::string("The ") + host::ChannelName(c) + " plane sent is " + SizeText(plane->width(), plane->height()) +
+      if (plane->width != width || plane->height != height)
+        Fail(std::string("The ") + host::ChannelName(c) + " plane sent is " + SizeText(plane->width, plane->height) +
              ", GIMP's layer " + SizeText(width, height) + "; the layer is left as it was");
     }
     Box selected;
@@ -165,13 +181,14 @@ class GimpHost final : public host::HostTable {
       return;  // the selection leaves nothing of this layer to change
     // Only where the program changed its planes since its last send can they differ from the layer; a
     // program that does not say where is compared everywhere.
-    const Box area = changedSinceSend ? Intersect(*changedSinceSend, selected) : selected;
+    const Box stagedPart{staged[0]->x, staged[0]->y, staged[0]->part.width(), staged[0]->part.height()};
+    const Box area = Intersect(changedSinceSend ? Intersect(*changedSinceSend, selected) : selected, stagedPart);
     if (area.empty()) return;
 
     // A grey layer stores the colours sent as grey: compared as stored, colours already sent once change
     // nothing the next time.
-    if (api::IsGray(drawable_)) AsGrey(staged, area);
-    const StagedPlanes planes{*staged[0], *staged[1], *staged[2]};
+    if (api::IsGray(drawable_)) AsGrey(staged);
+    const StagedPlanes planes{staged[0]->part, staged[1]->part, staged[2]->part, stagedPart.x, stagedPart.y};
     const int channels = Channels();
     const std::vector<uint8_t> current = ReadPixels(area, channels);
     const Box changed = gimphost::ChangedBox(current, channels, area, planes);
@@ -210,24 +227,19 @@ class GimpHost final : public host::HostTable {
     gimp_displays_flush();
   }
 
-  // The planes as a grey layer would hold them, grey in all three; only area is converted (the rest is
-  // never compared).
-  static void AsGrey(std::array<std::optional<BytePlane>, 3>& planes, const Box& area) {
-    const BytePlane &r = *planes[0], &g = *planes[1], &b = *planes[2];
-    const size_t count = size_t(area.width);
-    const Babl* fish = babl_fish(babl_format("R'G'B' u8"), babl_format("Y' u8"));
-    BytePlane grey = r;
+  // The planes as a grey layer would hold them, grey in all three.
+  static void AsGrey(std::array<std::optional<Staged>, 3>& planes) {
+    const BytePlane &r = planes[0]->part, &g = planes[1]->part, &b = planes[2]->part;
+    const size_t count = r.size();
     std::vector<uint8_t> rgb(count * 3);
-    for (int32_t y = area.y; y < area.y + area.height; ++y) {
-      for (size_t i = 0; i < count; ++i) {
-        const int32_t x = area.x + int32_t(i);
-        rgb[i * 3] = r(x, y);
-        rgb[i * 3 + 1] = g(x, y);
-        rgb[i * 3 + 2] = b(x, y);
-      }
-      babl_process(fish, rgb.data(), &grey(area.x, y), long(count));
+    for (size_t i = 0; i < count; ++i) {
+      rgb[i * 3] = r.data()[i];
+      rgb[i * 3 + 1] = g.data()[i];
+      rgb[i * 3 + 2] = b.data()[i];
     }
-    planes = {grey, grey, grey};
+    BytePlane grey(r.width(), r.height());
+    babl_process(babl_fish(babl_format("R'G'B' u8"), babl_format("Y' u8")), rgb.data(), grey.data(), long(count));
+    for (auto& plane : planes) plane->part = grey;
   }
 
   // ---- the rest -------------------------------------------------------------------------------------
@@ -242,7 +254,7 @@ class GimpHost final : public host::HostTable {
   bool pushUndo_ = false;
   std::optional<Box> changedSinceSend_;  // as the program said before this send
   std::array<std::optional<BytePlane>, 3> fetched_;
-  std::array<std::optional<BytePlane>, 3> staged_;
+  std::array<std::optional<Staged>, 3> staged_;
 };
 
 }  // namespace

@@ -56,10 +56,11 @@ Box ChangedBox(std::span<const uint8_t> current, int channels, const Box& area, 
   int32_t left = area.x + area.width, right = -1, top = area.y + area.height, bottom = -1;
   for (int32_t y = area.y; y < area.y + area.height; ++y) {
     const uint8_t* px = current.data() + PixelOffset(0, y - area.y, area.width, channels);
-    const uint8_t *r = planes.r.row(y), *g = planes.g.row(y), *b = planes.b.row(y);
+    const uint8_t *r = planes.r.row(y - planes.y), *g = planes.g.row(y - planes.y), *b = planes.b.row(y - planes.y);
     int32_t first = -1, last = -1;
     for (int32_t x = area.x; x < area.x + area.width; ++x, px += channels) {
-      if (px[0] != r[x] || px[1] != g[x] || px[2] != b[x]) {
+      const int32_t i = x - planes.x;
+      if (px[0] != r[i] || px[1] != g[i] || px[2] != b[i]) {
         if (first < 0) first = x;
         last = x;
       }
@@ -84,9 +85,9 @@ ComposedStrip Compose(std::span<const uint8_t> current, int channels, const Box&
   for (int32_t y = strip.y; y < strip.y + strip.height; ++y) {
     const uint8_t* px = current.data() + PixelOffset(strip.x - area.x, y - area.y, area.width, channels);
     for (int32_t x = strip.x; x < strip.x + strip.width; ++x, px += channels, out += channels, ++changed) {
-      out[0] = planes.r(x, y);
-      out[1] = planes.g(x, y);
-      out[2] = planes.b(x, y);
+      out[0] = planes.r(x - planes.x, y - planes.y);
+      out[1] = planes.g(x - planes.x, y - planes.y);
+      out[2] = planes.b(x - planes.x, y - planes.y);
       if (channels == 4) out[3] = px[3];
       *changed = out[0] != px[0] || out[1] != px[1] || out[2] != px[2];
     }

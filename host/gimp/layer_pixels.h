@@ -28,17 +28,19 @@ struct Box {
 
 Box Intersect(const Box& a, const Box& b);
 
-// The three planes a send stages, against the layer's pixels as they stand.
+// The three planes a send stages, against the layer's pixels as they stand: the whole layer's, or a part
+// of them whose (0, 0) is the layer's (x, y).
 struct StagedPlanes {
   const BytePlane& r;
   const BytePlane& g;
   const BytePlane& b;
+  int32_t x = 0, y = 0;
   const BytePlane& operator[](int c) const { return c == 0 ? r : c == 1 ? g : b; }
 };
 
 // The smallest box inside area (layer pixels) holding every pixel whose colour the staged planes change
 // there; empty when they change nothing. current holds the layer's pixels of area, interleaved, rows of
-// area.width, channels 3 or 4; the planes are the whole layer's size.
+// area.width, channels 3 or 4; the planes cover area.
 Box ChangedBox(std::span<const uint8_t> current, int channels, const Box& area, StagedPlanes planes);
 
 // A strip of the layer inside area (both in layer pixels) as the send would leave it, interleaved as

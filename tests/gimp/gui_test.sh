@@ -3,13 +3,19 @@
 # dragged on Brisel's canvas and the canvas closed; GIMP's image must then hold the stroke, and one Ctrl+Z
 # in GIMP must give the picture back exactly.
 #
-#   gui_test.sh PLUG_IN PICTURE
+#   gui_test.sh PLUG_IN PICTURE GIMP_MAJOR PRELUDE
 #
-# Needs Xvfb, openbox, xdotool, wmctrl, ImageMagick and GIMP 2.10. Runs in a profile and a display of its own.
+# GIMP_MAJOR is 2 (GIMP 2.10) or 3; PRELUDE is the Script-Fu of that GIMP (gimp2.scm or gimp3.scm), which
+# gives every GIMP the same brisel-* words. Needs Xvfb, openbox, xdotool, wmctrl, ImageMagick and GIMP.
+# Runs in a profile and a display of its own.
 set -euo pipefail
 
 plug_in=$1
 picture=$2
+gimp_major=$3
+prelude=$4
+case $gimp_major in 2 | 3) ;; *) echo "FAIL: unknown GIMP major version '$gimp_major'" >&2; exit 1 ;; esac
+[ -r "$prelude" ] || { echo "FAIL: no Script-Fu prelude at $prelude" >&2; exit 1; }
 work=$(mktemp -d)
 pids=()
 cleanup() {
@@ -52,25 +58,28 @@ pids+=($!)
 # GIMP, taking Script-Fu commands from a pipe we write to.
 mkfifo "$work/commands"
 exec 6<>"$work/commands"
-GIMP2_DIRECTORY="$work/profile" gimp -n -s -f "$work/picture.png" -b - <&6 >"$work/gimp.log" 2>&1 &
+if [ "$gimp_major" = 3 ]; then
+  GIMP3_DIRECTORY="$work/profile" gimp -n -s -f "$work/picture.png" \
+    --batch-interpreter plug-in-script-fu-eval -b - <&6 >"$work/gimp.log" 2>&1 &
+else
+  GIMP2_DIRECTORY="$work/profile" gimp -n -s -f "$work/picture.png" -b - <&6 >"$work/gimp.log" 2>&1 &
+fi
 pids+=($!)
-gimp_window() { xdotool search --name '\[picture\].* – GIMP' | head -n 1 | grep -q .; }
+image_title='\[picture\].* – GIMP'
+gimp_window() { xdotool search --name "$image_title" | head -n 1 | grep -q .; }
 wait_for 120 gimp_window || fail "GIMP's image window did not open"
 
 script_fu() { echo "$1" >&6; }
+script_fu "(load \"$prelude\")"
 save_as() {
-  script_fu "(let* ((image (vector-ref (cadr (gimp-image-list)) 0))
-                    (layer (car (gimp-image-get-active-drawable image))))
-               (file-png-save-defaults RUN-NONINTERACTIVE image layer \"$work/out/$1\" \"$1\"))"
+  script_fu "(brisel-save (brisel-first-image) \"$work/out/$1\")"
   wait_for 30 test -s "$work/out/$1" || fail "GIMP did not save $1"
   sleep 0.5  # the file is complete once GIMP has closed it
 }
 differing_pixels() { compare -metric AE "$1" "$2" null: 2>&1 || true; }
 
 # Brisel on the picture's layer, as the Filters menu starts it.
-script_fu "(let* ((image (vector-ref (cadr (gimp-image-list)) 0))
-                  (layer (car (gimp-image-get-active-drawable image))))
-             (plug-in-brisel RUN-INTERACTIVE image layer))"
+script_fu "(let ((image (brisel-first-image))) (brisel-paint image (list (brisel-drawable image))))"
 canvas_window() { xdotool search --name '^Brisel 1\.1 for PT Embers' | head -n 1 | grep -q .; }
 wait_for 60 canvas_window || fail "Brisel's canvas did not open"
 canvas=$(xdotool search --name '^Brisel 1\.1 for PT Embers' | head -n 1)
@@ -94,7 +103,7 @@ painted=$(differing_pixels "$work/picture.png" "$work/out/painted.png")
 [ "$painted" -gt 100 ] 2>/dev/null || fail "GIMP's image does not hold the stroke ($painted pixels differ)"
 
 # One Ctrl+Z in GIMP's image window undoes the whole send.
-gimp_id=$(xdotool search --name '\[picture\].* – GIMP' | head -n 1)
+gimp_id=$(xdotool search --name "$image_title" | head -n 1)
 timeout 10 xdotool windowactivate --sync "$gimp_id" || wmctrl -a "[picture]"
 wait_for 10 bash -c "[ \"\$(xdotool getactivewindow)\" = $gimp_id ]" || fail "GIMP's image window did not take the focus"
 sleep 0.5

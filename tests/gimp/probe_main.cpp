@@ -12,6 +12,8 @@
 //   delete     the planes read, the layer removed from its image, then a send
 //   paper      the paper calls on GIMP's "Pine" pattern
 //   precision  on a 16-bit linear copy with values between the 8-bit steps, a send changing two opposite corners; which 16-bit values moved
+//   big        sends on a new 4000 x 3000 layer: after a 100 x 100 stroke (the first and a later one) with
+//              and without the program's changed box, and after a change of everything; how long each took
 //   accepted, indexed, mask, channel   whether Brisel would paint there, and why not
 
 #include <libgimp/gimp.h>
@@ -21,6 +23,7 @@
 #include <chrono>
 #include <cstdio>
 #include <fstream>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -70,6 +73,20 @@ int32_t AddChannel(int32_t image) {
   gimp_image_insert_channel(image, channel, 0, 0);
   return channel;
 #endif
+}
+
+// A new image of one white RGB layer; its layer's ID.
+int32_t NewImage(int32_t width, int32_t height) {
+  auto image = gimp_image_new(width, height, GIMP_RGB);
+  auto layer = gimp_layer_new(image, "probe", width, height, GIMP_RGB_IMAGE, 100, GIMP_LAYER_MODE_NORMAL);
+  gimp_image_insert_layer(image, layer, 0, 0);
+#if GIMP_MAJOR_VERSION >= 3
+  const int32_t id = api::Id(GIMP_ITEM(layer));
+#else
+  const int32_t id = layer;
+#endif
+  gimp_drawable_fill(api::Drawable(id), GIMP_FILL_WHITE);
+  return id;
 }
 
 void UsePattern(const char* name, int32_t& width, int32_t& height) {
@@ -142,6 +159,21 @@ class Probe {
       gimp_drawable_invert(api::Drawable(layer), TRUE);
       Precision(layer);
     });
+    // What a send costs on a 4000 x 3000 layer: after a 100 x 100 stroke (as the program sends it, and
+    // without the program's changed box, as before it said one), and after a change of everything.
+    OnNew(4000, 3000, "big", [&](int32_t layer) {
+      Planes planes = Read(layer);
+      // GIMP makes the image's selection mask at the first narrowed merge: the first send pays for it.
+      for (const auto& [stroke, prefix] : {std::pair{Square{1000, 1000, 100}, "first_"}, {Square{1000, 2000, 100}, ""}}) {
+        Invert(planes, stroke);
+        Send(layer, planes, stroke, prefix);
+      }
+      Invert(planes, {2000, 1000, 100});
+      Send(layer, planes, std::nullopt, "unboxed_");
+      Invert(planes, {0, 0, 4000});
+      Send(layer, planes, Square{0, 0, 4000}, "all_");
+      Write("changed", ChangedPixels(layer));
+    });
     OnCopy(rgb, "accepted", [&](int32_t, int32_t layer) { Refusal(layer); });
     OnCopy(indexed, "indexed", [&](int32_t, int32_t layer) { Refusal(layer); });
     OnCopy(rgb, "mask", [&](int32_t, int32_t layer) { Refusal(AddMask(layer)); });
@@ -161,6 +193,21 @@ class Probe {
       Write("failed", std::to_string(e.number()) + " " + e.text());
     }
     Write("ms", Since(start));
+    host_.reset();
+    gimp_image_delete(api::Image(image));
+  }
+
+  template <typename Case>
+  void OnNew(int32_t width, int32_t height, const char* name, Case run) {
+    case_ = name;
+    const int32_t layer = NewImage(width, height);
+    const int32_t image = api::Id(api::ImageOf(layer));
+    host_.reset();
+    try {
+      run(layer);
+    } catch (const brisel::Error& e) {
+      Write("failed", std::to_string(e.number()) + " " + e.text());
+    }
     host_.reset();
     gimp_image_delete(api::Image(image));
   }
@@ -194,20 +241,48 @@ class Probe {
     Write("height_after", Long(layer, "Tarn_BufferHeight"));
   }
 
-  // The send-back as the program makes it; its failure is reported, not thrown.
-  void Send(int32_t layer, Planes& planes) {
+  struct Square {
+    int32_t x, y, size;
+  };
+  static void Invert(Planes& planes, const Square& square) {
+    for (BytePlane* p : {&planes.r, &planes.g, &planes.b})
+      for (int32_t y = square.y; y < std::min(square.y + square.size, p->height()); ++y)
+        for (int32_t x = square.x; x < std::min(square.x + square.size, p->width()); ++x)
+          (*p)(x, y) = uint8_t(255 - (*p)(x, y));
+  }
+
+  // The pixels of the layer no longer white.
+  long ChangedPixels(int32_t layer) {
+    const int32_t w = api::Width(layer), h = api::Height(layer);
+    std::vector<uint8_t> pixels(size_t(w) * size_t(h) * 3);
+    GeglBuffer* buffer = api::Buffer(layer);
+    const GeglRectangle all{0, 0, w, h};
+    gegl_buffer_get(buffer, &all, 1.0, babl_format("R'G'B' u8"), pixels.data(), GEGL_AUTO_ROWSTRIDE, GEGL_ABYSS_NONE);
+    g_object_unref(buffer);
+    long changed = 0;
+    for (size_t i = 0; i < pixels.size(); i += 3) changed += pixels[i] != 255 || pixels[i + 1] != 255 || pixels[i + 2] != 255;
+    return changed;
+  }
+
+  // The send-back as the program makes it, naming the box it changed when given one; its failure is
+  // reported (keys after prefix), not thrown.
+  void Send(int32_t layer, Planes& planes, std::optional<Square> changed = std::nullopt, const std::string& prefix = "") {
     const auto start = std::chrono::steady_clock::now();
     try {
+      if (changed) {
+        Variant box[] = {changed->x, changed->y, changed->size, changed->size};
+        Host(layer).Invoke("Brisel_ChangedBox", box);
+      }
       Call(layer, "Tarn_SaveUndo");
       Call(layer, "Tarn_SetRbuffer", planes.r);
       Call(layer, "Tarn_SetGbuffer", planes.g);
       Call(layer, "Tarn_SetBbuffer", planes.b);
       Call(layer, "tarn_Refresh");
-      Write("sent", "yes");
-      Write("send_ms", Since(start));
+      Write(prefix + "sent", "yes");
+      Write(prefix + "send_ms", Since(start));
     } catch (const brisel::Error& e) {
-      Write("sent", "no");
-      Write("error", std::to_string(e.number()) + " " + e.text());
+      Write(prefix + "sent", "no");
+      Write(prefix + "error", std::to_string(e.number()) + " " + e.text());
     }
   }
 
