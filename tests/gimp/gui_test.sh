@@ -47,9 +47,13 @@ cp "$plug_in" "$work/profile/plug-ins/brisel/brisel"
 cp "$picture" "$work/picture.png"
 
 # A display of our own, and a window manager that places and focuses windows as a desktop does.
-exec 5< <(Xvfb -displayfd 1 -screen 0 1600x1000x24 -nolisten tcp 2>"$work/xvfb.log")
+# Where the socket folder is read-only (a container that shares the host's), it listens on the abstract
+# socket alone, which X clients on Linux try first.
+listen=(-nolisten tcp)
+if [ -e /tmp/.X11-unix ] && [ ! -w /tmp/.X11-unix ]; then listen+=(-nolisten unix); fi
+exec 5< <(Xvfb -displayfd 1 -screen 0 1600x1000x24 "${listen[@]}" 2>"$work/xvfb.log")
 pids+=($!)
-read -r -t 20 display <&5 || fail "Xvfb did not start"
+read -r -t 20 display <&5 || fail "Xvfb did not start: $(tail -n 5 "$work/xvfb.log")"
 export DISPLAY=":$display"
 unset QT_QPA_PLATFORM  # the suite's offscreen platform would keep Brisel's windows off the display
 openbox >/dev/null 2>&1 &
