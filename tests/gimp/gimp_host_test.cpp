@@ -226,11 +226,15 @@ TEST_F(GimpHostSuite, PaperIsTheCurrentPatternInGrey) {
   EXPECT_GT(std::stol(paper.at("texture_sum")), 0);
 }
 
-TEST_F(GimpHostSuite, PixelsLeftAloneKeepTheirSixteenBitValues) {
-  const Report precision = ReadReport("precision");
-  EXPECT_EQ(precision.at("sent"), "yes");
-  EXPECT_EQ(precision.at("corners_moved"), "2");
-  EXPECT_EQ(precision.at("others_moved"), "0");
+TEST_F(GimpHostSuite, PixelsLeftAloneKeepEveryBitInSixteenAndThirtyTwoBitLayers) {
+  for (const auto& [name, bytes] : {std::pair{"precision", "6"}, {"precision32", "12"}}) {
+    SCOPED_TRACE(name);
+    const Report precision = ReadReport(name);
+    EXPECT_EQ(precision.at("bytes_per_pixel"), bytes);  // 3 channels of 16 or 32 bits
+    EXPECT_EQ(precision.at("sent"), "yes");
+    EXPECT_EQ(precision.at("corners_moved"), "2");
+    EXPECT_EQ(precision.at("others_moved"), "0");
+  }
 }
 
 // A send of a stroke's box writes that box alone, without the program's box the same pixels land; the
@@ -261,7 +265,9 @@ TEST_F(GimpHostSuite, IndexedImagesMasksAndChannelsAreRefusedWithAReason) {
   EXPECT_NE(log_.find("this image is indexed"), std::string::npos) << log_;
   EXPECT_NE(log_.find("not on its mask"), std::string::npos) << log_;
   // GIMP 3 can hand a plug-in several layers at once.
-  if (BRISEL_GIMP_MAJOR >= 3) EXPECT_NE(log_.find("select just one layer"), std::string::npos) << log_;
+  if (BRISEL_GIMP_MAJOR >= 3) {
+    EXPECT_NE(log_.find("select just one layer"), std::string::npos) << log_;
+  }
 }
 
 TEST_F(GimpHostSuite, WithoutADisplayThePluginSaysSoInsteadOfCrashing) {

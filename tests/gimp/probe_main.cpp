@@ -11,7 +11,8 @@
 //   resize     the planes read, the layer made 10 pixels wider, then a send
 //   delete     the planes read, the layer removed from its image, then a send
 //   paper      the paper calls on GIMP's "Pine" pattern
-//   precision  on a 16-bit linear copy with values between the 8-bit steps, a send changing two opposite corners; which 16-bit values moved
+//   precision, precision32   on a 16-bit integer or 32-bit float linear copy with values between the 8-bit
+//              steps, a send changing two opposite corners; which pixels moved, byte for byte
 //   big        sends on a new 4000 x 3000 layer: after a 100 x 100 stroke (the first and a later one) with
 //              and without the program's changed box, and after a change of everything; how long each took
 //   accepted, indexed, mask, channel   whether Brisel would paint there, and why not
@@ -20,6 +21,7 @@
 
 #include <QImage>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <fstream>
@@ -153,12 +155,15 @@ class Probe {
       Send(layer, planes);
     });
     OnCopy(rgb, "paper", [&](int32_t, int32_t layer) { Paper(layer); });
-    OnCopy(rgb, "precision", [&](int32_t image, int32_t layer) {
-      // Inverted in linear light, most values fall between the 8-bit steps.
-      gimp_image_convert_precision(api::Image(image), GIMP_PRECISION_U16_LINEAR);
-      gimp_drawable_invert(api::Drawable(layer), TRUE);
-      Precision(layer);
-    });
+    for (const auto& [name, precision] : {std::pair{"precision", GIMP_PRECISION_U16_LINEAR},
+                                          {"precision32", GIMP_PRECISION_FLOAT_LINEAR}}) {
+      OnCopy(rgb, name, [&](int32_t image, int32_t layer) {
+        // Inverted in linear light, most values fall between the 8-bit steps.
+        gimp_image_convert_precision(api::Image(image), precision);
+        gimp_drawable_invert(api::Drawable(layer), TRUE);
+        Precision(layer);
+      });
+    }
     // What a send costs on a 4000 x 3000 layer: after a 100 x 100 stroke (as the program sends it, and
     // without the program's changed box, as before it said one), and after a change of everything.
     OnNew(4000, 3000, "big", [&](int32_t layer) {
@@ -320,30 +325,38 @@ class Probe {
     Write("pattern_height", patternHeight);
   }
 
-  std::vector<uint16_t> Read16(int32_t layer) {
+  // The layer's pixels as GIMP keeps them, byte for byte; bytes a pixel in pixelBytes.
+  std::vector<uint8_t> ReadNative(int32_t layer, size_t& pixelBytes) {
     const int32_t w = api::Width(layer), h = api::Height(layer);
-    std::vector<uint16_t> values(size_t(w) * size_t(h) * 4);
     GeglBuffer* buffer = api::Buffer(layer);
+    const Babl* format = gegl_buffer_get_format(buffer);
+    pixelBytes = size_t(babl_format_get_bytes_per_pixel(format));
+    std::vector<uint8_t> bytes(size_t(w) * size_t(h) * pixelBytes);
     const GeglRectangle all{0, 0, w, h};
-    gegl_buffer_get(buffer, &all, 1.0, babl_format("R'G'B'A u16"), values.data(), GEGL_AUTO_ROWSTRIDE,
-                    GEGL_ABYSS_NONE);
+    gegl_buffer_get(buffer, &all, 1.0, format, bytes.data(), GEGL_AUTO_ROWSTRIDE, GEGL_ABYSS_NONE);
     g_object_unref(buffer);
-    return values;
+    return bytes;
   }
 
   void Precision(int32_t layer) {
-    const std::vector<uint16_t> before = Read16(layer);
+    size_t pixelBytes = 0;
+    const std::vector<uint8_t> before = ReadNative(layer, pixelBytes);
     Planes planes = Read(layer);
     const int32_t right = planes.r.width() - 1, bottom = planes.r.height() - 1;
     planes.r(0, 0) = uint8_t(255 - planes.r(0, 0));
     planes.r(right, bottom) = uint8_t(255 - planes.r(right, bottom));
     Send(layer, planes);
-    const std::vector<uint16_t> after = Read16(layer);
-    const size_t last = before.size() - 4;
-    long moved = 0;
-    for (size_t i = 4; i < last; ++i) moved += before[i] != after[i];
-    Write("others_moved", moved);
-    Write("corners_moved", long(before[0] != after[0]) + long(before[last] != after[last]));
+    const std::vector<uint8_t> after = ReadNative(layer, pixelBytes);
+    const size_t count = before.size() / pixelBytes;
+    auto moved = [&](size_t i) {
+      return !std::equal(before.begin() + i * pixelBytes, before.begin() + (i + 1) * pixelBytes,
+                         after.begin() + i * pixelBytes);
+    };
+    long others = 0;
+    for (size_t i = 1; i + 1 < count; ++i) others += moved(i);
+    Write("bytes_per_pixel", long(pixelBytes));
+    Write("others_moved", others);
+    Write("corners_moved", long(moved(0)) + long(moved(count - 1)));
   }
 
   void Refusal(int32_t drawable) {
