@@ -91,6 +91,18 @@ int32_t NewImage(int32_t width, int32_t height) {
   return id;
 }
 
+// Has GIMP draw the image's projection, as it has for every image it shows: a painter's image is on
+// screen before Brisel sends to it, while a new image in a console GIMP is drawn only when first needed.
+void Draw(int32_t image) {
+  gint width = 128, height = 128, bpp = 0;  // the thumbnail's size asked for, then given
+#if GIMP_MAJOR_VERSION >= 3
+  if (GBytes* thumbnail = gimp_image_get_thumbnail_data(api::Image(image), &width, &height, &bpp))
+    g_bytes_unref(thumbnail);
+#else
+  g_free(gimp_image_get_thumbnail_data(image, &width, &height, &bpp));
+#endif
+}
+
 void UsePattern(const char* name, int32_t& width, int32_t& height) {
   gint w = 0, h = 0, bpp = 0;
 #if GIMP_MAJOR_VERSION >= 3
@@ -167,8 +179,8 @@ class Probe {
     // What a send costs on a 4000 x 3000 layer: after a 100 x 100 stroke (as the program sends it, and
     // without the program's changed box, as before it said one), and after a change of everything.
     OnNew(4000, 3000, "big", [&](int32_t layer) {
+      Draw(api::Id(api::ImageOf(layer)));
       Planes planes = Read(layer);
-      // GIMP makes the image's selection mask at the first narrowed merge: the first send pays for it.
       for (const auto& [stroke, prefix] : {std::pair{Square{1000, 1000, 100}, "first_"}, {Square{1000, 2000, 100}, ""}}) {
         Invert(planes, stroke);
         Send(layer, planes, stroke, prefix);
