@@ -47,11 +47,7 @@ cp "$plug_in" "$work/profile/plug-ins/brisel/brisel"
 cp "$picture" "$work/picture.png"
 
 # A display of our own, and a window manager that places and focuses windows as a desktop does.
-# Where the socket folder is read-only (a container that shares the host's), it listens on the abstract
-# socket alone, which X clients on Linux try first.
-listen=(-nolisten tcp)
-if [ -e /tmp/.X11-unix ] && [ ! -w /tmp/.X11-unix ]; then listen+=(-nolisten unix); fi
-exec 5< <(Xvfb -displayfd 1 -screen 0 1600x1000x24 "${listen[@]}" 2>"$work/xvfb.log")
+exec 5< <(Xvfb -displayfd 1 -screen 0 1600x1000x24 -nolisten tcp 2>"$work/xvfb.log")
 pids+=($!)
 read -r -t 20 display <&5 || fail "Xvfb did not start: $(tail -n 5 "$work/xvfb.log")"
 export DISPLAY=":$display"
@@ -59,19 +55,28 @@ unset QT_QPA_PLATFORM  # the suite's offscreen platform would keep Brisel's wind
 openbox >/dev/null 2>&1 &
 pids+=($!)
 
-# GIMP, taking Script-Fu commands from a pipe we write to.
+# GIMP, taking Script-Fu commands from a pipe we write to. It reads the pipe through a descriptor of its own
+# and holds no end we write to, so its Script-Fu sees the pipe close and ends with this script, whatever way
+# that goes.
 mkfifo "$work/commands"
 exec 6<>"$work/commands"
-if [ "$gimp_major" = 3 ]; then
-  GIMP3_DIRECTORY="$work/profile" gimp -n -s -f "$work/picture.png" \
-    --batch-interpreter plug-in-script-fu-eval -b - <&6 >"$work/gimp.log" 2>&1 &
-else
-  GIMP2_DIRECTORY="$work/profile" gimp -n -s -f "$work/picture.png" -b - <&6 >"$work/gimp.log" 2>&1 &
-fi
+batch=(-b -)
+[ "$gimp_major" = 2 ] || batch=(--batch-interpreter plug-in-script-fu-eval -b -)
+env "GIMP${gimp_major}_DIRECTORY=$work/profile" gimp -n -s -f "$work/picture.png" "${batch[@]}" \
+  <"$work/commands" 5<&- 6>&- >"$work/gimp.log" 2>&1 &
 pids+=($!)
 image_title='\[picture\].* – GIMP'
 gimp_window() { xdotool search --name "$image_title" | head -n 1 | grep -q .; }
 wait_for 120 gimp_window || fail "GIMP's image window did not open"
+if [ "$gimp_major" = 3 ]; then
+  # A fresh GIMP 3 profile greets with a dialog over the image window; a painter closes it first.
+  welcome() { xdotool search --name '^Welcome to GIMP' | head -n 1 | grep -q .; }
+  if wait_for 20 welcome; then
+    wmctrl -c 'Welcome to GIMP'
+    wait_for 10 bash -c "! xdotool search --name '^Welcome to GIMP' | grep -q ." ||
+      fail "GIMP's welcome dialog did not close"
+  fi
+fi
 
 script_fu() { echo "$1" >&6; }
 script_fu "(load \"$prelude\")"
