@@ -28,7 +28,11 @@ ImageFile::ImageFile(std::string path, std::string newPictureFolder)
   if (path_.empty()) {
     BytePlane white(kNewPictureWidth, kNewPictureHeight, 255);
     newPicture_ = std::make_shared<const PicturePlanes>(PicturePlanes{white, white, white, {}});
+    return;
   }
+  // A send cut short (a kill, a power cut) leaves its temporary file beside the picture or its backup.
+  RemoveLeftoversOf(path_);
+  RemoveLeftoversOf(BackupPathFor(path_));
 }
 
 std::shared_ptr<const PicturePlanes> ImageFile::Current() {

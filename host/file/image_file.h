@@ -11,6 +11,8 @@
 //
 // Writing: the red, green and blue planes are staged one by one; Refresh writes them, in the format the
 // file's extension names, atomically (a temporary file in the same folder, renamed over the old one).
+// Temporary files that interrupted writes left beside the picture or its backup are removed when the
+// ImageFile is made, once their writer no longer runs (platform/atomic_file.h).
 // Planes equal to the file's pixels leave the file untouched. The file holds RGB only: a picture that
 // had transparency is read flattened onto white and written back without alpha. A new picture goes,
 // at its first write, to a new file "brisel-N.png" in the new-picture folder (N the first number whose

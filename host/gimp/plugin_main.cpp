@@ -8,10 +8,12 @@
 #include <exception>
 #include <string>
 
+#include "app/recovery.h"
 #include "app/startup.h"
 #include "app/windows.h"
 #include "gimp/gimp_host.h"
 #include "gimp/plugin_shell.h"
+#include "platform/lifecycle.h"
 #include "platform/window.h"
 
 namespace {
@@ -30,13 +32,21 @@ std::string PaintOn(int32_t drawable) {
   std::string failure;
   try {
     brisel::Main();
+    // GIMP's pictures are not told apart yet: their recovery copies are kept, but not offered back.
+    brisel::StartRecovery("", brisel::AutosaveSeconds());
     // The canvas is GIMP's dialog, so Qt would not end with it: the plug-in ends when it is unloaded.
     brisel::platform::RunUntilUnloaded(brisel::Form1Window());
   } catch (const brisel::Error& e) {
     failure = "Brisel could not start (error " + std::to_string(e.number()) + "): " + e.text();
   } catch (const std::exception& e) {
     failure = std::string("Brisel could not start: ") + e.what();
+  } catch (...) {
+    failure = "Brisel ended on an unexpected error";
   }
+  if (!failure.empty()) {
+    if (const std::string words = brisel::platform::SayLastWords(); !words.empty()) failure += "\n" + words;
+  }
+  brisel::StopRecovery();
   brisel::DestroyWindows();
   return failure;
 }

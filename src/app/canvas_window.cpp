@@ -1,6 +1,10 @@
 // The canvas window's load and unload, and its "Options" menu.
 
+#include <cstdio>
+#include <string>
+
 #include "app/host_link.h"
+#include "app/recovery.h"
 #include "app/shared_state.h"
 #include "app/startup.h"
 #include "app/windows.h"
@@ -20,6 +24,15 @@ void ReleaseWindows() {
   CloseTablet();
   if (MenusWindow().loaded()) MenusWindow().Close();
   if (Form2Exists() && Form2Window().loaded()) Form2Window().Close();
+}
+
+// A failure at close: the painting is kept in a recovery copy first, and the question names it (on standard
+// error too, where a question may not be seen). Empty, or a line ending in "\r".
+std::string RecoveryNote() {
+  const std::string note = KeepRecoveryCopy();
+  if (note.empty()) return {};
+  std::fprintf(stderr, "brisel: %s\n", note.c_str());
+  return note + "\r";
 }
 
 // The user chose to keep the canvas: the tool panel comes back beside it.
@@ -52,8 +65,8 @@ void Form_Unload(int16_t& Cancel) {
     const int32_t height = platform::ToLong(CallHost("Tarn_BufferHeight"));
     if (width != ImageWidth || height != ImageHeight) {
       const auto answer = platform::AskYesNo(
-          kProgramName,
-          "Can't copy buffer back to Project Tarnwick because the buffer size has changed\rLoose all changes?");
+          kProgramName, "Can't copy buffer back to Project Tarnwick because the buffer size has changed\r" +
+                            RecoveryNote() + "Loose all changes?");
       if (answer == platform::MessageBoxAnswer::Yes) {
         Cancel = 0;
         // The panel and the menu owner close with their owner, so that the program ends.
@@ -70,7 +83,7 @@ void Form_Unload(int16_t& Cancel) {
   }
   if (!failure.empty()) {
     // Closing would drop the painting without it ever reaching the host: ask, as for a changed size.
-    const auto answer = platform::AskYesNo(kProgramName, failure + "\rLoose all changes?");
+    const auto answer = platform::AskYesNo(kProgramName, failure + "\r" + RecoveryNote() + "Loose all changes?");
     if (answer == platform::MessageBoxAnswer::No) {
       KeepCanvasOpen(Cancel);
       return;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <string>
 
+#include "app/recovery.h"
 #include "app/shared_state.h"
 #include "app/startup.h"
 #include "canvas/changed_box.h"
@@ -78,8 +79,10 @@ void SendBack() {
   CallHost("Tarn_SetGbuffer", green);
   CallHost("Tarn_SetBbuffer", blue);
   CallHost("tarn_Refresh");
-  // Only now does the host hold what was sent: a send that failed on the way sends the same box again.
+  // Only now does the host hold what was sent: a send that failed on the way sends the same box again,
+  // and its recovery copy stays.
   ForgetChanges();
+  RecoveryAfterSend();
 }
 
 void GetPaperFromTarnwick() {
@@ -102,7 +105,8 @@ void GetImageFromTarnwick() {
     ReportHostError(e);
     return;
   }
-  SaveUndoRect(0, 0, float(ImageWidth - 1), float(ImageHeight - 1));
+  // Without room for the undo step the fetched picture is dropped and the image stays as it is.
+  if (!SaveUndoRect(0, 0, float(ImageWidth - 1), float(ImageHeight - 1))) return;
   PlaneR = std::move(red);
   PlaneG = std::move(green);
   PlaneB = std::move(blue);

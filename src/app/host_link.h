@@ -25,7 +25,8 @@ BytePlane FetchPlane(std::string_view name, const char* colourName);
 // The send-back sequence: Brisel_ChangedBox(left, top, width, height) with the box of the planes changed
 // since the last send (image pixels, far corner exclusive, all 0 when nothing changed), Tarn_SaveUndo, the
 // three planes, tarn_Refresh. A host without Brisel_ChangedBox (438) gets the rest as before; any other error
-// propagates, and the box is kept until a send goes through.
+// propagates, and the box is kept until a send goes through; one that goes through removes the recovery
+// copy (app/recovery.h).
 void SendBack();
 
 // "Get image from Tarnwick": an undo step of the whole image, then the host's planes; the next send then

@@ -1,5 +1,7 @@
 #include "app/shared_state.h"
 
+#include "canvas/undo.h"
+
 namespace brisel {
 
 std::shared_ptr<platform::HostObject> HostObject;
@@ -15,6 +17,7 @@ float Zoom = 1.0f;
 int32_t PanX = 0, PanY = 0;
 std::deque<UndoStep> UndoStack;
 int32_t UndoLimit = 256;
+uint64_t UndoMemoryBudget = DefaultUndoMemoryBudget();
 ChangedArea ChangedSinceSend;
 
 std::vector<StrokePoint> StrokePoints;
@@ -26,6 +29,7 @@ float DragStartX = 0, DragStartY = 0, DragStartZoom = 0, DragStartPanX = 0, Drag
 float LastDabX = 0, LastDabY = 0, LastDabPressure = 0;
 float StepDistance = 0;
 bool StrokeUncommitted = false;
+bool StrokeUndrawn = false;
 
 bool TabletPresent = false;
 int16_t PenInProximity = 0;
@@ -53,6 +57,7 @@ void ResetSharedState() {
   PanX = PanY = 0;
   UndoStack.clear();
   UndoLimit = 256;
+  UndoMemoryBudget = DefaultUndoMemoryBudget();
   ChangedSinceSend = ChangedArea();
   StrokePoints.clear();
   StrokeCount = 0;
@@ -62,6 +67,7 @@ void ResetSharedState() {
   LastDabX = LastDabY = LastDabPressure = 0;
   StepDistance = 0;
   StrokeUncommitted = false;
+  StrokeUndrawn = false;
   TabletPresent = false;
   PenInProximity = 0;
   PenWindowX = PenWindowY = PenAltitude = 0;

@@ -16,6 +16,8 @@
 
 namespace brisel {
 
+inline constexpr const char* kProgramName = "Brisel";  // the title of the program's message boxes
+
 // ---- start-up and host link (app/) -----------------------------------------------------------------
 extern std::shared_ptr<platform::HostObject> HostObject;  // target of every host call
 extern std::string AppCaption;                            // the canvas caption before any zoom
@@ -38,6 +40,9 @@ struct UndoStep {
 };
 extern std::deque<UndoStep> UndoStack;  // oldest first
 extern int32_t UndoLimit;               // at most UndoLimit + 1 steps are held
+// Bytes the steps' blocks may hold together (canvas/undo.h): beyond it the oldest steps go, though never
+// the newest, whatever its size. Start-up sets it from the host's settings.
+extern uint64_t UndoMemoryBudget;
 
 // What changed in the image planes since the last send the host took whole (canvas/changed_box.h keeps it):
 // a box of image pixels, far corner exclusive, nothing when x1 >= x2 or y1 >= y2; wholeImage stands for the
@@ -59,6 +64,7 @@ extern float StrokeMinX, StrokeMinY, StrokeMaxX, StrokeMaxY;  // dirty rectangle
 extern float DragStartX, DragStartY, DragStartZoom, DragStartPanX, DragStartPanY;
 extern float LastDabX, LastDabY, LastDabPressure;    // the last spline sample drawn
 extern float StepDistance;                           // distance walked since the last dab
+extern bool StrokeUndrawn;                           // a painting press began a stroke nothing of which is drawn yet
 extern bool StrokeUncommitted;                       // the mask holds dabs no release has committed yet
 
 // Tablet (stroke/tablet): pen state of the latest packet.

@@ -1,13 +1,31 @@
 #include "app/startup.h"
 
+#include <optional>
+#include <string>
+
 #include "app/host_link.h"
 #include "app/shared_state.h"
 #include "app/windows.h"
 #include "blend/blend_tables.h"
 #include "canvas/changed_box.h"
 #include "canvas/display_bitmap.h"
+#include "canvas/undo.h"
+#include "panel/theme.h"
+#include "platform/settings.h"
 
 namespace brisel {
+namespace {
+
+// The undo history's memory budget: the host's setting Undo_Memory_MB (section "Startup", read as the
+// theme's settings are), or the default where it is absent or not a positive number.
+uint64_t ReadUndoMemoryBudget() {
+  constexpr uint64_t kMiB = uint64_t(1) << 20;
+  const std::optional<int32_t> megabytes =
+      SettingNumber(platform::GetSetting("tarnwick", "Startup", "Undo_Memory_MB", ""));
+  return megabytes && *megabytes > 0 ? uint64_t(*megabytes) * kMiB : DefaultUndoMemoryBudget();
+}
+
+}  // namespace
 
 void SizeBuffers() {
   for (BytePlane* plane : {&PlaneR, &PlaneG, &PlaneB, &FXbuffer, &ViewR, &ViewG, &ViewB})
@@ -19,6 +37,7 @@ void Main() {
   PanX = PanY = 0;
   UndoStack.clear();
   UndoLimit = 256;
+  UndoMemoryBudget = ReadUndoMemoryBudget();
   HostObject = platform::CreateObject(kHostProgId);
   BuildCoverageCurves();
   BuildBlendTable();

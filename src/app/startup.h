@@ -3,10 +3,11 @@
 
 #include <cstdint>
 
+#include "app/shared_state.h"  // kProgramName
+
 namespace brisel {
 
 inline constexpr const char* kHostProgId = "PT_Embers.Wickbox_Class";
-inline constexpr const char* kProgramName = "Brisel";  // the title of the program's message boxes
 
 // The process's start-up: host connected, tables built, image copied in, canvas handed to the host.
 // Errors propagate to the caller, which reports them and ends the program.

@@ -13,9 +13,10 @@ namespace brisel::Form2 {
 
 void vx_button1_Click() { UndoLastStep(); }
 
-// Clear: the whole image becomes one undo step first, so the clear can be undone.
+// Clear: the whole image becomes one undo step first, so the clear can be undone; without that step the
+// clear is refused.
 void vx_button2_Click() {
-  SaveUndoRect(0, 0, float(ImageWidth - 1), float(ImageHeight - 1));
+  if (!SaveUndoRect(0, 0, float(ImageWidth - 1), float(ImageHeight - 1))) return;
   Form1::clearbuffer();
   Dibs::BlitRect(PlaneR, PlaneG, PlaneB, 0, 0, ImageWidth - 1, ImageHeight - 1);
 }

@@ -1,6 +1,6 @@
 #pragma once
-// The native functions: plain C++ over raw buffers, the program's hot paths. Planes are passed as the
-// address of pixel (0, 0), rows contiguous.
+// The native functions: plain C++ over raw buffers, the program's hot paths, and what the program asks of
+// the system itself. Planes are passed as the address of pixel (0, 0), rows contiguous.
 
 #include <cstdint>
 
@@ -40,5 +40,8 @@ void AAcpen_reference(uint8_t* plane, float x, float y, float size, float value,
 // r, g, b, s or v outside 0..1 limited to it); h wraps modulo 360; a grey reports hue 0.
 void RGB_To_HSV(float r, float g, float b, float& h, float& s, float& v);
 void HSV_To_RGB(float& r, float& g, float& b, float h, float s, float v);
+
+// The machine's physical memory in bytes; 0 when the system does not tell.
+uint64_t PhysicalMemoryBytes();
 
 }  // namespace brisel::native

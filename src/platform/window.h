@@ -116,6 +116,8 @@ class Form {
 std::optional<int> PopupMenu(Form& owner, const std::vector<std::string>& items);
 
 enum class MessageBoxAnswer { Yes, No };
+// A question with Yes and No buttons. No is the default: Enter and Escape answer No, so a question whose
+// Yes throws work away keeps it unless Yes is chosen.
 MessageBoxAnswer AskYesNo(const std::string& title, const std::string& text);
 // A message with an OK button, also written to standard error.
 void ShowMessage(const std::string& title, const std::string& text);

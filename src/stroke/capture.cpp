@@ -112,6 +112,7 @@ void Form_MouseDown(int16_t Button, int16_t Shift, float X, float Y) {
   LastDabY = py;
   StrokePoints[0] = {px, py, PenPressure};
   LastDabPressure = PenPressure;
+  StrokeUndrawn = true;
 }
 
 void Form_MouseMove(int16_t Button, int16_t Shift, float X, float Y) {
@@ -130,6 +131,7 @@ void Form_MouseMove(int16_t Button, int16_t Shift, float X, float Y) {
   if (Button != 0 && StrokeCount >= 3) {
     DrawBrush(X, Y);
     StrokeUncommitted = true;
+    StrokeUndrawn = false;
   }
 }
 
@@ -143,15 +145,19 @@ void Form_MouseUp(int16_t /*Button*/, int16_t Shift, float X, float Y) {
   // The release also runs without a press seen; it then ends the leftover stroke.
   AddPoint(X, Y);
   DrawBrush(X, Y);
+  // A click, or a press with a single movement, has no spline piece: it is drawn straight instead.
+  if (StrokeUndrawn && StrokeCount < 3) DrawShortStroke();
+  StrokeUndrawn = false;
   StrokeActive = false;
   GrowStrokeRect(ImageX(X), ImageY(Y));
   StrokeMinX -= 0.5f;
   StrokeMinY -= 0.5f;
   StrokeMaxX += 0.5f;
   StrokeMaxY += 0.5f;
-  // The undo step must see the image before the commit changes it.
-  SaveUndoRect(StrokeMinX, StrokeMinY, StrokeMaxX, StrokeMaxY);
-  RenderSegment(2, StrokeMinX, StrokeMinY, StrokeMaxX, StrokeMaxY);
+  // The undo step must see the image before the commit changes it. Without it the stroke is dropped: the
+  // mask is cleared all the same and the window shows the image as it was.
+  if (SaveUndoRect(StrokeMinX, StrokeMinY, StrokeMaxX, StrokeMaxY))
+    RenderSegment(2, StrokeMinX, StrokeMinY, StrokeMaxX, StrokeMaxY);
   ClearFXbuffer(StrokeMinX, StrokeMinY, StrokeMaxX, StrokeMaxY);
   StrokeUncommitted = false;
   ShowCommitted(StrokeMinX, StrokeMinY, StrokeMaxX, StrokeMaxY);

@@ -15,8 +15,10 @@ void Form_MouseDown(int16_t Button, int16_t Shift, float X, float Y);
 // While a press is active: grows the dirty rectangle, then drags the view, picks, or records a point and,
 // from the fourth point on with a button held, draws the spline piece it completes.
 void Form_MouseMove(int16_t Button, int16_t Shift, float X, float Y);
-// Ends a stroke: records and draws the last point, saves the rectangle for undo, commits the stroke into
-// the image and clears the mask. With Shift+Ctrl nothing happens; in pick mode it picks once more.
+// Ends a stroke: records and draws the last point (a click its dab, a single movement its straight piece),
+// saves the rectangle for undo, commits the stroke into the image and clears the mask; a stroke whose undo
+// step cannot be made is dropped instead of committed. With Shift+Ctrl nothing happens; in pick mode it
+// picks once more.
 void Form_MouseUp(int16_t Button, int16_t Shift, float X, float Y);
 
 }  // namespace brisel::Form1

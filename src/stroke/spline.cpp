@@ -2,6 +2,8 @@
 
 #include "stroke/spline.h"
 
+#include <limits>
+
 #include "app/shared_state.h"
 #include "platform/native.h"
 #include "stroke/aa_line.h"
@@ -52,5 +54,15 @@ void DrawSample(float nx, float ny, float np) {
 }  // namespace
 
 void DrawBrush(float X, float Y) { SampleSpline(X, Y, DrawSample); }
+
+void DrawShortStroke() {
+  const int32_t n = StrokeCount;
+  if (n < 1 || n > 2 || StrokePoints.size() <= size_t(kStrokePointsLast)) return;
+  // The last sample is the press point; the piece runs from it to the newest point before the release,
+  // which for a click is the press point itself: a zero-length piece, one position, stamped once.
+  StepDistance = std::numeric_limits<float>::infinity();
+  const StrokePoint& p = StrokePoints[size_t(n - 1)];
+  DrawSample(p[0], p[1], p[2]);
+}
 
 }  // namespace brisel::Form1

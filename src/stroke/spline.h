@@ -22,4 +22,10 @@ void SampleSpline(float X, float Y, SplineSink sink);
 // the display copy, and makes the sample the last one.
 void DrawBrush(float X, float Y);
 
+// Draws a stroke that ends before it has a spline piece (the release makes it points 0 and 1, or 0 to 2):
+// a click lays the dab at the press point with that point's pressure, a single movement the straight piece
+// from the press to it (the release point, as in any stroke, only ends it). Either way the first dab lands
+// on the press point, whatever distance the last stroke left over towards its next dab.
+void DrawShortStroke();
+
 }  // namespace brisel::Form1

@@ -1,7 +1,8 @@
 // Random sequences of everything a user can do (with a tablet on even seeds), checked after every event: the image keeps its size, pixels
 // change only under rectangles saved for undo, every painting release leaves the stroke mask empty, a host
 // that takes only the box each send names still ends with the program's picture, and undoing every step
-// brings back the starting picture.
+// brings back the starting picture. A second run does the same with an undo budget of a few small steps and
+// some steps refused for want of memory, where the history must also keep within its budget.
 //
 // Reproducible by seed. BRISEL_RANDOM_SEEDS (default 20) and BRISEL_RANDOM_EVENTS (default 500) ask for more;
 // BRISEL_RANDOM_SEED=N replays one seed, and BRISEL_RANDOM_VERBOSE=1 lists its events as they run.
@@ -11,6 +12,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <new>
 #include <random>
 #include <sstream>
 
@@ -34,6 +36,13 @@ struct Size {
   int w, h;
 };
 constexpr Size kSizes[] = {{1, 1}, {2, 3}, {5, 4}, {17, 9}, {40, 31}, {64, 64}, {100, 3}, {257, 129}};
+
+// The undo history's limits for a run: a budget in bytes (0: the settings' own) and one step in refuseOneIn
+// refused for want of memory (0: none).
+struct UndoLimits {
+  uint64_t budget = 0;
+  int refuseOneIn = 0;
+};
 
 class RandomEvents : public AppTest {
  protected:
@@ -142,7 +151,7 @@ class RandomEvents : public AppTest {
     return what.str();
   }
 
-  void Run(uint32_t seed, int events) {
+  void Run(uint32_t seed, int events, UndoLimits limits = {}) {
     // Half the seeds run with a tablet, whose pen brings varying pressure and the eraser end.
     if (seed % 2 == 0 && !pen) {
       pen = new QPointingDevice("random pen", 4800, QInputDevice::DeviceType::Stylus,
@@ -156,6 +165,11 @@ class RandomEvents : public AppTest {
     const Size size = kSizes[seed % std::size(kSizes)];
     Start(size.w, size.h);
     host->trustsChangedBox = true;  // a change the send's box leaves out never reaches the host
+    if (limits.budget) UndoMemoryBudget = limits.budget;
+    if (limits.refuseOneIn)
+      SetUndoAllocationHook([this, n = limits.refuseOneIn](uint64_t) {
+        if (Pick(1, n) == 1) throw std::bad_alloc();
+      });
     answer = platform::MessageBoxAnswer::No;
     const BytePlane red = PlaneR, green = PlaneG, blue = PlaneB;
     BytePlane saved(size.w, size.h);  // 1 where some undo step has covered the pixel
@@ -168,6 +182,8 @@ class RandomEvents : public AppTest {
       if (verbose) std::fprintf(stderr, "%d: %s\n", i, what.c_str());
       SCOPED_TRACE("event " + std::to_string(i) + ": " + what + "; " + replay);
       deepest = std::max(deepest, UndoStack.size());
+      if (UndoStack.size() > 1 && UndoStackBytes() > UndoMemoryBudget)
+        FAIL() << UndoStack.size() << " steps hold " << UndoStackBytes() << " bytes, past the budget";
       if (paintingRelease)
         for (size_t k = 0; k < FXbuffer.size(); ++k)
           if (FXbuffer.data()[k] != 0)
@@ -194,7 +210,7 @@ class RandomEvents : public AppTest {
       if (::testing::Test::HasFailure()) return;
     }
     SCOPED_TRACE(replay);
-    if (deepest < 257) {
+    if (deepest < 257 && limits.budget == 0) {  // no step was dropped
       while (!UndoStack.empty()) UndoLastStep();
       EXPECT_EQ(PlaneR, red);
       EXPECT_EQ(PlaneG, green);
@@ -202,8 +218,23 @@ class RandomEvents : public AppTest {
     }
   }
 
+  void RunSeeds(int defaultSeeds, UndoLimits limits = {}) {
+    const int events = EnvInt("BRISEL_RANDOM_EVENTS", 500);
+    if (const int one = EnvInt("BRISEL_RANDOM_SEED", -1); one >= 0) {
+      Run(uint32_t(one), events, limits);
+      return;
+    }
+    const int seeds = EnvInt("BRISEL_RANDOM_SEEDS", defaultSeeds);
+    for (int seed = 1; seed <= seeds && !HasFailure(); ++seed) {
+      Run(uint32_t(seed), events, limits);
+      TearDown();
+      SetUp();
+    }
+  }
+
   // The platform's devices outlive a test; the next test must not find this one.
   void TearDown() override {
+    SetUndoAllocationHook(nullptr);
     UnplugPen();
     AppTest::TearDown();
   }
@@ -218,18 +249,12 @@ class RandomEvents : public AppTest {
   QPointingDevice* pen = nullptr;
 };
 
-TEST_F(RandomEvents, SequencesKeepThePictureSafe) {
-  const int events = EnvInt("BRISEL_RANDOM_EVENTS", 500);
-  if (const int one = EnvInt("BRISEL_RANDOM_SEED", -1); one >= 0) {
-    Run(uint32_t(one), events);
-    return;
-  }
-  const int seeds = EnvInt("BRISEL_RANDOM_SEEDS", 20);
-  for (int seed = 1; seed <= seeds && !HasFailure(); ++seed) {
-    Run(uint32_t(seed), events);
-    TearDown();
-    SetUp();
-  }
+TEST_F(RandomEvents, SequencesKeepThePictureSafe) { RunSeeds(20); }
+
+// An undo budget of a few small steps, and one step in eight refused for want of memory: the steps dropped
+// and the changes refused never let a pixel change outside a saved rectangle, nor the history pass the budget.
+TEST_F(RandomEvents, ATinyUndoBudgetAndRefusedStepsKeepThePictureSafe) {
+  RunSeeds(10, {.budget = 20000, .refuseOneIn = 8});
 }
 
 }  // namespace

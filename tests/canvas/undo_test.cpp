@@ -1,8 +1,13 @@
 // The undo stack, its rectangle normalisation, the clear command and the mask clearing.
 
+#include <new>
+
+#include "app/host_link.h"
 #include "canvas/clear.h"
 #include "canvas/rectangles.h"
 #include "canvas/undo.h"
+#include "panel/tool_panel.h"
+#include "stroke/capture.h"
 #include "support/app_fixture.h"
 
 namespace brisel::testing {
@@ -10,7 +15,7 @@ namespace {
 
 // Paints a rectangle of the image the way a stroke commit would: save, then change.
 void PaintStep(int x1, int y1, int x2, int y2, uint8_t value) {
-  SaveUndoRect(float(x1), float(y1), float(x2), float(y2));
+  ASSERT_TRUE(SaveUndoRect(float(x1), float(y1), float(x2), float(y2)));
   for (int y = y1; y <= y2; ++y)
     for (int x = x1; x <= x2; ++x) PlaneR(x, y) = PlaneG(x, y) = PlaneB(x, y) = value;
 }
@@ -46,15 +51,15 @@ TEST_F(AppTest, ClearFXbufferClearsExactlyTheNormalisedRectangle) {
 
 TEST_F(AppTest, SaveUndoRectKeepsOneColumnForASliverAndNothingOutside) {
   Start(50, 50);
-  SaveUndoRect(4.2f, 0, 4.6f, 10);
+  EXPECT_TRUE(SaveUndoRect(4.2f, 0, 4.6f, 10));
   ASSERT_EQ(UndoStack.size(), 1u);
   EXPECT_EQ(UndoStack.back().left, 4);
   EXPECT_EQ(UndoStack.back().top, 0);
   EXPECT_EQ(UndoStack.back().red.width(), 1);
   EXPECT_EQ(UndoStack.back().red.height(), 11);
   EXPECT_EQ(UndoStack.back().green(0, 7), PlaneG(4, 7));
-  SaveUndoRect(60, 0, 70, 5);
-  SaveUndoRect(-9, -9, -1, -1);
+  EXPECT_TRUE(SaveUndoRect(60, 0, 70, 5)) << "nothing to save is no failure";
+  EXPECT_TRUE(SaveUndoRect(-9, -9, -1, -1));
   EXPECT_EQ(UndoStack.size(), 1u);
 }
 
@@ -89,7 +94,7 @@ TEST_F(AppTest, ClearThenUndoBringsBackEveryColumnAndRow) {
   Start(100, 80);
   const BytePlane red = PlaneR, blue = PlaneB;
   FXbuffer.fill(5);
-  SaveUndoRect(0, 0, 99, 79);
+  ASSERT_TRUE(SaveUndoRect(0, 0, 99, 79));
   Form1::clearbuffer();
   EXPECT_EQ(PlaneR, BytePlane(100, 80, 255));
   EXPECT_EQ(ViewB, BytePlane(100, 80, 255));
@@ -97,6 +102,76 @@ TEST_F(AppTest, ClearThenUndoBringsBackEveryColumnAndRow) {
   UndoLastStep();
   EXPECT_EQ(PlaneR, red);
   EXPECT_EQ(PlaneB, blue);
+}
+
+// The memory budget beside the count: the oldest steps go first, as many as it takes, and the newest stays
+// even when it alone is past the budget; what is kept still undoes exactly.
+TEST_F(AppTest, TheMemoryBudgetDropsTheOldestStepsAndKeepsTheNewest) {
+  Start(40, 10);
+  const BytePlane original = PlaneR;
+  UndoMemoryBudget = 2 * 3 * 10 * 10;  // two steps of 10 x 10
+  PaintStep(0, 0, 9, 9, 1);
+  PaintStep(10, 0, 19, 9, 2);
+  EXPECT_EQ(UndoStack.size(), 2u);
+  PaintStep(20, 0, 29, 9, 3);
+  ASSERT_EQ(UndoStack.size(), 2u);
+  EXPECT_EQ(UndoStack.front().left, 10) << "the oldest went";
+  EXPECT_EQ(UndoStackBytes(), 600u);
+  PaintStep(0, 0, 39, 9, 4);  // 1200 bytes: alone past the budget, kept
+  ASSERT_EQ(UndoStack.size(), 1u);
+  EXPECT_EQ(UndoStackBytes(), 1200u);
+  UndoLastStep();
+  for (int x = 0; x < 40; ++x) ASSERT_EQ(PlaneR(x, 5), x < 30 ? x / 10 + 1 : original(x, 5)) << x;
+  EXPECT_TRUE(UndoStack.empty());
+}
+
+// A step that cannot be allocated refuses the change that needed it: a stroke, a clear and a fetch each
+// leave the image, the display, the mask, the history and the box to send as they were, and say why.
+TEST_F(AppTest, AStepThatCannotBeAllocatedRefusesItsChangeAndChangesNothing) {
+  Start(30, 20);
+  PaintStep(0, 0, 4, 4, 9);
+  host->red.fill(1);  // a fetch would bring a different picture
+  const BytePlane red = PlaneR, green = PlaneG, view = ViewR;
+  const ChangedArea changed = ChangedSinceSend;
+  std::vector<uint64_t> asked;
+  SetUndoAllocationHook([&](uint64_t bytes) {
+    asked.push_back(bytes);
+    throw std::bad_alloc();
+  });
+  const struct Unhook {
+    ~Unhook() { SetUndoAllocationHook(nullptr); }
+  } unhook;
+  const std::pair<const char*, void (*)()> actions[] = {
+      {"stroke",
+       [] {
+         Form1::Form_MouseDown(1, 0, 5, 10);
+         for (float x : {9.0f, 13.0f, 17.0f, 21.0f}) Form1::Form_MouseMove(1, 0, x, 10);
+         Form1::Form_MouseUp(1, 0, 25, 10);
+       }},
+      {"click", [] {
+         Form1::Form_MouseDown(1, 0, 12, 12);
+         Form1::Form_MouseUp(1, 0, 12, 12);
+       }},
+      {"clear", Form2::vx_button2_Click},
+      {"fetch", GetImageFromTarnwick},
+  };
+  for (const auto& [name, action] : actions) {
+    messages.clear();
+    action();
+    SCOPED_TRACE(name);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_NE(messages[0].find("Not enough memory"), std::string::npos) << messages[0];
+    EXPECT_EQ(PlaneR, red);
+    EXPECT_EQ(PlaneG, green);
+    EXPECT_EQ(ViewR, view);
+    EXPECT_EQ(FXbuffer, BytePlane(30, 20, 0));
+    EXPECT_EQ(Form1Window().SurfacePixel(12, 10), platform::RGB(red(12, 10), green(12, 10), PlaneB(12, 10)));
+    ASSERT_EQ(UndoStack.size(), 1u);
+    EXPECT_EQ(UndoStack.back().red.width(), 5);
+    EXPECT_TRUE(ChangedSinceSend.x1 == changed.x1 && ChangedSinceSend.y2 == changed.y2 &&
+                ChangedSinceSend.wholeImage == changed.wholeImage);
+  }
+  EXPECT_EQ(asked.back(), 3u * 30 * 20) << "the hook hears what the step would take";
 }
 
 }  // namespace

@@ -3,9 +3,11 @@
 #include <QFileInfo>
 #include <QImageReader>
 
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <vector>
@@ -103,6 +105,40 @@ TEST_F(FileHostTest, WritesKeepPermissionsAndGoThroughLinks) {
   EXPECT_TRUE(QFileInfo(QString::fromStdString(Path("link.png"))).isSymLink());
   EXPECT_EQ(PlanesOf(Load(real)), p);
   EXPECT_EQ(filehost::StampOf(real)->mode & 0777, 0640u);
+}
+
+// A send cut short leaves a hidden temporary beside the picture (or its backup). Opening the picture again
+// removes those whose writing process is gone, or, named without one, that are an hour old; nothing else.
+TEST_F(FileHostTest, OpeningThePictureRemovesOnlyTemporariesWhoseWriterIsGone) {
+  const std::string picture = Save("sample.png", Pattern(4, 3));
+  const pid_t ended = fork();  // a process number that runs no more
+  if (ended == 0) _exit(0);
+  ASSERT_GT(ended, 0);
+  waitpid(ended, nullptr, 0);
+  const std::string gone = std::to_string(ended), alive = std::to_string(getpid());
+  // Removed: the two of the ended process, and the last, made an hour old below. Kept: a running writer's, a
+  // young one without a writer, another picture's, names that are not ours, and a link (further below).
+  for (const std::string& name : std::vector<std::string>{
+           ".sample.png.brisel-" + gone + "-12", ".sample.png~.brisel-" + gone + "-3",
+           ".sample.png.brisel-" + alive + "-34", ".sample.png.brisel-666666", ".other.png.brisel-" + gone + "-1",
+           "sample.png.brisel-" + gone + "-1", ".sample.png.brisel-" + gone + "-x", ".sample.png.brisel-555555"})
+    WriteBytes(name, "half a picture");
+  const timespec twoHoursAgo[2] = {{time(nullptr) - 7200, 0}, {time(nullptr) - 7200, 0}};
+  ASSERT_EQ(utimensat(AT_FDCWD, Path(".sample.png.brisel-555555").c_str(), twoHoursAgo, 0), 0);
+  ASSERT_EQ(symlink(Path("sample.png").c_str(), Path(".sample.png.brisel-" + gone + "-99").c_str()), 0);
+
+  ::testing::internal::CaptureStderr();
+  MakeFileHost({picture, "", "", "."});
+  const std::string said = ::testing::internal::GetCapturedStderr();
+  QStringList kept;
+  for (const std::string& name : {".other.png.brisel-" + gone + "-1", ".sample.png.brisel-" + gone + "-99",
+                                  ".sample.png.brisel-" + gone + "-x", ".sample.png.brisel-" + alive + "-34",
+                                  std::string(".sample.png.brisel-666666"), std::string("sample.png"),
+                                  "sample.png.brisel-" + gone + "-1"})
+    kept << QString::fromStdString(name);
+  kept.sort();
+  EXPECT_EQ(Names().join(" ").toStdString(), kept.join(" ").toStdString());
+  EXPECT_NE(said.find(Path(".sample.png.brisel-" + gone + "-12")), std::string::npos) << said;
 }
 
 TEST_F(FileHostTest, UnchangedPlanesLeaveALossyFileUntouched) {

@@ -1,6 +1,7 @@
 // A write killed at any moment leaves the old picture or the new one, whole, never a mix or a stump.
 
 #include <QByteArray>
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 
@@ -47,6 +48,9 @@ TEST(InterruptedWrite, AKilledWriterLeavesOneWholeVersion) {
     const QByteArray now = file.readAll();
     EXPECT_TRUE(now == before || now == after) << "round " << round << ": " << now.size() << " bytes";
   }
+  // What the killed writers left half written is theirs by name, and goes at the picture's next opening.
+  filehost::RemoveLeftoversOf(path);
+  EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden), QStringList({"picture.png"}));
 }
 
 }  // namespace

@@ -14,6 +14,7 @@
 #include <string>
 #include <utility>
 
+#include "canvas/undo.h"
 #include "panel/theme.h"
 #include "panel/tool_panel.h"
 #include "panel/wallpaper.h"
@@ -167,6 +168,26 @@ TEST(SettingNumber, AcceptsDecimalAndHexLongsOnly) {
   for (const char* bad : {"", " ", "-", ".", "1e3", "12px", "0x10", "&H", "&H123456789", "&HG0", "1, 2",
                           "2147483648", "-2147483649"})
     EXPECT_EQ(SettingNumber(bad), std::nullopt) << "'" << bad << "'";
+}
+
+// The same settings bound the undo history's memory, read at start-up: Undo_Memory_MB in megabytes; what
+// is not a positive number keeps the default, a quarter of the machine's memory but at most 8 GiB.
+TEST_F(ThemeTest, UndoMemoryMBSetsTheUndoBudgetAtStartUp) {
+  constexpr uint64_t kMiB = uint64_t(1) << 20;
+  const uint64_t fallback = DefaultUndoMemoryBudget();
+  EXPECT_GT(fallback, 0u);
+  EXPECT_LE(fallback, 8192 * kMiB);
+  const std::pair<const char*, uint64_t> cases[] = {
+      {"Undo_Memory_MB=3\n", 3 * kMiB}, {"Undo_Memory_MB=&H10\n", 16 * kMiB}, {"Undo_Memory_MB=0\n", fallback},
+      {"Undo_Memory_MB=-4\n", fallback}, {"Undo_Memory_MB=lots\n", fallback}, {"undo_memory_mb=3\n", fallback},
+  };
+  for (const auto& [lines, budget] : cases) {
+    Settings(lines);
+    UndoMemoryBudget = 1;
+    Start(4, 3);
+    EXPECT_EQ(UndoMemoryBudget, budget) << lines;
+    DestroyWindows();
+  }
 }
 
 TEST_F(ThemeTest, RolesByTagAndControlsThePassLeavesAlone) {

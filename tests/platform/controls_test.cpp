@@ -1,9 +1,11 @@
 // The panel controls over Qt: the slider's change contract and user moves, the button's press, click and
-// two-state behaviour, the plain controls' placement, and the icons.
+// two-state behaviour, the plain controls' placement, and the icons; and the Yes/No question's default.
 
 #include <QApplication>
 #include <QMainWindow>
+#include <QMessageBox>
 #include <QMouseEvent>
+#include <QPushButton>
 #include <QTest>
 #include <QTimer>
 #include <QWheelEvent>
@@ -12,6 +14,8 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
+#include <memory>
 #include <set>
 #include <string>
 #include <vector>
@@ -373,6 +377,33 @@ TEST(RunUntilUnloadedTest, EndsWithTheUnloadButNotWithACancelledClose) {
   EXPECT_EQ(unloads, 2);
   EXPECT_FALSE(form.loaded());
   RunUntilUnloaded(form);  // a form already unloaded returns at once
+}
+
+}  // namespace
+}  // namespace brisel::platform
+
+namespace brisel::platform {
+namespace {
+
+// The Yes/No question: Enter and Escape both answer No, so the close-time "Loose all changes?" keeps the
+// painting unless Yes is chosen; a click on Yes still answers Yes.
+TEST(YesNoQuestionTest, EnterAndEscapeAnswerNo) {
+  struct Case {
+    const char* what;
+    std::function<void(QMessageBox&)> answer;
+    QMessageBox::StandardButton expected;
+  };
+  const Case cases[] = {
+      {"Enter", [](QMessageBox& box) { QTest::keyClick(&box, Qt::Key_Return); }, QMessageBox::No},
+      {"keypad Enter", [](QMessageBox& box) { QTest::keyClick(&box, Qt::Key_Enter); }, QMessageBox::No},
+      {"Escape", [](QMessageBox& box) { QTest::keyClick(&box, Qt::Key_Escape); }, QMessageBox::No},
+      {"Yes clicked", [](QMessageBox& box) { box.button(QMessageBox::Yes)->click(); }, QMessageBox::Yes},
+  };
+  for (const Case& c : cases) {
+    const std::unique_ptr<QMessageBox> box = MakeYesNoBox("Brisel", "Loose all changes?");
+    QTimer::singleShot(0, box.get(), [&] { c.answer(*box); });
+    EXPECT_EQ(box->exec(), c.expected) << c.what;
+  }
 }
 
 }  // namespace

@@ -5,7 +5,9 @@
 
 #include "canvas/undo.h"
 #include "panel/tool_panel.h"
+#include "platform/native.h"
 #include "stroke/capture.h"
+#include "stroke/compositing.h"
 #include "stroke_fixture.h"
 
 namespace brisel::testing {
@@ -65,34 +67,66 @@ TEST_F(CaptureTest, ASecondPressOrABiggerSizeMidStrokeLeavesNoDabsInTheMask) {
   EXPECT_TRUE(ViewR == PlaneR);
 }
 
-TEST_F(CaptureTest, ThreeEventsDrawNothing) {
+// A click lays the dab the stroke path stamps, at the press point with its pressure, however far the last
+// stroke had walked towards its next dab; the release commits it as one step, clears the mask around it and
+// shows it. A release that no press of its own began lays nothing.
+TEST_F(CaptureTest, AClickLaysTheDabOfItsPressPoint) {
+  struct Case {
+    float pressure, leftoverStep;
+  };
+  for (const Case c : {Case{1.0f, 0}, Case{0.6f, 0.2f}}) {
+    SCOPED_TRACE(c.pressure);
+    MakeImage(64, 24);
+    UndoStack.clear();
+    FXbuffer(30, 8) = 255;  // coverage left in the mask far from the click
+    PenPressure = c.pressure;
+    StepDistance = c.leftoverStep;
+    const BytePlane before = PlaneR;
+    Form_MouseDown(kLeft, 0, 10.5f, 8.5f);
+    Form_MouseUp(kLeft, 0, 10.5f, 8.5f);
+    EXPECT_EQ(StrokeCount, 1);
+    ASSERT_EQ(UndoStack.size(), 1u);
+    EXPECT_EQ(UndoStack.back().left, 8);  // floor(10.5 - 2 - 0.5)
+    EXPECT_EQ(UndoStack.back().red.width(), 6);  // columns 8 .. 13
+    EXPECT_EQ(FXbuffer(30, 8), 255) << "outside the rectangle the mask stays";
+    EXPECT_EQ(CountNonZero(FXbuffer), 1);
+    EXPECT_TRUE(ViewR == PlaneR && ViewG == PlaneG && ViewB == PlaneB);
+    EXPECT_TRUE(Painted(10, 8));
+    const BytePlane clicked = PlaneR;
+
+    UndoLastStep();
+    Form_MouseUp(kLeft, 0, 10.5f, 8.5f);
+    EXPECT_EQ(PlaneR, before) << "a release with no press of its own lays nothing";
+
+    // The reference: one dab stamped as AALine stamps it, committed over the click's rectangle.
+    PlaneR = PlaneG = PlaneB = before;
+    FXbuffer.fill(0);
+    native::AAcpen(FXbuffer.data(), 10.5f, 8.5f, BrushSize * c.pressure, 255, BrushPress / 255, 64, 24);
+    Form1::RenderSegment(2, 8, 6, 13, 11);  // the release's rectangle
+    EXPECT_EQ(clicked, PlaneR);
+  }
+}
+
+// A press with a single movement lays the straight piece from the press to the movement, beginning with the
+// click's dab at the press; the release point, as in any stroke, only ends it.
+TEST_F(CaptureTest, OneMovementLaysTheStraightPieceFromThePress) {
+  const BytePlane before = PlaneR;
+  Form_MouseDown(kLeft, 0, 8, 12);
+  Form_MouseUp(kLeft, 0, 8, 12);
+  const BytePlane click = PlaneR;
+  PlaneR = PlaneG = PlaneB = ViewR = ViewG = ViewB = before;
+
   Form_MouseDown(kLeft, 0, 8, 12);
   Form_MouseMove(kLeft, 0, 20, 12);
   Form_MouseUp(kLeft, 0, 32, 12);
-  for (int32_t x = 0; x < 64; ++x) EXPECT_FALSE(Painted(x, 12)) << x;
-  EXPECT_EQ(UndoStack.size(), 1u);
-}
-
-TEST_F(CaptureTest, AClickDrawsNothingYetSnapshotsCommitsAndClearsAroundItsPoint) {
-  FXbuffer(10, 8) = 255;  // coverage left in the mask under the click
-  FXbuffer(30, 8) = 255;  // and far from it
-  Form_MouseDown(kLeft, 0, 10.5f, 8.5f);
-  Form_MouseUp(kLeft, 0, 10.5f, 8.5f);
-  EXPECT_EQ(StrokeCount, 1);
-  ASSERT_EQ(UndoStack.size(), 1u);
-  const UndoStep& step = UndoStack.back();
-  EXPECT_EQ(step.left, 8);  // floor(10.5 - 2 - 0.5)
-  EXPECT_EQ(step.top, 6);
-  EXPECT_EQ(step.red.width(), 6);  // columns 8 .. 13
-  EXPECT_EQ(step.red.height(), 6);
-  EXPECT_TRUE(Painted(10, 8)) << "the rectangle is committed";
-  EXPECT_EQ(FXbuffer(10, 8), 0) << "and cleared";
-  EXPECT_EQ(FXbuffer(30, 8), 255) << "outside the rectangle the mask stays";
-  EXPECT_FALSE(Painted(30, 8));
-  int painted = 0;
+  for (int32_t x = 8; x <= 20; ++x) EXPECT_TRUE(Painted(x, 12)) << x;
+  for (int32_t x = 24; x < 64; ++x) EXPECT_FALSE(Painted(x, 12)) << x;
   for (int32_t y = 0; y < 24; ++y)
-    for (int32_t x = 0; x < 64; ++x) painted += Painted(x, y);
-  EXPECT_EQ(painted, 1) << "no dab was drawn";
+    for (int32_t x = 0; x < 8; ++x)
+      ASSERT_EQ(PlaneR(x, y), click(x, y)) << "behind the press, the click's dab: " << x << "," << y;
+  EXPECT_EQ(UndoStack.size(), 2u);
+  EXPECT_EQ(CountNonZero(FXbuffer), 0);
+  EXPECT_TRUE(ViewR == PlaneR && ViewG == PlaneG && ViewB == PlaneB);
 }
 
 TEST_F(CaptureTest, TheListWrapsSoThe10002ndEventLandsAtIndexZero) {

@@ -72,6 +72,27 @@ TEST_F(StrokeEndToEndTest, AStrokeOfMouseEventsPaintsCommitsAndCanBeUndone) {
   EXPECT_EQ(Shown(20, 20), platform::RGB(host->red(20, 20), host->green(20, 20), host->blue(20, 20)));
 }
 
+// Through the toolkit too, a click and a drag of one movement paint where they were pressed, and the canvas
+// shows it at once; each is one undo step.
+TEST_F(StrokeEndToEndTest, AClickAndAOneMovementDragPaintWhereThePointerWent) {
+  Start(64, 48);
+  PaintRed = 250;
+  PaintGreen = 20;
+  PaintBlue = 40;
+  BrushOpacity = BrushPress = 255;
+  const platform::Color paint = platform::RGB(250, 20, 40);
+  Send(QEvent::MouseButtonPress, {10, 20}, Qt::LeftButton, Qt::LeftButton);
+  Send(QEvent::MouseButtonRelease, {10, 20}, Qt::LeftButton, Qt::NoButton);
+  Send(QEvent::MouseButtonPress, {30, 8}, Qt::LeftButton, Qt::LeftButton);
+  Send(QEvent::MouseMove, {44, 8}, Qt::NoButton, Qt::LeftButton);
+  Send(QEvent::MouseButtonRelease, {44, 8}, Qt::LeftButton, Qt::NoButton);
+  for (const auto& [x, y] : {std::pair{10, 20}, {30, 8}, {37, 8}, {44, 8}}) {
+    EXPECT_EQ(platform::RGB(PlaneR(x, y), PlaneG(x, y), PlaneB(x, y)), paint) << x << "," << y;
+    EXPECT_EQ(Shown(x, y), paint) << x << "," << y;
+  }
+  EXPECT_EQ(UndoStack.size(), 2u);
+}
+
 TEST_F(StrokeEndToEndTest, AShiftCtrlDragPaintsNothing) {
   Start(64, 48);
   const BytePlane before = PlaneR;

@@ -4,11 +4,14 @@
 #include <QImage>
 #include <QMouseEvent>
 #include <QMainWindow>
+#include <QMessageBox>
 #include <QPointer>
 #include <QWidget>
 
 #include <functional>
 #include <map>
+#include <memory>
+#include <string>
 
 #include "platform/window.h"
 
@@ -78,5 +81,9 @@ void ForwardPress(const Form::MouseHandler& handler, const QSinglePointEvent& ev
 void ForwardMove(const Form::MouseHandler& handler, const QSinglePointEvent& event);
 void ForwardRelease(const Form::MouseHandler& handler, const QSinglePointEvent& event);
 Color FromQRgb(QRgb rgb);
+
+// The Yes/No question AskYesNo puts to the user. No is its default and its Escape answer: a question that
+// can throw work away must not be answered Yes by a stray Enter.
+std::unique_ptr<QMessageBox> MakeYesNoBox(const std::string& title, const std::string& text);
 
 }  // namespace brisel::platform

@@ -21,6 +21,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "platform/lifecycle.h"
 #include "platform/qt/form_impl.h"
 
 namespace brisel::platform {
@@ -446,9 +447,16 @@ MessageBoxAnswer AskYesNo(const std::string& title, const std::string& text) {
     std::fprintf(stderr, "%s: %s (answered No: no screen to ask on)\n", title.c_str(), text.c_str());
     return MessageBoxAnswer::No;
   }
-  const auto answer = QMessageBox::question(nullptr, QString::fromStdString(title), QString::fromStdString(text),
-                                            QMessageBox::Yes | QMessageBox::No);
-  return answer == QMessageBox::Yes ? MessageBoxAnswer::Yes : MessageBoxAnswer::No;
+  const std::unique_ptr<QMessageBox> box = MakeYesNoBox(title, text);
+  return box->exec() == QMessageBox::Yes ? MessageBoxAnswer::Yes : MessageBoxAnswer::No;
+}
+
+std::unique_ptr<QMessageBox> MakeYesNoBox(const std::string& title, const std::string& text) {
+  auto box = std::make_unique<QMessageBox>(QMessageBox::Question, QString::fromStdString(title),
+                                           QString::fromStdString(text), QMessageBox::Yes | QMessageBox::No);
+  box->setDefaultButton(QMessageBox::No);
+  box->setEscapeButton(QMessageBox::No);
+  return box;
 }
 
 void ShowMessage(const std::string& title, const std::string& text) {
@@ -461,11 +469,18 @@ void ShowMessage(const std::string& title, const std::string& text) {
 }
 
 void ReportFatal(const Error& error) {
+  // The last words (a recovery copy of the painting) come first, so that even a test that catches the
+  // report finds them done.
+  const std::string lastWords = SayLastWords();
   if (gFatalHook) gFatalHook(error);
   std::fprintf(stderr, "brisel: error %d: %s\n", error.number(), error.what());
+  if (!lastWords.empty()) std::fprintf(stderr, "brisel: %s\n", lastWords.c_str());
   std::fflush(stderr);
   if (qApp && !HeadlessPlatform())
-    QMessageBox::critical(nullptr, "Brisel", QString("Run-time error '%1':\n\n%2").arg(error.number()).arg(error.what()));
+    QMessageBox::critical(nullptr, "Brisel", QString("Run-time error '%1':\n\n%2\n\n%3")
+                                                 .arg(error.number())
+                                                 .arg(error.what())
+                                                 .arg(QString::fromStdString(lastWords)));
   std::exit(1);
 }
 

@@ -1,0 +1,148 @@
+#include "app/recovery.h"
+
+#include <csignal>
+#include <cstdio>
+#include <exception>
+#include <memory>
+
+#include "app/shared_state.h"
+#include "canvas/changed_box.h"
+#include "canvas/display.h"
+#include "canvas/undo.h"
+#include "panel/theme.h"
+#include "platform/lifecycle.h"
+#include "platform/recovery.h"
+#include "platform/settings.h"
+#include "platform/window.h"
+
+namespace brisel {
+namespace {
+
+constexpr int32_t kDefaultAutosaveSeconds = 60;
+
+struct Recovery {
+  std::string picture;
+  std::string copyPath;
+  platform::RecoveryWriter writer;
+  platform::RepeatingTimer autosave;
+};
+std::unique_ptr<Recovery> gRecovery;  // armed while it exists
+
+bool HaveImage() {
+  return ImageWidth > 0 && ImageHeight > 0 && PlaneR.width() == ImageWidth && PlaneR.height() == ImageHeight;
+}
+
+const std::string& CopyPath() {
+  if (gRecovery->copyPath.empty()) gRecovery->copyPath = platform::NewRecoveryPath(gRecovery->picture);
+  return gRecovery->copyPath;
+}
+
+// Refreshes the copy while there are changes the host has not had. The planes are copied here, between two
+// events, and written on the writer's own thread.
+void AutosaveTick() {
+  if (!gRecovery || !HaveImage() || ChangedBoxToSend().empty()) return;
+  try {
+    gRecovery->writer.WriteInBackground(CopyPath(), gRecovery->picture, PlaneR, PlaneG, PlaneB);
+  } catch (const std::exception& e) {
+    // No room for the snapshot (or no thread for it): the painting goes on, and the next turn tries again.
+    std::fprintf(stderr, "brisel: the recovery copy is not refreshed this time: %s\n", e.what());
+  }
+}
+
+// The copy as the image, one undo step away from what the host gave; false (image untouched) when the undo
+// step cannot be made.
+bool Restore(BytePlane&& red, BytePlane&& green, BytePlane&& blue) {
+  if (!SaveUndoRect(0, 0, float(ImageWidth - 1), float(ImageHeight - 1))) return false;
+  PlaneR = std::move(red);
+  PlaneG = std::move(green);
+  PlaneB = std::move(blue);
+  ViewR = PlaneR;
+  ViewG = PlaneG;
+  ViewB = PlaneB;
+  NoteWholeImageChanged();  // the host has none of it
+  Form1::displaybuffers();
+  return true;
+}
+
+// The newest copy of this picture that differs from the image is offered; the ones equal to it go.
+void OfferCopies() {
+  if (gRecovery->picture.empty()) return;
+  for (const platform::RecoveryCopy& copy : platform::ListRecoveryCopies()) {
+    if (copy.picture != gRecovery->picture) continue;
+    if (copy.width != ImageWidth || copy.height != ImageHeight) {
+      std::fprintf(stderr,
+                   "brisel: the recovery copy %s is %d x %d, the picture now %d x %d: it is kept, not offered\n",
+                   copy.path.c_str(), copy.width, copy.height, ImageWidth, ImageHeight);
+      continue;
+    }
+    BytePlane red, green, blue;
+    if (!platform::ReadRecoveryCopy(copy.path, red, green, blue) || red.width() != ImageWidth ||
+        red.height() != ImageHeight) {
+      std::fprintf(stderr, "brisel: the recovery copy %s cannot be read: it is kept, not offered\n", copy.path.c_str());
+      continue;
+    }
+    if (red == PlaneR && green == PlaneG && blue == PlaneB) {
+      std::remove(copy.path.c_str());
+      continue;
+    }
+    const auto answer = platform::AskYesNo(
+        kProgramName, "A recovery copy from " + platform::LocalTimeText(copy.savedAt) + " exists. Restore it?\r(" +
+                          copy.path + ")");
+    // Taken back, the copy is this run's own: kept up to date, and removed by the next send.
+    if (answer == platform::MessageBoxAnswer::Yes && Restore(std::move(red), std::move(green), std::move(blue)))
+      gRecovery->copyPath = copy.path;
+    return;
+  }
+}
+
+void OnTermination(int signal) {
+  const std::string words = KeepRecoveryCopy();
+  const char* name = signal == SIGTERM ? "SIGTERM" : signal == SIGHUP ? "SIGHUP" : "a signal";
+  std::fprintf(stderr, "brisel: ended by %s.%s%s\n", name, words.empty() ? "" : " ", words.c_str());
+}
+
+}  // namespace
+
+int32_t AutosaveSeconds() {
+  const std::string text =
+      platform::GetSetting("tarnwick", "Startup", "Autosave_Seconds", std::to_string(kDefaultAutosaveSeconds));
+  return SettingNumber(text).value_or(kDefaultAutosaveSeconds);
+}
+
+void StartRecovery(const std::string& picture, int32_t autosaveSeconds) {
+  StopRecovery();
+  gRecovery = std::make_unique<Recovery>();
+  gRecovery->picture = picture;
+  platform::SetLastWords(KeepRecoveryCopy);
+  platform::OnTerminationSignal(OnTermination);
+  OfferCopies();
+  if (autosaveSeconds > 0) gRecovery->autosave.Start(autosaveSeconds * 1000, AutosaveTick);
+}
+
+void StopRecovery() {
+  if (!gRecovery) return;
+  platform::OnTerminationSignal(nullptr);
+  platform::SetLastWords(nullptr);
+  gRecovery.reset();  // stops the timer and waits for the writer
+}
+
+void RecoveryAfterSend() {
+  if (!gRecovery || gRecovery->copyPath.empty()) return;
+  gRecovery->writer.Discard(gRecovery->copyPath);
+  gRecovery->copyPath.clear();
+}
+
+std::string KeepRecoveryCopy() {
+  if (!gRecovery || !HaveImage()) return {};
+  const std::string& path = CopyPath();
+  const std::string why = gRecovery->writer.WriteNow(path, gRecovery->picture, PlaneR, PlaneG, PlaneB);
+  if (!why.empty()) return "No recovery copy of the painting could be written (" + why + ").";
+  return "A recovery copy of the painting is kept in " + path + ".";
+}
+
+const std::string& RecoveryCopyPath() {
+  static const std::string none;
+  return gRecovery ? gRecovery->copyPath : none;
+}
+
+}  // namespace brisel

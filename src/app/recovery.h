@@ -1,0 +1,40 @@
+#pragma once
+// Recovery copies of the painting (platform/recovery.h), so that no way out of the program loses it: one is
+// written before the program ends on a failure or on SIGTERM or SIGHUP, and whenever a send at close fails;
+// while there are changes not yet sent it is refreshed in the background at the autosave interval; a send
+// that goes through removes it. At the next start on the same picture the newest copy is offered back.
+//
+// One copy per run, named after the picture and the time (or the copy taken back at start, which the run
+// then keeps up to date). Nothing happens until StartRecovery: the entry points arm it, tests choose.
+
+#include <cstdint>
+#include <string>
+
+namespace brisel {
+
+// The autosave interval in seconds: the host's setting Autosave_Seconds in section "Startup" (read as the
+// theme's settings are), 60 where it is absent or not a number; 0 or less turns autosave off.
+int32_t AutosaveSeconds();
+
+// Arms recovery for picture, with the canvas shown (after Main): picture is the picture's identity (the
+// file host: its absolute path; empty for a picture that has no name yet, whose copies are kept but never
+// offered). Offers the newest copy of the same picture back, "A recovery copy from <date and time> exists.
+// Restore it?": Yes makes it the image as unsent changes, one undo step away from the host's picture; No
+// keeps it for later. A copy equal to the image holds nothing to recover and is removed without a question.
+// Then starts the autosave, catches SIGTERM and SIGHUP and sets the last words of a failing end.
+void StartRecovery(const std::string& picture, int32_t autosaveSeconds);
+
+// Disarms it all (a normal end, or a test's): waits for a background write; the copy stays where it is.
+void StopRecovery();
+
+// A send went through: the host holds the painting, and the copy goes.
+void RecoveryAfterSend();
+
+// Writes the copy now, from the image as it is, and returns one sentence that names it or says why there
+// is none; empty when recovery is not armed.
+std::string KeepRecoveryCopy();
+
+// The run's copy: empty until one is written or taken back.
+const std::string& RecoveryCopyPath();
+
+}  // namespace brisel

@@ -1,0 +1,159 @@
+// The timer over QTimer; the termination signals through a self-pipe that a QSocketNotifier watches, so
+// that the work is done in the event loop and the handler only writes one byte; the last words hooked into
+// std::terminate and Qt's fatal messages.
+
+#include <fcntl.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QPointer>
+#include <QSocketNotifier>
+#include <QTimer>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <exception>
+
+#include "platform/lifecycle.h"
+#include "platform/window.h"
+
+namespace brisel::platform {
+
+// ---- timer -----------------------------------------------------------------------------------------
+
+struct RepeatingTimer::Impl {
+  QTimer timer;
+  std::function<void()> tick;
+};
+
+RepeatingTimer::RepeatingTimer() : impl_(std::make_unique<Impl>()) {
+  QObject::connect(&impl_->timer, &QTimer::timeout, [impl = impl_.get()] {
+    if (impl->tick) Dispatch(impl->tick);
+  });
+}
+
+RepeatingTimer::~RepeatingTimer() = default;
+
+void RepeatingTimer::Start(int32_t intervalMilliseconds, std::function<void()> tick) {
+  impl_->tick = std::move(tick);
+  impl_->timer.start(std::max(1, intervalMilliseconds));
+}
+
+void RepeatingTimer::Stop() {
+  impl_->timer.stop();
+  impl_->tick = nullptr;
+}
+
+bool RepeatingTimer::active() const { return impl_->timer.isActive(); }
+
+// ---- termination signals ---------------------------------------------------------------------------
+
+namespace {
+
+int gSignalPipe[2] = {-1, -1};
+std::function<void(int)> gOnSignal;
+QPointer<QSocketNotifier> gSignalNotifier;
+
+// Async-signal-safe: one byte, the signal's number, into the pipe.
+void NoteSignal(int signal) {
+  const int saved = errno;
+  const char number = char(signal);
+  [[maybe_unused]] const ssize_t n = ::write(gSignalPipe[1], &number, 1);
+  errno = saved;
+}
+
+void OnSignalByte() {
+  char number = 0;
+  if (::read(gSignalPipe[0], &number, 1) != 1) return;
+  const int signal = number;
+  try {
+    if (gOnSignal) gOnSignal(signal);
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "brisel: %s\n", e.what());
+  }
+  // Ended by the signal itself, as the sender expects; nothing of the toolkit's shutdown is needed.
+  std::fflush(nullptr);
+  ::signal(signal, SIG_DFL);
+  ::raise(signal);
+}
+
+}  // namespace
+
+void OnTerminationSignal(std::function<void(int signal)> onSignal) {
+  gOnSignal = std::move(onSignal);
+  if (!gOnSignal) {
+    ::signal(SIGTERM, SIG_DFL);
+    ::signal(SIGHUP, SIG_DFL);
+    return;
+  }
+  if (gSignalPipe[0] < 0 && ::pipe2(gSignalPipe, O_CLOEXEC | O_NONBLOCK) != 0) {
+    std::fprintf(stderr, "brisel: warning: termination signals cannot be caught (%s)\n", std::strerror(errno));
+    return;
+  }
+  if (!gSignalNotifier) {
+    gSignalNotifier = new QSocketNotifier(gSignalPipe[0], QSocketNotifier::Read, QCoreApplication::instance());
+    QObject::connect(gSignalNotifier.data(), &QSocketNotifier::activated, [] { OnSignalByte(); });
+  }
+  struct sigaction action {};
+  action.sa_handler = NoteSignal;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = SA_RESTART;
+  ::sigaction(SIGTERM, &action, nullptr);
+  ::sigaction(SIGHUP, &action, nullptr);
+}
+
+// ---- last words ------------------------------------------------------------------------------------
+
+namespace {
+
+std::function<std::string()> gLastWords;
+bool gLastWordsSaid = false;
+std::string gLastSentence;
+std::terminate_handler gPreviousTerminate = nullptr;
+QtMessageHandler gPreviousMessageHandler = nullptr;
+
+void TerminateWithLastWords() {
+  const std::string words = SayLastWords();
+  if (!words.empty()) std::fprintf(stderr, "brisel: %s\n", words.c_str());
+  if (gPreviousTerminate) gPreviousTerminate();
+  std::abort();
+}
+
+void MessagesWithLastWords(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+  if (type == QtFatalMsg) {
+    const std::string words = SayLastWords();
+    if (!words.empty()) std::fprintf(stderr, "brisel: %s\n", words.c_str());
+  }
+  if (gPreviousMessageHandler) gPreviousMessageHandler(type, context, message);
+  else std::fprintf(stderr, "%s\n", qPrintable(qFormatLogMessage(type, context, message)));
+}
+
+}  // namespace
+
+void SetLastWords(std::function<std::string()> lastWords) {
+  gLastWords = std::move(lastWords);
+  gLastWordsSaid = false;
+  gLastSentence.clear();
+  static bool hooked = false;
+  if (gLastWords && !hooked) {
+    hooked = true;
+    gPreviousTerminate = std::set_terminate(TerminateWithLastWords);
+    gPreviousMessageHandler = qInstallMessageHandler(MessagesWithLastWords);
+  }
+}
+
+std::string SayLastWords() {
+  if (!gLastWords || gLastWordsSaid) return gLastSentence;
+  gLastWordsSaid = true;
+  try {
+    gLastSentence = gLastWords();
+  } catch (...) {
+    gLastSentence.clear();  // words that fail say nothing: the report itself must still go out
+  }
+  return gLastSentence;
+}
+
+}  // namespace brisel::platform

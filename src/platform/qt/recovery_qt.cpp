@@ -1,0 +1,253 @@
+// Recovery copies over Qt's PNG codec: planes interleaved into an RGB888 picture, the picture's name in a
+// text chunk, written through platform/atomic_file.h; the background write on a std::thread.
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QBuffer>
+#include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
+#include <QImage>
+#include <QImageReader>
+#include <QImageWriter>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <functional>
+#include <mutex>
+#include <string_view>
+#include <thread>
+
+#include "platform/atomic_file.h"
+#include "platform/recovery.h"
+
+namespace brisel::platform {
+namespace {
+
+// The text chunks of a copy: a mark that the file is one (the format's version), and the picture's name.
+constexpr const char* kMarkKey = "Brisel-Recovery";
+constexpr const char* kPictureKey = "Brisel-Picture";
+
+// Makes folder and its missing parents, private to the user (paintings are nobody else's business).
+bool MakeFolder(const std::string& folder) {
+  for (size_t slash = folder.find('/', 1);; slash = folder.find('/', slash + 1)) {
+    const std::string part = folder.substr(0, slash);
+    if (::mkdir(part.c_str(), 0700) != 0 && errno != EEXIST) return false;
+    if (slash == std::string::npos) return true;
+  }
+}
+
+std::string Encode(const std::string& picture, const BytePlane& red, const BytePlane& green, const BytePlane& blue,
+                   QByteArray& bytes) {
+  const int32_t w = red.width(), h = red.height();
+  if (red.empty() || green.width() != w || green.height() != h || blue.width() != w || blue.height() != h)
+    return "the image planes are empty or of different sizes";
+  QImage image(w, h, QImage::Format_RGB888);
+  if (image.isNull()) return "not enough memory for a " + std::to_string(w) + " x " + std::to_string(h) + " picture";
+  for (int32_t y = 0; y < h; ++y) {
+    uchar* out = image.scanLine(y);
+    const uint8_t *r = red.row(y), *g = green.row(y), *b = blue.row(y);
+    for (int32_t x = 0; x < w; ++x) {
+      out[3 * x] = r[x];
+      out[3 * x + 1] = g[x];
+      out[3 * x + 2] = b[x];
+    }
+  }
+  QBuffer buffer(&bytes);
+  buffer.open(QIODevice::WriteOnly);
+  QImageWriter writer(&buffer, "png");
+  writer.setText(kMarkKey, "1");
+  if (!picture.empty()) writer.setText(kPictureKey, QString::fromStdString(picture));
+  if (!writer.write(image)) return writer.errorString().toStdString();
+  return {};
+}
+
+// Writes encoded bytes, the folder made first; empty or why not.
+std::string WriteEncoded(const std::string& path, const QByteArray& bytes) {
+  const std::string folder = path.substr(0, path.rfind('/'));
+  if (!folder.empty() && !MakeFolder(folder)) return folder + ": " + std::strerror(errno);
+  return WriteFileAtomically(path, bytes.constData(), size_t(bytes.size()));
+}
+
+// Tells planes apart from the ones written last, without keeping a copy of them.
+size_t Fingerprint(const BytePlane& red, const BytePlane& green, const BytePlane& blue) {
+  size_t h = std::hash<int64_t>()(int64_t(red.width()) << 32 | uint32_t(red.height()));
+  for (const BytePlane* p : {&red, &green, &blue}) {
+    const size_t ph = std::hash<std::string_view>()({reinterpret_cast<const char*>(p->data()), p->size()});
+    h ^= ph + 0x9e3779b97f4a7c15ull + (h << 6) + (h >> 2);
+  }
+  return h;
+}
+
+}  // namespace
+
+std::string RecoveryFolder() {
+  const char* state = std::getenv("XDG_STATE_HOME");
+  std::string base;
+  if (state && state[0] == '/') {
+    base = state;
+  } else {
+    const char* home = std::getenv("HOME");
+    base = (home && home[0] ? std::string(home) : QDir::homePath().toStdString()) + "/.local/state";
+  }
+  while (base.size() > 1 && base.back() == '/') base.pop_back();
+  return base + "/brisel/recovery";
+}
+
+std::string NewRecoveryPath(const std::string& picture) {
+  std::string name = picture.substr(picture.rfind('/') + 1);
+  if (name.empty()) name = "untitled";
+  char when[32];
+  const time_t now = std::time(nullptr);
+  tm local {};
+  localtime_r(&now, &local);
+  std::strftime(when, sizeof when, "%Y%m%d-%H%M%S", &local);
+  return RecoveryFolder() + "/" + name + "-" + when + "-" + std::to_string(::getpid()) + ".png";
+}
+
+std::string LocalTimeText(int64_t secondsSinceEpoch) {
+  char text[32];
+  const time_t t = time_t(secondsSinceEpoch);
+  tm local {};
+  localtime_r(&t, &local);
+  std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
+  return text;
+}
+
+std::vector<RecoveryCopy> ListRecoveryCopies() {
+  const std::string folder = RecoveryFolder();
+  RemoveLeftoverTemporaries(folder);
+  std::vector<RecoveryCopy> copies;
+  const QDir dir(QString::fromStdString(folder));
+  for (const QFileInfo& file : dir.entryInfoList({"*.png"}, QDir::Files)) {
+    QImageReader reader(file.filePath(), "png");
+    if (reader.text(kMarkKey).isEmpty()) continue;
+    const QSize size = reader.size();
+    copies.push_back({file.filePath().toStdString(), reader.text(kPictureKey).toStdString(),
+                      file.lastModified().toSecsSinceEpoch(), size.width(), size.height()});
+  }
+  std::sort(copies.begin(), copies.end(), [](const RecoveryCopy& a, const RecoveryCopy& b) {
+    return a.savedAt != b.savedAt ? a.savedAt > b.savedAt : a.path > b.path;
+  });
+  return copies;
+}
+
+bool ReadRecoveryCopy(const std::string& path, BytePlane& red, BytePlane& green, BytePlane& blue) {
+  QImageReader reader(QString::fromStdString(path), "png");
+  const QImage image = reader.read().convertToFormat(QImage::Format_RGB888);
+  if (image.isNull()) return false;
+  const int32_t w = image.width(), h = image.height();
+  BytePlane r(w, h), g(w, h), b(w, h);
+  for (int32_t y = 0; y < h; ++y) {
+    const uchar* in = image.constScanLine(y);
+    for (int32_t x = 0; x < w; ++x) {
+      r(x, y) = in[3 * x];
+      g(x, y) = in[3 * x + 1];
+      b(x, y) = in[3 * x + 2];
+    }
+  }
+  red = std::move(r), green = std::move(g), blue = std::move(b);
+  return true;
+}
+
+// ---- the writer ------------------------------------------------------------------------------------
+//
+// One worker thread at a time. The mutex covers the last-written fingerprint and the moment a write lands
+// (check of the generation, write, rename), so that Discard, which moves the generation on, never sees a
+// stale copy appear after it removed the file.
+
+struct RecoveryWriter::Impl {
+  std::thread worker;
+  std::atomic<bool> running{false};
+  std::mutex lock;
+  uint64_t generation = 0;
+  std::string lastPath;  // empty: nothing written since the last Discard
+  size_t lastFingerprint = 0;
+};
+
+RecoveryWriter::RecoveryWriter() : impl_(std::make_unique<Impl>()) {}
+
+RecoveryWriter::~RecoveryWriter() { Wait(); }
+
+void RecoveryWriter::Wait() {
+  if (impl_->worker.joinable()) impl_->worker.join();
+}
+
+bool RecoveryWriter::WriteInBackground(const std::string& path, const std::string& picture, const BytePlane& red,
+                                       const BytePlane& green, const BytePlane& blue) {
+  if (impl_->running) return false;
+  Wait();
+  uint64_t generation;
+  {
+    std::lock_guard<std::mutex> hold(impl_->lock);
+    generation = impl_->generation;
+  }
+  // The snapshot, taken here: the painting goes on while the thread encodes it.
+  auto job = [impl = impl_.get(), path, picture, generation, r = red, g = green, b = blue] {
+    // Nothing may escape a thread: it would end the program, copy unwritten.
+    try {
+      const size_t fingerprint = Fingerprint(r, g, b);
+      bool same;
+      {
+        std::lock_guard<std::mutex> hold(impl->lock);
+        same = impl->lastPath == path && impl->lastFingerprint == fingerprint &&
+               QFileInfo::exists(QString::fromStdString(path));
+      }
+      QByteArray bytes;
+      std::string why = same ? std::string() : Encode(picture, r, g, b, bytes);
+      std::lock_guard<std::mutex> hold(impl->lock);
+      if (!same && generation == impl->generation) {
+        if (why.empty()) why = WriteEncoded(path, bytes);
+        if (why.empty()) impl->lastPath = path, impl->lastFingerprint = fingerprint;
+        else std::fprintf(stderr, "brisel: the recovery copy %s cannot be written: %s\n", path.c_str(), why.c_str());
+      }
+    } catch (const std::exception& e) {
+      std::fprintf(stderr, "brisel: the recovery copy %s cannot be written: %s\n", path.c_str(), e.what());
+    } catch (...) {
+      std::fprintf(stderr, "brisel: the recovery copy %s cannot be written\n", path.c_str());
+    }
+    impl->running = false;
+  };
+  impl_->running = true;
+  try {
+    impl_->worker = std::thread(std::move(job));
+  } catch (...) {
+    impl_->running = false;
+    throw;
+  }
+  return true;
+}
+
+std::string RecoveryWriter::WriteNow(const std::string& path, const std::string& picture, const BytePlane& red,
+                                     const BytePlane& green, const BytePlane& blue) {
+  Wait();
+  std::string why;
+  try {
+    QByteArray bytes;
+    why = Encode(picture, red, green, blue, bytes);
+    if (why.empty()) why = WriteEncoded(path, bytes);
+  } catch (const std::bad_alloc&) {
+    why = "out of memory";
+  }
+  std::lock_guard<std::mutex> hold(impl_->lock);
+  if (why.empty()) {
+    impl_->lastPath = path;
+    impl_->lastFingerprint = Fingerprint(red, green, blue);
+  }
+  return why;
+}
+
+void RecoveryWriter::Discard(const std::string& path) {
+  std::lock_guard<std::mutex> hold(impl_->lock);
+  ++impl_->generation;
+  impl_->lastPath.clear();
+  ::unlink(path.c_str());
+}
+
+}  // namespace brisel::platform

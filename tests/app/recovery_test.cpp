@@ -1,0 +1,326 @@
+// Recovery copies: every way out keeps the painting (a termination signal, a kill -9 after an autosave, a send
+// at close that fails, a fatal report), and the next start on the picture gives it back exactly.
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QMouseEvent>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <cstdlib>
+#include <fstream>
+#include <thread>
+
+#include <unistd.h>
+
+#include "app/host_link.h"
+#include "app/recovery.h"
+#include "canvas/changed_box.h"
+#include "canvas/undo.h"
+#include "file/file_host.h"
+#include "platform/qt/form_impl.h"
+#include "platform/recovery.h"
+#include "support/app_fixture.h"
+
+namespace brisel::testing {
+namespace {
+
+using ::testing::HasSubstr;
+
+// Pixel (x, y) is (7x + y, 3x + 5y, x ^ 3y): no two channels alike, so a swap or a shift shows.
+QImage Pattern(int w, int h) {
+  QImage image(w, h, QImage::Format_RGB888);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x)
+      image.setPixel(x, y, qRgb((7 * x + y) & 255, (3 * x + 5 * y) & 255, (x ^ (3 * y)) & 255));
+  return image;
+}
+
+struct Planes {
+  BytePlane r, g, b;
+  friend bool operator==(const Planes&, const Planes&) = default;
+};
+
+Planes PlanesOf(const QImage& source) {
+  const QImage image = source.convertToFormat(QImage::Format_RGB32);
+  Planes p{BytePlane(image.width(), image.height()), BytePlane(image.width(), image.height()),
+           BytePlane(image.width(), image.height())};
+  for (int y = 0; y < image.height(); ++y)
+    for (int x = 0; x < image.width(); ++x) {
+      const QRgb c = image.pixel(x, y);
+      p.r(x, y) = uint8_t(qRed(c)), p.g(x, y) = uint8_t(qGreen(c)), p.b(x, y) = uint8_t(qBlue(c));
+    }
+  return p;
+}
+
+Planes Image() { return {PlaneR, PlaneG, PlaneB}; }
+
+filehost::FileHostOptions OptionsFor(const std::string& picture) {
+  filehost::FileHostOptions options;
+  options.imagePath = picture;
+  return options;
+}
+
+Planes CopyAt(const std::string& path) {
+  Planes p;
+  EXPECT_TRUE(platform::ReadRecoveryCopy(path, p.r, p.g, p.b)) << path;
+  return p;
+}
+
+// Sets an environment variable for the life of the object.
+class ScopedEnv {
+ public:
+  ScopedEnv(const char* name, const std::string& value) : name_(name) {
+    if (const char* old = std::getenv(name)) old_ = old;
+    setenv(name, value.c_str(), 1);
+  }
+  ~ScopedEnv() { old_.empty() ? unsetenv(name_) : setenv(name_, old_.c_str(), 1); }
+
+ private:
+  const char* name_;
+  std::string old_;
+};
+
+// Whether the process has a handler for the signal (Linux: the SigCgt mask of /proc/PID/status).
+bool Catches(qint64 pid, int signal) {
+  std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+  for (std::string line; std::getline(status, line);)
+    if (line.rfind("SigCgt:", 0) == 0) return (std::stoull(line.substr(7), nullptr, 16) >> (signal - 1)) & 1;
+  return false;
+}
+
+template <class Condition>
+bool WaitFor(Condition condition, int milliseconds = 20000) {
+  for (int waited = 0; waited < milliseconds; waited += 20) {
+    if (condition()) return true;
+    QThread::msleep(20);
+  }
+  return condition();
+}
+
+// ---- the program itself ends on a signal ------------------------------------------------------------
+
+TEST(RecoveryProcess, SigtermAndSighupWriteTheImageAsACopyThatRecoverLists) {
+  QTemporaryDir folder;
+  const QString picture = folder.filePath("picture.png");
+  ASSERT_TRUE(Pattern(37, 23).save(picture));
+  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+  environment.insert("QT_QPA_PLATFORM", "offscreen");
+  environment.insert("XDG_STATE_HOME", folder.filePath("state"));
+  environment.insert("XDG_CONFIG_HOME", folder.filePath("config"));
+  ScopedEnv state("XDG_STATE_HOME", folder.filePath("state").toStdString());
+
+  for (int signal : {SIGTERM, SIGHUP}) {
+    QProcess brisel;
+    brisel.setProcessEnvironment(environment);
+    brisel.start(BRISEL_BINARY, {picture});
+    ASSERT_TRUE(brisel.waitForStarted());
+    ASSERT_TRUE(WaitFor([&] { return Catches(brisel.processId(), signal); })) << "never ready for signal " << signal;
+    ::kill(pid_t(brisel.processId()), signal);
+    ASSERT_TRUE(brisel.waitForFinished(20000));
+    EXPECT_EQ(brisel.exitStatus(), QProcess::CrashExit) << "ends by the signal itself";
+    const QString errors = QString::fromUtf8(brisel.readAllStandardError());
+
+    // One copy: the one the run before left was the picture itself, so this start removed it unasked.
+    const std::vector<platform::RecoveryCopy> copies = platform::ListRecoveryCopies();
+    ASSERT_EQ(copies.size(), 1u) << errors.toStdString();
+    EXPECT_TRUE(errors.contains(QString::fromStdString(copies[0].path))) << errors.toStdString();
+    EXPECT_EQ(copies[0].picture, picture.toStdString());
+    EXPECT_EQ(CopyAt(copies[0].path), PlanesOf(QImage(picture))) << "signal " << signal;
+  }
+
+  QProcess lister;
+  lister.setProcessEnvironment(environment);
+  lister.start(BRISEL_BINARY, {"--recover"});
+  ASSERT_TRUE(lister.waitForFinished(20000));
+  EXPECT_EQ(lister.exitCode(), 0);
+  const QString listing = QString::fromUtf8(lister.readAllStandardOutput());
+  const QString copy = QString::fromStdString(platform::ListRecoveryCopies().at(0).path);
+  EXPECT_TRUE(listing.contains(copy)) << listing.toStdString();
+  EXPECT_TRUE(listing.contains(picture)) << listing.toStdString();
+}
+
+// ---- a kill -9 after an autosave, then a new start --------------------------------------------------
+
+// Delivers a mouse event to the canvas's client area as the window system would.
+void Send(QEvent::Type type, QPointF at, Qt::MouseButton button, Qt::MouseButtons held) {
+  QWidget* client = Form1Window().impl().client;
+  QMouseEvent event(type, at, client->mapToGlobal(at), button, held, Qt::NoModifier);
+  QApplication::sendEvent(client, &event);
+}
+
+// Run by the test below in a process of its own (this test program again): starts the program on the
+// picture, with the autosave interval from the settings, paints a stroke, puts the planes it then holds
+// beside the picture, and goes on until it is killed.
+TEST(RecoveryChild, DISABLED_PaintsUntilKilled) {
+  const char* picture = std::getenv("BRISEL_CHILD_PICTURE");
+  if (!picture) GTEST_SKIP() << "run by RecoveryAfterKill only";
+  // Killed, this process never clears the test program's empty settings folder: that is done here.
+  rmdir(std::getenv("XDG_CONFIG_HOME"));
+  setenv("XDG_CONFIG_HOME", std::getenv("BRISEL_CHILD_CONFIG"), 1);
+  ResetSharedState();
+  filehost::RegisterFileHost(OptionsFor(picture));
+  Main();
+  StartRecovery(picture, AutosaveSeconds());
+  PaintRed = 250, PaintGreen = 20, PaintBlue = 40;
+  BrushSize = 3;
+  Send(QEvent::MouseButtonPress, {5, 6}, Qt::LeftButton, Qt::LeftButton);
+  for (float x : {9.0f, 13.0f, 17.0f, 21.0f, 25.0f})
+    Send(QEvent::MouseMove, {x, x / 2 + 4}, Qt::NoButton, Qt::LeftButton);
+  Send(QEvent::MouseButtonRelease, {29, 18}, Qt::LeftButton, Qt::NoButton);
+  {
+    std::ofstream painted(std::string(picture) + ".painted.part", std::ios::binary);
+    for (const BytePlane* p : {&PlaneR, &PlaneG, &PlaneB})
+      painted.write(reinterpret_cast<const char*>(p->data()), std::streamsize(p->size()));
+  }
+  std::rename((std::string(picture) + ".painted.part").c_str(), (std::string(picture) + ".painted").c_str());
+  for (;;) {
+    platform::ProcessEvents();
+    QThread::msleep(5);
+  }
+}
+
+class RecoveryAfterKill : public AppTest {
+ protected:
+  void TearDown() override {
+    StopRecovery();
+    AppTest::TearDown();
+  }
+  // The program's start on picture, as brisel PICTURE starts it.
+  void StartOn(const std::string& picture) {
+    ResetSharedState();
+    DestroyWindows();
+    messages.clear();
+    filehost::RegisterFileHost(OptionsFor(picture));
+    Main();
+    StartRecovery(picture, 0);
+  }
+  QTemporaryDir folder;
+  ScopedEnv state{"XDG_STATE_HOME", folder.filePath("state").toStdString()};
+};
+
+TEST_F(RecoveryAfterKill, AnAutosavedCopyOutlivesKillNineAndIsOfferedBackExactly) {
+  const std::string picture = folder.filePath("picture.png").toStdString();
+  ASSERT_TRUE(Pattern(40, 30).save(QString::fromStdString(picture)));
+  const Planes original = PlanesOf(QImage(QString::fromStdString(picture)));
+  QDir(folder.path()).mkpath("config/tarnwick");
+  QFile settings(folder.filePath("config/tarnwick/tarnwick.conf"));
+  ASSERT_TRUE(settings.open(QIODevice::WriteOnly));
+  settings.write("[Startup]\nAutosave_Seconds=1\n");
+  settings.close();
+
+  QProcess child;
+  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+  environment.insert("QT_QPA_PLATFORM", "offscreen");
+  environment.insert("XDG_STATE_HOME", folder.filePath("state"));
+  environment.insert("BRISEL_CHILD_CONFIG", folder.filePath("config"));
+  environment.insert("BRISEL_CHILD_PICTURE", QString::fromStdString(picture));
+  child.setProcessEnvironment(environment);
+  child.start(QCoreApplication::applicationFilePath(),
+              {"--gtest_also_run_disabled_tests", "--gtest_filter=RecoveryChild.DISABLED_PaintsUntilKilled"});
+  ASSERT_TRUE(child.waitForStarted());
+  const bool saved = WaitFor([&] { return !platform::ListRecoveryCopies().empty(); });
+  ::kill(pid_t(child.processId()), SIGKILL);
+  child.waitForFinished();
+  ASSERT_TRUE(saved) << child.readAllStandardOutput().toStdString() << child.readAllStandardError().toStdString();
+
+  Planes painted{BytePlane(40, 30), BytePlane(40, 30), BytePlane(40, 30)};
+  std::ifstream dump(picture + ".painted", std::ios::binary);
+  for (BytePlane* p : {&painted.r, &painted.g, &painted.b}) dump.read(reinterpret_cast<char*>(p->data()), p->size());
+  ASSERT_TRUE(dump) << "the child put its planes beside the picture";
+  ASSERT_NE(painted, original) << "the child painted";
+
+  // No: the picture as it is, and the copy kept for later.
+  answer = platform::MessageBoxAnswer::No;
+  StartOn(picture);
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_THAT(messages[0], HasSubstr("A recovery copy from "));
+  EXPECT_THAT(messages[0], HasSubstr("exists. Restore it?"));
+  EXPECT_EQ(Image(), original);
+  ASSERT_EQ(platform::ListRecoveryCopies().size(), 1u);
+  StopRecovery();
+
+  // Yes: the painting exactly, as unsent changes one undo step away from the picture.
+  answer = platform::MessageBoxAnswer::Yes;
+  StartOn(picture);
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(Image(), painted);
+  EXPECT_EQ((Planes{ViewR, ViewG, ViewB}), painted) << "the canvas shows it";
+  const PixelRect box = ChangedBoxToSend();
+  EXPECT_TRUE(box.x1 == 0 && box.y1 == 0 && box.x2 == 40 && box.y2 == 30) << "the whole picture is unsent";
+  ASSERT_EQ(UndoStack.size(), 1u);
+  UndoLastStep();
+  EXPECT_EQ(Image(), original);
+  PlaneR = painted.r, PlaneG = painted.g, PlaneB = painted.b;
+
+  // A close that sends it puts it in the picture, and the copy is gone.
+  Form1Window().Close();
+  EXPECT_FALSE(Form1Window().loaded());
+  EXPECT_EQ(PlanesOf(QImage(QString::fromStdString(picture))), painted);
+  EXPECT_TRUE(platform::ListRecoveryCopies().empty());
+}
+
+// ---- failures at close, and a fatal report --------------------------------------------------------
+
+class RecoveryAtClose : public AppTest {
+ protected:
+  void SetUp() override {
+    AppTest::SetUp();
+    Start(12, 9);
+    StartRecovery("/pictures/host.png", 0);
+    PlaneG(3, 4) = 200;  // a change of the run
+  }
+  void TearDown() override {
+    StopRecovery();
+    AppTest::TearDown();
+  }
+  QTemporaryDir folder;
+  ScopedEnv state{"XDG_STATE_HOME", folder.filePath("state").toStdString()};
+};
+
+TEST_F(RecoveryAtClose, EveryFailureWritesTheCopyAndTheQuestionNamesIt) {
+  // A send that fails: the copy holds the painting, the question names it, No keeps the canvas.
+  host->failFrom["Tarn_SetBbuffer"] = 1;
+  answer = platform::MessageBoxAnswer::No;
+  Form1Window().Close();
+  ASSERT_EQ(messages.size(), 1u);
+  const std::string copy = RecoveryCopyPath();
+  ASSERT_FALSE(copy.empty());
+  EXPECT_THAT(messages[0], HasSubstr("A recovery copy of the painting is kept in " + copy));
+  EXPECT_THAT(messages[0], HasSubstr("Loose all changes?"));
+  EXPECT_TRUE(Form1Window().loaded());
+  EXPECT_EQ(CopyAt(copy), Image());
+  ASSERT_EQ(platform::ListRecoveryCopies().size(), 1u);
+  EXPECT_EQ(platform::ListRecoveryCopies()[0].picture, "/pictures/host.png");
+
+  // The host's picture changed size: the same, with the painting as it is now.
+  host->failFrom.clear();
+  host->width = 13;
+  PlaneB(0, 0) = 1;
+  Form1Window().Close();
+  ASSERT_EQ(messages.size(), 2u);
+  EXPECT_THAT(messages[1], HasSubstr(copy));
+  EXPECT_EQ(CopyAt(copy), Image());
+
+  // A fatal report: the copy first, then the report.
+  PlaneR(5, 5) = 7;
+  EXPECT_THROW(platform::ReportFatal(Error(51, "Internal error: test")), Error);
+  EXPECT_EQ(CopyAt(copy), Image());
+
+  // A send that goes through removes it.
+  host->width = 12;
+  Form1Window().Close();
+  EXPECT_FALSE(Form1Window().loaded());
+  EXPECT_EQ(host->blue, PlaneB);
+  EXPECT_TRUE(platform::ListRecoveryCopies().empty());
+}
+
+}  // namespace
+}  // namespace brisel::testing
