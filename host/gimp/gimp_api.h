@@ -78,6 +78,26 @@ inline void RestoreSelection(ImageRef image, ChannelRef saved) {
 }
 #endif
 
+// Text GIMP hands over to be freed, as a string; empty for none.
+inline std::string Take(gchar* text) {
+  std::string taken = text ? text : "";
+  g_free(text);
+  return taken;
+}
+
+// The file the drawable's image was opened from or saved to (empty when it has none), its image's name,
+// and the drawable's own name.
+inline std::string ImageFile(int32_t id) {
+#if GIMP_MAJOR_VERSION >= 3
+  GFile* file = gimp_image_get_file(ImageOf(id));
+  return file ? Take(g_file_get_path(file)) : "";
+#else
+  return Take(gimp_image_get_filename(ImageOf(id)));
+#endif
+}
+inline std::string ImageName(int32_t id) { return Take(gimp_image_get_name(ImageOf(id))); }
+inline std::string ItemName(int32_t id) { return Take(gimp_item_get_name(Item(id))); }
+
 // A drawable's pixels in GEGL; the caller unrefs the buffers.
 inline GeglBuffer* Buffer(int32_t id) { return gimp_drawable_get_buffer(Drawable(id)); }
 inline GeglBuffer* ShadowBuffer(int32_t id) { return gimp_drawable_get_shadow_buffer(Drawable(id)); }

@@ -265,6 +265,14 @@ void RegisterGimpHost(int32_t drawable) {
   platform::RegisterHost(kHostProgId, [drawable] { return MakeGimpHost(drawable); });
 }
 
+std::string PictureIdentity(int32_t drawable) {
+  if (!api::IsValid(drawable)) return {};
+  std::string image = api::ImageFile(drawable);
+  if (image.empty()) image = api::ImageName(drawable);
+  if (image.empty()) return {};
+  return image + " (GIMP layer \"" + api::ItemName(drawable) + "\")";
+}
+
 std::optional<std::string> RefusalFor(int32_t drawable) {
   if (!api::IsValid(drawable)) return "Brisel was given no layer to paint on.";
   if (api::IsLayerMask(drawable))

@@ -28,6 +28,10 @@ std::shared_ptr<platform::HostObject> MakeGimpHost(int32_t drawable);
 // Makes the program's host ProgID answer with a GIMP host on drawable.
 void RegisterGimpHost(int32_t drawable);
 
+// What the painting on drawable is, to find its recovery copies again at a later start: the image's file
+// (or its name, before it has one) and the layer's name; empty when GIMP names neither.
+std::string PictureIdentity(int32_t drawable);
+
 // nullopt when Brisel can paint on drawable; else why not, in a sentence for the user.
 std::optional<std::string> RefusalFor(int32_t drawable);
 

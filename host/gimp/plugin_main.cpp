@@ -32,8 +32,7 @@ std::string PaintOn(int32_t drawable) {
   std::string failure;
   try {
     brisel::Main();
-    // GIMP's pictures are not told apart yet: their recovery copies are kept, but not offered back.
-    brisel::StartRecovery("", brisel::AutosaveSeconds());
+    brisel::StartRecovery(brisel::gimphost::PictureIdentity(drawable), brisel::AutosaveSeconds());
     // The canvas is GIMP's dialog, so Qt would not end with it: the plug-in ends when it is unloaded.
     brisel::platform::RunUntilUnloaded(brisel::Form1Window());
   } catch (const brisel::Error& e) {

@@ -31,5 +31,26 @@ TEST(RecoveryWriter, ADiscardedBackgroundWriteNeverLands) {
   EXPECT_TRUE(r == noise && g == noise && b == noise);
 }
 
+// However long the picture's name (a file name may take 255 bytes, each character here 2), the copy's name
+// fits a file system and is whole UTF-8 that still begins with the picture's name; a GIMP layer's name
+// after the path's last slash counts as the name.
+TEST(RecoveryWriter, CopyNamesFitAFileSystemAndKeepWholeCharacters) {
+  const std::string longName = std::string(1, 'x') + [] {
+    std::string s;
+    for (int i = 0; i < 127; ++i) s += "\xc3\xa9";  // é
+    return s;
+  }();
+  for (const std::string& picture : {"/tmp/" + longName, std::string("/tmp/short.png"), std::string("pic.png (GIMP layer \"a/b\")"),
+                                     std::string()}) {
+    const std::string path = platform::NewRecoveryPath(picture);
+    const std::string name = path.substr(path.rfind('/') + 1);
+    SCOPED_TRACE(name);
+    EXPECT_LE(name.size(), 255u);
+    EXPECT_TRUE(QString::fromStdString(name).toStdString() == name) << "not whole UTF-8";
+    const std::string stem = picture.empty() ? "untitled" : picture.substr(picture.rfind('/') + 1);
+    EXPECT_EQ(name.substr(0, std::min<size_t>(stem.size(), 20)), stem.substr(0, 20));
+  }
+}
+
 }  // namespace
 }  // namespace brisel::testing

@@ -103,6 +103,13 @@ std::string RecoveryFolder() {
 std::string NewRecoveryPath(const std::string& picture) {
   std::string name = picture.substr(picture.rfind('/') + 1);
   if (name.empty()) name = "untitled";
+  // The time and the process follow it, and a file name holds at most 255 bytes.
+  constexpr size_t kNameBytes = 160;
+  if (name.size() > kNameBytes) {
+    size_t cut = kNameBytes;
+    while (cut > 0 && (uint8_t(name[cut]) & 0xC0) == 0x80) --cut;  // not inside a UTF-8 character
+    name.resize(cut);
+  }
   char when[32];
   const time_t now = std::time(nullptr);
   tm local {};
