@@ -13,6 +13,7 @@
 #include "app/startup.h"
 #include "app/windows.h"
 #include "file/file_host.h"
+#include "file/file_stamp.h"
 #include "platform/lifecycle.h"
 #include "platform/recovery.h"
 #include "platform/window.h"
@@ -88,9 +89,15 @@ int main(int argc, char* argv[]) {
   options.paperPath = parser.value(paper).toStdString();
   options.wallpaperPath = parser.value(wallpaper).toStdString();
   if (!options.wallpaperPath.empty()) {
-    // A wallpaper is a nicety: one that cannot be read leaves the panel plain, with a word on why.
-    QImageReader reader(QString::fromStdString(options.wallpaperPath));
-    if (!reader.canRead()) {
+    // A wallpaper is a nicety: one that cannot be read leaves the panel plain, with a word on why. Only
+    // a regular file is opened at all: reading a FIFO or a device would wait before any window shows.
+    const std::optional<brisel::filehost::FileStamp> stamp = brisel::filehost::StampOf(options.wallpaperPath);
+    QImageReader reader;
+    if (stamp && !stamp->isRegular()) {
+      std::fprintf(stderr, "brisel: warning: %s is not a regular file; the tool panel stays plain\n",
+                   options.wallpaperPath.c_str());
+      options.wallpaperPath.clear();
+    } else if (reader.setFileName(QString::fromStdString(options.wallpaperPath)); !reader.canRead()) {
       std::fprintf(stderr, "brisel: warning: %s: %s; the tool panel stays plain\n", options.wallpaperPath.c_str(),
                    reader.errorString().toLocal8Bit().constData());
       options.wallpaperPath.clear();

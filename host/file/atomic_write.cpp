@@ -6,8 +6,9 @@
 
 namespace brisel::filehost {
 
-std::string WriteBytesAtomically(const std::string& path, const QByteArray& bytes) {
-  return platform::WriteFileAtomically(path, bytes.constData(), size_t(bytes.size()));
+std::string WriteBytesAtomically(const std::string& path, const QByteArray& bytes,
+                                 const platform::AtomicWriteOptions& options) {
+  return platform::WriteFileAtomically(path, bytes.constData(), size_t(bytes.size()), options);
 }
 
 void RemoveLeftoversOf(const std::string& path) {

@@ -6,11 +6,14 @@
 
 #include <string>
 
+#include "platform/atomic_file.h"
+
 namespace brisel::filehost {
 
 // Empty on success, else the reason (the system's text); on failure the target is untouched and no
 // temporary file is left.
-std::string WriteBytesAtomically(const std::string& path, const QByteArray& bytes);
+std::string WriteBytesAtomically(const std::string& path, const QByteArray& bytes,
+                                 const platform::AtomicWriteOptions& options = {});
 
 // Removes the temporary files that interrupted writes of the file at path left beside it (see
 // platform::RemoveLeftoverTemporaries), saying each on standard error.

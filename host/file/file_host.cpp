@@ -31,10 +31,14 @@ class FileHost final : public host::HostTable {
   int32_t PaperWidth() override { return paper_.Current()->width(); }
   int32_t PaperHeight() override { return paper_.Current()->height(); }
   BytePlane Paper() override { return *paper_.Current(); }
-  int32_t BufferWidth() override { return image_.Current()->width(); }
+  // The program asks the size before every send of its own: a change on disk is asked about anew.
+  int32_t BufferWidth() override {
+    image_.AskAgain();
+    return image_.Current()->width();
+  }
   int32_t BufferHeight() override { return image_.Current()->height(); }
   BytePlane Buffer(host::Channel channel) override {
-    const auto picture = image_.Current();
+    const auto picture = image_.HandOver();
     switch (channel) {
       case host::Channel::kRed: return picture->r;
       case host::Channel::kGreen: return picture->g;

@@ -3,6 +3,7 @@
 // device and inode (a replacement by rename is a new inode), size, and the modification and change
 // times to the nanosecond.
 
+#include <sys/stat.h>
 #include <sys/types.h>
 
 #include <cstdint>
@@ -22,6 +23,17 @@ struct FileStamp {
   bool isFolder() const;
   friend bool operator==(const FileStamp&, const FileStamp&) = default;
 };
+
+// The stamp of a file from its status.
+FileStamp StampOf(const struct stat& status);
+
+// Whether two stamps show the same content as far as another program's write shows: the same file
+// (device, inode), size and modification time. A change of mode, links or owner alone is not a new version.
+bool SameVersion(const FileStamp& a, const FileStamp& b);
+
+// What differs from was to now, for a message: "replaced by another file", "its size went from 10 to 12
+// bytes", "modified at 2026-12-08 23:01:02", joined by ", ".
+std::string WhatChanged(const FileStamp& was, const FileStamp& now);
 
 // The stamp of the file at path, following symbolic links; nullopt when it cannot be stat'ed
 // (errnoOut, when given, receives the reason).

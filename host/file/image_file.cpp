@@ -4,6 +4,10 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <iostream>
 
@@ -21,13 +25,41 @@ std::string Size(const BytePlane& p) { return std::to_string(p.width()) + " x " 
 
 const char* ChannelName(int c) { return c == 0 ? "red" : c == 1 ? "green" : "blue"; }
 
+// Writes the undo backup of target, with target's permissions. The backup's name is never resolved: where
+// anything but a regular file stands there (a link another user planted, a folder), or where the name does
+// not fit the file system, the send goes on without a backup and says so. Empty, or why it failed.
+std::string WriteBackup(const std::string& target, const QByteArray& bytes) {
+  const std::string backup = ImageFile::BackupPathFor(target);
+  const size_t slash = backup.rfind('/');
+  const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : backup.substr(0, slash);
+  const size_t nameLength = slash == std::string::npos ? backup.size() : backup.size() - slash - 1;
+  struct stat there {};
+  const bool occupied = ::lstat(backup.c_str(), &there) == 0;
+  std::string skip;
+  if (long(nameLength) > platform::NameLimitOf(folder) || (!occupied && errno == ENAMETOOLONG))
+    skip = "its name would be too long for the file system";
+  else if (occupied && !S_ISREG(there.st_mode))
+    skip = S_ISLNK(there.st_mode)   ? "a symbolic link is there"
+           : S_ISDIR(there.st_mode) ? "a folder is there"
+                                    : "something other than a file is there";
+  if (!skip.empty()) {
+    std::cerr << "brisel: no undo backup written to " << backup << ": " << skip << std::endl;
+    return {};
+  }
+  struct stat picture {};
+  platform::AtomicWriteOptions options;
+  options.followLink = false;
+  if (::stat(target.c_str(), &picture) == 0) options.like = &picture;
+  return WriteBytesAtomically(backup, bytes, options);
+}
+
 }  // namespace
 
 ImageFile::ImageFile(std::string path, std::string newPictureFolder)
     : path_(std::move(path)), newPictureFolder_(std::move(newPictureFolder)) {
   if (path_.empty()) {
     BytePlane white(kNewPictureWidth, kNewPictureHeight, 255);
-    newPicture_ = std::make_shared<const PicturePlanes>(PicturePlanes{white, white, white, {}});
+    newPicture_ = std::make_shared<const PicturePlanes>(PicturePlanes{white, white, white, {}, {}});
     return;
   }
   // A send cut short (a kill, a power cut) leaves its temporary file beside the picture or its backup.
@@ -45,8 +77,31 @@ std::shared_ptr<const PicturePlanes> ImageFile::Current() {
   if (!read.error.empty()) Fail(read.error);
   auto planes = std::make_shared<PicturePlanes>(SplitPlanes(read.image));
   planes->format = read.format;
+  planes->original = std::move(read.image);
   if (stamp) cached_ = planes, cachedStamp_ = *stamp;
   return planes;
+}
+
+std::shared_ptr<const PicturePlanes> ImageFile::HandOver() {
+  std::shared_ptr<const PicturePlanes> planes = Current();
+  if (!path_.empty() && planes == cached_) known_ = cachedStamp_;
+  return planes;
+}
+
+// Throws kChangedOnDisk when the file is not the version the program last saw, unless a send was just
+// refused for this very change.
+void ImageFile::RefuseUnseenChange() {
+  if (!known_) return;
+  int err = 0;
+  const std::optional<FileStamp> now = StampOf(path_, &err);
+  if (now ? SameVersion(*now, *known_) : err != ENOENT) return;  // unchanged, or unreadable: the write says
+  if (told_ && (now ? *told_ && SameVersion(**told_, *now) : !*told_)) return;  // asked, and the answer was yes
+  told_.emplace(now);
+  staged_ = {};
+  throw Error(errors::kChangedOnDisk,
+              now ? path_ + " was changed on disk by another program since Brisel read or wrote it (" +
+                        WhatChanged(*known_, *now) + ")."
+                  : path_ + " was deleted from disk since Brisel read or wrote it.");
 }
 
 void ImageFile::SaveUndo() {
@@ -103,10 +158,22 @@ void ImageFile::Refresh() {
   // Rewriting unchanged pixels would only lose quality in a lossy format.
   if (!path_.empty() && current && current->r == *planes[0] && current->g == *planes[1] && current->b == *planes[2]) {
     staged_ = {};
+    if (current == cached_) known_ = cachedStamp_;  // the file holds the painting, whoever wrote it
     return;
   }
 
   const bool isNew = path_.empty();
+  if (!isNew) {
+    RefuseUnseenChange();
+    // Read-only for this user, or for everyone (0444 stops root too): the owner meant it to stay.
+    const std::optional<FileStamp> stamp = StampOf(path_);
+    if ((::faccessat(AT_FDCWD, path_.c_str(), W_OK, AT_EACCESS) != 0 && errno == EACCES) ||
+        (stamp && (stamp->mode & 0222) == 0)) {
+      staged_ = {};
+      Fail(path_ + " is read-only: Brisel does not replace it (make it writable, or paint on a copy); the file is "
+                   "unchanged");
+    }
+  }
   const std::string target = isNew ? ReserveNewPictureName() : path_;
   const QByteArray format = WriteFormatFor(target, current ? current->format : QByteArray());
   if (format.isEmpty()) {
@@ -115,14 +182,17 @@ void ImageFile::Refresh() {
   }
   // Encoded first, so that a picture that cannot be encoded touches nothing on disk.
   QByteArray bytes;
-  std::string why = EncodePicture(JoinPlanes(*planes[0], *planes[1], *planes[2]), format, bytes);
+  std::string why = EncodePicture(ComposeForWrite(current.get(), *planes[0], *planes[1], *planes[2]), format, bytes);
   if (why.empty() && pendingBackup_ && !isNew) {
-    const std::string backup = BackupPathFor(target);
-    why = WriteBytesAtomically(backup, *pendingBackup_);
-    if (!why.empty()) Fail("The undo backup " + backup + " cannot be written (" + why + "); " + target + " is unchanged");
+    why = WriteBackup(target, *pendingBackup_);
+    if (!why.empty())
+      Fail("The undo backup " + BackupPathFor(target) + " cannot be written (" + why + "); " + target + " is unchanged");
     pendingBackup_.reset();
   }
-  if (why.empty()) why = WriteBytesAtomically(target, bytes);
+  struct stat written {};
+  platform::AtomicWriteOptions options;
+  options.written = &written;
+  if (why.empty()) why = WriteBytesAtomically(target, bytes, options);
   if (!why.empty()) {
     if (isNew) QFile::remove(q(target));
     Fail(target + " cannot be written (" + why + "); the file on disk is unchanged");
@@ -130,6 +200,8 @@ void ImageFile::Refresh() {
 
   staged_ = {};
   cached_.reset();
+  known_ = StampOf(written);
+  told_.reset();
   if (isNew) {
     path_ = target;
     newPicture_.reset();

@@ -8,12 +8,20 @@
 // Undo: SaveUndo copies the file's bytes as they are at that moment. Just before the file is next
 // overwritten, that copy is written beside it as "<IMAGE>~" (sample.png -> sample.png~), replacing the
 // backup of the step before: one undo step, one backup. A send that changes nothing writes no backup.
+// The backup's name is never resolved: where a symbolic link, a folder or anything but a regular file
+// stands there, or where the name would be too long for the file system, no backup is written, and
+// standard error says so. The backup takes the picture's permissions (and, for root, its owner).
 //
 // Writing: the red, green and blue planes are staged one by one; Refresh writes them, in the format the
 // file's extension names, atomically (a temporary file in the same folder, renamed over the old one).
 // Temporary files that interrupted writes left beside the picture or its backup are removed when the
 // ImageFile is made, once their writer no longer runs (platform/atomic_file.h).
-// Planes equal to the file's pixels leave the file untouched. The file holds RGB only: a picture that
+// Planes equal to the file's pixels leave the file untouched. A picture this user may not write (0444) is
+// not replaced: the send fails. A picture changed on disk (another file in its place, another size or
+// modification time) since the program last fetched its planes or since the last write is not
+// overwritten unasked: the send fails with kChangedOnDisk, saying what changed; the same send made again
+// at once overwrites it (a deleted picture is written anew), while a new send, which starts with
+// AskAgain (Tarn_BufferWidth), is refused again. The file holds RGB only: a picture that
 // had transparency is read flattened onto white and written back without alpha. A new picture goes,
 // at its first write, to a new file "brisel-N.png" in the new-picture folder (N the first number whose
 // name is free; no file is ever overwritten), whose name is printed on standard output.
@@ -42,6 +50,10 @@ class ImageFile {
 
   // The picture now; an Error (kHostCallFailed) when the file cannot be read.
   std::shared_ptr<const PicturePlanes> Current();
+  // Current(), as the program takes it: the version a later write may replace without asking.
+  std::shared_ptr<const PicturePlanes> HandOver();
+  // A new send begins: a change on disk that an earlier send was refused for is asked about again.
+  void AskAgain() { told_.reset(); }
   void SaveUndo();
   void Stage(Channel channel, const BytePlane& plane);
   void Refresh();
@@ -51,6 +63,12 @@ class ImageFile {
 
  private:
   std::string ReserveNewPictureName();
+  void RefuseUnseenChange();
+
+  // Whether the file is as the program last saw it (fetched or written); nullopt until it was.
+  std::optional<FileStamp> known_;
+  // The change a refused send told of: the stamp then, nullopt inside for a deleted file.
+  std::optional<std::optional<FileStamp>> told_;
 
   std::string path_;
   std::string newPictureFolder_;

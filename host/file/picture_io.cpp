@@ -1,6 +1,7 @@
 #include "file/picture_io.h"
 
 #include <QBuffer>
+#include <QColorSpace>
 #include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
@@ -9,6 +10,7 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
+#include <unordered_map>
 
 #include "file/file_stamp.h"
 
@@ -38,6 +40,101 @@ class DecodingAllowance {
   int previous_;
 };
 
+// What a JPEG's markers tell: the colour components of its frame (3 for YCbCr, 4 for CMYK or YCCK) and
+// whether its end-of-image marker (FF D9) comes after the last scan. Segments are skipped by their
+// length, so a thumbnail inside the EXIF segment, with its own end marker, is never mistaken for it.
+// Between segments lies entropy-coded data, where FF is followed by 00 (a stuffed byte), D0..D7 (a
+// restart marker) or more FF (fill); any other FF xx is the next marker.
+struct JpegMarkers {
+  int components = 0;
+  bool complete = false;
+};
+
+JpegMarkers ScanJpegMarkers(const QByteArray& bytes) {
+  JpegMarkers found;
+  const auto* p = reinterpret_cast<const uint8_t*>(bytes.constData());
+  const qsizetype n = bytes.size();
+  qsizetype i = 2;  // after the start-of-image marker
+  while (i + 1 < n) {
+    const uint8_t m = p[i + 1];
+    if (p[i] != 0xFF || m == 0xFF) {
+      ++i;
+      continue;
+    }
+    if (m == 0x00 || m == 0x01 || (m >= 0xD0 && m <= 0xD7)) {
+      i += 2;
+      continue;
+    }
+    if (m == 0xD9) {
+      found.complete = true;
+      break;
+    }
+    if (i + 3 >= n) break;
+    const int length = (p[i + 2] << 8) | p[i + 3];  // counts itself, not the marker
+    if (length < 2) break;
+    // Start of frame: C0..CF but for C4 (Huffman tables), C8 (reserved) and CC (arithmetic coding);
+    // FF Cn, length (2), precision (1), height (2), width (2), components (1).
+    const bool frame = m >= 0xC0 && m <= 0xCF && m != 0xC4 && m != 0xC8 && m != 0xCC;
+    if (frame && found.components == 0 && i + 9 < n) found.components = p[i + 9];
+    i += 2 + length;
+  }
+  return found;
+}
+
+// The frames an animated PNG claims (its acTL chunk, which comes before the first IDAT), else 1.
+// Chunks: length (4, big-endian), type (4), data, CRC (4), after the 8-byte signature.
+quint32 PngFrames(const QByteArray& bytes) {
+  const auto* p = reinterpret_cast<const uint8_t*>(bytes.constData());
+  auto be32 = [&](qsizetype at) { return quint32(p[at]) << 24 | quint32(p[at + 1]) << 16 | quint32(p[at + 2]) << 8 | p[at + 3]; };
+  for (qsizetype i = 8; i + 12 <= bytes.size();) {
+    const quint32 length = be32(i);
+    const QByteArray type = bytes.mid(i + 4, 4);
+    if (type == "IDAT") break;
+    if (type == "acTL" && length >= 4 && i + 12 <= bytes.size()) return std::max<quint32>(be32(i + 8), 1);
+    i += 12 + qsizetype(length);
+  }
+  return 1;
+}
+
+// Why a picture cannot be painted and written back as it is, from its container: empty when it can.
+std::string ContainerProblem(const std::string& path, const QByteArray& format, const QByteArray& bytes) {
+  if (format == "jpeg" || format == "jpg") {
+    const JpegMarkers markers = ScanJpegMarkers(bytes);
+    if (!markers.complete)
+      return path + " cannot be decoded (the JPEG data ends before its end-of-image marker); the file is truncated "
+                    "or damaged";
+    if (markers.components == 4)
+      return path + " is a CMYK JPEG; Brisel paints in RGB and would change its colours when writing it back: "
+                    "convert it to RGB first";
+  }
+  if (format == "png") {
+    const quint32 frames = PngFrames(bytes);
+    if (frames > 1)
+      return path + " is an animated PNG of " + std::to_string(frames) +
+             " frames; Brisel writes back one picture and would drop the others: save the frame to paint as a "
+             "PNG of its own first";
+  }
+  return {};
+}
+
+QImage::Format FormatForChannels(bool deep, bool grey) {
+  if (grey) return deep ? QImage::Format_Grayscale16 : QImage::Format_Grayscale8;
+  return deep ? QImage::Format_RGBX64 : QImage::Format_RGB888;
+}
+
+bool IsGrey(const QImage& image) {
+  return image.format() == QImage::Format_Grayscale8 || image.format() == QImage::Format_Grayscale16;
+}
+
+// Profile, text entries and resolution of from, onto to. A grey picture's profile may be a grey one,
+// which an RGB picture cannot carry: it goes only onto a grey picture.
+void CarryMetadata(const QImage& from, QImage& to) {
+  if (from.colorSpace().isValid() && (!IsGrey(from) || IsGrey(to))) to.setColorSpace(from.colorSpace());
+  for (const QString& key : from.textKeys()) to.setText(key, from.text(key));
+  to.setDotsPerMeterX(from.dotsPerMeterX());
+  to.setDotsPerMeterY(from.dotsPerMeterY());
+}
+
 }  // namespace
 
 ReadPictureResult ReadPicture(const std::string& path) {
@@ -66,6 +163,8 @@ ReadPictureResult ReadPicture(const std::string& path) {
   }
   if (!reader->canRead()) return fail(path + " is not a picture in a format Brisel can read");
   reader->setAutoTransform(true);
+  // Counted before the size is asked: Qt 6.4's TIFF plug-in counts one page once it has read a header.
+  const int frames = reader->imageCount();  // 0: the plug-in cannot tell
 
   const QSize size = reader->size();  // from the header, before anything is decoded
   DecodingAllowance allowance;
@@ -81,6 +180,23 @@ ReadPictureResult ReadPicture(const std::string& path) {
   // A plug-in that cannot tell the size up front is held to Qt's own allocation limit instead.
 
   result.format = reader->format();
+  if (frames > 1 || (frames == 0 && reader->supportsAnimation()))
+    return fail(path + " holds " + (frames > 1 ? std::to_string(frames) : std::string("several")) +
+                " frames or pages; Brisel writes back one picture and would drop the others: save the one to "
+                "paint on as a picture of its own first");
+#if QT_VERSION >= QT_VERSION_CHECK(6, 8, 0)
+  if (reader->imageFormat() == QImage::Format_CMYK8888)
+    return fail(path + " is in CMYK; Brisel paints in RGB and would change its colours when writing it back: "
+                       "convert it to RGB first");
+#endif
+  const QByteArray kind = result.format.toLower();  // the plug-in's key as asked for: "jpg" and "jpeg" alike
+  if (kind == "jpeg" || kind == "jpg" || kind == "png") {
+    // Read apart from the decoder's device: the checks need the file's bytes, the decoder its position.
+    QFile raw(q(path));
+    if (!raw.open(QIODevice::ReadOnly)) return fail(path + " cannot be opened: " + raw.errorString().toStdString());
+    const std::string problem = ContainerProblem(path, kind, kind == "png" ? raw.read(1 << 20) : raw.readAll());
+    if (!problem.empty()) return fail(problem);
+  }
   if (!reader->read(&result.image) || result.image.isNull())
     return fail(path + " cannot be decoded (" + reader->errorString().toStdString() +
                 "); the file may be damaged or truncated");
@@ -92,7 +208,7 @@ ReadPictureResult ReadPicture(const std::string& path) {
 PicturePlanes SplitPlanes(const QImage& source) {
   const QImage image = source.convertToFormat(source.hasAlphaChannel() ? QImage::Format_ARGB32 : QImage::Format_RGB32);
   const int32_t w = image.width(), h = image.height();
-  PicturePlanes planes{BytePlane(w, h), BytePlane(w, h), BytePlane(w, h), {}};
+  PicturePlanes planes{BytePlane(w, h), BytePlane(w, h), BytePlane(w, h), {}, {}};
   for (int32_t y = 0; y < h; ++y) {
     const QRgb* line = reinterpret_cast<const QRgb*>(image.constScanLine(y));
     uint8_t *r = planes.r.row(y), *g = planes.g.row(y), *b = planes.b.row(y);
@@ -126,6 +242,95 @@ QImage JoinPlanes(const BytePlane& r, const BytePlane& g, const BytePlane& b) {
       line[3 * x + 2] = pb[x];
     }
   }
+  return image;
+}
+
+QImage ComposeForWrite(const PicturePlanes* read, const BytePlane& r, const BytePlane& g, const BytePlane& b) {
+  const int32_t w = r.width(), h = r.height();
+  if (!read || read->original.isNull()) return JoinPlanes(r, g, b);
+  QImage original = read->original;
+  if (original.size() != QSize(w, h) || read->width() != w || read->height() != h) {
+    QImage image = JoinPlanes(r, g, b);  // another size: nothing of the original's pixels is kept
+    CarryMetadata(original, image);
+    return image;
+  }
+
+  bool grey = true;  // every pixel grey once painted
+  for (int32_t y = 0; y < h && grey; ++y) {
+    const uint8_t *pr = r.row(y), *pg = g.row(y), *pb = b.row(y);
+    for (int32_t x = 0; x < w; ++x)
+      if (pr[x] != pg[x] || pg[x] != pb[x]) {
+        grey = false;
+        break;
+      }
+  }
+  auto painted = [&](int32_t x, int32_t y) { return r(x, y) != read->r(x, y) || g(x, y) != read->g(x, y) || b(x, y) != read->b(x, y); };
+
+  QImage image;
+  const QImage::Format format = original.format();
+  if (format == QImage::Format_Mono || format == QImage::Format_MonoLSB || format == QImage::Format_Indexed8) {
+    // Kept in its palette while every colour painted is one of the palette's; unpainted pixels keep
+    // their index (a palette may hold a colour twice).
+    if (!original.hasAlphaChannel()) {
+      original = original.convertToFormat(QImage::Format_Indexed8);
+      std::unordered_map<QRgb, int> index;
+      const QList<QRgb> table = original.colorTable();
+      for (int i = int(table.size()) - 1; i >= 0; --i) index[table[i] | 0xff000000u] = i;
+      image = original;
+      for (int32_t y = 0; y < h && !image.isNull(); ++y) {
+        uchar* line = image.scanLine(y);
+        for (int32_t x = 0; x < w; ++x) {
+          if (!painted(x, y)) continue;
+          const auto found = index.find(qRgb(r(x, y), g(x, y), b(x, y)));
+          if (found == index.end()) {
+            image = QImage();  // a colour outside the palette: written as RGB below
+            break;
+          }
+          line[x] = uchar(found->second);
+        }
+      }
+    }
+  } else if (IsGrey(original) && (grey || format == QImage::Format_Grayscale16)) {
+    // Stays grey while every pixel is; 16-bit grey turned colour goes to 16-bit RGB, 8-bit to RGB888 below.
+    const bool deep = format == QImage::Format_Grayscale16;
+    image = QImage(w, h, FormatForChannels(deep, grey));
+    for (int32_t y = 0; y < h; ++y) {
+      const uchar* from = original.constScanLine(y);
+      uchar* to = image.scanLine(y);
+      for (int32_t x = 0; x < w; ++x) {
+        const bool keep = !painted(x, y);
+        if (grey && !deep) {
+          to[x] = keep ? from[x] : r(x, y);
+        } else if (grey) {
+          reinterpret_cast<quint16*>(to)[x] = keep ? reinterpret_cast<const quint16*>(from)[x] : quint16(r(x, y) * 257);
+        } else {
+          const quint16 v = deep ? reinterpret_cast<const quint16*>(from)[x] : quint16(from[x] * 257);
+          reinterpret_cast<QRgba64*>(to)[x] =
+              keep ? QRgba64::fromRgba64(v, v, v, 0xffff) : QRgba64::fromRgba64(r(x, y) * 257, g(x, y) * 257, b(x, y) * 257, 0xffff);
+        }
+      }
+    }
+  } else if (original.depth() >= 64 || original.pixelFormat().redSize() > 8) {
+    // Deeper than 8 bits a channel: unpainted pixels keep all their bits; transparency is laid on white,
+    // c * a / 65535 + 65535 * (65535 - a) / 65535, rounded, as SplitPlanes does at 8 bits.
+    original = original.convertToFormat(QImage::Format_RGBA64);
+    image = QImage(w, h, QImage::Format_RGBX64);
+    for (int32_t y = 0; y < h; ++y) {
+      const QRgba64* from = reinterpret_cast<const QRgba64*>(original.constScanLine(y));
+      QRgba64* to = reinterpret_cast<QRgba64*>(image.scanLine(y));
+      for (int32_t x = 0; x < w; ++x) {
+        if (painted(x, y)) {
+          to[x] = QRgba64::fromRgba64(r(x, y) * 257, g(x, y) * 257, b(x, y) * 257, 0xffff);
+          continue;
+        }
+        const quint64 a = from[x].alpha(), white = 65535 * (65535 - a) + 32767;
+        to[x] = QRgba64::fromRgba64(quint16((from[x].red() * a + white) / 65535), quint16((from[x].green() * a + white) / 65535),
+                                    quint16((from[x].blue() * a + white) / 65535), 0xffff);
+      }
+    }
+  }
+  if (image.isNull()) image = JoinPlanes(r, g, b);  // 8 bits a channel: the planes are the pixels
+  CarryMetadata(read->original, image);
   return image;
 }
 

@@ -25,7 +25,10 @@ struct ReadPictureResult {
   std::string error;   // empty on success
 };
 
-// Reads the picture at path (UTF-8), with its EXIF orientation applied.
+// Reads the picture at path (UTF-8), with its EXIF orientation applied. Refused, besides files that
+// cannot be decoded: pictures that could not be written back as they are, being more than one frame or
+// page (multi-page TIFF, animated WebP or PNG) or in CMYK; and a JPEG cut short (no end-of-image marker
+// after its last scan), which the decoder would otherwise fill with grey.
 ReadPictureResult ReadPicture(const std::string& path);
 
 // A picture as the host exchanges it: three planes of equal size, red, green and blue. A picture with
@@ -33,11 +36,22 @@ ReadPictureResult ReadPicture(const std::string& path);
 struct PicturePlanes {
   BytePlane r, g, b;
   QByteArray format;  // the format it was read in, empty for one made in memory
+  QImage original;    // the picture as read, at its own depth and with its metadata; null for a new one
   int32_t width() const { return r.width(); }
   int32_t height() const { return r.height(); }
 };
 PicturePlanes SplitPlanes(const QImage& image);
 QImage JoinPlanes(const BytePlane& r, const BytePlane& g, const BytePlane& b);  // Format_RGB888
+
+// The picture to write for the planes r, g, b over read (the picture as it was read, same size):
+// - a pixel whose planes equal read's planes (the 8-bit reduction of the original) keeps the original's
+//   own value, every bit of it; a painted pixel is written at the original's depth (16 bits: v * 257);
+// - a grey picture stays grey while every pixel is grey, a palette picture keeps its palette while every
+//   pixel's colour is in it; painting in another colour turns either into RGB;
+// - transparency is flattened onto white (at 16 bits for a 16-bit picture), as SplitPlanes does;
+// - the colour profile, the text entries and the resolution are carried over.
+// With no original (a new picture, or one of another size), the planes as RGB888.
+QImage ComposeForWrite(const PicturePlanes* read, const BytePlane& r, const BytePlane& g, const BytePlane& b);
 
 // The format in which a picture at path is written: the one its extension names when a plug-in can
 // write it, else the format it was read in (readFormat) when writable; empty when neither.

@@ -77,7 +77,10 @@ void Form_Unload(int16_t& Cancel) {
       }
       return;
     }
-    SendBack();
+    if (!SendBackUnlessRefused()) {
+      KeepCanvasOpen(Cancel);
+      return;
+    }
   } catch (const Error& e) {
     failure = "Can't copy buffer back to Project Tarnwick (error " + std::to_string(e.number()) + ": " + e.text() + ")";
   }

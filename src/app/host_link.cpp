@@ -85,6 +85,20 @@ void SendBack() {
   RecoveryAfterSend();
 }
 
+bool SendBackUnlessRefused() {
+  try {
+    SendBack();
+    return true;
+  } catch (const Error& e) {
+    if (e.number() != errors::kChangedOnDisk) throw;
+    if (platform::AskYesNo(kProgramName, e.text() + "\rWrite your painting over it?") !=
+        platform::MessageBoxAnswer::Yes)
+      return false;
+  }
+  SendBack();  // the same send again at once: the host now writes
+  return true;
+}
+
 void GetPaperFromTarnwick() {
   try {
     FetchPaper();
@@ -129,7 +143,7 @@ void SendImageToTarnwick() {
                                               SizeText(ImageWidth, ImageHeight) + ".");
       return;
     }
-    SendBack();
+    SendBackUnlessRefused();
   } catch (const Error& e) {
     ReportHostError(e);
   }

@@ -29,11 +29,16 @@ BytePlane FetchPlane(std::string_view name, const char* colourName);
 // copy (app/recovery.h).
 void SendBack();
 
+// SendBack, where the host refuses a send over a picture changed by another program (kChangedOnDisk) asking
+// "<what changed> Write your painting over it?": Yes sends again at once, which the host then writes; No
+// (the default) sends nothing and returns false. Other errors propagate.
+bool SendBackUnlessRefused();
+
 // "Get image from Tarnwick": an undo step of the whole image, then the host's planes; the next send then
 // names the whole picture as changed. A failing call or a plane of the wrong size is reported and leaves the
 // image and the undo history as they were.
 void GetImageFromTarnwick();
-// "Send image to Tarnwick": the send-back sequence, refused when the host's image changed size meanwhile.
+// "Send image to Tarnwick": SendBackUnlessRefused, refused when the host's image changed size meanwhile.
 // A failing call is reported; nothing of the program's image changes either way.
 void SendImageToTarnwick();
 

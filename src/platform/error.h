@@ -25,6 +25,9 @@ inline constexpr int32_t kNoSuchMethod = 438;
 inline constexpr int32_t kHostCallFailed = 440;  // the host's own failure ("Automation error")
 inline constexpr int32_t kDisplayBitmap = 31001;
 inline constexpr int32_t kBadPlane = 31002;      // a host plane smaller than the image it should hold
+// The host's picture changed on disk since the program read or last wrote it, and the send was refused. The
+// text says what changed; the same send made again at once (no Tarn_BufferWidth between) overwrites it.
+inline constexpr int32_t kChangedOnDisk = 31003;
 }  // namespace errors
 
 }  // namespace brisel

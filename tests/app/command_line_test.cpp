@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 namespace brisel::testing {
 namespace {
 
@@ -50,21 +52,23 @@ TEST(CommandLine, BadPicturesEndStartUpWithOneLineAndWriteNothing) {
   }
   EXPECT_EQ(dir.entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), before);
 
-  // A bad wallpaper only warns: the program then runs (and is stopped here after its start).
-  {
+  // A bad wallpaper only warns: the program then runs (and is stopped here after its start). A FIFO is
+  // never opened, which would wait for a writer before any window shows.
+  QImage(4, 4, QImage::Format_RGB32).save(dir.filePath("ok.png"));
+  ASSERT_EQ(mkfifo(dir.filePath("fifo.png").toLocal8Bit().constData(), 0600), 0);
+  for (const char* name : {"text.png", "fifo.png"}) {
     QProcess process;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert("QT_QPA_PLATFORM", "offscreen");
     process.setProcessEnvironment(environment);
-    QImage(4, 4, QImage::Format_RGB32).save(dir.filePath("ok.png"));
-    process.start(BRISEL_BINARY, {"--wallpaper", dir.filePath("text.png"), dir.filePath("ok.png")});
+    process.start(BRISEL_BINARY, {"--wallpaper", dir.filePath(name), dir.filePath("ok.png")});
     ASSERT_TRUE(process.waitForStarted());
     EXPECT_FALSE(process.waitForFinished(1500));  // still running: the picture opened
     process.kill();
     process.waitForFinished();
     const QString errors = QString::fromUtf8(process.readAllStandardError());
-    EXPECT_EQ(errors.split('\n', Qt::SkipEmptyParts).filter("warning").size(), 1) << errors.toStdString();
-    EXPECT_TRUE(errors.contains("text.png"));
+    EXPECT_EQ(errors.split('\n', Qt::SkipEmptyParts).filter("warning").size(), 1) << name << ": " << errors.toStdString();
+    EXPECT_TRUE(errors.contains(name)) << errors.toStdString();
   }
 
   const Outcome twoPictures = Brisel({"a.png", "b.png"}, folder.path());

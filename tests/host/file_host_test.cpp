@@ -10,6 +10,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <functional>
 #include <vector>
 
 #include "file/file_host.h"
@@ -105,6 +106,104 @@ TEST_F(FileHostTest, WritesKeepPermissionsAndGoThroughLinks) {
   EXPECT_TRUE(QFileInfo(QString::fromStdString(Path("link.png"))).isSymLink());
   EXPECT_EQ(PlanesOf(Load(real)), p);
   EXPECT_EQ(filehost::StampOf(real)->mode & 0777, 0640u);
+}
+
+// What a send does to a picture that someone else has been at, or whose name is hostile. Each case has its own
+// folder holding the picture and a file "victim"; `meddle` runs after the program fetched the planes and
+// before it sends them.
+struct HostileCase {
+  const char* name;
+  std::string file;
+  std::function<void(const std::string& picture, const std::string& victim)> meddle;
+  std::string refusal;  // part of the first send's error; empty: the send goes through
+  bool retryWrites;     // after a refusal, the same send made again at once writes
+  bool backup;          // the old content is then kept as IMAGE~, with the picture's mode
+};
+
+TEST_F(FileHostTest, HostileSendsNeverFollowLinksNorOverwriteUnasked) {
+  auto replaceWith = [](const std::string& picture, int seed) {
+    const std::string other = picture + ".new";
+    ASSERT_TRUE(Pattern(8, 6, seed).save(QString::fromStdString(other), "png"));
+    ASSERT_EQ(rename(other.c_str(), picture.c_str()), 0);
+  };
+  const std::vector<HostileCase> cases = {
+      {"plain", "p.png", [](auto&, auto&) {}, "", false, true},
+      {"backup-symlink", "s.png", [](auto& pic, auto& victim) { ASSERT_EQ(symlink(victim.c_str(), (pic + "~").c_str()), 0); },
+       "", false, false},
+      {"backup-folder", "d.png", [](auto& pic, auto&) { ASSERT_EQ(mkdir((pic + "~").c_str(), 0700), 0); }, "", false, false},
+      {"name-250-bytes", std::string(246, 'n') + ".png", [](auto&, auto&) {}, "", false, true},
+      {"name-255-bytes-no-room-for-backup", std::string(251, 'm') + ".png", [](auto&, auto&) {}, "", false, false},
+      {"mode-0660-kept", "private.png", [](auto& pic, auto&) { ASSERT_EQ(chmod(pic.c_str(), 0660), 0); }, "", false, true},
+      {"mode-0444-refused", "ro.png", [](auto& pic, auto&) { ASSERT_EQ(chmod(pic.c_str(), 0444), 0); }, "is read-only",
+       false, false},
+      {"hard-link-keeps-old", "h.png",
+       [](auto& pic, auto& victim) { ASSERT_EQ(unlink(victim.c_str()) | link(pic.c_str(), victim.c_str()), 0); },
+       "", false, true},
+      {"replaced-same-size", "r.png", [&](auto& pic, auto&) { replaceWith(pic, 1); }, "replaced by another file", true,
+       true},
+      {"touched", "t.png",
+       [](auto& pic, auto&) {
+         const timespec hourAgo[2] = {{time(nullptr) - 3600, 0}, {time(nullptr) - 3600, 0}};
+         ASSERT_EQ(utimensat(AT_FDCWD, pic.c_str(), hourAgo, 0), 0);
+       },
+       "modified at", true, true},
+      {"deleted", "x.png", [](auto& pic, auto&) { ASSERT_EQ(unlink(pic.c_str()), 0); }, "was deleted", true, false},
+  };
+  const pid_t ended = fork();  // a process number that runs no more
+  if (ended == 0) _exit(0);
+  ASSERT_GT(ended, 0);
+  waitpid(ended, nullptr, 0);
+  for (const HostileCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    ASSERT_EQ(mkdir(Path(c.name).c_str(), 0700), 0);
+    const std::string picture = Save(std::string(c.name) + "/" + c.file, Pattern(8, 6));
+    // A killed send's leftover, its name cut to fit 255 bytes as the writer cuts it: gone once opened.
+    WriteBytes(std::string(c.name) + "/." + c.file.substr(0, 230) + ".brisel-" + std::to_string(ended) + "-7", "half");
+    const std::string victim = WriteBytes(std::string(c.name) + "/victim", "not yours");
+    auto host = MakeFileHost({picture, "", "", "."});
+    Planes p = Fetch(*host);
+    p.r(0, 0) ^= 0xff;
+    c.meddle(picture, victim);
+    const QByteArray before = ReadBytes(picture), victimBefore = ReadBytes(victim);
+    struct stat was {}, backupWas {};
+    const bool existed = stat(picture.c_str(), &was) == 0;
+    const bool backupExisted = lstat((picture + "~").c_str(), &backupWas) == 0;
+
+    const std::string first = ErrorOf([&] { SendBack(*host, p); });
+    if (c.refusal.empty()) {
+      EXPECT_EQ(first, "no error");
+    } else {
+      EXPECT_NE(first.find(c.refusal), std::string::npos) << first;
+      EXPECT_EQ(ReadBytes(picture), before);
+    }
+    if (c.retryWrites) {
+      if (existed) {  // a new send asks again; the same send at once writes
+        EXPECT_NE(ErrorOf([&] { SizeOf(*host), SendBack(*host, p); }).find(c.refusal), std::string::npos);
+      }
+      EXPECT_EQ(ErrorOf([&] { SendBack(*host, p); }), "no error");
+    }
+    const bool written = c.refusal.empty() || c.retryWrites;
+    EXPECT_EQ(PlanesOf(Load(picture)) == p, written);
+    struct stat now {}, backupNow {};
+    ASSERT_EQ(stat(picture.c_str(), &now), 0);
+    if (existed) {
+      EXPECT_EQ(now.st_mode & 07777, was.st_mode & 07777);
+      EXPECT_EQ(now.st_uid, was.st_uid);
+    }
+    EXPECT_EQ(ReadBytes(victim), victimBefore);  // not written through a link, nor a hard link's other name
+    const bool backupNowExists = lstat((picture + "~").c_str(), &backupNow) == 0;
+    if (c.backup) {
+      EXPECT_TRUE(backupNowExists && S_ISREG(backupNow.st_mode));
+      EXPECT_EQ(ReadBytes(picture + "~"), before);
+      EXPECT_EQ(backupNow.st_mode & 07777, was.st_mode & 07777);
+    } else {  // whatever stood at the backup's name is left as it was
+      EXPECT_EQ(backupNowExists, backupExisted);
+      if (backupExisted) EXPECT_EQ(backupNow.st_ino, backupWas.st_ino);
+      if (backupExisted) EXPECT_EQ(backupNow.st_mode, backupWas.st_mode);
+    }
+    for (const QString& name : QDir(QString::fromStdString(Path(c.name))).entryList(QDir::Hidden | QDir::Files))
+      EXPECT_FALSE(name.contains(".brisel-")) << name.toStdString();  // no temporary left
+  }
 }
 
 // A send cut short leaves a hidden temporary beside the picture (or its backup). Opening the picture again

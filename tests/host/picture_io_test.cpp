@@ -1,14 +1,17 @@
 // Opening pictures: bad files give one line that names the file; sensible large ones load.
 
 #include <QBuffer>
+#include <QColorSpace>
 #include <QImageReader>
 #include <QtEndian>
 
+#include <array>
 #include <optional>
 
 #include "file/file_host.h"
 #include "file/picture_io.h"
 #include "host/picture_fixture.h"
+#include "platform/window.h"
 
 namespace brisel::testing {
 namespace {
@@ -108,6 +111,145 @@ TEST_F(PictureIoTest, LargePictureBeyondQtsDefaultLimitLoads) {
   EXPECT_EQ(read.image.size(), QSize(9000, 9000));
   EXPECT_EQ(read.image.pixel(8999, 8999), qRgb(0, 0, 0));
   EXPECT_EQ(QImageReader::allocationLimit(), defaultLimit);  // raised for this picture only
+}
+
+QByteArray LittleEndian(quint32 v, int bytes) {
+  QByteArray out;
+  for (int k = 0; k < bytes; ++k) out += char((v >> (8 * k)) & 0xff);
+  return out;
+}
+
+// An uncompressed TIFF of pages 2 x 2 grey pages, each IFD followed by its four pixels.
+QByteArray MultiPageTiff(int pages) {
+  const std::vector<std::array<quint32, 3>> entries = {  // tag, type (3 short, 4 long), value
+      {256, 3, 2}, {257, 3, 2}, {258, 3, 8}, {259, 3, 1}, {262, 3, 1}, {273, 4, 0}, {277, 3, 1}, {278, 3, 2}, {279, 4, 4}};
+  const quint32 ifdSize = 2 + 12 * quint32(entries.size()) + 4;
+  QByteArray tiff = "II" + LittleEndian(42, 2) + LittleEndian(8, 4);
+  for (int page = 0; page < pages; ++page) {
+    const quint32 ifd = quint32(tiff.size()), pixels = ifd + ifdSize;
+    tiff += LittleEndian(quint32(entries.size()), 2);
+    for (auto [tag, type, value] : entries)
+      tiff += LittleEndian(tag, 2) + LittleEndian(type, 2) + LittleEndian(1, 4) +
+              LittleEndian(tag == 273 ? pixels : value, 4);
+    tiff += LittleEndian(page + 1 < pages ? pixels + 4 : 0, 4) + QByteArray(4, char(page * 90));
+  }
+  return tiff;
+}
+
+// The WebP of image, as two frames of an animation (VP8X, ANIM, then ANMF chunks).
+QByteArray AnimatedWebp(const QImage& image) {
+  const QByteArray still = Encoded(image, "webp");
+  const QByteArray frame = still.mid(12);  // its one chunk, after the RIFF header
+  auto le24 = [](int v) { return LittleEndian(quint32(v), 3); };
+  const int w = image.width() - 1, h = image.height() - 1;
+  QByteArray body = "WEBP" + ("VP8X" + LittleEndian(10, 4) + char(0x02) + QByteArray(3, 0) + le24(w) + le24(h)) +
+                    ("ANIM" + LittleEndian(6, 4) + QByteArray(6, 0));
+  for (int k = 0; k < 2; ++k) {
+    const QByteArray anmf = le24(0) + le24(0) + le24(w) + le24(h) + le24(100) + char(0) + frame;
+    body += "ANMF" + LittleEndian(quint32(anmf.size()), 4) + anmf + (anmf.size() % 2 ? QByteArray(1, 0) : QByteArray());
+  }
+  return "RIFF" + LittleEndian(quint32(body.size()), 4) + body;
+}
+
+// A JPEG whose frame claims four components, as CMYK ones do: Qt's 3-component baseline frame plus one.
+QByteArray FourComponentJpeg(const QImage& image) {
+  QByteArray jpeg = Encoded(image, "jpeg");
+  const qsizetype sof = jpeg.indexOf("\xff\xc0");
+  jpeg[sof + 3] = char(jpeg[sof + 3] + 3);  // segment length
+  jpeg[sof + 9] = 4;                         // components
+  jpeg.insert(sof + 10 + 9, QByteArray("\x04\x11\x00", 3));
+  return jpeg;
+}
+
+QRgba64 At(const QImage& deep, int x, int y) { return reinterpret_cast<const QRgba64*>(deep.constScanLine(y))[x]; }
+
+// Each kind of picture is opened, one pixel painted and sent back, and the file read again: pixels not
+// painted keep every bit and the file keeps its depth, palette, profile, text and resolution; or the
+// picture is refused at start with a reason, before anything is written.
+TEST_F(PictureIoTest, PicturesKeepWhatWasNotPaintedOrAreRefusedAtStart) {
+  QImage rgb16(6, 5, QImage::Format_RGBX64), rgba16(6, 5, QImage::Format_RGBA64), grey16(6, 5, QImage::Format_Grayscale16);
+  QImage grey8(6, 5, QImage::Format_Grayscale8), palette(6, 5, QImage::Format_Indexed8);
+  palette.setColorTable({qRgb(10, 20, 30), qRgb(200, 100, 0), qRgb(0, 0, 255), qRgb(10, 20, 30)});
+  for (int y = 0; y < 5; ++y)
+    for (int x = 0; x < 6; ++x) {
+      const quint16 v = quint16(x * 9001 + y * 4099 + 7);  // low bytes that an 8-bit round trip loses
+      reinterpret_cast<QRgba64*>(rgb16.scanLine(y))[x] = QRgba64::fromRgba64(v, quint16(v * 3), quint16(v ^ 0x5a5a), 0xffff);
+      reinterpret_cast<QRgba64*>(rgba16.scanLine(y))[x] = QRgba64::fromRgba64(quint16(v * 5), v, quint16(v + 3), 0xffff);
+      reinterpret_cast<quint16*>(grey16.scanLine(y))[x] = v;
+      grey8.scanLine(y)[x] = uchar(v);
+      palette.scanLine(y)[x] = uchar((x + y) % 4);
+    }
+  QImage meta = Pattern(6, 5);
+  meta.setColorSpace(QColorSpace::DisplayP3);
+  meta.setText("Author", "Ada");
+  meta.setDotsPerMeterX(11811);  // 300 dpi
+  meta.setDotsPerMeterY(5906);
+  const QByteArray png = Encoded(Pattern(6, 5), "png"), jpeg = Encoded(Pattern(64, 48), "jpeg");
+  const QByteArray apng = png.left(33) + Chunk("acTL", BigEndian(2) + BigEndian(0)) + png.mid(33);
+
+  struct Kind {
+    std::string name;
+    QByteArray bytes;
+    QRgb paint = 0;            // the colour laid on pixel (0, 0)
+    QImage::Format kept{};     // the file's format when read again
+    std::string refused = "";  // a piece of the reason; empty: opens
+  };
+  const QRgb grey = qRgb(77, 77, 77);
+  const std::vector<Kind> kinds = {
+      {"rgb16.png", Encoded(rgb16, "png"), qRgb(1, 2, 3), QImage::Format_RGBX64},
+      {"rgba16.png", Encoded(rgba16, "png"), qRgb(1, 2, 3), QImage::Format_RGBX64},
+      {"grey16.png", Encoded(grey16, "png"), grey, QImage::Format_Grayscale16},
+      {"grey16-in-colour.png", Encoded(grey16, "png"), qRgb(255, 0, 0), QImage::Format_RGBX64},
+      {"grey8.png", Encoded(grey8, "png"), grey, QImage::Format_Grayscale8},
+      {"palette.png", Encoded(palette, "png"), qRgb(0, 0, 255), QImage::Format_Indexed8},
+      {"palette-in-colour.png", Encoded(palette, "png"), qRgb(1, 1, 1), QImage::Format_RGB32},
+      {"profile-text-dpi.png", Encoded(meta, "png"), qRgb(1, 2, 3), QImage::Format_RGB32},
+      {"pages.tif", MultiPageTiff(3), 0, {}, "holds 3 frames or pages"},
+      {"animated.webp", AnimatedWebp(Pattern(6, 5)), 0, {}, "holds 2 frames or pages"},
+      {"animated.png", apng, 0, {}, "animated PNG of 2 frames"},
+      {"cmyk.jpg", FourComponentJpeg(Pattern(16, 16)), 0, {}, "CMYK"},
+
+      {"truncated.jpg", jpeg.left(jpeg.size() * 2 / 3), 0, {}, "end-of-image marker"},
+  };
+  ASSERT_FALSE(filehost::CheckPicture(WriteBytes("one-page.tif", MultiPageTiff(1))));  // the TIFF maker is sound
+  for (const Kind& kind : kinds) {
+    const std::string path = WriteBytes(kind.name, kind.bytes);
+    const std::optional<std::string> refusal = filehost::CheckPicture(path);
+    if (!kind.refused.empty()) {
+      ASSERT_TRUE(refusal) << kind.name;
+      EXPECT_NE(refusal->find(kind.refused), std::string::npos) << *refusal;
+      EXPECT_EQ(refusal->find('\n'), std::string::npos) << *refusal;
+      continue;
+    }
+    ASSERT_FALSE(refusal) << *refusal;
+    const QImage before = Load(path);
+    auto host = filehost::MakeFileHost({path, "", "", "."});
+    std::vector<platform::Variant> none;
+    BytePlane planes[3] = {platform::ToByteArray(host->Invoke("Tarn_GetRBuffer", none)),
+                           platform::ToByteArray(host->Invoke("Tarn_GetGBuffer", none)),
+                           platform::ToByteArray(host->Invoke("Tarn_GetBBuffer", none))};
+    planes[0](0, 0) = uint8_t(qRed(kind.paint)), planes[1](0, 0) = uint8_t(qGreen(kind.paint));
+    planes[2](0, 0) = uint8_t(qBlue(kind.paint));
+    for (const char* call : {"Tarn_SetRbuffer", "Tarn_SetGbuffer", "Tarn_SetBbuffer"}) {
+      std::vector<platform::Variant> plane{&planes[call[8] == 'R' ? 0 : call[8] == 'G' ? 1 : 2]};
+      host->Invoke(call, plane);
+    }
+    host->Invoke("tarn_Refresh", none);
+
+    const QImage after = Load(path);
+    EXPECT_EQ(after.format(), kind.kept) << kind.name;
+    if (kind.kept == QImage::Format_Indexed8) EXPECT_EQ(after.colorTable(), before.colorTable()) << kind.name;
+    EXPECT_EQ(after.colorSpace(), before.colorSpace()) << kind.name;
+    EXPECT_EQ(after.text("Author"), before.text("Author")) << kind.name;
+    EXPECT_EQ(after.dotsPerMeterX(), before.dotsPerMeterX()) << kind.name;
+    EXPECT_EQ(after.dotsPerMeterY(), before.dotsPerMeterY()) << kind.name;
+    const QImage was = before.convertToFormat(QImage::Format_RGBA64), is = after.convertToFormat(QImage::Format_RGBA64);
+    EXPECT_EQ(At(is, 0, 0), QRgba64::fromArgb32(kind.paint)) << kind.name;  // painted: at the file's depth
+    int differing = 0;
+    for (int y = 0; y < was.height(); ++y)
+      for (int x = 0; x < was.width(); ++x) differing += (x || y) && At(was, x, y) != At(is, x, y);
+    EXPECT_EQ(differing, 0) << kind.name;
+  }
 }
 
 }  // namespace
