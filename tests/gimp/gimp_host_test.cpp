@@ -194,6 +194,9 @@ TEST_F(GimpHostSuite, ASendThatChangesNothingLeavesGimpsImageAlone) {
 
 TEST_F(GimpHostSuite, ASelectionLimitsTheChangeInLayerCoordinates) {
   EXPECT_EQ(Mismatches("rgb", "selection", QRect(10, 8, 20, 12)), 0);
+  // A stroke inside the selection changes its own box, and the selection is put back as it was.
+  EXPECT_EQ(Mismatches("rgb", "selection-stroke", QRect(12, 10, 4, 4)), 0);
+  EXPECT_EQ(ReadReport("selection-stroke").at("selection_after"), "10,8,30,20");
   // The layer moved by (7, 5): the image's (17, 13) is the layer's (10, 8).
   EXPECT_EQ(Mismatches("rgb", "offset", QRect(10, 8, 20, 12)), 0);
 }

@@ -5,6 +5,7 @@
 //
 //   invert-*   the program's start-up reads (size, red, green, blue), then a send of the inverted planes
 //   selection  the same inside a rectangular selection
+//   selection-stroke   a 4 x 4 stroke inside a larger selection, sent with its box; the selection after
 //   unchanged  a send of the planes as read, on a clean image: whether the image became dirty
 //   grey-again colours sent to a grey layer twice: whether the second send made the image dirty
 //   offset     the same on a layer moved by (7, 5), inside a selection
@@ -133,6 +134,19 @@ class Probe {
     OnCopy(rgb, "selection", [&](int32_t image, int32_t layer) {
       gimp_image_select_rectangle(api::Image(image), GIMP_CHANNEL_OP_REPLACE, 10, 8, 20, 12);
       Invert(layer);
+    });
+    // A stroke smaller than the selection: GIMP merges just its box, and the selection is as it was.
+    OnCopy(rgb, "selection-stroke", [&](int32_t image, int32_t layer) {
+      gimp_image_select_rectangle(api::Image(image), GIMP_CHANNEL_OP_REPLACE, 10, 8, 20, 12);
+      Planes planes = Read(layer);
+      Invert(planes, {12, 10, 4});
+      Send(layer, planes, Square{12, 10, 4});
+      Save(layer);
+      gboolean selected = FALSE;
+      gint x1 = 0, y1 = 0, x2 = 0, y2 = 0;
+      gimp_selection_bounds(api::Image(image), &selected, &x1, &y1, &x2, &y2);
+      Write("selection_after", std::to_string(x1) + "," + std::to_string(y1) + "," + std::to_string(x2) + "," +
+                                   std::to_string(y2));
     });
     OnCopy(rgb, "offset", [&](int32_t image, int32_t layer) {
       gimp_layer_set_offsets(api::Layer(layer), 7, 5);
