@@ -107,6 +107,19 @@ void GetPaperFromTarnwick() {
   }
 }
 
+bool ReplaceImage(BytePlane&& red, BytePlane&& green, BytePlane&& blue) {
+  if (!SaveUndoRect(0, 0, float(ImageWidth - 1), float(ImageHeight - 1))) return false;
+  PlaneR = std::move(red);
+  PlaneG = std::move(green);
+  PlaneB = std::move(blue);
+  ViewR = PlaneR;
+  ViewG = PlaneG;
+  ViewB = PlaneB;
+  NoteWholeImageChanged();
+  Form1::displaybuffers();
+  return true;
+}
+
 void GetImageFromTarnwick() {
   // Fetch first and commit after, so that a failure leaves image and history as they were; the host
   // sees the same calls in the same order either way.
@@ -119,17 +132,9 @@ void GetImageFromTarnwick() {
     ReportHostError(e);
     return;
   }
-  // Without room for the undo step the fetched picture is dropped and the image stays as it is.
-  if (!SaveUndoRect(0, 0, float(ImageWidth - 1), float(ImageHeight - 1))) return;
-  PlaneR = std::move(red);
-  PlaneG = std::move(green);
-  PlaneB = std::move(blue);
-  ViewR = PlaneR;
-  ViewG = PlaneG;
-  ViewB = PlaneB;
-  // The host's picture may have changed anywhere since the last send.
-  NoteWholeImageChanged();
-  Form1::displaybuffers();
+  // Without room for the undo step the fetched picture is dropped and the image stays as it is. The host's
+  // picture may have changed anywhere since the last send.
+  ReplaceImage(std::move(red), std::move(green), std::move(blue));
 }
 
 void SendImageToTarnwick() {

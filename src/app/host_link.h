@@ -37,6 +37,9 @@ bool SendBackUnlessRefused();
 // "Get image from Tarnwick": an undo step of the whole image, then the host's planes; the next send then
 // names the whole picture as changed. A failing call or a plane of the wrong size is reported and leaves the
 // image and the undo history as they were.
+// The image replaced by planes of its size, as one undo step, all of it unsent; false (image untouched)
+// when the undo step cannot be made.
+bool ReplaceImage(BytePlane&& red, BytePlane&& green, BytePlane&& blue);
 void GetImageFromTarnwick();
 // "Send image to Tarnwick": SendBackUnlessRefused, refused when the host's image changed size meanwhile.
 // A failing call is reported; nothing of the program's image changes either way.

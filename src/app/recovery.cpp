@@ -5,6 +5,7 @@
 #include <exception>
 #include <memory>
 
+#include "app/host_link.h"
 #include "app/shared_state.h"
 #include "canvas/changed_box.h"
 #include "canvas/display.h"
@@ -49,21 +50,6 @@ void AutosaveTick() {
   }
 }
 
-// The copy as the image, one undo step away from what the host gave; false (image untouched) when the undo
-// step cannot be made.
-bool Restore(BytePlane&& red, BytePlane&& green, BytePlane&& blue) {
-  if (!SaveUndoRect(0, 0, float(ImageWidth - 1), float(ImageHeight - 1))) return false;
-  PlaneR = std::move(red);
-  PlaneG = std::move(green);
-  PlaneB = std::move(blue);
-  ViewR = PlaneR;
-  ViewG = PlaneG;
-  ViewB = PlaneB;
-  NoteWholeImageChanged();  // the host has none of it
-  Form1::displaybuffers();
-  return true;
-}
-
 // The newest copy of this picture that differs from the image is offered; the ones equal to it go.
 void OfferCopies() {
   if (gRecovery->picture.empty()) return;
@@ -89,7 +75,7 @@ void OfferCopies() {
         kProgramName, "A recovery copy from " + platform::LocalTimeText(copy.savedAt) + " exists. Restore it?\r(" +
                           copy.path + ")");
     // Taken back, the copy is this run's own: kept up to date, and removed by the next send.
-    if (answer == platform::MessageBoxAnswer::Yes && Restore(std::move(red), std::move(green), std::move(blue)))
+    if (answer == platform::MessageBoxAnswer::Yes && ReplaceImage(std::move(red), std::move(green), std::move(blue)))
       gRecovery->copyPath = copy.path;
     return;
   }

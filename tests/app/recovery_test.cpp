@@ -25,6 +25,7 @@
 #include "canvas/changed_box.h"
 #include "canvas/undo.h"
 #include "file/file_host.h"
+#include "host/picture_fixture.h"
 #include "platform/qt/form_impl.h"
 #include "platform/recovery.h"
 #include "support/app_fixture.h"
@@ -41,23 +42,6 @@ QImage Pattern(int w, int h) {
     for (int x = 0; x < w; ++x)
       image.setPixel(x, y, qRgb((7 * x + y) & 255, (3 * x + 5 * y) & 255, (x ^ (3 * y)) & 255));
   return image;
-}
-
-struct Planes {
-  BytePlane r, g, b;
-  friend bool operator==(const Planes&, const Planes&) = default;
-};
-
-Planes PlanesOf(const QImage& source) {
-  const QImage image = source.convertToFormat(QImage::Format_RGB32);
-  Planes p{BytePlane(image.width(), image.height()), BytePlane(image.width(), image.height()),
-           BytePlane(image.width(), image.height())};
-  for (int y = 0; y < image.height(); ++y)
-    for (int x = 0; x < image.width(); ++x) {
-      const QRgb c = image.pixel(x, y);
-      p.r(x, y) = uint8_t(qRed(c)), p.g(x, y) = uint8_t(qGreen(c)), p.b(x, y) = uint8_t(qBlue(c));
-    }
-  return p;
 }
 
 Planes Image() { return {PlaneR, PlaneG, PlaneB}; }

@@ -19,6 +19,19 @@ struct Planes {
   friend bool operator==(const Planes&, const Planes&) = default;
 };
 
+// A picture's colours as three planes.
+inline Planes PlanesOf(const QImage& source) {
+  const QImage image = source.convertToFormat(QImage::Format_RGB32);
+  Planes p{BytePlane(image.width(), image.height()), BytePlane(image.width(), image.height()),
+           BytePlane(image.width(), image.height())};
+  for (int y = 0; y < image.height(); ++y)
+    for (int x = 0; x < image.width(); ++x) {
+      const QRgb c = image.pixel(x, y);
+      p.r(x, y) = uint8_t(qRed(c)), p.g(x, y) = uint8_t(qGreen(c)), p.b(x, y) = uint8_t(qBlue(c));
+    }
+  return p;
+}
+
 class PictureFolderTest : public ::testing::Test {
  protected:
   std::string Path(const std::string& name) const { return dir_.filePath(QString::fromStdString(name)).toStdString(); }
@@ -53,17 +66,6 @@ class PictureFolderTest : public ::testing::Test {
   // The names in the scratch folder, sorted, hidden ones included: a temporary file left would show.
   QStringList Names() const { return QDir(dir_.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden); }
 
-  static Planes PlanesOf(const QImage& source) {
-    const QImage image = source.convertToFormat(QImage::Format_RGB32);
-    Planes p{BytePlane(image.width(), image.height()), BytePlane(image.width(), image.height()),
-             BytePlane(image.width(), image.height())};
-    for (int y = 0; y < image.height(); ++y)
-      for (int x = 0; x < image.width(); ++x) {
-        const QRgb c = image.pixel(x, y);
-        p.r(x, y) = uint8_t(qRed(c)), p.g(x, y) = uint8_t(qGreen(c)), p.b(x, y) = uint8_t(qBlue(c));
-      }
-    return p;
-  }
 
   QTemporaryDir dir_;
 };
