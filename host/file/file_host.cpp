@@ -34,9 +34,9 @@ class FileHost final : public host::HostTable {
   // The program asks the size before every send of its own: a change on disk is asked about anew.
   int32_t BufferWidth() override {
     image_.AskAgain();
-    return image_.Current()->width();
+    return image_.CurrentSize().width();
   }
-  int32_t BufferHeight() override { return image_.Current()->height(); }
+  int32_t BufferHeight() override { return image_.CurrentSize().height(); }
   BytePlane Buffer(host::Channel channel) override {
     const auto picture = image_.HandOver();
     switch (channel) {

@@ -13,6 +13,7 @@
 
 #include "file/atomic_write.h"
 #include "platform/error.h"
+#include "platform/window.h"
 
 namespace brisel::filehost {
 namespace {
@@ -20,6 +21,9 @@ namespace {
 [[noreturn]] void Fail(const std::string& text) { throw Error(errors::kHostCallFailed, text); }
 
 QString q(const std::string& s) { return QString::fromStdString(s); }
+
+// The file's own name, for the progress of a long read or write.
+std::string DisplayName(const std::string& path) { return QFileInfo(q(path)).fileName().toStdString(); }
 
 std::string Size(const BytePlane& p) { return std::to_string(p.width()) + " x " + std::to_string(p.height()); }
 
@@ -73,13 +77,34 @@ std::shared_ptr<const PicturePlanes> ImageFile::Current() {
   const std::optional<FileStamp> stamp = StampOf(path_);
   if (cached_ && stamp && *stamp == cachedStamp_) return cached_;
   cached_.reset();
-  ReadPictureResult read = ReadPicture(path_);
-  if (!read.error.empty()) Fail(read.error);
-  auto planes = std::make_shared<PicturePlanes>(SplitPlanes(read.image));
-  planes->format = read.format;
-  planes->original = std::move(read.image);
+  std::shared_ptr<PicturePlanes> planes;
+  std::string error;
+  platform::RunLongWork("Reading " + DisplayName(path_) + "...", [&] {
+    ReadPictureResult read = ReadPicture(path_);
+    if (!read.error.empty()) {
+      error = std::move(read.error);
+      return;
+    }
+    planes = std::make_shared<PicturePlanes>(SplitPlanes(read.image));
+    planes->format = read.format;
+    planes->original = std::move(read.image);
+  });
+  if (!error.empty()) Fail(error);
   if (stamp) cached_ = planes, cachedStamp_ = *stamp;
   return planes;
+}
+
+QSize ImageFile::CurrentSize() {
+  if (!path_.empty()) {
+    const std::optional<FileStamp> stamp = StampOf(path_);
+    if (cached_ && stamp && *stamp == cachedStamp_) return {cached_->width(), cached_->height()};
+    if (stamp && stamp->isRegular()) {
+      const QSize size = PictureSizeFromHeader(path_);
+      if (size.isValid()) return size;
+    }
+  }
+  const auto picture = Current();
+  return {picture->width(), picture->height()};
 }
 
 std::shared_ptr<const PicturePlanes> ImageFile::HandOver() {
@@ -181,18 +206,25 @@ void ImageFile::Refresh() {
     Fail(target + " cannot be written: no image writer for its format; the file is unchanged");
   }
   // Encoded first, so that a picture that cannot be encoded touches nothing on disk.
-  QByteArray bytes;
-  std::string why = EncodePicture(ComposeForWrite(current.get(), *planes[0], *planes[1], *planes[2]), format, bytes);
-  if (why.empty() && pendingBackup_ && !isNew) {
-    why = WriteBackup(target, *pendingBackup_);
-    if (!why.empty())
-      Fail("The undo backup " + BackupPathFor(target) + " cannot be written (" + why + "); " + target + " is unchanged");
-    pendingBackup_.reset();
-  }
+  std::string why, backupWhy;
+  bool backupWritten = false;
   struct stat written {};
-  platform::AtomicWriteOptions options;
-  options.written = &written;
-  if (why.empty()) why = WriteBytesAtomically(target, bytes, options);
+  platform::RunLongWork("Writing " + DisplayName(target) + "...", [&] {
+    QByteArray bytes;
+    why = EncodePicture(ComposeForWrite(current.get(), *planes[0], *planes[1], *planes[2]), format, bytes);
+    if (why.empty() && pendingBackup_ && !isNew) {
+      backupWhy = WriteBackup(target, *pendingBackup_);
+      if (!backupWhy.empty()) return;
+      backupWritten = true;
+    }
+    platform::AtomicWriteOptions options;
+    options.written = &written;
+    if (why.empty()) why = WriteBytesAtomically(target, bytes, options);
+  });
+  if (!backupWhy.empty())
+    Fail("The undo backup " + BackupPathFor(target) + " cannot be written (" + backupWhy + "); " + target +
+         " is unchanged");
+  if (backupWritten) pendingBackup_.reset();
   if (!why.empty()) {
     if (isNew) QFile::remove(q(target));
     Fail(target + " cannot be written (" + why + "); the file on disk is unchanged");

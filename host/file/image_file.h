@@ -27,6 +27,7 @@
 // name is free; no file is ever overwritten), whose name is printed on standard output.
 
 #include <QByteArray>
+#include <QSize>
 
 #include <array>
 #include <memory>
@@ -50,6 +51,9 @@ class ImageFile {
 
   // The picture now; an Error (kHostCallFailed) when the file cannot be read.
   std::shared_ptr<const PicturePlanes> Current();
+  // The picture's size now, without decoding it where the file is not the version last read: from its
+  // header, or from the whole picture where the header does not tell.
+  QSize CurrentSize();
   // Current(), as the program takes it: the version a later write may replace without asking.
   std::shared_ptr<const PicturePlanes> HandOver();
   // A new send begins: a change on disk that an earlier send was refused for is asked about again.

@@ -13,6 +13,7 @@
 #include <unordered_map>
 
 #include "file/file_stamp.h"
+#include "platform/qt/decoding_allowance.h"
 
 namespace brisel::filehost {
 namespace {
@@ -20,25 +21,6 @@ namespace {
 QString q(const std::string& s) { return QString::fromStdString(s); }
 
 QByteArray SuffixOf(const std::string& path) { return QFileInfo(q(path)).suffix().toLower().toLatin1(); }
-
-// Lets Qt decode a picture of width x height while it lives: Qt caps decoded bytes at a process-wide
-// limit (128 MiB by default), put back afterwards so that other readers keep their cap. Eight bytes a
-// pixel covers every format Qt decodes into (16-bit RGBA is the widest).
-class DecodingAllowance {
- public:
-  DecodingAllowance() : previous_(QImageReader::allocationLimit()) {}
-  ~DecodingAllowance() { QImageReader::setAllocationLimit(previous_); }
-  DecodingAllowance(const DecodingAllowance&) = delete;
-  DecodingAllowance& operator=(const DecodingAllowance&) = delete;
-
-  void Allow(qint64 width, qint64 height) {
-    const qint64 mib = (width * height * 8 + (1 << 20) - 1) / (1 << 20) + 1;
-    if (mib > previous_) QImageReader::setAllocationLimit(int(mib));
-  }
-
- private:
-  int previous_;
-};
 
 // What a JPEG's markers tell: the colour components of its frame (3 for YCbCr, 4 for CMYK or YCCK) and
 // whether its end-of-image marker (FF D9) comes after the last scan. Segments are skipped by their
@@ -137,6 +119,19 @@ void CarryMetadata(const QImage& from, QImage& to) {
 
 }  // namespace
 
+QSize PictureSizeFromHeader(const std::string& path) {
+  QFile file(q(path));
+  if (!file.open(QIODevice::ReadOnly)) return {};
+  auto reader = std::make_unique<QImageReader>(&file, SuffixOf(path));
+  if (!reader->canRead()) {
+    file.seek(0);
+    reader = std::make_unique<QImageReader>(&file);
+  }
+  if (!reader->canRead()) return {};
+  const QSize size = reader->size();
+  return reader->transformation().testFlag(QImageIOHandler::TransformationRotate90) ? size.transposed() : size;
+}
+
 ReadPictureResult ReadPicture(const std::string& path) {
   ReadPictureResult result;
   auto fail = [&](const std::string& why) {
@@ -167,7 +162,7 @@ ReadPictureResult ReadPicture(const std::string& path) {
   const int frames = reader->imageCount();  // 0: the plug-in cannot tell
 
   const QSize size = reader->size();  // from the header, before anything is decoded
-  DecodingAllowance allowance;
+  platform::DecodingAllowance allowance;
   if (size.isValid()) {
     const qint64 w = size.width(), h = size.height();
     if (w <= 0 || h <= 0) return fail(path + " claims an empty picture size");

@@ -67,6 +67,13 @@ void SendBack() {
   // Where the planes changed since the last send, so that the host need not compare the whole picture. A
   // host that does not know the call (438) compares everything, as before.
   const PixelRect box = ChangedBoxToSend();
+  // Nothing changed since the host last had the planes: it holds them already, and sending them would
+  // only copy and compare the whole picture (seconds on a large one) to write nothing.
+  if (box.empty()) {
+    RecoveryAfterSend();
+    return;
+  }
+  platform::BusyCursor busy;
   platform::Variant where[] = {box.x1, box.y1, box.x2 - box.x1, box.y2 - box.y1};
   try {
     CallHost("Brisel_ChangedBox", where);
@@ -124,6 +131,7 @@ void GetImageFromTarnwick() {
   // Fetch first and commit after, so that a failure leaves image and history as they were; the host
   // sees the same calls in the same order either way.
   BytePlane red, green, blue;
+  platform::BusyCursor busy;
   try {
     red = FetchPlane("Tarn_GetRBuffer", "red");
     green = FetchPlane("Tarn_GetGBuffer", "green");

@@ -119,7 +119,8 @@ void RecoveryAfterSend() {
 }
 
 std::string KeepRecoveryCopy() {
-  if (!gRecovery || !HaveImage()) return {};
+  // With nothing changed since the host last had the planes, the host's picture is the painting.
+  if (!gRecovery || !HaveImage() || ChangedBoxToSend().empty()) return {};
   const std::string& path = CopyPath();
   const std::string why = gRecovery->writer.WriteNow(path, gRecovery->picture, PlaneR, PlaneG, PlaneB);
   if (!why.empty()) return "No recovery copy of the painting could be written (" + why + ").";

@@ -132,6 +132,22 @@ void SetMessageBoxAnswerer(std::function<MessageBoxAnswer(const std::string& tit
 void SetPopupMenuChooser(std::function<std::optional<int>(const std::vector<std::string>& items)>);
 void SetFatalErrorHook(std::function<void(const Error&)> hook);  // must not return normally to continue
 
+// Work that may take seconds (encoding or decoding a large picture) while the windows stay painted: work
+// runs on a worker thread under a busy pointer, and when it takes longer than half a second a small
+// window says `what` until it ends. Meanwhile the program's windows take no input and cannot be closed,
+// so work may read the program's state but nothing else may change it. An exception thrown by work is
+// thrown here. Without a screen, or off the main thread, work simply runs here.
+void RunLongWork(const std::string& what, const std::function<void()>& work);
+
+// The busy pointer over the program's windows for as long as it lives (nestable).
+class BusyCursor {
+ public:
+  BusyCursor();
+  ~BusyCursor();
+  BusyCursor(const BusyCursor&) = delete;
+  BusyCursor& operator=(const BusyCursor&) = delete;
+};
+
 // The platform's message loop: lets pending window events run (a paint, a resize) before returning.
 void ProcessEvents();
 // Runs the message loop until form is unloaded for good (its Unload did not cancel) or the application

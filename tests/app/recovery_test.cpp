@@ -16,6 +16,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <fstream>
+#include <optional>
 #include <thread>
 
 #include <unistd.h>
@@ -89,48 +90,6 @@ bool WaitFor(Condition condition, int milliseconds = 20000) {
   return condition();
 }
 
-// ---- the program itself ends on a signal ------------------------------------------------------------
-
-TEST(RecoveryProcess, SigtermAndSighupWriteTheImageAsACopyThatRecoverLists) {
-  QTemporaryDir folder;
-  const QString picture = folder.filePath("picture.png");
-  ASSERT_TRUE(Pattern(37, 23).save(picture));
-  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-  environment.insert("QT_QPA_PLATFORM", "offscreen");
-  environment.insert("XDG_STATE_HOME", folder.filePath("state"));
-  environment.insert("XDG_CONFIG_HOME", folder.filePath("config"));
-  ScopedEnv state("XDG_STATE_HOME", folder.filePath("state").toStdString());
-
-  for (int signal : {SIGTERM, SIGHUP}) {
-    QProcess brisel;
-    brisel.setProcessEnvironment(environment);
-    brisel.start(BRISEL_BINARY, {picture});
-    ASSERT_TRUE(brisel.waitForStarted());
-    ASSERT_TRUE(WaitFor([&] { return Catches(brisel.processId(), signal); })) << "never ready for signal " << signal;
-    ::kill(pid_t(brisel.processId()), signal);
-    ASSERT_TRUE(brisel.waitForFinished(20000));
-    EXPECT_EQ(brisel.exitStatus(), QProcess::CrashExit) << "ends by the signal itself";
-    const QString errors = QString::fromUtf8(brisel.readAllStandardError());
-
-    // One copy: the one the run before left was the picture itself, so this start removed it unasked.
-    const std::vector<platform::RecoveryCopy> copies = platform::ListRecoveryCopies();
-    ASSERT_EQ(copies.size(), 1u) << errors.toStdString();
-    EXPECT_TRUE(errors.contains(QString::fromStdString(copies[0].path))) << errors.toStdString();
-    EXPECT_EQ(copies[0].picture, picture.toStdString());
-    EXPECT_EQ(CopyAt(copies[0].path), PlanesOf(QImage(picture))) << "signal " << signal;
-  }
-
-  QProcess lister;
-  lister.setProcessEnvironment(environment);
-  lister.start(BRISEL_BINARY, {"--recover"});
-  ASSERT_TRUE(lister.waitForFinished(20000));
-  EXPECT_EQ(lister.exitCode(), 0);
-  const QString listing = QString::fromUtf8(lister.readAllStandardOutput());
-  const QString copy = QString::fromStdString(platform::ListRecoveryCopies().at(0).path);
-  EXPECT_TRUE(listing.contains(copy)) << listing.toStdString();
-  EXPECT_TRUE(listing.contains(picture)) << listing.toStdString();
-}
-
 // ---- a kill -9 after an autosave, then a new start --------------------------------------------------
 
 // Delivers a mouse event to the canvas's client area as the window system would.
@@ -171,6 +130,81 @@ TEST(RecoveryChild, DISABLED_PaintsUntilKilled) {
   }
 }
 
+// Starts the test above in a process of its own, painting on picture; its settings from configFolder.
+void StartPaintingChild(QProcess& child, const QString& picture, const QString& stateFolder, const QString& configFolder) {
+  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+  environment.insert("QT_QPA_PLATFORM", "offscreen");
+  environment.insert("XDG_STATE_HOME", stateFolder);
+  environment.insert("BRISEL_CHILD_CONFIG", configFolder);
+  environment.insert("BRISEL_CHILD_PICTURE", picture);
+  child.setProcessEnvironment(environment);
+  child.start(QCoreApplication::applicationFilePath(),
+              {"--gtest_also_run_disabled_tests", "--gtest_filter=RecoveryChild.DISABLED_PaintsUntilKilled"});
+}
+
+// The planes the painting child put beside the picture, once it has painted.
+std::optional<Planes> PaintedBy(const std::string& picture, int32_t width, int32_t height) {
+  Planes painted{BytePlane(width, height), BytePlane(width, height), BytePlane(width, height)};
+  std::ifstream dump(picture + ".painted", std::ios::binary);
+  for (BytePlane* p : {&painted.r, &painted.g, &painted.b}) dump.read(reinterpret_cast<char*>(p->data()), p->size());
+  if (!dump) return std::nullopt;
+  return painted;
+}
+
+// ---- the program ends on a signal ---------------------------------------------------------------------
+
+// A painting is kept as a copy that --recover lists; a picture not painted on is the painting, and no
+// copy is written for it.
+TEST(RecoveryProcess, SigtermAndSighupKeepAPaintingAsACopyThatRecoverLists) {
+  QTemporaryDir folder;
+  const QString picture = folder.filePath("picture.png");
+  ASSERT_TRUE(Pattern(37, 23).save(picture));
+  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+  environment.insert("QT_QPA_PLATFORM", "offscreen");
+  environment.insert("XDG_STATE_HOME", folder.filePath("state"));
+  environment.insert("XDG_CONFIG_HOME", folder.filePath("config"));
+  ScopedEnv state("XDG_STATE_HOME", folder.filePath("state").toStdString());
+
+  QProcess unpainted;
+  unpainted.setProcessEnvironment(environment);
+  unpainted.start(BRISEL_BINARY, {picture});
+  ASSERT_TRUE(WaitFor([&] { return Catches(unpainted.processId(), SIGTERM); })) << "never ready for the signal";
+  ::kill(pid_t(unpainted.processId()), SIGTERM);
+  ASSERT_TRUE(unpainted.waitForFinished(20000));
+  EXPECT_EQ(unpainted.exitStatus(), QProcess::CrashExit) << "ends by the signal itself";
+  EXPECT_TRUE(platform::ListRecoveryCopies().empty());
+
+  for (int signal : {SIGTERM, SIGHUP}) {
+    QFile::remove(picture + ".painted");
+    QProcess child;
+    StartPaintingChild(child, picture, folder.filePath("state"), folder.filePath("config"));
+    std::optional<Planes> painted;
+    ASSERT_TRUE(WaitFor([&] {
+      return (painted = PaintedBy(picture.toStdString(), 37, 23)) && Catches(child.processId(), signal);
+    })) << "never painted and ready for signal " << signal;
+    ::kill(pid_t(child.processId()), signal);
+    ASSERT_TRUE(child.waitForFinished(20000));
+    EXPECT_EQ(child.exitStatus(), QProcess::CrashExit) << "ends by the signal itself";
+    const QString errors = QString::fromUtf8(child.readAllStandardError());
+
+    const std::vector<platform::RecoveryCopy> copies = platform::ListRecoveryCopies();
+    ASSERT_EQ(copies.size(), 1u) << errors.toStdString();
+    EXPECT_TRUE(errors.contains(QString::fromStdString(copies[0].path))) << errors.toStdString();
+    EXPECT_EQ(copies[0].picture, picture.toStdString());
+    EXPECT_EQ(CopyAt(copies[0].path), *painted) << "signal " << signal;
+
+    QProcess lister;
+    lister.setProcessEnvironment(environment);
+    lister.start(BRISEL_BINARY, {"--recover"});
+    ASSERT_TRUE(lister.waitForFinished(20000));
+    EXPECT_EQ(lister.exitCode(), 0);
+    const QString listing = QString::fromUtf8(lister.readAllStandardOutput());
+    EXPECT_TRUE(listing.contains(QString::fromStdString(copies[0].path))) << listing.toStdString();
+    EXPECT_TRUE(listing.contains(picture)) << listing.toStdString();
+    QFile::remove(QString::fromStdString(copies[0].path));
+  }
+}
+
 class RecoveryAfterKill : public AppTest {
  protected:
   void TearDown() override {
@@ -201,24 +235,16 @@ TEST_F(RecoveryAfterKill, AnAutosavedCopyOutlivesKillNineAndIsOfferedBackExactly
   settings.close();
 
   QProcess child;
-  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-  environment.insert("QT_QPA_PLATFORM", "offscreen");
-  environment.insert("XDG_STATE_HOME", folder.filePath("state"));
-  environment.insert("BRISEL_CHILD_CONFIG", folder.filePath("config"));
-  environment.insert("BRISEL_CHILD_PICTURE", QString::fromStdString(picture));
-  child.setProcessEnvironment(environment);
-  child.start(QCoreApplication::applicationFilePath(),
-              {"--gtest_also_run_disabled_tests", "--gtest_filter=RecoveryChild.DISABLED_PaintsUntilKilled"});
+  StartPaintingChild(child, QString::fromStdString(picture), folder.filePath("state"), folder.filePath("config"));
   ASSERT_TRUE(child.waitForStarted());
   const bool saved = WaitFor([&] { return !platform::ListRecoveryCopies().empty(); });
   ::kill(pid_t(child.processId()), SIGKILL);
   child.waitForFinished();
   ASSERT_TRUE(saved) << child.readAllStandardOutput().toStdString() << child.readAllStandardError().toStdString();
 
-  Planes painted{BytePlane(40, 30), BytePlane(40, 30), BytePlane(40, 30)};
-  std::ifstream dump(picture + ".painted", std::ios::binary);
-  for (BytePlane* p : {&painted.r, &painted.g, &painted.b}) dump.read(reinterpret_cast<char*>(p->data()), p->size());
-  ASSERT_TRUE(dump) << "the child put its planes beside the picture";
+  const std::optional<Planes> paintedByChild = PaintedBy(picture, 40, 30);
+  ASSERT_TRUE(paintedByChild) << "the child put its planes beside the picture";
+  const Planes painted = *paintedByChild;
   ASSERT_NE(painted, original) << "the child painted";
 
   // No: the picture as it is, and the copy kept for later.
@@ -259,7 +285,7 @@ class RecoveryAtClose : public AppTest {
     AppTest::SetUp();
     Start(12, 9);
     StartRecovery("/pictures/host.png", 0);
-    PlaneG(3, 4) = 200;  // a change of the run
+    Paint(PlaneG, 3, 4, 200);  // a change of the run
   }
   void TearDown() override {
     StopRecovery();
@@ -287,14 +313,14 @@ TEST_F(RecoveryAtClose, EveryFailureWritesTheCopyAndTheQuestionNamesIt) {
   // The host's picture changed size: the same, with the painting as it is now.
   host->failFrom.clear();
   host->width = 13;
-  PlaneB(0, 0) = 1;
+  Paint(PlaneB, 0, 0, 1);
   Form1Window().Close();
   ASSERT_EQ(messages.size(), 2u);
   EXPECT_THAT(messages[1], HasSubstr(copy));
   EXPECT_EQ(CopyAt(copy), Image());
 
   // A fatal report: the copy first, then the report.
-  PlaneR(5, 5) = 7;
+  Paint(PlaneR, 5, 5, 7);
   EXPECT_THROW(platform::ReportFatal(Error(51, "Internal error: test")), Error);
   EXPECT_EQ(CopyAt(copy), Image());
 

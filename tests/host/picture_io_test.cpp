@@ -94,12 +94,38 @@ TEST_F(PictureIoTest, BadPicturesAreRefusedWithOneLineNamingTheFile) {
   auto host = filehost::MakeFileHost({Path("truncated.png"), "", "", "."});
   try {
     std::vector<platform::Variant> none;
-    host->Invoke("Tarn_BufferWidth", none);
+    host->Invoke("Tarn_GetRBuffer", none);
     ADD_FAILURE() << "a truncated picture was read";
   } catch (const Error& e) {
     EXPECT_EQ(e.number(), errors::kHostCallFailed);
     EXPECT_EQ(e.text(), *filehost::CheckPicture(Path("truncated.png")));
   }
+}
+
+// A JPEG whose EXIF data says its pixels are to be turned a quarter turn (orientation 6) before showing.
+QByteArray TurnedJpeg(const QImage& image) {
+  const QByteArray jpeg = Encoded(image, "jpeg");
+  const QByteArray exif = QByteArray("Exif\0\0MM\0\x2a\0\0\0\x08", 14) +                    // big-endian TIFF header
+                          QByteArray("\0\x01\x01\x12\0\x03\0\0\0\x01\0\x06\0\0", 14) +  // one entry: orientation 6
+                          QByteArray(4, '\0');                                                       // no further entries
+  return jpeg.left(2) + QByteArray("\xff\xe1", 2) + QByteArray(1, '\0') + char(exif.size() + 2) + exif + jpeg.mid(2);
+}
+
+TEST_F(PictureIoTest, TheHeaderTellsTheSizeThePictureReadsAt) {
+  const std::vector<std::pair<std::string, QByteArray>> pictures = {
+      {"plain.png", Encoded(Pattern(30, 20), "png")},
+      {"plain.bmp", Encoded(Pattern(7, 3), "bmp")},
+      {"turned.jpg", TurnedJpeg(Pattern(30, 20))},
+      {"jpeg-named.png", Encoded(Pattern(5, 9), "jpeg")},
+  };
+  for (const auto& [name, bytes] : pictures) {
+    const std::string path = WriteBytes(name, bytes);
+    const filehost::ReadPictureResult read = filehost::ReadPicture(path);
+    ASSERT_TRUE(read.error.empty()) << name << ": " << read.error;
+    EXPECT_EQ(filehost::PictureSizeFromHeader(path), read.image.size()) << name;
+  }
+  EXPECT_EQ(filehost::ReadPicture(Path("turned.jpg")).image.size(), QSize(20, 30));  // the EXIF data was read
+  EXPECT_FALSE(filehost::PictureSizeFromHeader(WriteBytes("words.png", "just some words")).isValid());
 }
 
 TEST_F(PictureIoTest, LargePictureBeyondQtsDefaultLimitLoads) {

@@ -263,6 +263,7 @@ TEST_F(ToolPanelTest, AClickOnTheClearButtonClears) {
 TEST_F(ToolPanelTest, GetAndSendGoToTheHost) {
   Start(6, 4);
   host->ClearCalls();
+  Paint(PlaneB, 2, 2, 1);
   Form2::vx_button4_Click();
   // The send-back sequence closes the button's calls (the host link may ask the host's size first).
   ASSERT_GE(host->calls.size(), 6u);
@@ -272,7 +273,7 @@ TEST_F(ToolPanelTest, GetAndSendGoToTheHost) {
   host->ClearCalls();
   Form2::vx_button3_Click();
   EXPECT_THAT(host->calls, ::testing::IsSupersetOf({"Tarn_GetRBuffer", "Tarn_GetGBuffer", "Tarn_GetBBuffer"}));
-  EXPECT_EQ(UndoStack.size(), 1u);
+  EXPECT_EQ(UndoStack.size(), 2u);  // the painted pixel, then the fetch
 }
 
 }  // namespace

@@ -11,10 +11,18 @@
 #include "app/shared_state.h"
 #include "app/startup.h"
 #include "app/windows.h"
+#include "canvas/undo.h"
 #include "platform/window.h"
 #include "support/recording_host.h"
 
 namespace brisel::testing {
+
+// Changes one pixel of a plane as painting does: its rectangle is saved for undo first, which also marks
+// it as changed since the last send.
+inline void Paint(BytePlane& plane, int32_t x, int32_t y, uint8_t value) {
+  SaveUndoRect(float(x), float(y), float(x), float(y));
+  plane(x, y) = value;
+}
 
 class AppTest : public ::testing::Test {
  protected:

@@ -85,5 +85,7 @@ Color FromQRgb(QRgb rgb);
 // The Yes/No question AskYesNo puts to the user. No is its default and its Escape answer: a question that
 // can throw work away must not be answered Yes by a stray Enter.
 std::unique_ptr<QMessageBox> MakeYesNoBox(const std::string& title, const std::string& text);
+// The platforms without a screen (offscreen, minimal), where nothing modal may wait for a user.
+bool HeadlessPlatform();
 
 }  // namespace brisel::platform

@@ -31,13 +31,13 @@ std::function<MessageBoxAnswer(const std::string&, const std::string&)> gAnswere
 std::function<std::optional<int>(const std::vector<std::string>&)> gPopupChooser;
 std::function<void(const Error&)> gFatalHook;
 
+}  // namespace
+
 // Modal boxes would wait forever for a user on a platform without a screen.
 bool HeadlessPlatform() {
   const QString name = QGuiApplication::platformName();
   return name == "offscreen" || name == "minimal";
 }
-
-}  // namespace
 
 // ---- conversions ----------------------------------------------------------------------------------
 

@@ -25,6 +25,7 @@
 #include <thread>
 
 #include "platform/atomic_file.h"
+#include "platform/qt/decoding_allowance.h"
 #include "platform/recovery.h"
 
 namespace brisel::platform {
@@ -147,6 +148,10 @@ std::vector<RecoveryCopy> ListRecoveryCopies() {
 
 bool ReadRecoveryCopy(const std::string& path, BytePlane& red, BytePlane& green, BytePlane& blue) {
   QImageReader reader(QString::fromStdString(path), "png");
+  // The copies are the program's own, in the user's private folder: one as large as the painting reads.
+  DecodingAllowance allowance;
+  const QSize size = reader.size();
+  if (size.isValid()) allowance.Allow(size.width(), size.height());
   const QImage image = reader.read().convertToFormat(QImage::Format_RGB888);
   if (image.isNull()) return false;
   const int32_t w = image.width(), h = image.height();
