@@ -1,13 +1,31 @@
 // AAcpen: one round anti-aliased dab into a coverage plane (the dab itself: dab_profile.h).
 //
-// Row by row, only the dab's chord is visited. The pixels well inside the circle take the full value with
-// no arithmetic at all (a run the compiler turns into vector max); only the ring about a pixel wide around
-// the edge is measured with a square root. The interior run is chosen a pixel short of the exact boundary
-// and the chord a pixel long, so rounding in the span arithmetic can never misclassify a pixel: both
-// stragglers go through the same edge formula as AAcpen_reference, and the result is identical to it.
+// A dab of ordinary size is first rendered into a stamp, a small box of bytes around it, and the stamp is
+// then laid into the plane row by row with a byte-wise max, sixteen bytes at a time. The stamp depends
+// only on the dab's position within its pixel, its outer radius and its peak, so consecutive dabs of one
+// brush at the same sub-pixel offset (every dab of a straight horizontal or vertical stroke) reuse it.
+//
+// Why a stamp can be reused exactly: a pixel's offset from the centre, (i + 0.5) - x, is the float
+// nearest to the real difference, and that real is (i - floor(x)) + 0.5 - frac(x). With |i| < 2^22 the
+// left term is exact, and frac(x) = x - floor(x) is exact in float for every x outside (-1, 0). So two
+// dabs whose fractions agree to the bit see the same offsets, squares, roots and bytes, column for column
+// from their floors. Positions in (-1, 0) are drawn from a fresh stamp every time.
+//
+// Within a stamp row only the ring about a pixel wide around the edge is measured (four pixels a step,
+// with the square root and the rounding that dab::EdgeValue does, operation for operation); the pixels well
+// inside take the full value. The interior is chosen a pixel short of the exact boundary and the chord a
+// pixel long, so rounding in the span arithmetic can never misclassify a pixel: every byte is the one
+// AAcpen_reference writes.
+//
+// Dabs too large for a stamp, or placed too far out for the exactness above, are drawn straight into the
+// plane with the same span rule.
+
+#include <emmintrin.h>
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
+#include <vector>
 
 #include "platform/native.h"
 #include "platform/native/dab_profile.h"
@@ -23,14 +41,148 @@ int32_t ClampedIndex(float v, int32_t lo, int32_t hi) {
   return int32_t(v);
 }
 
-}  // namespace
+// floor and ceil of a v with |v| < 2^31, without a library call (plain x86-64 has no rounding instruction).
+int32_t FloorInt(float v) {
+  const int32_t t = int32_t(v);
+  return t - int32_t(float(t) > v);
+}
+int32_t CeilInt(float v) {
+  const int32_t t = int32_t(v);
+  return t + int32_t(float(t) < v);
+}
 
-void AAcpen(uint8_t* plane, float x, float y, float size, float value, float strength, int32_t width,
-            int32_t height) {
-  const dab::Shape shape = dab::MakeShape(size, value, strength);
-  const uint8_t full = dab::FullValue(shape);
-  if (!plane || width <= 0 || height <= 0 || full == 0 || !std::isfinite(x) || !std::isfinite(y)) return;
+// Where a stamp is used at all: a dab whose outer radius is at most this, centred within kMaxPosition of
+// the origin (far enough inside 2^22 that every pixel offset in its box is exact, see above).
+constexpr float kMaxStampOuter = 64;
+constexpr float kMaxPosition = 4194304.0f - 2 * (kMaxStampOuter + 4);  // 2^22 less two boxes
 
+// Zero bytes on either side of every stamp row, so a sixteen-byte window may stick out of the dab's box.
+constexpr int32_t kPad = 16;
+
+// A dab rendered around the origin of its pixel. Stamp column c covers plane column floor(x) - reach + c,
+// row r plane row floor(y) - reach + r.
+struct Stamp {
+  bool reusable = false;
+  uint32_t fracX = 0, fracY = 0, outer = 0, peak = 0;  // the bits of what the bytes depend on
+  int32_t reach = 0, side = 0, stride = 0;             // side = 2 reach + 1 columns and rows
+  std::vector<uint8_t> bytes;                          // side rows of stride, column 0 at kPad
+  std::vector<int32_t> first, last;                    // per row the columns that may be non-zero
+  std::vector<float> dx2;                              // per column the squared x offset, 4 spare
+};
+
+uint32_t Bits(float v) {
+  uint32_t b;
+  std::memcpy(&b, &v, sizeof b);
+  return b;
+}
+
+// out[c] = dab::EdgeValue for the pixels from..to of a row whose squared y offset is dy2, four at a time;
+// the last step may write up to three pixels past to, with their own values (dx2 holds them).
+void EdgeRun(const float* dx2, float dy2, const dab::Shape& s, uint8_t* out, int32_t from, int32_t to) {
+  const __m128 vdy2 = _mm_set1_ps(dy2), vouter = _mm_set1_ps(s.outer), vpeak = _mm_set1_ps(s.peak);
+  const __m128 zero = _mm_setzero_ps(), one = _mm_set1_ps(1.0f), shift = _mm_set1_ps(12582912.0f);
+  const __m128i noBits = _mm_setzero_si128();
+  for (int32_t c = from; c <= to; c += 4) {
+    const __m128 d = _mm_sqrt_ps(_mm_add_ps(_mm_loadu_ps(dx2 + c), vdy2));
+    // clamp(outer - d, 0, 1): no NaN can arise here, so max and min agree with std::clamp.
+    const __m128 coverage = _mm_min_ps(_mm_max_ps(_mm_sub_ps(vouter, d), zero), one);
+    const __m128 nearest = _mm_sub_ps(_mm_add_ps(_mm_mul_ps(vpeak, coverage), shift), shift);
+    const __m128i words = _mm_packs_epi32(_mm_cvttps_epi32(nearest), noBits);
+    const int32_t four = _mm_cvtsi128_si32(_mm_packus_epi16(words, noBits));
+    std::memcpy(out + c, &four, 4);
+  }
+}
+
+// Renders the dab of shape s at (x, y) into st, around floor(x), floor(y).
+void Render(Stamp& st, const dab::Shape& s, uint8_t full, float x, float y, int32_t fx, int32_t fy) {
+  const float fracX = x - float(fx), fracY = y - float(fy);
+  st.reach = CeilInt(s.outer + 0.5f) + 1;
+  st.side = 2 * st.reach + 1;
+  st.stride = (st.side + 4 + 2 * kPad + 15) & ~15;
+  const auto atLeast = [](auto& v, size_t n) {
+    if (v.size() < n) v.resize(n);
+  };
+  atLeast(st.bytes, size_t(st.stride) * size_t(st.side));
+  atLeast(st.first, size_t(st.side));
+  atLeast(st.last, size_t(st.side));
+  atLeast(st.dx2, size_t(st.side) + 4);
+  for (int32_t c = 0; c < st.side + 4; ++c) {
+    const float dx = (float(fx - st.reach + c) + 0.5f) - x;
+    st.dx2[size_t(c)] = dx * dx;
+  }
+
+  // The centre in stamp coordinates, for the span arithmetic only (the bytes come from dx2 and dy2).
+  const float cx = fracX + float(st.reach);
+  const float outer2 = s.outer * s.outer, inner = s.outer - 1, inner2 = inner * inner;
+  for (int32_t r = 0; r < st.side; ++r) {
+    uint8_t* row = st.bytes.data() + size_t(r) * size_t(st.stride) + kPad;
+    std::memset(row - kPad, 0, size_t(st.stride));  // the padding too: the last stamp may have been laid out otherwise
+    int32_t& i0 = st.first[size_t(r)];
+    int32_t& i1 = st.last[size_t(r)];
+    const float dy = (float(fy - st.reach + r) + 0.5f) - y;
+    const float dy2 = dy * dy;
+    i0 = 0, i1 = -1;
+    if (dy2 >= outer2 + 2 * s.outer + 1) continue;  // |dy| >= outer + 1: nothing on this row
+
+    // The chord, a pixel longer on each side than the circle: centres with |dx| < half + 1.
+    const float half = std::sqrt(std::max(outer2 - dy2, 0.0f));
+    i0 = std::max(FloorInt(cx - half - 1.5f), 0);
+    i1 = std::min(CeilInt(cx + half + 0.5f), st.side - 1);
+
+    // The interior run, a pixel shorter on each side: centres with |dx| <= innerHalf - 1.
+    int32_t k0 = i1 + 1, k1 = i1;
+    if (inner > 0 && dy2 < inner2) {
+      const float innerHalf = std::sqrt(inner2 - dy2);
+      const int32_t c = CeilInt(cx - innerHalf + 0.5f), d = FloorInt(cx + innerHalf - 1.5f);
+      if (c <= d) k0 = std::max(c, i0), k1 = std::min(d, i1);
+    }
+    if (k0 > k1) {
+      EdgeRun(st.dx2.data(), dy2, s, row, i0, i1);
+      continue;
+    }
+    std::memset(row + k0, full, size_t(k1 - k0 + 1));
+    EdgeRun(st.dx2.data(), dy2, s, row, i0, k0 - 1);  // may run on into the interior: same bytes
+    EdgeRun(st.dx2.data(), dy2, s, row, k1 + 1, i1);  // may run on into the padding: zeros
+  }
+  st.fracX = Bits(fracX), st.fracY = Bits(fracY), st.outer = Bits(s.outer), st.peak = Bits(s.peak);
+  // See the file's head: a position in (-1, 0) has a fraction that float may not hold.
+  st.reusable = !(x < 0 && x > -1) && !(y < 0 && y > -1);
+}
+
+// dst[i] = max(dst[i], src[i - left]) for i in a..b, where dst is a plane row of width bytes and src a
+// stamp row (its column 0) with kPad zero bytes beyond each end of the dab's box.
+void MaxRow(uint8_t* dst, const uint8_t* src, int32_t left, int32_t a, int32_t b, int32_t width) {
+  const auto max16 = [&](int32_t i) {
+    const __m128i p = _mm_loadu_si128(reinterpret_cast<const __m128i*>(dst + i));
+    const __m128i q = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + (i - left)));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i), _mm_max_epu8(p, q));
+  };
+  if (b - a + 1 >= 16) {
+    for (int32_t i = a; i + 16 <= b + 1; i += 16) max16(i);
+    max16(b - 15);  // the rest, overlapping: max is idempotent
+  } else if (width >= 16) {
+    // A short run in one window of sixteen inside the row; the stamp's padding is zero around the box.
+    max16(std::min(a, width - 16));
+  } else {
+    for (int32_t i = a; i <= b; ++i) dst[i] = std::max(dst[i], src[i - left]);
+  }
+}
+
+void LayStamp(const Stamp& st, uint8_t* plane, int32_t fx, int32_t fy, int32_t width, int32_t height) {
+  const int32_t left = fx - st.reach, top = fy - st.reach;
+  const int32_t r0 = std::max(0, -top), r1 = std::min(st.side - 1, height - 1 - top);
+  for (int32_t r = r0; r <= r1; ++r) {
+    const int32_t a = std::max(st.first[size_t(r)] + left, 0);
+    const int32_t b = std::min(st.last[size_t(r)] + left, width - 1);
+    if (a > b) continue;
+    const uint8_t* src = st.bytes.data() + size_t(r) * size_t(st.stride) + kPad;
+    MaxRow(plane + size_t(top + r) * size_t(width), src, left, a, b, width);
+  }
+}
+
+// The dab straight into the plane, for dabs too large or too far out for a stamp.
+void DrawSpans(uint8_t* plane, float x, float y, const dab::Shape& shape, uint8_t full, int32_t width,
+               int32_t height) {
   // Rows whose centres can lie within outer of y.
   const float rowLo = std::floor(y - shape.outer - 0.5f), rowHi = std::ceil(y + shape.outer - 0.5f);
   if (rowHi < 0 || rowLo > float(height - 1)) return;
@@ -73,6 +225,30 @@ void AAcpen(uint8_t* plane, float x, float y, float size, float value, float str
     for (int32_t i = k0; i <= k1; ++i) row[i] = std::max(row[i], full);
     edge(k1 + 1, i1);
   }
+}
+
+}  // namespace
+
+void AAcpen(uint8_t* plane, float x, float y, float size, float value, float strength, int32_t width,
+            int32_t height) {
+  const dab::Shape shape = dab::MakeShape(size, value, strength);
+  const uint8_t full = dab::FullValue(shape);
+  if (!plane || width <= 0 || height <= 0 || full == 0 || !std::isfinite(x) || !std::isfinite(y)) return;
+  if (!(shape.outer <= kMaxStampOuter && std::fabs(x) <= kMaxPosition && std::fabs(y) <= kMaxPosition)) {
+    DrawSpans(plane, x, y, shape, full, width, height);
+    return;
+  }
+  // Nothing of the box inside the plane: nothing to do.
+  const int32_t fx = FloorInt(x), fy = FloorInt(y);
+  const int32_t reach = CeilInt(shape.outer + 0.5f) + 1;
+  if (fx + reach < 0 || fx - reach >= width || fy + reach < 0 || fy - reach >= height) return;
+
+  // One stamp per thread, kept for the next dab.
+  thread_local Stamp stamp;
+  if (!(stamp.reusable && stamp.fracX == Bits(x - float(fx)) && stamp.fracY == Bits(y - float(fy)) &&
+        stamp.outer == Bits(shape.outer) && stamp.peak == Bits(shape.peak)))
+    Render(stamp, shape, full, x, y, fx, fy);
+  LayStamp(stamp, plane, fx, fy, width, height);
 }
 
 }  // namespace brisel::native
