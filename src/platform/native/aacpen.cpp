@@ -59,15 +59,32 @@ constexpr float kMaxPosition = 4194304.0f - 2 * (kMaxStampOuter + 4);  // 2^22 l
 // Zero bytes on either side of every stamp row, so a sixteen-byte window may stick out of the dab's box.
 constexpr int32_t kPad = 16;
 
+// Outer radii are grouped in eighths of a pixel: one plan serves every radius of its group.
+constexpr int32_t kEighths = 8;
+
+// What one row of a plan allows: columns i0..i1 may be non-zero (none when i0 > i1), columns k0..k1 are
+// surely full (none when k0 > k1), for every radius of the plan's group at every sub-pixel offset.
+struct RowPlan {
+  int32_t i0 = 0, i1 = -1, k0 = 0, k1 = -1;
+};
+
 // A dab rendered around the origin of its pixel. Stamp column c covers plane column floor(x) - reach + c,
 // row r plane row floor(y) - reach + r.
 struct Stamp {
+  // The plan, for outer radii in ((group - 1) / 8, group / 8].
+  int32_t group = -1;
+  int32_t reach = 0, side = 0, stride = 0;  // side = 2 reach + 1 columns and rows
+  std::vector<RowPlan> rows;
+  uint8_t interiors = 0;  // the value the plan's interiors hold in bytes (0: not filled)
+
+  // The bytes: side rows of stride, column 0 at kPad. Outside the plan's chords they stay zero; inside
+  // its interiors they hold `interiors`; the rest is the last dab's.
+  std::vector<uint8_t> bytes;
+  std::vector<float> dx2;  // per column the last dab's squared x offset, up to 7 spare
+
+  // The last dab: the bits of what its bytes depend on, and whether another dab may reuse them.
   bool reusable = false;
-  uint32_t fracX = 0, fracY = 0, outer = 0, peak = 0;  // the bits of what the bytes depend on
-  int32_t reach = 0, side = 0, stride = 0;             // side = 2 reach + 1 columns and rows
-  std::vector<uint8_t> bytes;                          // side rows of stride, column 0 at kPad
-  std::vector<int32_t> first, last;                    // per row the columns that may be non-zero
-  std::vector<float> dx2;                              // per column the squared x offset, 4 spare
+  uint32_t fracX = 0, fracY = 0, outer = 0, peak = 0;
 };
 
 uint32_t Bits(float v) {
@@ -76,75 +93,95 @@ uint32_t Bits(float v) {
   return b;
 }
 
+int32_t GroupOf(float outer) { return CeilInt(outer * kEighths); }  // times 8 is exact
+int32_t ReachOf(int32_t group) { return CeilInt(float(group) / kEighths + 0.5f) + 1; }
+
+// The chords and interiors for outer radii in (lo, hi], hi = group / 8, lo = hi - 1/8. Row l (offset
+// l = r - reach from floor(y)) sees |dy| in [max(|l| - 0.5, 0), |l| + 0.5] over all sub-pixel offsets,
+// and column c likewise; a pixel may be non-zero only where the least distance is below hi, and is
+// surely full where the greatest is at most lo - 1. The margin (far above float's rounding at these
+// radii) keeps both conservative.
+void MakePlan(Stamp& st, int32_t group) {
+  constexpr double kMargin = 1.0 / 64;
+  const double hi = double(group) / kEighths + kMargin, lo = double(group - 1) / kEighths - 1 - kMargin;
+  st.group = group;
+  st.reach = ReachOf(group);
+  st.side = 2 * st.reach + 1;
+  st.stride = (st.side + 4 + 2 * kPad + 15) & ~15;
+  st.rows.assign(size_t(st.side), RowPlan());
+  st.bytes.assign(size_t(st.stride) * size_t(st.side), 0);
+  if (st.dx2.size() < size_t(st.side) + 8) st.dx2.resize(size_t(st.side) + 8);
+  st.interiors = 0;
+  st.reusable = false;
+  for (int32_t r = 0; r < st.side; ++r) {
+    RowPlan& p = st.rows[size_t(r)];
+    const double l = std::abs(r - st.reach);
+    const double nearY = std::max(l - 0.5, 0.0), farY = l + 0.5;
+    if (nearY >= hi) continue;
+    // |c| - 0.5 < half: |c| < half + 0.5.
+    const int32_t chord = std::min(int32_t(std::ceil(std::sqrt(hi * hi - nearY * nearY) + 0.5)) - 1, st.reach);
+    p.i0 = st.reach - chord, p.i1 = st.reach + chord;
+    if (lo > farY) {
+      // |c| + 0.5 <= half.
+      const int32_t inside = int32_t(std::floor(std::sqrt(lo * lo - farY * farY) - 0.5));
+      if (inside >= 0) p.k0 = st.reach - inside, p.k1 = st.reach + inside;
+    }
+  }
+}
+
 // out[c] = dab::EdgeValue for the pixels from..to of a row whose squared y offset is dy2, four at a time;
 // the last step may write up to three pixels past to, with their own values (dx2 holds them).
-void EdgeRun(const float* dx2, float dy2, const dab::Shape& s, uint8_t* out, int32_t from, int32_t to) {
-  const __m128 vdy2 = _mm_set1_ps(dy2), vouter = _mm_set1_ps(s.outer), vpeak = _mm_set1_ps(s.peak);
+inline void EdgeRun(const float* dx2, __m128 dy2, __m128 outer, __m128 peak, uint8_t* out, int32_t from,
+                    int32_t to) {
   const __m128 zero = _mm_setzero_ps(), one = _mm_set1_ps(1.0f), shift = _mm_set1_ps(12582912.0f);
   const __m128i noBits = _mm_setzero_si128();
   for (int32_t c = from; c <= to; c += 4) {
-    const __m128 d = _mm_sqrt_ps(_mm_add_ps(_mm_loadu_ps(dx2 + c), vdy2));
+    const __m128 d = _mm_sqrt_ps(_mm_add_ps(_mm_loadu_ps(dx2 + c), dy2));
     // clamp(outer - d, 0, 1): no NaN can arise here, so max and min agree with std::clamp.
-    const __m128 coverage = _mm_min_ps(_mm_max_ps(_mm_sub_ps(vouter, d), zero), one);
-    const __m128 nearest = _mm_sub_ps(_mm_add_ps(_mm_mul_ps(vpeak, coverage), shift), shift);
+    const __m128 coverage = _mm_min_ps(_mm_max_ps(_mm_sub_ps(outer, d), zero), one);
+    const __m128 nearest = _mm_sub_ps(_mm_add_ps(_mm_mul_ps(peak, coverage), shift), shift);
     const __m128i words = _mm_packs_epi32(_mm_cvttps_epi32(nearest), noBits);
     const int32_t four = _mm_cvtsi128_si32(_mm_packus_epi16(words, noBits));
     std::memcpy(out + c, &four, 4);
   }
 }
 
-// Renders the dab of shape s at (x, y) into st, around floor(x), floor(y).
+// Renders the dab of shape s at (x, y) into st, around floor(x) = fx, floor(y) = fy. Only the rings
+// between the plan's interiors and the ends of its chords are measured.
 void Render(Stamp& st, const dab::Shape& s, uint8_t full, float x, float y, int32_t fx, int32_t fy) {
-  const float fracX = x - float(fx), fracY = y - float(fy);
-  st.reach = CeilInt(s.outer + 0.5f) + 1;
-  st.side = 2 * st.reach + 1;
-  st.stride = (st.side + 4 + 2 * kPad + 15) & ~15;
-  const auto atLeast = [](auto& v, size_t n) {
-    if (v.size() < n) v.resize(n);
-  };
-  atLeast(st.bytes, size_t(st.stride) * size_t(st.side));
-  atLeast(st.first, size_t(st.side));
-  atLeast(st.last, size_t(st.side));
-  atLeast(st.dx2, size_t(st.side) + 4);
-  for (int32_t c = 0; c < st.side + 4; ++c) {
-    const float dx = (float(fx - st.reach + c) + 0.5f) - x;
-    st.dx2[size_t(c)] = dx * dx;
-  }
-
-  // The centre in stamp coordinates, for the span arithmetic only (the bytes come from dx2 and dy2).
-  const float cx = fracX + float(st.reach);
-  const float outer2 = s.outer * s.outer, inner = s.outer - 1, inner2 = inner * inner;
-  for (int32_t r = 0; r < st.side; ++r) {
-    uint8_t* row = st.bytes.data() + size_t(r) * size_t(st.stride) + kPad;
-    std::memset(row - kPad, 0, size_t(st.stride));  // the padding too: the last stamp may have been laid out otherwise
-    int32_t& i0 = st.first[size_t(r)];
-    int32_t& i1 = st.last[size_t(r)];
-    const float dy = (float(fy - st.reach + r) + 0.5f) - y;
-    const float dy2 = dy * dy;
-    i0 = 0, i1 = -1;
-    if (dy2 >= outer2 + 2 * s.outer + 1) continue;  // |dy| >= outer + 1: nothing on this row
-
-    // The chord, a pixel longer on each side than the circle: centres with |dx| < half + 1.
-    const float half = std::sqrt(std::max(outer2 - dy2, 0.0f));
-    i0 = std::max(FloorInt(cx - half - 1.5f), 0);
-    i1 = std::min(CeilInt(cx + half + 0.5f), st.side - 1);
-
-    // The interior run, a pixel shorter on each side: centres with |dx| <= innerHalf - 1.
-    int32_t k0 = i1 + 1, k1 = i1;
-    if (inner > 0 && dy2 < inner2) {
-      const float innerHalf = std::sqrt(inner2 - dy2);
-      const int32_t c = CeilInt(cx - innerHalf + 0.5f), d = FloorInt(cx + innerHalf - 1.5f);
-      if (c <= d) k0 = std::max(c, i0), k1 = std::min(d, i1);
+  const int32_t group = GroupOf(s.outer);
+  if (group != st.group) MakePlan(st, group);
+  if (st.interiors != full) {
+    for (int32_t r = 0; r < st.side; ++r) {
+      const RowPlan& p = st.rows[size_t(r)];
+      if (p.k0 <= p.k1) std::memset(st.bytes.data() + size_t(r) * size_t(st.stride) + kPad + p.k0, full,
+                                    size_t(p.k1 - p.k0 + 1));
     }
-    if (k0 > k1) {
-      EdgeRun(st.dx2.data(), dy2, s, row, i0, i1);
+    st.interiors = full;
+  }
+  // dx = (float(i) + 0.5f) - x and its square, for the plane columns i = fx - reach + c, four at a time.
+  const __m128 half = _mm_set1_ps(0.5f), vx = _mm_set1_ps(x);
+  __m128i column = _mm_add_epi32(_mm_set1_epi32(fx - st.reach), _mm_setr_epi32(0, 1, 2, 3));
+  for (int32_t c = 0; c < st.side + 4; c += 4) {
+    const __m128 dx = _mm_sub_ps(_mm_add_ps(_mm_cvtepi32_ps(column), half), vx);
+    _mm_storeu_ps(st.dx2.data() + c, _mm_mul_ps(dx, dx));
+    column = _mm_add_epi32(column, _mm_set1_epi32(4));
+  }
+  const __m128 outer = _mm_set1_ps(s.outer), peak = _mm_set1_ps(s.peak);
+  for (int32_t r = 0; r < st.side; ++r) {
+    const RowPlan& p = st.rows[size_t(r)];
+    if (p.i0 > p.i1) continue;
+    uint8_t* row = st.bytes.data() + size_t(r) * size_t(st.stride) + kPad;
+    const float dy = (float(fy - st.reach + r) + 0.5f) - y;
+    const __m128 dy2 = _mm_set1_ps(dy * dy);
+    if (p.k0 > p.k1) {
+      EdgeRun(st.dx2.data(), dy2, outer, peak, row, p.i0, p.i1);  // may run on into the padding: zeros
       continue;
     }
-    std::memset(row + k0, full, size_t(k1 - k0 + 1));
-    EdgeRun(st.dx2.data(), dy2, s, row, i0, k0 - 1);  // may run on into the interior: same bytes
-    EdgeRun(st.dx2.data(), dy2, s, row, k1 + 1, i1);  // may run on into the padding: zeros
+    EdgeRun(st.dx2.data(), dy2, outer, peak, row, p.i0, p.k0 - 1);  // may run on into the interior: full
+    EdgeRun(st.dx2.data(), dy2, outer, peak, row, p.k1 + 1, p.i1);
   }
-  st.fracX = Bits(fracX), st.fracY = Bits(fracY), st.outer = Bits(s.outer), st.peak = Bits(s.peak);
+  st.fracX = Bits(x - float(fx)), st.fracY = Bits(y - float(fy)), st.outer = Bits(s.outer), st.peak = Bits(s.peak);
   // See the file's head: a position in (-1, 0) has a fraction that float may not hold.
   st.reusable = !(x < 0 && x > -1) && !(y < 0 && y > -1);
 }
@@ -172,8 +209,8 @@ void LayStamp(const Stamp& st, uint8_t* plane, int32_t fx, int32_t fy, int32_t w
   const int32_t left = fx - st.reach, top = fy - st.reach;
   const int32_t r0 = std::max(0, -top), r1 = std::min(st.side - 1, height - 1 - top);
   for (int32_t r = r0; r <= r1; ++r) {
-    const int32_t a = std::max(st.first[size_t(r)] + left, 0);
-    const int32_t b = std::min(st.last[size_t(r)] + left, width - 1);
+    const int32_t a = std::max(st.rows[size_t(r)].i0 + left, 0);
+    const int32_t b = std::min(st.rows[size_t(r)].i1 + left, width - 1);
     if (a > b) continue;
     const uint8_t* src = st.bytes.data() + size_t(r) * size_t(st.stride) + kPad;
     MaxRow(plane + size_t(top + r) * size_t(width), src, left, a, b, width);
@@ -240,7 +277,7 @@ void AAcpen(uint8_t* plane, float x, float y, float size, float value, float str
   }
   // Nothing of the box inside the plane: nothing to do.
   const int32_t fx = FloorInt(x), fy = FloorInt(y);
-  const int32_t reach = CeilInt(shape.outer + 0.5f) + 1;
+  const int32_t reach = ReachOf(GroupOf(shape.outer));
   if (fx + reach < 0 || fx - reach >= width || fy + reach < 0 || fy - reach >= height) return;
 
   // One stamp per thread, kept for the next dab.
