@@ -199,6 +199,18 @@ TEST(AAcpenFast, EqualsTheReferenceAlongRunsOfDabs) {
                                         << " size " << size << " strength " << strength;
     }
   }
+  // Two pairs (found by search) where that rounding shows: the second dab of each, reusing the first's
+  // bytes, would lay down 32 where 31 is due.
+  const float nearOrigin = -(0.25f + 0x1p-25f), size = 0x1.cdeda2p-3f, strength = 0x1.e0cb1ep-1f;
+  struct Pair { float x0, y0, x1, y1; };
+  for (const Pair& p : {Pair{nearOrigin, 4.75f, 10.75f, 4.75f}, Pair{4.75f, nearOrigin, 4.75f, 10.75f}}) {
+    GuardedPlane fast(16, 16), slow(16, 16);
+    for (const auto& [x, y] : {std::pair{p.x0, p.y0}, std::pair{p.x1, p.y1}}) {
+      AAcpen(fast.data(), x, y, size, 255, strength, 16, 16);
+      AAcpen_reference(slow.data(), x, y, size, 255, strength, 16, 16);
+    }
+    EXPECT_EQ(fast.bytes, slow.bytes) << "second dab at " << p.x1 << "," << p.y1;
+  }
 }
 
 }  // namespace
