@@ -6,7 +6,9 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <iterator>
 #include <random>
+#include <utility>
 #include <vector>
 
 #include "platform/native.h"
