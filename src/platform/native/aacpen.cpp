@@ -1,24 +1,26 @@
 // AAcpen: one round anti-aliased dab into a coverage plane (the dab itself: dab_profile.h).
 //
-// A dab of ordinary size is first rendered into a stamp, a small box of bytes around it, and the stamp is
-// then laid into the plane row by row with a byte-wise max, sixteen bytes at a time. The stamp depends
-// only on the dab's position within its pixel, its outer radius and its peak, so consecutive dabs of one
-// brush at the same sub-pixel offset (every dab of a straight horizontal or vertical stroke) reuse it.
+// A dab of ordinary size is first rendered into a stamp, a small box of bytes around its pixel, and the
+// stamp is then laid into the plane row by row with a byte-wise max, sixteen bytes at a time, clipped
+// per row. The stamp's bytes depend only on the dab's offset within its pixel, its outer radius and its
+// peak, so the next dab with the same three (every dab of a straight horizontal or vertical stroke of
+// one size) lays the same bytes down again without measuring anything.
 //
 // Why a stamp can be reused exactly: a pixel's offset from the centre, (i + 0.5) - x, is the float
 // nearest to the real difference, and that real is (i - floor(x)) + 0.5 - frac(x). With |i| < 2^22 the
 // left term is exact, and frac(x) = x - floor(x) is exact in float for every x outside (-1, 0). So two
 // dabs whose fractions agree to the bit see the same offsets, squares, roots and bytes, column for column
-// from their floors. Positions in (-1, 0) are drawn from a fresh stamp every time.
+// from their floors. A dab placed in (-1, 0) hands its stamp on to no other.
 //
-// Within a stamp row only the ring about a pixel wide around the edge is measured (four pixels a step,
-// with the square root and the rounding that dab::EdgeValue does, operation for operation); the pixels well
-// inside take the full value. The interior is chosen a pixel short of the exact boundary and the chord a
-// pixel long, so rounding in the span arithmetic can never misclassify a pixel: every byte is the one
-// AAcpen_reference writes.
+// A new dab measures only its ring. For each eighth of a pixel of radius a plan, made once, holds per
+// stamp row the chord outside which no pixel can be covered and the interior inside which every pixel is
+// fully covered, whatever the sub-pixel offset; both keep a margin far above float's rounding. The
+// interiors stay filled from one dab to the next, and the ring between them and the chord's ends is
+// measured four pixels a step with the operations of dab::EdgeValue, in the same order: every byte is
+// the one AAcpen_reference writes.
 //
 // Dabs too large for a stamp, or placed too far out for the exactness above, are drawn straight into the
-// plane with the same span rule.
+// plane, row by row over their chords, with an interior a pixel short of the circle's.
 
 #include <emmintrin.h>
 
