@@ -98,11 +98,11 @@ uint32_t Bits(float v) {
 int32_t GroupOf(float outer) { return CeilInt(outer * kEighths); }  // times 8 is exact
 int32_t ReachOf(int32_t group) { return CeilInt(float(group) / kEighths + 0.5f) + 1; }
 
-// The chords and interiors for outer radii in (lo, hi], hi = group / 8, lo = hi - 1/8. Row l (offset
+// The chords and interiors for outer radii R in (group / 8 - 1/8, group / 8]. Row l (offset
 // l = r - reach from floor(y)) sees |dy| in [max(|l| - 0.5, 0), |l| + 0.5] over all sub-pixel offsets,
-// and column c likewise; a pixel may be non-zero only where the least distance is below hi, and is
-// surely full where the greatest is at most lo - 1. The margin (far above float's rounding at these
-// radii) keeps both conservative.
+// and column c likewise; a pixel may be non-zero only where its least distance is below R, and is surely
+// full where its greatest is at most R - 1. The margin (far above float's rounding at these radii) keeps
+// both conservative.
 void MakePlan(Stamp& st, int32_t group) {
   constexpr double kMargin = 1.0 / 64;
   const double hi = double(group) / kEighths + kMargin, lo = double(group - 1) / kEighths - 1 - kMargin;
@@ -189,7 +189,8 @@ void Render(Stamp& st, const dab::Shape& s, uint8_t full, float x, float y, int3
 }
 
 // dst[i] = max(dst[i], src[i - left]) for i in a..b, where dst is a plane row of width bytes and src a
-// stamp row (its column 0) with kPad zero bytes beyond each end of the dab's box.
+// stamp row (its column 0) with kPad zero bytes beyond each end of the dab's box. A short run is done as
+// one window of sixteen within the row, which rewrites the row's bytes beside the run unchanged.
 void MaxRow(uint8_t* dst, const uint8_t* src, int32_t left, int32_t a, int32_t b, int32_t width) {
   const auto max16 = [&](int32_t i) {
     const __m128i p = _mm_loadu_si128(reinterpret_cast<const __m128i*>(dst + i));
