@@ -7,7 +7,13 @@
 // end_atomic, so that call is inside the timing. libmypaint may spread end_atomic over the cores with
 // OpenMP; run with OMP_NUM_THREADS=1 for one core against one core.
 //
-// Rows: dabs/<brisel|libmypaint>/radius:<r>, items = dabs.
+// Along a horizontal line every dab sits at the same sub-pixel offset, and Brisel renders such a dab once
+// and lays the same bytes down again for the next ones (as along any horizontal or vertical stroke). The
+// slanted rows draw the same lines tilted by kSlant pixels over their length, so that no two dabs share an
+// offset and every dab is rendered afresh, as along most strokes a hand draws.
+//
+// Rows: dabs/<brisel|libmypaint>/radius:<r> and dabs/<brisel|libmypaint>/slanted-radius:<r>,
+// items = dabs.
 
 #include <benchmark/benchmark.h>
 
@@ -27,6 +33,7 @@ namespace {
 constexpr int32_t kSide = 1024;
 constexpr float kLineStart = 20, kLineEnd = 1000;  // 981 positions
 constexpr float kStepPercent = 15;
+constexpr float kSlant = 29.7f;  // the slanted lines' drop over their length: 981 positions still
 
 // Positions between dabs at this size: the walk adds one a position and dabs once it reaches the spacing.
 int32_t DabEvery(float size) { return std::max(1, int32_t(std::ceil(kStepPercent / 100 * size))); }
@@ -34,7 +41,7 @@ int64_t DabsPerLine(float size) { return int64_t(kLineEnd - kLineStart + 1) / Da
 
 float LineRow(int64_t i) { return 40.5f + float((i * 37) % (kSide - 80)); }
 
-void BriselDabs(benchmark::State& state) {
+void BriselDabs(benchmark::State& state, float slant) {
   const float size = float(state.range(0));
   brisel::ResetSharedState();
   brisel::ImageWidth = brisel::ImageHeight = kSide;
@@ -45,26 +52,31 @@ void BriselDabs(benchmark::State& state) {
   for (auto _ : state) {
     const float y = LineRow(lines++);
     brisel::StepDistance = 0;
-    brisel::AALine(kLineStart, y, kLineEnd, y, size, size, kSide, kSide);
+    brisel::AALine(kLineStart, y, kLineEnd, y + slant, size, size, kSide, kSide);
     benchmark::ClobberMemory();
   }
   state.SetItemsProcessed(lines * DabsPerLine(size));
   brisel::ResetSharedState();
 }
 
-void LibmypaintDabs(benchmark::State& state) {
+void LibmypaintDabs(benchmark::State& state, float slant) {
   const float radius = float(state.range(0));
   MyPaintFixedTiledSurface* fixed = mypaint_fixed_tiled_surface_new(kSide, kSide);
   MyPaintSurface* surface = mypaint_fixed_tiled_surface_interface(fixed);
   const int32_t every = DabEvery(radius);
+  // AALine's unit step along the line.
+  const float length = std::hypot(kLineEnd - kLineStart, slant);
+  const float ux = (kLineEnd - kLineStart) / length, uy = slant / length;
+  const int32_t positions = int32_t(std::nearbyint(length)) + 1;
   int64_t lines = 0;
   for (auto _ : state) {
     const float y = LineRow(lines++);
     mypaint_surface_begin_atomic(surface);
     // The same positions AALine dabs at: the first after `every` steps, then every `every`.
-    for (float x = kLineStart + float(every - 1); x <= kLineEnd; x += float(every))
-      mypaint_surface_draw_dab(surface, x, y, radius, 0, 0, 0, /*opaque*/ 1, /*hardness*/ 0.9f, /*alpha_eraser*/ 1,
-                               /*aspect_ratio*/ 1, /*angle*/ 0, /*lock_alpha*/ 0, /*colorize*/ 0);
+    for (int32_t i = every - 1; i < positions; i += every)
+      mypaint_surface_draw_dab(surface, kLineStart + float(i) * ux, y + float(i) * uy, radius, 0, 0, 0, /*opaque*/ 1,
+                               /*hardness*/ 0.9f, /*alpha_eraser*/ 1, /*aspect_ratio*/ 1, /*angle*/ 0,
+                               /*lock_alpha*/ 0, /*colorize*/ 0);
     MyPaintRectangle roi;
     mypaint_surface_end_atomic(surface, &roi);
   }
@@ -74,5 +86,11 @@ void LibmypaintDabs(benchmark::State& state) {
 
 }  // namespace
 
-BENCHMARK(BriselDabs)->Name("dabs/brisel/radius")->Arg(2)->Arg(8)->Arg(32);
-BENCHMARK(LibmypaintDabs)->Name("dabs/libmypaint/radius")->Arg(2)->Arg(8)->Arg(32);
+BENCHMARK_CAPTURE(BriselDabs, horizontal, 0.0f)->Name("dabs/brisel/radius")->Arg(2)->Arg(8)->Arg(32);
+BENCHMARK_CAPTURE(LibmypaintDabs, horizontal, 0.0f)->Name("dabs/libmypaint/radius")->Arg(2)->Arg(8)->Arg(32);
+BENCHMARK_CAPTURE(BriselDabs, slanted, kSlant)->Name("dabs/brisel/slanted-radius")->Arg(2)->Arg(8)->Arg(32);
+BENCHMARK_CAPTURE(LibmypaintDabs, slanted, kSlant)
+    ->Name("dabs/libmypaint/slanted-radius")
+    ->Arg(2)
+    ->Arg(8)
+    ->Arg(32);

@@ -32,22 +32,27 @@ void AALine(float x0, float y0, float x1, float y1, float Bsize1, float BSize2, 
   const float spacing = BrushStep / 100 * Bsize1;  // from the start size only
   const float strength = BrushPress / 255;
   // Where the mask is not the image's, there is nowhere to stamp; the walk still counts its distance.
-  const bool canStamp = FXbuffer.width() == ImageWidth && FXbuffer.covers(ImageWidth, ImageHeight);
+  uint8_t* const mask = FXbuffer.width() == ImageWidth && FXbuffer.covers(ImageWidth, ImageHeight) ? FXbuffer.data()
+                                                                                                    : nullptr;
+  const int32_t width = ImageWidth, height = ImageHeight;
   const float walked = Distance(0, 0, ux, uy);  // 1 for a piece of non-zero length, 0 otherwise
 
+  // The count is kept here and stored once: the pen never reads it.
+  float distance = StepDistance;
   for (int32_t i = 0; float(i) <= steps; ++i) {
+    distance += walked;
+    if (!(distance >= spacing)) continue;
+    distance = 0;
+    if (!mask) continue;
     // Each position is measured from the start rather than summed step by step: over a piece thousands of
     // pixels long the sum drifts by pixels, enough to stamp a dab outside the stroke's rectangle, where
     // the release would neither commit nor clear it.
     const float px = x0 + float(i) * ux, py = y0 + float(i) * uy;
     const float f = float(i) / steps;
     const float size = (1 - f) * Bsize1 + f * BSize2;
-    StepDistance += walked;
-    if (StepDistance >= spacing) {
-      StepDistance = 0;
-      if (canStamp) native::AAcpen(FXbuffer.data(), px, py, size, 255, strength, ImageWidth, ImageHeight);
-    }
+    native::AAcpen(mask, px, py, size, 255, strength, width, height);
   }
+  StepDistance = distance;
 }
 
 }  // namespace brisel

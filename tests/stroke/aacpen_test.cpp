@@ -6,7 +6,9 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <iterator>
 #include <random>
+#include <utility>
 #include <vector>
 
 #include "platform/native.h"
@@ -166,6 +168,50 @@ TEST(AAcpenFast, EqualsTheReferenceEverywhere) {
     AAcpen_reference(slow.data(), x, y, size, 255, strength, w, h);
     ASSERT_EQ(fast.bytes, slow.bytes) << "plane " << w << "x" << h << " dab at " << x << "," << y << " size " << size
                                       << " strength " << strength;
+  }
+}
+
+// The fast pen keeps what it rendered for the next dab. Runs of dabs along which the sub-pixel offset,
+// size and strength mostly stay (so that it is reused) and now and then change (so that it must not be),
+// crossing the plane's edges; some just left of or above the origin, where -(0.25 + 2^-25) + 1 rounds to
+// 0.75, the fraction of other dabs of the run.
+TEST(AAcpenFast, EqualsTheReferenceAlongRunsOfDabs) {
+  std::mt19937 rng(11);
+  const auto pick = [&](const auto& from) { return from[rng() % std::size(from)]; };
+  const float fractions[] = {0, 0.5f, 0.75f, 0.25f + 0x1p-25f, 0.7f, 0.1f};
+  const float sizes[] = {0.3f, 0.4f, 1, 2, 2.01f, 8, 8.1f, 32, 63.4f, 64.2f, 80};  // around the stamp's limit too
+  const float strengths[] = {1, 0.5f, 100.0f / 255};
+  for (int trial = 0; trial < 400; ++trial) {
+    const int32_t w = 1 + int32_t(rng() % 70), h = 1 + int32_t(rng() % 70);
+    GuardedPlane fast(w, h), slow(w, h);
+    float fx = pick(fractions), fy = pick(fractions), size = pick(sizes), strength = pick(strengths);
+    for (int dab = 0; dab < 40; ++dab) {
+      switch (rng() % 12) {
+        case 0: fx = pick(fractions); break;
+        case 1: fy = pick(fractions); break;
+        case 2: size = pick(sizes); break;
+        case 3: strength = pick(strengths); break;
+        default: break;
+      }
+      const float x = rng() % 6 == 0 ? -fx : float(int32_t(rng() % uint32_t(w + 20)) - 10) + fx;
+      const float y = rng() % 6 == 0 ? -fy : float(int32_t(rng() % uint32_t(h + 20)) - 10) + fy;
+      AAcpen(fast.data(), x, y, size, 255, strength, w, h);
+      AAcpen_reference(slow.data(), x, y, size, 255, strength, w, h);
+      ASSERT_EQ(fast.bytes, slow.bytes) << "plane " << w << "x" << h << " dab " << dab << " at " << x << "," << y
+                                        << " size " << size << " strength " << strength;
+    }
+  }
+  // Two pairs (found by search) where that rounding shows: the second dab of each, reusing the first's
+  // bytes, would lay down 32 where 31 is due.
+  const float nearOrigin = -(0.25f + 0x1p-25f), size = 0x1.cdeda2p-3f, strength = 0x1.e0cb1ep-1f;
+  struct Pair { float x0, y0, x1, y1; };
+  for (const Pair& p : {Pair{nearOrigin, 4.75f, 10.75f, 4.75f}, Pair{4.75f, nearOrigin, 4.75f, 10.75f}}) {
+    GuardedPlane fast(16, 16), slow(16, 16);
+    for (const auto& [x, y] : {std::pair{p.x0, p.y0}, std::pair{p.x1, p.y1}}) {
+      AAcpen(fast.data(), x, y, size, 255, strength, 16, 16);
+      AAcpen_reference(slow.data(), x, y, size, 255, strength, 16, 16);
+    }
+    EXPECT_EQ(fast.bytes, slow.bytes) << "second dab at " << p.x1 << "," << p.y1;
   }
 }
 

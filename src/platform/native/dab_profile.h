@@ -1,6 +1,7 @@
 #pragma once
 // The round dab that AAcpen stamps, shared by AAcpen and its reference so that both agree to the bit;
-// they differ only in which pixels they visit.
+// they differ only in which pixels they visit (AAcpen also repeats EdgeValue four pixels at a time, with
+// the same float operations in the same order: keep the two in step).
 //
 // Pixel (i, j) is the unit square [i, i + 1) x [j, j + 1), its centre at (i + 0.5, j + 0.5); a dab at
 // (10.5, 7.5) is centred on pixel (10, 7). With d the distance from the dab's centre to a pixel's centre
