@@ -69,11 +69,11 @@ set(CPACK_DEBIAN_BRISEL_PACKAGE_NAME brisel)
 set(CPACK_DEBIAN_BRISEL_PACKAGE_DEPENDS qt6-image-formats-plugins)
 set(CPACK_DEBIAN_BRISEL_PACKAGE_RECOMMENDS qt6-wayland)
 set(CPACK_COMPONENT_BRISEL_DESCRIPTION
-    "paint smooth, pressure-sensitive strokes on a picture\n"
-    "Brisel is a small paint tool whose strokes are smoothed by Catmull-Rom splines. It opens a picture\n"
-    "beside a narrow tool panel and paints smooth, pressure-sensitive strokes of anti-aliased round dabs,\n"
-    "in eleven blend modes, with a paper texture, brush presets, zoom and pan, colour picking and an undo\n"
-    "of its own. Closing the canvas writes the painting back into the picture, safely.")
+    "paint smooth, pressure-sensitive strokes on a picture\n\
+Brisel is a small paint tool whose strokes are smoothed by Catmull-Rom splines. It opens a picture\n\
+beside a narrow tool panel and paints smooth, pressure-sensitive strokes of anti-aliased round dabs,\n\
+in eleven blend modes, with a paper texture, brush presets, zoom and pan, colour picking and an undo\n\
+of its own. Closing the canvas writes the painting back into the picture, safely.")
 if(TARGET brisel_gimp_plugin)
   math(EXPR BRISEL_GIMP_NEXT_MAJOR "${BRISEL_GIMP_MAJOR} + 1")
   string(REGEX MATCH "^[0-9]+\\.[0-9]+" BRISEL_GIMP_MAJOR_MINOR "${GIMP_VERSION}")
@@ -82,8 +82,8 @@ if(TARGET brisel_gimp_plugin)
   set(CPACK_DEBIAN_GIMP_PLUGIN_PACKAGE_DEPENDS
       "gimp (>= ${BRISEL_GIMP_MAJOR_MINOR}), gimp (<< ${BRISEL_GIMP_NEXT_MAJOR}~)")
   set(CPACK_COMPONENT_GIMP_PLUGIN_DESCRIPTION
-      "Brisel's smooth strokes as a GIMP ${BRISEL_GIMP_MAJOR} plug-in (Filters > Brisel...)\n"
-      "Brisel paints smooth, pressure-sensitive strokes on the selected layer of a GIMP image, in a canvas\n"
-      "window beside its tool panel; each send is one step in GIMP's undo history.")
+      "Brisel's smooth strokes as a GIMP ${BRISEL_GIMP_MAJOR} plug-in (Filters > Brisel...)\n\
+Brisel paints smooth, pressure-sensitive strokes on the selected layer of a GIMP image, in a canvas\n\
+window beside its tool panel; each send is one step in GIMP's undo history.")
 endif()
 include(CPack)
