@@ -58,10 +58,12 @@ test-sanitize:
 	  UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure -j $(JOBS)
 
 # The plain suite again in Debian 13 (GCC 14, Qt 6.8), with GIMP 3's suites; the root is made once and
-# cached. Built without debugging information, which the suite does not need, to save time.
+# cached. Built without debugging information, which the suite does not need, to save time. Then Debian 13's
+# packages, made there, in a clean Debian 13 root (as test-package does for Debian 12).
 test-debian13:
 	scripts/debian13 run $(BUILD_DEBIAN13) make --no-print-directory BUILD=/build/build \
-	  CMAKE_FLAGS="-DCMAKE_BUILD_TYPE=Release $(CMAKE_FLAGS)" test-plain
+	  CMAKE_FLAGS="-DCMAKE_BUILD_TYPE=Release $(CMAKE_FLAGS)" test-plain package
+	tests/packaging/clean_install.sh trixie $(BUILD_DEBIAN13)/build/packages
 
 # The Debian packages, installed in a throw-away layer over a clean Debian 12 root (scripts/debian-clean),
 # as a user of a fresh machine would: apt must find everything they need.
