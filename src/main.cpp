@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QFileInfo>
+#include <QIcon>
 #include <QImageReader>
 
 #include <cstdio>
@@ -132,6 +133,7 @@ int main(int argc, char* argv[]) {
 
   QApplication app(argc, argv);
   QGuiApplication::setDesktopFileName(BRISEL_APP_ID);  // Wayland desktops find the icon by it
+  QApplication::setWindowIcon(QIcon::fromTheme(BRISEL_APP_ID));  // X11 task bars take the windows' own (once installed)
 
   brisel::filehost::FileHostOptions options;
   options.imagePath = line.image;
