@@ -3,11 +3,14 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QFileInfo>
+#include <QIcon>
 #include <QImageReader>
 
 #include <cstdio>
 #include <exception>
-#include <string_view>
+#include <optional>
+#include <string>
+#include <utility>
 
 #include "app/recovery.h"
 #include "app/startup.h"
@@ -42,43 +45,98 @@ int EndOnUncaught(const char* what) {
   return 1;
 }
 
-}  // namespace
+// The mouse, the keys and the files, for --help (the manual page, brisel(1), says more).
+constexpr const char* kHelpEpilogue = R"(
+On the canvas:
+  drag with any mouse button     paint a stroke with the primary colour (a click lays one dab)
+  Shift+Ctrl + left drag         pan
+  Shift+Ctrl + right drag        zoom about the picture's centre
+  hold , (comma) + click or drag pick the colour under the pointer
+  Ctrl + + / Ctrl + -            zoom in / out by 25 %
+  u                              undo the last step
 
-int main(int argc, char* argv[]) {
-  // Listing the recovery copies needs no screen.
-  for (int i = 1; i < argc && std::string_view(argv[i]) != "--"; ++i) {
-    if (std::string_view(argv[i]) == "--recover") {
-      QCoreApplication lister(argc, argv);
-      return ListRecoveryCopies();
-    }
-  }
-  QApplication app(argc, argv);
-  QApplication::setApplicationName("Brisel");
-  QApplication::setApplicationVersion(BRISEL_VERSION);
+Files:
+  IMAGE~                         the picture's previous content, kept beside it at each send
+  $XDG_STATE_HOME/brisel/recovery/
+                                 recovery copies of unsent painting (default ~/.local/state/...)
+  $XDG_CONFIG_HOME/tarnwick/tarnwick.conf
+                                 settings, section [Startup] (default ~/.config/tarnwick/...)
+)";
 
+// Qt's own options for graphical programs, which QApplication takes out of the command line: known here
+// so that they pass the first reading, which comes before QApplication. Each with whether it takes a value.
+constexpr std::pair<const char*, bool> kQtGuiOptions[] = {
+    {"platform", true},  {"platformpluginpath", true}, {"platformtheme", true}, {"plugin", true},
+    {"qwindowgeometry", true}, {"qwindowicon", true}, {"qwindowtitle", true}, {"reverse", false},
+    {"session", true},   {"display", true},  {"geometry", true}, {"style", true}, {"stylesheet", true},
+    {"widgetcount", false}, {"qmljsdebugger", true}, {"nograb", false}, {"dograb", false}, {"sync", false}};
+
+struct CommandLine {
+  std::string image, paper, wallpaper;
+};
+
+// Reads the command line before any screen is needed, so that --help, --version, --recover and a mistake are
+// answered in a terminal without a display too. Gives the exit status when the program ends here.
+std::optional<int> ReadCommandLine(int argc, char* argv[], CommandLine& line) {
+  QCoreApplication reader(argc, argv);
   QCommandLineParser parser;
+  parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);  // Qt's -platform NAME
   parser.setApplicationDescription(
       "Brisel: paints smooth, pressure-sensitive strokes on a picture.\n"
       "The picture is fetched from the host (here: the IMAGE file) and sent back when the canvas closes.\n"
       "Without IMAGE, Brisel starts on a new white 1024 x 768 picture, saved on the first send to a new\n"
       "file in the current folder.");
-  parser.addHelpOption();
-  parser.addVersionOption();
+  const QCommandLineOption help = parser.addHelpOption();
+  const QCommandLineOption version = parser.addVersionOption();
   QCommandLineOption paper("paper", "Paper texture: a picture read as greyscale (default: a built-in grain).", "FILE");
   QCommandLineOption wallpaper("wallpaper", "Picture tiled behind the tool panel.", "FILE");
-  QCommandLineOption recover("recover", "List the recovery copies of paintings (see README) and exit.");
+  QCommandLineOption recover("recover", "List the recovery copies of paintings and exit.");
   parser.addOption(paper);
   parser.addOption(wallpaper);
   parser.addOption(recover);
-  parser.addPositionalArgument("IMAGE", "The picture to paint on (PNG, JPEG, BMP, ...).", "[IMAGE]");
-  parser.process(app);  // --recover was answered above, before any screen was needed
+  for (const auto& [name, takesValue] : kQtGuiOptions) {
+    QCommandLineOption qtOption(name, QString(), takesValue ? "value" : QString());
+    qtOption.setFlags(QCommandLineOption::HiddenFromHelp);
+    parser.addOption(qtOption);
+  }
+  parser.addPositionalArgument("IMAGE", "The picture to paint on (PNG, JPEG, BMP, TIFF, WebP, ...).", "[IMAGE]");
+  if (!parser.parse(reader.arguments())) {
+    std::fprintf(stderr, "brisel: %s See brisel --help.\n", parser.errorText().toLocal8Bit().constData());
+    return 2;
+  }
+  if (parser.isSet(help) || parser.isSet("help-all")) {
+    std::printf("%s%s", parser.helpText().toLocal8Bit().constData(), kHelpEpilogue);
+    return 0;
+  }
+  if (parser.isSet(version)) {
+    std::printf("brisel %s\n", BRISEL_VERSION);
+    return 0;
+  }
+  if (parser.isSet(recover)) return ListRecoveryCopies();
   if (parser.positionalArguments().size() > 1) {
     std::fprintf(stderr, "brisel: one picture at a time, please (see --help)\n");
     return 2;
   }
+  line.image = parser.positionalArguments().value(0).toStdString();
+  line.paper = parser.value(paper).toStdString();
+  line.wallpaper = parser.value(wallpaper).toStdString();
+  return std::nullopt;
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+  QCoreApplication::setApplicationName("Brisel");
+  QCoreApplication::setApplicationVersion(BRISEL_VERSION);
+  CommandLine line;
+  if (const std::optional<int> status = ReadCommandLine(argc, argv, line)) return *status;
+
+  QApplication app(argc, argv);
+  QGuiApplication::setDesktopFileName(BRISEL_APP_ID);  // Wayland desktops find the icon by it
+  QApplication::setWindowIcon(QIcon::fromTheme(BRISEL_APP_ID));  // X11 task bars take the windows' own (once installed)
 
   brisel::filehost::FileHostOptions options;
-  if (!parser.positionalArguments().isEmpty()) options.imagePath = parser.positionalArguments().first().toStdString();
+  options.imagePath = line.image;
   if (!options.imagePath.empty()) {
     // A picture that cannot be opened is said in one line, before any window opens.
     if (auto problem = brisel::filehost::CheckPicture(options.imagePath)) {
@@ -86,8 +144,8 @@ int main(int argc, char* argv[]) {
       return 1;
     }
   }
-  options.paperPath = parser.value(paper).toStdString();
-  options.wallpaperPath = parser.value(wallpaper).toStdString();
+  options.paperPath = line.paper;
+  options.wallpaperPath = line.wallpaper;
   if (!options.wallpaperPath.empty()) {
     // A wallpaper is a nicety: one that cannot be read leaves the panel plain, with a word on why. Only
     // a regular file is opened at all: reading a FIFO or a device would wait before any window shows.
