@@ -177,7 +177,7 @@ const bool registered = [] {
     std::snprintf(kase, sizeof kase, "zoom:%g", zoom);
     benchmark::RegisterBenchmark((std::string("smoothblit/brisel/") + kase).c_str(), Brisel, zoom)
         ->Unit(benchmark::kMillisecond);
-    if (zoom < 1)
+    if (zoom <= 1)
       benchmark::RegisterBenchmark((std::string("smoothblit/brisel_planes/") + kase).c_str(), BriselPlanes, zoom)
           ->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark((std::string("smoothblit/pixman/") + kase).c_str(), Pixman, zoom)
