@@ -103,6 +103,10 @@ void Brisel(benchmark::State& state, float zoom) {
   const Pyramid::Level& cells = pyramid.levels[static_cast<size_t>(level)];
   brisel::native::BlitSource source;
   source.r = cells.r.data(), source.g = cells.g.data(), source.b = cells.b.data();
+  if (level == 0) {  // the image's own planes, as the other rows read them
+    const Image& image = TestImage();
+    source.r = image.r.data(), source.g = image.g.data(), source.b = image.b.data();
+  }
   source.stride = source.width = source.height = cells.side;
   source.extentWidth = source.extentHeight = cells.side;
   source.level = level;
