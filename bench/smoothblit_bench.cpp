@@ -1,6 +1,8 @@
-// p_smoothblit beside pixman's bilinear scaling: a 1920 x 1080 window's worth of a 4096 x 4096 image at
-// zooms 0.25, 0.5, 1, 2 and 4, plus 0.3 and 0.75, which take the general shrinking path rather than the
-// exact block means of 1/2 and 1/4. Where the whole image is smaller than the window on screen (0.25:
+// The display's redraw beside pixman's bilinear scaling: a 1920 x 1080 window's worth of a 4096 x 4096 image
+// at zooms 1/16, 1/8, 1/4, 1/2, 1, 2 and 4, plus 0.3 and 0.75, which fall between the pyramid's levels.
+// Shrunk, the redraw reads the image pyramid's level at which a bitmap pixel covers one to two cells
+// (canvas/pyramid.h, made once here as the program keeps it); the brisel_planes rows read the planes
+// themselves (p_smoothblit, every image pixel under each bitmap pixel), for comparison. Where the whole image is smaller than the window on screen (0.25:
 // 1024 x 1024; 0.3: 1228 x 1228) the case renders the whole image. Our input is three planes and pixman's
 // is one interleaved x8r8g8b8 image: each renderer reads what it reads in the real job, and both write the
 // same 32-bit output. Shrinking, we average every pixel under the output one while pixman's bilinear
@@ -66,7 +68,59 @@ std::string Label(const Case& c) {
          std::to_string(c.outHeight);
 }
 
+// The pyramid's levels 1 .. 6 of the test image, as the program keeps them.
+struct Pyramid {
+  struct Level {
+    int32_t side;
+    std::vector<uint8_t> r, g, b;
+  };
+  std::vector<Level> levels;  // [0]: the image itself
+  Pyramid() {
+    const Image& image = TestImage();
+    levels.push_back({kImageSide, image.r, image.g, image.b});
+    for (int32_t l = 1; l <= 6; ++l) {
+      const Level& in = levels.back();
+      Level out{in.side / 2, {}, {}, {}};
+      const size_t n = static_cast<size_t>(out.side) * out.side;
+      out.r.resize(n), out.g.resize(n), out.b.resize(n);
+      for (auto [from, to] : {std::pair{&in.r, &out.r}, {&in.g, &out.g}, {&in.b, &out.b}})
+        brisel::native::p_halve(from->data(), in.side, in.side, in.side, 0, 0, to->data(), out.side, 0, 0, 0, 0,
+                                out.side, out.side);
+      levels.push_back(std::move(out));
+    }
+  }
+};
+
+const Pyramid& TestPyramid() {
+  static const Pyramid pyramid;
+  return pyramid;
+}
+
 void Brisel(benchmark::State& state, float zoom) {
+  const Pyramid& pyramid = TestPyramid();
+  const Case c = CaseFor(zoom);
+  const int32_t level = zoom < 1 ? brisel::native::PyramidLevelFor(zoom, 6) : 0;
+  const Pyramid::Level& cells = pyramid.levels[static_cast<size_t>(level)];
+  brisel::native::BlitSource source;
+  source.r = cells.r.data(), source.g = cells.g.data(), source.b = cells.b.data();
+  if (level == 0) {  // the image's own planes, as the other rows read them
+    const Image& image = TestImage();
+    source.r = image.r.data(), source.g = image.g.data(), source.b = image.b.data();
+  }
+  source.stride = source.width = source.height = cells.side;
+  source.extentWidth = source.extentHeight = cells.side;
+  source.level = level;
+  std::vector<uint8_t> bits(static_cast<size_t>(c.outWidth) * c.outHeight * 4);
+  for (auto _ : state) {
+    brisel::native::p_smoothblit_window(source, zoom, 0, c.outWidth, 0, c.outHeight, bits.data(), c.outWidth);
+    benchmark::DoNotOptimize(bits.data());
+    benchmark::ClobberMemory();
+  }
+  state.SetItemsProcessed(state.iterations() * c.outWidth * c.outHeight);
+  state.SetLabel(Label(c) + " level " + std::to_string(level));
+}
+
+void BriselPlanes(benchmark::State& state, float zoom) {
   const Image& image = TestImage();
   const Case c = CaseFor(zoom);
   // The bitmap holds just the rendered rectangle: its rows are the zoomed rectangle's width.
@@ -122,11 +176,14 @@ void BriselPreview(benchmark::State& state) {
 }
 
 const bool registered = [] {
-  for (const float zoom : {0.25f, 0.3f, 0.5f, 0.75f, 1.0f, 2.0f, 4.0f}) {
+  for (const float zoom : {0.0625f, 0.125f, 0.25f, 0.3f, 0.5f, 0.75f, 1.0f, 2.0f, 4.0f}) {
     char kase[32];
     std::snprintf(kase, sizeof kase, "zoom:%g", zoom);
     benchmark::RegisterBenchmark((std::string("smoothblit/brisel/") + kase).c_str(), Brisel, zoom)
         ->Unit(benchmark::kMillisecond);
+    if (zoom <= 1)
+      benchmark::RegisterBenchmark((std::string("smoothblit/brisel_planes/") + kase).c_str(), BriselPlanes, zoom)
+          ->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark((std::string("smoothblit/pixman/") + kase).c_str(), Pixman, zoom)
         ->Unit(benchmark::kMillisecond);
   }

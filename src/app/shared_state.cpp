@@ -1,5 +1,6 @@
 #include "app/shared_state.h"
 
+#include "canvas/pyramid.h"
 #include "canvas/undo.h"
 
 namespace brisel {
@@ -50,6 +51,7 @@ void ResetSharedState() {
   AppCaption.clear();
   ImageWidth = ImageHeight = 0;
   PlaneR = PlaneG = PlaneB = BytePlane();
+  Pyramid::Forget();  // new planes may come back at the old ones' addresses
   ViewR = ViewG = ViewB = BytePlane();
   FXbuffer = PaperTexture = BytePlane();
   PaperWidth = PaperHeight = 0;

@@ -9,6 +9,7 @@
 #include "blend/blend_tables.h"
 #include "canvas/changed_box.h"
 #include "canvas/display_bitmap.h"
+#include "canvas/pyramid.h"
 #include "canvas/undo.h"
 #include "panel/theme.h"
 #include "platform/settings.h"
@@ -55,6 +56,7 @@ void Main() {
   ViewG = PlaneG;
   ViewB = PlaneB;
   ForgetChanges();  // the planes are the host's own
+  Pyramid::Forget();
   Dibs::CreateDib();
   AppCaption = "Brisel 1.1 for PT Embers - Spline based paint engine";
 

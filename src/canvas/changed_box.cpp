@@ -3,11 +3,13 @@
 #include <algorithm>
 
 #include "app/shared_state.h"
+#include "canvas/pyramid.h"
 
 namespace brisel {
 
 void NoteChanged(const PixelRect& r) {
   if (r.empty()) return;
+  Pyramid::MarkChanged(r);  // the zoomed-out redraws' levels follow the planes
   ChangedArea& c = ChangedSinceSend;
   if (c.x1 >= c.x2 || c.y1 >= c.y2) {
     c.x1 = r.x1, c.y1 = r.y1, c.x2 = r.x2, c.y2 = r.y2;
@@ -19,7 +21,10 @@ void NoteChanged(const PixelRect& r) {
   c.y2 = std::max(c.y2, r.y2);
 }
 
-void NoteWholeImageChanged() { ChangedSinceSend.wholeImage = true; }
+void NoteWholeImageChanged() {
+  ChangedSinceSend.wholeImage = true;
+  Pyramid::MarkAllChanged();
+}
 
 PixelRect ChangedBoxToSend() {
   const ChangedArea& c = ChangedSinceSend;

@@ -15,9 +15,16 @@ void clearbuffer() {
     std::fill_n(&PlaneB(0, y), ImageWidth, uint8_t(255));
     std::fill_n(&FXbuffer(0, y), ImageWidth, uint8_t(0));
   }
-  ViewR = PlaneR;
-  ViewG = PlaneG;
-  ViewB = PlaneB;
+  // The display copy follows: white too, written rather than copied.
+  const BytePlane* planes[3] = {&PlaneR, &PlaneG, &PlaneB};
+  BytePlane* views[3] = {&ViewR, &ViewG, &ViewB};
+  for (int k = 0; k < 3; ++k) {
+    const bool white = planes[k]->width() == ImageWidth && planes[k]->height() == ImageHeight;
+    if (white && views[k]->width() == ImageWidth && views[k]->height() == ImageHeight)
+      views[k]->fill(255);
+    else
+      *views[k] = *planes[k];
+  }
   NoteWholeImageChanged();
 }
 

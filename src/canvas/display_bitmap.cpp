@@ -7,13 +7,128 @@
 #include "app/numbers.h"
 #include "app/shared_state.h"
 #include "app/windows.h"
+#include "canvas/pyramid.h"
 #include "platform/native.h"
+#include "platform/native/smoothblit_taps.h"
 
 namespace brisel::Dibs {
 
-platform::MemoryBitmap DibBitmap;
+TiledBitmap DibBitmap;
 int32_t DibWidth = 0;
 int32_t DibHeight = 0;
+
+namespace {
+
+constexpr size_t kMostSpares = 64;  // tiles kept for reuse once the window has left them: 16 MiB
+
+// Grid columns [c0, c1) and rows [r0, r1) of the tiles that hold bitmap pixels [u0, u1) x [v0, v1).
+struct TileRange {
+  int32_t c0 = 0, r0 = 0, c1 = 0, r1 = 0;
+};
+TileRange TilesOver(const TiledBitmap& bitmap, int32_t u0, int32_t v0, int32_t u1, int32_t v1) {
+  if (u1 <= u0 || v1 <= v0) return {};
+  return {u0 / bitmap.tileWidth(), v0 / bitmap.tileHeight(), (u1 - 1) / bitmap.tileWidth() + 1,
+          (v1 - 1) / bitmap.tileHeight() + 1};
+}
+
+// The bitmap pixels [u0, u1) x [v0, v1) the window shows at the current pan.
+void WindowPart(const TiledBitmap& bitmap, int32_t& u0, int32_t& v0, int32_t& u1, int32_t& v1) {
+  const platform::Form& canvas = Form1Window();
+  u0 = std::max(0, -PanX), v0 = std::max(0, -PanY);
+  u1 = int32_t(std::clamp(int64_t(canvas.clientWidth()) - PanX, int64_t(0), int64_t(bitmap.width())));
+  v1 = int32_t(std::clamp(int64_t(canvas.clientHeight()) - PanY, int64_t(0), int64_t(bitmap.height())));
+}
+
+bool gRefusalTold = false;
+
+// Tiles given back, shared by every bitmap, so that a new zoom's tiles reuse the old zoom's memory.
+std::vector<platform::MemoryBitmap>& Spares() {
+  static std::vector<platform::MemoryBitmap> spares;
+  return spares;
+}
+
+}  // namespace
+
+// ---- tiles ------------------------------------------------------------------------------------------
+
+void TiledBitmap::Reset(int32_t width, int32_t height) {
+  for (auto& [key, tile] : tiles_) Spare(std::move(tile));
+  tiles_.clear();
+  bytes_ = 0;
+  width_ = std::max(width, 0), height_ = std::max(height, 0);
+  tileWidth_ = std::clamp(width_, 1, kTileSide);
+  tileHeight_ = std::clamp(height_, 1, kTileSide);
+  exists_ = true;
+}
+
+void TiledBitmap::Free() {
+  tiles_.clear();
+  bytes_ = 0;
+  width_ = height_ = 0;
+  exists_ = false;
+}
+
+void TiledBitmap::Spare(platform::MemoryBitmap&& tile) {
+  if (Spares().size() < kMostSpares) Spares().push_back(std::move(tile));
+}
+
+void TiledBitmap::FreeSpares() { std::vector<platform::MemoryBitmap>().swap(Spares()); }
+
+platform::MemoryBitmap* TiledBitmap::Tile(int32_t column, int32_t row) {
+  if (auto it = tiles_.find(Key(column, row)); it != tiles_.end()) return &it->second;
+  if (!exists_ || column < 0 || row < 0 || int64_t(column) * tileWidth_ >= width_ ||
+      int64_t(row) * tileHeight_ >= height_)
+    return nullptr;
+  const uint64_t tileBytes = uint64_t(tileWidth_) * uint64_t(tileHeight_) * 4;
+  if (bytes_ + tileBytes > platform::BitmapSizeLimit()) return nullptr;
+  platform::MemoryBitmap tile;
+  // A spare tile of the same size serves as it is: every pixel a redraw copies to the window is drawn first.
+  while (!Spares().empty()) {
+    platform::MemoryBitmap spare = std::move(Spares().back());
+    Spares().pop_back();
+    if (spare.width() == tileWidth_ && spare.height() == tileHeight_) {
+      tile = std::move(spare);
+      break;
+    }
+  }
+  if (!tile.exists() && !tile.Create(tileWidth_, tileHeight_)) return nullptr;
+  bytes_ += tileBytes;
+  return &tiles_.emplace(Key(column, row), std::move(tile)).first->second;
+}
+
+const platform::MemoryBitmap* TiledBitmap::FindTile(int32_t column, int32_t row) const {
+  const auto it = tiles_.find(Key(column, row));
+  return it == tiles_.end() ? nullptr : &it->second;
+}
+
+void TiledBitmap::KeepOnly(int32_t c0, int32_t r0, int32_t c1, int32_t r1) {
+  for (auto it = tiles_.begin(); it != tiles_.end();) {
+    const int32_t column = int32_t(uint32_t(it->first)), row = int32_t(it->first >> 32);
+    if (column >= c0 && column < c1 && row >= r0 && row < r1) {
+      ++it;
+      continue;
+    }
+    bytes_ -= uint64_t(it->second.width()) * uint64_t(it->second.height()) * 4;
+    Spare(std::move(it->second));
+    it = tiles_.erase(it);
+  }
+}
+
+void TiledBitmap::TakeSpares(TiledBitmap& other) {
+  for (auto& [key, tile] : other.tiles_)
+    if (tile.width() == tileWidth_ && tile.height() == tileHeight_) Spare(std::move(tile));
+  other.Free();
+}
+
+uint32_t TiledBitmap::Pixel(int32_t u, int32_t v) const {
+  if (u < 0 || v < 0 || u >= width_ || v >= height_) return 0;
+  const platform::MemoryBitmap* tile = FindTile(u / tileWidth_, v / tileHeight_);
+  if (!tile) return 0;
+  const uint8_t* p = tile->bits() + (size_t(v % tileHeight_) * size_t(tileWidth_) + size_t(u % tileWidth_)) * 4;
+  return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+}
+
+// ---- the display ------------------------------------------------------------------------------------
 
 int32_t ZoomedWidth() { return FloorToLong(double(ImageWidth) * double(Zoom)); }
 int32_t ZoomedHeight() { return FloorToLong(double(ImageHeight) * double(Zoom)); }
@@ -21,17 +136,22 @@ int32_t ZoomedHeight() { return FloorToLong(double(ImageHeight) * double(Zoom));
 void CreateDib() {
   const int32_t zoomedWidth = ZoomedWidth();
   const int32_t zoomedHeight = ZoomedHeight();
-  const int32_t dibWidth = (zoomedWidth + 3) / 4 * 4;  // rows of whole 32-bit words, as device bitmaps want
-  // The new bitmap is made before the old one goes, so that a zoom too large for memory leaves the
-  // display as it was and the caller can step back to the old zoom.
-  platform::MemoryBitmap made;
-  if (!made.Create(dibWidth, zoomedHeight))
-    throw Error(errors::kDisplayBitmap, "Unable to create the display bitmap");
+  const int32_t dibWidth = int32_t((int64_t(zoomedWidth) + 3) / 4 * 4);  // rows of whole 32-bit words
+  // The new bitmap, with the tiles the window shows, is made before the old one goes, so that a zoom too
+  // large for memory leaves the display as it was and the caller can step back to the old zoom.
+  TiledBitmap made;
+  made.Reset(dibWidth, zoomedHeight);
+  int32_t u0, v0, u1, v1;
+  WindowPart(made, u0, v0, u1, v1);
+  const TileRange visible = TilesOver(made, u0, v0, u1, v1);
+  for (int32_t r = visible.r0; r < visible.r1; ++r)
+    for (int32_t c = visible.c0; c < visible.c1; ++c)
+      if (!made.Tile(c, r)) throw Error(errors::kDisplayBitmap, "Unable to create the display bitmap");
   if (DibBitmap.exists()) {
     platform::Form& canvas = Form1Window();
     if (canvas.visible())
       canvas.SetCaption(AppCaption + " zoom = " + std::to_string(FloorToLong(double(Zoom) * 100.0)));
-    FreeDib();
+    made.TakeSpares(DibBitmap);
   }
   DibBitmap = std::move(made);
   DibWidth = dibWidth;
@@ -40,6 +160,14 @@ void CreateDib() {
 
 void FreeDib() {
   DibBitmap.Free();
+  TiledBitmap::FreeSpares();
+  Pyramid::Forget();
+}
+
+uint64_t DisplayBytes() {
+  uint64_t spares = 0;
+  for (const platform::MemoryBitmap& tile : Spares()) spares += uint64_t(tile.width()) * uint64_t(tile.height()) * 4;
+  return DibBitmap.bytes() + spares + Pyramid::Bytes();
 }
 
 void BlitRect(const BytePlane& R, const BytePlane& G, const BytePlane& B, int32_t x1, int32_t y1, int32_t x2,
@@ -67,14 +195,73 @@ void BlitRect(const BytePlane& R, const BytePlane& G, const BytePlane& B, int32_
 
   // The planes' rows are read with the planes' own width, which may exceed the image's.
   const int32_t rowLength = R.width();
-  if (G.width() != rowLength || B.width() != rowLength) return;
-  native::p_smoothblit(R.data(), G.data(), B.data(), DibBitmap.bits(), x1, y1, x2, y2, rowLength + 1,
-                       R.height() + 1, ZoomedWidth(), DibHeight, DibWidth, Zoom);
+  if (G.width() != rowLength || B.width() != rowLength || G.height() != R.height() || B.height() != R.height())
+    return;
+  // The bitmap pixels of the rectangle, then only those inside the window: nothing else is drawn.
+  native::smoothblit::BlitSpan span;
+  if (!native::smoothblit::FindBlitSpan(x1, y1, x2, y2, rowLength + 1, R.height() + 1, ZoomedWidth(), DibHeight,
+                                        DibWidth, Zoom, span))
+    return;
+  int32_t wu0, wv0, wu1, wv1;
+  WindowPart(DibBitmap, wu0, wv0, wu1, wv1);
+  const int32_t u0 = std::max(span.u0, wu0), u1 = std::min(span.u1, wu1);
+  const int32_t v0 = std::max(span.v0, wv0), v1 = std::min(span.v1, wv1);
+  // Tiles the window has left go first, so that panning never gathers more than the window's worth.
+  const TileRange window = TilesOver(DibBitmap, wu0, wv0, wu1, wv1);
+  DibBitmap.KeepOnly(window.c0, window.r0, window.c1, window.r1);
 
+  if (u1 > u0 && v1 > v0) {
+    // Shrunk, the pixels come from the pyramid level where one covers one to two cells.
+    const int32_t level = Zoom < 1.0f ? native::PyramidLevelFor(Zoom, Pyramid::kPyramidLevels) : 0;
+    native::BlitSource source = Pyramid::Source(R, G, B, 0, 0, 0, 0, 0);
+    if (level > 0) {
+      native::BlitSource shape = source;
+      shape.level = level;
+      shape.width = int32_t((int64_t(R.width()) + (1 << level) - 1) >> level);
+      shape.height = int32_t((int64_t(R.height()) + (1 << level) - 1) >> level);
+      shape.extentWidth = double(R.width()) / double(1 << level);
+      shape.extentHeight = double(R.height()) / double(1 << level);
+      int32_t cx0, cy0, cx1, cy1;
+      native::SmoothblitReads(shape, Zoom, u0, u1, v0, v1, cx0, cy0, cx1, cy1);
+      source = Pyramid::Source(R, G, B, level, cx0, cy0, cx1, cy1);
+    }
+    const TileRange drawn = TilesOver(DibBitmap, u0, v0, u1, v1);
+    const int32_t tw = DibBitmap.tileWidth(), th = DibBitmap.tileHeight();
+    bool refused = false;
+    for (int32_t r = drawn.r0; r < drawn.r1; ++r)
+      for (int32_t c = drawn.c0; c < drawn.c1; ++c) {
+        platform::MemoryBitmap* tile = DibBitmap.Tile(c, r);
+        if (!tile) {
+          refused = true;
+          continue;
+        }
+        const int32_t pu0 = std::max(u0, c * tw), pu1 = std::min(u1, (c + 1) * tw);
+        const int32_t pv0 = std::max(v0, r * th), pv1 = std::min(v1, (r + 1) * th);
+        uint8_t* out = tile->bits() + (size_t(pv0 - r * th) * size_t(tw) + size_t(pu0 - c * tw)) * 4;
+        native::p_smoothblit_window(source, Zoom, pu0, pu1, pv0, pv1, out, tw);
+      }
+    // A tile that cannot be made leaves its part of the window as it was; the user hears of it once.
+    if (refused && !gRefusalTold)
+      platform::ShowMessage(kProgramName, "Not enough memory to draw all of the picture at this zoom.");
+    gRefusalTold = refused;
+  }
+
+  // The copy to the window: from the rectangle's first bitmap pixel, its size from the difference, not
+  // from a difference of floors; tile by tile, only what lies in the window.
   const int32_t sourceX = FloorToLong(x1 * zoom), sourceY = FloorToLong(y1 * zoom);
-  // The size comes from the difference, not from a difference of floors.
   const int32_t width = FloorToLong((x2 - x1) * zoom), height = FloorToLong((y2 - y1) * zoom);
-  canvas.CopyFromBitmap(DibBitmap, sourceX + PanX, sourceY + PanY, width, height, sourceX, sourceY);
+  const int32_t cu0 = std::max(sourceX, wu0), cu1 = std::min(sourceX + width, wu1);
+  const int32_t cv0 = std::max(sourceY, wv0), cv1 = std::min(sourceY + height, wv1);
+  const TileRange copied = TilesOver(DibBitmap, cu0, cv0, cu1, cv1);
+  const int32_t tw = DibBitmap.tileWidth(), th = DibBitmap.tileHeight();
+  for (int32_t r = copied.r0; r < copied.r1; ++r)
+    for (int32_t c = copied.c0; c < copied.c1; ++c) {
+      const platform::MemoryBitmap* tile = DibBitmap.FindTile(c, r);
+      if (!tile) continue;
+      const int32_t pu0 = std::max(cu0, c * tw), pu1 = std::min(cu1, (c + 1) * tw);
+      const int32_t pv0 = std::max(cv0, r * th), pv1 = std::min(cv1, (r + 1) * th);
+      canvas.CopyFromBitmap(*tile, pu0 + PanX, pv0 + PanY, pu1 - pu0, pv1 - pv0, pu0 - c * tw, pv0 - r * th);
+    }
 }
 
 }  // namespace brisel::Dibs

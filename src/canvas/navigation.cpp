@@ -1,6 +1,7 @@
 #include "canvas/navigation.h"
 
 #include <cmath>
+#include <string>
 
 #include "app/numbers.h"
 #include "app/shared_state.h"
@@ -14,6 +15,7 @@ namespace {
 
 constexpr int16_t kKeyComma = 188, kKeyPlus = 187, kKeyMinus = 189;
 constexpr int16_t kCtrlOnly = 2;
+bool gRefusalTold = false;  // the last zoom asked for was refused, and the user was told
 
 
 }  // namespace
@@ -31,8 +33,16 @@ bool SetView(float zoom, int32_t panX, int32_t panY) {
     Zoom = oldZoom;
     PanX = oldPanX;
     PanY = oldPanY;
+    // Told once, not at every step of a drag that keeps asking for the same.
+    if (!gRefusalTold)
+      platform::ShowMessage(kProgramName, "Not enough memory to show the picture at zoom " +
+                                              std::to_string(FloorToLong(double(zoom) * 100.0)) +
+                                              " %: the view stays at " +
+                                              std::to_string(FloorToLong(double(oldZoom) * 100.0)) + " %.");
+    gRefusalTold = true;
     return false;
   }
+  gRefusalTold = false;
   return true;
 }
 

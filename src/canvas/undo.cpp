@@ -21,6 +21,57 @@ std::function<void(uint64_t)> gAllocationHook;
 
 uint64_t StepBytes(const UndoStep& step) { return 3 * uint64_t(step.red.size()); }
 
+// The planes an undo of a whole-image step put aside, kept for the next whole-image replacement (a clear), so
+// that a clear and its undo reuse the same memory instead of asking the system for fresh pages each time.
+BytePlane gSpare[3];
+BytePlane gSpareView[3];
+// The display copy as it was when the newest step, a clear, took the planes (it was the image then, so it is
+// that step's pixels): its undo puts it back instead of copying the step into the display copy. Only for
+// the newest step: any other step made after it lets it go, as a new step lets the spare planes go.
+BytePlane gStepView[3];
+const uint8_t* gStepViewOf = nullptr;  // that step's red block
+
+void LetSparesGo() {
+  for (BytePlane* p : {&gSpare[0], &gSpare[1], &gSpare[2], &gSpareView[0], &gSpareView[1], &gSpareView[2],
+                       &gStepView[0], &gStepView[1], &gStepView[2]})
+    *p = BytePlane();
+  gStepViewOf = nullptr;
+}
+
+bool WholePlanes(int32_t w, int32_t h) {
+  for (const BytePlane* p : {&PlaneR, &PlaneG, &PlaneB})
+    if (p->width() != w || p->height() != h) return false;
+  return true;
+}
+
+bool WholeViews(int32_t w, int32_t h) {
+  for (const BytePlane* p : {&ViewR, &ViewG, &ViewB})
+    if (p->width() != w || p->height() != h) return false;
+  return true;
+}
+
+// A spare plane of w x h if one is kept, else a new one.
+BytePlane SpareOr(BytePlane& spare, int32_t w, int32_t h) {
+  if (spare.width() == w && spare.height() == h && spare.size() == size_t(w) * size_t(h)) return std::move(spare);
+  return BytePlane(w, h);
+}
+
+// At most UndoLimit + 1 steps are kept, and the older ones only while they fit in the budget beside the
+// newest, which stays whatever its size.
+void TrimHistory() {
+  if (int64_t(UndoStack.size()) > int64_t(UndoLimit) + 1) UndoStack.pop_front();
+  uint64_t held = UndoStackBytes();
+  while (UndoStack.size() > 1 && held > UndoMemoryBudget) {
+    held -= StepBytes(UndoStack.front());
+    UndoStack.pop_front();
+  }
+}
+
+void TellRefused(int32_t w, int32_t h) {
+  platform::ShowMessage(kProgramName, "Not enough memory to keep this change for undo (" + std::to_string(w) + " x " +
+                                          std::to_string(h) + " pixels): it was not made.");
+}
+
 }  // namespace
 
 void SortPair(float& a, float& b) {
@@ -49,45 +100,110 @@ bool SaveUndoRect(float x1, float y1, float x2, float y2) {
   // the history whole; the budget may be passed by this one step meanwhile.
   try {
     if (gAllocationHook) gAllocationHook(3 * uint64_t(w) * uint64_t(h));
-    UndoStep step{BytePlane(w, h), BytePlane(w, h), BytePlane(w, h), r.y1, r.x1};
-    for (int32_t i = 0; i < h; ++i) {
-      std::copy_n(&PlaneR(r.x1, r.y1 + i), w, step.red.row(i));
-      std::copy_n(&PlaneG(r.x1, r.y1 + i), w, step.green.row(i));
-      std::copy_n(&PlaneB(r.x1, r.y1 + i), w, step.blue.row(i));
+    LetSparesGo();  // another kind of step: the memory kept for clears goes
+    if (r.x1 == 0 && r.y1 == 0 && WholePlanes(w, h)) {
+      // The whole image (a fetch): the planes are copied as they are, without filling the blocks first.
+      UndoStack.push_back(UndoStep{PlaneB, PlaneG, PlaneR, 0, 0});
+    } else {
+      UndoStep step{BytePlane(w, h), BytePlane(w, h), BytePlane(w, h), r.y1, r.x1};
+      for (int32_t i = 0; i < h; ++i) {
+        std::copy_n(&PlaneR(r.x1, r.y1 + i), w, step.red.row(i));
+        std::copy_n(&PlaneG(r.x1, r.y1 + i), w, step.green.row(i));
+        std::copy_n(&PlaneB(r.x1, r.y1 + i), w, step.blue.row(i));
+      }
+      UndoStack.push_back(std::move(step));
     }
-    UndoStack.push_back(std::move(step));
   } catch (const std::bad_alloc&) {
-    platform::ShowMessage(kProgramName, "Not enough memory to keep this change for undo (" + std::to_string(w) +
-                                            " x " + std::to_string(h) + " pixels): it was not made.");
+    TellRefused(w, h);
     return false;
   }
-  // At most UndoLimit + 1 steps are kept, and the older ones only while they fit in the budget beside the
-  // newest, which stays whatever its size.
-  if (int64_t(UndoStack.size()) > int64_t(UndoLimit) + 1) UndoStack.pop_front();
-  uint64_t held = UndoStackBytes();
-  while (UndoStack.size() > 1 && held > UndoMemoryBudget) {
-    held -= StepBytes(UndoStack.front());
-    UndoStack.pop_front();
-  }
+  TrimHistory();
   // Every change of the planes saves its rectangle here first, so the box of what changed grows here too.
   NoteChanged(r);
   return true;
 }
 
+bool SaveUndoImageToReplace() {
+  const int32_t w = ImageWidth, h = ImageHeight;
+  if (w <= 0 || h <= 0 || !WholePlanes(w, h)) return SaveUndoRect(0, 0, float(w - 1), float(h - 1));
+  try {
+    if (gAllocationHook) gAllocationHook(3 * uint64_t(w) * uint64_t(h));
+    BytePlane next[3], nextView[3];
+    for (int k = 0; k < 3; ++k) next[k] = SpareOr(gSpare[k], w, h);
+    // Between strokes the display copy is the image: it is set aside with the step, to come back with it.
+    const bool viewToo = !StrokeUncommitted && WholeViews(w, h);
+    if (viewToo)
+      for (int k = 0; k < 3; ++k) nextView[k] = SpareOr(gSpareView[k], w, h);
+    UndoStack.push_back(UndoStep{std::move(PlaneB), std::move(PlaneG), std::move(PlaneR), 0, 0});
+    PlaneR = std::move(next[0]);
+    PlaneG = std::move(next[1]);
+    PlaneB = std::move(next[2]);
+    gStepViewOf = nullptr;
+    if (viewToo) {
+      gStepView[0] = std::move(ViewR), ViewR = std::move(nextView[0]);
+      gStepView[1] = std::move(ViewG), ViewG = std::move(nextView[1]);
+      gStepView[2] = std::move(ViewB), ViewB = std::move(nextView[2]);
+      gStepViewOf = UndoStack.back().red.data();
+    }
+  } catch (const std::bad_alloc&) {
+    TellRefused(w, h);
+    return false;
+  }
+  TrimHistory();
+  NoteChanged({0, 0, w, h});
+  return true;
+}
+
 void UndoLastStep() {
   if (UndoStack.empty()) return;
-  const UndoStep step = std::move(UndoStack.back());
+  UndoStep step = std::move(UndoStack.back());
   UndoStack.pop_back();
-  NoteChanged({step.left, step.top, step.left + step.red.width(), step.top + step.red.height()});
-  for (int32_t i = 0; i < step.red.height(); ++i) {
-    std::copy_n(step.red.row(i), step.red.width(), &PlaneR(step.left, step.top + i));
-    std::copy_n(step.green.row(i), step.green.width(), &PlaneG(step.left, step.top + i));
-    std::copy_n(step.blue.row(i), step.blue.width(), &PlaneB(step.left, step.top + i));
+  const int32_t w = step.red.width(), h = step.red.height();
+  const PixelRect r{step.left, step.top, step.left + w, step.top + h};
+  if (step.left == 0 && step.top == 0 && PlaneR.width() == w && PlaneR.height() == h && PlaneG.width() == w &&
+      PlaneG.height() == h && PlaneB.width() == w && PlaneB.height() == h) {
+    // A step of the whole planes (a clear, a fetch) becomes the planes themselves; the planes it replaces
+    // are kept for the next clear.
+    const bool viewBack = gStepViewOf == step.red.data() && gStepViewOf != nullptr;
+    gSpare[0] = std::move(PlaneR);
+    gSpare[1] = std::move(PlaneG);
+    gSpare[2] = std::move(PlaneB);
+    PlaneR = std::move(step.red);
+    PlaneG = std::move(step.green);
+    PlaneB = std::move(step.blue);
+    gStepViewOf = nullptr;
+    if (viewBack) {
+      gSpareView[0] = std::move(ViewR), ViewR = std::move(gStepView[0]);
+      gSpareView[1] = std::move(ViewG), ViewG = std::move(gStepView[1]);
+      gSpareView[2] = std::move(ViewB), ViewB = std::move(gStepView[2]);
+      NoteChanged(r);
+      Dibs::BlitRect(PlaneR, PlaneG, PlaneB, r.x1, r.y1, r.x2 - 1, r.y2 - 1);
+      return;
+    }
+  } else {
+    for (int32_t i = 0; i < h; ++i) {
+      std::copy_n(step.red.row(i), w, &PlaneR(step.left, step.top + i));
+      std::copy_n(step.green.row(i), w, &PlaneG(step.left, step.top + i));
+      std::copy_n(step.blue.row(i), w, &PlaneB(step.left, step.top + i));
+    }
   }
-  ViewR = PlaneR;
-  ViewG = PlaneG;
-  ViewB = PlaneB;
-  Dibs::BlitRect(PlaneR, PlaneG, PlaneB, 0, 0, ImageWidth - 1, ImageHeight - 1);
+  // Only the step's rectangle changed: the display copy follows there, and the canvas is redrawn there.
+  NoteChanged(r);
+  SyncViewRect(r);
+  Dibs::BlitRect(PlaneR, PlaneG, PlaneB, r.x1, r.y1, r.x2 - 1, r.y2 - 1);
+}
+
+void SyncViewRect(const PixelRect& r) {
+  const PixelRect c{std::max(r.x1, 0), std::max(r.y1, 0), std::min({r.x2, PlaneR.width(), ViewR.width()}),
+                    std::min({r.y2, PlaneR.height(), ViewR.height()})};
+  if (c.empty()) return;
+  const BytePlane* planes[3] = {&PlaneR, &PlaneG, &PlaneB};
+  BytePlane* views[3] = {&ViewR, &ViewG, &ViewB};
+  for (int k = 0; k < 3; ++k) {
+    if (!planes[k]->covers(c.x2, c.y2) || !views[k]->covers(c.x2, c.y2)) continue;
+    for (int32_t y = c.y1; y < c.y2; ++y)
+      std::copy_n(planes[k]->row(y) + c.x1, c.x2 - c.x1, views[k]->row(y) + c.x1);
+  }
 }
 
 }  // namespace brisel

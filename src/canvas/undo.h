@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <functional>
 
+#include "canvas/rectangles.h"
+
 namespace brisel {
 
 // Puts a into the smaller and b into the larger of the two.
@@ -17,9 +19,18 @@ void SortPair(float& a, float& b);
 // been told, the history is as it was, and the caller must leave the image untouched.
 [[nodiscard]] bool SaveUndoRect(float x1, float y1, float x2, float y2);
 
-// Writes the newest step back into the image, refreshes the display copy and the canvas; the step's rectangle
-// joins the box of what changed since the last send.
+// The same for the whole image when the caller is about to write every pixel of the planes (a clear): the
+// planes themselves become the step, and the planes (and, between strokes, the display copy, which then comes
+// back with the step's undo) are replaced by planes of the same size whose pixels are undefined: the caller
+// writes every pixel of both. Returns false, with the user told and nothing changed, when the step cannot be made.
+[[nodiscard]] bool SaveUndoImageToReplace();
+
+// Writes the newest step back into the image, refreshes the display copy and the canvas over the step's
+// rectangle (nothing else changed); the rectangle joins the box of what changed since the last send.
 void UndoLastStep();
+
+// The display copy ViewR/G/B takes the image planes' pixels over r (image pixels, far corner exclusive).
+void SyncViewRect(const PixelRect& r);
 
 // The budget when the host's settings name none: a quarter of the machine's memory, at most 8 GiB (1 GiB
 // where the system does not tell its memory).

@@ -16,7 +16,7 @@ void vx_button1_Click() { UndoLastStep(); }
 // Clear: the whole image becomes one undo step first, so the clear can be undone; without that step the
 // clear is refused.
 void vx_button2_Click() {
-  if (!SaveUndoRect(0, 0, float(ImageWidth - 1), float(ImageHeight - 1))) return;
+  if (!SaveUndoImageToReplace()) return;  // the planes are taken as the step: clearbuffer writes every pixel
   Form1::clearbuffer();
   Dibs::BlitRect(PlaneR, PlaneG, PlaneB, 0, 0, ImageWidth - 1, ImageHeight - 1);
 }

@@ -22,6 +22,45 @@ void p_smoothblit_reference(const uint8_t* r, const uint8_t* g, const uint8_t* b
                             int32_t y1, int32_t x2, int32_t y2, int32_t planeWidth, int32_t planeHeight,
                             int32_t zoomedWidth, int32_t zoomedHeight, int32_t dibWidth, float zoom);
 
+// Where a redraw reads from: three planes of cells, each cell standing for 2^level x 2^level image pixels
+// (level 0: the image planes themselves; level l > 0: the image pyramid, each cell the rounded mean of the
+// four cells of level l - 1 under it). The pointers are cell (originX, originY) of each plane, rows stride
+// bytes apart; only the cells a call reads (SmoothblitReads) need be held. The whole level is width x height
+// cells, and the image ends at extentWidth x extentHeight cells (the image's size / 2^level: the last cell
+// may stand for less than a whole one).
+struct BlitSource {
+  const uint8_t* r = nullptr;
+  const uint8_t* g = nullptr;
+  const uint8_t* b = nullptr;
+  int32_t stride = 0;
+  int32_t originX = 0, originY = 0;
+  int32_t width = 0, height = 0;
+  double extentWidth = 0, extentHeight = 0;
+  int32_t level = 0;
+};
+
+// The level a redraw at zoom reads: the highest of 0 .. levels at which a bitmap pixel still covers at least
+// one cell (zoom * 2^level <= 1), so zoom 1/2^k reads level k cell for pixel and other zooms between one and
+// two cells a pixel.
+int32_t PyramidLevelFor(float zoom, int32_t levels);
+
+// Renders bitmap pixels [u0, u1) x [v0, v1) of the image at zoom (window pixels per image pixel) from
+// source, with p_smoothblit's filter applied to the source's cells; bitmap pixel (u, v) goes to
+// out + ((v - v0) * outStride + (u - u0)) * 4. For a level-0 source whose extent is its size this writes
+// exactly what p_smoothblit writes for those pixels.
+void p_smoothblit_window(const BlitSource& source, float zoom, int32_t u0, int32_t u1, int32_t v0, int32_t v1,
+                         uint8_t* out, int32_t outStride);
+// The cells [cx0, cx1) x [cy0, cy1) of source's level that p_smoothblit_window reads for those pixels.
+void SmoothblitReads(const BlitSource& source, float zoom, int32_t u0, int32_t u1, int32_t v0, int32_t v1,
+                     int32_t& cx0, int32_t& cy0, int32_t& cx1, int32_t& cy1);
+
+// One pyramid level from the one below: cells [cx0, cx1) x [cy0, cy1) of dst, each the rounded mean of the
+// 2 x 2 cells of src under it (src is srcWidth x srcHeight cells; at an odd edge the one or two cells that
+// exist). src and dst point at their cell (originX, originY) and rows are stride bytes apart.
+void p_halve(const uint8_t* src, int32_t srcStride, int32_t srcWidth, int32_t srcHeight, int32_t srcOriginX,
+             int32_t srcOriginY, uint8_t* dst, int32_t dstStride, int32_t dstOriginX, int32_t dstOriginY, int32_t cx0,
+             int32_t cy0, int32_t cx1, int32_t cy1);
+
 // Uniform Catmull-Rom interpolation of one coordinate between p2 (t = 0) and p3 (t = 1), with p1 and p4 as
 // the outer control points, evaluated in extended precision and returned as a float.
 float p_Catmull(float t, float p1, float p2, float p3, float p4);

@@ -10,6 +10,7 @@
 #include "canvas/display_bitmap.h"
 #include "canvas/rectangles.h"
 #include "canvas/navigation.h"
+#include "canvas/pyramid.h"
 #include "canvas/undo.h"
 #include "panel/colour_triangle.h"
 #include "panel/tool_panel.h"
@@ -68,6 +69,7 @@ void PickColour(float X, float Y) {
 void ShowCommitted(float x1, float y1, float x2, float y2) {
   const PixelRect r = NormaliseRect(x1, y1, x2, y2);
   if (r.empty()) return;
+  Pyramid::MarkChanged(r);  // the commit wrote the planes here
   for (int32_t y = r.y1; y < r.y2; ++y) {
     std::copy_n(&PlaneR(r.x1, y), r.x2 - r.x1, &ViewR(r.x1, y));
     std::copy_n(&PlaneG(r.x1, y), r.x2 - r.x1, &ViewG(r.x1, y));

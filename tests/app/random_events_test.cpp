@@ -17,6 +17,8 @@
 #include <sstream>
 
 #include "app/host_link.h"
+#include "canvas/display.h"
+#include "canvas/display_bitmap.h"
 #include "canvas/navigation.h"
 #include "canvas/undo.h"
 #include "panel/tool_panel.h"
@@ -66,7 +68,7 @@ class RandomEvents : public AppTest {
 
   // Runs one random event; returns a description for the failure message.
   std::string Event() {
-    paintingRelease = sent = false;
+    paintingRelease = sent = rectangleRedraw = false;
     const int kind = Pick(0, 99);
     const int16_t button = int16_t(Pick(0, 9) < 8 ? 1 << Pick(0, 2) : Pick(0, 7));
     const int16_t shift = int16_t(Pick(0, 9) < 7 ? 0 : Pick(0, 7));
@@ -117,12 +119,15 @@ class RandomEvents : public AppTest {
       actualSize ? Form2::vx_button11_Click() : Form2::vx_button12_Click();
     } else if (kind < 85) {
       what << "undo";
+      WholeRedrawBefore();
       Pick(0, 1) ? Form2::vx_button1_Click() : [] { int16_t u = 'u'; Form1::Form_KeyPress(u); }();
     } else if (kind < 88) {
       what << "clear";
+      WholeRedrawBefore();
       Form2::vx_button2_Click();
     } else if (kind < 92) {
       what << "get image";
+      WholeRedrawBefore();
       Form2::vx_button3_Click();
     } else if (kind < 96) {
       what << "send image";
@@ -207,6 +212,12 @@ class RandomEvents : public AppTest {
             FAIL() << "pixel " << xx << "," << yy << " changed outside every saved rectangle";
       if (sent && (host->red != PlaneR || host->green != PlaneG || host->blue != PlaneB))
         FAIL() << "the send's box left out a change";
+      // Between strokes the display copy is the image; and an undo, a clear or a fetch, which redraw only
+      // their rectangle, leave the window as a whole redraw would show it.
+      if (!StrokeUncommitted) {
+        if (ViewR != PlaneR || ViewG != PlaneG || ViewB != PlaneB) FAIL() << "the display copy is not the image";
+        if (rectangleRedraw) ExpectWindowIsAWholeRedraw();
+      }
       if (::testing::Test::HasFailure()) return;
     }
     SCOPED_TRACE(replay);
@@ -216,6 +227,29 @@ class RandomEvents : public AppTest {
       EXPECT_EQ(PlaneG, green);
       EXPECT_EQ(PlaneB, blue);
     }
+  }
+
+  // The window as the window system's repaint leaves it (a stroke's partly covered bitmap pixels at a zoom
+  // other than 1 may show its preview until then), so that what the next event redraws can be checked alone.
+  void WholeRedrawBefore() {
+    Form1::Form_Paint();
+    rectangleRedraw = true;
+  }
+
+  // The window's pixels over the image, against those of a whole redraw (which the check then leaves).
+  void ExpectWindowIsAWholeRedraw() {
+    platform::Form& canvas = Form1Window();
+    const int32_t right = std::min(canvas.clientWidth(), PanX + Dibs::ZoomedWidth());
+    const int32_t bottom = std::min(canvas.clientHeight(), PanY + Dibs::ZoomedHeight());
+    std::vector<platform::Color> shown;
+    for (int32_t y = std::max(0, PanY); y < bottom; ++y)
+      for (int32_t x = std::max(0, PanX); x < right; ++x) shown.push_back(canvas.SurfacePixel(x, y));
+    Form1::Form_Paint();
+    size_t i = 0;
+    for (int32_t y = std::max(0, PanY); y < bottom; ++y)
+      for (int32_t x = std::max(0, PanX); x < right; ++x, ++i)
+        if (shown[i] != canvas.SurfacePixel(x, y))
+          FAIL() << "window pixel " << x << "," << y << " differs from a whole redraw at zoom " << Zoom;
   }
 
   void RunSeeds(int defaultSeeds, UndoLimits limits = {}) {
@@ -246,6 +280,7 @@ class RandomEvents : public AppTest {
   std::mt19937 rng;
   bool paintingRelease = false;
   bool sent = false;  // the event was a send
+  bool rectangleRedraw = false;  // the event was an undo, a clear or a fetch
   QPointingDevice* pen = nullptr;
 };
 

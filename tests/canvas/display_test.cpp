@@ -2,6 +2,11 @@
 
 #include "canvas/display.h"
 #include "canvas/display_bitmap.h"
+#include "canvas/navigation.h"
+#include "canvas/undo.h"
+#include "panel/tool_panel.h"
+#include "platform/native.h"
+#include "stroke/capture.h"
 #include "support/app_fixture.h"
 
 namespace brisel::testing {
@@ -119,6 +124,91 @@ TEST_F(AppTest, ZoomedRedrawCoversExactlyTheZoomedImage) {
       const bool inImage = x < 64 && y < 32;
       ASSERT_EQ(canvas.SurfacePixel(x, y), inImage ? platform::RGB(40, 90, 140) : canvas.backColor()) << x << "," << y;
     }
+}
+
+// A 4096 x 4096 picture (at 800 % a bitmap of 32768 x 32768 pixels, 4 GiB whole) in a small window: every Ctrl and + step to 800 % is taken, with the caption and
+// the bitmap's rounded width of each, while the display holds about the window's pixels; 100 % is exact far
+// into the picture, 600 % is smooth there, a click at 600 % paints the pixels under the pointer, and shrunk
+// to 1/4 the window shows each 4 x 4 block's mean, a clear and its undo included.
+TEST_F(AppTest, ABigPictureTakesEveryZoomInAWindowsWorthOfMemory) {
+  constexpr int32_t kSide = 4096;
+  Start(kSide, kSide);
+  platform::Form& canvas = Form1Window();
+  canvas.SetClientSize(640, 400);
+  // The tiles of a 640 x 400 window (12 at most, 3 MiB), and at most 16 MiB of tiles kept for reuse.
+  constexpr uint64_t kWindowsWorth = uint64_t(20) << 20;
+  for (int step = 1; step <= 28; ++step) {
+    int16_t plus = 187, ctrl = 2;
+    Form1::Form_KeyUp(plus, ctrl);
+    ASSERT_EQ(Zoom, 1.0f + 0.25f * float(step));
+    ASSERT_EQ(canvas.caption(), AppCaption + " zoom = " + std::to_string(100 + 25 * step));
+    ASSERT_EQ(DibWidth, (int32_t(kSide * Zoom) + 3) / 4 * 4);
+    ASSERT_LT(Dibs::DisplayBytes(), kWindowsWorth) << "zoom " << Zoom;
+  }
+  EXPECT_TRUE(messages.empty());
+
+  const int32_t left = 2500, top = 1500;
+  ASSERT_TRUE(SetView(1.0f, -left, -top));
+  Form1::displaybuffers();
+  for (int32_t y = 0; y < 400; y += 7)
+    for (int32_t x = 0; x < 640; x += 7) ASSERT_EQ(canvas.SurfacePixel(x, y), ImagePixel(left + x, top + y)) << x << "," << y;
+
+  // 600 %: the window is what the smoothing filter makes of the planes there, tile seams and all.
+  ASSERT_TRUE(SetView(6.0f, -6 * left, -6 * top));
+  Form1::displaybuffers();
+  native::BlitSource planes;
+  planes.r = PlaneR.data(), planes.g = PlaneG.data(), planes.b = PlaneB.data();
+  planes.stride = planes.width = planes.height = kSide;
+  planes.extentWidth = planes.extentHeight = kSide;
+  std::vector<uint8_t> expected(size_t(640) * 400 * 4);
+  native::p_smoothblit_window(planes, 6.0f, 6 * left, 6 * left + 640, 6 * top, 6 * top + 400, expected.data(), 640);
+  int ramps = 0;
+  for (int32_t y = 0; y < 400; ++y)
+    for (int32_t x = 0; x < 640; ++x) {
+      const uint8_t* p = &expected[(size_t(y) * 640 + x) * 4];
+      ASSERT_EQ(canvas.SurfacePixel(x, y), platform::RGB(p[2], p[1], p[0])) << x << "," << y;
+      ramps += x > 0 && canvas.SurfacePixel(x, y) != canvas.SurfacePixel(x - 1, y) &&
+               (x % 6 != 3);  // changes inside an image pixel's 6 x 6 block: smooth, not blocky
+    }
+  EXPECT_GT(ramps, 640 * 400 / 6);
+  EXPECT_LT(Dibs::DisplayBytes(), kWindowsWorth);
+
+  // A click at 600 % paints the image pixel under the pointer, and the window shows it there.
+  BrushSize = 4, BrushOpacity = 255, BrushPress = 255, BrushStep = 15;
+  PaintRed = 200, PaintGreen = 40, PaintBlue = 90;
+  const float X = 321.0f, Y = 203.0f;
+  const int32_t px = left + int32_t(X / 6), py = top + int32_t(Y / 6);
+  const platform::Color before = ImagePixel(px, py);
+  Form1::Form_MouseDown(1, 0, X, Y);
+  Form1::Form_MouseUp(1, 0, X, Y);
+  EXPECT_NE(ImagePixel(px, py), before);
+  EXPECT_EQ(canvas.SurfacePixel(int32_t(X), int32_t(Y)), ImagePixel(px, py));
+
+  // 1/4: each window pixel is the mean of its 4 x 4 block, from the pyramid, which follows a clear and an undo.
+  ASSERT_TRUE(SetView(0.25f, -100, -50));
+  Form1::displaybuffers();
+  auto blockMean = [](const BytePlane& p, int32_t u, int32_t v) {
+    int sum = 0;
+    for (int32_t y = 4 * v; y < 4 * v + 4; ++y)
+      for (int32_t x = 4 * u; x < 4 * u + 4; ++x) sum += p(x, y);
+    return (sum + 8) / 16;
+  };
+  std::vector<platform::Color> shrunk;
+  for (int32_t y = 0; y < 400; y += 3)
+    for (int32_t x = 0; x < 640; x += 3) {
+      const platform::Color c = canvas.SurfacePixel(x, y);
+      shrunk.push_back(c);
+      ASSERT_EQ(c, platform::RGB(blockMean(PlaneR, x + 100, y + 50), blockMean(PlaneG, x + 100, y + 50),
+                                 blockMean(PlaneB, x + 100, y + 50)))
+          << x << "," << y;
+    }
+  Form2::vx_button2_Click();
+  for (int32_t y = 0; y < 400; y += 3)
+    for (int32_t x = 0; x < 640; x += 3) ASSERT_EQ(canvas.SurfacePixel(x, y), platform::RGB(255, 255, 255));
+  UndoLastStep();
+  size_t i = 0;
+  for (int32_t y = 0; y < 400; y += 3)
+    for (int32_t x = 0; x < 640; x += 3) ASSERT_EQ(canvas.SurfacePixel(x, y), shrunk[i++]) << x << "," << y;
 }
 
 }  // namespace

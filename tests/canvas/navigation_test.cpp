@@ -105,6 +105,9 @@ TEST_F(AppTest, AZoomWhoseBitmapCannotBeMadeKeepsThePreviousView) {
   ViewDrag(2, 400, 0);  // towards zoom 3: refused, pan untouched
   EXPECT_EQ(Zoom, 1.25f);
   EXPECT_EQ(PanX, 0);
+  // Told in one line, once for the key and the drag that kept asking.
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_NE(messages[0].find("zoom 150 %: the view stays at 125 %"), std::string::npos) << messages[0];
 }
 
 TEST_F(AppTest, CommaHeldPicksAndLowerCaseUUndoes) {

@@ -33,10 +33,15 @@ using smoothblit::kColumnShift;
 using smoothblit::kPixelRound;
 using smoothblit::kPixelShift;
 
-// The three planes in the bitmap's byte order, and their row length in bytes.
+// The three planes in the bitmap's byte order, their row length in bytes, and the cell their first byte holds
+// (a part of a pyramid level made for one redraw starts somewhere inside the level).
 struct Planes {
   const uint8_t* bgr[3];
   size_t rowLength;
+  int32_t originX = 0, originY = 0;
+  size_t at(int32_t x, int32_t y) const {
+    return static_cast<size_t>(y - originY) * rowLength + static_cast<size_t>(x - originX);
+  }
 };
 
 #if defined(__SSE2__)
@@ -84,7 +89,7 @@ template <int kLog2>
 void BoxRow(const Planes& planes, int32_t u0, int32_t n, int32_t v, uint8_t* out) {
   constexpr int32_t k = 1 << kLog2;
   const size_t rowLength = planes.rowLength;
-  const size_t start = static_cast<size_t>(v) * k * rowLength + static_cast<size_t>(u0) * k;
+  const size_t start = planes.at(u0 * k, v * k);
   int32_t i = 0;
 #if defined(__SSE2__)
   const __m128i lowBytes = _mm_set1_epi16(0x00ff), ones = _mm_set1_epi16(1);
@@ -144,7 +149,7 @@ template <int kTaps>
 void VerticalPass(const Planes& planes, int32_t x0, int32_t n, int32_t firstRow, int32_t count, const uint16_t* w,
                   uint16_t* sum) {
   const int32_t taps = kTaps ? kTaps : count;
-  const size_t start = static_cast<size_t>(firstRow) * planes.rowLength + static_cast<size_t>(x0);
+  const size_t start = planes.at(x0, firstRow);
   int32_t i = 0;
 #if defined(__SSE2__)
   const __m128i zero = _mm_setzero_si128();
@@ -278,32 +283,29 @@ void HorizontalPass(const uint16_t* sum, int32_t origin, const AxisTaps& columns
 }
 #endif
 
-}  // namespace
 
-void p_smoothblit(const uint8_t* r, const uint8_t* g, const uint8_t* b, uint8_t* bits, int32_t x1, int32_t y1,
-                  int32_t x2, int32_t y2, int32_t planeWidth, int32_t planeHeight, int32_t zoomedWidth,
-                  int32_t zoomedHeight, int32_t dibWidth, float zoom) {
+// Renders bitmap pixels [u0, u1) x [v0, v1) from planes whose cells are image pixels scaled down by
+// 2^level, at the zoom levelZoom = zoom * 2^level relative to those cells; out is pixel (u0, v0).
+void RenderWindow(const Planes& planes, int32_t cellsWidth, int32_t cellsHeight, double extentWidth,
+                  double extentHeight, double levelZoom, int32_t u0, int32_t u1, int32_t v0, int32_t v1, uint8_t* out,
+                  size_t outStride) {
   using namespace smoothblit;
-  BlitSpan s;
-  if (!FindBlitSpan(x1, y1, x2, y2, planeWidth, planeHeight, zoomedWidth, zoomedHeight, dibWidth, zoom, s)) return;
-  const Planes planes{{b, g, r}, static_cast<size_t>(s.planeWidth)};
-  auto bitmapRow = [&](int32_t v) { return bits + (static_cast<size_t>(v) * dibWidth + s.u0) * 4; };
-
-  if (zoom == 1.0f) {
-    for (int32_t v = s.v0; v < s.v1; ++v) {
-      const size_t at = static_cast<size_t>(v) * planes.rowLength + s.u0;
-      InterleaveRow(r + at, g + at, b + at, bitmapRow(v), s.u1 - s.u0);
+  auto bitmapRow = [&](int32_t v) { return out + static_cast<size_t>(v - v0) * outStride * 4; };
+  if (levelZoom == 1.0) {
+    for (int32_t v = v0; v < v1; ++v) {
+      const size_t at = planes.at(u0, v);
+      InterleaveRow(planes.bgr[2] + at, planes.bgr[1] + at, planes.bgr[0] + at, bitmapRow(v), u1 - u0);
     }
     return;
   }
-  if (zoom == 0.5f || zoom == 0.25f) {
-    const auto box = zoom == 0.5f ? &BoxRow<1> : &BoxRow<2>;
-    for (int32_t v = s.v0; v < s.v1; ++v) box(planes, s.u0, s.u1 - s.u0, v, bitmapRow(v));
+  if (levelZoom == 0.5 || levelZoom == 0.25) {
+    const auto box = levelZoom == 0.5 ? &BoxRow<1> : &BoxRow<2>;
+    for (int32_t v = v0; v < v1; ++v) box(planes, u0, u1 - u0, v, bitmapRow(v));
     return;
   }
 
-  const AxisTaps columns = MakeAxisTaps(s.u0, s.u1, zoom, s.planeWidth, kColumnScale);
-  const AxisTaps rows = MakeAxisTaps(s.v0, s.v1, zoom, s.planeHeight, kRowScale);
+  const AxisTaps columns = MakeAxisTaps(u0, u1, levelZoom, cellsWidth, kColumnScale, extentWidth);
+  const AxisTaps rows = MakeAxisTaps(v0, v1, levelZoom, cellsHeight, kRowScale, extentHeight);
   // Source columns the row's pixels read; the padded weight slots past the end read zeros.
   const int32_t origin = columns.first.front();  // first[] never decreases
   const int32_t width = columns.sourceEnd - origin;
@@ -317,8 +319,8 @@ void p_smoothblit(const uint8_t* r, const uint8_t* g, const uint8_t* b, uint8_t*
   if (columns.stride == 6) horizontal = &HorizontalPass<6>;
   if (columns.stride == 8) horizontal = &HorizontalPass<8>;
 #endif
-  for (int32_t v = s.v0; v < s.v1; ++v) {
-    const int32_t k = v - s.v0;
+  for (int32_t v = v0; v < v1; ++v) {
+    const int32_t k = v - v0;
     VerticalFor(rows.count[k])(planes, origin, width, rows.first[k], rows.count[k], rows.weightsOf(v), sums.data());
 #if defined(__SSE2__)
     horizontal(sums.data(), origin, columns, weightPairs.data(), bitmapRow(v));
@@ -326,6 +328,53 @@ void p_smoothblit(const uint8_t* r, const uint8_t* g, const uint8_t* b, uint8_t*
     HorizontalPass(sums.data(), origin, columns, bitmapRow(v));
 #endif
   }
+}
+
+double LevelZoom(float zoom, int32_t level) { return static_cast<double>(zoom) * static_cast<double>(1 << level); }
+
+}  // namespace
+
+int32_t PyramidLevelFor(float zoom, int32_t levels) {
+  int32_t level = 0;
+  while (level < levels && static_cast<double>(zoom) * static_cast<double>(2 << level) <= 1.0) ++level;
+  return level;
+}
+
+void SmoothblitReads(const BlitSource& source, float zoom, int32_t u0, int32_t u1, int32_t v0, int32_t v1,
+                     int32_t& cx0, int32_t& cy0, int32_t& cx1, int32_t& cy1) {
+  using namespace smoothblit;
+  const double levelZoom = LevelZoom(zoom, source.level);
+  cx0 = cy0 = cx1 = cy1 = 0;
+  if (u1 <= u0 || v1 <= v0) return;
+  if (levelZoom == 1.0 || levelZoom == 0.5 || levelZoom == 0.25) {
+    const int32_t k = levelZoom == 1.0 ? 1 : levelZoom == 0.5 ? 2 : 4;
+    cx0 = u0 * k, cx1 = u1 * k, cy0 = v0 * k, cy1 = v1 * k;
+    return;
+  }
+  const AxisTaps columns = MakeAxisTaps(u0, u1, levelZoom, source.width, kColumnScale, source.extentWidth);
+  const AxisTaps rows = MakeAxisTaps(v0, v1, levelZoom, source.height, kRowScale, source.extentHeight);
+  cx0 = columns.first.front(), cx1 = columns.sourceEnd;
+  cy0 = rows.first.front(), cy1 = rows.sourceEnd;
+}
+
+void p_smoothblit_window(const BlitSource& source, float zoom, int32_t u0, int32_t u1, int32_t v0, int32_t v1,
+                         uint8_t* out, int32_t outStride) {
+  if (u1 <= u0 || v1 <= v0 || source.width < 1 || source.height < 1) return;
+  const Planes planes{{source.b, source.g, source.r}, static_cast<size_t>(source.stride), source.originX,
+                      source.originY};
+  RenderWindow(planes, source.width, source.height, source.extentWidth, source.extentHeight,
+               LevelZoom(zoom, source.level), u0, u1, v0, v1, out, static_cast<size_t>(outStride));
+}
+
+void p_smoothblit(const uint8_t* r, const uint8_t* g, const uint8_t* b, uint8_t* bits, int32_t x1, int32_t y1,
+                  int32_t x2, int32_t y2, int32_t planeWidth, int32_t planeHeight, int32_t zoomedWidth,
+                  int32_t zoomedHeight, int32_t dibWidth, float zoom) {
+  using namespace smoothblit;
+  BlitSpan s;
+  if (!FindBlitSpan(x1, y1, x2, y2, planeWidth, planeHeight, zoomedWidth, zoomedHeight, dibWidth, zoom, s)) return;
+  const Planes planes{{b, g, r}, static_cast<size_t>(s.planeWidth)};
+  RenderWindow(planes, s.planeWidth, s.planeHeight, 0.0, 0.0, zoom, s.u0, s.u1, s.v0, s.v1,
+               bits + (static_cast<size_t>(s.v0) * dibWidth + s.u0) * 4, static_cast<size_t>(dibWidth));
 }
 
 }  // namespace brisel::native

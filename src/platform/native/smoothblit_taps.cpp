@@ -40,8 +40,8 @@ void AddBilinear(int32_t i, double zoom, int32_t length, Shares& out) {
 
 // Mean of the source interval [i / zoom, (i + 1) / zoom), clipped to the source; a pixel half inside
 // counts half.
-void AddArea(int32_t i, double zoom, int32_t length, Shares& out) {
-  const double end = static_cast<double>(length);
+void AddArea(int32_t i, double zoom, int32_t length, double extent, Shares& out) {
+  const double end = extent > 0.0 ? std::min(extent, static_cast<double>(length)) : static_cast<double>(length);
   const double lo = std::clamp(i / zoom, 0.0, end), hi = std::clamp((i + 1) / zoom, 0.0, end);
   if (!(hi > lo)) {  // wholly outside the source: show its nearest pixel
     out.add(std::min(static_cast<int32_t>(lo), length - 1), {1.0});
@@ -76,7 +76,7 @@ bool FindBlitSpan(int32_t x1, int32_t y1, int32_t x2, int32_t y2, int32_t planeW
   return span.u1 > span.u0 && span.v1 > span.v0;
 }
 
-AxisTaps MakeAxisTaps(int32_t begin, int32_t end, double zoom, int32_t sourceLength, int32_t scale) {
+AxisTaps MakeAxisTaps(int32_t begin, int32_t end, double zoom, int32_t sourceLength, int32_t scale, double extent) {
   const int32_t n = std::max(end - begin, 0);
   Shares shares;
   shares.first.reserve(n);
@@ -86,7 +86,7 @@ AxisTaps MakeAxisTaps(int32_t begin, int32_t end, double zoom, int32_t sourceLen
     if (zoom > 1.0)
       AddBilinear(i, zoom, sourceLength, shares);
     else
-      AddArea(i, zoom, sourceLength, shares);
+      AddArea(i, zoom, sourceLength, extent, shares);
     widest = std::max(widest, shares.count.back());
   }
 

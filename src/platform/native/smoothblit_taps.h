@@ -60,7 +60,10 @@ struct AxisTaps {
   const uint16_t* weightsOf(int32_t i) const { return weights.data() + static_cast<size_t>(i - begin) * stride; }
 };
 
-// zoom must be positive and not 1; sourceLength at least 1.
-AxisTaps MakeAxisTaps(int32_t begin, int32_t end, double zoom, int32_t sourceLength, int32_t scale);
+// zoom must be positive and not 1; sourceLength at least 1. extent, when positive, is where the source really
+// ends (at most sourceLength): a pyramid level's last cell may stand for less than a whole cell of the image,
+// and shrinking clips each output's interval there instead of at sourceLength.
+AxisTaps MakeAxisTaps(int32_t begin, int32_t end, double zoom, int32_t sourceLength, int32_t scale,
+                      double extent = 0.0);
 
 }  // namespace brisel::native::smoothblit
