@@ -47,7 +47,7 @@ void Form_Load() {
   platform::Form& canvas = Form1Window();
   canvas.SetCaption(AppCaption);
   StrokePoints.assign(kStrokePointsLast + 1, StrokePoint{0, 0, 0});
-  canvas.SetClientSize(ImageWidth, ImageHeight);
+  canvas.SetClientSizeOnScreen(ImageWidth, ImageHeight);
   Form2Window().ShowOwnedBy(canvas);
   // The brush starts as the panel's sliders were designed.
   BrushPress = float(Form2::HProp8().value());

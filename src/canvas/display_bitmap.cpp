@@ -246,10 +246,11 @@ void BlitRect(const BytePlane& R, const BytePlane& G, const BytePlane& B, int32_
     gRefusalTold = refused;
   }
 
-  // The copy to the window: from the rectangle's first bitmap pixel, its size from the difference, not
-  // from a difference of floors; tile by tile, only what lies in the window.
+  // The copy to the window: the bitmap pixels the rectangle was drawn into, from floor(x1 * zoom) to
+  // floor(x2 * zoom); tile by tile, only what lies in the window. (A size taken as the floor of the
+  // difference would fall one pixel short where x1 * zoom has a fraction, leaving a stale column.)
   const int32_t sourceX = FloorToLong(x1 * zoom), sourceY = FloorToLong(y1 * zoom);
-  const int32_t width = FloorToLong((x2 - x1) * zoom), height = FloorToLong((y2 - y1) * zoom);
+  const int32_t width = FloorToLong(x2 * zoom) - sourceX, height = FloorToLong(y2 * zoom) - sourceY;
   const int32_t cu0 = std::max(sourceX, wu0), cu1 = std::min(sourceX + width, wu1);
   const int32_t cv0 = std::max(sourceY, wv0), cv1 = std::min(sourceY + height, wv1);
   const TileRange copied = TilesOver(DibBitmap, cu0, cv0, cu1, cv1);

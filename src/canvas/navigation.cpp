@@ -65,7 +65,7 @@ void ViewDrag(int16_t Button, float X, float Y) {
 void ShowAtActualSize() {
   platform::Form& canvas = Form1Window();
   if (SetView(1.0f, 0, 0) && canvas.windowState() == platform::WindowState::Normal)
-    canvas.SetClientSize(ImageWidth, ImageHeight);
+    canvas.SetClientSizeOnScreen(ImageWidth, ImageHeight);
   Form1::displaybuffers();
 }
 

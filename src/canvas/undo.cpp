@@ -21,6 +21,13 @@ std::function<void(uint64_t)> gAllocationHook;
 
 uint64_t StepBytes(const UndoStep& step) { return 3 * uint64_t(step.red.size()); }
 
+// Redraws the canvas where r's pixels show: a shown pixel is smoothed from its neighbours, one image pixel
+// around it when zoomed in, up to 1 / zoom of them when zoomed out, so r is widened by that reach.
+void RedrawAround(const PixelRect& r) {
+  const int32_t reach = Zoom >= 1 || Zoom <= 0 ? 1 : int32_t(std::ceil(1.0 / double(Zoom))) + 1;
+  Dibs::BlitRect(PlaneR, PlaneG, PlaneB, r.x1 - reach, r.y1 - reach, r.x2 - 1 + reach, r.y2 - 1 + reach);
+}
+
 // The planes an undo of a whole-image step put aside, kept for the next whole-image replacement (a clear), so
 // that a clear and its undo reuse the same memory instead of asking the system for fresh pages each time.
 BytePlane gSpare[3];
@@ -177,7 +184,7 @@ void UndoLastStep() {
       gSpareView[1] = std::move(ViewG), ViewG = std::move(gStepView[1]);
       gSpareView[2] = std::move(ViewB), ViewB = std::move(gStepView[2]);
       NoteChanged(r);
-      Dibs::BlitRect(PlaneR, PlaneG, PlaneB, r.x1, r.y1, r.x2 - 1, r.y2 - 1);
+      RedrawAround(r);
       return;
     }
   } else {
@@ -190,7 +197,7 @@ void UndoLastStep() {
   // Only the step's rectangle changed: the display copy follows there, and the canvas is redrawn there.
   NoteChanged(r);
   SyncViewRect(r);
-  Dibs::BlitRect(PlaneR, PlaneG, PlaneB, r.x1, r.y1, r.x2 - 1, r.y2 - 1);
+  RedrawAround(r);
 }
 
 void SyncViewRect(const PixelRect& r) {

@@ -88,6 +88,10 @@ class Form {
   int32_t clientWidth() const;
   int32_t clientHeight() const;
   void SetClientSize(int32_t width, int32_t height);
+  // The client size width x height where the screen's free area holds it with the window's frame, else
+  // as much as it holds, so that the caption and its buttons stay on the screen; and at least wide
+  // enough for the menu bar and the caption.
+  void SetClientSizeOnScreen(int32_t width, int32_t height);
   void SetMousePointer(MousePointer pointer);
   MousePointer mousePointer() const;
   void SetToolTip(const std::string& text);

@@ -12,6 +12,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/window.h"
 
@@ -38,6 +39,7 @@ class ClientArea : public QWidget {
 class FormWindow : public QMainWindow {
  public:
   explicit FormWindow(Form& form);
+  Form& form() { return form_; }
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -63,6 +65,9 @@ struct Form::Impl {
   std::function<bool(QTabletEvent&)> tabletEvent;
   std::function<void()> mouseUsed;
   std::function<void()> unloaded;  // told when the form is unloaded for good
+  // Forms to be shown as this one's own once it is on screen: shown before it, a window manager has no
+  // owner to keep them above.
+  std::vector<QPointer<FormWindow>> ownedToShow;
 
   void EnsureSurface(int width, int height);
   void ApplyForeignOwner();

@@ -18,8 +18,10 @@
 
 #include <xcb/xcb.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <utility>
 
 #include "platform/lifecycle.h"
 #include "platform/qt/form_impl.h"
@@ -263,6 +265,8 @@ void Form::Show() {
     impl_->window->show();
     impl_->window->raise();
     if (impl_->foreignOwner) impl_->ApplyForeignOwner();
+    for (const QPointer<FormWindow>& owned : std::exchange(impl_->ownedToShow, {}))
+      if (owned) owned->form().ShowOwnedBy(*this);
   }
 }
 
@@ -273,6 +277,16 @@ void Form::ShowOwnedBy(Form& owner) {
     // A narrow tool window: a caption and a close button, nothing to minimise or maximise.
     w->setParent(owner.impl().window, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                                           Qt::WindowCloseButtonHint);
+  }
+  // Loaded now, as a shown form is, and on screen once its owner is.
+  if (!owner.visible()) {
+    if (!impl_->loaded) {
+      impl_->loaded = true;
+      if (Load) Load();
+    }
+    std::vector<QPointer<FormWindow>>& pending = owner.impl().ownedToShow;
+    if (std::find(pending.begin(), pending.end(), w) == pending.end()) pending.emplace_back(w);
+    return;
   }
   Show();
 }
@@ -327,6 +341,28 @@ void Form::SetClientSize(int32_t width, int32_t height) {
   w->resize(std::max(1, width), std::max(1, height) + menu);
   // Without a window system answering (or before the first show), lay the client out at once.
   impl_->client->resize(std::max(1, width), std::max(1, height));
+}
+
+void Form::SetClientSizeOnScreen(int32_t width, int32_t height) {
+  FormWindow* w = impl_->window;
+  if (!w) return;
+  const QWidget* menu = w->menuWidget();
+  const int menuHeight = menu ? menu->sizeHint().height() : 0;
+  // The caption needs its text and, beside it, room for the window manager's buttons.
+  const int captionWidth = w->fontMetrics().horizontalAdvance(w->windowTitle()) + 160;
+  const int least = std::max(menu ? menu->sizeHint().width() : 0, captionWidth);
+  QScreen* screen = w->screen() ? w->screen() : QGuiApplication::primaryScreen();
+  if (!screen) {
+    SetClientSize(std::max(width, least), height);
+    return;
+  }
+  // The frame is known once the window was shown; before, a title bar and borders of a usual size.
+  QSize frame(16, 48);
+  if (w->isVisible()) frame = w->frameGeometry().size() - w->geometry().size();
+  const QRect free = screen->availableGeometry();
+  const int most = std::max(1, free.width() - frame.width());
+  const int tallest = std::max(1, free.height() - frame.height() - menuHeight);
+  SetClientSize(std::clamp(width, std::min(least, most), most), std::min(height, tallest));
 }
 
 void Form::SetMousePointer(MousePointer pointer) {
