@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdio>
 #include <utility>
 #include <vector>
 
@@ -225,6 +226,8 @@ class GimpHost final : public host::HostTable {
     if (!api::MergeShadow(drawable_, pushUndo)) Fail("GIMP did not take the painted pixels: " + api::LastError());
     api::Update(drawable_, changed.x, changed.y, changed.width, changed.height);
     gimp_displays_flush();
+    // Not kept above GIMP's window: it may have come up over the canvas to show the change.
+    if (canvas_ && !keptAbove_) canvas_->Show();
   }
 
   // The planes as a grey layer would hold them, grey in all three.
@@ -246,10 +249,21 @@ class GimpHost final : public host::HostTable {
   std::string WallpaperFilename() override { return {}; }
 
   void TakeForm(platform::Form& form) override {
-    if (const uintptr_t window = api::ProgressWindow()) form.SetTransientForNative(window);
+    canvas_ = &form;
+    const uintptr_t window = api::ProgressWindow();
+    keptAbove_ = window != 0 && platform::CanOwnNativeWindows();
+    if (keptAbove_) {
+      form.SetTransientForNative(window);
+    } else {
+      std::fprintf(stderr, "brisel: GIMP's window is not one Brisel's windows can stay above (%s); the canvas is "
+                           "raised above it at the start and after each send instead\n",
+                   window ? "Brisel does not run on X11" : "GIMP names no X11 window");
+    }
     form.Show();
   }
 
+  platform::Form* canvas_ = nullptr;
+  bool keptAbove_ = false;  // the canvas is GIMP's window's transient
   int32_t drawable_;
   bool pushUndo_ = false;
   std::optional<Box> changedSinceSend_;  // as the program said before this send

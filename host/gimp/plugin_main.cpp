@@ -11,6 +11,7 @@
 #include "app/recovery.h"
 #include "app/startup.h"
 #include "app/windows.h"
+#include "gimp/gimp_api.h"
 #include "gimp/gimp_host.h"
 #include "gimp/plugin_shell.h"
 #include "platform/lifecycle.h"
@@ -26,6 +27,11 @@ std::string PaintOn(int32_t drawable) {
   static int argc = 1;
   static char name[] = "brisel";
   static char* argv[] = {name, nullptr};
+  // GIMP's image window is an X11 one (GIMP 2.10 always; GIMP 3 under X11 or Xwayland): Brisel talks X11
+  // too, so that its canvas can stay above that window. A Wayland client cannot name an X11 window as its
+  // owner. An explicit QT_QPA_PLATFORM is left as it is.
+  if (!g_getenv("QT_QPA_PLATFORM") && g_getenv("DISPLAY") && brisel::gimphost::api::ProgressWindow() != 0)
+    g_setenv("QT_QPA_PLATFORM", "xcb", TRUE);
   QApplication app(argc, argv);
   QApplication::setApplicationName("Brisel");
   brisel::gimphost::RegisterGimpHost(drawable);

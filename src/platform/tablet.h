@@ -51,6 +51,12 @@ class Tablet {
   std::unique_ptr<Impl> impl_;
 };
 
+// Calls appeared once, at the first pen event (or the pen coming near) the program sees, before the event
+// goes on to its window: some platforms make a tablet known only with its first event (Qt on Wayland), and
+// a tablet may be plugged in while the program runs. A Tablet made from appeared takes that very event.
+// nullptr stops watching.
+void WatchForTablet(std::function<void()> appeared);
+
 // The screen's size in pixels, and a window's client origin on it.
 int32_t ScreenWidth();
 int32_t ScreenHeight();

@@ -116,6 +116,9 @@ class Form {
   std::unique_ptr<Impl> impl_;
 };
 
+// Whether SetTransientForNative can work here: the windows are X11 ones.
+bool CanOwnNativeWindows();
+
 // A pop-up menu at the pointer; returns the chosen item's index, or nullopt when dismissed.
 std::optional<int> PopupMenu(Form& owner, const std::vector<std::string>& items);
 

@@ -45,10 +45,18 @@ void OpenTablet() {
     TabletPresent = true;
   } catch (const Error&) {
     TabletPresent = false;  // no tablet: the mouse alone, with pressure 1
+    Tablet.reset();
+    // Until a pen shows up: its first event opens the tablet, and goes on to the canvas as the pen's.
+    platform::WatchForTablet([] {
+      if (!TabletPresent && Form1Window().loaded()) OpenTablet();
+    });
+    return;
   }
+  platform::WatchForTablet(nullptr);
 }
 
 void CloseTablet() {
+  platform::WatchForTablet(nullptr);
   if (!Tablet) return;
   try {
     Tablet->SetContextEnabled(false);

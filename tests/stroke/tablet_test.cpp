@@ -115,9 +115,18 @@ TEST_F(TabletTest, PenEventsReachTheCanvasOnceAtThePensPlace) {
   EXPECT_FALSE(StrokeActive);
 }
 
-TEST_F(TabletTest, PressureSetsTheWidthAndTheEraserEndPaintsWhite) {
-  PlugInTablet();
+// Whether the pen was known when the canvas opened (X11) or only arrives with its first event, as Qt's
+// Wayland plug-in announces it.
+class PenArrival : public TabletTest, public ::testing::WithParamInterface<bool> {};
+INSTANTIATE_TEST_SUITE_P(Tablet, PenArrival, ::testing::Values(false, true),
+                         [](const auto& info) { return info.param ? "WithItsFirstEvent" : "AtLoad"; });
+
+TEST_P(PenArrival, PressureSetsTheWidthAndTheEraserEndPaintsWhite) {
+  const bool late = GetParam();
+  if (!late) PlugInTablet();
   Start(80, 60);
+  EXPECT_EQ(TabletPresent, !late);
+  if (late) PlugInTablet();
   PlaneR.fill(255);  // a white picture: the black pen shows
   Form2::HProp1().SetValue(6);
   const int light = PenStroke(pen, 15, 0.2);

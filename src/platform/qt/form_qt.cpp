@@ -466,6 +466,8 @@ void MemoryBitmap::Free() {
   width_ = height_ = 0;
 }
 
+bool CanOwnNativeWindows() { return QGuiApplication::platformName() == "xcb"; }
+
 // ---- dialogs and errors ----------------------------------------------------------------------------
 
 std::optional<int> PopupMenu(Form& owner, const std::vector<std::string>& items) {

@@ -16,6 +16,7 @@
 #include <algorithm>
 #include <cmath>
 #include <set>
+#include <utility>
 
 #include "platform/qt/form_impl.h"
 #include "platform/tablet.h"
@@ -27,7 +28,10 @@ constexpr int32_t kExtent = 1 << 20;       // tablet units across the screen, ea
 constexpr int32_t kMaxPressure = 1023;
 constexpr int32_t kAltitudeUp = 900;       // tenths of a degree: the pen standing on its tip
 
+bool gPenSeen = false;  // a pen's event is arriving, whatever devices Qt lists
+
 bool PlatformHasTablet() {
+  if (gPenSeen) return true;
   for (const QInputDevice* device : QInputDevice::devices()) {
     const auto type = device->type();
     if (type == QInputDevice::DeviceType::Stylus || type == QInputDevice::DeviceType::Airbrush ||
@@ -42,7 +46,42 @@ QRect ScreenRect() {
   return screen ? screen->virtualGeometry() : QRect(0, 0, 1, 1);
 }
 
+bool IsPenEvent(QEvent::Type type) {
+  return type == QEvent::TabletEnterProximity || type == QEvent::TabletPress || type == QEvent::TabletMove ||
+         type == QEvent::TabletRelease;
+}
+
+// Waits for the first pen event of the application. Disarmed, not removed, once it has told: it runs inside
+// the application's event filtering, whose list a new Tablet's filter joins.
+class TabletWatcher final : public QObject {
+ public:
+  std::function<void()> appeared;
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (appeared && IsPenEvent(event->type())) {
+      // The pen's device may not be listed yet: a Tablet made now takes the event's word for it.
+      gPenSeen = true;
+      std::exchange(appeared, nullptr)();
+      gPenSeen = false;
+    }
+    return QObject::eventFilter(watched, event);
+  }
+};
+
+TabletWatcher* gWatcher = nullptr;
+
 }  // namespace
+
+void WatchForTablet(std::function<void()> appeared) {
+  if (!qApp) return;
+  if (!gWatcher) {
+    gWatcher = new TabletWatcher;
+    gWatcher->setParent(qApp);
+    qApp->installEventFilter(gWatcher);
+  }
+  gWatcher->appeared = appeared ? [appeared] { Dispatch(appeared); } : std::function<void()>();
+}
 
 struct Tablet::Impl : public QObject {
   Tablet* owner = nullptr;
