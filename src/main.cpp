@@ -131,6 +131,7 @@ int main(int argc, char* argv[]) {
   CommandLine line;
   if (const std::optional<int> status = ReadCommandLine(argc, argv, line)) return *status;
 
+  brisel::platform::UseWholeScaleFactors();
   QApplication app(argc, argv);
   QGuiApplication::setDesktopFileName(BRISEL_APP_ID);  // Wayland desktops find the icon by it
   QApplication::setWindowIcon(QIcon::fromTheme(BRISEL_APP_ID));  // X11 task bars take the windows' own (once installed)

@@ -32,6 +32,7 @@ std::string PaintOn(int32_t drawable) {
   // owner. An explicit QT_QPA_PLATFORM is left as it is.
   if (!g_getenv("QT_QPA_PLATFORM") && g_getenv("DISPLAY") && brisel::gimphost::api::ProgressWindow() != 0)
     g_setenv("QT_QPA_PLATFORM", "xcb", TRUE);
+  brisel::platform::UseWholeScaleFactors();
   QApplication app(argc, argv);
   QApplication::setApplicationName("Brisel");
   brisel::gimphost::RegisterGimpHost(drawable);

@@ -116,6 +116,11 @@ class Form {
   std::unique_ptr<Impl> impl_;
 };
 
+// Called before the application object is made: a fractional desktop scale is rounded to a whole one
+// (125 % to 1, 150 % and 175 % to 2), so that at 100 % zoom every picture pixel covers the same whole
+// device pixels, with neither blur nor uneven columns. QT_SCALE_FACTOR_ROUNDING_POLICY, when set, decides.
+void UseWholeScaleFactors();
+
 // Whether SetTransientForNative can work here: the windows are X11 ones.
 bool CanOwnNativeWindows();
 

@@ -153,6 +153,16 @@ TEST_F(AppTest, ZoomAndUndoKeysArriveThroughTheWindow) {
   EXPECT_FALSE(PickMode);
 }
 
+// A desktop's fractional scale becomes a whole one, so that a picture pixel at 100 % covers whole device
+// pixels: 125 % shows the picture pixel for pixel, 150 % and 175 % at twice the size.
+TEST(ScaleFactors, AreRoundedToWholeOnes) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"1.5", "2"},   {"1.25", "1"},      {"1.75", "2"},   {"2", "2"},     {"0.5", "1"},
+      {"1.25;2.5", "1;3"}, {"DP-1=1.5;HDMI-1=1", "DP-1=2;HDMI-1=1"}, {"abc", "abc"}, {"", ""},
+  };
+  for (const auto& [in, out] : cases) EXPECT_EQ(platform::WholeScaleFactors(in), out) << in;
+}
+
 // The canvas at load and at 100 %: the picture's size where the screen holds it, as much as it holds of
 // a larger one (its caption stays on the screen), and never narrower than its menu bar and caption.
 TEST_F(AppTest, TheCanvasOpensAtThePicturesSizeWithinTheScreen) {

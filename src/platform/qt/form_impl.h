@@ -90,6 +90,9 @@ Color FromQRgb(QRgb rgb);
 // The Yes/No question AskYesNo puts to the user. No is its default and its Escape answer: a question that
 // can throw work away must not be answered Yes by a stray Enter.
 std::unique_ptr<QMessageBox> MakeYesNoBox(const std::string& title, const std::string& text);
+// A scale factor setting (QT_SCALE_FACTOR's, or QT_SCREEN_SCALE_FACTORS' list) with every factor rounded to
+// a whole one; anything that is not a number is kept as it is.
+std::string WholeScaleFactors(const std::string& factors);
 // The platforms without a screen (offscreen, minimal), where nothing modal may wait for a user.
 bool HeadlessPlatform();
 

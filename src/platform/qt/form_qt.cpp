@@ -19,6 +19,7 @@
 #include <xcb/xcb.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <utility>
@@ -464,6 +465,35 @@ bool MemoryBitmap::Create(int32_t width, int32_t height) {
 void MemoryBitmap::Free() {
   std::vector<uint8_t>().swap(pixels_);
   width_ = height_ = 0;
+}
+
+std::string WholeScaleFactors(const std::string& factors) {
+  // Each number in "1.5", "1.25;2" or "DP-1=1.5;HDMI-1=1" to the nearest whole one (halves up), at least 1.
+  std::string out;
+  size_t i = 0;
+  while (i < factors.size()) {
+    const size_t end = factors.find_first_of(";,", i);
+    std::string item = factors.substr(i, end == std::string::npos ? std::string::npos : end - i);
+    const size_t equals = item.find('=');
+    const size_t at = equals == std::string::npos ? 0 : equals + 1;
+    char* rest = nullptr;
+    const double factor = std::strtod(item.c_str() + at, &rest);
+    if (rest != item.c_str() + at && *rest == '\0' && factor > 0 && std::isfinite(factor))
+      item = item.substr(0, at) + std::to_string(std::max(1L, std::lround(factor)));
+    out += item;
+    if (end == std::string::npos) break;
+    out += factors[end];
+    i = end + 1;
+  }
+  return out;
+}
+
+void UseWholeScaleFactors() {
+  if (qEnvironmentVariableIsSet("QT_SCALE_FACTOR_ROUNDING_POLICY")) return;
+  QGuiApplication::setHighDpiScaleFactorRoundingPolicy(Qt::HighDpiScaleFactorRoundingPolicy::Round);
+  // Factors the desktop sets for Qt programs are not rounded by that policy: they are rounded here.
+  for (const char* name : {"QT_SCALE_FACTOR", "QT_SCREEN_SCALE_FACTORS"})
+    if (const char* value = std::getenv(name)) setenv(name, WholeScaleFactors(value).c_str(), 1);
 }
 
 bool CanOwnNativeWindows() { return QGuiApplication::platformName() == "xcb"; }
