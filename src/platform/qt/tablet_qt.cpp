@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QGuiApplication>
 #include <QInputDevice>
+#include <QPointer>
 #include <QPointingDevice>
 #include <QScreen>
 #include <QTabletEvent>
@@ -69,7 +70,7 @@ class TabletWatcher final : public QObject {
   }
 };
 
-TabletWatcher* gWatcher = nullptr;
+QPointer<TabletWatcher> gWatcher;  // gone with the application object it belongs to
 
 }  // namespace
 
