@@ -19,6 +19,7 @@
 #include <xcb/xcb.h>
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -476,9 +477,12 @@ std::string WholeScaleFactors(const std::string& factors) {
     std::string item = factors.substr(i, end == std::string::npos ? std::string::npos : end - i);
     const size_t equals = item.find('=');
     const size_t at = equals == std::string::npos ? 0 : equals + 1;
-    char* rest = nullptr;
-    const double factor = std::strtod(item.c_str() + at, &rest);
-    if (rest != item.c_str() + at && *rest == '\0' && factor > 0 && std::isfinite(factor))
+    // A point for the decimals whatever the locale, as Qt reads them.
+    double factor = 0;
+    const char* first = item.data() + at;
+    const char* last = item.data() + item.size();
+    const auto [rest, error] = std::from_chars(first, last, factor);
+    if (error == std::errc() && rest == last && rest != first && factor > 0 && std::isfinite(factor))
       item = item.substr(0, at) + std::to_string(std::max(1L, std::lround(factor)));
     out += item;
     if (end == std::string::npos) break;
