@@ -13,7 +13,7 @@
 #include <unordered_map>
 
 #include "file/file_stamp.h"
-#include "platform/qt/decoding_allowance.h"
+#include "platform/qt/picture_planes.h"
 
 namespace brisel::filehost {
 namespace {
@@ -224,28 +224,12 @@ PicturePlanes SplitPlanes(const QImage& source) {
   return planes;
 }
 
-QImage JoinPlanes(const BytePlane& r, const BytePlane& g, const BytePlane& b) {
-  const int32_t w = std::min({r.width(), g.width(), b.width()});
-  const int32_t h = std::min({r.height(), g.height(), b.height()});
-  QImage image(w, h, QImage::Format_RGB888);
-  for (int32_t y = 0; y < h; ++y) {
-    uchar* line = image.scanLine(y);
-    const uint8_t *pr = r.row(y), *pg = g.row(y), *pb = b.row(y);
-    for (int32_t x = 0; x < w; ++x) {
-      line[3 * x] = pr[x];
-      line[3 * x + 1] = pg[x];
-      line[3 * x + 2] = pb[x];
-    }
-  }
-  return image;
-}
-
 QImage ComposeForWrite(const PicturePlanes* read, const BytePlane& r, const BytePlane& g, const BytePlane& b) {
   const int32_t w = r.width(), h = r.height();
-  if (!read || read->original.isNull()) return JoinPlanes(r, g, b);
+  if (!read || read->original.isNull()) return platform::JoinPlanes(r, g, b);
   QImage original = read->original;
   if (original.size() != QSize(w, h) || read->width() != w || read->height() != h) {
-    QImage image = JoinPlanes(r, g, b);  // another size: nothing of the original's pixels is kept
+    QImage image = platform::JoinPlanes(r, g, b);  // another size: nothing of the original's pixels is kept
     CarryMetadata(original, image);
     return image;
   }
@@ -324,7 +308,7 @@ QImage ComposeForWrite(const PicturePlanes* read, const BytePlane& r, const Byte
       }
     }
   }
-  if (image.isNull()) image = JoinPlanes(r, g, b);  // 8 bits a channel: the planes are the pixels
+  if (image.isNull()) image = platform::JoinPlanes(r, g, b);  // 8 bits a channel: the planes are the pixels
   CarryMetadata(read->original, image);
   return image;
 }

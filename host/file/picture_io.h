@@ -45,7 +45,6 @@ struct PicturePlanes {
   int32_t height() const { return r.height(); }
 };
 PicturePlanes SplitPlanes(const QImage& image);
-QImage JoinPlanes(const BytePlane& r, const BytePlane& g, const BytePlane& b);  // Format_RGB888
 
 // The picture to write for the planes r, g, b over read (the picture as it was read, same size):
 // - a pixel whose planes equal read's planes (the 8-bit reduction of the original) keeps the original's

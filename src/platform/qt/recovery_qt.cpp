@@ -25,7 +25,7 @@
 #include <thread>
 
 #include "platform/atomic_file.h"
-#include "platform/qt/decoding_allowance.h"
+#include "platform/qt/picture_planes.h"
 #include "platform/recovery.h"
 
 namespace brisel::platform {
@@ -49,17 +49,8 @@ std::string Encode(const std::string& picture, const BytePlane& red, const ByteP
   const int32_t w = red.width(), h = red.height();
   if (red.empty() || green.width() != w || green.height() != h || blue.width() != w || blue.height() != h)
     return "the image planes are empty or of different sizes";
-  QImage image(w, h, QImage::Format_RGB888);
+  const QImage image = JoinPlanes(red, green, blue);
   if (image.isNull()) return "not enough memory for a " + std::to_string(w) + " x " + std::to_string(h) + " picture";
-  for (int32_t y = 0; y < h; ++y) {
-    uchar* out = image.scanLine(y);
-    const uint8_t *r = red.row(y), *g = green.row(y), *b = blue.row(y);
-    for (int32_t x = 0; x < w; ++x) {
-      out[3 * x] = r[x];
-      out[3 * x + 1] = g[x];
-      out[3 * x + 2] = b[x];
-    }
-  }
   QBuffer buffer(&bytes);
   buffer.open(QIODevice::WriteOnly);
   QImageWriter writer(&buffer, "png");
@@ -154,17 +145,7 @@ bool ReadRecoveryCopy(const std::string& path, BytePlane& red, BytePlane& green,
   if (size.isValid()) allowance.Allow(size.width(), size.height());
   const QImage image = reader.read().convertToFormat(QImage::Format_RGB888);
   if (image.isNull()) return false;
-  const int32_t w = image.width(), h = image.height();
-  BytePlane r(w, h), g(w, h), b(w, h);
-  for (int32_t y = 0; y < h; ++y) {
-    const uchar* in = image.constScanLine(y);
-    for (int32_t x = 0; x < w; ++x) {
-      r(x, y) = in[3 * x];
-      g(x, y) = in[3 * x + 1];
-      b(x, y) = in[3 * x + 2];
-    }
-  }
-  red = std::move(r), green = std::move(g), blue = std::move(b);
+  SplitRgb888(image, red, green, blue);
   return true;
 }
 
