@@ -16,7 +16,7 @@
 #include <cmath>
 #include <vector>
 
-#include "stroke/capture.h"
+#include "app/canvas_input.h"
 #include "stroke_canvas.h"
 
 namespace {

@@ -65,7 +65,7 @@ std::shared_ptr<platform::HostObject> MakeFileHost(FileHostOptions options) {
 }
 
 void RegisterFileHost(FileHostOptions options) {
-  platform::RegisterHost(kFileHostProgId, [options] { return MakeFileHost(options); });
+  platform::RegisterHost(platform::kHostProgId, [options] { return MakeFileHost(options); });
 }
 
 std::optional<std::string> CheckPicture(const std::string& path) {

@@ -28,7 +28,6 @@
 
 namespace brisel::filehost {
 
-inline constexpr const char* kFileHostProgId = "PT_Embers.Wickbox_Class";
 
 struct FileHostOptions {
   std::string imagePath;  // empty: a new white 1024 x 768 picture
@@ -39,7 +38,7 @@ struct FileHostOptions {
 
 std::shared_ptr<platform::HostObject> MakeFileHost(FileHostOptions options);
 
-// Makes kFileHostProgId answer with a new file host on these options at each CreateObject.
+// Makes platform::kHostProgId answer with a new file host on these options at each CreateObject.
 void RegisterFileHost(FileHostOptions options);
 
 // Whether the picture at path can be opened and later written back: nullopt when it can, else one

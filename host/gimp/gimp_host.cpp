@@ -276,7 +276,7 @@ class GimpHost final : public host::HostTable {
 std::shared_ptr<platform::HostObject> MakeGimpHost(int32_t drawable) { return std::make_shared<GimpHost>(drawable); }
 
 void RegisterGimpHost(int32_t drawable) {
-  platform::RegisterHost(kHostProgId, [drawable] { return MakeGimpHost(drawable); });
+  platform::RegisterHost(platform::kHostProgId, [drawable] { return MakeGimpHost(drawable); });
 }
 
 std::string PictureIdentity(int32_t drawable) {

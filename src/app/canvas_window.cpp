@@ -1,4 +1,4 @@
-// The canvas window's load and unload, and its "Options" menu.
+#include "app/canvas_window.h"
 
 #include <cstdio>
 #include <string>
@@ -12,7 +12,7 @@
 #include "canvas/display_bitmap.h"
 #include "panel/tool_panel.h"
 #include "platform/window.h"
-#include "stroke/tablet.h"
+#include "app/canvas_tablet.h"
 
 namespace brisel::Form1 {
 namespace {

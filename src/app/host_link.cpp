@@ -119,9 +119,7 @@ bool ReplaceImage(BytePlane&& red, BytePlane&& green, BytePlane&& blue) {
   PlaneR = std::move(red);
   PlaneG = std::move(green);
   PlaneB = std::move(blue);
-  ViewR = PlaneR;
-  ViewG = PlaneG;
-  ViewB = PlaneB;
+  SyncView({0, 0, ImageWidth, ImageHeight});
   NoteWholeImageChanged();
   Form1::displaybuffers();
   return true;

@@ -8,6 +8,7 @@
 #include "app/windows.h"
 #include "blend/blend_tables.h"
 #include "canvas/changed_box.h"
+#include "canvas/display.h"
 #include "canvas/display_bitmap.h"
 #include "canvas/pyramid.h"
 #include "canvas/undo.h"
@@ -39,7 +40,7 @@ void Main() {
   UndoStack.clear();
   UndoLimit = 256;
   UndoMemoryBudget = ReadUndoMemoryBudget();
-  HostObject = platform::CreateObject(kHostProgId);
+  HostObject = platform::CreateObject(platform::kHostProgId);
   BuildCoverageCurves();
   BuildBlendTable();
   FetchPaper();
@@ -52,9 +53,7 @@ void Main() {
   PlaneR = FetchPlane("Tarn_GetRBuffer", "red");
   PlaneG = FetchPlane("Tarn_GetGBuffer", "green");
   PlaneB = FetchPlane("Tarn_GetBBuffer", "blue");
-  ViewR = PlaneR;
-  ViewG = PlaneG;
-  ViewB = PlaneB;
+  SyncView({0, 0, ImageWidth, ImageHeight});
   ForgetChanges();  // the planes are the host's own
   Pyramid::Forget();
   Dibs::CreateDib();

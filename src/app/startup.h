@@ -1,5 +1,5 @@
 #pragma once
-// Start-up and shutdown of the canvas: Main, the canvas window's load and unload, and "Get paper".
+// Start-up: Main, which connects the host, builds the tables, copies the image in and hands the canvas over.
 
 #include <cstdint>
 
@@ -7,19 +7,11 @@
 
 namespace brisel {
 
-inline constexpr const char* kHostProgId = "PT_Embers.Wickbox_Class";
-
 // The process's start-up: host connected, tables built, image copied in, canvas handed to the host.
 // Errors propagate to the caller, which reports them and ends the program.
 void Main();
 
 // Allocates the seven image-sized planes, zero-filled.
 void SizeBuffers();
-
-namespace Form1 {
-void Form_Load();
-void Form_Unload(int16_t& Cancel);
-void GetPaperMenu_Click();
-}  // namespace Form1
 
 }  // namespace brisel

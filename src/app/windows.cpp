@@ -6,8 +6,9 @@
 #include "canvas/display.h"
 #include "canvas/navigation.h"
 #include "panel/tool_panel.h"
-#include "stroke/capture.h"
-#include "stroke/tablet.h"
+#include "app/canvas_input.h"
+#include "app/canvas_tablet.h"
+#include "app/canvas_window.h"
 
 namespace brisel {
 namespace {

@@ -4,6 +4,7 @@
 
 #include "app/shared_state.h"
 #include "canvas/changed_box.h"
+#include "canvas/display.h"
 #include "canvas/rectangles.h"
 
 namespace brisel::Form1 {
@@ -16,15 +17,11 @@ void clearbuffer() {
     std::fill_n(&FXbuffer(0, y), ImageWidth, uint8_t(0));
   }
   // The display copy follows: white too, written rather than copied.
-  const BytePlane* planes[3] = {&PlaneR, &PlaneG, &PlaneB};
   BytePlane* views[3] = {&ViewR, &ViewG, &ViewB};
-  for (int k = 0; k < 3; ++k) {
-    const bool white = planes[k]->width() == ImageWidth && planes[k]->height() == ImageHeight;
-    if (white && views[k]->width() == ImageWidth && views[k]->height() == ImageHeight)
-      views[k]->fill(255);
-    else
-      *views[k] = *planes[k];
-  }
+  if (std::all_of(views, views + 3, [](const BytePlane* v) { return v->width() == ImageWidth && v->height() == ImageHeight; }))
+    for (BytePlane* view : views) view->fill(255);
+  else
+    SyncView({0, 0, ImageWidth, ImageHeight});  // a display copy of another size: the planes copied whole
   NoteWholeImageChanged();
 }
 

@@ -1,12 +1,42 @@
 #include "canvas/display.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "app/shared_state.h"
 #include "app/windows.h"
 #include "canvas/display_bitmap.h"
 
-namespace brisel::Form1 {
+namespace brisel {
+
+void SyncView(const PixelRect& r) {
+  const BytePlane* planes[3] = {&PlaneR, &PlaneG, &PlaneB};
+  BytePlane* views[3] = {&ViewR, &ViewG, &ViewB};
+  for (int k = 0; k < 3; ++k) {
+    const BytePlane& plane = *planes[k];
+    BytePlane& view = *views[k];
+    if (view.width() != plane.width() || view.height() != plane.height()) {
+      view = plane;
+      continue;
+    }
+    const PixelRect c = Intersection(r, {0, 0, plane.width(), plane.height()});
+    if (c.empty() || !plane.covers(c.x2, c.y2)) continue;
+    for (int32_t y = c.y1; y < c.y2; ++y) std::copy_n(plane.row(y) + c.x1, c.width(), view.row(y) + c.x1);
+  }
+}
+
+void RedrawRect(const PixelRect& r, Source source) {
+  if (r.empty()) return;
+  // Zoomed out, a bitmap pixel mixes the cells within about 1 / Zoom of it.
+  const int32_t reach = Zoom >= 1 || !(Zoom > 0) ? 1 : int32_t(std::ceil(1.0 / double(Zoom))) + 1;
+  const PixelRect w = Widened(r, reach);
+  if (source == Source::Preview)
+    Dibs::BlitRect(ViewR, ViewG, ViewB, w.x1, w.y1, w.x2 - 1, w.y2 - 1);
+  else
+    Dibs::BlitRect(PlaneR, PlaneG, PlaneB, w.x1, w.y1, w.x2 - 1, w.y2 - 1);
+}
+
+namespace Form1 {
 
 void displaybuffers() {
   platform::Form& canvas = Form1Window();
@@ -24,4 +54,5 @@ void displaybuffers() {
 
 void Form_Paint() { Dibs::BlitRect(PlaneR, PlaneG, PlaneB, 0, 0, ImageWidth - 1, ImageHeight - 1); }
 
-}  // namespace brisel::Form1
+}  // namespace Form1
+}  // namespace brisel

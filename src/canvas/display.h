@@ -1,11 +1,25 @@
 #pragma once
-// The canvas window's redraws.
+// The canvas window's redraws, and the display copy ViewR/G/B kept in step with the image planes.
 
-namespace brisel::Form1 {
+#include "canvas/rectangles.h"
+
+namespace brisel {
+
+// The display copy takes the image planes' pixels over r: between strokes it is the image, and a stroke's
+// preview draws into it alone. A display copy of another size than the planes becomes a whole copy of them.
+void SyncView(const PixelRect& r);
+
+// Redraws r of the image planes (or, for a stroke's preview, of the display copy) on the canvas, widened by
+// the reach of the zoomed-out smoothing, so that every bitmap pixel that r's pixels feed is drawn again.
+enum class Source { Image, Preview };
+void RedrawRect(const PixelRect& r, Source source = Source::Image);
+
+namespace Form1 {
 
 // Full redraw: the margins around the image in the window's back colour, then the committed image.
 void displaybuffers();
 // The window system asks for the image again (the margins are not repainted).
 void Form_Paint();
 
-}  // namespace brisel::Form1
+}  // namespace Form1
+}  // namespace brisel

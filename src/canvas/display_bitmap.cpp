@@ -4,7 +4,7 @@
 #include <cmath>
 #include <string>
 
-#include "app/numbers.h"
+#include "platform/numbers.h"
 #include "app/shared_state.h"
 #include "app/windows.h"
 #include "canvas/pyramid.h"

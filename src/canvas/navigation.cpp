@@ -3,18 +3,15 @@
 #include <cmath>
 #include <string>
 
-#include "app/numbers.h"
+#include "platform/numbers.h"
 #include "app/shared_state.h"
 #include "app/windows.h"
 #include "canvas/display.h"
 #include "canvas/display_bitmap.h"
-#include "canvas/undo.h"
 
 namespace brisel {
 namespace {
 
-constexpr int16_t kKeyComma = 188, kKeyPlus = 187, kKeyMinus = 189;
-constexpr int16_t kCtrlOnly = 2;
 bool gRefusalTold = false;  // the last zoom asked for was refused, and the user was told
 
 
@@ -44,6 +41,14 @@ bool SetView(float zoom, int32_t panX, int32_t panY) {
   }
   gRefusalTold = false;
   return true;
+}
+
+void StartViewDrag(float X, float Y) {
+  DragStartX = X;
+  DragStartY = Y;
+  DragStartPanX = float(PanX);
+  DragStartPanY = float(PanY);
+  DragStartZoom = Zoom;
 }
 
 void ViewDrag(int16_t Button, float X, float Y) {
@@ -79,36 +84,5 @@ void FitToWindow() {
   SetView(zoom, Nearest(SW / 2 - ImageWidth * double(zoom) / 2), Nearest(SH / 2 - ImageHeight * double(zoom) / 2));
   Form1::displaybuffers();
 }
-
-namespace Form1 {
-
-void Form_KeyDown(int16_t& KeyCode, int16_t& /*Shift*/) {
-  if (KeyCode == kKeyComma) {
-    Form1Window().SetMousePointer(platform::MousePointer::Arrow);
-    PickMode = true;
-  }
-}
-
-void Form_KeyUp(int16_t& KeyCode, int16_t& Shift) {
-  if (KeyCode == kKeyComma) {
-    Form1Window().SetMousePointer(platform::MousePointer::Crosshair);
-    PickMode = false;
-  }
-  // Zoom keys act on release, about the image's top-left corner; Ctrl must be the only modifier.
-  if (Shift == kCtrlOnly && KeyCode == kKeyPlus) {
-    SetView(Zoom + 0.25f, PanX, PanY);
-    displaybuffers();
-  }
-  if (Shift == kCtrlOnly && KeyCode == kKeyMinus && Zoom > 0.25f) {
-    SetView(Zoom - 0.25f, PanX, PanY);
-    displaybuffers();
-  }
-}
-
-void Form_KeyPress(int16_t& KeyAscii) {
-  if (KeyAscii == 'u') UndoLastStep();
-}
-
-}  // namespace Form1
 
 }  // namespace brisel

@@ -3,13 +3,12 @@
 #include "canvas/undo.h"
 
 #include <algorithm>
-#include <cmath>
 #include <new>
 #include <string>
 
 #include "app/shared_state.h"
 #include "canvas/changed_box.h"
-#include "canvas/display_bitmap.h"
+#include "canvas/display.h"
 #include "canvas/rectangles.h"
 #include "platform/native.h"
 #include "platform/window.h"
@@ -20,13 +19,6 @@ namespace {
 std::function<void(uint64_t)> gAllocationHook;
 
 uint64_t StepBytes(const UndoStep& step) { return 3 * uint64_t(step.red.size()); }
-
-// Redraws the canvas where r's pixels show: a shown pixel is smoothed from its neighbours, one image pixel
-// around it when zoomed in, up to 1 / zoom of them when zoomed out, so r is widened by that reach.
-void RedrawAround(const PixelRect& r) {
-  const int32_t reach = Zoom >= 1 || Zoom <= 0 ? 1 : int32_t(std::ceil(1.0 / double(Zoom))) + 1;
-  Dibs::BlitRect(PlaneR, PlaneG, PlaneB, r.x1 - reach, r.y1 - reach, r.x2 - 1 + reach, r.y2 - 1 + reach);
-}
 
 // The planes an undo of a whole-image step put aside, kept for the next whole-image replacement (a clear), so
 // that a clear and its undo reuse the same memory instead of asking the system for fresh pages each time.
@@ -80,10 +72,6 @@ void TellRefused(int32_t w, int32_t h) {
 }
 
 }  // namespace
-
-void SortPair(float& a, float& b) {
-  if (a > b) std::swap(a, b);
-}
 
 uint64_t DefaultUndoMemoryBudget() {
   constexpr uint64_t kGiB = uint64_t(1) << 30;
@@ -184,7 +172,7 @@ void UndoLastStep() {
       gSpareView[1] = std::move(ViewG), ViewG = std::move(gStepView[1]);
       gSpareView[2] = std::move(ViewB), ViewB = std::move(gStepView[2]);
       NoteChanged(r);
-      RedrawAround(r);
+      RedrawRect(r);
       return;
     }
   } else {
@@ -196,21 +184,8 @@ void UndoLastStep() {
   }
   // Only the step's rectangle changed: the display copy follows there, and the canvas is redrawn there.
   NoteChanged(r);
-  SyncViewRect(r);
-  RedrawAround(r);
-}
-
-void SyncViewRect(const PixelRect& r) {
-  const PixelRect c{std::max(r.x1, 0), std::max(r.y1, 0), std::min({r.x2, PlaneR.width(), ViewR.width()}),
-                    std::min({r.y2, PlaneR.height(), ViewR.height()})};
-  if (c.empty()) return;
-  const BytePlane* planes[3] = {&PlaneR, &PlaneG, &PlaneB};
-  BytePlane* views[3] = {&ViewR, &ViewG, &ViewB};
-  for (int k = 0; k < 3; ++k) {
-    if (!planes[k]->covers(c.x2, c.y2) || !views[k]->covers(c.x2, c.y2)) continue;
-    for (int32_t y = c.y1; y < c.y2; ++y)
-      std::copy_n(planes[k]->row(y) + c.x1, c.x2 - c.x1, views[k]->row(y) + c.x1);
-  }
+  SyncView(r);
+  RedrawRect(r);
 }
 
 }  // namespace brisel

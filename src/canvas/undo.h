@@ -8,9 +8,6 @@
 
 namespace brisel {
 
-// Puts a into the smaller and b into the larger of the two.
-void SortPair(float& a, float& b);
-
 // Saves the image under the rectangle (x1, y1)-(x2, y2), image pixels, both corners inclusive, as one
 // undo step; a rectangle wholly outside the image saves nothing. The rectangle joins the box of what changed
 // since the last send (canvas/changed_box.h): callers change the planes only inside it.
@@ -28,9 +25,6 @@ void SortPair(float& a, float& b);
 // Writes the newest step back into the image, refreshes the display copy and the canvas over the step's
 // rectangle (nothing else changed); the rectangle joins the box of what changed since the last send.
 void UndoLastStep();
-
-// The display copy ViewR/G/B takes the image planes' pixels over r (image pixels, far corner exclusive).
-void SyncViewRect(const PixelRect& r);
 
 // The budget when the host's settings name none: a quarter of the machine's memory, at most 8 GiB (1 GiB
 // where the system does not tell its memory).

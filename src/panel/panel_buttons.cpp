@@ -7,7 +7,6 @@
 #include "canvas/navigation.h"
 #include "canvas/undo.h"
 #include "panel/tool_panel.h"
-#include "stroke/capture.h"
 
 namespace brisel::Form2 {
 
@@ -29,21 +28,18 @@ void vx_button5_Click() {}
 void vx_button11_Click() { ShowAtActualSize(); }
 void vx_button12_Click() { FitToWindow(); }
 
-// The pan and zoom buttons hand their own drags to the canvas as Shift+Ctrl drags: only the movement since
-// the press counts, so positions within the button serve. The pan button keeps its mouse button (left pans,
-// right zooms); the zoom button zooms with any.
-constexpr int16_t kShiftCtrl = 3;
-void vx_button13_MouseDown(int16_t Button, int16_t, float X, float Y) { Form1::Form_MouseDown(Button, kShiftCtrl, X, Y); }
-// Only a drag moves the view: the pointer passing over a button with none held (after a colour pick or a
-// view drag the canvas still counts its press as active) must not pan or zoom.
+// The pan and zoom buttons drag the view: only the movement since the press counts, so positions within
+// the button serve. The pan button keeps its mouse button (left pans, right zooms); the zoom button zooms
+// with any. Only a drag moves the view, never the pointer passing over a button with none held.
+void vx_button13_MouseDown(int16_t, int16_t, float X, float Y) { StartViewDrag(X, Y); }
 void vx_button13_MouseMove(int16_t Button, int16_t, float X, float Y) {
-  if (Button != 0) Form1::Form_MouseMove(Button, kShiftCtrl, X, Y);
+  if (Button != 0) ViewDrag(Button, X, Y);
 }
-void vx_button13_MouseUp(int16_t Button, int16_t, float X, float Y) { Form1::Form_MouseUp(Button, kShiftCtrl, X, Y); }
-void vx_button14_MouseDown(int16_t, int16_t, float X, float Y) { Form1::Form_MouseDown(2, kShiftCtrl, X, Y); }
+void vx_button13_MouseUp(int16_t, int16_t, float, float) {}
+void vx_button14_MouseDown(int16_t, int16_t, float X, float Y) { StartViewDrag(X, Y); }
 void vx_button14_MouseMove(int16_t Button, int16_t, float X, float Y) {
-  if (Button != 0) Form1::Form_MouseMove(2, kShiftCtrl, X, Y);
+  if (Button != 0) ViewDrag(platform::buttons::kRight, X, Y);
 }
-void vx_button14_MouseUp(int16_t, int16_t, float X, float Y) { Form1::Form_MouseUp(2, kShiftCtrl, X, Y); }
+void vx_button14_MouseUp(int16_t, int16_t, float, float) {}
 
 }  // namespace brisel::Form2

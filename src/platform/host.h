@@ -38,6 +38,9 @@ class HostObject {
 
 using HostFactory = std::function<std::shared_ptr<HostObject>()>;
 
+// The name the program asks its host by; every host registers under it.
+inline constexpr const char* kHostProgId = "PT_Embers.Wickbox_Class";
+
 // Makes progId answer by factory's objects (replacing an earlier registration).
 void RegisterHost(std::string progId, HostFactory factory);
 void UnregisterHost(const std::string& progId);

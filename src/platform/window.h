@@ -28,7 +28,12 @@ enum class WindowState { Normal, Minimized, Maximized };
 
 // Mouse buttons and modifier keys as bit sets.
 namespace buttons { inline constexpr int16_t kLeft = 1, kRight = 2, kMiddle = 4; }
-namespace shiftkeys { inline constexpr int16_t kShift = 1, kCtrl = 2, kAlt = 4; }
+namespace shiftkeys {
+inline constexpr int16_t kShift = 1, kCtrl = 2, kAlt = 4;
+inline constexpr int16_t kShiftCtrl = kShift | kCtrl;  // exactly these two, without Alt: the canvas's view drag
+}  // namespace shiftkeys
+// The virtual-key codes of the keys the canvas acts on (the rest: letters and digits as their capitals).
+namespace keys { inline constexpr int16_t kPlus = 187, kComma = 188, kMinus = 189; }
 
 // The off-screen 32-bit bitmap: rows top-down, width() pixels a row, each pixel the bytes blue, green,
 // red and a pad byte. Creation fails (returns false) instead of throwing when memory or the size limit

@@ -18,6 +18,7 @@
 #include <cstring>
 
 #include "app/shared_state.h"
+#include "canvas/display.h"
 #include "stroke/compositing.h"
 #include "stroke/compositing_parts.h"
 
@@ -147,11 +148,11 @@ void MixChannel(bool relief, bool table, int32_t n, const uint8_t* a, const int1
 
 }  // namespace
 
-void RenderSegment(int32_t flags, float x1, float y1, float x2, float y2) {
+PixelRect CompositeStroke(int32_t flags, float x1, float y1, float x2, float y2) {
   const compositing::Brush brush = compositing::ReadBrush();
-  const float r = BrushSize;
-  const compositing::Box box = compositing::PixelBox(x1, y1, x2, y2, r);
-  if (compositing::PlanesReady(flags) && !box.empty()) {
+  const PixelRect box = compositing::PixelBox(x1, y1, x2, y2, BrushSize);
+  if (!compositing::PlanesReady(flags) || box.empty()) return {};
+  {
     Tables t;
     BuildTables(brush, t);
     BytePlane* planes[3] = {&PlaneR, &PlaneG, &PlaneB};
@@ -159,10 +160,10 @@ void RenderSegment(int32_t flags, float x1, float y1, float x2, float y2) {
     const bool table = brush.layer >= 0;
     int16_t scratch[kRun], above[kRun], below[kRun], slope[kRun];
     uint8_t a[kRun];
-    for (int32_t y = box.y0; y <= box.y1; ++y) {
+    for (int32_t y = box.y1; y < box.y2; ++y) {
       const bool reliefRow = brush.relief && y >= 2 && y < ImageHeight - 2;
-      for (int32_t x = box.x0; x <= box.x1; x += kRun) {
-        const int32_t n = std::min(kRun, box.x1 - x + 1);
+      for (int32_t x = box.x1; x < box.x2; x += kRun) {
+        const int32_t n = std::min(kRun, box.x2 - x);
         if (!OpacityRun(t, brush.paperStrength, x, y, n, a, scratch)) continue;
         const bool relief = reliefRow && SlopeRun(t, brush.paperStrength, x, y, n, slope, below, above);
         for (int ch = 0; ch < 3; ++ch) {
@@ -173,7 +174,12 @@ void RenderSegment(int32_t flags, float x1, float y1, float x2, float y2) {
       }
     }
   }
-  if (flags & 1) compositing::RefreshCanvas(x1, y1, x2, y2, r);
+  return box;
+}
+
+void RenderSegment(int32_t flags, float x1, float y1, float x2, float y2) {
+  const PixelRect touched = CompositeStroke(flags, x1, y1, x2, y2);
+  if (flags & 1) RedrawRect(touched, Source::Preview);
 }
 
 }  // namespace brisel::Form1

@@ -5,16 +5,23 @@
 // BrushSize on every side: the mask's coverage, thinned by the paper, reshaped by the coverage curve and
 // scaled by the opacity, mixes the paint colour (directly, or through the blend mode's table) into the
 // image pixel; the relief shades the result by the mask's slope. flags: bit 1 writes the display copy
-// ViewR/G/B and refreshes the canvas over the box; bit 2 writes the image planes PlaneR/G/B. The planes
-// are always the source, so a preview never darkens itself.
+// ViewR/G/B; bit 2 writes the image planes PlaneR/G/B. The planes are always the source, so a preview never
+// darkens itself.
 
 #include <cstdint>
 
+#include "canvas/rectangles.h"
+
 namespace brisel::Form1 {
 
-void RenderSegment(int32_t flags, float x1, float y1, float x2, float y2);
-
+// Composites the box and answers it: the pixels it may have written, clipped to the image (empty when the
+// planes it needs do not hold the image). Nothing is shown.
+PixelRect CompositeStroke(int32_t flags, float x1, float y1, float x2, float y2);
 // The same, pixel by pixel as the arithmetic is written down; kept for tests and benchmarks.
+PixelRect CompositeStrokeReference(int32_t flags, float x1, float y1, float x2, float y2);
+
+// CompositeStroke, then, with bit 1, the preview redrawn on the canvas over the box it answered.
+void RenderSegment(int32_t flags, float x1, float y1, float x2, float y2);
 void RenderSegmentReference(int32_t flags, float x1, float y1, float x2, float y2);
 
 }  // namespace brisel::Form1

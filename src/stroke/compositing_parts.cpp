@@ -3,8 +3,6 @@
 #include <cmath>
 
 #include "app/shared_state.h"
-#include "canvas/display_bitmap.h"
-#include "canvas/undo.h"
 
 namespace brisel::compositing {
 namespace {
@@ -25,15 +23,9 @@ float FloorIndex(float v) {
   return f < 1e9f ? f : 1e9f;
 }
 
-// N(v): nearest whole number, halves to even, held to the same range.
-int32_t Nearest(float v) {
-  if (!(v > -1e9f)) return -1000000000;
-  if (v >= 1e9f) return 1000000000;
-  return int32_t(std::nearbyint(v));
-}
 
 // The columns (or rows) from floor(a - dir r) to floor(b + dir r), dir = -1 when a > b, clipped to
-// 0..limit - 1; lo > hi when none.
+// 0..limit - 1: [lo, hi), empty when none.
 void Span(float a, float b, float r, int32_t limit, int32_t& lo, int32_t& hi) {
   const float dir = a > b ? -1.0f : 1.0f;
   const float from = FloorIndex(a - dir * r), to = FloorIndex(b + dir * r);
@@ -41,7 +33,7 @@ void Span(float a, float b, float r, int32_t limit, int32_t& lo, int32_t& hi) {
   if (first < 0) first = 0;
   if (last > float(limit - 1)) last = float(limit - 1);
   lo = int32_t(first);
-  hi = int32_t(last);
+  hi = int32_t(last) + 1;
 }
 
 bool Holds(const BytePlane& p) { return p.width() == ImageWidth && p.covers(ImageWidth, ImageHeight); }
@@ -74,26 +66,18 @@ int32_t Opacity(int32_t c, double opacity) {
   return n >= 255.0 * 255.0 ? 255 : int32_t(n) / 255;
 }
 
-Box PixelBox(float x1, float y1, float x2, float y2, float r) {
-  Box box;
+PixelRect PixelBox(float x1, float y1, float x2, float y2, float r) {
+  PixelRect box;
   if (ImageWidth <= 0 || ImageHeight <= 0) return box;
-  Span(x1, x2, r, ImageWidth, box.x0, box.x1);
-  Span(y1, y2, r, ImageHeight, box.y0, box.y1);
-  return box;
+  Span(x1, x2, r, ImageWidth, box.x1, box.x2);
+  Span(y1, y2, r, ImageHeight, box.y1, box.y2);
+  return box.empty() ? PixelRect{} : box;
 }
 
 bool PlanesReady(int32_t flags) {
   if (ImageWidth <= 0 || ImageHeight <= 0) return false;
   if (!Holds(FXbuffer) || !Holds(PlaneR) || !Holds(PlaneG) || !Holds(PlaneB)) return false;
   return !(flags & 1) || (Holds(ViewR) && Holds(ViewG) && Holds(ViewB));
-}
-
-void RefreshCanvas(float x1, float y1, float x2, float y2, float r) {
-  SortPair(x1, x2);
-  SortPair(y1, y2);
-  const float margin = 1 / Zoom;
-  Dibs::BlitRect(ViewR, ViewG, ViewB, Nearest(FloorIndex(x1 - r) - margin), Nearest(FloorIndex(y1 - r) - margin),
-                 Nearest(FloorIndex(x2 + r) + margin), Nearest(FloorIndex(y2 + r) + margin));
 }
 
 }  // namespace brisel::compositing

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "app/shared_state.h"
+#include "canvas/display.h"
 #include "stroke/compositing.h"
 #include "stroke/compositing_parts.h"
 
@@ -18,15 +19,15 @@ int32_t Thin(int32_t c, int32_t x, int32_t y, int32_t paperStrength) {
 
 }  // namespace
 
-void RenderSegmentReference(int32_t flags, float x1, float y1, float x2, float y2) {
+PixelRect CompositeStrokeReference(int32_t flags, float x1, float y1, float x2, float y2) {
   const compositing::Brush brush = compositing::ReadBrush();
-  const float r = BrushSize;
-  const compositing::Box box = compositing::PixelBox(x1, y1, x2, y2, r);
-  if (compositing::PlanesReady(flags) && !box.empty()) {
+  const PixelRect box = compositing::PixelBox(x1, y1, x2, y2, BrushSize);
+  if (!compositing::PlanesReady(flags) || box.empty()) return {};
+  {
     BytePlane* planes[3] = {&PlaneR, &PlaneG, &PlaneB};
     BytePlane* views[3] = {&ViewR, &ViewG, &ViewB};
-    for (int32_t y = box.y0; y <= box.y1; ++y) {
-      for (int32_t x = box.x0; x <= box.x1; ++x) {
+    for (int32_t y = box.y1; y < box.y2; ++y) {
+      for (int32_t x = box.x1; x < box.x2; ++x) {
         int32_t c = Thin(FXbuffer(x, y), x, y, brush.paperStrength);
         if (brush.curve >= 0) c = CoverageEntry(c, brush.curve);
         const int32_t a = compositing::Opacity(c, brush.opacity);
@@ -48,7 +49,12 @@ void RenderSegmentReference(int32_t flags, float x1, float y1, float x2, float y
       }
     }
   }
-  if (flags & 1) compositing::RefreshCanvas(x1, y1, x2, y2, r);
+  return box;
+}
+
+void RenderSegmentReference(int32_t flags, float x1, float y1, float x2, float y2) {
+  const PixelRect touched = CompositeStrokeReference(flags, x1, y1, x2, y2);
+  if (flags & 1) RedrawRect(touched, Source::Preview);
 }
 
 }  // namespace brisel::Form1

@@ -16,14 +16,15 @@
 #include <random>
 #include <sstream>
 
+#include "app/canvas_window.h"
 #include "app/host_link.h"
 #include "canvas/display.h"
 #include "canvas/display_bitmap.h"
 #include "canvas/navigation.h"
 #include "canvas/undo.h"
 #include "panel/tool_panel.h"
-#include "stroke/capture.h"
-#include "stroke/tablet.h"
+#include "app/canvas_input.h"
+#include "app/canvas_tablet.h"
 #include "support/app_fixture.h"
 
 namespace brisel::testing {

@@ -5,10 +5,11 @@
 #include <algorithm>
 #include <map>
 
+#include "app/canvas_window.h"
 #include "app/host_link.h"
 #include "canvas/undo.h"
 #include "panel/tool_panel.h"
-#include "stroke/capture.h"
+#include "app/canvas_input.h"
 #include "support/app_fixture.h"
 
 namespace brisel::testing {

@@ -6,7 +6,7 @@
 #include "canvas/undo.h"
 #include "panel/tool_panel.h"
 #include "platform/native.h"
-#include "stroke/capture.h"
+#include "app/canvas_input.h"
 #include "support/app_fixture.h"
 
 namespace brisel::testing {

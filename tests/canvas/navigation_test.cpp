@@ -1,6 +1,7 @@
 // Zoom and pan by every path, with their limits, and the canvas keys.
 
 #include "canvas/display_bitmap.h"
+#include "app/canvas_input.h"
 #include "canvas/navigation.h"
 #include "canvas/undo.h"
 #include "support/app_fixture.h"

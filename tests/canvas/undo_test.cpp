@@ -7,7 +7,7 @@
 #include "canvas/rectangles.h"
 #include "canvas/undo.h"
 #include "panel/tool_panel.h"
-#include "stroke/capture.h"
+#include "app/canvas_input.h"
 #include "support/app_fixture.h"
 
 namespace brisel::testing {

@@ -373,8 +373,8 @@ TEST_F(FileHostTest, TransparencyIsFlattenedOntoWhiteAndWrittenAsRgb) {
 
 TEST_F(FileHostTest, CallsAreByExactNameWithCheckedArguments) {
   filehost::RegisterFileHost({Save("sample.png", Pattern(4, 4)), "", "/themes/wall.png", "."});
-  auto host = platform::CreateObject("PT_Embers.Wickbox_Class");
-  platform::UnregisterHost("PT_Embers.Wickbox_Class");
+  auto host = platform::CreateObject(platform::kHostProgId);
+  platform::UnregisterHost(platform::kHostProgId);
   EXPECT_EQ(platform::ToString(Call(*host, "Tarn_WallpaperFilename")), "/themes/wall.png");
   EXPECT_EQ(ErrorOf([&] { Call(*host, "Tarn_Nonsense"); }), "438: Object doesn't support this property or method");
   EXPECT_EQ(ErrorOf([&] { Call(*host, "tarn_BufferWidth"); }).substr(0, 4), "438:");

@@ -14,7 +14,7 @@
 #include "panel/tool_panel.h"
 #include "platform/native.h"
 #include "platform/qt/controls_impl.h"
-#include "stroke/capture.h"
+#include "app/canvas_input.h"
 #include "support/app_fixture.h"
 
 namespace brisel::testing {

@@ -7,7 +7,7 @@
 
 #include "panel/tool_panel.h"
 #include "platform/qt/form_impl.h"
-#include "stroke/tablet.h"
+#include "app/canvas_tablet.h"
 #include "support/app_fixture.h"
 
 namespace brisel::testing {

@@ -43,7 +43,7 @@ class AppTest : public ::testing::Test {
     platform::SetPopupMenuChooser(nullptr);
     platform::SetFatalErrorHook(nullptr);
     platform::SetBitmapSizeLimit(uint64_t(1) << 30);
-    platform::UnregisterHost(kHostProgId);
+    platform::UnregisterHost(platform::kHostProgId);
   }
 
   // Starts the program on a recording host holding a width x height picture.

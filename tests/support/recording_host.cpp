@@ -75,7 +75,7 @@ platform::Variant RecordingHost::Invoke(std::string_view nameView, std::span<pla
 std::shared_ptr<RecordingHost> InstallRecordingHost(int32_t width, int32_t height, int32_t paperWidth,
                                                     int32_t paperHeight) {
   auto host = std::make_shared<RecordingHost>(width, height, paperWidth, paperHeight);
-  platform::RegisterHost(kHostProgId, [host] { return host; });
+  platform::RegisterHost(platform::kHostProgId, [host] { return host; });
   return host;
 }
 

@@ -1,4 +1,4 @@
-#include "stroke/tablet.h"
+#include "app/canvas_tablet.h"
 
 #include "app/shared_state.h"
 #include "app/windows.h"

@@ -1,6 +1,6 @@
 #pragma once
-// Stroke capture: the canvas window's mouse handlers. Each event is either a step of a Shift+Ctrl view
-// drag, a colour pick (while the comma key is held) or painting, decided per event.
+// The canvas window's mouse and key handlers. Each mouse event is either a step of a Shift+Ctrl view drag,
+// a colour pick (while the comma key is held) or painting, decided per event.
 //
 // Button is a bit set (1 left, 2 right, 4 middle), Shift a bit set (1 Shift, 2 Ctrl, 4 Alt), (X, Y) the
 // pointer in canvas client pixels. While a tablet pen is in proximity its position replaces (X, Y).
@@ -10,15 +10,19 @@
 namespace brisel::Form1 {
 
 // A press with any button: records the drag reference; then, unless Shift+Ctrl or pick mode, starts a
-// stroke at the pointer (point 0, the dirty rectangle around it).
+// stroke at the pointer.
 void Form_MouseDown(int16_t Button, int16_t Shift, float X, float Y);
 // While a press is active: grows the dirty rectangle, then drags the view, picks, or records a point and,
 // from the fourth point on with a button held, draws the spline piece it completes.
 void Form_MouseMove(int16_t Button, int16_t Shift, float X, float Y);
-// Ends a stroke: records and draws the last point (a click its dab, a single movement its straight piece),
-// saves the rectangle for undo, commits the stroke into the image and clears the mask; a stroke whose undo
-// step cannot be made is dropped instead of committed. With Shift+Ctrl nothing happens; in pick mode it
-// picks once more.
+// Ends a stroke: records and draws the last point and commits the stroke (stroke/stroke.h). With Shift+Ctrl
+// the view drag ends, in pick mode it picks once more; either way a stroke painted before the key went down
+// is committed as its own undo step, since a stroke ends with its button.
 void Form_MouseUp(int16_t Button, int16_t Shift, float X, float Y);
+
+// The canvas keys: comma held picks colours, Ctrl with plus or minus zooms on release, "u" undoes.
+void Form_KeyDown(int16_t& KeyCode, int16_t& Shift);
+void Form_KeyUp(int16_t& KeyCode, int16_t& Shift);
+void Form_KeyPress(int16_t& KeyAscii);
 
 }  // namespace brisel::Form1

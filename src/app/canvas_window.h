@@ -1,0 +1,17 @@
+#pragma once
+// The canvas window's load and unload, and its "Options" menu.
+
+#include <cstdint>
+
+namespace brisel::Form1 {
+
+// Sizes the canvas to the picture on screen, shows the tool panel as its child, starts the brush as the
+// panel's sliders were designed, draws the image and opens the tablet.
+void Form_Load();
+// Sends the painting back to the host first; when that fails, or the host's picture changed size, asks
+// whether to drop the changes (a recovery copy kept and named first). Cancel = -1 keeps the canvas open.
+void Form_Unload(int16_t& Cancel);
+// "Get paper": the paper texture fetched again from the host.
+void GetPaperMenu_Click();
+
+}  // namespace brisel::Form1

@@ -1,0 +1,79 @@
+// The stroke itself: its points, its dirty rectangle and its commit, in image pixels.
+
+#include "stroke/stroke.h"
+
+#include "app/shared_state.h"
+#include "canvas/clear.h"
+#include "canvas/display.h"
+#include "canvas/undo.h"
+#include "stroke/compositing.h"
+#include "stroke/spline.h"
+#include "stroke/stroke_rect.h"
+
+namespace brisel::Form1 {
+namespace {
+
+// The canvas's load allocates the point list; a call that comes before it (a release with no press seen, a
+// test driving the handlers alone) gets the same all-zero list instead of writing past an empty one.
+void EnsurePointList() {
+  if (StrokePoints.size() <= size_t(kStrokePointsLast)) StrokePoints.assign(kStrokePointsLast + 1, StrokePoint{0, 0, 0});
+}
+
+}  // namespace
+
+void BeginStroke(float x, float y, float pressure) {
+  EnsurePointList();
+  if (StrokeUncommitted) {
+    GrowStrokeRect(x, y);
+  } else {
+    StrokeMinX = x - BrushSize;
+    StrokeMinY = y - BrushSize;
+    StrokeMaxX = x + BrushSize;
+    StrokeMaxY = y + BrushSize;
+  }
+  StrokeCount = 0;
+  LastDabX = x;
+  LastDabY = y;
+  StrokePoints[0] = {x, y, pressure};
+  LastDabPressure = pressure;
+  StrokeUndrawn = true;
+}
+
+void AddStrokePoint(float x, float y, float pressure) {
+  EnsurePointList();
+  GrowStrokeRect(x, y);
+  ++StrokeCount;
+  if (StrokeCount > kStrokePointsLast || StrokeCount < 0) StrokeCount = 0;
+  StrokePoints[size_t(StrokeCount)] = {x, y, pressure};
+}
+
+void EndStroke(float x, float y, float pressure, float windowX, float windowY) {
+  AddStrokePoint(x, y, pressure);
+  DrawBrush(windowX, windowY);
+  // A click, or a press with a single movement, has no spline piece: it is drawn straight instead.
+  if (StrokeUndrawn && StrokeCount < 3) DrawShortStroke();
+  StrokeUndrawn = false;
+  StrokeUncommitted = true;  // whatever the mask holds now goes in with this release
+  CommitStroke();
+}
+
+void CommitStroke() {
+  if (!StrokeUncommitted) return;
+  StrokeMinX -= 0.5f;
+  StrokeMinY -= 0.5f;
+  StrokeMaxX += 0.5f;
+  StrokeMaxY += 0.5f;
+  // The undo step must see the image before the commit changes it.
+  PixelRect shown = NormaliseRect(StrokeMinX, StrokeMinY, StrokeMaxX, StrokeMaxY);
+  if (SaveUndoRect(StrokeMinX, StrokeMinY, StrokeMaxX, StrokeMaxY))
+    shown = Union(shown, CompositeStroke(2, StrokeMinX, StrokeMinY, StrokeMaxX, StrokeMaxY));
+  ClearFXbuffer(StrokeMinX, StrokeMinY, StrokeMaxX, StrokeMaxY);
+  StrokeUncommitted = false;
+  // The window ends the stroke showing exactly what was committed: the preview composited a box of
+  // BrushSize around each piece, and a dab's anti-aliased rim (or a dab grown past BrushSize) can reach a
+  // pixel beyond it, which the commit paints but no preview showed.
+  SyncView(shown);
+  RedrawRect(shown);
+}
+
+}  // namespace brisel::Form1
