@@ -167,6 +167,35 @@ TEST_F(CaptureTest, AShiftCtrlPressRecordsNoPointAndItsReleaseLeavesTheImage) {
   for (int32_t x = 0; x < 64; ++x) ASSERT_FALSE(Painted(x, 7));
 }
 
+// A stroke ends with its button: released while the comma is held or Shift+Ctrl is down, its dabs are
+// committed at that release as their own undo step, and the next stroke is a step of its own.
+TEST_F(CaptureTest, AStrokeReleasedInPickModeOrWithShiftCtrlIsCommittedAtThatRelease) {
+  for (const bool pick : {true, false}) {
+    SCOPED_TRACE(pick ? "comma held" : "Shift+Ctrl");
+    MakeImage(64, 24);
+    UndoStack.clear();
+    Form_MouseDown(kLeft, 0, 4, 6);
+    for (float x = 8; x <= 24; x += 4) Form_MouseMove(kLeft, 0, x, 6);
+    PickMode = pick;
+    Form_MouseUp(kLeft, pick ? 0 : kShiftCtrl, 24, 6);
+    PickMode = false;
+    EXPECT_EQ(CountNonZero(FXbuffer), 0);
+    EXPECT_TRUE(Painted(12, 6));
+    EXPECT_TRUE(ViewR == PlaneR);
+    ASSERT_EQ(UndoStack.size(), 1u);
+    // Hovering far away, then another stroke: its step holds its own rectangle only.
+    for (float x = 60; x >= 50; x -= 5) Form_MouseMove(kNone, 0, x, 20);
+    Form_MouseDown(kLeft, 0, 40, 18);
+    Form_MouseUp(kLeft, 0, 40, 18);
+    ASSERT_EQ(UndoStack.size(), 2u);
+    EXPECT_EQ(UndoStack.back().left, 37);  // floor(40 - 2 - 0.5)
+    EXPECT_EQ(UndoStack.back().red.width(), 43 - 37);
+    UndoLastStep();
+    UndoLastStep();
+    EXPECT_FALSE(Painted(12, 6));
+  }
+}
+
 TEST_F(CaptureTest, HoveringDoesNothing) {
   StrokeMinX = StrokeMaxX = 3;
   Form_MouseMove(kNone, 0, 40, 10);
