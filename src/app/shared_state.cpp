@@ -1,7 +1,10 @@
 #include "app/shared_state.h"
 
+#include "app/canvas_tablet.h"
+#include "canvas/display_bitmap.h"
 #include "canvas/pyramid.h"
 #include "canvas/undo.h"
+#include "panel/colour_selection.h"
 
 namespace brisel {
 
@@ -50,6 +53,8 @@ void ResetSharedState() {
   HostObject.reset();
   AppCaption.clear();
   ImageWidth = ImageHeight = 0;
+  Form1::CloseTablet();
+  Dibs::FreeDib();
   PlaneR = PlaneG = PlaneB = BytePlane();
   Pyramid::Forget();  // new planes may come back at the old ones' addresses
   ViewR = ViewG = ViewB = BytePlane();
@@ -79,6 +84,7 @@ void ResetSharedState() {
   PaperStrength = 0;
   PaintRed = PaintGreen = PaintBlue = 0;
   ColorHue = ColorSat = ColorVal = 0;
+  Form2::TrianglePicking = 0;
   BlendMode = CoverageCurve = ReliefEffect = 0;
   BlendTable.fill(0);
   CoverageCurves.fill(0);

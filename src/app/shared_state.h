@@ -93,7 +93,8 @@ inline uint8_t& BlendEntry(int p, int q, int layer) { return BlendTable[(size_t(
 extern std::array<uint8_t, 256 * 2> CoverageCurves;
 inline uint8_t& CoverageEntry(int v, int curve) { return CoverageCurves[size_t(curve) * 256 + size_t(v)]; }
 
-// Puts every shared variable back to its value at process start (for tests).
+// Puts every shared variable back to its value at process start, and lets the display bitmap, the tablet and
+// the colour triangle's pick go (for tests).
 void ResetSharedState();
 
 }  // namespace brisel

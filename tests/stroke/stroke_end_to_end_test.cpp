@@ -19,10 +19,6 @@ namespace {
 
 class StrokeEndToEndTest : public AppTest {
  protected:
-  void TearDown() override {
-    Dibs::FreeDib();
-    AppTest::TearDown();
-  }
   // Delivers a mouse event to the canvas's client area as the window system would hand it over.
   static void Send(QEvent::Type type, QPointF at, Qt::MouseButton button, Qt::MouseButtons held,
                    Qt::KeyboardModifiers modifiers = Qt::NoModifier) {

@@ -20,7 +20,6 @@ class StrokeTest : public ::testing::Test {
   void TearDown() override { Fresh(); }
 
   static void Fresh() {
-    Dibs::FreeDib();
     DestroyWindows();
     ResetSharedState();
   }
