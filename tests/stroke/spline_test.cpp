@@ -136,8 +136,10 @@ TEST_F(SplineTest, PressureAboveOneWidensTheDabs) {
   LastDabPressure = 2;
   BrushStep = 0;
   Form1::DrawBrush(10, 5);  // d = 0: samples at x = 10 and 20
-  // Dabs of size 4 all along: full two and a half rows off the line, where size 2 reaches nothing; not 4.5.
-  EXPECT_EQ(FXbuffer(15, 7), 255);
+  // Dabs of size 4 from end to end: full two and a half rows off the line, where size 2 reaches nothing;
+  // nothing at four and a half.
+  EXPECT_EQ(FXbuffer(10, 7), 255);
+  EXPECT_EQ(FXbuffer(20, 7), 255);
   EXPECT_EQ(FXbuffer(15, 9), 0);
 }
 
