@@ -21,13 +21,15 @@ float Distance(float xa, float ya, float xb, float yb) {
 void AALine(float x0, float y0, float x1, float y1, float Bsize1, float BSize2, int32_t /*w*/, int32_t /*H*/) {
   const float dx = x1 - x0, dy = y1 - y0;
   const float len = Distance(x0, y0, x1, y1);
+  // A length that is not a number or not finite (coordinates gone wild) is walked like a zero-length one,
+  // rather than for ever, and stands still too: its unit step would be NaN, and so would the distance
+  // counted from then on, which no spacing is ever reached by again.
+  const bool wild = !std::isfinite(len);
   // A zero-length piece stands still: (dx / 2, dy / 2) is (0, 0).
-  const float ux = len != 0 ? dx / len : dx / 2, uy = len != 0 ? dy / len : dy / 2;
+  const float ux = wild ? 0 : len != 0 ? dx / len : dx / 2, uy = wild ? 0 : len != 0 ? dy / len : dy / 2;
   // n positions past the start, n the length to the nearest whole pixel; a piece shorter than half a
   // pixel still visits its start once (0.000001 keeps i / steps defined).
-  // A length that is not a number or not finite (coordinates gone wild) is walked like a zero-length one
-  // rather than for ever.
-  float steps = std::isfinite(len) ? std::max(std::nearbyint(len), 0.0f) : 0.0f;
+  float steps = wild ? 0.0f : std::max(std::nearbyint(len), 0.0f);
   if (!(steps > 0)) steps = 0.000001f;
   const float spacing = BrushStep / 100 * Bsize1;  // from the start size only
   const float strength = BrushPress / 255;

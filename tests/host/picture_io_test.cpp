@@ -128,15 +128,19 @@ TEST_F(PictureIoTest, TheHeaderTellsTheSizeThePictureReadsAt) {
   EXPECT_FALSE(filehost::PictureSizeFromHeader(WriteBytes("words.png", "just some words")).isValid());
 }
 
-TEST_F(PictureIoTest, LargePictureBeyondQtsDefaultLimitLoads) {
-  // 9000 x 9000 decodes to 309 MiB, beyond Qt's default limit (128 MiB in Qt 6.4, 256 MiB in 6.8).
-  const int defaultLimit = QImageReader::allocationLimit();
-  const std::string path = WriteBytes("big.png", PngHeaderClaiming(9000, 9000, 9000));
+// Qt caps the bytes it decodes a picture into (its default differs between versions); a picture within
+// Brisel's own bounds loads whatever that cap, which is raised for this picture only.
+TEST_F(PictureIoTest, LargePictureBeyondQtsCapLoads) {
+  const int cap = QImageReader::allocationLimit();
+  QImageReader::setAllocationLimit(8);  // MiB; 2000 x 2000 decodes to 15 MiB
+  const std::string path = WriteBytes("big.png", PngHeaderClaiming(2000, 2000, 2000));
   const filehost::ReadPictureResult read = filehost::ReadPicture(path);
+  const int after = QImageReader::allocationLimit();
+  QImageReader::setAllocationLimit(cap);
   ASSERT_EQ(read.error, "");
-  EXPECT_EQ(read.image.size(), QSize(9000, 9000));
-  EXPECT_EQ(read.image.pixel(8999, 8999), qRgb(0, 0, 0));
-  EXPECT_EQ(QImageReader::allocationLimit(), defaultLimit);  // raised for this picture only
+  EXPECT_EQ(read.image.size(), QSize(2000, 2000));
+  EXPECT_EQ(read.image.pixel(1999, 1999), qRgb(0, 0, 0));
+  EXPECT_EQ(after, 8);
 }
 
 QByteArray LittleEndian(quint32 v, int bytes) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
 #include <vector>
 
 #include "stroke/aa_line.h"
@@ -74,6 +75,32 @@ TEST_F(AALineTest, ZeroLengthPieceWalksNothingAndDabsOnlyIfTheSpacingIsReached) 
   EXPECT_EQ(DabbedColumns(3), (std::vector<int>{6}));
   Line(9.5f, 9.5f, 0);  // spacing 0: every position gets a dab
   EXPECT_EQ(DabbedColumns(3), (std::vector<int>{6, 9}));
+}
+
+// Coordinates gone wild (a length that is NaN or infinite) walk nothing, as a zero-length piece: the count
+// stays what it was and the next piece dabs as ever.
+TEST_F(AALineTest, APieceOfWildCoordinatesCountsNothingAndLaterPiecesDabAsEver) {
+  const float inf = std::numeric_limits<float>::infinity(), nan = std::numeric_limits<float>::quiet_NaN();
+  for (const auto& [x0, x1] : {std::pair{6.5f, nan}, {nan, 6.5f}, {6.5f, inf}, {inf, inf}, {-inf, 6.5f}, {3e38f, -3e38f}}) {
+    SCOPED_TRACE(::testing::Message() << x0 << " to " << x1);
+    FXbuffer.fill(0);
+    StepDistance = 2;
+    Line(x0, x1, 4.8f);
+    EXPECT_EQ(StepDistance, 2);
+    Line(10.5f, 20.5f, 4.8f);  // its third position completes the spacing
+    EXPECT_EQ(DabbedColumns(3), (std::vector<int>{12, 17}));
+  }
+}
+
+// The spacing is BrushStep percent of the start size, whichever way the size slides: sizes 0.1 to 0.5 each
+// mark one pixel, and at step 300 they space the dabs 0.3 and 1.5 apart.
+TEST_F(AALineTest, SpacingIsTakenFromTheStartSize) {
+  BrushStep = 300;
+  AALine(2.5f, 3.5f, 8.5f, 3.5f, 0.1f, 0.5f, ImageWidth, ImageHeight);
+  EXPECT_EQ(DabbedColumns(3), (std::vector<int>{2, 3, 4, 5, 6, 7, 8}));
+  StepDistance = 0;
+  AALine(2.5f, 5.5f, 8.5f, 5.5f, 0.5f, 0.1f, ImageWidth, ImageHeight);
+  EXPECT_EQ(DabbedColumns(5), (std::vector<int>{3, 5, 7}));
 }
 
 TEST_F(AALineTest, PieceShorterThanHalfAPixelVisitsItsStartOnceAndWalksOne) {

@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <vector>
+
 #include "canvas/undo.h"
 #include "panel/tool_panel.h"
 #include "platform/native.h"
@@ -127,6 +130,26 @@ TEST_F(CaptureTest, OneMovementLaysTheStraightPieceFromThePress) {
   EXPECT_EQ(UndoStack.size(), 2u);
   EXPECT_EQ(CountNonZero(FXbuffer), 0);
   EXPECT_TRUE(ViewR == PlaneR && ViewG == PlaneG && ViewB == PlaneB);
+}
+
+// The dab spacing runs on from one stroke into the next: the second stroke's first dab comes where the count
+// the first one left completes the spacing. Dabs of size 0.5 mark one pixel each; at step 600 they are 3 apart.
+TEST_F(CaptureTest, TheDabSpacingRunsOnFromStrokeToStroke) {
+  BrushSize = 0.5f;
+  BrushStep = 600;
+  std::vector<float> left;  // the count each stroke begins with
+  std::vector<int32_t> first;  // the column of each stroke's first dab; the press is at column 4
+  for (const float y : {6.5f, 16.5f}) {
+    left.push_back(StepDistance);
+    Form_MouseDown(kLeft, 0, 4.5f, y);
+    for (const float x : {14.5f, 24.5f, 34.5f}) Form_MouseMove(kLeft, 0, x, y);
+    Form_MouseUp(kLeft, 0, 44.5f, y);
+    int32_t x = 0;
+    while (x < 64 && !Painted(x, int32_t(y))) ++x;
+    first.push_back(x);
+  }
+  ASSERT_NE(left[1], 0) << "the first stroke ends between two dabs";
+  for (size_t k = 0; k < 2; ++k) EXPECT_EQ(first[k], 4 + int32_t(std::ceil(3 - left[k])) - 1) << k;
 }
 
 TEST_F(CaptureTest, TheListWrapsSoThe10002ndEventLandsAtIndexZero) {

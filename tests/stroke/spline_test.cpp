@@ -78,6 +78,13 @@ TEST_F(SplineTest, StepFollowsTheDistanceFromTheLastSample) {
   EXPECT_EQ(SampleXs(20.5f, 5), xs);
   // 0 < d < 1: s > 1, only t = 0.
   EXPECT_EQ(SampleXs(10.5f, 5), (std::vector<float>{10}));
+  // The event's window position is compared as it is with the last sample's image position: at zoom 2 with
+  // a pan, window (32, 5) is image (13, 5), 3 from the last sample (four samples), yet d = 22: ten.
+  Zoom = 2;
+  PanX = 6;
+  PanY = -5;
+  EXPECT_EQ(SampleXs(32, 5).size(), 10u);
+  EXPECT_EQ(SampleXs(10, 5).size(), 2u);  // image (2, 5), 8 away (nine samples), yet d = 0
 }
 
 TEST_F(SplineTest, NothingIsSampledBeforeTheFourthPoint) {
@@ -119,6 +126,21 @@ TEST_F(SplineTest, DrawBrushJoinsFromTheLastSampleAndPreviewsOnly) {
   EXPECT_EQ(StrokeMinX, 2 - BrushSize);  // the join's first dab, at the last sample, is inside too
   EXPECT_EQ(StrokeMinY, 5 - BrushSize);
   EXPECT_EQ(StrokeMaxY, 5 + BrushSize);
+}
+
+// The pressure is used unclamped: above 1 (a pen pressed hard, the spline overshooting) the dabs grow past
+// BrushSize.
+TEST_F(SplineTest, PressureAboveOneWidensTheDabs) {
+  CollinearPoints();
+  for (int k = 0; k < 4; ++k) StrokePoints[size_t(k)][2] = 2;
+  LastDabPressure = 2;
+  BrushStep = 0;
+  Form1::DrawBrush(10, 5);  // d = 0: samples at x = 10 and 20
+  // Dabs of size 4 from end to end: full two and a half rows off the line, where size 2 reaches nothing;
+  // nothing at four and a half.
+  EXPECT_EQ(FXbuffer(10, 7), 255);
+  EXPECT_EQ(FXbuffer(20, 7), 255);
+  EXPECT_EQ(FXbuffer(15, 9), 0);
 }
 
 }  // namespace
