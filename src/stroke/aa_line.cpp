@@ -18,7 +18,7 @@ float Distance(float xa, float ya, float xb, float yb) {
   return float(std::sqrt(double(dx2) + dy * dy));
 }
 
-void AALine(float x0, float y0, float x1, float y1, float Bsize1, float BSize2, int32_t /*w*/, int32_t /*H*/) {
+void AALine(float x0, float y0, float x1, float y1, float Bsize1, float BSize2) {
   const float dx = x1 - x0, dy = y1 - y0;
   const float len = Distance(x0, y0, x1, y1);
   // A length that is not a number or not finite (coordinates gone wild) is walked like a zero-length one,

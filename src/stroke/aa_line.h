@@ -13,8 +13,8 @@ float Distance(float xa, float ya, float xb, float yb);
 // Walks from (x0, y0) to (x1, y1), image pixels, in steps of one pixel, the dab size sliding from Bsize1
 // to BSize2, and stamps a dab (AAcpen, strength BrushPress / 255) whenever the distance walked since the
 // last dab, StepDistance, reaches BrushStep percent of Bsize1. StepDistance carries over from piece to
-// piece and from stroke to stroke. w and H carry the plane's size; the dabs go into FXbuffer over
-// ImageWidth x ImageHeight, and nowhere while FXbuffer does not hold that image.
-void AALine(float x0, float y0, float x1, float y1, float Bsize1, float BSize2, int32_t w, int32_t H);
+// piece and from stroke to stroke; a piece of no finite length counts nothing. The dabs go into FXbuffer
+// over ImageWidth x ImageHeight, and nowhere while FXbuffer does not hold that image.
+void AALine(float x0, float y0, float x1, float y1, float Bsize1, float BSize2);
 
 }  // namespace brisel

@@ -12,8 +12,6 @@
 
 namespace brisel::Form1 {
 
-float Catmull(float t, float p1, float p2, float p3, float p4) { return native::p_Catmull(t, p1, p2, p3, p4); }
-
 void SampleSpline(float X, float Y, SplineSink sink) {
   const int32_t n = StrokeCount;
   if (n < 3 || n > kStrokePointsLast || StrokePoints.size() <= size_t(kStrokePointsLast)) return;
@@ -44,7 +42,7 @@ void DrawSample(float nx, float ny, float np) {
   // BrushSize (the spline's pressure overshooting 1) and one at the last sample after the Size slider grew.
   GrowStrokeRectBy(LastDabX, LastDabY, startSize);
   GrowStrokeRectBy(nx, ny, endSize);
-  AALine(LastDabX, LastDabY, nx, ny, startSize, endSize, ImageWidth, ImageHeight);
+  AALine(LastDabX, LastDabY, nx, ny, startSize, endSize);
   RenderSegment(1, LastDabX, LastDabY, nx, ny);
   LastDabX = nx;
   LastDabY = ny;

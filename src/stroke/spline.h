@@ -4,10 +4,6 @@
 
 namespace brisel::Form1 {
 
-// Uniform Catmull-Rom interpolation of one coordinate between p2 (t = 0) and p3 (t = 1), p1 and p4 the
-// outer control points. The same computation as native::p_Catmull, which DrawBrush uses.
-float Catmull(float t, float p1, float p2, float p3, float p4);
-
 // Receives one spline sample: image x, image y and pressure.
 using SplineSink = void (*)(float nx, float ny, float np);
 

@@ -42,7 +42,7 @@ class AALineTest : public StrokeTest {
   }
   static void Line(float x0, float x1, float spacing) {
     BrushStep = spacing / 0.1f * 100;
-    AALine(x0, 3.5f, x1, 3.5f, 0.1f, 0.1f, ImageWidth, ImageHeight);
+    AALine(x0, 3.5f, x1, 3.5f, 0.1f, 0.1f);
   }
 };
 
@@ -96,10 +96,10 @@ TEST_F(AALineTest, APieceOfWildCoordinatesCountsNothingAndLaterPiecesDabAsEver) 
 // mark one pixel, and at step 300 they space the dabs 0.3 and 1.5 apart.
 TEST_F(AALineTest, SpacingIsTakenFromTheStartSize) {
   BrushStep = 300;
-  AALine(2.5f, 3.5f, 8.5f, 3.5f, 0.1f, 0.5f, ImageWidth, ImageHeight);
+  AALine(2.5f, 3.5f, 8.5f, 3.5f, 0.1f, 0.5f);
   EXPECT_EQ(DabbedColumns(3), (std::vector<int>{2, 3, 4, 5, 6, 7, 8}));
   StepDistance = 0;
-  AALine(2.5f, 5.5f, 8.5f, 5.5f, 0.5f, 0.1f, ImageWidth, ImageHeight);
+  AALine(2.5f, 5.5f, 8.5f, 5.5f, 0.5f, 0.1f);
   EXPECT_EQ(DabbedColumns(5), (std::vector<int>{3, 5, 7}));
 }
 
@@ -120,7 +120,7 @@ TEST_F(AALineTest, StepZeroDabsEveryPosition) {
 
 TEST_F(AALineTest, DabSizeSlidesFromStartToEnd) {
   BrushStep = 0;
-  AALine(5.5f, 3.5f, 35.5f, 3.5f, 0.5f, 3.0f, ImageWidth, ImageHeight);
+  AALine(5.5f, 3.5f, 35.5f, 3.5f, 0.5f, 3.0f);
   // Thin at the start, three pixels of radius at the end.
   EXPECT_EQ(FXbuffer(5, 1), 0);
   EXPECT_EQ(FXbuffer(35, 1), 255);
@@ -130,19 +130,19 @@ TEST_F(AALineTest, DabSizeSlidesFromStartToEnd) {
 TEST_F(AALineTest, StrengthIsThePressSliderOverFull) {
   BrushStep = 0;
   BrushPress = 128;
-  AALine(5.5f, 3.5f, 10.5f, 3.5f, 3, 3, ImageWidth, ImageHeight);
+  AALine(5.5f, 3.5f, 10.5f, 3.5f, 3, 3);
   EXPECT_EQ(FXbuffer(7, 3), 128);
 }
 
 TEST_F(AALineTest, WithoutAMaskOfTheImagesSizeNothingIsStampedButTheWalkCounts) {
   FXbuffer = BytePlane(10, 10);
   BrushStep = 0;
-  AALine(1.5f, 1.5f, 30.5f, 1.5f, 2, 2, ImageWidth, ImageHeight);
+  AALine(1.5f, 1.5f, 30.5f, 1.5f, 2, 2);
   EXPECT_EQ(CountNonZero(FXbuffer), 0);
   FXbuffer = BytePlane();
   BrushStep = 1e6f;
   StepDistance = 0;
-  AALine(1.5f, 1.5f, 4.5f, 1.5f, 2, 2, ImageWidth, ImageHeight);
+  AALine(1.5f, 1.5f, 4.5f, 1.5f, 2, 2);
   EXPECT_NEAR(StepDistance, 4, 1e-5);
 }
 

@@ -6,6 +6,7 @@
 #include <random>
 #include <vector>
 
+#include "platform/native.h"
 #include "stroke/spline.h"
 #include "stroke_fixture.h"
 
@@ -44,11 +45,11 @@ TEST_F(SplineTest, CatmullPassesThroughTheInnerControlPoints) {
   std::uniform_real_distribution<float> value(-500, 500);
   for (int i = 0; i < 1000; ++i) {
     const float p1 = value(rng), p2 = value(rng), p3 = value(rng), p4 = value(rng);
-    EXPECT_EQ(Form1::Catmull(0, p1, p2, p3, p4), p2);
-    EXPECT_NEAR(Form1::Catmull(1, p1, p2, p3, p4), p3, 1e-4f * std::max(1.0f, std::abs(p3)));
+    EXPECT_EQ(native::p_Catmull(0, p1, p2, p3, p4), p2);
+    EXPECT_NEAR(native::p_Catmull(1, p1, p2, p3, p4), p3, 1e-4f * std::max(1.0f, std::abs(p3)));
   }
   // The midpoint of an even, straight run of points is the middle of the piece.
-  EXPECT_EQ(Form1::Catmull(0.5f, 0, 10, 20, 30), 15.0f);
+  EXPECT_EQ(native::p_Catmull(0.5f, 0, 10, 20, 30), 15.0f);
 }
 
 TEST_F(SplineTest, CollinearEvenlySpacedPointsGiveEvenlySpacedSamplesOnTheLine) {
