@@ -72,11 +72,14 @@ void ReportFatal(const Error& error) {
   if (!lastWords.empty()) std::fprintf(stderr, "brisel: %s\n", lastWords.c_str());
   std::fflush(stderr);
   if (qApp && !HeadlessPlatform())
-    QMessageBox::critical(nullptr, "Brisel", QString("Run-time error '%1':\n\n%2\n\n%3")
-                                                 .arg(error.number())
-                                                 .arg(error.what())
-                                                 .arg(QString::fromStdString(lastWords)));
+    QMessageBox::critical(nullptr, "Brisel", FatalText(error, lastWords));
   std::exit(1);
+}
+
+QString FatalText(const Error& error, const std::string& lastWords) {
+  // One arg() for all three: chained ones would take a "%1" in the error's text for a place of their own.
+  return QString("Run-time error '%1':\n\n%2\n\n%3")
+      .arg(QString::number(error.number()), QString::fromUtf8(error.what()), QString::fromStdString(lastWords));
 }
 
 void Dispatch(const std::function<void()>& handler) {
