@@ -1,6 +1,6 @@
 #pragma once
 // Windowing and drawing: forms with client-pixel coordinates and handler callbacks, a persistent client
-// surface, the 32-bit memory bitmap, message boxes, pop-up menus and mouse pointers.
+// surface that memory bitmaps (memory_bitmap.h) are copied to, message boxes, pop-up menus and mouse pointers.
 //
 // Every form has a client surface: a 32-bit picture the size of its client area. Drawing on the form
 // writes into that surface and stays until overwritten; the window presents the changed part at its next
@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "platform/error.h"
+#include "platform/memory_bitmap.h"
 
 namespace brisel::platform {
 
@@ -34,29 +35,6 @@ inline constexpr int16_t kShiftCtrl = kShift | kCtrl;  // exactly these two, wit
 }  // namespace shiftkeys
 // The virtual-key codes of the keys the canvas acts on (the rest: letters and digits as their capitals).
 namespace keys { inline constexpr int16_t kPlus = 187, kComma = 188, kMinus = 189; }
-
-// The off-screen 32-bit bitmap: rows top-down, width() pixels a row, each pixel the bytes blue, green,
-// red and a pad byte. Creation fails (returns false) instead of throwing when memory or the size limit
-// forbids it.
-class MemoryBitmap {
- public:
-  bool Create(int32_t width, int32_t height);
-  void Free();
-  bool exists() const { return !pixels_.empty(); }
-  int32_t width() const { return width_; }
-  int32_t height() const { return height_; }
-  uint8_t* bits() { return pixels_.data(); }
-  const uint8_t* bits() const { return pixels_.data(); }
-
- private:
-  std::vector<uint8_t> pixels_;
-  int32_t width_ = 0;
-  int32_t height_ = 0;
-};
-
-// The largest display bitmap that may be made, in bytes. Tests lower it to provoke a failing creation.
-void SetBitmapSizeLimit(uint64_t bytes);
-uint64_t BitmapSizeLimit();
 
 class Form {
  public:

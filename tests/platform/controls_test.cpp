@@ -1,5 +1,6 @@
 // The panel controls over Qt: the slider's change contract and user moves, the button's press, click and
-// two-state behaviour, the plain controls' placement, and the icons; and the Yes/No question's default.
+// two-state behaviour, the plain controls' placement, and the icons; and the Yes/No question's default and
+// the fatal report's text.
 
 #include <QApplication>
 #include <QMainWindow>
@@ -404,6 +405,24 @@ TEST(YesNoQuestionTest, EnterAndEscapeAnswerNo) {
     QTimer::singleShot(0, box.get(), [&] { c.answer(*box); });
     EXPECT_EQ(box->exec(), c.expected) << c.what;
   }
+}
+
+// Texts with place markers of their own come through as they are.
+TEST(FatalTextTest, TextsAreTakenAsTheyAre) {
+  struct Case {
+    int32_t number;
+    const char* text;
+    const char* lastWords;
+    const char* expected;
+  };
+  const Case cases[] = {
+      {7, "Out of memory", "", "Run-time error '7':\n\nOut of memory\n\n"},
+      {53, "No file 100%1.png", "Kept in %3", "Run-time error '53':\n\nNo file 100%1.png\n\nKept in %3"},
+      {51, "50%3 done", "copy at %2", "Run-time error '51':\n\n50%3 done\n\ncopy at %2"},
+      {440, "h\xc3\xa9 said no", "", "Run-time error '440':\n\nh\xc3\xa9 said no\n\n"},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(FatalText(Error(c.number, c.text), c.lastWords).toStdString(), c.expected) << c.text;
 }
 
 }  // namespace

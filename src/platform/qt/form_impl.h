@@ -1,10 +1,9 @@
 #pragma once
-// The Qt objects behind a platform::Form, shared by the platform layer's Qt files.
+// The Qt objects behind a platform::Form, shared by the platform layer's Qt files: defined in form_qt.cpp.
 
+#include <QColor>
 #include <QImage>
-#include <QMouseEvent>
 #include <QMainWindow>
-#include <QMessageBox>
 #include <QPointer>
 #include <QWidget>
 
@@ -15,6 +14,11 @@
 #include <vector>
 
 #include "platform/window.h"
+// The layer's other Qt parts that the files working on a form's windows use along with it: events in the
+// program's terms, the message boxes, and what the window system allows.
+#include "platform/qt/dialogs_qt.h"
+#include "platform/qt/input_qt.h"
+#include "platform/qt/screen_qt.h"
 
 namespace brisel::platform {
 
@@ -73,27 +77,8 @@ struct Form::Impl {
   void ApplyForeignOwner();
 };
 
-// Converts between Qt's event details and the program's bit sets.
-int16_t ButtonBit(Qt::MouseButton button);
-int16_t ButtonBits(Qt::MouseButtons buttons);
-int16_t ShiftBits(Qt::KeyboardModifiers modifiers);
-int16_t VirtualKeyCode(const QKeyEvent& event);
+// A colour of the program's as Qt's, and back.
 QColor ToQColor(Color color);
-
-// Hands a mouse or pen event to a program handler, through Dispatch: the button that went down or up (for a
-// move, the buttons held), the modifiers, and the position in the receiving widget's pixels.
-void ForwardPress(const Form::MouseHandler& handler, const QSinglePointEvent& event);
-void ForwardMove(const Form::MouseHandler& handler, const QSinglePointEvent& event);
-void ForwardRelease(const Form::MouseHandler& handler, const QSinglePointEvent& event);
 Color FromQRgb(QRgb rgb);
-
-// The Yes/No question AskYesNo puts to the user. No is its default and its Escape answer: a question that
-// can throw work away must not be answered Yes by a stray Enter.
-std::unique_ptr<QMessageBox> MakeYesNoBox(const std::string& title, const std::string& text);
-// A scale factor setting (QT_SCALE_FACTOR's, or QT_SCREEN_SCALE_FACTORS' list) with every factor rounded to
-// a whole one; anything that is not a number is kept as it is.
-std::string WholeScaleFactors(const std::string& factors);
-// The platforms without a screen (offscreen, minimal), where nothing modal may wait for a user.
-bool HeadlessPlatform();
 
 }  // namespace brisel::platform

@@ -3,121 +3,27 @@
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QCursor>
-#include <QEventLoop>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMenuBar>
-#include <QMessageBox>
 #include <QPainter>
 #include <QPaintEvent>
 #include <QScreen>
 #include <QTabletEvent>
-#include <QToolTip>
 
 #include <xcb/xcb.h>
 
 #include <algorithm>
-#include <charconv>
-#include <cmath>
-#include <cstdio>
-#include <cstdlib>
+#include <cstring>
 #include <utility>
 
-#include "platform/lifecycle.h"
 #include "platform/qt/form_impl.h"
+#include "platform/qt/input_qt.h"
 
 namespace brisel::platform {
-namespace {
 
-std::function<MessageBoxAnswer(const std::string&, const std::string&)> gAnswerer;
-std::function<std::optional<int>(const std::vector<std::string>&)> gPopupChooser;
-std::function<void(const Error&)> gFatalHook;
-
-}  // namespace
-
-// Modal boxes would wait forever for a user on a platform without a screen.
-bool HeadlessPlatform() {
-  const QString name = QGuiApplication::platformName();
-  return name == "offscreen" || name == "minimal";
-}
-
-// ---- conversions ----------------------------------------------------------------------------------
-
-int16_t ButtonBit(Qt::MouseButton button) {
-  switch (button) {
-    case Qt::LeftButton: return buttons::kLeft;
-    case Qt::RightButton: return buttons::kRight;
-    case Qt::MiddleButton: return buttons::kMiddle;
-    default: return 0;
-  }
-}
-
-int16_t ButtonBits(Qt::MouseButtons held) {
-  int16_t bits = 0;
-  if (held & Qt::LeftButton) bits |= buttons::kLeft;
-  if (held & Qt::RightButton) bits |= buttons::kRight;
-  if (held & Qt::MiddleButton) bits |= buttons::kMiddle;
-  return bits;
-}
-
-int16_t ShiftBits(Qt::KeyboardModifiers modifiers) {
-  int16_t bits = 0;
-  if (modifiers & Qt::ShiftModifier) bits |= shiftkeys::kShift;
-  if (modifiers & Qt::ControlModifier) bits |= shiftkeys::kCtrl;
-  if (modifiers & Qt::AltModifier) bits |= shiftkeys::kAlt;
-  return bits;
-}
-
-// The program speaks in the virtual-key codes of its original platform. The physical comma, plus/equals
-// and minus keys (and the keypad's plus and minus, which users reach for when zooming) map to the codes
-// of those keys; Qt reports them by key(), never by scan code, under X11, Wayland and the offscreen platform.
-int16_t VirtualKeyCode(const QKeyEvent& event) {
-  const int key = event.key();
-  if (key >= Qt::Key_A && key <= Qt::Key_Z) return int16_t('A' + (key - Qt::Key_A));
-  if (key >= Qt::Key_0 && key <= Qt::Key_9 && !(event.modifiers() & Qt::KeypadModifier))
-    return int16_t('0' + (key - Qt::Key_0));
-  if (key >= Qt::Key_F1 && key <= Qt::Key_F24) return int16_t(112 + (key - Qt::Key_F1));
-  switch (key) {
-    case Qt::Key_Comma: case Qt::Key_Less: return 188;
-    case Qt::Key_Equal: case Qt::Key_Plus: return 187;
-    case Qt::Key_Minus: case Qt::Key_Underscore: return 189;
-    case Qt::Key_Period: case Qt::Key_Greater: return 190;
-    case Qt::Key_Backspace: return 8;
-    case Qt::Key_Tab: return 9;
-    case Qt::Key_Return: case Qt::Key_Enter: return 13;
-    case Qt::Key_Shift: return 16;
-    case Qt::Key_Control: return 17;
-    case Qt::Key_Alt: return 18;
-    case Qt::Key_Escape: return 27;
-    case Qt::Key_Space: return 32;
-    case Qt::Key_Left: return 37;
-    case Qt::Key_Up: return 38;
-    case Qt::Key_Right: return 39;
-    case Qt::Key_Down: return 40;
-    case Qt::Key_Delete: return 46;
-    default: return 0;
-  }
-}
-
-namespace {
-void Forward(const Form::MouseHandler& handler, int16_t button, const QSinglePointEvent& event) {
-  if (!handler) return;
-  const QPointF p = event.position();
-  Dispatch([&] { handler(button, ShiftBits(event.modifiers()), float(p.x()), float(p.y())); });
-}
-}  // namespace
-
-void ForwardPress(const Form::MouseHandler& handler, const QSinglePointEvent& event) {
-  Forward(handler, ButtonBit(event.button()), event);
-}
-void ForwardMove(const Form::MouseHandler& handler, const QSinglePointEvent& event) {
-  Forward(handler, ButtonBits(event.buttons()), event);
-}
-void ForwardRelease(const Form::MouseHandler& handler, const QSinglePointEvent& event) {
-  Forward(handler, ButtonBit(event.button()), event);
-}
+// ---- colours ---------------------------------------------------------------------------------------
 
 QColor ToQColor(Color color) { return QColor(int(color & 0xFF), int(color >> 8 & 0xFF), int(color >> 16 & 0xFF)); }
 Color FromQRgb(QRgb rgb) { return RGB(qRed(rgb), qGreen(rgb), qBlue(rgb)); }
@@ -436,155 +342,6 @@ Color Form::SurfacePixel(int32_t x, int32_t y) const {
       y >= impl_->surface.height())
     return Color(-1);
   return FromQRgb(impl_->surface.pixel(x, y));
-}
-
-// ---- bitmap ----------------------------------------------------------------------------------------
-
-namespace {
-uint64_t gBitmapLimit = uint64_t(1) << 30;  // 1 GiB: beyond it a zoom is refused, not attempted
-}
-
-void SetBitmapSizeLimit(uint64_t bytes) { gBitmapLimit = bytes; }
-uint64_t BitmapSizeLimit() { return gBitmapLimit; }
-
-bool MemoryBitmap::Create(int32_t width, int32_t height) {
-  Free();
-  if (width < 0 || height < 0) return false;
-  const uint64_t bytes = uint64_t(width) * uint64_t(height) * 4;
-  if (bytes > gBitmapLimit) return false;
-  try {
-    // An empty zoomed image still gets a bitmap, of one pixel, so that "exists" means "was made".
-    pixels_.assign(std::max<uint64_t>(bytes, 4), 0);
-  } catch (const std::bad_alloc&) {
-    return false;
-  }
-  width_ = width;
-  height_ = height;
-  return true;
-}
-
-void MemoryBitmap::Free() {
-  std::vector<uint8_t>().swap(pixels_);
-  width_ = height_ = 0;
-}
-
-std::string WholeScaleFactors(const std::string& factors) {
-  // Each number in "1.5", "1.25;2" or "DP-1=1.5;HDMI-1=1" to the nearest whole one (halves up), at least 1.
-  std::string out;
-  size_t i = 0;
-  while (i < factors.size()) {
-    const size_t end = factors.find_first_of(";,", i);
-    std::string item = factors.substr(i, end == std::string::npos ? std::string::npos : end - i);
-    const size_t equals = item.find('=');
-    const size_t at = equals == std::string::npos ? 0 : equals + 1;
-    // A point for the decimals whatever the locale, as Qt reads them.
-    double factor = 0;
-    const char* first = item.data() + at;
-    const char* last = item.data() + item.size();
-    const auto [rest, error] = std::from_chars(first, last, factor);
-    if (error == std::errc() && rest == last && rest != first && factor > 0 && std::isfinite(factor))
-      item = item.substr(0, at) + std::to_string(std::max(1L, std::lround(factor)));
-    out += item;
-    if (end == std::string::npos) break;
-    out += factors[end];
-    i = end + 1;
-  }
-  return out;
-}
-
-void UseWholeScaleFactors() {
-  if (qEnvironmentVariableIsSet("QT_SCALE_FACTOR_ROUNDING_POLICY")) return;
-  QGuiApplication::setHighDpiScaleFactorRoundingPolicy(Qt::HighDpiScaleFactorRoundingPolicy::Round);
-  // Factors the desktop sets for Qt programs are not rounded by that policy: they are rounded here.
-  for (const char* name : {"QT_SCALE_FACTOR", "QT_SCREEN_SCALE_FACTORS"})
-    if (const char* value = std::getenv(name)) setenv(name, WholeScaleFactors(value).c_str(), 1);
-}
-
-bool CanOwnNativeWindows() { return QGuiApplication::platformName() == "xcb"; }
-
-// ---- dialogs and errors ----------------------------------------------------------------------------
-
-std::optional<int> PopupMenu(Form& owner, const std::vector<std::string>& items) {
-  if (gPopupChooser) return gPopupChooser(items);
-  QMenu menu(owner.impl().window);
-  for (size_t i = 0; i < items.size(); ++i) menu.addAction(QString::fromStdString(items[i]))->setData(int(i));
-  QAction* chosen = menu.exec(QCursor::pos());
-  if (!chosen) return std::nullopt;
-  return chosen->data().toInt();
-}
-
-MessageBoxAnswer AskYesNo(const std::string& title, const std::string& text) {
-  if (gAnswerer) return gAnswerer(title, text);
-  if (HeadlessPlatform()) {
-    std::fprintf(stderr, "%s: %s (answered No: no screen to ask on)\n", title.c_str(), text.c_str());
-    return MessageBoxAnswer::No;
-  }
-  const std::unique_ptr<QMessageBox> box = MakeYesNoBox(title, text);
-  return box->exec() == QMessageBox::Yes ? MessageBoxAnswer::Yes : MessageBoxAnswer::No;
-}
-
-std::unique_ptr<QMessageBox> MakeYesNoBox(const std::string& title, const std::string& text) {
-  auto box = std::make_unique<QMessageBox>(QMessageBox::Question, QString::fromStdString(title),
-                                           QString::fromStdString(text), QMessageBox::Yes | QMessageBox::No);
-  box->setDefaultButton(QMessageBox::No);
-  box->setEscapeButton(QMessageBox::No);
-  return box;
-}
-
-void ShowMessage(const std::string& title, const std::string& text) {
-  std::fprintf(stderr, "brisel: %s\n", text.c_str());
-  if (gAnswerer) {
-    gAnswerer(title, text);
-    return;
-  }
-  if (!HeadlessPlatform()) QMessageBox::warning(nullptr, QString::fromStdString(title), QString::fromStdString(text));
-}
-
-void ReportFatal(const Error& error) {
-  // The last words (a recovery copy of the painting) come first, so that even a test that catches the
-  // report finds them done.
-  const std::string lastWords = SayLastWords();
-  if (gFatalHook) gFatalHook(error);
-  std::fprintf(stderr, "brisel: error %d: %s\n", error.number(), error.what());
-  if (!lastWords.empty()) std::fprintf(stderr, "brisel: %s\n", lastWords.c_str());
-  std::fflush(stderr);
-  if (qApp && !HeadlessPlatform())
-    QMessageBox::critical(nullptr, "Brisel", QString("Run-time error '%1':\n\n%2\n\n%3")
-                                                 .arg(error.number())
-                                                 .arg(error.what())
-                                                 .arg(QString::fromStdString(lastWords)));
-  std::exit(1);
-}
-
-void Dispatch(const std::function<void()>& handler) {
-  try {
-    handler();
-  } catch (const Error& e) {
-    ReportFatal(e);
-  } catch (const std::bad_alloc&) {
-    ReportFatal(Error(7, "Out of memory"));
-  } catch (const std::exception& e) {
-    ReportFatal(Error(51, std::string("Internal error: ") + e.what()));
-  }
-}
-
-void SetMessageBoxAnswerer(std::function<MessageBoxAnswer(const std::string&, const std::string&)> answerer) {
-  gAnswerer = std::move(answerer);
-}
-void SetPopupMenuChooser(std::function<std::optional<int>(const std::vector<std::string>&)> chooser) {
-  gPopupChooser = std::move(chooser);
-}
-void SetFatalErrorHook(std::function<void(const Error&)> hook) { gFatalHook = std::move(hook); }
-
-void ProcessEvents() { QCoreApplication::processEvents(); }
-
-void RunUntilUnloaded(Form& form) {
-  if (!form.loaded()) return;
-  QEventLoop loop;
-  form.impl().unloaded = [&loop] { loop.quit(); };
-  QObject::connect(qApp, &QCoreApplication::aboutToQuit, &loop, &QEventLoop::quit);
-  loop.exec();
-  form.impl().unloaded = nullptr;
 }
 
 }  // namespace brisel::platform

@@ -17,6 +17,7 @@
 #include <thread>
 
 #include "platform/qt/form_impl.h"
+#include "platform/qt/screen_qt.h"
 
 namespace brisel::platform {
 namespace {

@@ -20,6 +20,7 @@
 #include <utility>
 
 #include "platform/qt/form_impl.h"
+#include "platform/qt/input_qt.h"
 #include "platform/tablet.h"
 
 namespace brisel::platform {

@@ -14,6 +14,7 @@
 #include "platform/qt/control_registry.h"
 #include "platform/qt/controls_impl.h"
 #include "platform/qt/form_impl.h"
+#include "platform/qt/input_qt.h"
 
 namespace brisel::platform {
 

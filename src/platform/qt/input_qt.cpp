@@ -1,0 +1,81 @@
+// Qt's events in the program's terms: buttons, modifiers, key codes, and the calls of its mouse handlers.
+
+#include "platform/qt/input_qt.h"
+
+namespace brisel::platform {
+
+int16_t ButtonBit(Qt::MouseButton button) {
+  switch (button) {
+    case Qt::LeftButton: return buttons::kLeft;
+    case Qt::RightButton: return buttons::kRight;
+    case Qt::MiddleButton: return buttons::kMiddle;
+    default: return 0;
+  }
+}
+
+int16_t ButtonBits(Qt::MouseButtons held) {
+  int16_t bits = 0;
+  if (held & Qt::LeftButton) bits |= buttons::kLeft;
+  if (held & Qt::RightButton) bits |= buttons::kRight;
+  if (held & Qt::MiddleButton) bits |= buttons::kMiddle;
+  return bits;
+}
+
+int16_t ShiftBits(Qt::KeyboardModifiers modifiers) {
+  int16_t bits = 0;
+  if (modifiers & Qt::ShiftModifier) bits |= shiftkeys::kShift;
+  if (modifiers & Qt::ControlModifier) bits |= shiftkeys::kCtrl;
+  if (modifiers & Qt::AltModifier) bits |= shiftkeys::kAlt;
+  return bits;
+}
+
+// The program speaks in the virtual-key codes of its original platform. The physical comma, plus/equals
+// and minus keys (and the keypad's plus and minus, which users reach for when zooming) map to the codes
+// of those keys; Qt reports them by key(), never by scan code, under X11, Wayland and the offscreen platform.
+int16_t VirtualKeyCode(const QKeyEvent& event) {
+  const int key = event.key();
+  if (key >= Qt::Key_A && key <= Qt::Key_Z) return int16_t('A' + (key - Qt::Key_A));
+  if (key >= Qt::Key_0 && key <= Qt::Key_9 && !(event.modifiers() & Qt::KeypadModifier))
+    return int16_t('0' + (key - Qt::Key_0));
+  if (key >= Qt::Key_F1 && key <= Qt::Key_F24) return int16_t(112 + (key - Qt::Key_F1));
+  switch (key) {
+    case Qt::Key_Comma: case Qt::Key_Less: return 188;
+    case Qt::Key_Equal: case Qt::Key_Plus: return 187;
+    case Qt::Key_Minus: case Qt::Key_Underscore: return 189;
+    case Qt::Key_Period: case Qt::Key_Greater: return 190;
+    case Qt::Key_Backspace: return 8;
+    case Qt::Key_Tab: return 9;
+    case Qt::Key_Return: case Qt::Key_Enter: return 13;
+    case Qt::Key_Shift: return 16;
+    case Qt::Key_Control: return 17;
+    case Qt::Key_Alt: return 18;
+    case Qt::Key_Escape: return 27;
+    case Qt::Key_Space: return 32;
+    case Qt::Key_Left: return 37;
+    case Qt::Key_Up: return 38;
+    case Qt::Key_Right: return 39;
+    case Qt::Key_Down: return 40;
+    case Qt::Key_Delete: return 46;
+    default: return 0;
+  }
+}
+
+namespace {
+void Forward(const Form::MouseHandler& handler, int16_t button, const QSinglePointEvent& event) {
+  if (!handler) return;
+  const QPointF p = event.position();
+  Dispatch([&] { handler(button, ShiftBits(event.modifiers()), float(p.x()), float(p.y())); });
+}
+}  // namespace
+
+void ForwardPress(const Form::MouseHandler& handler, const QSinglePointEvent& event) {
+  Forward(handler, ButtonBit(event.button()), event);
+}
+void ForwardMove(const Form::MouseHandler& handler, const QSinglePointEvent& event) {
+  Forward(handler, ButtonBits(event.buttons()), event);
+}
+void ForwardRelease(const Form::MouseHandler& handler, const QSinglePointEvent& event) {
+  Forward(handler, ButtonBit(event.button()), event);
+}
+
+}  // namespace brisel::platform
