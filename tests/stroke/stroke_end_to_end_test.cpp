@@ -47,6 +47,9 @@ TEST_F(StrokeEndToEndTest, AStrokeOfMouseEventsPaintsCommitsAndCanBeUndone) {
   Send(QEvent::MouseButtonPress, {10, 20}, Qt::LeftButton, Qt::LeftButton);
   for (float x : {16.0f, 22.0f, 28.0f, 34.0f, 40.0f})
     Send(QEvent::MouseMove, {x, 20.5}, Qt::NoButton, Qt::LeftButton);
+  // A side button clicked mid-drag is not the stroke's: it neither ends nor restarts it.
+  Send(QEvent::MouseButtonPress, {40, 20.5}, Qt::BackButton, Qt::LeftButton | Qt::BackButton);
+  Send(QEvent::MouseButtonRelease, {40, 20.5}, Qt::BackButton, Qt::LeftButton);
   // The preview is in the client surface already; the image itself has not changed.
   EXPECT_EQ(Shown(20, 20), paint);
   EXPECT_EQ(PlaneR, before);

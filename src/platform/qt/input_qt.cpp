@@ -39,9 +39,9 @@ int16_t VirtualKeyCode(const QKeyEvent& event) {
     return int16_t('0' + (key - Qt::Key_0));
   if (key >= Qt::Key_F1 && key <= Qt::Key_F24) return int16_t(112 + (key - Qt::Key_F1));
   switch (key) {
-    case Qt::Key_Comma: case Qt::Key_Less: return 188;
-    case Qt::Key_Equal: case Qt::Key_Plus: return 187;
-    case Qt::Key_Minus: case Qt::Key_Underscore: return 189;
+    case Qt::Key_Comma: case Qt::Key_Less: return keys::kComma;
+    case Qt::Key_Equal: case Qt::Key_Plus: return keys::kPlus;
+    case Qt::Key_Minus: case Qt::Key_Underscore: return keys::kMinus;
     case Qt::Key_Period: case Qt::Key_Greater: return 190;
     case Qt::Key_Backspace: return 8;
     case Qt::Key_Tab: return 9;
@@ -68,14 +68,16 @@ void Forward(const Form::MouseHandler& handler, int16_t button, const QSinglePoi
 }
 }  // namespace
 
+// Presses and releases of other buttons than left, right and middle (back, forward, ...) are not the
+// program's: they reach no handler, so that one released mid-drag cannot end the stroke.
 void ForwardPress(const Form::MouseHandler& handler, const QSinglePointEvent& event) {
-  Forward(handler, ButtonBit(event.button()), event);
+  if (const int16_t button = ButtonBit(event.button())) Forward(handler, button, event);
 }
 void ForwardMove(const Form::MouseHandler& handler, const QSinglePointEvent& event) {
   Forward(handler, ButtonBits(event.buttons()), event);
 }
 void ForwardRelease(const Form::MouseHandler& handler, const QSinglePointEvent& event) {
-  Forward(handler, ButtonBit(event.button()), event);
+  if (const int16_t button = ButtonBit(event.button())) Forward(handler, button, event);
 }
 
 }  // namespace brisel::platform
