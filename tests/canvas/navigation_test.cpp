@@ -134,6 +134,7 @@ TEST_F(AppTest, CommaHeldPicksAndLowerCaseUUndoes) {
 #include <QTest>
 
 #include "platform/qt/form_impl.h"
+#include "platform/qt/screen_qt.h"
 
 namespace brisel::testing {
 namespace {

@@ -23,6 +23,7 @@
 
 #include "platform/controls.h"
 #include "platform/qt/controls_impl.h"
+#include "platform/qt/dialogs_qt.h"
 #include "platform/qt/form_impl.h"
 
 namespace brisel::platform {

@@ -14,11 +14,6 @@
 #include <vector>
 
 #include "platform/window.h"
-// The layer's other Qt parts that the files working on a form's windows use along with it: events in the
-// program's terms, the message boxes, and what the window system allows.
-#include "platform/qt/dialogs_qt.h"
-#include "platform/qt/input_qt.h"
-#include "platform/qt/screen_qt.h"
 
 namespace brisel::platform {
 
