@@ -8,7 +8,6 @@ namespace {
 using platform::Variant;
 using Args = std::span<Variant>;
 
-constexpr int32_t kWrongArgumentCount = 450;
 
 [[noreturn]] void TypeMismatch() { throw Error(errors::kTypeMismatch, "Type mismatch"); }
 
@@ -72,7 +71,7 @@ Variant HostTable::Invoke(std::string_view name, Args args) {
   for (const Entry& entry : kCalls) {
     if (name != entry.name) continue;
     if (args.size() != entry.argCount)
-      throw Error(kWrongArgumentCount, "Wrong number of arguments or invalid property assignment");
+      throw Error(errors::kWrongArgumentCount, "Wrong number of arguments or invalid property assignment");
     return entry.call(*this, args);
   }
   throw Error(errors::kNoSuchMethod, "Object doesn't support this property or method");

@@ -33,7 +33,7 @@ BytePlane CutTo(BytePlane&& plane, int32_t width, int32_t height) {
 }  // namespace
 
 platform::Variant CallHost(std::string_view name, std::span<platform::Variant> args) {
-  if (!HostObject) throw Error(91, "Object variable or With block variable not set");
+  if (!HostObject) throw Error(errors::kObjectNotSet, "Object variable or With block variable not set");
   return HostObject->Invoke(name, args);
 }
 

@@ -4,12 +4,12 @@
 #include <cmath>
 #include <string>
 
-#include "platform/numbers.h"
 #include "app/shared_state.h"
 #include "app/windows.h"
 #include "canvas/pyramid.h"
 #include "platform/native.h"
 #include "platform/native/smoothblit_taps.h"
+#include "platform/numbers.h"
 
 namespace brisel::Dibs {
 

@@ -3,11 +3,11 @@
 #include <cmath>
 #include <string>
 
-#include "platform/numbers.h"
 #include "app/shared_state.h"
 #include "app/windows.h"
 #include "canvas/display.h"
 #include "canvas/display_bitmap.h"
+#include "platform/numbers.h"
 
 namespace brisel {
 namespace {

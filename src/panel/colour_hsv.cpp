@@ -6,15 +6,16 @@
 #include "app/shared_state.h"
 #include "panel/colour_selection.h"
 #include "platform/native.h"
+#include "platform/numbers.h"
 
 namespace brisel::Form2 {
 
 void GetHSV() {
   float h, s, v;
   native::RGB_To_HSV(PaintRed / 255.0f, PaintGreen / 255.0f, PaintBlue / 255.0f, h, s, v);
-  if (TrianglePicking == 0) ColorHue = int32_t(std::lrint(h));
-  ColorSat = int32_t(std::lrint(s * 255.0f));
-  ColorVal = int32_t(std::lrint(v * 255.0f));
+  if (TrianglePicking == 0) ColorHue = Nearest(h);
+  ColorSat = Nearest(s * 255.0f);
+  ColorVal = Nearest(v * 255.0f);
 }
 
 }  // namespace brisel::Form2

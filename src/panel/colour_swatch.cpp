@@ -5,13 +5,14 @@
 
 #include "app/shared_state.h"
 #include "panel/tool_panel.h"
+#include "platform/numbers.h"
 
 namespace brisel::Form2 {
 namespace {
 
 // A paint channel as the swatch's byte: rounded half to even, and kept in 0..255 so that a value a slider
 // was given out of range cannot spill into the neighbouring channel.
-int Channel(float value) { return int(std::clamp(std::nearbyint(value), 0.0f, 255.0f)); }
+int Channel(float value) { return std::clamp(Nearest(value), 0, 255); }
 
 }  // namespace
 

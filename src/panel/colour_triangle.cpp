@@ -22,6 +22,7 @@
 #include "app/shared_state.h"
 #include "panel/tool_panel.h"
 #include "platform/native.h"
+#include "platform/numbers.h"
 #include "platform/window.h"
 
 namespace brisel::TriPicker {
@@ -32,7 +33,6 @@ using platform::PictureBox;
 constexpr platform::Color kMaskWhite = 0xFFFFFF;
 
 // A 0..1 channel as a byte, rounded half to even.
-int Byte(float unit) { return int(std::nearbyint(unit * 255.0f)); }
 
 // An 8-bit channel as the gradient fill's 16-bit channel.
 uint16_t Wide(int byte) { return uint16_t(byte * 255); }
@@ -51,7 +51,7 @@ bool FillTriangle(PictureBox& box, Size size, PictureBox::GradientVertex a, Pict
                   PictureBox::GradientVertex c) {
   a.x = 0, a.y = 0;
   b.x = 0, b.y = size.H;
-  c.x = size.W, c.y = int32_t(std::lrint(size.H / 2.0));
+  c.x = size.W, c.y = Nearest(size.H / 2.0);
   try {
     return box.FillGradientTriangle(a, b, c);
   } catch (const std::exception&) {
@@ -64,7 +64,7 @@ template <class Visit>
 void ForEachTrianglePixel(Size size, Visit visit) {
   const double W = size.W, H = size.H;
   for (int32_t y = 0; y <= size.H; ++y) {
-    const int32_t last = int32_t(std::lrint(W - std::abs((y - H / 2) * 2)));
+    const int32_t last = Nearest(W - std::abs((y - H / 2) * 2));
     for (int32_t x = 0; x <= last; ++x) visit(x, y);
   }
 }
@@ -74,7 +74,7 @@ bool DrawGradientTriangle(PictureBox& box, Size size) {
   native::HSV_To_RGB(r, g, b, float(ColorHue), 1.0f, 1.0f);
   const PictureBox::GradientVertex white{0, 0, Wide(255), Wide(255), Wide(255)};
   const PictureBox::GradientVertex black{0, 0, 0, 0, 0};
-  const PictureBox::GradientVertex hue{0, 0, Wide(Byte(r)), Wide(Byte(g)), Wide(Byte(b))};
+  const PictureBox::GradientVertex hue{0, 0, Wide(UnitByte(r)), Wide(UnitByte(g)), Wide(UnitByte(b))};
   return FillTriangle(box, size, white, black, hue);
 }
 
@@ -85,7 +85,7 @@ void DrawTrianglePixels(PictureBox& box, Size size) {
     const float v = float((H - y) * (x / W + 1) / H);
     float r, g, b;
     native::HSV_To_RGB(r, g, b, float(ColorHue), s, v);
-    box.SetPixel(x, y, platform::RGB(Byte(r), Byte(g), Byte(b)));
+    box.SetPixel(x, y, platform::RGB(UnitByte(r), UnitByte(g), UnitByte(b)));
   });
 }
 

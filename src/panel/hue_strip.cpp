@@ -10,6 +10,7 @@
 #include "panel/colour_triangle.h"
 #include "panel/tool_panel.h"
 #include "platform/native.h"
+#include "platform/numbers.h"
 #include "platform/window.h"
 
 namespace brisel::Form2 {
@@ -18,7 +19,6 @@ namespace {
 constexpr platform::Color kMarkerWhite = 0xFFFFFF;
 
 // A 0..1 channel as a byte, rounded half to even.
-int Byte(float unit) { return int(std::nearbyint(unit * 255.0f)); }
 
 }  // namespace
 
@@ -28,10 +28,10 @@ void Picture1_Paint() {
   for (int32_t x = 0; x < W1; ++x) {
     float r, g, b;
     native::HSV_To_RGB(r, g, b, float(double(x) / W1 * 360), 1.0f, 1.0f);
-    strip.DrawLine(x, 0, x, H1, platform::RGB(Byte(r), Byte(g), Byte(b)));
+    strip.DrawLine(x, 0, x, H1, platform::RGB(UnitByte(r), UnitByte(g), UnitByte(b)));
   }
   // Columns m - 2 .. m + 2, the strip's full height; at hue 0 only the three columns inside the strip show.
-  const int32_t m = int32_t(std::lrint(ColorHue / 360.0 * W1));
+  const int32_t m = Nearest(ColorHue / 360.0 * W1);
   strip.FillBox(m - 2, 0, m + 2, H1, kMarkerWhite);
 }
 

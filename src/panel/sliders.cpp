@@ -7,6 +7,7 @@
 #include "panel/colour_selection.h"
 #include "panel/colour_triangle.h"
 #include "panel/tool_panel.h"
+#include "platform/numbers.h"
 
 namespace brisel::Form2 {
 namespace {
@@ -27,7 +28,7 @@ void HProp5_Change() { BrushOpacity = float(Panel().HProp5.value()); }
 void HProp6_Change() { BrushStep = float(Panel().HProp6.value()); }
 
 // Paper strength is a whole number: halves go to the even neighbour (2.5 -> 2, 3.5 -> 4).
-void HProp7_Change() { PaperStrength = int32_t(std::lrint(Panel().HProp7.value())); }
+void HProp7_Change() { PaperStrength = Nearest(Panel().HProp7.value()); }
 
 void HProp2_Change() {
   PaintRed = float(Panel().HProp2.value());

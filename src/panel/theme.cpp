@@ -9,6 +9,7 @@
 #include <limits>
 #include <variant>
 
+#include "panel/tool_panel.h"
 #include "platform/controls.h"
 #include "platform/settings.h"
 
@@ -109,8 +110,6 @@ HostTheme ReadHostTheme() {
   t.Button_Fill_Color = ReadNumber("Button_Fill_Color", t.Button_Fill_Color);
   t.Scroll_Fill_Color = ReadNumber("Scroll_Fill_Color", t.Scroll_Fill_Color);
   t.Scroll_Bar_Color = ReadNumber("Scroll_Bar_Color", t.Scroll_Bar_Color);
-  t.Textbox_Fill_Color = ReadNumber("Textbox_Fill_Color", t.Textbox_Fill_Color);
-  t.Textbox_Text_Color = ReadNumber("Textbox_Text_Color", t.Textbox_Text_Color);
   t.Special_Tool_Color = ReadNumber("Special_Tool_Color", t.Special_Tool_Color);
   t.Special_Setting_Color = ReadNumber("Special_Setting_Color", t.Special_Setting_Color);
   t.Special_Action_Color = ReadNumber("Special_Action_Color", t.Special_Action_Color);
@@ -134,7 +133,7 @@ void PrefsCallback(platform::Form& form) {
   // last three keep their look.
   for (const platform::FormControl& c : platform::FormControls(form)) {
     if (auto* label = std::get_if<platform::Label*>(&c.control))
-      Try([&] { (*label)->SetForeColor(kThemeLabelColor); });
+      Try([&] { (*label)->SetForeColor(Form2::kLabelColor); });
     else if (auto* button = std::get_if<platform::VxButton*>(&c.control))
       ThemeButton(**button, theme);
     else if (auto* slider = std::get_if<platform::HProp*>(&c.control))

@@ -17,8 +17,6 @@ struct HostTheme {
   int32_t Button_Fill_Color = 0xC0C0C0;
   int32_t Scroll_Fill_Color = 0x9E958F;
   int32_t Scroll_Bar_Color = 0xFFFFFF;
-  int32_t Textbox_Fill_Color = 0x665555;
-  int32_t Textbox_Text_Color = 0x88EEFF;
   int32_t Special_Tool_Color = 0xC1BEC9;
   int32_t Special_Setting_Color = 0xC5C5B6;
   int32_t Special_Action_Color = 0xB5BFBD;
@@ -26,7 +24,7 @@ struct HostTheme {
   int32_t Borderless_Scrollers = 0;  // any non-zero value: flat sliders
 };
 
-// Reads the twelve settings; an absent key, or a value that is not a number, keeps its default.
+// Reads the ten settings the panel shows; an absent key, or a value that is not a number, keeps its default.
 HostTheme ReadHostTheme();
 
 // A setting's text as a Long: a decimal number, rounded half to even when it has a fraction, or a hex
@@ -35,9 +33,6 @@ std::optional<int32_t> SettingNumber(const std::string& text);
 
 // The themed form's back colour, whatever the settings.
 inline constexpr platform::Color kThemeBackColor = 0x9E958F;
-// Labels' text colour. No setting feeds it; near-black reads well on the theme's grey-blue back (contrast
-// about 5 : 1) and on the light wallpapers hosts ship, where white text would vanish.
-inline constexpr platform::Color kThemeLabelColor = 0x202020;
 
 }  // namespace brisel
 

@@ -12,7 +12,8 @@ inline constexpr const char* kCaption = "Brisel Tools";
 inline constexpr int32_t kClientWidth = 141, kClientHeight = 490;
 // The panel's design back colour; the host theme replaces it.
 inline constexpr platform::Color kDesignBackColor = 0x808080;
-// Label text: near-black reads on the design grey and on the theme's lighter grey-blue alike.
+// Label text, designed and themed alike (no setting feeds it): near-black reads on the design grey, on the
+// theme's grey-blue back (contrast about 5 : 1) and on the light wallpapers hosts ship.
 inline constexpr platform::Color kLabelColor = 0x202020;
 
 // Every control of the panel by its design name, laid out as designed (panel_layout.cpp).

@@ -7,6 +7,7 @@
 #include "panel/colour_triangle.h"
 #include "panel/tool_panel.h"
 #include "panel/wallpaper.h"
+#include "platform/numbers.h"
 #include "platform/window.h"
 
 namespace brisel::Form2 {
@@ -16,7 +17,7 @@ namespace {
 // instead of overflowing.
 int32_t PixelIndex(float coordinate) {
   if (!(std::fabs(coordinate) < 1e9f)) return -1;
-  return int32_t(std::lrint(coordinate));
+  return Nearest(coordinate);
 }
 
 // Keeps TrianglePicking at 255 for one pick, and back at 0 however the pick ends.

@@ -19,9 +19,15 @@ class Error : public std::runtime_error {
 
 // Numbers the program itself raises or that the platform layer raises for it.
 namespace errors {
+inline constexpr int32_t kInvalidCall = 5;        // "Invalid procedure call or argument"
+inline constexpr int32_t kOverflow = 6;
+inline constexpr int32_t kOutOfMemory = 7;
+inline constexpr int32_t kInternal = 51;          // a fault of the program's own
 inline constexpr int32_t kTypeMismatch = 13;
+inline constexpr int32_t kObjectNotSet = 91;      // an object used before it was made
 inline constexpr int32_t kCannotCreateObject = 429;
 inline constexpr int32_t kNoSuchMethod = 438;
+inline constexpr int32_t kWrongArgumentCount = 450;
 inline constexpr int32_t kHostCallFailed = 440;  // the host's own failure ("Automation error")
 inline constexpr int32_t kDisplayBitmap = 31001;
 inline constexpr int32_t kBadPlane = 31002;      // a host plane smaller than the image it should hold

@@ -34,7 +34,7 @@ int32_t ToLong(const Variant& v) {
     // Numeric variants convert with halves to even, and overflow is an error, not a wrap.
     double r = std::nearbyint(*d);
     if (!(r >= std::numeric_limits<int32_t>::min() && r <= std::numeric_limits<int32_t>::max()))
-      throw Error(6, "Overflow");
+      throw Error(errors::kOverflow, "Overflow");
     return static_cast<int32_t>(r);
   }
   typeMismatch();

@@ -107,7 +107,7 @@ TEST_F(ThemeTest, WithoutSettingsThePanelTakesTheDefaultTheme) {
     EXPECT_EQ(s->highlight(), RGB(224, 224, 224));
     EXPECT_EQ(s->shadow(), RGB(32, 32, 32));
   }
-  EXPECT_EQ(p.Label4.foreColor(), kThemeLabelColor);
+  EXPECT_EQ(p.Label4.foreColor(), Form2::kLabelColor);
   EXPECT_EQ(p.Line4.color(), 0x404040u);
   // No wallpaper: the panel is its plain back colour wherever no control covers it.
   EXPECT_EQ(Form2Window().SurfacePixel(0, 0), RGB(143, 149, 158));

@@ -88,9 +88,9 @@ void Dispatch(const std::function<void()>& handler) {
   } catch (const Error& e) {
     ReportFatal(e);
   } catch (const std::bad_alloc&) {
-    ReportFatal(Error(7, "Out of memory"));
+    ReportFatal(Error(errors::kOutOfMemory, "Out of memory"));
   } catch (const std::exception& e) {
-    ReportFatal(Error(51, std::string("Internal error: ") + e.what()));
+    ReportFatal(Error(errors::kInternal, std::string("Internal error: ") + e.what()));
   }
 }
 

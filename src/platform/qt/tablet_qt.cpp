@@ -158,7 +158,7 @@ struct Tablet::Impl : public QObject {
 };
 
 Tablet::Tablet() : impl_(std::make_unique<Impl>()) {
-  if (!qApp || !PlatformHasTablet()) throw Error(429, "No tablet");
+  if (!qApp || !PlatformHasTablet()) throw Error(errors::kCannotCreateObject, "No tablet");
   impl_->owner = this;
   qApp->installEventFilter(impl_.get());
 }
@@ -183,7 +183,7 @@ void Tablet::SetWindow(Form& window) {
 void Tablet::AddContext(const std::string& name) { impl_->contexts.insert(name); }
 
 void Tablet::SelectContext(const std::string& name) {
-  if (!impl_->contexts.count(name)) throw Error(5, "Invalid procedure call or argument");
+  if (!impl_->contexts.count(name)) throw Error(errors::kInvalidCall, "Invalid procedure call or argument");
   impl_->selected = name;
 }
 
@@ -194,7 +194,7 @@ void Tablet::RemoveContext(const std::string& name) {
 
 void Tablet::SetEnabled(bool on) { impl_->enabled = on; }
 void Tablet::SetContextEnabled(bool on) {
-  if (impl_->selected.empty()) throw Error(91, "No tablet context selected");
+  if (impl_->selected.empty()) throw Error(errors::kObjectNotSet, "No tablet context selected");
   impl_->contextEnabled = on;
 }
 int32_t Tablet::ExtentX() const { return kExtent; }
