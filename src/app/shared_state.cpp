@@ -4,7 +4,7 @@
 #include "canvas/display_bitmap.h"
 #include "canvas/pyramid.h"
 #include "canvas/undo.h"
-#include "panel/colour_selection.h"
+#include "panel/triangle_pick.h"
 
 namespace brisel {
 

@@ -30,3 +30,10 @@ void ModeOr_Click();
 void ModeXor_Click();
 
 }  // namespace brisel::Menus
+
+namespace brisel::Form2 {
+
+// The Mode button: the blend-mode menu at the pointer.
+void vx_pte_button15_Click();
+
+}  // namespace brisel::Form2

@@ -1,10 +1,12 @@
 // Hue, saturation and value of the paint colour, kept for the triangle and the hue strip.
 
+#include "panel/colour_hsv.h"
+
 #include <cmath>
 #include <cstdint>
 
 #include "app/shared_state.h"
-#include "panel/colour_selection.h"
+#include "panel/triangle_pick.h"
 #include "platform/native.h"
 #include "platform/numbers.h"
 

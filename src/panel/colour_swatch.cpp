@@ -1,5 +1,7 @@
 // The primary swatch: shows the paint colour.
 
+#include "panel/colour_swatch.h"
+
 #include <algorithm>
 #include <cmath>
 

@@ -1,12 +1,14 @@
 // The hue strip Picture1: the hue circle laid out left to right, 0 degrees at x = 0 and 360 at the right
 // edge, with a white marker at ColorHue; and the hue pick on it.
 
+#include "panel/hue_strip.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
 
 #include "app/shared_state.h"
-#include "panel/colour_selection.h"
+#include "panel/colour_hsv.h"
 #include "panel/colour_triangle.h"
 #include "panel/tool_panel.h"
 #include "platform/native.h"

@@ -1,5 +1,7 @@
 // The image commands of the panel's third row, and the primary swatch's click.
 
+#include "panel/panel_buttons.h"
+
 #include "app/host_link.h"
 #include "app/shared_state.h"
 #include "canvas/clear.h"

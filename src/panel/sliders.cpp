@@ -1,11 +1,15 @@
 // The sliders' change behaviour: each slider is the only writer of its brush variable. It runs on every
 // change of the slider's value, the user's moves and the program's own sets alike.
 
+#include "panel/sliders.h"
+
 #include <cmath>
 
 #include "app/shared_state.h"
-#include "panel/colour_selection.h"
+#include "panel/colour_hsv.h"
+#include "panel/colour_swatch.h"
 #include "panel/colour_triangle.h"
+#include "panel/hue_strip.h"
 #include "panel/tool_panel.h"
 #include "platform/numbers.h"
 

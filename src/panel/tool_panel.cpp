@@ -5,9 +5,15 @@
 #include <memory>
 
 #include "app/windows.h"
-#include "panel/colour_selection.h"
+#include "blend/mode_menu.h"
+#include "blend/presets.h"
+#include "panel/colour_swatch.h"
 #include "panel/colour_triangle.h"
+#include "panel/hue_strip.h"
+#include "panel/panel_buttons.h"
+#include "panel/sliders.h"
 #include "panel/theme.h"
+#include "panel/triangle_pick.h"
 #include "panel/wallpaper.h"
 
 namespace brisel::Form2 {

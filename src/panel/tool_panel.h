@@ -57,48 +57,12 @@ platform::HProp& HProp7();  // Paper
 platform::HProp& HProp8();  // Press
 platform::VxButton& vx_pte_button15();  // Mode
 
-// ---- the panel's procedures and handlers -------------------------------------------------------------
+// ---- the panel's load (its controls' handlers: sliders.h, panel_buttons.h, colour_swatch.h,
+// hue_strip.h, triangle_pick.h, blend/presets.h, blend/mode_menu.h) ----------------------------------
 
 void Form_Load();
 
-// The primary swatch vx_button5 shows (PaintRed, PaintGreen, PaintBlue), each rounded.
-void SetColor();
-
 // Lets every preset button up (vx_button6, 7, 8, 9 in that order): the radio group's whole logic.
 void DeactivateButtons();
-
-// Slider change behaviour: each writes its brush variable from the slider's value.
-void HProp1_Change();
-void HProp2_Change();
-void HProp3_Change();
-void HProp4_Change();
-void HProp5_Change();
-void HProp6_Change();
-void HProp7_Change();
-void HProp8_Change();
-
-// Presets: act on the press, with any mouse button; the arguments are not used.
-void vx_button6_MouseDown(int16_t Button, int16_t Shift, float X, float Y);
-void vx_button7_MouseDown(int16_t Button, int16_t Shift, float X, float Y);
-void vx_button8_MouseDown(int16_t Button, int16_t Shift, float X, float Y);
-void vx_button9_MouseDown(int16_t Button, int16_t Shift, float X, float Y);
-
-// The Mode button: the blend-mode menu at the pointer.
-void vx_pte_button15_Click();
-
-// Image commands.
-void vx_button1_Click();  // undo
-void vx_button2_Click();  // clear to white, as one undo step
-void vx_button3_Click();  // get the image from the host
-void vx_button4_Click();  // send the image to the host
-void vx_button5_Click();  // the primary swatch: nothing
-void vx_button11_Click();  // 100 %
-void vx_button12_Click();  // fit to window
-void vx_button13_MouseDown(int16_t Button, int16_t Shift, float X, float Y);  // pan by dragging
-void vx_button13_MouseMove(int16_t Button, int16_t Shift, float X, float Y);
-void vx_button13_MouseUp(int16_t Button, int16_t Shift, float X, float Y);
-void vx_button14_MouseDown(int16_t Button, int16_t Shift, float X, float Y);  // zoom by dragging
-void vx_button14_MouseMove(int16_t Button, int16_t Shift, float X, float Y);
-void vx_button14_MouseUp(int16_t Button, int16_t Shift, float X, float Y);
 
 }  // namespace brisel::Form2

@@ -1,9 +1,11 @@
 // The colour triangle box Picker: its paint and the pick on it.
 
+#include "panel/triangle_pick.h"
+
 #include <cmath>
 #include <cstdint>
 
-#include "panel/colour_selection.h"
+
 #include "panel/colour_triangle.h"
 #include "panel/tool_panel.h"
 #include "panel/wallpaper.h"

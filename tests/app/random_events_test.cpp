@@ -16,15 +16,18 @@
 #include <random>
 #include <sstream>
 
+#include "app/canvas_input.h"
+#include "app/canvas_tablet.h"
 #include "app/canvas_window.h"
 #include "app/host_link.h"
+#include "blend/mode_menu.h"
+#include "blend/presets.h"
 #include "canvas/display.h"
 #include "canvas/display_bitmap.h"
 #include "canvas/navigation.h"
 #include "canvas/undo.h"
+#include "panel/panel_buttons.h"
 #include "panel/tool_panel.h"
-#include "app/canvas_input.h"
-#include "app/canvas_tablet.h"
 #include "support/app_fixture.h"
 
 namespace brisel::testing {

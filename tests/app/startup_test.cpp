@@ -5,11 +5,12 @@
 #include <algorithm>
 #include <map>
 
+#include "app/canvas_input.h"
 #include "app/canvas_window.h"
 #include "app/host_link.h"
 #include "canvas/undo.h"
+#include "panel/panel_buttons.h"
 #include "panel/tool_panel.h"
-#include "app/canvas_input.h"
 #include "support/app_fixture.h"
 
 namespace brisel::testing {

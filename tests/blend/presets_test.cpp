@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "blend/mode_menu.h"
+#include "blend/presets.h"
 #include "panel/tool_panel.h"
 #include "platform/qt/controls_impl.h"
 #include "support/app_fixture.h"

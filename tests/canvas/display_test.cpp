@@ -1,12 +1,13 @@
 // The display bitmap's size, the rectangle redraw's clamping, the full redraw's margins and the caption.
 
+#include "app/canvas_input.h"
 #include "canvas/display.h"
 #include "canvas/display_bitmap.h"
 #include "canvas/navigation.h"
 #include "canvas/undo.h"
+#include "panel/panel_buttons.h"
 #include "panel/tool_panel.h"
 #include "platform/native.h"
-#include "app/canvas_input.h"
 #include "support/app_fixture.h"
 
 namespace brisel::testing {

@@ -1,9 +1,10 @@
 // Zoom and pan by every path, with their limits, and the canvas keys.
 
-#include "canvas/display_bitmap.h"
 #include "app/canvas_input.h"
+#include "canvas/display_bitmap.h"
 #include "canvas/navigation.h"
 #include "canvas/undo.h"
+#include "panel/panel_buttons.h"
 #include "support/app_fixture.h"
 
 namespace brisel::testing {

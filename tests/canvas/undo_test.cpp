@@ -2,12 +2,13 @@
 
 #include <new>
 
+#include "app/canvas_input.h"
 #include "app/host_link.h"
 #include "canvas/clear.h"
 #include "canvas/rectangles.h"
 #include "canvas/undo.h"
+#include "panel/panel_buttons.h"
 #include "panel/tool_panel.h"
-#include "app/canvas_input.h"
 #include "support/app_fixture.h"
 
 namespace brisel::testing {

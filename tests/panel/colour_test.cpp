@@ -9,12 +9,13 @@
 #include <cmath>
 #include <string>
 
-#include "panel/colour_selection.h"
+#include "app/canvas_input.h"
 #include "panel/colour_triangle.h"
+#include "panel/hue_strip.h"
 #include "panel/tool_panel.h"
+#include "panel/triangle_pick.h"
 #include "platform/native.h"
 #include "platform/qt/controls_impl.h"
-#include "app/canvas_input.h"
 #include "support/app_fixture.h"
 
 namespace brisel::testing {

@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "panel/panel_buttons.h"
 #include "panel/tool_panel.h"
 #include "platform/qt/controls_impl.h"
 #include "support/app_fixture.h"

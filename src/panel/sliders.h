@@ -1,0 +1,15 @@
+#pragma once
+// The panel's sliders' change behaviour: each writes its brush variable from the slider's value.
+
+namespace brisel::Form2 {
+
+void HProp1_Change();
+void HProp2_Change();
+void HProp3_Change();
+void HProp4_Change();
+void HProp5_Change();
+void HProp6_Change();
+void HProp7_Change();
+void HProp8_Change();
+
+}  // namespace brisel::Form2
