@@ -5,9 +5,9 @@
 #include <qpa/qwindowsysteminterface.h>
 #include <qpa/qwindowsysteminterface_p.h>
 
+#include "app/canvas_tablet.h"
 #include "panel/tool_panel.h"
 #include "platform/qt/form_impl.h"
-#include "app/canvas_tablet.h"
 #include "support/app_fixture.h"
 
 namespace brisel::testing {

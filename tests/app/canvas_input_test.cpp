@@ -6,12 +6,12 @@
 #include <cmath>
 #include <vector>
 
+#include "app/canvas_input.h"
 #include "canvas/undo.h"
 #include "panel/tool_panel.h"
 #include "platform/native.h"
-#include "app/canvas_input.h"
 #include "stroke/compositing.h"
-#include "stroke_fixture.h"
+#include "stroke/stroke_fixture.h"
 
 namespace brisel::testing {
 namespace {
