@@ -15,6 +15,7 @@
 
 #include "canvas/navigation.h"
 #include "canvas/undo.h"
+#include "panel/panel_buttons.h"
 #include "panel/tool_panel.h"
 #include "stroke_canvas.h"
 #if __has_include("canvas/pyramid.h")

@@ -67,7 +67,7 @@ extern float StepDistance;                           // distance walked since th
 extern bool StrokeUndrawn;                           // a painting press began a stroke nothing of which is drawn yet
 extern bool StrokeUncommitted;                       // the mask holds dabs no release has committed yet
 
-// Tablet (stroke/tablet): pen state of the latest packet.
+// Tablet (app/canvas_tablet): pen state of the latest packet.
 extern bool TabletPresent;
 extern int16_t PenInProximity;  // -1 true, 0 false: only those two values change it
 extern float PenWindowX, PenWindowY, PenPressure, PenAltitude;
