@@ -152,25 +152,23 @@ PixelRect CompositeStroke(int32_t flags, float x1, float y1, float x2, float y2)
   const compositing::Brush brush = compositing::ReadBrush();
   const PixelRect box = compositing::PixelBox(x1, y1, x2, y2, BrushSize);
   if (!compositing::PlanesReady(flags) || box.empty()) return {};
-  {
-    Tables t;
-    BuildTables(brush, t);
-    BytePlane* planes[3] = {&PlaneR, &PlaneG, &PlaneB};
-    BytePlane* views[3] = {&ViewR, &ViewG, &ViewB};
-    const bool table = brush.layer >= 0;
-    int16_t scratch[kRun], above[kRun], below[kRun], slope[kRun];
-    uint8_t a[kRun];
-    for (int32_t y = box.y1; y < box.y2; ++y) {
-      const bool reliefRow = brush.relief && y >= 2 && y < ImageHeight - 2;
-      for (int32_t x = box.x1; x < box.x2; x += kRun) {
-        const int32_t n = std::min(kRun, box.x2 - x);
-        if (!OpacityRun(t, brush.paperStrength, x, y, n, a, scratch)) continue;
-        const bool relief = reliefRow && SlopeRun(t, brush.paperStrength, x, y, n, slope, below, above);
-        for (int ch = 0; ch < 3; ++ch) {
-          const uint8_t* src = planes[ch]->row(y) + x;
-          if (flags & 1) MixChannel<false>(relief, table, n, a, slope, src, t.mix[ch], views[ch]->row(y) + x);
-          if (flags & 2) MixChannel<true>(relief, table, n, a, slope, src, t.mix[ch], planes[ch]->row(y) + x);
-        }
+  Tables t;
+  BuildTables(brush, t);
+  BytePlane* planes[3] = {&PlaneR, &PlaneG, &PlaneB};
+  BytePlane* views[3] = {&ViewR, &ViewG, &ViewB};
+  const bool table = brush.layer >= 0;
+  int16_t scratch[kRun], above[kRun], below[kRun], slope[kRun];
+  uint8_t a[kRun];
+  for (int32_t y = box.y1; y < box.y2; ++y) {
+    const bool reliefRow = brush.relief && y >= 2 && y < ImageHeight - 2;
+    for (int32_t x = box.x1; x < box.x2; x += kRun) {
+      const int32_t n = std::min(kRun, box.x2 - x);
+      if (!OpacityRun(t, brush.paperStrength, x, y, n, a, scratch)) continue;
+      const bool relief = reliefRow && SlopeRun(t, brush.paperStrength, x, y, n, slope, below, above);
+      for (int ch = 0; ch < 3; ++ch) {
+        const uint8_t* src = planes[ch]->row(y) + x;
+        if (flags & 1) MixChannel<false>(relief, table, n, a, slope, src, t.mix[ch], views[ch]->row(y) + x);
+        if (flags & 2) MixChannel<true>(relief, table, n, a, slope, src, t.mix[ch], planes[ch]->row(y) + x);
       }
     }
   }

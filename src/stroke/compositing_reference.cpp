@@ -23,29 +23,27 @@ PixelRect CompositeStrokeReference(int32_t flags, float x1, float y1, float x2, 
   const compositing::Brush brush = compositing::ReadBrush();
   const PixelRect box = compositing::PixelBox(x1, y1, x2, y2, BrushSize);
   if (!compositing::PlanesReady(flags) || box.empty()) return {};
-  {
-    BytePlane* planes[3] = {&PlaneR, &PlaneG, &PlaneB};
-    BytePlane* views[3] = {&ViewR, &ViewG, &ViewB};
-    for (int32_t y = box.y1; y < box.y2; ++y) {
-      for (int32_t x = box.x1; x < box.x2; ++x) {
-        int32_t c = Thin(FXbuffer(x, y), x, y, brush.paperStrength);
-        if (brush.curve >= 0) c = CoverageEntry(c, brush.curve);
-        const int32_t a = compositing::Opacity(c, brush.opacity);
-        if (a <= 0) continue;
-        int32_t d = 0;
-        const bool relief = brush.relief && x >= 2 && x < ImageWidth - 2 && y >= 2 && y < ImageHeight - 2;
-        if (relief) {
-          d = Thin(FXbuffer(x + 1, y + 1), x + 1, y + 1, brush.paperStrength) -
-              Thin(FXbuffer(x - 1, y - 1), x - 1, y - 1, brush.paperStrength);
-        }
-        for (int ch = 0; ch < 3; ++ch) {
-          const int32_t i = (*planes[ch])(x, y), p = brush.paint[ch];
-          int32_t v = brush.layer < 0 ? ((255 - a) * i + p * a) / 255
-                                      : (BlendEntry(p, i, brush.layer) * a + (255 - a) * i) / 255;
-          if (relief) v = std::clamp(v + d, 0, 255);
-          if (flags & 1) (*views[ch])(x, y) = uint8_t(v);
-          if (flags & 2) (*planes[ch])(x, y) = uint8_t(v);
-        }
+  BytePlane* planes[3] = {&PlaneR, &PlaneG, &PlaneB};
+  BytePlane* views[3] = {&ViewR, &ViewG, &ViewB};
+  for (int32_t y = box.y1; y < box.y2; ++y) {
+    for (int32_t x = box.x1; x < box.x2; ++x) {
+      int32_t c = Thin(FXbuffer(x, y), x, y, brush.paperStrength);
+      if (brush.curve >= 0) c = CoverageEntry(c, brush.curve);
+      const int32_t a = compositing::Opacity(c, brush.opacity);
+      if (a <= 0) continue;
+      int32_t d = 0;
+      const bool relief = brush.relief && x >= 2 && x < ImageWidth - 2 && y >= 2 && y < ImageHeight - 2;
+      if (relief) {
+        d = Thin(FXbuffer(x + 1, y + 1), x + 1, y + 1, brush.paperStrength) -
+            Thin(FXbuffer(x - 1, y - 1), x - 1, y - 1, brush.paperStrength);
+      }
+      for (int ch = 0; ch < 3; ++ch) {
+        const int32_t i = (*planes[ch])(x, y), p = brush.paint[ch];
+        int32_t v = brush.layer < 0 ? ((255 - a) * i + p * a) / 255
+                                    : (BlendEntry(p, i, brush.layer) * a + (255 - a) * i) / 255;
+        if (relief) v = std::clamp(v + d, 0, 255);
+        if (flags & 1) (*views[ch])(x, y) = uint8_t(v);
+        if (flags & 2) (*planes[ch])(x, y) = uint8_t(v);
       }
     }
   }
