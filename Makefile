@@ -1,19 +1,21 @@
 # Brisel: the two everyday commands, and the benchmarks.
-#   make run    build Brisel and open it on a copy of the sample picture
-#   make test   build everything and run the whole test suite: plain, the Debian package in a clean Debian 12
-#               root, then with sanitizers, then built with GCC 14 and Qt 6.8 with GIMP 3 in a Debian 13 root
-#               (scripts/debian13)
-#   Both first install the Debian packages that are missing (scripts/install-deps).
+#   make run    install what building and running Brisel needs where it is missing, build the program (and
+#               only it), open it on a copy of the sample picture
+#   make test   install everything the tests need, build everything and run the whole test suite: plain, the
+#               Debian package in a clean root of this machine's Debian, with sanitizers, then the plain suite
+#               and the packages again in a root of the other Debian (13 on a Debian 12 machine, 12 on a
+#               Debian 13 one), so that both GIMPs are always tested. A normal user is asked for the sudo
+#               password once, up front.
 #   make bench  build and run the benchmarks
 #   make install [PREFIX=/usr/local] [DESTDIR=]   install Brisel: program, desktop entry, icon, metainfo, manual
 #   make uninstall [PREFIX=/usr/local] [DESTDIR=] remove what `make install` installed there
 #   make package                                  the Debian packages, in build/packages/
 #   make install-gimp-plugin   build Brisel as a plug-in for the GIMP installed (3 or 2.10), install it for this user
+#   make clean-roots           remove the Debian roots the tests made (in /var/cache/brisel: about 3 GiB)
 
 BUILD        ?= build
 BUILD_ASAN   ?= build-asan
 BUILD_BENCH  ?= build-bench
-BUILD_DEBIAN13 ?= build-debian13
 JOBS         ?= $(shell nproc)
 CMAKE_FLAGS  ?=
 PREFIX       ?= /usr/local
@@ -23,52 +25,77 @@ DESTDIR      ?=
 GIMP2_DIRECTORY ?= $(HOME)/.config/GIMP/2.10
 GIMP3_DIRECTORY ?= $(HOME)/.config/GIMP/3.0
 
-.PHONY: all deps build run test test-plain test-package test-sanitize test-debian13 bench install uninstall \
-        package install-gimp-plugin clean
+# The Debian this machine runs, and the other one, whose root the tests also build and test in: Debian 12
+# (bookworm) on Debian 13 (trixie), Debian 13 anywhere else.
+HOST_SUITE  := $(shell . /etc/os-release 2>/dev/null && echo "$$VERSION_CODENAME")
+OTHER_SUITE := $(if $(filter trixie,$(HOST_SUITE)),bookworm,trixie)
+OTHER       := $(if $(filter trixie,$(OTHER_SUITE)),debian13,debian12)
+BUILD_OTHER ?= build-$(OTHER)
+
+# Where the roots live. Steps that make or change them run through sudo for a normal user.
+export BRISEL_ROOTS ?= /var/cache/brisel
+SUDO := $(if $(filter 0,$(shell id -u)),,sudo env BRISEL_ROOTS="$(BRISEL_ROOTS)" $(if $(BRISEL_DEBIAN_MIRROR),BRISEL_DEBIAN_MIRROR="$(BRISEL_DEBIAN_MIRROR)"))
+
+CONFIGURE = scripts/step $(1)/logs/configure.log "configuring $(1)/" cmake -S . -B $(1)
+# A first configuration for a single target: without the tests, whose packages `make run` does not install.
+CONFIGURE_ONCE = [ -f $(BUILD)/CMakeCache.txt ] || \
+  $(call CONFIGURE,$(BUILD)) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBRISEL_TESTS=OFF $(CMAKE_FLAGS)
+
+.PHONY: all build run test test-all test-plain test-package test-sanitize test-other bench install uninstall \
+        package install-gimp-plugin clean clean-roots
 
 all: build
 
-$(BUILD)/CMakeCache.txt:
-	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_FLAGS)
+# Everything, the tests included (a folder that `make run` configured without them is configured again).
+build:
+	@grep -qs '^BRISEL_TESTS:BOOL=ON' $(BUILD)/CMakeCache.txt || \
+	  $(call CONFIGURE,$(BUILD)) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBRISEL_TESTS=ON $(CMAKE_FLAGS)
+	@scripts/step $(BUILD)/logs/build.log "building everything in $(BUILD)/" cmake --build $(BUILD) -j $(JOBS)
 
-build: $(BUILD)/CMakeCache.txt
-	cmake --build $(BUILD) -j $(JOBS)
-
-# The Debian packages that building and testing need, installed when one is missing (some milliseconds
-# when all are there). Ordered before the build, also when make runs with -j.
-deps:
-	@scripts/install-deps --quiet
-
-run: deps
-	@$(MAKE) --no-print-directory build
+# The program alone: no tests, benchmarks or plug-in to build first.
+run:
+	@scripts/install-deps --quiet run
+	@$(CONFIGURE_ONCE)
+	@scripts/step $(BUILD)/logs/build-brisel.log "building brisel in $(BUILD)/" cmake --build $(BUILD) -j $(JOBS) --target brisel
 	@mkdir -p $(BUILD)/run
-	cp -f samples/sample.png $(BUILD)/run/sample.png
+	@cp -f samples/sample.png $(BUILD)/run/sample.png
+	@echo "opening $(BUILD)/run/sample.png"
 	$(BUILD)/brisel --wallpaper samples/wallpaper.png $(BUILD)/run/sample.png
 
-test: deps
-	@$(MAKE) --no-print-directory test-plain test-package test-sanitize test-debian13
+test:
+	@scripts/with-sudo "make test installs packages and makes Debian roots in $(BRISEL_ROOTS), which needs root rights" \
+	  $(MAKE) --no-print-directory test-all
+
+test-all:
+	@scripts/install-deps --quiet all
+	@$(MAKE) --no-print-directory test-plain test-package test-sanitize test-other
 
 test-plain: build
-	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+	@QT_QPA_PLATFORM=offscreen scripts/run-tests $(BUILD) $(JOBS)
 
 test-sanitize:
-	cmake -S . -B $(BUILD_ASAN) -DCMAKE_BUILD_TYPE=Debug -DBRISEL_SANITIZE=ON $(CMAKE_FLAGS)
-	cmake --build $(BUILD_ASAN) -j $(JOBS)
-	cd $(BUILD_ASAN) && QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=0 \
-	  UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure -j $(JOBS)
+	@$(call CONFIGURE,$(BUILD_ASAN)) -DCMAKE_BUILD_TYPE=Debug -DBRISEL_SANITIZE=ON -DBRISEL_TESTS=ON $(CMAKE_FLAGS)
+	@scripts/step $(BUILD_ASAN)/logs/build.log "building with sanitizers in $(BUILD_ASAN)/" cmake --build $(BUILD_ASAN) -j $(JOBS)
+	@QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1 \
+	  scripts/run-tests $(BUILD_ASAN) $(JOBS)
 
-# The plain suite again in Debian 13 (GCC 14, Qt 6.8), with GIMP 3's suites; the root is made once and
-# cached. Built without debugging information, which the suite does not need, to save time. Then Debian 13's
-# packages, made there, in a clean Debian 13 root (as test-package does for Debian 12).
-test-debian13:
-	scripts/debian13 run $(BUILD_DEBIAN13) make --no-print-directory BUILD=/build/build \
+# The plain suite in the other Debian, with its GCC, Qt and GIMP; the root is made once and kept. Built without
+# debugging information, which the suite does not need, to save time. Then that Debian's packages, made there,
+# in a clean root of it (as test-package does for this machine's).
+test-other:
+	@$(SUDO) scripts/debian-root $(OTHER_SUITE) prepare
+	@echo "the plain suite and the packages in the $(OTHER) root, in $(BUILD_OTHER)/"
+	@scripts/debian-root $(OTHER_SUITE) run $(BUILD_OTHER) make --no-print-directory BUILD=/build/build \
 	  CMAKE_FLAGS="-DCMAKE_BUILD_TYPE=Release $(CMAKE_FLAGS)" test-plain package
-	tests/packaging/clean_install.sh trixie $(BUILD_DEBIAN13)/build/packages
+	@$(SUDO) tests/packaging/clean_install.sh $(OTHER_SUITE) $(BUILD_OTHER)/build/packages
 
-# The Debian packages, installed in a throw-away layer over a clean Debian 12 root (scripts/debian-clean),
-# as a user of a fresh machine would: apt must find everything they need.
+# The Debian packages, installed in a throw-away layer over a clean root of this machine's Debian
+# (scripts/debian-clean), as a user of a fresh machine would: apt must find everything they need.
 test-package: package
-	tests/packaging/clean_install.sh bookworm $(BUILD)/packages
+	@case "$(HOST_SUITE)" in \
+	  bookworm | trixie) $(SUDO) tests/packaging/clean_install.sh $(HOST_SUITE) $(BUILD)/packages ;; \
+	  *) echo "test-package: skipped: this machine runs neither Debian 12 nor Debian 13" ;; \
+	esac
 
 install: build
 	DESTDIR="$(DESTDIR)" cmake --install $(BUILD) --prefix "$(PREFIX)"
@@ -88,17 +115,19 @@ uninstall:
 	  update-desktop-database -q "$(PREFIX)/share/applications" 2>/dev/null; fi; true
 
 package: build
-	rm -f $(BUILD)/packages/*.deb
-	cd $(BUILD) && cpack -G DEB
+	@rm -f $(BUILD)/packages/*.deb
+	@scripts/step $(BUILD)/logs/package.log "making the Debian packages in $(BUILD)/packages/" sh -c 'cd $(BUILD) && cpack -G DEB'
 
 bench:
+	@scripts/install-deps --quiet all
 	cmake -S . -B $(BUILD_BENCH) -DCMAKE_BUILD_TYPE=Release -DBRISEL_BENCH=ON $(CMAKE_FLAGS)
 	cmake --build $(BUILD_BENCH) -j $(JOBS) --target brisel_bench
 	$(BUILD_BENCH)/bench/brisel_bench
 
-install-gimp-plugin: $(BUILD)/CMakeCache.txt
+install-gimp-plugin:
 	@pkg-config --exists gimp-3.0 || pkg-config --exists gimp-2.0 || \
 	  { echo "libgimp (3.0 or 2.0) is missing: run scripts/install-deps first"; exit 1; }
+	@$(CONFIGURE_ONCE)
 	cmake $(BUILD) > /dev/null
 	cmake --build $(BUILD) -j $(JOBS) --target brisel_gimp_plugin
 	@major=$$(cat $(BUILD)/gimp-plug-in/gimp-major); \
@@ -107,4 +136,9 @@ install-gimp-plugin: $(BUILD)/CMakeCache.txt
 	echo "Installed $$dir/brisel for GIMP $$major: restart GIMP, open a picture and choose Filters > Brisel..."
 
 clean:
-	rm -rf $(BUILD) $(BUILD_ASAN) $(BUILD_BENCH) $(BUILD_DEBIAN13)
+	rm -rf $(BUILD) $(BUILD_ASAN) $(BUILD_BENCH) build-debian12 build-debian13
+
+# The roots hold nothing of yours: the next `make test` makes them again (some minutes).
+clean-roots:
+	$(SUDO) rm -rf "$(BRISEL_ROOTS)"
+

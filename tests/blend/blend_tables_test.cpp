@@ -56,7 +56,7 @@ TEST_F(BlendTables, PropertiesOverEveryEntry) {
       const double screen = (255.0 - p) / 255.0 * q + p;
       ASSERT_EQ(T(p, q, Screen), int(std::floor(screen + 0.5))) << p << "," << q;
       if (q >= 1) {
-        if (p >= q) ASSERT_EQ(T(p, q, Divide), 255) << p << "," << q;
+        if (p >= q) { ASSERT_EQ(T(p, q, Divide), 255) << p << "," << q; }
         // Exact halves: 255 p / q = k + 1/2, i.e. 510 p = (2k + 1) q; they go to the even neighbour.
         if ((510 * p) % q == 0 && (510 * p / q) % 2 == 1 && 255 * p < 255 * q) {
           ++divideTies;
@@ -107,9 +107,9 @@ TEST_F(BlendTables, CoverageCurves) {
   }
   // Curve 1 rises to its peak then never rises again; curve 2 never falls before its peak.
   for (int v = 1; v < 256; ++v) {
-    if (v <= 54) EXPECT_GT(CoverageEntry(v, 0), CoverageEntry(v - 1, 0)) << v;
-    if (v > 56) EXPECT_LE(CoverageEntry(v, 0), CoverageEntry(v - 1, 0)) << v;
-    if (v <= 125) EXPECT_GE(CoverageEntry(v, 1), CoverageEntry(v - 1, 1)) << v;
+    if (v <= 54) { EXPECT_GT(CoverageEntry(v, 0), CoverageEntry(v - 1, 0)) << v; }
+    if (v > 56) { EXPECT_LE(CoverageEntry(v, 0), CoverageEntry(v - 1, 0)) << v; }
+    if (v <= 125) { EXPECT_GE(CoverageEntry(v, 1), CoverageEntry(v - 1, 1)) << v; }
   }
 }
 

@@ -9,6 +9,10 @@
 # gives every GIMP the same brisel-* words. Needs Xvfb, openbox, xdotool, wmctrl, ImageMagick and GIMP.
 # Runs in a profile and a display of its own.
 set -euo pipefail
+# Whatever the caller's locale: xdotool reads a window's title (UTF-8, with an en dash in GIMP's) only in a
+# UTF-8 locale, and finds no window by its name otherwise.
+export LC_ALL=C.UTF-8
+unset LANGUAGE
 
 plug_in=$1
 picture=$2

@@ -198,8 +198,8 @@ TEST_F(FileHostTest, HostileSendsNeverFollowLinksNorOverwriteUnasked) {
       EXPECT_EQ(backupNow.st_mode & 07777, was.st_mode & 07777);
     } else {  // whatever stood at the backup's name is left as it was
       EXPECT_EQ(backupNowExists, backupExisted);
-      if (backupExisted) EXPECT_EQ(backupNow.st_ino, backupWas.st_ino);
-      if (backupExisted) EXPECT_EQ(backupNow.st_mode, backupWas.st_mode);
+      if (backupExisted) { EXPECT_EQ(backupNow.st_ino, backupWas.st_ino); }
+      if (backupExisted) { EXPECT_EQ(backupNow.st_mode, backupWas.st_mode); }
     }
     for (const QString& name : QDir(QString::fromStdString(Path(c.name))).entryList(QDir::Hidden | QDir::Files))
       EXPECT_FALSE(name.contains(".brisel-")) << name.toStdString();  // no temporary left

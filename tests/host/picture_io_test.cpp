@@ -268,7 +268,9 @@ TEST_F(PictureIoTest, PicturesKeepWhatWasNotPaintedOrAreRefusedAtStart) {
 
     const QImage after = Load(path);
     EXPECT_EQ(after.format(), kind.kept) << kind.name;
-    if (kind.kept == QImage::Format_Indexed8) EXPECT_EQ(after.colorTable(), before.colorTable()) << kind.name;
+    if (kind.kept == QImage::Format_Indexed8) {
+      EXPECT_EQ(after.colorTable(), before.colorTable()) << kind.name;
+    }
     EXPECT_EQ(after.colorSpace(), before.colorSpace()) << kind.name;
     EXPECT_EQ(after.text("Author"), before.text("Author")) << kind.name;
     EXPECT_EQ(after.dotsPerMeterX(), before.dotsPerMeterX()) << kind.name;
