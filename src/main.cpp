@@ -169,6 +169,8 @@ int main(int argc, char* argv[]) {
       options.imagePath.empty()
           ? std::string()
           : QFileInfo(QString::fromStdString(options.imagePath)).absoluteFilePath().toStdString();
+  // A picture that another run has open: only where the painter says so.
+  if (!brisel::ClaimPictureOrAsk(picture)) return 0;
   int status = 1;
   try {
     brisel::platform::Dispatch([&] {

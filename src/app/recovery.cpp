@@ -1,9 +1,11 @@
 #include "app/recovery.h"
 
-#include <csignal>
+#include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <exception>
 #include <memory>
+#include <optional>
 
 #include "app/host_link.h"
 #include "app/shared_state.h"
@@ -20,6 +22,7 @@ namespace brisel {
 namespace {
 
 constexpr int32_t kDefaultAutosaveSeconds = 60;
+constexpr int32_t kLongestAutosaveSeconds = INT32_MAX / 1000;
 
 struct Recovery {
   std::string picture;
@@ -50,11 +53,17 @@ void AutosaveTick() {
   }
 }
 
-// The newest copy of this picture that differs from the image is offered; the ones equal to it go.
+// The newest copy of this picture that differs from the image is offered; the ones equal to it go. A copy
+// that another run of the program still keeps up to date is not lost work, and is left to it.
 void OfferCopies() {
   if (gRecovery->picture.empty()) return;
   for (const platform::RecoveryCopy& copy : platform::ListRecoveryCopies()) {
     if (copy.picture != gRecovery->picture) continue;
+    if (platform::StillRunning(copy.writer)) {
+      std::fprintf(stderr, "brisel: the recovery copy %s is kept up to date by process %lld, which still runs: "
+                   "not offered\n", copy.path.c_str(), static_cast<long long>(copy.writer));
+      continue;
+    }
     if (copy.width != ImageWidth || copy.height != ImageHeight) {
       std::fprintf(stderr,
                    "brisel: the recovery copy %s is %d x %d, the picture now %d x %d: it is kept, not offered\n",
@@ -71,20 +80,31 @@ void OfferCopies() {
       std::remove(copy.path.c_str());
       continue;
     }
-    const auto answer = platform::AskYesNo(
-        kProgramName, "A recovery copy from " + platform::LocalTimeText(copy.savedAt) + " exists. Restore it?\r(" +
-                          copy.path + ")");
-    // Taken back, the copy is this run's own: kept up to date, and removed by the next send.
-    if (answer == platform::MessageBoxAnswer::Yes && ReplaceImage(std::move(red), std::move(green), std::move(blue)))
+    std::string question = "A recovery copy from " + platform::LocalTimeText(copy.savedAt) + " exists. Restore it?";
+    // Another program's later edit would be painted over: say so, with both times.
+    if (const std::optional<int64_t> changed = platform::ModifiedAt(gRecovery->picture); changed && *changed > copy.savedAt)
+      question += "\rThe picture was changed after the copy was made, at " + platform::LocalTimeText(*changed) +
+                  ": restoring the copy paints over that change (one undo step gives it back).";
+    const auto answer = platform::AskYesNo(kProgramName, question + "\r(" + copy.path + ")");
+    if (answer != platform::MessageBoxAnswer::Yes || !ReplaceImage(std::move(red), std::move(green), std::move(blue)))
+      return;
+    // Taken back, the painting is this run's: its copy is written under this run's name at once, and then
+    // the old one goes (a run that still wrote there would be told apart by that name).
+    const std::string words = KeepRecoveryCopy();
+    if (RecoveryCopyPath() != copy.path && platform::ModifiedAt(RecoveryCopyPath())) {
+      std::remove(copy.path.c_str());
+    } else {
+      std::fprintf(stderr, "brisel: %s\n", words.c_str());
       gRecovery->copyPath = copy.path;
+    }
     return;
   }
 }
 
 void OnTermination(int signal) {
   const std::string words = KeepRecoveryCopy();
-  const char* name = signal == SIGTERM ? "SIGTERM" : signal == SIGHUP ? "SIGHUP" : "a signal";
-  std::fprintf(stderr, "brisel: ended by %s.%s%s\n", name, words.empty() ? "" : " ", words.c_str());
+  std::fprintf(stderr, "brisel: ended by %s.%s%s\n", platform::SignalName(signal), words.empty() ? "" : " ",
+               words.c_str());
 }
 
 }  // namespace
@@ -92,7 +112,26 @@ void OnTermination(int signal) {
 int32_t AutosaveSeconds() {
   const std::string text =
       platform::GetSetting("tarnwick", "Startup", "Autosave_Seconds", std::to_string(kDefaultAutosaveSeconds));
-  return SettingNumber(text).value_or(kDefaultAutosaveSeconds);
+  const std::optional<int32_t> seconds = SettingNumber(text);
+  // The timer counts in milliseconds, in 32 bits: about 24 days at most.
+  if (!seconds || *seconds > kLongestAutosaveSeconds) {
+    std::fprintf(stderr,
+                 "brisel: warning: the setting Autosave_Seconds=%s is not a number of seconds up to %d; "
+                 "autosaving every %d seconds\n",
+                 text.c_str(), kLongestAutosaveSeconds, kDefaultAutosaveSeconds);
+    return kDefaultAutosaveSeconds;
+  }
+  return *seconds;
+}
+
+bool ClaimPictureOrAsk(const std::string& picture) {
+  if (picture.empty()) return true;
+  const int64_t holder = platform::ClaimPicture(picture);
+  if (holder == 0) return true;
+  const std::string name = picture.substr(picture.rfind('/') + 1);
+  const std::string process = holder > 0 ? " (process " + std::to_string(holder) + ")" : "";
+  return platform::AskYesNo(kProgramName, name + " is already open in Brisel" + process + ". Open it anyway?") ==
+         platform::MessageBoxAnswer::Yes;
 }
 
 void StartRecovery(const std::string& picture, int32_t autosaveSeconds) {
@@ -102,7 +141,8 @@ void StartRecovery(const std::string& picture, int32_t autosaveSeconds) {
   platform::SetLastWords(KeepRecoveryCopy);
   platform::OnTerminationSignal(OnTermination);
   OfferCopies();
-  if (autosaveSeconds > 0) gRecovery->autosave.Start(autosaveSeconds * 1000, AutosaveTick);
+  if (autosaveSeconds > 0)
+    gRecovery->autosave.Start(int32_t(std::min<int64_t>(int64_t(autosaveSeconds) * 1000, INT32_MAX)), AutosaveTick);
 }
 
 void StopRecovery() {

@@ -1,6 +1,7 @@
 #pragma once
 // Recovery copies of the painting (platform/recovery.h), so that no way out of the program loses it: one is
-// written before the program ends on a failure or on SIGTERM or SIGHUP, and whenever a send at close fails;
+// written before the program ends on a failure, a lost display or a termination signal (SIGTERM, SIGHUP,
+// SIGINT, SIGQUIT), and whenever a send at close fails;
 // while there are changes not yet sent it is refreshed in the background at the autosave interval; a send
 // that goes through removes it. At the next start on the same picture the newest copy is offered back.
 //
@@ -16,12 +17,19 @@ namespace brisel {
 // theme's settings are), 60 where it is absent or not a number; 0 or less turns autosave off.
 int32_t AutosaveSeconds();
 
+// Before the program opens picture (its identity, as below): marks it as open in this run; where another run
+// has it open already, asks "<name> is already open in Brisel (process <n>). Open it anyway?" and returns
+// the answer (No, the default, ends the start). A run that opens it anyway never takes the other's copies.
+bool ClaimPictureOrAsk(const std::string& picture);
+
 // Arms recovery for picture, with the canvas shown (after Main): picture is the picture's identity (the
 // file host: its absolute path; empty for a picture that has no name yet, whose copies are kept but never
 // offered). Offers the newest copy of the same picture back, "A recovery copy from <date and time> exists.
-// Restore it?": Yes makes it the image as unsent changes, one undo step away from the host's picture; No
-// keeps it for later. A copy equal to the image holds nothing to recover and is removed without a question.
-// Then starts the autosave, catches SIGTERM and SIGHUP and sets the last words of a failing end.
+// Restore it?" (and, where the picture changed after the copy was made, when it did): Yes makes it the image
+// as unsent changes, one undo step away from the host's picture, and this run's copy; No keeps it for later.
+// A copy equal to the image holds nothing to recover and is removed without a question; one that another
+// run still writes is not offered.
+// Then starts the autosave, catches the termination signals and sets the last words of a failing end.
 void StartRecovery(const std::string& picture, int32_t autosaveSeconds);
 
 // Disarms it all (a normal end, or a test's): waits for a background write; the copy stays where it is.

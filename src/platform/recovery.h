@@ -1,11 +1,14 @@
 #pragma once
 // Recovery copies of the image: PNG files in the user's state folder, $XDG_STATE_HOME/brisel/recovery
-// (default ~/.local/state/brisel/recovery), each holding the three planes as 8-bit RGB and, in a text chunk
-// "Brisel-Picture", the picture it was painted on. Every copy is written atomically (platform/atomic_file.h),
-// so a copy is whole or absent, never half written.
+// (default ~/.local/state/brisel/recovery, private: 0700, each copy 0600), each holding the three planes as
+// 8-bit RGB and, in text chunks, the picture it was painted on: "Brisel-Picture" as text, and
+// "Brisel-Picture-Bytes" percent-encoded, which keeps every byte of the name (the text chunks are read back
+// with their white space simplified). Every copy is written atomically (platform/atomic_file.h), so a copy
+// is whole or absent, never half written.
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -15,15 +18,17 @@ namespace brisel::platform {
 
 struct RecoveryCopy {
   std::string path;      // the copy's file
-  std::string picture;   // the picture it belongs to as the program named it; empty for a new picture
+  std::string picture;   // the picture it belongs to as the program named it, byte for byte; empty for a new one
   int64_t savedAt = 0;   // its last write, seconds since the epoch
   int32_t width = 0, height = 0;
+  int64_t writer = 0;    // the process that wrote it, from its name (0 when the name does not say)
 };
 
 // The folder, as the environment names it now (it need not exist).
 std::string RecoveryFolder();
 // A path in the folder for a new copy of picture: the picture's file name, the local time and the process,
-// "sample.png-20240131-154502-4711.png" ("untitled-..." for a new picture).
+// "sample.png-20240131-154502-4711.png" ("untitled-..." for a new picture); control characters and bytes
+// that are not UTF-8 in the name become "_" (the picture's exact name is inside the copy).
 std::string NewRecoveryPath(const std::string& picture);
 // The copies in the folder, newest first; files that are not readable copies are left out. Temporary files
 // of writes cut short are removed on the way (platform::RemoveLeftoverTemporaries).
@@ -32,6 +37,18 @@ std::vector<RecoveryCopy> ListRecoveryCopies();
 bool ReadRecoveryCopy(const std::string& path, BytePlane& red, BytePlane& green, BytePlane& blue);
 // "2024-01-31 15:45:02", local time.
 std::string LocalTimeText(int64_t secondsSinceEpoch);
+// The last modification of the file at path, seconds since the epoch; nullopt when there is no such file.
+std::optional<int64_t> ModifiedAt(const std::string& path);
+
+// Whether process is another run of this program that still runs (so its copies are not lost work).
+bool StillRunning(int64_t process);
+
+// Marks picture as open in this process, until ReleasePicture or the process's end (a lock on a small file
+// in the recovery folder, which the system lets go when the process dies, however it dies). Returns 0 when
+// this process now has it (or where that cannot be told), else the process that has it open already (-1
+// when that process did not say which it is).
+int64_t ClaimPicture(const std::string& picture);
+void ReleasePicture();
 
 // Writes copies, now or in the background, one file at a time.
 class RecoveryWriter {

@@ -19,6 +19,9 @@
 #include <optional>
 #include <thread>
 
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "app/host_link.h"
@@ -27,6 +30,7 @@
 #include "canvas/undo.h"
 #include "file/file_host.h"
 #include "host/picture_fixture.h"
+#include "platform/lifecycle.h"
 #include "platform/qt/form_impl.h"
 #include "platform/recovery.h"
 #include "support/app_fixture.h"
@@ -100,7 +104,7 @@ void Send(QEvent::Type type, QPointF at, Qt::MouseButton button, Qt::MouseButton
 }
 
 // Run by the test below in a process of its own (this test program again): starts the program on the
-// picture, with the autosave interval from the settings, paints a stroke, puts the planes it then holds
+// picture as brisel PICTURE does, with the autosave interval from the settings, paints a stroke, puts the planes it then holds
 // beside the picture, and goes on until it is killed.
 TEST(RecoveryChild, DISABLED_PaintsUntilKilled) {
   const char* picture = std::getenv("BRISEL_CHILD_PICTURE");
@@ -110,6 +114,7 @@ TEST(RecoveryChild, DISABLED_PaintsUntilKilled) {
   setenv("XDG_CONFIG_HOME", std::getenv("BRISEL_CHILD_CONFIG"), 1);
   ResetSharedState();
   filehost::RegisterFileHost(OptionsFor(picture));
+  if (!ClaimPictureOrAsk(picture)) return;
   Main();
   StartRecovery(picture, AutosaveSeconds());
   PaintRed = 250, PaintGreen = 20, PaintBlue = 40;
@@ -130,10 +135,13 @@ TEST(RecoveryChild, DISABLED_PaintsUntilKilled) {
   }
 }
 
-// Starts the test above in a process of its own, painting on picture; its settings from configFolder.
-void StartPaintingChild(QProcess& child, const QString& picture, const QString& stateFolder, const QString& configFolder) {
+// Starts the test above in a process of its own, painting on picture; its settings from configFolder; on
+// the X display given, else off screen.
+void StartPaintingChild(QProcess& child, const QString& picture, const QString& stateFolder, const QString& configFolder,
+                        const QString& display = QString()) {
   QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-  environment.insert("QT_QPA_PLATFORM", "offscreen");
+  environment.insert("QT_QPA_PLATFORM", display.isEmpty() ? "offscreen" : "xcb");
+  if (!display.isEmpty()) environment.insert("DISPLAY", display);
   environment.insert("XDG_STATE_HOME", stateFolder);
   environment.insert("BRISEL_CHILD_CONFIG", configFolder);
   environment.insert("BRISEL_CHILD_PICTURE", picture);
@@ -151,11 +159,35 @@ std::optional<Planes> PaintedBy(const std::string& picture, int32_t width, int32
   return painted;
 }
 
-// ---- the program ends on a signal ---------------------------------------------------------------------
+// ---- the ways out ---------------------------------------------------------------------------------------
 
-// A painting is kept as a copy that --recover lists; a picture not painted on is the painting, and no
+// An X server of the test's own; stopped with the object.
+struct XServer {
+  QProcess process;
+  QString display;
+  bool Start() {
+    process.start("Xvfb", {"-displayfd", "1", "-screen", "0", "640x480x24", "-nolisten", "tcp"});
+    if (!process.waitForStarted(10000)) return false;
+    for (QByteArray number; process.waitForReadyRead(10000);) {
+      number += process.readAllStandardOutput();
+      if (number.endsWith('\n')) {
+        display = ":" + QString::fromLatin1(number.trimmed());
+        return true;
+      }
+    }
+    return false;
+  }
+  ~XServer() {
+    process.kill();
+    process.waitForFinished();
+  }
+};
+
+// Every way out of a painting run keeps the painting as a copy of its picture, which names it on standard
+// error and which --recover lists: the termination signals (the run then ends by the signal itself, as the
+// sender expects) and the X server going away under it. A picture not painted on is the painting, and no
 // copy is written for it.
-TEST(RecoveryProcess, SigtermAndSighupKeepAPaintingAsACopyThatRecoverLists) {
+TEST(RecoveryProcess, EveryWayOutKeepsThePaintingAsACopyThatRecoverLists) {
   QTemporaryDir folder;
   const QString picture = folder.filePath("picture.png");
   ASSERT_TRUE(Pattern(37, 23).save(picture));
@@ -164,38 +196,53 @@ TEST(RecoveryProcess, SigtermAndSighupKeepAPaintingAsACopyThatRecoverLists) {
   environment.insert("XDG_STATE_HOME", folder.filePath("state"));
   environment.insert("XDG_CONFIG_HOME", folder.filePath("config"));
   ScopedEnv state("XDG_STATE_HOME", folder.filePath("state").toStdString());
+  const rlimit noCore{0, 0};  // SIGQUIT would leave a core behind
+  ASSERT_EQ(setrlimit(RLIMIT_CORE, &noCore), 0);
 
   QProcess unpainted;
   unpainted.setProcessEnvironment(environment);
   unpainted.start(BRISEL_BINARY, {picture});
-  ASSERT_TRUE(WaitFor([&] { return Catches(unpainted.processId(), SIGTERM); })) << "never ready for the signal";
-  ::kill(pid_t(unpainted.processId()), SIGTERM);
+  ASSERT_TRUE(WaitFor([&] { return Catches(unpainted.processId(), SIGINT); })) << "never ready for the signal";
+  ::kill(pid_t(unpainted.processId()), SIGINT);
   ASSERT_TRUE(unpainted.waitForFinished(20000));
   EXPECT_EQ(unpainted.exitStatus(), QProcess::CrashExit) << "ends by the signal itself";
   EXPECT_TRUE(platform::ListRecoveryCopies().empty());
 
-  for (int signal : {SIGTERM, SIGHUP}) {
+  constexpr int kDisplayGone = 0;
+  for (const int way : {SIGTERM, SIGHUP, SIGINT, SIGQUIT, kDisplayGone}) {
+    SCOPED_TRACE(way == kDisplayGone ? "the X server gone" : platform::SignalName(way));
+    XServer x;
+    if (way == kDisplayGone && !x.Start()) {
+      std::fprintf(stderr, "no Xvfb: the lost display is not tried\n");
+      break;
+    }
     QFile::remove(picture + ".painted");
+    for (const platform::RecoveryCopy& copy : platform::ListRecoveryCopies()) QFile::remove(QString::fromStdString(copy.path));
     QProcess child;
-    StartPaintingChild(child, picture, folder.filePath("state"), folder.filePath("config"));
+    StartPaintingChild(child, picture, folder.filePath("state"), folder.filePath("config"), x.display);
     std::optional<Planes> painted;
     ASSERT_TRUE(WaitFor([&] {
-      return (painted = PaintedBy(picture.toStdString(), 37, 23)) && Catches(child.processId(), signal);
-    })) << "never painted and ready for signal " << signal;
-    ::kill(pid_t(child.processId()), signal);
+      return (painted = PaintedBy(picture.toStdString(), 37, 23)) && Catches(child.processId(), SIGTERM);
+    })) << "never painted and ready";
+    if (way == kDisplayGone) x.process.kill();
+    else ::kill(pid_t(child.processId()), way);
     ASSERT_TRUE(child.waitForFinished(20000));
-    EXPECT_EQ(child.exitStatus(), QProcess::CrashExit) << "ends by the signal itself";
+    if (way == kDisplayGone) {
+      EXPECT_EQ(child.exitStatus(), QProcess::NormalExit);
+      EXPECT_EQ(child.exitCode(), 1);
+    } else {
+      EXPECT_EQ(child.exitStatus(), QProcess::CrashExit) << "ends by the signal itself";
+    }
     const QString errors = QString::fromUtf8(child.readAllStandardError());
 
     const std::vector<platform::RecoveryCopy> copies = platform::ListRecoveryCopies();
     ASSERT_EQ(copies.size(), 1u) << errors.toStdString();
     EXPECT_TRUE(errors.contains(QString::fromStdString(copies[0].path))) << errors.toStdString();
     EXPECT_EQ(copies[0].picture, picture.toStdString());
-    EXPECT_EQ(CopyAt(copies[0].path), *painted) << "signal " << signal;
-
-    if (signal == SIGHUP) break;  // its copy stays, for --recover to list
-    QFile::remove(QString::fromStdString(copies[0].path));
+    EXPECT_FALSE(platform::StillRunning(copies[0].writer)) << "offered as lost work at the next start";
+    EXPECT_EQ(CopyAt(copies[0].path), *painted);
   }
+  // The last way's copy stays, for --recover to list.
 
   QProcess lister;
   lister.setProcessEnvironment(environment);
@@ -203,6 +250,7 @@ TEST(RecoveryProcess, SigtermAndSighupKeepAPaintingAsACopyThatRecoverLists) {
   ASSERT_TRUE(lister.waitForFinished(20000));
   EXPECT_EQ(lister.exitCode(), 0);
   const QString listing = QString::fromUtf8(lister.readAllStandardOutput());
+  ASSERT_FALSE(platform::ListRecoveryCopies().empty());
   EXPECT_TRUE(listing.contains(QString::fromStdString(platform::ListRecoveryCopies().at(0).path))) << listing.toStdString();
   EXPECT_TRUE(listing.contains(picture)) << listing.toStdString();
 }
@@ -240,9 +288,33 @@ TEST_F(RecoveryAfterKill, AnAutosavedCopyOutlivesKillNineAndIsOfferedBackExactly
   StartPaintingChild(child, QString::fromStdString(picture), folder.filePath("state"), folder.filePath("config"));
   ASSERT_TRUE(child.waitForStarted());
   const bool saved = WaitFor([&] { return !platform::ListRecoveryCopies().empty(); });
+
+  // A second run while the first paints: asked first (No ends it), and, opened anyway, never offered the
+  // copy that the first keeps up to date.
+  const std::string alreadyOpen = "Brisel|picture.png is already open in Brisel (process " +
+                                  std::to_string(child.processId()) + "). Open it anyway?";
+  if (saved) {
+    answer = platform::MessageBoxAnswer::No;
+    EXPECT_FALSE(ClaimPictureOrAsk(picture));
+    answer = platform::MessageBoxAnswer::Yes;
+    EXPECT_TRUE(ClaimPictureOrAsk(picture));
+    EXPECT_THAT(messages, ::testing::ElementsAre(alreadyOpen, alreadyOpen));
+    StartOn(picture);
+    EXPECT_TRUE(messages.empty()) << messages[0];
+    StopRecovery();
+  }
   ::kill(pid_t(child.processId()), SIGKILL);
   child.waitForFinished();
   ASSERT_TRUE(saved) << child.readAllStandardOutput().toStdString() << child.readAllStandardError().toStdString();
+  messages.clear();
+  EXPECT_TRUE(ClaimPictureOrAsk(picture)) << "the killed run let the picture go";
+  EXPECT_TRUE(messages.empty());
+  platform::ReleasePicture();
+
+  // Another program changed the picture after the copy was made (its time is all that changed here).
+  const std::string childCopy = platform::ListRecoveryCopies().at(0).path;
+  const timespec later[2] = {{0, UTIME_OMIT}, {platform::ListRecoveryCopies()[0].savedAt + 90, 0}};
+  ASSERT_EQ(utimensat(AT_FDCWD, picture.c_str(), later, 0), 0);
 
   const std::optional<Planes> paintedByChild = PaintedBy(picture, 40, 30);
   ASSERT_TRUE(paintedByChild) << "the child put its planes beside the picture";
@@ -255,6 +327,8 @@ TEST_F(RecoveryAfterKill, AnAutosavedCopyOutlivesKillNineAndIsOfferedBackExactly
   ASSERT_EQ(messages.size(), 1u);
   EXPECT_THAT(messages[0], HasSubstr("A recovery copy from "));
   EXPECT_THAT(messages[0], HasSubstr("exists. Restore it?"));
+  EXPECT_THAT(messages[0], HasSubstr("The picture was changed after the copy was made, at " +
+                                     platform::LocalTimeText(platform::ListRecoveryCopies()[0].savedAt + 90)));
   EXPECT_EQ(Image(), original);
   ASSERT_EQ(platform::ListRecoveryCopies().size(), 1u);
   StopRecovery();
@@ -267,6 +341,10 @@ TEST_F(RecoveryAfterKill, AnAutosavedCopyOutlivesKillNineAndIsOfferedBackExactly
   EXPECT_EQ((Planes{ViewR, ViewG, ViewB}), painted) << "the canvas shows it";
   const PixelRect box = ChangedBoxToSend();
   EXPECT_TRUE(box.x1 == 0 && box.y1 == 0 && box.x2 == 40 && box.y2 == 30) << "the whole picture is unsent";
+  ASSERT_EQ(platform::ListRecoveryCopies().size(), 1u) << "taken back, the copy is this run's own";
+  EXPECT_EQ(platform::ListRecoveryCopies()[0].writer, ::getpid());
+  EXPECT_NE(platform::ListRecoveryCopies()[0].path, childCopy);
+  EXPECT_EQ(CopyAt(RecoveryCopyPath()), painted);
   ASSERT_EQ(UndoStack.size(), 1u);
   UndoLastStep();
   EXPECT_EQ(Image(), original);

@@ -1,10 +1,17 @@
-// The recovery writer's background write against a send that makes the copy unwanted meanwhile.
+// The recovery writer: its background write against a send that makes the copy unwanted meanwhile, and the
+// names and permissions of its copies.
 
 #include <QFileInfo>
 #include <QImageReader>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
 
 #include "platform/recovery.h"
 
@@ -56,6 +63,43 @@ TEST(RecoveryWriter, CopyNamesFitAFileSystemAndKeepWholeCharacters) {
     const std::string stem = picture.empty() ? "untitled" : picture.substr(picture.rfind('/') + 1);
     EXPECT_EQ(name.substr(0, std::min<size_t>(stem.size(), 20)), stem.substr(0, 20));
   }
+}
+
+// Pictures with names that are not plain text: each copy says its picture byte for byte (white space,
+// control characters and bytes that are not UTF-8 included), has a plain name of its own that every tool
+// handles, and is the user's alone in a folder of the user's alone, even one found open to others.
+TEST(RecoveryWriter, EveryPictureNameComesBackByteForByteInAPrivateCopy) {
+  QTemporaryDir state;
+  const std::string folder = state.path().toStdString() + "/brisel/recovery";
+  ASSERT_EQ(::mkdir((state.path().toStdString() + "/brisel").c_str(), 0755), 0);
+  ASSERT_EQ(::mkdir(folder.c_str(), 0755), 0);
+  const char* oldState = std::getenv("XDG_STATE_HOME");
+  const std::string restore = oldState ? oldState : "";
+  ::setenv("XDG_STATE_HOME", state.path().toStdString().c_str(), 1);
+  const BytePlane plane(3, 2);
+  const std::vector<std::string> names = {"two  spaces.png", "tab\there.png", "new\nline.png", " leading.png",
+                                         "trailing.png ", "latin1 \xe9t\xe9.png", std::string(251, 'n') + ".png"};
+  for (const std::string& name : names) {
+    const std::string picture = "/pictures/" + name;
+    SCOPED_TRACE(picture);
+    const std::string path = platform::NewRecoveryPath(picture);
+    const std::string copyName = path.substr(path.rfind('/') + 1);
+    EXPECT_EQ(QString::fromStdString(copyName).toStdString(), copyName) << "not whole UTF-8";
+    EXPECT_EQ(copyName.find_first_of("\t\n"), std::string::npos);
+    platform::RecoveryWriter writer;
+    ASSERT_EQ(writer.WriteNow(path, picture, plane, plane, plane), "");
+    const std::vector<platform::RecoveryCopy> copies = platform::ListRecoveryCopies();
+    ASSERT_EQ(copies.size(), 1u);
+    EXPECT_EQ(copies[0].picture, picture);
+    EXPECT_EQ(copies[0].writer, ::getpid());
+    struct stat st {};
+    ASSERT_EQ(::stat(path.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0600u);
+    ASSERT_EQ(::stat(folder.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0700u);
+    std::remove(path.c_str());
+  }
+  oldState ? ::setenv("XDG_STATE_HOME", restore.c_str(), 1) : ::unsetenv("XDG_STATE_HOME");
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
 // The timer over QTimer; the termination signals through a self-pipe that a QSocketNotifier watches, so
 // that the work is done in the event loop and the handler only writes one byte; the last words hooked into
-// std::terminate and Qt's fatal messages.
+// std::terminate, Qt's fatal messages and its word that the display connection is gone.
 
 #include <fcntl.h>
 #include <signal.h>
@@ -16,6 +16,7 @@
 #include <cstdio>
 #include <cstring>
 #include <exception>
+#include <mutex>
 
 #include "platform/lifecycle.h"
 #include "platform/window.h"
@@ -82,11 +83,20 @@ void OnSignalByte() {
 
 }  // namespace
 
+const char* SignalName(int signal) {
+  switch (signal) {
+    case SIGTERM: return "SIGTERM";
+    case SIGHUP: return "SIGHUP";
+    case SIGINT: return "SIGINT";
+    case SIGQUIT: return "SIGQUIT";
+    default: return "a signal";
+  }
+}
+
 void OnTerminationSignal(std::function<void(int signal)> onSignal) {
   gOnSignal = std::move(onSignal);
   if (!gOnSignal) {
-    ::signal(SIGTERM, SIG_DFL);
-    ::signal(SIGHUP, SIG_DFL);
+    for (const int signal : kTerminationSignals) ::signal(signal, SIG_DFL);
     return;
   }
   if (gSignalPipe[0] < 0 && ::pipe2(gSignalPipe, O_CLOEXEC | O_NONBLOCK) != 0) {
@@ -101,8 +111,7 @@ void OnTerminationSignal(std::function<void(int signal)> onSignal) {
   action.sa_handler = NoteSignal;
   sigemptyset(&action.sa_mask);
   action.sa_flags = SA_RESTART;
-  ::sigaction(SIGTERM, &action, nullptr);
-  ::sigaction(SIGHUP, &action, nullptr);
+  for (const int signal : kTerminationSignals) ::sigaction(signal, &action, nullptr);
 }
 
 // ---- last words ------------------------------------------------------------------------------------
@@ -112,6 +121,7 @@ namespace {
 std::function<std::string()> gLastWords;
 bool gLastWordsSaid = false;
 std::string gLastSentence;
+std::recursive_mutex gLastWordsLock;  // the toolkit may report a lost connection from a thread of its own
 std::terminate_handler gPreviousTerminate = nullptr;
 QtMessageHandler gPreviousMessageHandler = nullptr;
 
@@ -122,18 +132,34 @@ void TerminateWithLastWords() {
   std::abort();
 }
 
+// Qt's platform plug-ins say this, then end the process themselves (exit or _exit, as a warning or a fatal
+// message, depending on the plug-in and its version).
+bool SaysDisplayIsGone(const QString& message) {
+  return message.startsWith(QLatin1String("The X11 connection broke")) ||
+         message.startsWith(QLatin1String("The Wayland connection broke")) ||
+         message.startsWith(QLatin1String("The Wayland connection experienced a fatal error"));
+}
+
 void MessagesWithLastWords(QtMsgType type, const QMessageLogContext& context, const QString& message) {
-  if (type == QtFatalMsg) {
+  const bool displayGone = SaysDisplayIsGone(message);
+  if (gPreviousMessageHandler) gPreviousMessageHandler(type, context, message);
+  else std::fprintf(stderr, "%s\n", qPrintable(qFormatLogMessage(type, context, message)));
+  if (type == QtFatalMsg || displayGone) {
     const std::string words = SayLastWords();
     if (!words.empty()) std::fprintf(stderr, "brisel: %s\n", words.c_str());
   }
-  if (gPreviousMessageHandler) gPreviousMessageHandler(type, context, message);
-  else std::fprintf(stderr, "%s\n", qPrintable(qFormatLogMessage(type, context, message)));
+  if (displayGone) {
+    // No window can be drawn or closed any more, and the toolkit's own teardown may wait for a display that
+    // never answers: the painting is kept, so end here.
+    std::fflush(nullptr);
+    ::_exit(1);
+  }
 }
 
 }  // namespace
 
 void SetLastWords(std::function<std::string()> lastWords) {
+  std::lock_guard<std::recursive_mutex> hold(gLastWordsLock);
   gLastWords = std::move(lastWords);
   gLastWordsSaid = false;
   gLastSentence.clear();
@@ -146,6 +172,7 @@ void SetLastWords(std::function<std::string()> lastWords) {
 }
 
 std::string SayLastWords() {
+  std::lock_guard<std::recursive_mutex> hold(gLastWordsLock);
   if (!gLastWords || gLastWordsSaid) return gLastSentence;
   gLastWordsSaid = true;
   try {

@@ -1,6 +1,9 @@
 // Recovery copies over Qt's PNG codec: planes interleaved into an RGB888 picture, the picture's name in a
 // text chunk, written through platform/atomic_file.h; the background write on a std::thread.
 
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -19,6 +22,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <fstream>
 #include <functional>
 #include <mutex>
 #include <string_view>
@@ -31,17 +35,63 @@
 namespace brisel::platform {
 namespace {
 
-// The text chunks of a copy: a mark that the file is one (the format's version), and the picture's name.
+// The text chunks of a copy: a mark that the file is one (the format's version), and the picture's name,
+// as text (all that earlier versions wrote) and as its bytes, percent-encoded.
 constexpr const char* kMarkKey = "Brisel-Recovery";
 constexpr const char* kPictureKey = "Brisel-Picture";
+constexpr const char* kPictureBytesKey = "Brisel-Picture-Bytes";
 
-// Makes folder and its missing parents, private to the user (paintings are nobody else's business).
+std::string PictureOf(const QImageReader& reader) {
+  const QString bytes = reader.text(kPictureBytesKey);
+  if (!bytes.isEmpty()) return QByteArray::fromPercentEncoding(bytes.toLatin1()).toStdString();
+  return reader.text(kPictureKey).toStdString();
+}
+
+// The process in a copy's name, "NAME-YYYYMMDD-HHMMSS-PID.png"; 0 when there is none.
+int64_t WriterOf(const std::string& path) {
+  const size_t end = path.rfind(".png"), dash = path.rfind('-', end);
+  if (end == std::string::npos || dash == std::string::npos || dash + 1 >= end) return 0;
+  int64_t pid = 0;
+  for (size_t i = dash + 1; i < end; ++i) {
+    if (path[i] < '0' || path[i] > '9' || pid > INT32_MAX) return 0;
+    pid = pid * 10 + (path[i] - '0');
+  }
+  return pid;
+}
+
+// Name with its control characters and the bytes that are not UTF-8 replaced by "_": a copy's file name
+// is for people to read and for every tool to handle.
+std::string PlainName(const std::string& name) {
+  std::string plain;
+  for (size_t i = 0; i < name.size();) {
+    const uint8_t lead = uint8_t(name[i]);
+    const size_t length = lead < 0x80 ? 1 : (lead >> 5) == 0x6 ? 2 : (lead >> 4) == 0xE ? 3 : (lead >> 3) == 0x1E ? 4 : 0;
+    bool valid = length > 0 && i + length <= name.size() && !(length == 2 && lead < 0xC2);
+    for (size_t k = 1; valid && k < length; ++k) valid = (uint8_t(name[i + k]) & 0xC0) == 0x80;
+    if (!valid || lead < 0x20 || lead == 0x7F) {
+      plain += '_';
+      ++i;
+    } else {
+      plain.append(name, i, length);
+      i += length;
+    }
+  }
+  return plain;
+}
+
+// Makes folder and its missing parents, private to the user (paintings are nobody else's business); the
+// folder itself, found readable by others (made by another tool, or restored from a backup), is made private.
 bool MakeFolder(const std::string& folder) {
   for (size_t slash = folder.find('/', 1);; slash = folder.find('/', slash + 1)) {
     const std::string part = folder.substr(0, slash);
     if (::mkdir(part.c_str(), 0700) != 0 && errno != EEXIST) return false;
-    if (slash == std::string::npos) return true;
+    if (slash == std::string::npos) break;
   }
+  struct stat st {};
+  if (::stat(folder.c_str(), &st) != 0) return false;
+  if ((st.st_mode & 077) != 0 && st.st_uid == ::geteuid() && ::chmod(folder.c_str(), st.st_mode & 07700) != 0)
+    return false;
+  return true;
 }
 
 std::string Encode(const std::string& picture, const BytePlane& red, const BytePlane& green, const BytePlane& blue,
@@ -55,16 +105,27 @@ std::string Encode(const std::string& picture, const BytePlane& red, const ByteP
   buffer.open(QIODevice::WriteOnly);
   QImageWriter writer(&buffer, "png");
   writer.setText(kMarkKey, "1");
-  if (!picture.empty()) writer.setText(kPictureKey, QString::fromStdString(picture));
+  if (!picture.empty()) {
+    writer.setText(kPictureKey, QString::fromStdString(picture));
+    writer.setText(kPictureBytesKey, QString::fromLatin1(QByteArray::fromStdString(picture).toPercentEncoding("/")));
+  }
   if (!writer.write(image)) return writer.errorString().toStdString();
   return {};
 }
 
-// Writes encoded bytes, the folder made first; empty or why not.
+// Writes encoded bytes, the folder made first; empty or why not. A copy is the user's alone (0600), whatever
+// the umask or the picture's permissions, and a link in its place is never followed.
 std::string WriteEncoded(const std::string& path, const QByteArray& bytes) {
   const std::string folder = path.substr(0, path.rfind('/'));
   if (!folder.empty() && !MakeFolder(folder)) return folder + ": " + std::strerror(errno);
-  return WriteFileAtomically(path, bytes.constData(), size_t(bytes.size()));
+  struct stat privateFile {};
+  privateFile.st_mode = S_IFREG | 0600;
+  privateFile.st_uid = ::geteuid();
+  privateFile.st_gid = ::getegid();
+  AtomicWriteOptions options;
+  options.like = &privateFile;
+  options.followLink = false;
+  return WriteFileAtomically(path, bytes.constData(), size_t(bytes.size()), options);
 }
 
 // Tells planes apart from the ones written last, without keeping a copy of them.
@@ -93,7 +154,7 @@ std::string RecoveryFolder() {
 }
 
 std::string NewRecoveryPath(const std::string& picture) {
-  std::string name = picture.substr(picture.rfind('/') + 1);
+  std::string name = PlainName(picture.substr(picture.rfind('/') + 1));
   if (name.empty()) name = "untitled";
   // The time and the process follow it, and a file name holds at most 255 bytes.
   constexpr size_t kNameBytes = 160;
@@ -128,13 +189,83 @@ std::vector<RecoveryCopy> ListRecoveryCopies() {
     QImageReader reader(file.filePath(), "png");
     if (reader.text(kMarkKey).isEmpty()) continue;
     const QSize size = reader.size();
-    copies.push_back({file.filePath().toStdString(), reader.text(kPictureKey).toStdString(),
-                      file.lastModified().toSecsSinceEpoch(), size.width(), size.height()});
+    const std::string path = file.filePath().toStdString();
+    copies.push_back({path, PictureOf(reader), file.lastModified().toSecsSinceEpoch(), size.width(), size.height(),
+                      WriterOf(path)});
   }
   std::sort(copies.begin(), copies.end(), [](const RecoveryCopy& a, const RecoveryCopy& b) {
     return a.savedAt != b.savedAt ? a.savedAt > b.savedAt : a.path > b.path;
   });
   return copies;
+}
+
+std::optional<int64_t> ModifiedAt(const std::string& path) {
+  struct stat st {};
+  if (path.empty() || ::stat(path.c_str(), &st) != 0) return std::nullopt;
+  return int64_t(st.st_mtime);
+}
+
+namespace {
+
+std::string CommandOf(int64_t process) {
+  std::ifstream comm("/proc/" + std::to_string(process) + "/comm");
+  std::string name;
+  std::getline(comm, name);
+  return name;
+}
+
+}  // namespace
+
+bool StillRunning(int64_t process) {
+  if (process <= 0 || process > INT32_MAX || process == ::getpid()) return false;
+  if (::kill(pid_t(process), 0) != 0 && errno != EPERM) return false;
+  // A number the system gave to another program since: not ours.
+  return CommandOf(process) == CommandOf(::getpid());
+}
+
+namespace {
+
+int gClaimFile = -1;
+std::string gClaimPath;
+
+// The claim's file for picture: a hash of its bytes (FNV-1a), so any name has one.
+std::string ClaimPathOf(const std::string& picture) {
+  uint64_t hash = 0xcbf29ce484222325ull;
+  for (const char c : picture) hash = (hash ^ uint8_t(c)) * 0x100000001b3ull;
+  char name[40];
+  std::snprintf(name, sizeof name, "/.open-%016llx.lock", static_cast<unsigned long long>(hash));
+  return RecoveryFolder() + name;
+}
+
+}  // namespace
+
+int64_t ClaimPicture(const std::string& picture) {
+  ReleasePicture();
+  const std::string path = ClaimPathOf(picture);
+  if (!MakeFolder(RecoveryFolder())) return 0;
+  const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+  if (fd < 0) return 0;
+  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    char text[24] = {};
+    const ssize_t n = ::pread(fd, text, sizeof text - 1, 0);
+    ::close(fd);
+    const long long holder = n > 0 ? std::atoll(text) : 0;
+    return holder > 0 ? holder : -1;
+  }
+  // Without the number the claim holds all the same; another run then names no process.
+  const std::string pid = std::to_string(::getpid()) + "\n";
+  if (::ftruncate(fd, 0) == 0) (void)!::pwrite(fd, pid.data(), pid.size(), 0);
+  gClaimFile = fd;
+  gClaimPath = path;
+  return 0;
+}
+
+void ReleasePicture() {
+  if (gClaimFile < 0) return;
+  ::unlink(gClaimPath.c_str());
+  ::close(gClaimFile);
+  gClaimFile = -1;
+  gClaimPath.clear();
 }
 
 bool ReadRecoveryCopy(const std::string& path, BytePlane& red, BytePlane& green, BytePlane& blue) {
