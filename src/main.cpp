@@ -184,6 +184,7 @@ int main(int argc, char* argv[]) {
     status = EndOnUncaught("an exception of unknown kind");
   }
   brisel::StopRecovery();
+  brisel::platform::ReleasePicture();
   brisel::DestroyWindows();
   return status;
 }
