@@ -57,7 +57,7 @@ void AutosaveTick() {
 // that another run of the program still keeps up to date is not lost work, and is left to it.
 void OfferCopies() {
   if (gRecovery->picture.empty()) return;
-  for (const platform::RecoveryCopy& copy : platform::ListRecoveryCopies()) {
+  for (const platform::RecoveryCopy& copy : platform::ListRecoveryCopies(gRecovery->picture)) {
     if (copy.picture != gRecovery->picture) continue;
     if (platform::StillRunning(copy.writer)) {
       std::fprintf(stderr, "brisel: the recovery copy %s is kept up to date by process %lld, which still runs: "
@@ -161,10 +161,10 @@ void RecoveryAfterSend() {
 std::string KeepRecoveryCopy() {
   // With nothing changed since the host last had the planes, the host's picture is the painting.
   if (!gRecovery || !HaveImage() || ChangedBoxToSend().empty()) return {};
-  const std::string& path = CopyPath();
-  const std::string why = gRecovery->writer.WriteNow(path, gRecovery->picture, PlaneR, PlaneG, PlaneB);
+  const std::string why = gRecovery->writer.WriteNow(CopyPath(), gRecovery->picture, PlaneR, PlaneG, PlaneB);
   if (!why.empty()) return "No recovery copy of the painting could be written (" + why + ").";
-  return "A recovery copy of the painting is kept in " + path + ".";
+  gRecovery->copyPath = gRecovery->writer.LastWritten();  // where it went, when not to the recovery folder
+  return "A recovery copy of the painting is kept in " + gRecovery->copyPath + ".";
 }
 
 const std::string& RecoveryCopyPath() {

@@ -30,9 +30,11 @@ std::string RecoveryFolder();
 // "sample.png-20240131-154502-4711.png" ("untitled-..." for a new picture); control characters and bytes
 // that are not UTF-8 in the name become "_" (the picture's exact name is inside the copy).
 std::string NewRecoveryPath(const std::string& picture);
-// The copies in the folder, newest first; files that are not readable copies are left out. Temporary files
-// of writes cut short are removed on the way (platform::RemoveLeftoverTemporaries).
-std::vector<RecoveryCopy> ListRecoveryCopies();
+// The copies, newest first: in the folder, in the runtime folder's "brisel-recovery" and, given a picture
+// named by its absolute path, those of it hidden beside it (see RecoveryWriter); files that are not readable
+// copies are left out. Temporary files of writes cut short are removed on the way
+// (platform::RemoveLeftoverTemporaries).
+std::vector<RecoveryCopy> ListRecoveryCopies(const std::string& picture = {});
 // The copy's planes, or false when it cannot be read.
 bool ReadRecoveryCopy(const std::string& path, BytePlane& red, BytePlane& green, BytePlane& blue);
 // "2024-01-31 15:45:02", local time.
@@ -50,7 +52,10 @@ bool StillRunning(int64_t process);
 int64_t ClaimPicture(const std::string& picture);
 void ReleasePicture();
 
-// Writes copies, now or in the background, one file at a time.
+// Writes copies, now or in the background, one file at a time. Where a copy cannot be written at its path
+// in the folder (a folder that cannot be written, a full disk), it goes under the same name to
+// $XDG_RUNTIME_DIR/brisel-recovery, else beside its picture as a hidden file (".NAME-..."), and standard
+// error says where.
 class RecoveryWriter {
  public:
   RecoveryWriter();
@@ -63,10 +68,14 @@ class RecoveryWriter {
   // write runs, a new one is not started (false, nothing copied): the caller tries again at its next turn.
   bool WriteInBackground(const std::string& path, const std::string& picture, const BytePlane& red,
                          const BytePlane& green, const BytePlane& blue);
-  // Writes now, on the calling thread, after any background write has ended: empty on success, else why not.
+  // Writes now, on the calling thread, after any background write has ended: empty on success, else why not
+  // ("not enough memory" among the reasons).
   std::string WriteNow(const std::string& path, const std::string& picture, const BytePlane& red,
                        const BytePlane& green, const BytePlane& blue);
-  // The copy at path is no longer wanted: a background write still running does not land, and the file goes.
+  // Where the last write went (path or a place it fell back to); empty after Discard or before any.
+  std::string LastWritten() const;
+  // The copy at path is no longer wanted: a background write still running does not land, and the file goes
+  // (wherever it fell back to).
   void Discard(const std::string& path);
   // Waits for a background write to end.
   void Wait();

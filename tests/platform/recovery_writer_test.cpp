@@ -1,10 +1,13 @@
 // The recovery writer: its background write against a send that makes the copy unwanted meanwhile, and the
 // names and permissions of its copies.
 
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
 #include <QTemporaryDir>
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
@@ -100,6 +103,54 @@ TEST(RecoveryWriter, EveryPictureNameComesBackByteForByteInAPrivateCopy) {
     std::remove(path.c_str());
   }
   oldState ? ::setenv("XDG_STATE_HOME", restore.c_str(), 1) : ::unsetenv("XDG_STATE_HOME");
+}
+
+// Where the recovery folder cannot be made or written, a copy goes to the runtime folder, else hidden beside
+// its picture, where the next start on the picture finds it; nowhere at all is a failure with the reason.
+// Discarded, it goes from wherever it went.
+TEST(RecoveryWriter, ACopyThatCannotGoToTheFolderGoesToTheNextPlace) {
+  QTemporaryDir root;
+  const std::string base = root.path().toStdString();
+  ASSERT_TRUE(QDir(root.path()).mkpath("pictures"));
+  ASSERT_TRUE(QFile(root.filePath("state")).open(QIODevice::WriteOnly)) << "a file where the folder would be";
+  struct Case {
+    const char* runtime;  // XDG_RUNTIME_DIR, or nullptr
+    std::string picture;
+    std::string expected;  // the folder it lands in; empty: nowhere
+  };
+  const std::vector<Case> cases = {
+      {"/run-here", base + "/pictures/p.png", base + "/run-here/brisel-recovery/"},
+      {nullptr, base + "/pictures/p.png", base + "/pictures/."},
+      {nullptr, "/proc/no such folder/p.png", ""},
+  };
+  const char* oldState = std::getenv("XDG_STATE_HOME");
+  const char* oldRuntime = std::getenv("XDG_RUNTIME_DIR");
+  const std::string restoreState = oldState ? oldState : "", restoreRuntime = oldRuntime ? oldRuntime : "";
+  ::setenv("XDG_STATE_HOME", (base + "/state").c_str(), 1);
+  const BytePlane plane(4, 4);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.expected);
+    c.runtime ? ::setenv("XDG_RUNTIME_DIR", (base + c.runtime).c_str(), 1) : ::unsetenv("XDG_RUNTIME_DIR");
+    platform::RecoveryWriter writer;
+    const std::string path = platform::NewRecoveryPath(c.picture);
+    const std::string why = writer.WriteNow(path, c.picture, plane, plane, plane);
+    if (c.expected.empty()) {
+      EXPECT_THAT(why, ::testing::HasSubstr("/state/brisel"));
+      EXPECT_EQ(writer.LastWritten(), "");
+      continue;
+    }
+    ASSERT_EQ(why, "");
+    const std::string written = writer.LastWritten();
+    EXPECT_EQ(written, c.expected + path.substr(path.rfind('/') + 1));
+    const std::vector<platform::RecoveryCopy> copies = platform::ListRecoveryCopies(c.picture);
+    ASSERT_EQ(copies.size(), 1u);
+    EXPECT_EQ(copies[0].path, written);
+    EXPECT_EQ(copies[0].picture, c.picture);
+    writer.Discard(path);
+    EXPECT_TRUE(platform::ListRecoveryCopies(c.picture).empty());
+  }
+  oldState ? ::setenv("XDG_STATE_HOME", restoreState.c_str(), 1) : ::unsetenv("XDG_STATE_HOME");
+  oldRuntime ? ::setenv("XDG_RUNTIME_DIR", restoreRuntime.c_str(), 1) : ::unsetenv("XDG_RUNTIME_DIR");
 }
 
 }  // namespace

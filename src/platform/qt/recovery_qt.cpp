@@ -113,9 +113,9 @@ std::string Encode(const std::string& picture, const BytePlane& red, const ByteP
   return {};
 }
 
-// Writes encoded bytes, the folder made first; empty or why not. A copy is the user's alone (0600), whatever
-// the umask or the picture's permissions, and a link in its place is never followed.
-std::string WriteEncoded(const std::string& path, const QByteArray& bytes) {
+// Writes encoded bytes to path, the folder made first; empty or why not. A copy is the user's alone (0600),
+// whatever the umask or the picture's permissions, and a link in its place is never followed.
+std::string WriteCopyFile(const std::string& path, const QByteArray& bytes) {
   const std::string folder = path.substr(0, path.rfind('/'));
   if (!folder.empty() && !MakeFolder(folder)) return folder + ": " + std::strerror(errno);
   struct stat privateFile {};
@@ -126,6 +126,44 @@ std::string WriteEncoded(const std::string& path, const QByteArray& bytes) {
   options.like = &privateFile;
   options.followLink = false;
   return WriteFileAtomically(path, bytes.constData(), size_t(bytes.size()), options);
+}
+
+// The folder of picture when it names a file by its absolute path; empty otherwise (a GIMP layer).
+std::string PictureFolder(const std::string& picture) {
+  if (picture.empty() || picture[0] != '/') return {};
+  const std::string folder = picture.substr(0, picture.rfind('/'));
+  return folder.empty() ? "/" : folder;
+}
+
+// The second choice: a folder in the user's runtime folder (in memory, gone at logout); empty without one.
+std::string RuntimeRecoveryFolder() {
+  const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+  return runtime && runtime[0] == '/' ? std::string(runtime) + "/brisel-recovery" : std::string();
+}
+
+// Writes the copy at path (in the recovery folder) or, where that fails (a folder that cannot be written,
+// a full disk), under the same name in the runtime folder, then beside the picture as a hidden file.
+// written receives where it went; empty or why not (the first place's reason).
+std::string WriteEncoded(const std::string& path, const std::string& picture, const QByteArray& bytes,
+                         std::string& written) {
+  const std::string why = WriteCopyFile(path, bytes);
+  if (why.empty()) {
+    written = path;
+    return {};
+  }
+  const std::string name = path.substr(path.rfind('/') + 1);
+  std::vector<std::string> others;
+  if (const std::string runtime = RuntimeRecoveryFolder(); !runtime.empty()) others.push_back(runtime + "/" + name);
+  if (const std::string beside = PictureFolder(picture); !beside.empty())
+    others.push_back((beside == "/" ? "" : beside) + "/." + name);
+  for (const std::string& other : others) {
+    if (other == path || !WriteCopyFile(other, bytes).empty()) continue;
+    std::fprintf(stderr, "brisel: the recovery copy cannot go to %s (%s); it is kept in %s\n", path.c_str(),
+                 why.c_str(), other.c_str());
+    written = other;
+    return {};
+  }
+  return why;
 }
 
 // Tells planes apart from the ones written last, without keeping a copy of them.
@@ -153,7 +191,10 @@ std::string RecoveryFolder() {
   return base + "/brisel/recovery";
 }
 
-std::string NewRecoveryPath(const std::string& picture) {
+namespace {
+
+// The part of a copy's name that names its picture.
+std::string CopyStem(const std::string& picture) {
   std::string name = PlainName(picture.substr(picture.rfind('/') + 1));
   if (name.empty()) name = "untitled";
   // The time and the process follow it, and a file name holds at most 255 bytes.
@@ -163,6 +204,13 @@ std::string NewRecoveryPath(const std::string& picture) {
     while (cut > 0 && (uint8_t(name[cut]) & 0xC0) == 0x80) --cut;  // not inside a UTF-8 character
     name.resize(cut);
   }
+  return name;
+}
+
+}  // namespace
+
+std::string NewRecoveryPath(const std::string& picture) {
+  const std::string name = CopyStem(picture);
   char when[32];
   const time_t now = std::time(nullptr);
   tm local {};
@@ -180,18 +228,38 @@ std::string LocalTimeText(int64_t secondsSinceEpoch) {
   return text;
 }
 
-std::vector<RecoveryCopy> ListRecoveryCopies() {
-  const std::string folder = RecoveryFolder();
-  RemoveLeftoverTemporaries(folder);
-  std::vector<RecoveryCopy> copies;
+namespace {
+
+// The copies in folder whose file names match pattern.
+void AddCopiesIn(const std::string& folder, const QString& pattern, std::vector<RecoveryCopy>& copies) {
+  if (folder.empty()) return;
   const QDir dir(QString::fromStdString(folder));
-  for (const QFileInfo& file : dir.entryInfoList({"*.png"}, QDir::Files)) {
+  for (const QFileInfo& file : dir.entryInfoList({pattern}, QDir::Files | QDir::Hidden)) {
     QImageReader reader(file.filePath(), "png");
     if (reader.text(kMarkKey).isEmpty()) continue;
     const QSize size = reader.size();
     const std::string path = file.filePath().toStdString();
     copies.push_back({path, PictureOf(reader), file.lastModified().toSecsSinceEpoch(), size.width(), size.height(),
                       WriterOf(path)});
+  }
+}
+
+}  // namespace
+
+std::vector<RecoveryCopy> ListRecoveryCopies(const std::string& picture) {
+  const std::string folder = RecoveryFolder();
+  RemoveLeftoverTemporaries(folder);
+  std::vector<RecoveryCopy> copies;
+  AddCopiesIn(folder, "*.png", copies);
+  AddCopiesIn(RuntimeRecoveryFolder(), "*.png", copies);
+  // Hidden beside the picture: ".NAME-TIME-PROCESS.png", NAME as a copy's name spells the picture's.
+  if (const std::string beside = PictureFolder(picture); !beside.empty()) {
+    QString stem = QString::fromStdString(CopyStem(picture));
+    stem.replace('[', "[[]").replace('*', "[*]").replace('?', "[?]");  // the name filter's wildcards
+    std::vector<RecoveryCopy> hidden;
+    AddCopiesIn(beside, "." + stem + "-*.png", hidden);
+    for (RecoveryCopy& copy : hidden)
+      if (copy.picture == picture) copies.push_back(std::move(copy));
   }
   std::sort(copies.begin(), copies.end(), [](const RecoveryCopy& a, const RecoveryCopy& b) {
     return a.savedAt != b.savedAt ? a.savedAt > b.savedAt : a.path > b.path;
@@ -320,15 +388,16 @@ bool RecoveryWriter::WriteInBackground(const std::string& path, const std::strin
       bool same;
       {
         std::lock_guard<std::mutex> hold(impl->lock);
-        same = impl->lastPath == path && impl->lastFingerprint == fingerprint &&
-               QFileInfo::exists(QString::fromStdString(path));
+        same = !impl->lastPath.empty() && impl->lastFingerprint == fingerprint &&
+               QFileInfo::exists(QString::fromStdString(impl->lastPath));
       }
       QByteArray bytes;
       std::string why = same ? std::string() : Encode(picture, r, g, b, bytes);
       std::lock_guard<std::mutex> hold(impl->lock);
       if (!same && generation == impl->generation) {
-        if (why.empty()) why = WriteEncoded(path, bytes);
-        if (why.empty()) impl->lastPath = path, impl->lastFingerprint = fingerprint;
+        std::string written;
+        if (why.empty()) why = WriteEncoded(path, picture, bytes, written);
+        if (why.empty()) impl->lastPath = written, impl->lastFingerprint = fingerprint;
         else std::fprintf(stderr, "brisel: the recovery copy %s cannot be written: %s\n", path.c_str(), why.c_str());
       }
     } catch (const std::exception& e) {
@@ -351,25 +420,32 @@ bool RecoveryWriter::WriteInBackground(const std::string& path, const std::strin
 std::string RecoveryWriter::WriteNow(const std::string& path, const std::string& picture, const BytePlane& red,
                                      const BytePlane& green, const BytePlane& blue) {
   Wait();
-  std::string why;
+  std::string why, written;
   try {
     QByteArray bytes;
     why = Encode(picture, red, green, blue, bytes);
-    if (why.empty()) why = WriteEncoded(path, bytes);
+    if (why.empty()) why = WriteEncoded(path, picture, bytes, written);
   } catch (const std::bad_alloc&) {
-    why = "out of memory";
+    why = "not enough memory";
   }
   std::lock_guard<std::mutex> hold(impl_->lock);
   if (why.empty()) {
-    impl_->lastPath = path;
+    if (!impl_->lastPath.empty() && impl_->lastPath != written) ::unlink(impl_->lastPath.c_str());
+    impl_->lastPath = written;
     impl_->lastFingerprint = Fingerprint(red, green, blue);
   }
   return why;
 }
 
+std::string RecoveryWriter::LastWritten() const {
+  std::lock_guard<std::mutex> hold(impl_->lock);
+  return impl_->lastPath;
+}
+
 void RecoveryWriter::Discard(const std::string& path) {
   std::lock_guard<std::mutex> hold(impl_->lock);
   ++impl_->generation;
+  if (!impl_->lastPath.empty() && impl_->lastPath != path) ::unlink(impl_->lastPath.c_str());
   impl_->lastPath.clear();
   ::unlink(path.c_str());
 }
