@@ -34,6 +34,7 @@
 #include "platform/qt/form_impl.h"
 #include "platform/recovery.h"
 #include "support/app_fixture.h"
+#include "support/scoped_env.h"
 
 namespace brisel::testing {
 namespace {
@@ -62,20 +63,6 @@ Planes CopyAt(const std::string& path) {
   EXPECT_TRUE(platform::ReadRecoveryCopy(path, p.r, p.g, p.b)) << path;
   return p;
 }
-
-// Sets an environment variable for the life of the object.
-class ScopedEnv {
- public:
-  ScopedEnv(const char* name, const std::string& value) : name_(name) {
-    if (const char* old = std::getenv(name)) old_ = old;
-    setenv(name, value.c_str(), 1);
-  }
-  ~ScopedEnv() { old_.empty() ? unsetenv(name_) : setenv(name_, old_.c_str(), 1); }
-
- private:
-  const char* name_;
-  std::string old_;
-};
 
 // Whether the process has a handler for the signal (Linux: the SigCgt mask of /proc/PID/status).
 bool Catches(qint64 pid, int signal) {

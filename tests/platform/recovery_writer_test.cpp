@@ -17,6 +17,7 @@
 #include <cstdlib>
 
 #include "platform/recovery.h"
+#include "support/scoped_env.h"
 
 namespace brisel::testing {
 namespace {
@@ -76,9 +77,7 @@ TEST(RecoveryWriter, EveryPictureNameComesBackByteForByteInAPrivateCopy) {
   const std::string folder = state.path().toStdString() + "/brisel/recovery";
   ASSERT_EQ(::mkdir((state.path().toStdString() + "/brisel").c_str(), 0755), 0);
   ASSERT_EQ(::mkdir(folder.c_str(), 0755), 0);
-  const char* oldState = std::getenv("XDG_STATE_HOME");
-  const std::string restore = oldState ? oldState : "";
-  ::setenv("XDG_STATE_HOME", state.path().toStdString().c_str(), 1);
+  const ScopedEnv stateHome("XDG_STATE_HOME", state.path().toStdString());
   const BytePlane plane(3, 2);
   const std::vector<std::string> names = {"two  spaces.png", "tab\there.png", "new\nline.png", " leading.png",
                                          "trailing.png ", "latin1 \xe9t\xe9.png", std::string(251, 'n') + ".png"};
@@ -102,7 +101,6 @@ TEST(RecoveryWriter, EveryPictureNameComesBackByteForByteInAPrivateCopy) {
     EXPECT_EQ(st.st_mode & 07777, 0700u);
     std::remove(path.c_str());
   }
-  oldState ? ::setenv("XDG_STATE_HOME", restore.c_str(), 1) : ::unsetenv("XDG_STATE_HOME");
 }
 
 // Where the recovery folder cannot be made or written, a copy goes to the runtime folder, else hidden beside
@@ -123,14 +121,12 @@ TEST(RecoveryWriter, ACopyThatCannotGoToTheFolderGoesToTheNextPlace) {
       {nullptr, base + "/pictures/p.png", base + "/pictures/."},
       {nullptr, "/proc/no such folder/p.png", ""},
   };
-  const char* oldState = std::getenv("XDG_STATE_HOME");
-  const char* oldRuntime = std::getenv("XDG_RUNTIME_DIR");
-  const std::string restoreState = oldState ? oldState : "", restoreRuntime = oldRuntime ? oldRuntime : "";
-  ::setenv("XDG_STATE_HOME", (base + "/state").c_str(), 1);
+  const ScopedEnv stateHome("XDG_STATE_HOME", base + "/state");
   const BytePlane plane(4, 4);
   for (const Case& c : cases) {
     SCOPED_TRACE(c.expected);
-    c.runtime ? ::setenv("XDG_RUNTIME_DIR", (base + c.runtime).c_str(), 1) : ::unsetenv("XDG_RUNTIME_DIR");
+    const ScopedEnv runtime("XDG_RUNTIME_DIR",
+                            c.runtime ? std::optional<std::string>(base + c.runtime) : std::nullopt);
     platform::RecoveryWriter writer;
     const std::string path = platform::NewRecoveryPath(c.picture);
     const std::string why = writer.WriteNow(path, c.picture, plane, plane, plane);
@@ -149,8 +145,6 @@ TEST(RecoveryWriter, ACopyThatCannotGoToTheFolderGoesToTheNextPlace) {
     writer.Discard(path);
     EXPECT_TRUE(platform::ListRecoveryCopies(c.picture).empty());
   }
-  oldState ? ::setenv("XDG_STATE_HOME", restoreState.c_str(), 1) : ::unsetenv("XDG_STATE_HOME");
-  oldRuntime ? ::setenv("XDG_RUNTIME_DIR", restoreRuntime.c_str(), 1) : ::unsetenv("XDG_RUNTIME_DIR");
 }
 
 }  // namespace
