@@ -16,12 +16,18 @@ configure_file(${BRISEL_PACKAGING_DIR}/brisel.1.in ${BRISEL_PACKAGING_OUT}/brise
 configure_file(${BRISEL_PACKAGING_DIR}/${BRISEL_APP_ID}.metainfo.xml.in
                ${BRISEL_PACKAGING_OUT}/${BRISEL_APP_ID}.metainfo.xml @ONLY)
 
-# The 256 x 256 icon is drawn from the scalable one at build time, so the two never differ.
-find_program(BRISEL_RSVG_CONVERT rsvg-convert REQUIRED)  # Debian: librsvg2-bin
+# The 256 x 256 icon is drawn from the scalable one at build time, so the two never differ. The program alone
+# (`make run`) does not need it: without rsvg-convert, only building the icon fails, saying what is missing.
+find_program(BRISEL_RSVG_CONVERT rsvg-convert)  # Debian: librsvg2-bin
+if(BRISEL_RSVG_CONVERT)
+  set(BRISEL_DRAW_ICON ${BRISEL_RSVG_CONVERT} --width 256 --height 256
+                       --output ${BRISEL_PACKAGING_OUT}/${BRISEL_APP_ID}.png ${BRISEL_PACKAGING_DIR}/${BRISEL_APP_ID}.svg)
+else()
+  set(BRISEL_DRAW_ICON sh -c "echo 'rsvg-convert is missing (Debian: librsvg2-bin): run scripts/install-deps' >&2; exit 1")
+endif()
 add_custom_command(
   OUTPUT ${BRISEL_PACKAGING_OUT}/${BRISEL_APP_ID}.png
-  COMMAND ${BRISEL_RSVG_CONVERT} --width 256 --height 256 --output ${BRISEL_PACKAGING_OUT}/${BRISEL_APP_ID}.png
-          ${BRISEL_PACKAGING_DIR}/${BRISEL_APP_ID}.svg
+  COMMAND ${BRISEL_DRAW_ICON}
   DEPENDS ${BRISEL_PACKAGING_DIR}/${BRISEL_APP_ID}.svg
   COMMENT "Drawing the 256 x 256 icon")
 add_custom_target(brisel_icon ALL DEPENDS ${BRISEL_PACKAGING_OUT}/${BRISEL_APP_ID}.png)
