@@ -6,7 +6,12 @@
 #include <QIcon>
 #include <QImageReader>
 
+#include <langinfo.h>
+#include <strings.h>
+
+#include <clocale>
 #include <cstdio>
+#include <cstdlib>
 #include <exception>
 #include <optional>
 #include <string>
@@ -123,9 +128,25 @@ std::optional<int> ReadCommandLine(int argc, char* argv[], CommandLine& line) {
   return std::nullopt;
 }
 
+// Qt works in UTF-8, and switches a locale that is not (LANG unset gives "C") to one that is, with a
+// warning of four lines at every start. The same switch, made quietly before Qt looks: the character type
+// only, as Qt makes it (the locale's own name with .UTF-8, else C.UTF-8).
+void UseUtf8CharacterType() {
+  if (!std::setlocale(LC_ALL, "")) return;  // a locale the system lacks: Qt's word on it stands
+  const char* codeset = nl_langinfo(CODESET);
+  if (strcasecmp(codeset, "UTF-8") == 0 || strcasecmp(codeset, "utf8") == 0) return;
+  std::string name = std::setlocale(LC_CTYPE, nullptr);
+  name = name.substr(0, name.find_first_of(".@")) + ".UTF-8";
+  if (!std::setlocale(LC_CTYPE, name.c_str())) name = "C.UTF-8";
+  if (!std::setlocale(LC_CTYPE, name.c_str())) return;
+  const char* all = std::getenv("LC_ALL");
+  ::setenv(all && all[0] ? "LC_ALL" : "LC_CTYPE", name.c_str(), 1);  // what Qt reads the locale from
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
+  UseUtf8CharacterType();
   QCoreApplication::setApplicationName("Brisel");
   QCoreApplication::setApplicationVersion(BRISEL_VERSION);
   CommandLine line;
