@@ -2,7 +2,6 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
-#include <QFileInfo>
 #include <QIcon>
 #include <QImageReader>
 
@@ -22,6 +21,7 @@
 #include "app/windows.h"
 #include "file/file_host.h"
 #include "file/file_stamp.h"
+#include "file/picture_path.h"
 #include "platform/lifecycle.h"
 #include "platform/recovery.h"
 #include "platform/window.h"
@@ -77,7 +77,7 @@ constexpr std::pair<const char*, bool> kQtGuiOptions[] = {
     {"widgetcount", false}, {"qmljsdebugger", true}, {"nograb", false}, {"dograb", false}, {"sync", false}};
 
 struct CommandLine {
-  std::string image, paper, wallpaper;
+  std::string image, paper, wallpaper;  // the bytes given
 };
 
 // Reads the command line before any screen is needed, so that --help, --version, --recover and a mistake are
@@ -105,8 +105,14 @@ std::optional<int> ReadCommandLine(int argc, char* argv[], CommandLine& line) {
     parser.addOption(qtOption);
   }
   parser.addPositionalArgument("IMAGE", "The picture to paint on (PNG, JPEG, BMP, TIFF, WebP, ...).", "[IMAGE]");
-  if (!parser.parse(reader.arguments())) {
-    std::fprintf(stderr, "brisel: %s See brisel --help.\n", parser.errorText().toLocal8Bit().constData());
+  // Read one byte a character (Latin-1), so that every value gives back, with toLatin1, the very bytes
+  // given: a file name need not be UTF-8, and a QString decoded from one that is not loses its bytes. The
+  // options' names are ASCII, so they are found as in the decoded text.
+  QStringList arguments;
+  for (int i = 0; i < argc; ++i) arguments << QString::fromLatin1(argv[i]);
+  auto bytes = [](const QString& value) { return value.toLatin1().toStdString(); };
+  if (!parser.parse(arguments)) {
+    std::fprintf(stderr, "brisel: %s See brisel --help.\n", bytes(parser.errorText()).c_str());
     return 2;
   }
   if (parser.isSet(help) || parser.isSet("help-all")) {
@@ -122,9 +128,9 @@ std::optional<int> ReadCommandLine(int argc, char* argv[], CommandLine& line) {
     std::fprintf(stderr, "brisel: one picture at a time, please (see --help)\n");
     return 2;
   }
-  line.image = parser.positionalArguments().value(0).toStdString();
-  line.paper = parser.value(paper).toStdString();
-  line.wallpaper = parser.value(wallpaper).toStdString();
+  line.image = bytes(parser.positionalArguments().value(0));
+  line.paper = bytes(parser.value(paper));
+  line.wallpaper = bytes(parser.value(wallpaper));
   return std::nullopt;
 }
 
@@ -185,11 +191,8 @@ int main(int argc, char* argv[]) {
   }
   brisel::filehost::RegisterFileHost(options);
 
-  // Copies are told apart by the picture's absolute path; a new picture has none.
-  const std::string picture =
-      options.imagePath.empty()
-          ? std::string()
-          : QFileInfo(QString::fromStdString(options.imagePath)).absoluteFilePath().toStdString();
+  // Copies are told apart by the picture's absolute path, in bytes; a new picture has none.
+  const std::string picture = brisel::filehost::AbsolutePathOf(options.imagePath);
   // A picture that another run has open: only where the painter says so.
   if (!brisel::ClaimPictureOrAsk(picture)) return 0;
   int status = 1;

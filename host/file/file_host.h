@@ -7,13 +7,15 @@
 //            folder, whose name is printed on standard output; later sends go to that file.
 //   undo     Tarn_SaveUndo keeps the file's current bytes; just before the file is next overwritten they
 //            are written beside it as IMAGE~ (sample.png -> sample.png~). One backup, the latest step;
-//            none where IMAGE~ is not a plain file (never followed) or its name too long.
+//            none where IMAGE~ is not a plain file (never followed), is another user's that this one may
+//            not replace (a shared sticky folder), or its name too long.
 //   send     Tarn_Set?buffer stage the planes; tarn_Refresh writes them atomically in the format the
 //            extension names (JPEG at quality 95, WebP lossless), RGB without alpha. Planes equal to the
 //            file's pixels leave it untouched; a failed write is a failed call and leaves the file as it was.
 //            A read-only picture is refused. A picture changed on disk since the program fetched or last
-//            wrote it is refused with kChangedOnDisk; the same send again at once writes it, while a send
-//            that starts with Tarn_BufferWidth, as the program's own do, is asked about anew.
+//            wrote it (its bytes in place under the same modification time too) is refused with
+//            kChangedOnDisk; the same send again at once writes it, while a send that starts with
+//            Tarn_BufferWidth, as the program's own do, is asked about anew.
 //            Brisel_ChangedBox is ignored: the file is written whole anyway.
 //   paper    the built-in 256 x 256 grain, or --paper FILE read as greyscale at every call; a paper file
 //            that cannot be read gives no paper (0 x 0) and one warning line on standard error.

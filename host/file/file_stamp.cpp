@@ -24,9 +24,24 @@ std::optional<FileStamp> StampOf(const std::string& path, int* errnoOut) {
   return StampOf(st);
 }
 
-bool SameVersion(const FileStamp& a, const FileStamp& b) {
+bool SameOutwardly(const FileStamp& a, const FileStamp& b) {
   return a.device == b.device && a.inode == b.inode && a.size == b.size && a.modifiedNs == b.modifiedNs;
 }
+
+bool SameVersion(const FileStamp& a, const FileStamp& b) { return SameOutwardly(a, b) && a.changedNs == b.changedNs; }
+
+namespace {
+
+// A time since the epoch, in nanoseconds, as local "2026-12-08 23:01:02".
+std::string LocalTime(int64_t ns) {
+  const time_t seconds = time_t(ns / 1'000'000'000);
+  struct tm local {};
+  char when[32] = "?";
+  if (::localtime_r(&seconds, &local)) std::strftime(when, sizeof when, "%Y-%m-%d %H:%M:%S", &local);
+  return when;
+}
+
+}  // namespace
 
 std::string WhatChanged(const FileStamp& was, const FileStamp& now) {
   std::string what;
@@ -34,13 +49,9 @@ std::string WhatChanged(const FileStamp& was, const FileStamp& now) {
   if (was.device != now.device || was.inode != now.inode) add("replaced by another file");
   if (was.size != now.size)
     add("its size went from " + std::to_string(was.size) + " to " + std::to_string(now.size) + " bytes");
-  if (was.modifiedNs != now.modifiedNs) {
-    const time_t seconds = time_t(now.modifiedNs / 1'000'000'000);
-    struct tm local {};
-    char when[32] = "?";
-    if (::localtime_r(&seconds, &local)) std::strftime(when, sizeof when, "%Y-%m-%d %H:%M:%S", &local);
-    add(std::string("modified at ") + when);
-  }
+  if (was.modifiedNs != now.modifiedNs) add("modified at " + LocalTime(now.modifiedNs));
+  if (what.empty() && was.changedNs != now.changedNs)
+    add("changed in place at " + LocalTime(now.changedNs) + ", its modification time kept");
   return what;
 }
 

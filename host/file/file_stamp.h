@@ -28,11 +28,19 @@ struct FileStamp {
 FileStamp StampOf(const struct stat& status);
 
 // Whether two stamps show the same content as far as another program's write shows: the same file
-// (device, inode), size and modification time. A change of mode, links or owner alone is not a new version.
+// (device, inode), size, modification time and change time. A program may set the modification time back
+// (touch -r, cp -p, rsync -t after an edit in place), but only the file system sets the change time, at
+// every write; it also moves at a change of mode, owner or links alone, which SameOutwardly tells apart.
 bool SameVersion(const FileStamp& a, const FileStamp& b);
 
+// The same file, size and modification time, whatever the change time: either the same version, or the
+// same file rewritten with its modification time kept, or given another mode, owner or links; only the
+// bytes tell which.
+bool SameOutwardly(const FileStamp& a, const FileStamp& b);
+
 // What differs from was to now, for a message: "replaced by another file", "its size went from 10 to 12
-// bytes", "modified at 2026-12-08 23:01:02", joined by ", ".
+// bytes", "modified at 2026-12-08 23:01:02", joined by ", "; where the change time alone moved,
+// "changed in place at 2026-12-08 23:01:02, its modification time kept".
 std::string WhatChanged(const FileStamp& was, const FileStamp& now);
 
 // The stamp of the file at path, following symbolic links; nullopt when it cannot be stat'ed

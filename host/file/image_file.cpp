@@ -1,17 +1,18 @@
 #include "file/image_file.h"
 
-#include <QDir>
+#include <QCryptographicHash>
 #include <QFile>
-#include <QFileInfo>
 
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 #include <iostream>
 
 #include "file/atomic_write.h"
+#include "file/picture_path.h"
 #include "platform/error.h"
 #include "platform/window.h"
 
@@ -20,18 +21,34 @@ namespace {
 
 [[noreturn]] void Fail(const std::string& text) { throw Error(errors::kHostCallFailed, text); }
 
-QString q(const std::string& s) { return QString::fromStdString(s); }
+// The digest that tells one content of a file from another: fast, and no guard against a writer that
+// forges a collision (one who may write the picture needs none).
+constexpr QCryptographicHash::Algorithm kDigest = QCryptographicHash::Blake2b_256;
 
-// The file's own name, for the progress of a long read or write.
-std::string DisplayName(const std::string& path) { return QFileInfo(q(path)).fileName().toStdString(); }
+// The digest of the file's bytes as they are now; empty when they cannot be read.
+QByteArray DigestOfFile(const std::string& path) {
+  QFile file;
+  QCryptographicHash digest(kDigest);
+  if (!OpenForReading(path, file).empty() || !digest.addData(&file)) return {};
+  return digest.result();
+}
+
+// Whether the entry at path stands in a folder with the sticky bit (a shared one, such as /tmp) and belongs
+// to another user, in a folder not ours either: then only that user may replace or remove it.
+bool OthersInStickyFolder(const std::string& folder, const std::string& path) {
+  struct stat entry {}, shared {};
+  return ::lstat(path.c_str(), &entry) == 0 && ::stat(folder.c_str(), &shared) == 0 && (shared.st_mode & S_ISVTX) &&
+         entry.st_uid != ::geteuid() && shared.st_uid != ::geteuid();
+}
 
 std::string Size(const BytePlane& p) { return std::to_string(p.width()) + " x " + std::to_string(p.height()); }
 
 const char* ChannelName(int c) { return c == 0 ? "red" : c == 1 ? "green" : "blue"; }
 
 // Writes the undo backup of target, with target's permissions. The backup's name is never resolved: where
-// anything but a regular file stands there (a link another user planted, a folder), or where the name does
-// not fit the file system, the send goes on without a backup and says so. Empty, or why it failed.
+// anything but a regular file stands there (a link another user planted, a folder), where the name does
+// not fit the file system, or where another user's file there cannot be replaced (a shared folder), the
+// send goes on without a backup and says so. Empty, or why it failed.
 std::string WriteBackup(const std::string& target, const QByteArray& bytes) {
   const std::string backup = ImageFile::BackupPathFor(target);
   const size_t slash = backup.rfind('/');
@@ -46,15 +63,19 @@ std::string WriteBackup(const std::string& target, const QByteArray& bytes) {
     skip = S_ISLNK(there.st_mode)   ? "a symbolic link is there"
            : S_ISDIR(there.st_mode) ? "a folder is there"
                                     : "something other than a file is there";
-  if (!skip.empty()) {
-    std::cerr << "brisel: no undo backup written to " << backup << ": " << skip << std::endl;
-    return {};
+  if (skip.empty()) {
+    struct stat picture {};
+    platform::AtomicWriteOptions options;
+    options.followLink = false;
+    if (::stat(target.c_str(), &picture) == 0) options.like = &picture;
+    const std::string why = WriteBytesAtomically(backup, bytes, options);
+    // Another user's file in a folder with the sticky bit is theirs alone to replace; tried all the same,
+    // since root may.
+    if (why.empty() || !OthersInStickyFolder(folder, backup)) return why;
+    skip = "it is another user's file, which only they may replace in this shared folder (" + why + ")";
   }
-  struct stat picture {};
-  platform::AtomicWriteOptions options;
-  options.followLink = false;
-  if (::stat(target.c_str(), &picture) == 0) options.like = &picture;
-  return WriteBytesAtomically(backup, bytes, options);
+  std::cerr << "brisel: no undo backup written to " << backup << ": " << skip << std::endl;
+  return {};
 }
 
 }  // namespace
@@ -79,7 +100,10 @@ std::shared_ptr<const PicturePlanes> ImageFile::Current() {
   cached_.reset();
   std::shared_ptr<PicturePlanes> planes;
   std::string error;
-  platform::RunLongWork("Reading " + DisplayName(path_) + "...", [&] {
+  QByteArray digest;
+  platform::RunLongWork("Reading " + FileNameOf(path_) + "...", [&] {
+    // Before the decoding: bytes changed meanwhile give another digest than the file's at the next look.
+    digest = DigestOfFile(path_);
     ReadPictureResult read = ReadPicture(path_);
     if (!read.error.empty()) {
       error = std::move(read.error);
@@ -90,7 +114,7 @@ std::shared_ptr<const PicturePlanes> ImageFile::Current() {
     planes->original = std::move(read.image);
   });
   if (!error.empty()) Fail(error);
-  if (stamp) cached_ = planes, cachedStamp_ = *stamp;
+  if (stamp) cached_ = planes, cachedStamp_ = *stamp, cachedDigest_ = digest;
   return planes;
 }
 
@@ -109,7 +133,7 @@ QSize ImageFile::CurrentSize() {
 
 std::shared_ptr<const PicturePlanes> ImageFile::HandOver() {
   std::shared_ptr<const PicturePlanes> planes = Current();
-  if (!path_.empty() && planes == cached_) known_ = cachedStamp_;
+  if (!path_.empty() && planes == cached_) known_ = cachedStamp_, knownDigest_ = cachedDigest_;
   return planes;
 }
 
@@ -120,6 +144,12 @@ void ImageFile::RefuseUnseenChange() {
   int err = 0;
   const std::optional<FileStamp> now = StampOf(path_, &err);
   if (now ? SameVersion(*now, *known_) : err != ENOENT) return;  // unchanged, or unreadable: the write says
+  // The change time alone moved: another mode, owner or links (the same bytes), or an edit in place that
+  // kept the modification time (other bytes).
+  if (now && SameOutwardly(*now, *known_) && !knownDigest_.isEmpty() && DigestOfFile(path_) == knownDigest_) {
+    known_ = *now;
+    return;
+  }
   if (told_ && (now ? *told_ && SameVersion(**told_, *now) : !*told_)) return;  // asked, and the answer was yes
   told_.emplace(now);
   staged_ = {};
@@ -136,9 +166,9 @@ void ImageFile::SaveUndo() {
   const std::optional<FileStamp> stamp = StampOf(path_, &err);
   if (!stamp && err == ENOENT) return;  // deleted meanwhile: nothing to keep
   if (!stamp || !stamp->isRegular()) Fail(path_ + " cannot be kept as an undo backup: it is not a readable file");
-  QFile file(q(path_));
-  if (!file.open(QIODevice::ReadOnly))
-    Fail(path_ + " cannot be kept as an undo backup: " + file.errorString().toStdString());
+  QFile file;
+  if (const std::string why = OpenForReading(path_, file); !why.empty())
+    Fail(path_ + " cannot be kept as an undo backup: " + why);
   QByteArray bytes = file.readAll();
   if (file.error() != QFileDevice::NoError)
     Fail(path_ + " cannot be kept as an undo backup: " + file.errorString().toStdString());
@@ -183,7 +213,7 @@ void ImageFile::Refresh() {
   // Rewriting unchanged pixels would only lose quality in a lossy format.
   if (!path_.empty() && current && current->r == *planes[0] && current->g == *planes[1] && current->b == *planes[2]) {
     staged_ = {};
-    if (current == cached_) known_ = cachedStamp_;  // the file holds the painting, whoever wrote it
+    if (current == cached_) known_ = cachedStamp_, knownDigest_ = cachedDigest_;  // the file holds the painting
     return;
   }
 
@@ -202,16 +232,18 @@ void ImageFile::Refresh() {
   const std::string target = isNew ? ReserveNewPictureName() : path_;
   const QByteArray format = WriteFormatFor(target, current ? current->format : QByteArray());
   if (format.isEmpty()) {
-    if (isNew) QFile::remove(q(target));
+    if (isNew) ::unlink(target.c_str());
     Fail(target + " cannot be written: no image writer for its format; the file is unchanged");
   }
   // Encoded first, so that a picture that cannot be encoded touches nothing on disk.
   std::string why, backupWhy;
   bool backupWritten = false;
   struct stat written {};
-  platform::RunLongWork("Writing " + DisplayName(target) + "...", [&] {
+  QByteArray writtenDigest;
+  platform::RunLongWork("Writing " + FileNameOf(target) + "...", [&] {
     QByteArray bytes;
     why = EncodePicture(ComposeForWrite(current.get(), *planes[0], *planes[1], *planes[2]), format, bytes);
+    writtenDigest = QCryptographicHash::hash(bytes, kDigest);
     if (why.empty() && pendingBackup_ && !isNew) {
       backupWhy = WriteBackup(target, *pendingBackup_);
       if (!backupWhy.empty()) return;
@@ -226,13 +258,18 @@ void ImageFile::Refresh() {
          " is unchanged");
   if (backupWritten) pendingBackup_.reset();
   if (!why.empty()) {
-    if (isNew) QFile::remove(q(target));
+    if (isNew) ::unlink(target.c_str());
     Fail(target + " cannot be written (" + why + "); the file on disk is unchanged");
   }
 
   staged_ = {};
   cached_.reset();
   known_ = StampOf(written);
+  knownDigest_ = writtenDigest;
+  // The rename that put the file in place moved its change time: the stamp as it stands now, while the
+  // name holds the file written.
+  const std::optional<FileStamp> now = StampOf(target);
+  if (now && now->device == known_->device && now->inode == known_->inode) known_ = now;
   told_.reset();
   if (isNew) {
     path_ = target;
@@ -244,14 +281,15 @@ void ImageFile::Refresh() {
 // Claims the first free name brisel-N.png by creating it exclusively, so that no file, not even one
 // made by another program a moment ago, is ever overwritten.
 std::string ImageFile::ReserveNewPictureName() {
-  const QDir folder(q(newPictureFolder_));
+  const std::string folder = newPictureFolder_.empty() ? "." : newPictureFolder_;
   for (int n = 1; n < 1'000'000; ++n) {
-    const QString name = folder.filePath(QString("brisel-%1.png").arg(n));
-    QFile file(name);
-    if (file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) return name.toStdString();
-    const QFileInfo info(name);
-    if (!info.exists() && !info.isSymLink())
-      Fail("A new picture cannot be made in " + newPictureFolder_ + ": " + file.errorString().toStdString());
+    const std::string name = folder + (folder.back() == '/' ? "" : "/") + "brisel-" + std::to_string(n) + ".png";
+    const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd >= 0) {
+      ::close(fd);
+      return name;
+    }
+    if (errno != EEXIST) Fail("A new picture cannot be made in " + newPictureFolder_ + ": " + std::strerror(errno));
   }
   Fail("A new picture cannot be made in " + newPictureFolder_ + ": every name brisel-N.png is taken");
 }

@@ -9,8 +9,9 @@
 // overwritten, that copy is written beside it as "<IMAGE>~" (sample.png -> sample.png~), replacing the
 // backup of the step before: one undo step, one backup. A send that changes nothing writes no backup.
 // The backup's name is never resolved: where a symbolic link, a folder or anything but a regular file
-// stands there, or where the name would be too long for the file system, no backup is written, and
-// standard error says so. The backup takes the picture's permissions (and, for root, its owner).
+// stands there, where the name would be too long for the file system, or where another user's file stands
+// there that this user may not replace (a shared folder with the sticky bit, such as /tmp), no backup is
+// written, and standard error says so. The backup takes the picture's permissions (and, for root, its owner).
 //
 // Writing: the red, green and blue planes are staged one by one; Refresh writes them, in the format the
 // file's extension names, atomically (a temporary file in the same folder, renamed over the old one).
@@ -18,13 +19,15 @@
 // ImageFile is made, once their writer no longer runs (platform/atomic_file.h).
 // Planes equal to the file's pixels leave the file untouched. A picture this user may not write (0444) is
 // not replaced: the send fails. A picture changed on disk (another file in its place, another size or
-// modification time) since the program last fetched its planes or since the last write is not
+// modification time, or other bytes in place under the same modification time, which the change time and
+// a digest of the bytes tell) since the program last fetched its planes or since the last write is not
 // overwritten unasked: the send fails with kChangedOnDisk, saying what changed; the same send made again
 // at once overwrites it (a deleted picture is written anew), while a new send, which starts with
-// AskAgain (Tarn_BufferWidth), is refused again. The file holds RGB only: a picture that
-// had transparency is read flattened onto white and written back without alpha. A new picture goes,
-// at its first write, to a new file "brisel-N.png" in the new-picture folder (N the first number whose
-// name is free; no file is ever overwritten), whose name is printed on standard output.
+// AskAgain (Tarn_BufferWidth), is refused again. Another mode, owner or links alone is no change. The
+// path is bytes throughout (picture_path.h): any name the system takes works. The file holds RGB only: a
+// picture that had transparency is read flattened onto white and written back without alpha. A new
+// picture goes, at its first write, to a new file "brisel-N.png" in the new-picture folder (N the first
+// number whose name is free; no file is ever overwritten), whose name is printed on standard output.
 
 #include <QByteArray>
 #include <QSize>
@@ -69,8 +72,10 @@ class ImageFile {
   std::string ReserveNewPictureName();
   void RefuseUnseenChange();
 
-  // Whether the file is as the program last saw it (fetched or written); nullopt until it was.
+  // Whether the file is as the program last saw it (fetched or written); nullopt until it was. With the
+  // digest of its bytes then (empty where they could not be read).
   std::optional<FileStamp> known_;
+  QByteArray knownDigest_;
   // The change a refused send told of: the stamp then, nullopt inside for a deleted file.
   std::optional<std::optional<FileStamp>> told_;
 
@@ -80,6 +85,7 @@ class ImageFile {
 
   std::shared_ptr<const PicturePlanes> cached_;  // the file's pixels at cachedStamp_
   FileStamp cachedStamp_;
+  QByteArray cachedDigest_;  // the digest of the bytes they were decoded from
 
   std::optional<QByteArray> pendingBackup_;         // the file's bytes at the last SaveUndo
   std::array<std::optional<BytePlane>, 3> staged_;  // red, green, blue

@@ -3,7 +3,6 @@
 #include <QBuffer>
 #include <QColorSpace>
 #include <QFile>
-#include <QFileInfo>
 #include <QImageReader>
 #include <QImageWriter>
 
@@ -13,14 +12,11 @@
 #include <unordered_map>
 
 #include "file/file_stamp.h"
+#include "file/picture_path.h"
 #include "platform/qt/picture_planes.h"
 
 namespace brisel::filehost {
 namespace {
-
-QString q(const std::string& s) { return QString::fromStdString(s); }
-
-QByteArray SuffixOf(const std::string& path) { return QFileInfo(q(path)).suffix().toLower().toLatin1(); }
 
 // What a JPEG's markers tell: the colour components of its frame (3 for YCbCr, 4 for CMYK or YCCK) and
 // whether its end-of-image marker (FF D9) comes after the last scan. Segments are skipped by their
@@ -117,12 +113,19 @@ void CarryMetadata(const QImage& from, QImage& to) {
   to.setDotsPerMeterY(from.dotsPerMeterY());
 }
 
+// The extension as the reader's hint, where it names a format the reader knows. A reader given another
+// name ("png " of "a.png ", "xyz") still reads by the content, but then reports that name as the format.
+QByteArray ReadHintFor(const std::string& path) {
+  const QByteArray suffix = SuffixOf(path);
+  return QImageReader::supportedImageFormats().contains(suffix) ? suffix : QByteArray();
+}
+
 }  // namespace
 
 QSize PictureSizeFromHeader(const std::string& path) {
-  QFile file(q(path));
-  if (!file.open(QIODevice::ReadOnly)) return {};
-  auto reader = std::make_unique<QImageReader>(&file, SuffixOf(path));
+  QFile file;
+  if (!OpenForReading(path, file).empty()) return {};
+  auto reader = std::make_unique<QImageReader>(&file, ReadHintFor(path));
   if (!reader->canRead()) {
     file.seek(0);
     reader = std::make_unique<QImageReader>(&file);
@@ -147,11 +150,11 @@ ReadPictureResult ReadPicture(const std::string& path) {
   if (!stamp->isRegular()) return fail(path + " is not a regular file");
   if (stamp->size == 0) return fail(path + " is empty");
 
-  QFile file(q(path));
-  if (!file.open(QIODevice::ReadOnly)) return fail(path + " cannot be opened: " + file.errorString().toStdString());
+  QFile file;
+  if (const std::string why = OpenForReading(path, file); !why.empty()) return fail(path + " cannot be opened: " + why);
   // The extension is only a hint (formats without a signature need it): a picture whose extension
   // lies is read by its content.
-  auto reader = std::make_unique<QImageReader>(&file, SuffixOf(path));
+  auto reader = std::make_unique<QImageReader>(&file, ReadHintFor(path));
   if (!reader->canRead()) {
     file.seek(0);
     reader = std::make_unique<QImageReader>(&file);
@@ -187,8 +190,9 @@ ReadPictureResult ReadPicture(const std::string& path) {
   const QByteArray kind = result.format.toLower();  // the plug-in's key as asked for: "jpg" and "jpeg" alike
   if (kind == "jpeg" || kind == "jpg" || kind == "png") {
     // Read apart from the decoder's device: the checks need the file's bytes, the decoder its position.
-    QFile raw(q(path));
-    if (!raw.open(QIODevice::ReadOnly)) return fail(path + " cannot be opened: " + raw.errorString().toStdString());
+    QFile raw;
+    if (const std::string why = OpenForReading(path, raw); !why.empty())
+      return fail(path + " cannot be opened: " + why);
     const std::string problem = ContainerProblem(path, kind, kind == "png" ? raw.read(1 << 20) : raw.readAll());
     if (!problem.empty()) return fail(problem);
   }

@@ -25,10 +25,10 @@ struct ReadPictureResult {
   std::string error;   // empty on success
 };
 
-// Reads the picture at path (UTF-8), with its EXIF orientation applied. Refused, besides files that
-// cannot be decoded: pictures that could not be written back as they are, being more than one frame or
-// page (multi-page TIFF, animated WebP or PNG) or in CMYK; and a JPEG cut short (no end-of-image marker
-// after its last scan), which the decoder would otherwise fill with grey.
+// Reads the picture at path (bytes, see picture_path.h), with its EXIF orientation applied. Refused,
+// besides files that cannot be decoded: pictures that could not be written back as they are, being more
+// than one frame or page (multi-page TIFF, animated WebP or PNG) or in CMYK; and a JPEG cut short (no
+// end-of-image marker after its last scan), which the decoder would otherwise fill with grey.
 ReadPictureResult ReadPicture(const std::string& path);
 
 // The size ReadPicture would give the picture at path (EXIF orientation applied), read from its header

@@ -1,15 +1,20 @@
 // The file host through its calls by name: reading, sending back, backups, atomic writes, new pictures.
 
+#include <QBuffer>
 #include <QFileInfo>
 #include <QImageReader>
 
 #include <fcntl.h>
 #include <signal.h>
+#include <spawn.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
 #include <functional>
 #include <vector>
 
@@ -70,6 +75,39 @@ std::string ErrorUnderFileSizeLimit(const std::function<void()>& call) {
   return error;
 }
 
+// The names in folder, sorted, hidden ones included, as the bytes they are.
+std::vector<std::string> EntriesOf(const std::string& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) names.push_back(entry.path().filename());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+// Whether the program, started on the picture (its name passed as the bytes it is, as a shell passes it), with
+// its state and settings in scratch, shows it: it then catches SIGTERM, which ends it here. A refusal ends it
+// at once, its reason on standard error.
+bool ShowsPicture(const std::string& picture, const std::string& scratch) {
+  std::string state = "XDG_STATE_HOME=" + scratch, config = "XDG_CONFIG_HOME=" + scratch, name = picture;
+  char offscreen[] = "QT_QPA_PLATFORM=offscreen", env[] = "env";
+  char* arguments[] = {env, state.data(), config.data(), offscreen, const_cast<char*>(BRISEL_BINARY),
+                       name.data(), nullptr};
+  pid_t child = 0;
+  if (posix_spawnp(&child, "env", nullptr, nullptr, arguments, environ) != 0) return false;
+  bool shown = false, ended = false;
+  for (int waited = 0; waited < 30'000 && !shown; waited += 20) {
+    if ((ended = waitpid(child, nullptr, WNOHANG) == child)) break;
+    std::ifstream status("/proc/" + std::to_string(child) + "/status");
+    for (std::string line; std::getline(status, line);)
+      if (line.starts_with("SigCgt:")) shown = (std::stoull(line.substr(7), nullptr, 16) >> (SIGTERM - 1)) & 1;
+    if (!shown) usleep(20'000);
+  }
+  if (!ended) {
+    kill(child, SIGTERM);
+    waitpid(child, nullptr, 0);
+  }
+  return shown;
+}
+
 using FileHostTest = PictureFolderTest;
 
 TEST_F(FileHostTest, SendsBackLosslesslyAndKeepsTheLastUndoStepAsBackup) {
@@ -118,6 +156,23 @@ struct HostileCase {
   std::string refusal;  // part of the first send's error; empty: the send goes through
   bool retryWrites;     // after a refusal, the same send made again at once writes
   bool backup;          // the old content is then kept as IMAGE~, with the picture's mode
+  std::string said = {};       // part of what the sends say on standard error
+  bool byAnotherUser = false;  // the sends run as user and group 65534, the meddling as root
+};
+
+// The calls made meanwhile run as another user (and group): only root can, and so only root runs them.
+class OtherUser {
+ public:
+  static constexpr uid_t kId = 65534;
+  explicit OtherUser(bool on) : on_(on) {
+    if (on_) { EXPECT_TRUE(setegid(kId) == 0 && seteuid(kId) == 0); }
+  }
+  ~OtherUser() {
+    if (on_) { EXPECT_TRUE(seteuid(0) == 0 && setegid(0) == 0); }
+  }
+
+ private:
+  bool on_;
 };
 
 TEST_F(FileHostTest, HostileSendsNeverFollowLinksNorOverwriteUnasked) {
@@ -126,13 +181,39 @@ TEST_F(FileHostTest, HostileSendsNeverFollowLinksNorOverwriteUnasked) {
     ASSERT_TRUE(Pattern(8, 6, seed).save(QString::fromStdString(other), "png"));
     ASSERT_EQ(rename(other.c_str(), picture.c_str()), 0);
   };
+  // Another program's edit in place that leaves the size and sets the modification time back (cp -p, touch -r,
+  // rsync --inplace -t): only the change time, which the file system alone sets, moves.
+  auto editInPlaceKeepingTimes = [](const std::string& picture, int seed) {
+    struct stat was {};
+    ASSERT_EQ(stat(picture.c_str(), &was), 0);
+    QByteArray other;
+    QBuffer buffer(&other);
+    ASSERT_TRUE(buffer.open(QIODevice::WriteOnly) && Pattern(8, 6, seed).save(&buffer, "bmp"));
+    ASSERT_EQ(other.size(), was.st_size);
+    usleep(20'000);  // past a tick of the clock that stamps files, where it is a coarse one
+    const int fd = open(picture.c_str(), O_WRONLY | O_TRUNC);
+    ASSERT_EQ(write(fd, other.constData(), size_t(other.size())), other.size());
+    const timespec times[2] = {was.st_atim, was.st_mtim};
+    ASSERT_EQ(futimens(fd, times) | close(fd), 0);
+  };
+  // A shared folder (mode 1777, as /tmp) where root, another user than the sending one, put a file at IMAGE~.
+  auto othersBackupInSharedFolder = [this](const std::string& picture, const std::string&) {
+    ASSERT_TRUE(std::ofstream(picture + "~") << "root's own");
+    const std::string folder = picture.substr(0, picture.rfind('/'));
+    ASSERT_EQ(chmod(dir_.path().toLocal8Bit().constData(), 0711) | chmod(folder.c_str(), 01777), 0);
+    ASSERT_EQ(chown(picture.c_str(), OtherUser::kId, OtherUser::kId), 0);
+  };
   const std::vector<HostileCase> cases = {
       {"plain", "p.png", [](auto&, auto&) {}, "", false, true},
       {"backup-symlink", "s.png", [](auto& pic, auto& victim) { ASSERT_EQ(symlink(victim.c_str(), (pic + "~").c_str()), 0); },
-       "", false, false},
-      {"backup-folder", "d.png", [](auto& pic, auto&) { ASSERT_EQ(mkdir((pic + "~").c_str(), 0700), 0); }, "", false, false},
+       "", false, false, "a symbolic link is there"},
+      {"backup-folder", "d.png", [](auto& pic, auto&) { ASSERT_EQ(mkdir((pic + "~").c_str(), 0700), 0); }, "", false,
+       false, "a folder is there"},
+      {"backup-of-another-user-in-shared-folder", "o.png", othersBackupInSharedFolder, "", false, false,
+       "another user's file", true},
       {"name-250-bytes", std::string(246, 'n') + ".png", [](auto&, auto&) {}, "", false, true},
-      {"name-255-bytes-no-room-for-backup", std::string(251, 'm') + ".png", [](auto&, auto&) {}, "", false, false},
+      {"name-255-bytes-no-room-for-backup", std::string(251, 'm') + ".png", [](auto&, auto&) {}, "", false, false,
+       "too long"},
       {"mode-0660-kept", "private.png", [](auto& pic, auto&) { ASSERT_EQ(chmod(pic.c_str(), 0660), 0); }, "", false, true},
       {"mode-0444-refused", "ro.png", [](auto& pic, auto&) { ASSERT_EQ(chmod(pic.c_str(), 0444), 0); }, "is read-only",
        false, false},
@@ -147,6 +228,8 @@ TEST_F(FileHostTest, HostileSendsNeverFollowLinksNorOverwriteUnasked) {
          ASSERT_EQ(utimensat(AT_FDCWD, pic.c_str(), hourAgo, 0), 0);
        },
        "modified at", true, true},
+      {"edited-in-place-times-kept", "e.bmp", [&](auto& pic, auto&) { editInPlaceKeepingTimes(pic, 1); },
+       "changed in place", true, true},
       {"deleted", "x.png", [](auto& pic, auto&) { ASSERT_EQ(unlink(pic.c_str()), 0); }, "was deleted", true, false},
   };
   const pid_t ended = fork();  // a process number that runs no more
@@ -155,6 +238,10 @@ TEST_F(FileHostTest, HostileSendsNeverFollowLinksNorOverwriteUnasked) {
   waitpid(ended, nullptr, 0);
   for (const HostileCase& c : cases) {
     SCOPED_TRACE(c.name);
+    if (c.byAnotherUser && geteuid() != 0) {
+      std::printf("%s: only root can run it, as another user\n", c.name);
+      continue;
+    }
     ASSERT_EQ(mkdir(Path(c.name).c_str(), 0700), 0);
     const std::string picture = Save(std::string(c.name) + "/" + c.file, Pattern(8, 6));
     // A killed send's leftover, its name cut to fit 255 bytes as the writer cuts it: gone once opened.
@@ -169,19 +256,25 @@ TEST_F(FileHostTest, HostileSendsNeverFollowLinksNorOverwriteUnasked) {
     const bool existed = stat(picture.c_str(), &was) == 0;
     const bool backupExisted = lstat((picture + "~").c_str(), &backupWas) == 0;
 
-    const std::string first = ErrorOf([&] { SendBack(*host, p); });
-    if (c.refusal.empty()) {
-      EXPECT_EQ(first, "no error");
-    } else {
-      EXPECT_NE(first.find(c.refusal), std::string::npos) << first;
-      EXPECT_EQ(ReadBytes(picture), before);
-    }
-    if (c.retryWrites) {
-      if (existed) {  // a new send asks again; the same send at once writes
-        EXPECT_NE(ErrorOf([&] { SizeOf(*host), SendBack(*host, p); }).find(c.refusal), std::string::npos);
+    ::testing::internal::CaptureStderr();
+    {
+      const OtherUser sender(c.byAnotherUser);
+      const std::string first = ErrorOf([&] { SendBack(*host, p); });
+      if (c.refusal.empty()) {
+        EXPECT_EQ(first, "no error");
+      } else {
+        EXPECT_NE(first.find(c.refusal), std::string::npos) << first;
+        EXPECT_EQ(ReadBytes(picture), before);
       }
-      EXPECT_EQ(ErrorOf([&] { SendBack(*host, p); }), "no error");
+      if (c.retryWrites) {
+        if (existed) {  // a new send asks again; the same send at once writes
+          EXPECT_NE(ErrorOf([&] { SizeOf(*host), SendBack(*host, p); }).find(c.refusal), std::string::npos);
+        }
+        EXPECT_EQ(ErrorOf([&] { SendBack(*host, p); }), "no error");
+      }
     }
+    const std::string said = ::testing::internal::GetCapturedStderr();
+    EXPECT_NE(said.find(c.said), std::string::npos) << said;
     const bool written = c.refusal.empty() || c.retryWrites;
     EXPECT_EQ(PlanesOf(Load(picture)) == p, written);
     struct stat now {}, backupNow {};
@@ -203,6 +296,54 @@ TEST_F(FileHostTest, HostileSendsNeverFollowLinksNorOverwriteUnasked) {
     }
     for (const QString& name : QDir(QString::fromStdString(Path(c.name))).entryList(QDir::Hidden | QDir::Files))
       EXPECT_FALSE(name.contains(".brisel-")) << name.toStdString();  // no temporary left
+  }
+}
+
+// Any name the system takes names a picture, through the command line, opening, sending and the backup:
+// spaces the eye misses, a tab, a newline, bytes that are not UTF-8, and the longest names (at 255 bytes the
+// backup's name has no room: none is written, and standard error says so).
+TEST_F(FileHostTest, PicturesOfAnyNameOpenSendAndKeepABackup) {
+  std::string e;  // "é" 124 times, two bytes each: a temporary file's name is cut between characters
+  for (int i = 0; i < 124; ++i) e += "\xc3\xa9";
+  const struct {
+    const char* label;
+    std::string name;
+    bool backup;
+  } names[] = {
+      {"two spaces", "two  spaces.png", true},
+      {"tab", "tab\t.png", true},
+      {"newline", "new\nline.png", true},
+      {"leading space", " lead.png", true},
+      {"trailing space", "trail.png ", true},  // "png " names no format: the content does
+      {"not UTF-8", "caf\xe9-\xff\xfe.png", true},
+      {"254 bytes", e + "\xff\xfe.png", true},
+      {"255 bytes", e + "\xff\xfe\xfd.png", false},
+  };
+  QByteArray png;
+  QBuffer buffer(&png);
+  ASSERT_TRUE(buffer.open(QIODevice::WriteOnly) && Pattern(8, 6).save(&buffer, "png"));
+  ASSERT_EQ(mkdir(Path("state").c_str(), 0700), 0);
+  for (const auto& n : names) {
+    SCOPED_TRACE(n.label);
+    const std::string folder = Path(n.label);
+    ASSERT_EQ(mkdir(folder.c_str(), 0700), 0);
+    const std::string picture = WriteBytes(std::string(n.label) + "/" + n.name, png);
+    EXPECT_EQ(filehost::CheckPicture(picture), std::nullopt);
+    EXPECT_TRUE(ShowsPicture(picture, Path("state")));
+
+    auto host = MakeFileHost({picture, "", "", "."});
+    Planes p = Fetch(*host);
+    EXPECT_EQ(p, PlanesOf(Pattern(8, 6)));
+    p.g(3, 2) ^= 0xff;
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(ErrorOf([&] { SendBack(*host, p); }), "no error");
+    const std::string said = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(PlanesOf(Load(picture)), p);
+    EXPECT_EQ(ReadBytes(picture + "~"), n.backup ? png : QByteArray());
+    EXPECT_EQ(said.find("too long") != std::string::npos, !n.backup) << said;
+    // The picture and its backup, and no temporary file left.
+    const std::vector<std::string> expected = n.backup ? std::vector{n.name, n.name + "~"} : std::vector{n.name};
+    EXPECT_EQ(EntriesOf(folder), expected);
   }
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 // Pictures on disk for the file host's tests: a scratch folder, patterned pictures, raw bytes, planes.
+// Paths are bytes, as the file host takes them: a name need not be UTF-8.
 
 #include <QDir>
 #include <QFile>
@@ -8,6 +9,9 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 
 #include "platform/byte_plane.h"
@@ -34,7 +38,13 @@ inline Planes PlanesOf(const QImage& source) {
 
 class PictureFolderTest : public ::testing::Test {
  protected:
-  std::string Path(const std::string& name) const { return dir_.filePath(QString::fromStdString(name)).toStdString(); }
+  // Removed by its bytes: QTemporaryDir cannot remove a name that is not UTF-8.
+  ~PictureFolderTest() override {
+    std::error_code ignored;
+    std::filesystem::remove_all(dir_.path().toStdString(), ignored);
+  }
+
+  std::string Path(const std::string& name) const { return dir_.path().toStdString() + "/" + name; }
 
   // Pixel (x, y) is (7x + y, 3x + 5y, x ^ y) + seed, each mod 256.
   static QImage Pattern(int w, int h, int seed = 0) {
@@ -45,7 +55,7 @@ class PictureFolderTest : public ::testing::Test {
     return image;
   }
 
-  static QImage Load(const std::string& path) { return QImage(QString::fromStdString(path)); }
+  static QImage Load(const std::string& path) { return QImage::fromData(ReadBytes(path)); }
 
   std::string Save(const std::string& name, const QImage& image) const {
     EXPECT_TRUE(image.save(QString::fromStdString(Path(name)))) << name;
@@ -53,14 +63,15 @@ class PictureFolderTest : public ::testing::Test {
   }
 
   std::string WriteBytes(const std::string& name, const QByteArray& bytes) const {
-    QFile file(QString::fromStdString(Path(name)));
-    EXPECT_TRUE(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size()) << name;
+    std::ofstream file(Path(name), std::ios::binary | std::ios::trunc);
+    EXPECT_TRUE(file.write(bytes.constData(), bytes.size()).flush()) << name;
     return Path(name);
   }
 
   static QByteArray ReadBytes(const std::string& path) {
-    QFile file(QString::fromStdString(path));
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    std::ifstream file(path, std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    return QByteArray(bytes.data(), qsizetype(bytes.size()));
   }
 
   // The names in the scratch folder, sorted, hidden ones included: a temporary file left would show.
