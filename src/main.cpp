@@ -189,6 +189,10 @@ int main(int argc, char* argv[]) {
       options.wallpaperPath.clear();
     }
   }
+  // A new picture's copies carry its name once its first send has given it one.
+  options.onNamed = [](const std::string& path) {
+    brisel::RecoveryPictureNamed(brisel::filehost::AbsolutePathOf(path));
+  };
   brisel::filehost::RegisterFileHost(options);
 
   // Copies are told apart by the picture's absolute path, in bytes; a new picture has none.

@@ -23,7 +23,7 @@ ImageFile::Channel ToFileChannel(host::Channel channel) {
 class FileHost final : public host::HostTable {
  public:
   explicit FileHost(FileHostOptions options)
-      : image_(std::move(options.imagePath), std::move(options.newPictureFolder)),
+      : image_(std::move(options.imagePath), std::move(options.newPictureFolder), std::move(options.onNamed)),
         paper_(std::move(options.paperPath)),
         wallpaper_(std::move(options.wallpaperPath)) {}
 

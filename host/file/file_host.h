@@ -22,6 +22,7 @@
 //   wallpaper --wallpaper FILE, reported by name only.
 // The details live in image_file.h, paper_source.h and picture_io.h.
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -36,6 +37,8 @@ struct FileHostOptions {
   std::string paperPath;  // empty: the built-in grain
   std::string wallpaperPath;
   std::string newPictureFolder = ".";
+  // Told the new picture's file (as written) when its first send has made it; may be empty.
+  std::function<void(const std::string& path)> onNamed;
 };
 
 std::shared_ptr<platform::HostObject> MakeFileHost(FileHostOptions options);

@@ -80,8 +80,9 @@ std::string WriteBackup(const std::string& target, const QByteArray& bytes) {
 
 }  // namespace
 
-ImageFile::ImageFile(std::string path, std::string newPictureFolder)
-    : path_(std::move(path)), newPictureFolder_(std::move(newPictureFolder)) {
+ImageFile::ImageFile(std::string path, std::string newPictureFolder,
+                     std::function<void(const std::string& path)> onNamed)
+    : path_(std::move(path)), newPictureFolder_(std::move(newPictureFolder)), onNamed_(std::move(onNamed)) {
   if (path_.empty()) {
     BytePlane white(kNewPictureWidth, kNewPictureHeight, 255);
     newPicture_ = std::make_shared<const PicturePlanes>(PicturePlanes{white, white, white, {}, {}});
@@ -275,6 +276,7 @@ void ImageFile::Refresh() {
     path_ = target;
     newPicture_.reset();
     std::cout << target << std::endl;
+    if (onNamed_) onNamed_(target);
   }
 }
 

@@ -33,6 +33,7 @@
 #include <QSize>
 
 #include <array>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -49,8 +50,10 @@ class ImageFile {
  public:
   enum Channel { kRed, kGreen, kBlue };
 
-  // path empty: a new white picture, written at its first Refresh into newPictureFolder.
-  ImageFile(std::string path, std::string newPictureFolder);
+  // path empty: a new white picture, written at its first Refresh into newPictureFolder, which then tells
+  // onNamed (when given) the file's path.
+  ImageFile(std::string path, std::string newPictureFolder,
+            std::function<void(const std::string& path)> onNamed = nullptr);
 
   // The picture now; an Error (kHostCallFailed) when the file cannot be read.
   std::shared_ptr<const PicturePlanes> Current();
@@ -81,6 +84,7 @@ class ImageFile {
 
   std::string path_;
   std::string newPictureFolder_;
+  std::function<void(const std::string& path)> onNamed_;
   std::shared_ptr<const PicturePlanes> newPicture_;  // only while path_ is empty
 
   std::shared_ptr<const PicturePlanes> cached_;  // the file's pixels at cachedStamp_

@@ -145,6 +145,12 @@ void StartRecovery(const std::string& picture, int32_t autosaveSeconds) {
     gRecovery->autosave.Start(int32_t(std::min<int64_t>(int64_t(autosaveSeconds) * 1000, INT32_MAX)), AutosaveTick);
 }
 
+void RecoveryPictureNamed(const std::string& picture) {
+  if (!gRecovery || !gRecovery->picture.empty() || picture.empty()) return;
+  gRecovery->picture = picture;
+  platform::ClaimPicture(picture);  // a file made a moment ago is open nowhere else
+}
+
 void StopRecovery() {
   if (!gRecovery) return;
   platform::OnTerminationSignal(nullptr);

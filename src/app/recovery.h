@@ -32,6 +32,10 @@ bool ClaimPictureOrAsk(const std::string& picture);
 // Then starts the autosave, catches the termination signals and sets the last words of a failing end.
 void StartRecovery(const std::string& picture, int32_t autosaveSeconds);
 
+// A picture without a name got one (the file host's first send of a new picture wrote it): its copies from
+// now on carry it, so that they are offered when it is next opened; the run has it open.
+void RecoveryPictureNamed(const std::string& picture);
+
 // Disarms it all (a normal end, or a test's): waits for a background write; the copy stays where it is.
 void StopRecovery();
 

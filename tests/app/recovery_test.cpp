@@ -344,6 +344,39 @@ TEST_F(RecoveryAfterKill, AnAutosavedCopyOutlivesKillNineAndIsOfferedBackExactly
   EXPECT_TRUE(platform::ListRecoveryCopies().empty());
 }
 
+// A new picture's copies say "a new picture" until its first send gives it a file; from then on they carry
+// that file's name, and a start on that file offers them.
+TEST_F(RecoveryAfterKill, ANewPicturesCopiesCarryTheNameItsFirstSendGaveIt) {
+  filehost::FileHostOptions options;
+  options.newPictureFolder = folder.path().toStdString();
+  options.onNamed = [](const std::string& path) { RecoveryPictureNamed(path); };
+  ResetSharedState();
+  DestroyWindows();
+  filehost::RegisterFileHost(options);
+  Main();
+  StartRecovery("", 0);
+  Paint(PlaneR, 1, 1, 9);
+  ASSERT_FALSE(KeepRecoveryCopy().empty());
+  EXPECT_EQ(platform::ListRecoveryCopies().at(0).picture, "");
+  SendImageToTarnwick();
+  const std::string named = folder.filePath("brisel-1.png").toStdString();
+  ASSERT_TRUE(QFile::exists(QString::fromStdString(named)));
+  EXPECT_TRUE(platform::ListRecoveryCopies().empty()) << "the send removed the copy";
+  Paint(PlaneG, 2, 2, 9);
+  ASSERT_FALSE(KeepRecoveryCopy().empty());
+  const Planes painted = Image();
+  ASSERT_EQ(platform::ListRecoveryCopies().size(), 1u);
+  EXPECT_EQ(platform::ListRecoveryCopies()[0].picture, named);
+  StopRecovery();
+  platform::ReleasePicture();
+
+  answer = platform::MessageBoxAnswer::Yes;
+  StartOn(named);
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_THAT(messages[0], HasSubstr("exists. Restore it?"));
+  EXPECT_EQ(Image(), painted);
+}
+
 // ---- failures at close, and a fatal report --------------------------------------------------------
 
 class RecoveryAtClose : public AppTest {
