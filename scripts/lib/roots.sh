@@ -2,6 +2,7 @@
 # and making one. Sourced, with `project`, `suite` and `root` set by the caller.
 
 cache=${BRISEL_ROOTS:-/var/cache/brisel}
+PATH=$PATH:/usr/sbin:/sbin  # debootstrap lives there, outside a normal user's PATH
 
 die() {
   echo "$(basename "$0"): $*" >&2
