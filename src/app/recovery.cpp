@@ -103,6 +103,7 @@ void OfferCopies() {
 
 void OnTermination(int signal) {
   const std::string words = KeepRecoveryCopy();
+  platform::ReleasePicture();  // its small file goes too; the lock itself would go with the process
   std::fprintf(stderr, "brisel: ended by %s.%s%s\n", platform::SignalName(signal), words.empty() ? "" : " ",
                words.c_str());
 }

@@ -75,6 +75,7 @@ class GimpHostSuite : public ::testing::Test {
     QProcess gimp;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(BRISEL_GIMP_MAJOR >= 3 ? "GIMP3_DIRECTORY" : "GIMP2_DIRECTORY", root.filePath("profile"));
+    env.insert("XDG_STATE_HOME", root.filePath("state"));  // the plug-in's recovery copies stay in the test
     // No window system at all, as on a server: the plug-in must say so rather than open windows.
     for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) env.remove(name);
     gimp.setProcessEnvironment(env);
