@@ -4,7 +4,14 @@
 #include <libgimp/gimp.h>
 
 #include <QApplication>
+#include <QSocketNotifier>
 
+#include <poll.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <exception>
 #include <string>
 
@@ -15,11 +22,76 @@
 #include "gimp/gimp_host.h"
 #include "gimp/plugin_shell.h"
 #include "platform/lifecycle.h"
+#include "platform/recovery.h"
 #include "platform/window.h"
 
 namespace {
 
 using brisel::gimphost::Outcome;
+
+// What ended the run from outside, for GIMP to show: a termination signal, after the copy was written.
+std::string endedBy;
+
+// The plug-in started as `brisel --gimp-has-ended TEXT` shows TEXT in a message box and ends: the word of a
+// process that GIMP killed, from a fresh process.
+constexpr char kSayGimpEnded[] = "--gimp-has-ended";
+
+std::string GimpEndedText(const std::string& words) {
+  return "GIMP has ended, so the painting cannot go back to it. " + words +
+         " Start Brisel on the same picture and layer in GIMP to have it back.";
+}
+
+// GIMP went away while the canvas was open (it was killed or crashed), and libgimp is about to end the
+// process with exit(), whose teardown of the toolkit's statics can crash or hang with windows up. The
+// painting goes into a recovery copy, the painter is told where, and the process ends here.
+[[noreturn]] void GimpGone() {
+  const std::string words = brisel::KeepRecoveryCopy();
+  brisel::platform::ReleasePicture();
+  std::fprintf(stderr, "brisel: GIMP has ended while Brisel was open.%s%s\n", words.empty() ? "" : " ",
+               words.c_str());
+  if (!words.empty()) brisel::platform::ShowMessage("Brisel", GimpEndedText(words));
+  std::fflush(nullptr);
+  ::_exit(1);
+}
+
+// GIMP's pipe to the plug-in, from the command line GIMP gave it; -1 when it gave none.
+int gimpReadFd = -1;
+
+// A quitting GIMP asks its running plug-ins to quit and kills them 10 ms later: too soon for a copy. The
+// request is seen arrive here (while a run is under way GIMP writes to the plug-in only to answer its calls,
+// which libgimp reads before it returns), and a child process, of which GIMP knows nothing, writes the copy of
+// the painting as it stands and then has a fresh process tell the painter. A pipe that GIMP closed (GIMP
+// killed) is libgimp's to report, through GimpGone.
+void WatchForGimpQuitting() {
+  if (gimpReadFd < 0) return;
+  auto* watch = new QSocketNotifier(gimpReadFd, QSocketNotifier::Read, QCoreApplication::instance());
+  QObject::connect(watch, &QSocketNotifier::activated, [watch] {
+    watch->setEnabled(false);  // once: the request stays unread
+    pollfd pipe{gimpReadFd, POLLIN, 0};
+    if (::poll(&pipe, 1, 0) != 1 || (pipe.revents & (POLLHUP | POLLERR)) || !(pipe.revents & POLLIN)) return;
+    std::fflush(nullptr);
+    if (::fork() != 0) return;  // GIMP ends this process in a moment
+    ::alarm(120);               // a copy that cannot be written in time ends unwritten, never hangs
+    const std::string words = brisel::KeepRecoveryCopy();
+    std::fprintf(stderr, "brisel: GIMP has quit while Brisel was open.%s%s\n", words.empty() ? "" : " ",
+                 words.c_str());
+    std::fflush(nullptr);
+    if (!words.empty()) {
+      const std::string text = GimpEndedText(words);
+      ::execl("/proc/self/exe", "brisel", kSayGimpEnded, text.c_str(), static_cast<char*>(nullptr));
+    }
+    ::_exit(words.empty() ? 0 : 1);
+  });
+}
+
+int SayGimpEnded(const char* text) {
+  static int argc = 1;
+  static char name[] = "brisel";
+  static char* argv[] = {name, nullptr};
+  QApplication app(argc, argv);
+  brisel::platform::ShowMessage("Brisel", text);
+  return 0;
+}
 
 // The program's event loop on the drawable, until the canvas closes; empty when it ended well, else
 // what went wrong.
@@ -39,7 +111,13 @@ std::string PaintOn(int32_t drawable) {
   std::string failure;
   try {
     brisel::Main();
+    // A termination signal ends the run, not the process: GIMP is told where the copy went.
+    brisel::EndRunOnTermination([](const std::string& sentence) {
+      endedBy = sentence;
+      brisel::platform::LeaveRunUntilUnloaded();
+    });
     brisel::StartRecovery(brisel::gimphost::PictureIdentity(drawable), brisel::AutosaveSeconds());
+    WatchForGimpQuitting();
     // The canvas is GIMP's dialog, so Qt would not end with it: the plug-in ends when it is unloaded.
     brisel::platform::RunUntilUnloaded(brisel::Form1Window());
   } catch (const brisel::Error& e) {
@@ -51,6 +129,8 @@ std::string PaintOn(int32_t drawable) {
   }
   if (!failure.empty()) {
     if (const std::string words = brisel::platform::SayLastWords(); !words.empty()) failure += "\n" + words;
+  } else {
+    failure = endedBy;
   }
   brisel::StopRecovery();
   brisel::DestroyWindows();
@@ -80,6 +160,10 @@ Outcome Paint(const brisel::gimphost::Run& run) {
 }  // namespace
 
 int main(int argc, char* argv[]) {
+  if (argc == 3 && std::strcmp(argv[1], kSayGimpEnded) == 0) return SayGimpEnded(argv[2]);
+  // brisel -gimp [PROTOCOL] READ-FD WRITE-FD MODE ...: GIMP 3 names its protocol's version first.
+  const int readFdArgument = GIMP_MAJOR_VERSION >= 3 ? 3 : 2;
+  if (argc > readFdArgument && std::strcmp(argv[1], "-gimp") == 0) gimpReadFd = std::atoi(argv[readFdArgument]);
   static const brisel::gimphost::Procedure kBrisel{
       .name = "plug-in-brisel",
       .blurb = "Paint smooth, pressure-sensitive strokes with Brisel",
@@ -92,6 +176,7 @@ int main(int argc, char* argv[]) {
       .imageTypes = "RGB*, GRAY*",
       .arguments = {},
       .run = Paint,
+      .gimpGone = GimpGone,
   };
   return brisel::gimphost::PlugInMain(argc, argv, kBrisel);
 }

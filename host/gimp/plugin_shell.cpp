@@ -12,6 +12,20 @@ namespace {
 
 // The one procedure of this process, as its main gave it.
 const Procedure* theProcedure = nullptr;
+bool running = false;  // its run is under way
+
+Outcome RunTheProcedure(const Run& run) {
+  running = true;
+  Outcome outcome = theProcedure->run(run);
+  running = false;
+  return outcome;
+}
+
+// libgimp's last call before it ends the process: after a run, GIMP's normal goodbye; during one, GIMP has
+// gone (its pipe closed, or it asked the plug-in to quit).
+void Quit() {
+  if (running && theProcedure->gimpGone) theProcedure->gimpGone();
+}
 
 #if GIMP_MAJOR_VERSION >= 3
 
@@ -41,7 +55,7 @@ GimpValueArray* RunImage(GimpProcedure* procedure, GimpRunMode mode, GimpImage* 
   run.mode = ModeOf(mode);
   run.image = image ? gimp_image_get_id(image) : 0;
   for (GimpDrawable** d = drawables; d && *d; ++d) run.drawables.push_back(gimp_item_get_id(GIMP_ITEM(*d)));
-  return Answer(procedure, theProcedure->run(run));
+  return Answer(procedure, RunTheProcedure(run));
 }
 
 GimpValueArray* RunPlain(GimpProcedure* procedure, GimpProcedureConfig* config, gpointer) {
@@ -62,7 +76,7 @@ GimpValueArray* RunPlain(GimpProcedure* procedure, GimpProcedureConfig* config, 
       g_free(text);
     }
   }
-  return Answer(procedure, theProcedure->run(run));
+  return Answer(procedure, RunTheProcedure(run));
 }
 
 GimpProcedure* Create(GimpPlugIn* plugIn, const gchar* name) {
@@ -109,6 +123,7 @@ static void brisel_plug_in_class_init(BriselPlugInClass* klass) {
   GimpPlugInClass* plugInClass = GIMP_PLUG_IN_CLASS(klass);
   plugInClass->query_procedures = brisel::gimphost::Query;
   plugInClass->create_procedure = brisel::gimphost::Create;
+  plugInClass->quit = [](GimpPlugIn*) { brisel::gimphost::Quit(); };
 }
 static void brisel_plug_in_init(BriselPlugIn*) {}
 }
@@ -175,10 +190,10 @@ void RunProcedure(const gchar*, gint nparams, const GimpParam* params, gint* nre
         run.strings.emplace_back(params[i + 1].data.d_string ? params[i + 1].data.d_string : "");
     }
   }
-  answer(p.run(run));
+  answer(RunTheProcedure(run));
 }
 
-const GimpPlugInInfo kPlugInInfo = {nullptr, nullptr, Query, RunProcedure};
+const GimpPlugInInfo kPlugInInfo = {nullptr, Quit, Query, RunProcedure};
 
 }  // namespace
 

@@ -50,6 +50,9 @@ struct Procedure {
   const char* imageTypes = nullptr;
   std::vector<Argument> arguments;   // other procedures: after the run mode
   Outcome (*run)(const Run&) = nullptr;
+  // Called when GIMP ends the process while a run is under way (GIMP quit, was killed or crashed): libgimp
+  // would then exit() at once, wherever the run stands. Need not return.
+  void (*gimpGone)() = nullptr;
 };
 
 // GIMP's plug-in main: registers the procedure when GIMP asks, runs it when GIMP calls it.

@@ -6,6 +6,8 @@
 #include <exception>
 #include <memory>
 #include <optional>
+#include <string>
+#include <utility>
 
 #include "app/host_link.h"
 #include "app/shared_state.h"
@@ -31,6 +33,7 @@ struct Recovery {
   platform::RepeatingTimer autosave;
 };
 std::unique_ptr<Recovery> gRecovery;  // armed while it exists
+std::function<void(const std::string&)> gEndRun;  // how a termination signal ends the run; empty: by the signal
 
 bool HaveImage() {
   return ImageWidth > 0 && ImageHeight > 0 && PlaneR.width() == ImageWidth && PlaneR.height() == ImageHeight;
@@ -101,11 +104,14 @@ void OfferCopies() {
   }
 }
 
-void OnTermination(int signal) {
+bool OnTermination(int signal) {
   const std::string words = KeepRecoveryCopy();
   platform::ReleasePicture();  // its small file goes too; the lock itself would go with the process
-  std::fprintf(stderr, "brisel: ended by %s.%s%s\n", platform::SignalName(signal), words.empty() ? "" : " ",
-               words.c_str());
+  const std::string ended = std::string("ended by ") + platform::SignalName(signal) + "." + (words.empty() ? "" : " ") + words;
+  std::fprintf(stderr, "brisel: %s\n", ended.c_str());
+  if (!gEndRun) return true;
+  gEndRun("Brisel was " + ended);
+  return false;
 }
 
 }  // namespace
@@ -151,6 +157,8 @@ void RecoveryPictureNamed(const std::string& picture) {
   gRecovery->picture = picture;
   platform::ClaimPicture(picture);  // a file made a moment ago is open nowhere else
 }
+
+void EndRunOnTermination(std::function<void(const std::string& sentence)> endRun) { gEndRun = std::move(endRun); }
 
 void StopRecovery() {
   if (!gRecovery) return;

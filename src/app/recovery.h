@@ -9,6 +9,7 @@
 // then keeps up to date). Nothing happens until StartRecovery: the entry points arm it, tests choose.
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 namespace brisel {
@@ -35,6 +36,11 @@ void StartRecovery(const std::string& picture, int32_t autosaveSeconds);
 // A picture without a name got one (the file host's first send of a new picture wrote it): its copies from
 // now on carry it, so that they are offered when it is next opened; the run has it open.
 void RecoveryPictureNamed(const std::string& picture);
+
+// How a termination signal ends the run once the copy is written: by default the process ends by the
+// signal. A plug-in owes its host an answer instead: with endRun set, the run goes on to endRun(sentence),
+// the sentence saying what ended Brisel and where the copy is, and ends as endRun sees to. Empty: the default.
+void EndRunOnTermination(std::function<void(const std::string& sentence)> endRun);
 
 // Disarms it all (a normal end, or a test's): waits for a background write; the copy stays where it is.
 void StopRecovery();

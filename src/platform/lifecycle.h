@@ -36,8 +36,9 @@ inline constexpr int kTerminationSignals[] = {SIGTERM, SIGHUP, SIGINT, SIGQUIT};
 const char* SignalName(int signal);
 
 // On a termination signal, calls onSignal(signal number) from the event loop (the signal handler itself
-// only wakes the loop), then ends the process by that signal. Empty onSignal restores the signals' defaults.
-void OnTerminationSignal(std::function<void(int signal)> onSignal);
+// only wakes the loop), then ends the process by that signal, unless onSignal answers false: then the
+// program ends its run itself (a plug-in returns to its host). Empty onSignal restores the signals' defaults.
+void OnTerminationSignal(std::function<bool(int signal)> onSignal);
 
 // The last words: what the program does before it ends on a failure (a fatal report, an exception that
 // reaches the top, a fatal toolkit message, std::terminate, the window system's connection lost), as one

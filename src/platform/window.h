@@ -149,6 +149,8 @@ void ProcessEvents();
 // quits. For a window whose end is the program's end even where it is another program's dialog, which a
 // toolkit does not count among the windows whose closing ends the application.
 void RunUntilUnloaded(Form& form);
+// Ends the RunUntilUnloaded that runs, the form left as it is: a run ended from outside the window.
+void LeaveRunUntilUnloaded();
 
 // ---- the plain controls of a form ---------------------------------------------------------------------
 // Child controls at client-pixel positions (left, top, width, height). They draw above the form's surface

@@ -1,9 +1,16 @@
 #!/usr/bin/env bash
-# Brisel from a real GIMP, as a painter uses it: GIMP opens a picture and starts Brisel on it; a stroke is
-# dragged on Brisel's canvas and the canvas closed; GIMP's image must then hold the stroke, and one Ctrl+Z
-# in GIMP must give the picture back exactly.
+# Brisel from a real GIMP, as a painter uses it: GIMP opens a picture and starts Brisel on it, and a stroke
+# is dragged on Brisel's canvas. Then, as SCENARIO says:
+#   send        (the default) the canvas is closed; GIMP's image must then hold the stroke, and one Ctrl+Z in
+#               GIMP must give the picture back exactly.
+#   gimp-dies   GIMP is killed (SIGKILL); Brisel must keep the stroke in a recovery copy, say so in a message,
+#               and end once it is read.
+#   gimp-quits  GIMP is quit from its image window (Ctrl+Q), which kills a running plug-in 10 ms after asking
+#               it to quit; the same must hold.
+#   terminated  Brisel is sent SIGTERM; it must keep the stroke in a recovery copy and end its run with an
+#               error that says where the copy is (GIMP must not report a crash).
 #
-#   gui_test.sh PLUG_IN PICTURE GIMP_MAJOR PRELUDE
+#   gui_test.sh PLUG_IN PICTURE GIMP_MAJOR PRELUDE [SCENARIO]
 #
 # GIMP_MAJOR is 2 (GIMP 2.10) or 3; PRELUDE is the Script-Fu of that GIMP (gimp2.scm or gimp3.scm), which
 # gives every GIMP the same brisel-* words. Needs Xvfb, openbox, xdotool, wmctrl, ImageMagick and GIMP.
@@ -43,7 +50,9 @@ plug_in=$1
 picture=$2
 gimp_major=$3
 prelude=$4
+scenario=${5:-send}
 case $gimp_major in 2 | 3) ;; *) echo "FAIL: unknown GIMP major version '$gimp_major'" >&2; exit 1 ;; esac
+case $scenario in send | gimp-dies | gimp-quits | terminated) ;; *) echo "FAIL: unknown scenario '$scenario'" >&2; exit 1 ;; esac
 [ -r "$prelude" ] || { echo "FAIL: no Script-Fu prelude at $prelude" >&2; exit 1; }
 work=$(mktemp -d)
 # Recovery copies stay in the test: a copy that a failed run left would be offered to the next, whose
@@ -143,6 +152,41 @@ for i in $(seq 1 25); do
 done
 xdotool mouseup 1
 sleep 0.5
+gimp_id=$(xdotool search --name "$image_title" | head -n 1)
+
+if [ "$scenario" != send ]; then
+  brisel_pid=$(pgrep -f "^$work/profile/plug-ins/brisel/brisel " | head -n 1)
+  [ -n "$brisel_pid" ] || fail "Brisel's process was not found"
+  case $scenario in
+    terminated) kill -TERM "$brisel_pid" ;;
+    gimp-dies) kill -KILL "${pids[2]}" ;;
+    gimp-quits)
+      timeout 10 xdotool windowactivate --sync "$gimp_id" || wmctrl -a "[picture]"
+      sleep 0.5
+      xdotool key ctrl+q
+      ;;
+  esac
+  if [ "$scenario" = terminated ]; then
+    # GIMP hears why the run ended, and where the painting went.
+    said() { grep -q "Brisel was ended by SIGTERM. A recovery copy of the painting is kept in" "$work/gimp.log"; }
+    wait_for 30 said || fail "Brisel's run did not end with an error that names the copy"
+    ! grep -q -i "crashed" "$work/gimp.log" || fail "GIMP reported a crash"
+  else
+    # The painter is told where the painting went, in a window of Brisel's own, which ends the process once
+    # read.
+    message() { xdotool search --onlyvisible --name '^Brisel$' | head -n 1 | grep -q .; }
+    wait_for 60 message || fail "no message said where the painting went after GIMP ended"
+    wmctrl -i -c "$(xdotool search --onlyvisible --name '^Brisel$' | head -n 1)"
+  fi
+  copies=("$XDG_STATE_HOME"/brisel/recovery/*.png)
+  [ -f "${copies[0]}" ] || fail "no recovery copy was written"
+  kept=$(differing_pixels "$work/picture.png" "${copies[0]}")
+  [ "$kept" -gt 100 ] 2>/dev/null || fail "the recovery copy does not hold the stroke ($kept pixels differ)"
+  ended() { ! pgrep -f "^$work/profile/plug-ins/brisel/brisel|^brisel --gimp-has-ended" >/dev/null; }
+  wait_for 20 ended || fail "Brisel did not end"
+  echo "PASS: $scenario: the stroke was kept ($kept pixels) in ${copies[0]##*/}"
+  exit 0
+fi
 # Closed as the window manager's close button does; asked again every 5 s, as a painter would click again
 # when a busy machine lost the first request.
 canvas_gone() { ! xdotool search --name '^Brisel 1\.1 for PT Embers' | grep -q .; }
@@ -158,7 +202,6 @@ painted=$(differing_pixels "$work/picture.png" "$work/out/painted.png")
 [ "$painted" -gt 100 ] 2>/dev/null || fail "GIMP's image does not hold the stroke ($painted pixels differ)"
 
 # One Ctrl+Z in GIMP's image window undoes the whole send.
-gimp_id=$(xdotool search --name "$image_title" | head -n 1)
 timeout 10 xdotool windowactivate --sync "$gimp_id" || wmctrl -a "[picture]"
 wait_for 10 bash -c "[ \"\$(xdotool getactivewindow)\" = $gimp_id ]" || fail "GIMP's image window did not take the focus"
 sleep 0.5

@@ -7,6 +7,7 @@
 #include <QCursor>
 #include <QEventLoop>
 #include <QMenu>
+#include <QPointer>
 
 #include <cstdio>
 #include <cstdlib>
@@ -104,13 +105,23 @@ void SetFatalErrorHook(std::function<void(const Error&)> hook) { gFatalHook = st
 
 void ProcessEvents() { QCoreApplication::processEvents(); }
 
+namespace {
+QPointer<QEventLoop> gRunLoop;  // RunUntilUnloaded's, while it runs
+}  // namespace
+
 void RunUntilUnloaded(Form& form) {
   if (!form.loaded()) return;
   QEventLoop loop;
   form.impl().unloaded = [&loop] { loop.quit(); };
   QObject::connect(qApp, &QCoreApplication::aboutToQuit, &loop, &QEventLoop::quit);
+  gRunLoop = &loop;
   loop.exec();
+  gRunLoop = nullptr;
   form.impl().unloaded = nullptr;
+}
+
+void LeaveRunUntilUnloaded() {
+  if (gRunLoop) gRunLoop->quit();
 }
 
 }  // namespace brisel::platform

@@ -55,7 +55,7 @@ bool RepeatingTimer::active() const { return impl_->timer.isActive(); }
 namespace {
 
 int gSignalPipe[2] = {-1, -1};
-std::function<void(int)> gOnSignal;
+std::function<bool(int)> gOnSignal;
 QPointer<QSocketNotifier> gSignalNotifier;
 
 // Async-signal-safe: one byte, the signal's number, into the pipe.
@@ -71,7 +71,7 @@ void OnSignalByte() {
   if (::read(gSignalPipe[0], &number, 1) != 1) return;
   const int signal = number;
   try {
-    if (gOnSignal) gOnSignal(signal);
+    if (gOnSignal && !gOnSignal(signal)) return;
   } catch (const std::exception& e) {
     std::fprintf(stderr, "brisel: %s\n", e.what());
   }
@@ -93,7 +93,7 @@ const char* SignalName(int signal) {
   }
 }
 
-void OnTerminationSignal(std::function<void(int signal)> onSignal) {
+void OnTerminationSignal(std::function<bool(int signal)> onSignal) {
   gOnSignal = std::move(onSignal);
   if (!gOnSignal) {
     for (const int signal : kTerminationSignals) ::signal(signal, SIG_DFL);
