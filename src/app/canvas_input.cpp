@@ -3,7 +3,9 @@
 #include "app/canvas_input.h"
 
 #include <cmath>
+#include <utility>
 
+#include "app/keys.h"
 #include "app/shared_state.h"
 #include "app/windows.h"
 #include "canvas/display.h"
@@ -20,6 +22,16 @@ namespace brisel::Form1 {
 namespace {
 
 using platform::shiftkeys::kShiftCtrl;
+
+constexpr double kPixelsPerNotch = 60;  // a wheel's notch scrolls three lines of 20 pixels
+constexpr double kZoomPerNotch = 1.25;  // and with Ctrl zooms by a quarter
+
+// The pointer says what a press will do: pick (comma held), pan (Space held) or paint.
+void ShowModePointer() {
+  Form1Window().SetMousePointer(PickMode    ? platform::MousePointer::Arrow
+                                : SpaceHeld ? platform::MousePointer::SizeAll
+                                            : platform::MousePointer::Crosshair);
+}
 
 // While the pen is in proximity, every mouse event takes the pen's latest position.
 void TakePenPosition(float& X, float& Y) {
@@ -56,6 +68,12 @@ void Form_MouseDown(int16_t Button, int16_t Shift, float X, float Y) {
 
   StartViewDrag(X, Y);
   StrokeActive = true;
+  if (SpaceHeld) {
+    // A pan, which neither paints nor picks; a stroke painted with another button first ends here.
+    CommitStroke();
+    SpacePan = true;
+    return;
+  }
   if (Shift == kShiftCtrl) return;  // a pan or zoom drag begins
   if (PickMode) {
     PickColour(X, Y);
@@ -67,6 +85,10 @@ void Form_MouseDown(int16_t Button, int16_t Shift, float X, float Y) {
 void Form_MouseMove(int16_t Button, int16_t Shift, float X, float Y) {
   TakePenPosition(X, Y);
   if (!StrokeActive) return;  // hovering does nothing
+  if (SpacePan) {
+    if (Button != 0) SpaceDrag(X, Y);
+    return;
+  }
   GrowStrokeRect(ImageX(X), ImageY(Y));
   if (Shift == kShiftCtrl) {
     ViewDrag(Button, X, Y);
@@ -86,6 +108,11 @@ void Form_MouseMove(int16_t Button, int16_t Shift, float X, float Y) {
 
 void Form_MouseUp(int16_t /*Button*/, int16_t Shift, float X, float Y) {
   TakePenPosition(X, Y);
+  if (SpacePan) {
+    SpacePan = false;
+    StrokeActive = false;
+    return;
+  }
   if (Shift == kShiftCtrl || PickMode) {
     // A view drag ends, the press staying active, or a pick; a stroke painted before the key went down
     // ends with its button all the same.
@@ -98,18 +125,46 @@ void Form_MouseUp(int16_t /*Button*/, int16_t Shift, float X, float Y) {
   StrokeActive = false;
 }
 
-void Form_KeyDown(int16_t& KeyCode, int16_t& /*Shift*/) {
-  if (KeyCode == platform::keys::kComma) {
-    Form1Window().SetMousePointer(platform::MousePointer::Arrow);
-    PickMode = true;
+void Form_MouseWheel(const platform::WheelTurn& turn) {
+  if (turn.Shift == platform::shiftkeys::kCtrl) {
+    const double notches = turn.NotchesY != 0 ? turn.NotchesY : turn.PixelsY / kPixelsPerNotch;
+    if (notches != 0) ZoomAbout(turn.X, turn.Y, float(Zoom * std::pow(kZoomPerNotch, notches)));
+    return;
   }
+  if (turn.Shift != 0 && turn.Shift != platform::shiftkeys::kShift) return;
+  // A touchpad moves the picture by its own pixels; a wheel by notches.
+  double dx = turn.HasPixels ? turn.PixelsX : turn.NotchesX * kPixelsPerNotch;
+  double dy = turn.HasPixels ? turn.PixelsY : turn.NotchesY * kPixelsPerNotch;
+  if (turn.Shift == platform::shiftkeys::kShift && dx == 0) std::swap(dx, dy);  // Shift turns the wheel sideways
+  if (dx != 0 || dy != 0) ScrollView(dx, dy);
+}
+
+void Form_Pinch(float X, float Y, float Factor) {
+  if (Factor > 0) ZoomAbout(X, Y, Zoom * Factor);
+}
+
+void Form_KeyDown(int16_t& KeyCode, int16_t& Shift) {
+  if (KeyCode == platform::keys::kComma) {
+    PickMode = true;
+    ShowModePointer();
+  }
+  if (KeyCode == platform::keys::kSpace) {
+    SpaceHeld = true;
+    ShowModePointer();
+  }
+  Keys::Run(KeyCode, Shift, Keys::When::Press);
 }
 
 void Form_KeyUp(int16_t& KeyCode, int16_t& Shift) {
   if (KeyCode == platform::keys::kComma) {
-    Form1Window().SetMousePointer(platform::MousePointer::Crosshair);
     PickMode = false;
+    ShowModePointer();
   }
+  if (KeyCode == platform::keys::kSpace) {
+    SpaceHeld = false;
+    ShowModePointer();
+  }
+  Keys::Run(KeyCode, Shift, Keys::When::Release);
   // Zoom keys act on release, about the image's top-left corner; Ctrl must be the only modifier.
   if (Shift == platform::shiftkeys::kCtrl && KeyCode == platform::keys::kPlus) {
     SetView(Zoom + 0.25f, PanX, PanY);

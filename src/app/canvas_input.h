@@ -7,10 +7,12 @@
 
 #include <cstdint>
 
+#include "platform/window.h"
+
 namespace brisel::Form1 {
 
-// A press with any button: records the drag reference; then, unless Shift+Ctrl or pick mode, starts a
-// stroke at the pointer.
+// A press with any button: records the drag reference; then, unless Shift+Ctrl, Space or pick mode, starts
+// a stroke at the pointer. A press with Space held begins a pan that lasts until its release.
 void Form_MouseDown(int16_t Button, int16_t Shift, float X, float Y);
 // While a press is active: grows the dirty rectangle, then drags the view, picks, or records a point and,
 // from the fourth point on with a button held, draws the spline piece it completes.
@@ -20,7 +22,13 @@ void Form_MouseMove(int16_t Button, int16_t Shift, float X, float Y);
 // is committed as its own undo step, since a stroke ends with its button.
 void Form_MouseUp(int16_t Button, int16_t Shift, float X, float Y);
 
-// The canvas keys: comma held picks colours, Ctrl with plus or minus zooms on release, "u" undoes.
+// The wheel scrolls the picture, up and down or with Shift left and right, a touchpad both ways by its own
+// pixels; with Ctrl the wheel zooms about the pointer, as a pinch does. Nothing of the image changes.
+void Form_MouseWheel(const platform::WheelTurn& turn);
+void Form_Pinch(float X, float Y, float Factor);
+
+// The canvas keys: comma held picks colours, Ctrl with plus or minus zooms on release, "u" undoes, Space
+// held turns a press into a pan; and the keys of app/keys.h. The panel hands its keys here too.
 void Form_KeyDown(int16_t& KeyCode, int16_t& Shift);
 void Form_KeyUp(int16_t& KeyCode, int16_t& Shift);
 void Form_KeyPress(int16_t& KeyAscii);

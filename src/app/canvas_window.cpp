@@ -4,6 +4,7 @@
 #include <string>
 
 #include "app/host_link.h"
+#include "app/keys.h"
 #include "app/recovery.h"
 #include "app/shared_state.h"
 #include "app/startup.h"
@@ -96,5 +97,18 @@ void Form_Unload(int16_t& Cancel) {
 }
 
 void GetPaperMenu_Click() { GetPaperFromTarnwick(); }
+
+void ToolPanelMenu_Click() { Form2Window().ShowOwnedBy(Form1Window()); }
+
+void ToggleToolPanel() {
+  if (!Form2Window().visible()) {
+    ToolPanelMenu_Click();
+    return;
+  }
+  Form2Window().Hide();
+  Form1Window().SetFocus();  // the keys come to the canvas again, Tab included
+}
+
+void KeysMenu_Click() { Keys::ShowKeysWindow(); }
 
 }  // namespace brisel::Form1

@@ -1,5 +1,5 @@
 #pragma once
-// The canvas window's load and unload, and its "Options" menu.
+// The canvas window's load and unload, and its "Options" and "Help" menus.
 
 #include <cstdint>
 
@@ -13,5 +13,11 @@ void Form_Load();
 void Form_Unload(int16_t& Cancel);
 // "Get paper": the paper texture fetched again from the host.
 void GetPaperMenu_Click();
+// "Tool panel": the tool panel shown (where it was), for one closed with its window's close button.
+void ToolPanelMenu_Click();
+// Tab: the tool panel hidden when shown, shown when hidden; the keys go on reaching the canvas's handlers.
+void ToggleToolPanel();
+// "Keys and mouse": the window listing every key and drag (app/keys.h).
+void KeysMenu_Click();
 
 }  // namespace brisel::Form1

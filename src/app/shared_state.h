@@ -39,8 +39,10 @@ struct UndoStep {
   int32_t top = 0, left = 0;
 };
 extern std::deque<UndoStep> UndoStack;  // oldest first
+// The steps undone since the last change, the next to redo last: each holds the pixels its undo replaced.
+extern std::deque<UndoStep> RedoStack;
 extern int32_t UndoLimit;               // at most UndoLimit + 1 steps are held
-// Bytes the steps' blocks may hold together (canvas/undo.h): beyond it the oldest steps go, though never
+// Bytes the steps' blocks of both histories may hold together (canvas/undo.h): beyond it the oldest steps go, though never
 // the newest, whatever its size. Start-up sets it from the host's settings.
 extern uint64_t UndoMemoryBudget;
 
@@ -60,6 +62,8 @@ extern std::vector<StrokePoint> StrokePoints;        // 0..10000, allocated by t
 extern int32_t StrokeCount;                          // index of the newest point
 extern bool StrokeActive;
 extern bool PickMode;                                // comma key held (view navigation sets it)
+extern bool SpaceHeld;                               // Space key held: a press begins a pan (view navigation)
+extern bool SpacePan;                                // the press now held began a Space pan, until its release
 extern float StrokeMinX, StrokeMinY, StrokeMaxX, StrokeMaxY;  // dirty rectangle, image pixels
 extern float DragStartX, DragStartY, DragStartZoom, DragStartPanX, DragStartPanY;
 extern float LastDabX, LastDabY, LastDabPressure;    // the last spline sample drawn

@@ -38,6 +38,7 @@ void Main() {
   Zoom = 1.0f;
   PanX = PanY = 0;
   UndoStack.clear();
+  RedoStack.clear();
   UndoLimit = 256;
   UndoMemoryBudget = ReadUndoMemoryBudget();
   HostObject = platform::CreateObject(platform::kHostProgId);

@@ -9,6 +9,7 @@
 #include "app/canvas_input.h"
 #include "app/canvas_tablet.h"
 #include "app/canvas_window.h"
+#include "app/keys.h"
 
 namespace brisel {
 namespace {
@@ -25,8 +26,20 @@ void AttachForm1(platform::Form& form) {
   form.KeyDown = Form1::Form_KeyDown;
   form.KeyUp = Form1::Form_KeyUp;
   form.KeyPress = Form1::Form_KeyPress;
+  form.MouseWheel = Form1::Form_MouseWheel;
+  form.Pinch = Form1::Form_Pinch;
   form.SetMousePointer(platform::MousePointer::Crosshair);  // the painting pointer; comma shows the arrow
   form.AddMenuItem("Options", "Get paper", Form1::GetPaperMenu_Click);
+  form.AddMenuItem("Options", "Tool panel", Form1::ToolPanelMenu_Click);
+  form.AddMenuItem("Help", "Keys and mouse", Form1::KeysMenu_Click);
+}
+
+// The panel hands its keys to the canvas's handlers, so that they work whichever window has the focus.
+void AttachForm2(platform::Form& form) {
+  Form2::Attach(form);
+  form.KeyDown = Form1::Form_KeyDown;
+  form.KeyUp = Form1::Form_KeyUp;
+  form.KeyPress = Form1::Form_KeyPress;
 }
 
 }  // namespace
@@ -42,7 +55,7 @@ platform::Form& Form1Window() {
 platform::Form& Form2Window() {
   if (!gForm2) {
     gForm2 = std::make_unique<platform::Form>();
-    Form2::Attach(*gForm2);
+    AttachForm2(*gForm2);
   }
   return *gForm2;
 }
@@ -57,6 +70,7 @@ platform::Form& MenusWindow() {
 void DestroyWindows() {
   Form1::CloseTablet();  // the tablet is bound to the canvas
   // Owned windows go first: their toolkit objects are children of the canvas's.
+  Keys::DestroyKeysWindow();
   gMenus.reset();
   gForm2.reset();
   gForm1.reset();

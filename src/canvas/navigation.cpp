@@ -1,5 +1,6 @@
 #include "canvas/navigation.h"
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 
@@ -14,6 +15,13 @@ namespace {
 
 bool gRefusalTold = false;  // the last zoom asked for was refused, and the user was told
 
+// The pan along one axis after a scroll by d, for a window of `window` pixels and a zoomed picture of
+// `picture`: between the picture's edge at the window's and the picture wholly inside, or back from beyond.
+int32_t ScrolledPan(int32_t pan, double d, int32_t window, int32_t picture) {
+  const int32_t lo = std::min(0, window - picture), hi = std::max(0, window - picture);
+  const double wanted = double(pan) + d;
+  return Nearest(std::clamp(wanted, double(std::min(lo, pan)), double(std::max(hi, pan))));
+}
 
 }  // namespace
 
@@ -64,6 +72,31 @@ void ViewDrag(int16_t Button, float X, float Y) {
     const double growth = double(zoom) - double(DragStartZoom);
     SetView(zoom, Nearest(DragStartPanX - growth * ImageWidth / 2), Nearest(DragStartPanY - growth * ImageHeight / 2));
   }
+  Form1::displaybuffers();
+}
+
+void ScrollView(double dx, double dy) {
+  const platform::Form& canvas = Form1Window();
+  PanX = ScrolledPan(PanX, dx, canvas.clientWidth(), Dibs::ZoomedWidth());
+  PanY = ScrolledPan(PanY, dy, canvas.clientHeight(), Dibs::ZoomedHeight());
+  Form1::displaybuffers();
+}
+
+void SpaceDrag(float X, float Y) {
+  ScrollView(double(X) + DragStartPanX - DragStartX - PanX, double(Y) + DragStartPanY - DragStartY - PanY);
+}
+
+float ZoomWithinLimits(float from, float wanted) {
+  if (wanted < from) return std::max(wanted, std::min(from, kZoomLeast));
+  return std::min(wanted, std::max(from, kZoomMost));
+}
+
+void ZoomAbout(float X, float Y, float zoom) {
+  zoom = ZoomWithinLimits(Zoom, zoom);
+  // The image point under the pointer, (X - PanX) / Zoom, is drawn at the pointer again at the new zoom.
+  const double ix = (double(X) - PanX) / Zoom, iy = (double(Y) - PanY) / Zoom;
+  if (zoom == Zoom) return;
+  SetView(zoom, Nearest(X - ix * zoom), Nearest(Y - iy * zoom));
   Form1::displaybuffers();
 }
 

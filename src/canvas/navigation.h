@@ -1,5 +1,6 @@
 #pragma once
-// View navigation: the zoom and pan of the canvas, by keys, Shift+Ctrl drags and the panel's view buttons.
+// View navigation: the zoom and pan of the canvas, by keys, Shift+Ctrl drags, the panel's view buttons, the
+// wheel, a touchpad and Space drags.
 
 #include <cstdint>
 
@@ -17,6 +18,22 @@ void StartViewDrag(float X, float Y);
 // the canvas is redrawn in every case. Only the movement since the press counts, so (X, Y) may be in the
 // canvas's pixels or a panel button's.
 void ViewDrag(int16_t Button, float X, float Y);
+
+// Moves the picture by (dx, dy) window pixels (positive: right and down), within what scrolling allows: a
+// picture larger than the window stops with its edge at the window's edge, a smaller one stays wholly
+// inside. A view already beyond that (after a Shift+Ctrl drag) may only come back. Redraws the canvas.
+void ScrollView(double dx, double dy);
+// One step of a Space drag: the picture follows the pointer from the drag reference, as far as scrolling
+// allows.
+void SpaceDrag(float X, float Y);
+
+// The zoom a wheel or a pinch may reach from `from` towards `wanted`: no further out than kZoomLeast and no
+// further in than kZoomMost, or than `from` where it lies beyond them already.
+inline constexpr float kZoomLeast = 0.25f, kZoomMost = 32.0f;
+float ZoomWithinLimits(float from, float wanted);
+// Zooms to `zoom` (within the limits above) about canvas point (X, Y): the image point under it stays under
+// it. Redraws the canvas.
+void ZoomAbout(float X, float Y, float zoom);
 
 // "Show As Is, at 100% zoom": zoom 1, no pan, the window fitted to the image unless maximised or minimised.
 void ShowAtActualSize();

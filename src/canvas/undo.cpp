@@ -55,15 +55,80 @@ BytePlane SpareOr(BytePlane& spare, int32_t w, int32_t h) {
   return BytePlane(w, h);
 }
 
+// A change ends the redo history. Its steps of the whole image (an undone clear or fetch) leave their planes,
+// and the display copy set aside with one, as the spares of the next clear.
+void DropRedo() {
+  for (UndoStep& step : RedoStack) {
+    if (step.red.data() == gStepViewOf && gStepViewOf != nullptr) {
+      for (int k = 0; k < 3; ++k) gSpareView[k] = std::move(gStepView[k]);
+      gStepViewOf = nullptr;
+    }
+    if (step.left == 0 && step.top == 0 && WholePlanes(step.red.width(), step.red.height())) {
+      gSpare[0] = std::move(step.red);
+      gSpare[1] = std::move(step.green);
+      gSpare[2] = std::move(step.blue);
+    }
+  }
+  RedoStack.clear();
+}
+
+void ForgetStep(const UndoStep& step) {
+  if (gStepViewOf != nullptr && step.red.data() == gStepViewOf) LetSparesGo();
+}
+
 // At most UndoLimit + 1 steps are kept, and the older ones only while they fit in the budget beside the
 // newest, which stays whatever its size.
+// Both histories share the budget; after a change the redo history is empty, and an undo or a redo moves a
+// step from one to the other at its size, so only a change can pass the budget.
 void TrimHistory() {
-  if (int64_t(UndoStack.size()) > int64_t(UndoLimit) + 1) UndoStack.pop_front();
+  if (int64_t(UndoStack.size() + RedoStack.size()) > int64_t(UndoLimit) + 1 && UndoStack.size() > 1) {
+    ForgetStep(UndoStack.front());
+    UndoStack.pop_front();
+  }
   uint64_t held = UndoStackBytes();
   while (UndoStack.size() > 1 && held > UndoMemoryBudget) {
     held -= StepBytes(UndoStack.front());
+    ForgetStep(UndoStack.front());
     UndoStack.pop_front();
   }
+}
+
+// The newest step of `from` goes onto `to` with the image's pixels in its place: the image takes the step's
+// pixels, and the step keeps those it replaced, so that it now does again what was just undone (or undoes
+// again what was just redone). The exchange needs no memory of its own.
+void ExchangeNewest(std::deque<UndoStep>& from, std::deque<UndoStep>& to) {
+  if (from.empty()) return;
+  UndoStep step = std::move(from.back());
+  from.pop_back();
+  const int32_t w = step.red.width(), h = step.red.height();
+  const PixelRect r{step.left, step.top, step.left + w, step.top + h};
+  bool viewDone = false;
+  if (step.left == 0 && step.top == 0 && WholePlanes(w, h)) {
+    // A step of the whole planes (a clear, a fetch) trades places with the planes.
+    std::swap(PlaneR, step.red);
+    std::swap(PlaneG, step.green);
+    std::swap(PlaneB, step.blue);
+    // The display copy set aside with it (a clear's) trades places with the display copy the same way, and
+    // stays with the step, which now holds what the display copy showed.
+    if (gStepViewOf == PlaneR.data() && gStepViewOf != nullptr && !StrokeUncommitted && WholeViews(w, h)) {
+      std::swap(ViewR, gStepView[0]);
+      std::swap(ViewG, gStepView[1]);
+      std::swap(ViewB, gStepView[2]);
+      viewDone = true;
+    }
+    gStepViewOf = viewDone ? step.red.data() : nullptr;
+  } else {
+    for (int32_t i = 0; i < h; ++i) {
+      std::swap_ranges(step.red.row(i), step.red.row(i) + w, &PlaneR(step.left, step.top + i));
+      std::swap_ranges(step.green.row(i), step.green.row(i) + w, &PlaneG(step.left, step.top + i));
+      std::swap_ranges(step.blue.row(i), step.blue.row(i) + w, &PlaneB(step.left, step.top + i));
+    }
+  }
+  to.push_back(std::move(step));
+  // Only the step's rectangle changed: the display copy follows there, and the canvas is redrawn there.
+  NoteChanged(r);
+  if (!viewDone) SyncView(r);
+  RedrawRect(r);
 }
 
 void TellRefused(int32_t w, int32_t h) {
@@ -82,6 +147,7 @@ uint64_t DefaultUndoMemoryBudget() {
 uint64_t UndoStackBytes() {
   uint64_t bytes = 0;
   for (const UndoStep& step : UndoStack) bytes += StepBytes(step);
+  for (const UndoStep& step : RedoStack) bytes += StepBytes(step);
   return bytes;
 }
 
@@ -112,6 +178,7 @@ bool SaveUndoRect(float x1, float y1, float x2, float y2) {
     TellRefused(w, h);
     return false;
   }
+  RedoStack.clear();  // a change ends the redo history
   TrimHistory();
   // Every change of the planes saves its rectangle here first, so the box of what changed grows here too.
   NoteChanged(r);
@@ -123,6 +190,7 @@ bool SaveUndoImageToReplace() {
   if (w <= 0 || h <= 0 || !WholePlanes(w, h)) return SaveUndoRect(0, 0, float(w - 1), float(h - 1));
   try {
     if (gAllocationHook) gAllocationHook(3 * uint64_t(w) * uint64_t(h));
+    DropRedo();  // a change ends the redo history, whose whole-image steps become the spares used here
     BytePlane next[3], nextView[3];
     for (int k = 0; k < 3; ++k) next[k] = SpareOr(gSpare[k], w, h);
     // Between strokes the display copy is the image: it is set aside with the step, to come back with it.
@@ -149,43 +217,8 @@ bool SaveUndoImageToReplace() {
   return true;
 }
 
-void UndoLastStep() {
-  if (UndoStack.empty()) return;
-  UndoStep step = std::move(UndoStack.back());
-  UndoStack.pop_back();
-  const int32_t w = step.red.width(), h = step.red.height();
-  const PixelRect r{step.left, step.top, step.left + w, step.top + h};
-  if (step.left == 0 && step.top == 0 && PlaneR.width() == w && PlaneR.height() == h && PlaneG.width() == w &&
-      PlaneG.height() == h && PlaneB.width() == w && PlaneB.height() == h) {
-    // A step of the whole planes (a clear, a fetch) becomes the planes themselves; the planes it replaces
-    // are kept for the next clear.
-    const bool viewBack = gStepViewOf == step.red.data() && gStepViewOf != nullptr;
-    gSpare[0] = std::move(PlaneR);
-    gSpare[1] = std::move(PlaneG);
-    gSpare[2] = std::move(PlaneB);
-    PlaneR = std::move(step.red);
-    PlaneG = std::move(step.green);
-    PlaneB = std::move(step.blue);
-    gStepViewOf = nullptr;
-    if (viewBack) {
-      gSpareView[0] = std::move(ViewR), ViewR = std::move(gStepView[0]);
-      gSpareView[1] = std::move(ViewG), ViewG = std::move(gStepView[1]);
-      gSpareView[2] = std::move(ViewB), ViewB = std::move(gStepView[2]);
-      NoteChanged(r);
-      RedrawRect(r);
-      return;
-    }
-  } else {
-    for (int32_t i = 0; i < h; ++i) {
-      std::copy_n(step.red.row(i), w, &PlaneR(step.left, step.top + i));
-      std::copy_n(step.green.row(i), w, &PlaneG(step.left, step.top + i));
-      std::copy_n(step.blue.row(i), w, &PlaneB(step.left, step.top + i));
-    }
-  }
-  // Only the step's rectangle changed: the display copy follows there, and the canvas is redrawn there.
-  NoteChanged(r);
-  SyncView(r);
-  RedrawRect(r);
-}
+void UndoLastStep() { ExchangeNewest(UndoStack, RedoStack); }
+
+void RedoLastStep() { ExchangeNewest(RedoStack, UndoStack); }
 
 }  // namespace brisel

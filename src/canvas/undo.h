@@ -1,5 +1,6 @@
 #pragma once
-// The program's own undo history: rectangles of the image planes, newest restored first.
+// The program's own undo history: rectangles of the image planes, newest restored first, and the redo history
+// of the steps undone since the last change.
 
 #include <cstdint>
 #include <functional>
@@ -11,8 +12,8 @@ namespace brisel {
 // Saves the image under the rectangle (x1, y1)-(x2, y2), image pixels, both corners inclusive, as one
 // undo step; a rectangle wholly outside the image saves nothing. The rectangle joins the box of what changed
 // since the last send (canvas/changed_box.h): callers change the planes only inside it.
-// The history keeps at most UndoLimit + 1 steps and, beyond the newest, only as many as fit in
-// UndoMemoryBudget: the oldest go first. Returns false when the step could not be allocated: the user has
+// A saved step ends the redo history. The histories keep at most UndoLimit + 1 steps together and, beyond
+// the newest, only as many as fit in UndoMemoryBudget: the oldest go first. Returns false when the step could not be allocated: the user has
 // been told, the history is as it was, and the caller must leave the image untouched.
 [[nodiscard]] bool SaveUndoRect(float x1, float y1, float x2, float y2);
 
@@ -23,14 +24,18 @@ namespace brisel {
 [[nodiscard]] bool SaveUndoImageToReplace();
 
 // Writes the newest step back into the image, refreshes the display copy and the canvas over the step's
-// rectangle (nothing else changed); the rectangle joins the box of what changed since the last send.
+// rectangle (nothing else changed); the rectangle joins the box of what changed since the last send. The
+// pixels it replaced become the newest redo step.
 void UndoLastStep();
+// The same for the newest redo step: the image becomes exactly what it was before that undo, and the pixels
+// the redo replaced become the newest undo step again. Nothing to redo: nothing happens.
+void RedoLastStep();
 
 // The budget when the host's settings name none: a quarter of the machine's memory, at most 8 GiB (1 GiB
 // where the system does not tell its memory).
 uint64_t DefaultUndoMemoryBudget();
 
-// Bytes held by the steps' blocks: 3 x width x height each.
+// Bytes held by the steps' blocks of both histories: 3 x width x height each.
 uint64_t UndoStackBytes();
 
 // Test seam: runs with a step's byte count just before its blocks are allocated, and may throw

@@ -4,6 +4,11 @@
 
 #include "panel/tool_panel.h"
 
+#include <string>
+
+#include "app/keys.h"
+#include "panel/panel_buttons.h"
+
 namespace brisel::Form2 {
 namespace {
 
@@ -19,7 +24,7 @@ constexpr Color kSeparatorDark = 0x404040;
 constexpr Color kSeparatorLight = 0xC0C0C0;
 constexpr int32_t kLineRight = 142;  // the separators run a pixel past the client's right edge
 
-void IconButton(VxButton& button, Icon icon, const char* tip) {
+void IconButton(VxButton& button, Icon icon, const std::string& tip) {
   button.SetPicture(icon);
   button.SetToolTip(tip);
 }
@@ -104,12 +109,14 @@ Controls::Controls(platform::Form& form)
              "Zoom in-out dynamically (kbd shortcut: ctrl-shift + right mouse button)");
   vx_button13.SetMousePointer(platform::MousePointer::SizeAll);
   vx_button14.SetMousePointer(platform::MousePointer::SizeAll);
-  IconButton(vx_button11, Icon::Magnifier100, "Show As Is, at 100% zoom");
-  IconButton(vx_button12, Icon::FourArrows, "Fit to Window: shrink or expand, but keep aspect ratio");
+  // The buttons that have keys name them after their design tip (app/keys.h).
+  IconButton(vx_button11, Icon::Magnifier100, Keys::WithKeys("Show As Is, at 100% zoom", vx_button11_Click));
+  IconButton(vx_button12, Icon::FourArrows,
+             Keys::WithKeys("Fit to Window: shrink or expand, but keep aspect ratio", vx_button12_Click));
 
   IconButton(vx_button3, Icon::WindowOut, "Get image from Tarnwick");
-  IconButton(vx_button4, Icon::WindowIn, "Send image to Tarnwick");
-  IconButton(vx_button1, Icon::LeftArrow, "Undo (restore prior step)");
+  IconButton(vx_button4, Icon::WindowIn, Keys::WithKeys("Send image to Tarnwick", vx_button4_Click));
+  IconButton(vx_button1, Icon::LeftArrow, Keys::WithKeys("Undo (restore prior step)", vx_button1_Click));
   IconButton(vx_button2, Icon::Cross, "Clear");
 
   Slider(HProp1, 2, "1", "32");

@@ -3,6 +3,7 @@
 
 #include "panel/sliders.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "app/shared_state.h"
@@ -24,7 +25,16 @@ void ColourChanged() {
   TriPicker::DrawTriangle();
 }
 
+void StepSize(double step) {
+  platform::HProp& size = Panel().HProp1;
+  const double value = std::clamp(size.value() + step, size.min(), size.max());
+  if (value != size.value()) size.SetValue(value);
+}
+
 }  // namespace
+
+void SmallerBrush() { StepSize(-1); }
+void LargerBrush() { StepSize(+1); }
 
 void HProp1_Change() { BrushSize = float(Panel().HProp1.value()); }
 void HProp8_Change() { BrushPress = float(Panel().HProp8.value()); }

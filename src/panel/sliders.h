@@ -12,4 +12,8 @@ void HProp6_Change();
 void HProp7_Change();
 void HProp8_Change();
 
+// The brush one size smaller or larger: the Size slider moved one step within its range, as the user would.
+void SmallerBrush();
+void LargerBrush();
+
 }  // namespace brisel::Form2

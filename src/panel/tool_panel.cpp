@@ -69,6 +69,7 @@ void Attach(platform::Form& form) {
   gPanel = std::make_unique<Controls>(form);
   Connect(*gPanel);
   form.Load = Form_Load;
+  form.QueryUnload = Form_QueryUnload;
   form.Paint = Form_Paint;
 }
 
@@ -94,6 +95,13 @@ void Form_Load() {
   LoadWallpaper(Form2Window());  // a failure skips only this step
   Picture1_Paint();
   TriPicker::DrawTriangle();
+}
+
+void Form_QueryUnload(int16_t& Cancel, int16_t UnloadMode) {
+  if (UnloadMode != platform::Form::kCloseButton) return;
+  Cancel = -1;
+  Form2Window().Hide();
+  Form1Window().SetFocus();
 }
 
 void DeactivateButtons() {

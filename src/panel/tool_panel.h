@@ -61,6 +61,9 @@ platform::VxButton& vx_pte_button15();  // Mode
 // hue_strip.h, triangle_pick.h, blend/presets.h, blend/mode_menu.h) ----------------------------------
 
 void Form_Load();
+// The close button of the panel's window hides it: the panel lives as long as the canvas, and Tab or the
+// canvas's "Tool panel" item brings it back where it was. The program's own close unloads it.
+void Form_QueryUnload(int16_t& Cancel, int16_t UnloadMode);
 
 // Lets every preset button up (vx_button6, 7, 8, 9 in that order): the radio group's whole logic.
 void DeactivateButtons();

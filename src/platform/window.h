@@ -34,12 +34,30 @@ inline constexpr int16_t kShift = 1, kCtrl = 2, kAlt = 4;
 inline constexpr int16_t kShiftCtrl = kShift | kCtrl;  // exactly these two, without Alt: the canvas's view drag
 }  // namespace shiftkeys
 // The virtual-key codes of the keys the canvas acts on (the rest: letters and digits as their capitals).
-namespace keys { inline constexpr int16_t kPlus = 187, kComma = 188, kMinus = 189; }
+namespace keys {
+inline constexpr int16_t kTab = 9, kSpace = 32, kPlus = 187, kComma = 188, kMinus = 189;
+inline constexpr int16_t kBracketLeft = 219, kBracketRight = 221;
+}  // namespace keys
+
+// A turn of the mouse wheel, or a touchpad's two-finger scroll, over a form's client area.
+struct WheelTurn {
+  int16_t Shift = 0;  // the modifier bit set
+  float X = 0, Y = 0;  // the pointer, client pixels
+  // The turn in notches of a usual wheel, fractions from a fine one; positive: away from the user (up), and
+  // to the left.
+  float NotchesX = 0, NotchesY = 0;
+  // Where the device tells it (a touchpad): how far the content should move, in client pixels; positive:
+  // down and right.
+  bool HasPixels = false;
+  float PixelsX = 0, PixelsY = 0;
+};
 
 class Form {
  public:
   using MouseHandler = std::function<void(int16_t Button, int16_t Shift, float X, float Y)>;
   using KeyHandler = std::function<void(int16_t& KeyCode, int16_t& Shift)>;
+  // Close requests: UnloadMode says who asks.
+  static constexpr int16_t kCloseButton = 0, kClosedByProgram = 1;
 
   Form();
   ~Form();
@@ -49,11 +67,17 @@ class Form {
   // Handlers, set by the program's window modules. Load runs once, on the first Show. Unload runs when
   // the window is asked to close; setting Cancel to true keeps it open.
   std::function<void()> Load;
+  // Runs before Unload: the user's close button (kCloseButton) or the program's Close (kClosedByProgram).
+  // Setting Cancel to true keeps the window loaded, and Unload does not run.
+  std::function<void(int16_t& Cancel, int16_t UnloadMode)> QueryUnload;
   std::function<void(int16_t& Cancel)> Unload;
   std::function<void()> Paint;
   MouseHandler MouseDown, MouseMove, MouseUp;
   KeyHandler KeyDown, KeyUp;
   std::function<void(int16_t& KeyAscii)> KeyPress;
+  std::function<void(const WheelTurn&)> MouseWheel;
+  // A touchpad's pinch about client point (X, Y): the zoom should grow by Factor since the last one.
+  std::function<void(float X, float Y, float Factor)> Pinch;
 
   // Life and placement.
   void Show();
@@ -62,7 +86,8 @@ class Form {
   // 0 lets it go. The window manager places and stacks it as that window's dialog.
   void SetTransientForNative(uintptr_t nativeWindow);
   void Hide();
-  void Close();                    // as the user's close button: runs Unload, which may cancel
+  void Close();                    // runs QueryUnload and Unload (kClosedByProgram), which may cancel
+  void SetFocus();                 // brings the window forward with the keyboard's focus
   bool loaded() const;
   bool visible() const;
   WindowState windowState() const;

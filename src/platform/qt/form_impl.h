@@ -29,6 +29,8 @@ class ClientArea : public QWidget {
   void mouseMoveEvent(QMouseEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
   void tabletEvent(QTabletEvent* event) override;
+  void wheelEvent(QWheelEvent* event) override;
+  bool event(QEvent* event) override;  // a touchpad's pinch
 
  private:
   Form& form_;
@@ -44,6 +46,8 @@ class FormWindow : public QMainWindow {
   void closeEvent(QCloseEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
   void keyReleaseEvent(QKeyEvent* event) override;
+  // Tab is the program's key, not a move of the focus between controls.
+  bool focusNextPrevChild(bool next) override;
 
  private:
   Form& form_;
@@ -58,6 +62,7 @@ struct Form::Impl {
   QImage surface;                // Format_RGB32, the client area's persistent picture
   Color back = 0x8000000F;       // set at construction from the platform's window colour
   bool loaded = false;
+  bool closingByProgram = false;  // inside Form::Close
   MousePointer pointer = MousePointer::Default;
   // Set while a tablet context is bound to this form: it takes the pen's events (true when it did), and
   // hears of mouse events that came from a real mouse.

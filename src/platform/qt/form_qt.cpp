@@ -7,10 +7,12 @@
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMenuBar>
+#include <QNativeGestureEvent>
 #include <QPainter>
 #include <QPaintEvent>
 #include <QScreen>
 #include <QTabletEvent>
+#include <QWheelEvent>
 
 #include <xcb/xcb.h>
 
@@ -63,6 +65,39 @@ void ClientArea::tabletEvent(QTabletEvent* event) {
   else event->ignore();
 }
 
+void ClientArea::wheelEvent(QWheelEvent* event) {
+  if (!form_.MouseWheel) {
+    event->ignore();
+    return;
+  }
+  WheelTurn turn;
+  turn.Shift = ShiftBits(event->modifiers());
+  turn.X = float(event->position().x());
+  turn.Y = float(event->position().y());
+  // Qt counts a usual notch as 120 eighths of a degree.
+  turn.NotchesX = float(event->angleDelta().x()) / 120.0f;
+  turn.NotchesY = float(event->angleDelta().y()) / 120.0f;
+  turn.HasPixels = !event->pixelDelta().isNull();
+  turn.PixelsX = float(event->pixelDelta().x());
+  turn.PixelsY = float(event->pixelDelta().y());
+  event->accept();
+  Dispatch([&] { form_.MouseWheel(turn); });
+}
+
+bool ClientArea::event(QEvent* event) {
+  if (event->type() == QEvent::NativeGesture && form_.Pinch) {
+    auto* gesture = static_cast<QNativeGestureEvent*>(event);
+    if (gesture->gestureType() == Qt::ZoomNativeGesture) {
+      // value() is the growth since the last event of the gesture: 0.1 for 10 % larger.
+      const QPointF p = gesture->position();
+      const float factor = float(1.0 + gesture->value());
+      Dispatch([&] { form_.Pinch(float(p.x()), float(p.y()), factor); });
+      return true;
+    }
+  }
+  return QWidget::event(event);
+}
+
 void ClientArea::mousePressEvent(QMouseEvent* event) {
   NoteRealMouse(form_, *event);
   ForwardPress(form_.MouseDown, *event);
@@ -83,7 +118,9 @@ FormWindow::FormWindow(Form& form) : form_(form) { setFocusPolicy(Qt::StrongFocu
 
 void FormWindow::closeEvent(QCloseEvent* event) {
   int16_t cancel = 0;
-  if (form_.Unload && form_.impl().loaded) Dispatch([&] { form_.Unload(cancel); });
+  const int16_t mode = form_.impl().closingByProgram ? Form::kClosedByProgram : Form::kCloseButton;
+  if (form_.QueryUnload && form_.impl().loaded) Dispatch([&] { form_.QueryUnload(cancel, mode); });
+  if (!cancel && form_.Unload && form_.impl().loaded) Dispatch([&] { form_.Unload(cancel); });
   if (cancel) {
     event->ignore();
     return;
@@ -104,6 +141,8 @@ void FormWindow::keyPressEvent(QKeyEvent* event) {
     Dispatch([&] { form_.KeyPress(ascii); });
   }
 }
+
+bool FormWindow::focusNextPrevChild(bool) { return false; }
 
 void FormWindow::keyReleaseEvent(QKeyEvent* event) {
   // A held key repeats its press; its release comes once, when it is let go.
@@ -209,16 +248,26 @@ void Form::Hide() {
 }
 
 void Form::Close() {
+  impl_->closingByProgram = true;
   if (impl_->window) impl_->window->close();
+  impl_->closingByProgram = false;
   // A form that was never shown has no window-system close to run; unload it directly.
   if (impl_->loaded && impl_->window && !impl_->window->isVisible()) {
     int16_t cancel = 0;
-    if (Unload) Unload(cancel);
+    if (QueryUnload) QueryUnload(cancel, kClosedByProgram);
+    if (!cancel && Unload) Unload(cancel);
     if (!cancel) {
       impl_->loaded = false;
       if (impl_->unloaded) impl_->unloaded();
     }
   }
+}
+
+void Form::SetFocus() {
+  if (!impl_->window || !impl_->window->isVisible()) return;
+  impl_->window->raise();
+  impl_->window->activateWindow();
+  impl_->window->setFocus(Qt::OtherFocusReason);
 }
 
 bool Form::loaded() const { return impl_->loaded; }

@@ -43,14 +43,16 @@ int16_t VirtualKeyCode(const QKeyEvent& event) {
     case Qt::Key_Equal: case Qt::Key_Plus: return keys::kPlus;
     case Qt::Key_Minus: case Qt::Key_Underscore: return keys::kMinus;
     case Qt::Key_Period: case Qt::Key_Greater: return 190;
+    case Qt::Key_BracketLeft: case Qt::Key_BraceLeft: return keys::kBracketLeft;
+    case Qt::Key_BracketRight: case Qt::Key_BraceRight: return keys::kBracketRight;
     case Qt::Key_Backspace: return 8;
-    case Qt::Key_Tab: return 9;
+    case Qt::Key_Tab: case Qt::Key_Backtab: return keys::kTab;
     case Qt::Key_Return: case Qt::Key_Enter: return 13;
     case Qt::Key_Shift: return 16;
     case Qt::Key_Control: return 17;
     case Qt::Key_Alt: return 18;
     case Qt::Key_Escape: return 27;
-    case Qt::Key_Space: return 32;
+    case Qt::Key_Space: return keys::kSpace;
     case Qt::Key_Left: return 37;
     case Qt::Key_Up: return 38;
     case Qt::Key_Right: return 39;
