@@ -155,6 +155,13 @@ void Form_KeyDown(int16_t& KeyCode, int16_t& Shift) {
   Keys::Run(KeyCode, Shift, Keys::When::Press);
 }
 
+void Form_Deactivate() {
+  if (!PickMode && !SpaceHeld) return;
+  PickMode = false;
+  SpaceHeld = false;
+  ShowModePointer();
+}
+
 void Form_KeyUp(int16_t& KeyCode, int16_t& Shift) {
   if (KeyCode == platform::keys::kComma) {
     PickMode = false;

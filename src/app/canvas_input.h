@@ -32,5 +32,8 @@ void Form_Pinch(float X, float Y, float Factor);
 void Form_KeyDown(int16_t& KeyCode, int16_t& Shift);
 void Form_KeyUp(int16_t& KeyCode, int16_t& Shift);
 void Form_KeyPress(int16_t& KeyAscii);
+// A window of the program lost the keyboard: the comma and Space count as let go, since their releases will
+// not come (a press then paints, as with no key held).
+void Form_Deactivate();
 
 }  // namespace brisel::Form1

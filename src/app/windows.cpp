@@ -28,6 +28,7 @@ void AttachForm1(platform::Form& form) {
   form.KeyPress = Form1::Form_KeyPress;
   form.MouseWheel = Form1::Form_MouseWheel;
   form.Pinch = Form1::Form_Pinch;
+  form.Deactivate = Form1::Form_Deactivate;
   form.SetMousePointer(platform::MousePointer::Crosshair);  // the painting pointer; comma shows the arrow
   form.AddMenuItem("Options", "Get paper", Form1::GetPaperMenu_Click);
   form.AddMenuItem("Options", "Tool panel", Form1::ToolPanelMenu_Click);
@@ -40,6 +41,7 @@ void AttachForm2(platform::Form& form) {
   form.KeyDown = Form1::Form_KeyDown;
   form.KeyUp = Form1::Form_KeyUp;
   form.KeyPress = Form1::Form_KeyPress;
+  form.Deactivate = Form1::Form_Deactivate;
 }
 
 }  // namespace

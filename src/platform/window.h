@@ -76,6 +76,8 @@ class Form {
   KeyHandler KeyDown, KeyUp;
   std::function<void(int16_t& KeyAscii)> KeyPress;
   std::function<void(const WheelTurn&)> MouseWheel;
+  // The window lost the keyboard to another: keys held now are let go where it does not see them.
+  std::function<void()> Deactivate;
   // A touchpad's pinch about client point (X, Y): the zoom should grow by Factor since the last one.
   std::function<void(float X, float Y, float Factor)> Pinch;
 

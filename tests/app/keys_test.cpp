@@ -55,9 +55,13 @@ TEST_F(AppTest, TheKeysDoWhatTheirButtonsDoFromTheCanvasAndFromThePanel) {
     EXPECT_EQ(PlaneR(5, 5), painted);
   }
   // Every key that acts is named for the Keys and mouse window, and no two act alike.
-  for (const Keys::Key& a : Keys::All())
-    for (const Keys::Key& b : Keys::All())
-      if (&a != &b && a.code != 0) EXPECT_FALSE(a.code == b.code && a.shift == b.shift) << a.name << " " << b.name;
+  for (const Keys::Key& a : Keys::All()) {
+    for (const Keys::Key& b : Keys::All()) {
+      if (&a != &b && a.code != 0) {
+        EXPECT_FALSE(a.code == b.code && a.shift == b.shift) << a.name << " " << b.name;
+      }
+    }
+  }
 }
 
 TEST_F(AppTest, ThePanelsCloseButtonHidesItAndTabOrTheMenuBringsItBackWhereItWas) {

@@ -20,7 +20,7 @@ namespace brisel::testing {
 namespace {
 
 struct Input {
-  enum Kind { Wheel, Pinch, SpaceDown, SpaceUp, Press, Move, Release } kind;
+  enum Kind { Wheel, Pinch, SpaceDown, SpaceUp, Press, Move, Release, Away } kind;
   QPointF at;
   QPoint angle{}, pixels{};  // a wheel's turn (120 a notch) and a touchpad's pixels
   Qt::KeyboardModifiers mods = Qt::NoModifier;
@@ -49,6 +49,11 @@ void Deliver(const Input& in) {
     }
     case Input::SpaceDown: QTest::keyPress(window, Qt::Key_Space); break;
     case Input::SpaceUp: QTest::keyRelease(window, Qt::Key_Space); break;
+    case Input::Away: {  // another window takes the keyboard
+      QEvent e(QEvent::ActivationChange);
+      QApplication::sendEvent(window, &e);
+      break;
+    }
     case Input::Press:
     case Input::Move:
     case Input::Release: {
@@ -131,6 +136,7 @@ TEST_F(AppTest, TheWheelATouchpadAndSpaceMoveTheViewAndNothingElse) {
        1,
        -55,
        -50},
+      {"Space let go in another window", 1, -50, -50, {{Input::SpaceDown, mid}, {Input::Away, mid}}, 1, -50, -50},
   };
   Start(200, 300);
   Form1Window().SetClientSize(100, 80);

@@ -48,6 +48,7 @@ class FormWindow : public QMainWindow {
   void keyReleaseEvent(QKeyEvent* event) override;
   // Tab is the program's key, not a move of the focus between controls.
   bool focusNextPrevChild(bool next) override;
+  void changeEvent(QEvent* event) override;
 
  private:
   Form& form_;

@@ -144,6 +144,13 @@ void FormWindow::keyPressEvent(QKeyEvent* event) {
 
 bool FormWindow::focusNextPrevChild(bool) { return false; }
 
+void FormWindow::changeEvent(QEvent* event) {
+  QMainWindow::changeEvent(event);
+  if (event->type() != QEvent::ActivationChange || isActiveWindow()) return;
+  shiftAtPress_.clear();  // their releases go to the window that has the keyboard now
+  if (form_.Deactivate) Dispatch([&] { form_.Deactivate(); });
+}
+
 void FormWindow::keyReleaseEvent(QKeyEvent* event) {
   // A held key repeats its press; its release comes once, when it is let go.
   if (event->isAutoRepeat()) return;
