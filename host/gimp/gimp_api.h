@@ -107,6 +107,29 @@ inline bool IsIndexed(int32_t id) { return gimp_drawable_is_indexed(Drawable(id)
 inline bool MaskIntersect(int32_t id, int32_t& x, int32_t& y, int32_t& width, int32_t& height) {
   return gimp_drawable_mask_intersect(Drawable(id), &x, &y, &width, &height);
 }
+// Whether the image has no selection (all of it counts as selected).
+inline bool NothingSelected(int32_t id) { return gimp_selection_is_empty(ImageOf(id)); }
+// The size of the drawable's image.
+inline void ImageSize(int32_t id, int32_t& width, int32_t& height) {
+#if GIMP_MAJOR_VERSION >= 3
+  width = gimp_image_get_width(ImageOf(id));
+  height = gimp_image_get_height(ImageOf(id));
+#else
+  width = gimp_image_width(ImageOf(id));
+  height = gimp_image_height(ImageOf(id));
+#endif
+}
+// Whether the item's pixels are locked in GIMP, by its own lock or a layer group's it is in.
+inline bool ContentLocked(int32_t id) {
+#if GIMP_MAJOR_VERSION >= 3
+  for (GimpItem* item = Item(id); item; item = gimp_item_get_parent(item))
+    if (gimp_item_get_lock_content(item)) return true;
+#else
+  for (int32_t item = id; item > 0; item = gimp_item_get_parent(item))
+    if (gimp_item_get_lock_content(item)) return true;
+#endif
+  return false;
+}
 inline bool MergeShadow(int32_t id, bool undo) { return gimp_drawable_merge_shadow(Drawable(id), undo); }
 inline void Update(int32_t id, int32_t x, int32_t y, int32_t width, int32_t height) {
   gimp_drawable_update(Drawable(id), x, y, width, height);

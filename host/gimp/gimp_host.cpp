@@ -137,8 +137,10 @@ class GimpHost final : public host::HostTable {
       const int32_t width = BufferWidth(), height = BufferHeight();
       const int channels = Channels();
       const std::vector<uint8_t> pixels = ReadPixels({0, 0, width, height}, channels);
-      for (host::Channel c : {host::Channel::kRed, host::Channel::kGreen, host::Channel::kBlue})
+      for (host::Channel c : {host::Channel::kRed, host::Channel::kGreen, host::Channel::kBlue}) {
         fetched_[int(c)] = ChannelPlane(pixels, width, height, channels, c);
+        base_[int(c)] = *fetched_[int(c)];
+      }
     }
     BytePlane plane = std::move(*fetched_[int(channel)]);
     fetched_[int(channel)].reset();
@@ -169,6 +171,11 @@ class GimpHost final : public host::HostTable {
     const bool pushUndo = std::exchange(pushUndo_, false);
     const std::optional<Box> changedSinceSend = std::exchange(changedSinceSend_, std::nullopt);
     ExpectPresent("sent");
+    // What made Brisel refuse the layer at the start may have come about since (an image made indexed).
+    if (auto refusal = RefusalFor(drawable_)) Fail(*refusal + " Nothing was sent; the painting is kept.");
+    if (api::ContentLocked(drawable_))
+      Fail("The layer's pixels are locked in GIMP (the brush lock in the Layers dialog): unlock them and send "
+           "again. Nothing was sent; the painting is kept.");
     const int32_t width = BufferWidth(), height = BufferHeight();
     for (host::Channel c : {host::Channel::kRed, host::Channel::kGreen, host::Channel::kBlue}) {
       const auto& plane = staged[int(c)];
@@ -177,8 +184,10 @@ class GimpHost final : public host::HostTable {
         Fail(std::string("The ") + host::ChannelName(c) + " plane sent is " + SizeText(plane->width, plane->height) +
              ", GIMP's layer " + SizeText(width, height) + "; the layer is left as it was");
     }
-    Box selected;
-    if (!api::MaskIntersect(drawable_, selected.x, selected.y, selected.width, selected.height))
+    // Without a selection all of the layer is the program's, the part outside the image included.
+    const bool nothingSelected = api::NothingSelected(drawable_);
+    Box selected{0, 0, width, height};
+    if (!nothingSelected && !api::MaskIntersect(drawable_, selected.x, selected.y, selected.width, selected.height))
       return;  // the selection leaves nothing of this layer to change
     // Only where the program changed its planes since its last send can they differ from the layer; a
     // program that does not say where is compared everywhere.
@@ -186,29 +195,43 @@ class GimpHost final : public host::HostTable {
     const Box area = Intersect(changedSinceSend ? Intersect(*changedSinceSend, selected) : selected, stagedPart);
     if (area.empty()) return;
 
+    // Only the pixels the program painted since it and the layer last held the same are its to write:
+    // the layer's others keep what GIMP did to them meanwhile (a filter, another Brisel's strokes).
+    std::vector<uint8_t> painted;
+    if (BaseFits(width, height)) {
+      painted = PaintedSince({staged[0]->part, staged[1]->part, staged[2]->part, stagedPart.x, stagedPart.y},
+                             {*base_[0], *base_[1], *base_[2]});
+    }
+    // The planes as sent, before a grey layer's conversion: what the layer holds after the send, as the program
+    // sees it.
+    const std::array<BytePlane, 3> sent{staged[0]->part, staged[1]->part, staged[2]->part};
     // A grey layer stores the colours sent as grey: compared as stored, colours already sent once change
     // nothing the next time.
     if (api::IsGray(drawable_)) AsGrey(staged);
-    const StagedPlanes planes{staged[0]->part, staged[1]->part, staged[2]->part, stagedPart.x, stagedPart.y};
+    const StagedPlanes planes{staged[0]->part, staged[1]->part, staged[2]->part, stagedPart.x, stagedPart.y, painted};
     const int channels = Channels();
     const std::vector<uint8_t> current = ReadPixels(area, channels);
     const Box changed = gimphost::ChangedBox(current, channels, area, planes);
-    if (changed.empty()) return;  // nothing to change: no undo step either
+    if (changed.empty()) return TakeAsBase(sent, stagedPart);  // nothing to change: no undo step either
 
     UndoGroup group(api::ImageOf(drawable_));
     std::optional<NarrowedSelection> narrowed;
-    if (changed != selected) narrowed.emplace(drawable_, changed);
+    // A selection made for the change can hold only what lies over the image: a change reaching past the
+    // image's edge (a layer larger than its image, or moved partly off it) merges the whole layer instead.
+    if (changed != selected && (!nothingSelected || InsideImage(changed))) narrowed.emplace(drawable_, changed);
     {
       BufferRef source(api::Buffer(drawable_));
       BufferRef shadow(api::ShadowBuffer(drawable_));
       // The merge takes the whole (narrowed) selected part of the shadow: it starts as the layer stands.
-      const GeglRectangle changedRect = Rect(changed);
-      gegl_buffer_copy(source.get(), &changedRect, GEGL_ABYSS_NONE, shadow.get(), &changedRect);
-      // The changes go in strip by strip in the layer's own format, converted from bytes only where a
-      // colour changes, so that the pixels left alone keep their exact values in any precision.
+      const GeglRectangle mergedRect = Rect(narrowed ? changed : selected);
+      gegl_buffer_copy(source.get(), &mergedRect, GEGL_ABYSS_NONE, shadow.get(), &mergedRect);
+      // The changes go in strip by strip in the layer's own format. A changed pixel's colour is converted
+      // once from the bytes sent, and its alpha goes through doubles, which hold any precision's exactly;
+      // the pixels left alone keep every bit they had.
       const Babl* native = gegl_buffer_get_format(source.get());
-      const Babl* bytes = babl_format(channels == 4 ? "R'G'B'A u8" : "R'G'B' u8");
-      const Babl* fish = babl_fish(bytes, native);
+      const Babl* wide = babl_format(channels == 4 ? "R'G'B'A double" : "R'G'B' double");
+      const Babl* toWide = babl_fish(native, wide);
+      const Babl* toNative = babl_fish(wide, native);
       const size_t pixelBytes = size_t(babl_format_get_bytes_per_pixel(native));
       for (int32_t y = changed.y; y < changed.y + changed.height; y += kStripRows) {
         const Box strip{changed.x, y, changed.width, std::min(kStripRows, changed.y + changed.height - y)};
@@ -216,18 +239,49 @@ class GimpHost final : public host::HostTable {
         const size_t count = size_t(strip.width) * size_t(strip.height);
         const ComposedStrip composed = Compose(current, channels, area, planes, strip);
         std::vector<uint8_t> converted(count * pixelBytes), pixels(count * pixelBytes);
-        babl_process(fish, composed.pixels.data(), converted.data(), long(count));
+        std::vector<double> wideStrip(count * size_t(channels));
         gegl_buffer_get(source.get(), &stripRect, 1.0, native, pixels.data(), GEGL_AUTO_ROWSTRIDE, GEGL_ABYSS_NONE);
+        babl_process(toWide, pixels.data(), wideStrip.data(), long(count));
+        for (size_t i = 0; i < count; ++i) {
+          if (!composed.changed[i]) continue;
+          for (size_t c = 0; c < 3; ++c)
+            wideStrip[i * size_t(channels) + c] = composed.pixels[i * size_t(channels) + c] / 255.0;
+        }
+        babl_process(toNative, wideStrip.data(), converted.data(), long(count));
         TakeChanged(pixels, converted, pixelBytes, composed.changed);
         gegl_buffer_set(shadow.get(), &stripRect, 0, native, pixels.data(), GEGL_AUTO_ROWSTRIDE);
       }
       gegl_buffer_flush(shadow.get());
     }
     if (!api::MergeShadow(drawable_, pushUndo)) Fail("GIMP did not take the painted pixels: " + api::LastError());
+    TakeAsBase(sent, stagedPart);
     api::Update(drawable_, changed.x, changed.y, changed.width, changed.height);
     gimp_displays_flush();
     // Not kept above GIMP's window: it may have come up over the canvas to show the change.
     if (canvas_ && !keptAbove_) canvas_->Show();
+  }
+
+  // Whether the planes last held alike with the layer are there, and of the layer's size.
+  bool BaseFits(int32_t width, int32_t height) const {
+    for (const auto& plane : base_)
+      if (!plane || plane->width() != width || plane->height() != height) return false;
+    return true;
+  }
+
+  // After a send, the planes sent are what the program and the layer hold alike: within part, the pixels
+  // written now hold them, and the others were the program's already.
+  void TakeAsBase(const std::array<BytePlane, 3>& sent, const Box& part) {
+    if (!BaseFits(BufferWidth(), BufferHeight())) return;
+    for (int c = 0; c < 3; ++c)
+      for (int32_t y = 0; y < part.height; ++y)
+        std::copy_n(sent[c].row(y), part.width, base_[c]->row(part.y + y) + part.x);
+  }
+
+  bool InsideImage(const Box& box) {
+    int32_t x = 0, y = 0, width = 0, height = 0;
+    api::Offsets(drawable_, x, y);
+    api::ImageSize(drawable_, width, height);
+    return x + box.x >= 0 && y + box.y >= 0 && x + box.x + box.width <= width && y + box.y + box.height <= height;
   }
 
   // The planes as a grey layer would hold them, grey in all three.
@@ -268,6 +322,9 @@ class GimpHost final : public host::HostTable {
   bool pushUndo_ = false;
   std::optional<Box> changedSinceSend_;  // as the program said before this send
   std::array<std::optional<BytePlane>, 3> fetched_;
+  // The planes as the program and the layer last held them alike (its fetch, then each send); none until
+  // the program fetches, and then every difference is the program's.
+  std::array<std::optional<BytePlane>, 3> base_;
   std::array<std::optional<Staged>, 3> staged_;
 };
 

@@ -52,6 +52,21 @@ Box Intersect(const Box& a, const Box& b) {
   return {x0, y0, x1 - x0, y1 - y0};
 }
 
+std::vector<uint8_t> PaintedSince(StagedPlanes planes, StagedPlanes base) {
+  const int32_t width = planes.r.width(), height = planes.r.height();
+  std::vector<uint8_t> painted(size_t(width) * size_t(height));
+  uint8_t* out = painted.data();
+  for (int32_t y = 0; y < height; ++y) {
+    const int32_t baseY = planes.y + y - base.y;
+    for (int32_t x = 0; x < width; ++x) {
+      const int32_t baseX = planes.x + x - base.x;
+      *out++ = planes.r(x, y) != base.r(baseX, baseY) || planes.g(x, y) != base.g(baseX, baseY) ||
+               planes.b(x, y) != base.b(baseX, baseY);
+    }
+  }
+  return painted;
+}
+
 Box ChangedBox(std::span<const uint8_t> current, int channels, const Box& area, StagedPlanes planes) {
   int32_t left = area.x + area.width, right = -1, top = area.y + area.height, bottom = -1;
   for (int32_t y = area.y; y < area.y + area.height; ++y) {
@@ -60,7 +75,7 @@ Box ChangedBox(std::span<const uint8_t> current, int channels, const Box& area, 
     int32_t first = -1, last = -1;
     for (int32_t x = area.x; x < area.x + area.width; ++x, px += channels) {
       const int32_t i = x - planes.x;
-      if (px[0] != r[i] || px[1] != g[i] || px[2] != b[i]) {
+      if ((px[0] != r[i] || px[1] != g[i] || px[2] != b[i]) && planes.Painted(x, y)) {
         if (first < 0) first = x;
         last = x;
       }
@@ -89,7 +104,7 @@ ComposedStrip Compose(std::span<const uint8_t> current, int channels, const Box&
       out[1] = planes.g(x - planes.x, y - planes.y);
       out[2] = planes.b(x - planes.x, y - planes.y);
       if (channels == 4) out[3] = px[3];
-      *changed = out[0] != px[0] || out[1] != px[1] || out[2] != px[2];
+      *changed = (out[0] != px[0] || out[1] != px[1] || out[2] != px[2]) && planes.Painted(x, y);
     }
   }
   return composed;

@@ -93,9 +93,8 @@ int SayGimpEnded(const char* text) {
   return 0;
 }
 
-// The program's event loop on the drawable, until the canvas closes; empty when it ended well, else
-// what went wrong.
-std::string PaintOn(int32_t drawable) {
+// The program's event loop on the drawable, until the canvas closes.
+Outcome PaintOn(int32_t drawable) {
   static int argc = 1;
   static char name[] = "brisel";
   static char* argv[] = {name, nullptr};
@@ -108,6 +107,10 @@ std::string PaintOn(int32_t drawable) {
   QApplication app(argc, argv);
   QApplication::setApplicationName("Brisel");
   brisel::gimphost::RegisterGimpHost(drawable);
+  // A layer open in another Brisel is opened again only when the painter says so: each send would then
+  // carry only its own strokes.
+  const std::string identity = brisel::gimphost::PictureIdentity(drawable);
+  if (!brisel::ClaimPictureOrAsk(identity)) return Outcome::Cancelled();
   std::string failure;
   try {
     brisel::Main();
@@ -116,7 +119,7 @@ std::string PaintOn(int32_t drawable) {
       endedBy = sentence;
       brisel::platform::LeaveRunUntilUnloaded();
     });
-    brisel::StartRecovery(brisel::gimphost::PictureIdentity(drawable), brisel::AutosaveSeconds());
+    brisel::StartRecovery(identity, brisel::AutosaveSeconds());
     WatchForGimpQuitting();
     // The canvas is GIMP's dialog, so Qt would not end with it: the plug-in ends when it is unloaded.
     brisel::platform::RunUntilUnloaded(brisel::Form1Window());
@@ -134,7 +137,8 @@ std::string PaintOn(int32_t drawable) {
   }
   brisel::StopRecovery();
   brisel::DestroyWindows();
-  return failure;
+  brisel::platform::ReleasePicture();
+  return failure.empty() ? Outcome::Success() : Outcome::ExecutionError(failure);
 }
 
 Outcome Paint(const brisel::gimphost::Run& run) {
@@ -153,8 +157,7 @@ Outcome Paint(const brisel::gimphost::Run& run) {
     return Outcome::ExecutionError("Brisel paints in windows of its own, and GIMP runs without a display here.");
 
   gegl_init(nullptr, nullptr);
-  if (std::string failure = PaintOn(drawable); !failure.empty()) return Outcome::ExecutionError(failure);
-  return Outcome::Success();
+  return PaintOn(drawable);
 }
 
 }  // namespace

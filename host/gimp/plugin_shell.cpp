@@ -40,6 +40,7 @@ RunMode ModeOf(GimpRunMode mode) {
 GimpValueArray* Answer(GimpProcedure* procedure, const Outcome& outcome) {
   switch (outcome.status) {
     case Outcome::Status::kSuccess: return gimp_procedure_new_return_values(procedure, GIMP_PDB_SUCCESS, nullptr);
+    case Outcome::Status::kCancel: return gimp_procedure_new_return_values(procedure, GIMP_PDB_CANCEL, nullptr);
     case Outcome::Status::kCallingError:
       return gimp_procedure_new_return_values(procedure, GIMP_PDB_CALLING_ERROR,
                                               g_error_new_literal(GIMP_PLUG_IN_ERROR, 0, outcome.message.c_str()));
@@ -162,9 +163,10 @@ void RunProcedure(const gchar*, gint nparams, const GimpParam* params, gint* nre
     *returns = values;
     values[0].type = GIMP_PDB_STATUS;
     values[0].data.d_status = outcome.status == Outcome::Status::kSuccess        ? GIMP_PDB_SUCCESS
+                              : outcome.status == Outcome::Status::kCancel       ? GIMP_PDB_CANCEL
                               : outcome.status == Outcome::Status::kCallingError ? GIMP_PDB_CALLING_ERROR
                                                                                  : GIMP_PDB_EXECUTION_ERROR;
-    if (outcome.status != Outcome::Status::kSuccess) {
+    if (outcome.status == Outcome::Status::kCallingError || outcome.status == Outcome::Status::kExecutionError) {
       message = outcome.message;
       values[1].type = GIMP_PDB_STRING;
       values[1].data.d_string = message.data();

@@ -24,11 +24,12 @@ struct Run {
 };
 
 struct Outcome {
-  enum class Status { kSuccess, kCallingError, kExecutionError };
+  enum class Status { kSuccess, kCallingError, kExecutionError, kCancel };
   Status status = Status::kSuccess;
   std::string message;  // for GIMP to show, when the run failed
 
   static Outcome Success() { return {}; }
+  static Outcome Cancelled() { return {Status::kCancel, {}}; }  // the user chose not to go on
   static Outcome CallingError(std::string text) { return {Status::kCallingError, std::move(text)}; }
   static Outcome ExecutionError(std::string text) { return {Status::kExecutionError, std::move(text)}; }
 };

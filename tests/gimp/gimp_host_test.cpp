@@ -221,6 +221,41 @@ TEST_F(GimpHostSuite, ALayerResizedOrDeletedMeanwhileIsAChangedSizeAndRefusesThe
   EXPECT_NE(deleted.at("error").find("no longer in GIMP"), std::string::npos) << deleted.at("error");
 }
 
+// Against a reference merge: the painted line as painted, every other pixel as GIMP left it.
+TEST_F(GimpHostSuite, ASendWritesBrisselsStrokesAloneOverGimpsOwnEdits) {
+  EXPECT_EQ(ReadReport("gimp-edit").at("sent"), "yes");
+  const QImage before(In("rgb")), after = Saved("gimp-edit");
+  ASSERT_FALSE(after.isNull());
+  int wrong = 0;
+  for (int y = 0; y < kHeight; ++y)
+    for (int x = 0; x < kWidth; ++x)
+      wrong += (x == y && x >= 5 && x < 16) ? after.pixel(x, y) != qRgb(255, 255, 255) : !Inverted(before, after, x, y);
+  EXPECT_EQ(wrong, 0);
+  // Moved partly off the image, the layer takes a stroke on its part outside.
+  EXPECT_EQ(Mismatches("rgb", "outside", QRect(0, 0, 8, 8)), 0);
+}
+
+TEST_F(GimpHostSuite, ASendRefusedForWhatCameAboutMeanwhileSaysWhyAndLeavesTheImageClean) {
+  const Report locked = ReadReport("locked");
+  EXPECT_EQ(locked.at("sent"), "no");
+  EXPECT_NE(locked.at("error").find("locked"), std::string::npos) << locked.at("error");
+  EXPECT_EQ(locked.at("dirty"), "0");
+  const Report indexed = ReadReport("indexed-meanwhile");
+  EXPECT_EQ(indexed.at("sent"), "no");
+  EXPECT_NE(indexed.at("error").find("this image is indexed"), std::string::npos) << indexed.at("error");
+}
+
+TEST_F(GimpHostSuite, AlphaKeepsEveryBitInDeepLayers) {
+  for (const auto& [name, bytes] : {std::pair{"deep-alpha16", "8"}, {"deep-alpha32", "16"}}) {
+    SCOPED_TRACE(name);
+    const Report report = ReadReport(name);
+    EXPECT_EQ(report.at("bytes_per_pixel"), bytes);
+    EXPECT_EQ(report.at("sent"), "yes");
+    EXPECT_EQ(report.at("alpha_moved"), "0");
+    EXPECT_EQ(report.at("colour_moved"), std::to_string(kWidth * kHeight));
+  }
+}
+
 TEST_F(GimpHostSuite, PaperIsTheCurrentPatternInGrey) {
   const Report paper = ReadReport("paper");
   EXPECT_EQ(paper.at("paper_width"), paper.at("pattern_width"));

@@ -205,6 +205,49 @@ class Probe {
       Send(layer, planes, Square{0, 0, 4000}, "all_");
       Write("changed", ChangedPixels(layer));
     });
+    // GIMP changes the layer while Brisel has it open: a send writes Brisel's strokes alone. A diagonal
+    // line is painted white; GIMP inverts the layer meanwhile; the line's box is sent.
+    OnCopy(rgb, "gimp-edit", [&](int32_t, int32_t layer) {
+      Planes planes = Read(layer);
+      for (int32_t i = 5; i < 16; ++i)
+        for (BytePlane* p : {&planes.r, &planes.g, &planes.b}) (*p)(i, i) = 255;
+      gimp_drawable_invert(api::Drawable(layer), FALSE);
+      Send(layer, planes, Square{5, 5, 11});
+      Save(layer);
+    });
+    // What makes a send impossible since the start refuses it, the image left clean.
+    OnCopy(rgb, "locked", [&](int32_t image, int32_t layer) {
+      Planes planes = Read(layer);
+      Invert(planes, {4, 4, 6});
+      gimp_item_set_lock_content(api::Item(layer), TRUE);
+      gimp_image_clean_all(api::Image(image));
+      Send(layer, planes, Square{4, 4, 6});
+      Write("dirty", gimp_image_is_dirty(api::Image(image)));
+    });
+    OnCopy(rgb, "indexed-meanwhile", [&](int32_t image, int32_t layer) {
+      Planes planes = Read(layer);
+      Invert(planes, {4, 4, 6});
+      gimp_image_convert_indexed(api::Image(image), GIMP_CONVERT_DITHER_NONE, GIMP_CONVERT_PALETTE_GENERATE, 16, FALSE,
+                                 FALSE, "");
+      Send(layer, planes, Square{4, 4, 6});
+    });
+    // A layer moved partly off its image: a stroke on the part outside is written too.
+    OnCopy(rgb, "outside", [&](int32_t, int32_t layer) {
+      gimp_layer_set_offsets(api::Layer(layer), -10, -6);
+      Planes planes = Read(layer);
+      Invert(planes, {0, 0, 8});
+      Send(layer, planes, Square{0, 0, 8});
+      Save(layer);
+    });
+    // Alpha between the 8-bit steps, in 16-bit integer and 32-bit float layers: a send of new colours
+    // everywhere keeps every alpha exactly.
+    for (const auto& [name, precision] : {std::pair{"deep-alpha16", 250}, {"deep-alpha32", 350}}) {
+      OnCopy(rgba, name, [&](int32_t image, int32_t layer) {
+        gimp_image_convert_precision(api::Image(image), GimpPrecision(precision));  // non-linear
+        gimp_drawable_levels(api::Drawable(layer), GIMP_HISTOGRAM_ALPHA, 0, 1, TRUE, 0.7, 0, 1, TRUE);
+        AlphaKept(layer);
+      });
+    }
     OnCopy(rgb, "accepted", [&](int32_t, int32_t layer) { Refusal(layer); });
     OnCopy(indexed, "indexed", [&](int32_t, int32_t layer) { Refusal(layer); });
     OnCopy(rgb, "mask", [&](int32_t, int32_t layer) { Refusal(AddMask(layer)); });
@@ -383,6 +426,25 @@ class Probe {
     Write("bytes_per_pixel", long(pixelBytes));
     Write("others_moved", others);
     Write("corners_moved", long(moved(0)) + long(moved(count - 1)));
+  }
+
+  void AlphaKept(int32_t layer) {
+    size_t pixelBytes = 0;
+    const std::vector<uint8_t> before = ReadNative(layer, pixelBytes);
+    Planes planes = Read(layer);
+    Invert(planes, {0, 0, std::max(planes.r.width(), planes.r.height())});
+    Send(layer, planes);
+    const std::vector<uint8_t> after = ReadNative(layer, pixelBytes);
+    const size_t alphaBytes = pixelBytes / 4, count = before.size() / pixelBytes;  // alpha: the last of four
+    long alphaMoved = 0, colourMoved = 0;
+    for (size_t i = 0; i < count; ++i) {
+      const auto pixel = before.begin() + i * pixelBytes, now = after.begin() + i * pixelBytes;
+      alphaMoved += !std::equal(pixel + 3 * alphaBytes, pixel + pixelBytes, now + 3 * alphaBytes);
+      colourMoved += !std::equal(pixel, pixel + 3 * alphaBytes, now);
+    }
+    Write("bytes_per_pixel", long(pixelBytes));
+    Write("alpha_moved", alphaMoved);
+    Write("colour_moved", colourMoved);
   }
 
   void Refusal(int32_t drawable) {

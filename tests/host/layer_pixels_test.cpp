@@ -115,6 +115,26 @@ TEST(Send, ComparesAndComposesWithinAPartOfTheLayer) {
   }
 }
 
+// GIMP changed (0, 0) and (2, 2) since the fetch, the program painted (2, 2) and (3, 1): the program's
+// pixels are written, its stroke winning where both changed one; GIMP's other edit stays.
+TEST(Send, WritesOnlyWhatTheProgramPaintedSinceTheLayerAndItLastAgreed) {
+  Layer layer;
+  const Layer base;
+  const Box whole{0, 0, Layer::kWidth, Layer::kHeight};
+  layer.pixels[0] = 77;                               // GIMP: (0, 0)
+  layer.pixels[(2 * Layer::kWidth + 2) * 4 + 1] = 66;  // GIMP: (2, 2)
+  layer.r(2, 2) = 11;                                 // the program: (2, 2) and (3, 1)
+  layer.b(3, 1) = 12;
+  const std::vector<uint8_t> painted = PaintedSince(layer.staged(), base.staged());
+  StagedPlanes planes = layer.staged();
+  planes.painted = painted;
+  EXPECT_EQ(ChangedBox(layer.pixels, 4, whole, planes), (Box{2, 1, 2, 2}));
+  const ComposedStrip strip = Compose(layer.pixels, 4, whole, planes, whole);
+  for (int y = 0; y < Layer::kHeight; ++y)
+    for (int x = 0; x < Layer::kWidth; ++x)
+      EXPECT_EQ(strip.changed[size_t(y * Layer::kWidth + x)], (x == 2 && y == 2) || (x == 3 && y == 1)) << x << "," << y;
+}
+
 TEST(Send, IntersectsBoxes) {
   EXPECT_EQ(Intersect({0, 0, 10, 10}, {5, 6, 10, 10}), (Box{5, 6, 5, 4}));
   EXPECT_TRUE(Intersect({0, 0, 10, 10}, {10, 0, 5, 5}).empty()) << "the far edge is exclusive";
