@@ -4,7 +4,8 @@
 #   send        (the default) the canvas is closed; GIMP's image must then hold the stroke, and one Ctrl+Z in
 #               GIMP must give the picture back exactly.
 #   gimp-dies   GIMP is killed (SIGKILL); Brisel must keep the stroke in a recovery copy, say so in a message,
-#               and end once it is read.
+#               and end once it is read. GIMP and Brisel started again on the picture must offer the copy,
+#               and the stroke taken back must reach GIMP's image.
 #   gimp-quits  GIMP is quit from its image window (Ctrl+Q), which kills a running plug-in 10 ms after asking
 #               it to quit; the same must hold.
 #   terminated  Brisel is sent SIGTERM; it must keep the stroke in a recovery copy and end its run with an
@@ -109,26 +110,29 @@ pids+=($!)
 # that goes.
 mkfifo "$work/commands"
 exec 6<>"$work/commands"
-batch=(-b -)
-[ "$gimp_major" = 2 ] || batch=(--batch-interpreter plug-in-script-fu-eval -b -)
-env "GIMP${gimp_major}_DIRECTORY=$work/profile" gimp -n -s -f "$work/picture.png" "${batch[@]}" \
-  <"$work/commands" 5<&- 6>&- >"$work/gimp.log" 2>&1 &
-pids+=($!)
 image_title='\[picture\].* – GIMP'
-gimp_window() { xdotool search --name "$image_title" | head -n 1 | grep -q .; }
-wait_for 120 gimp_window || fail "GIMP's image window did not open"
-if [ "$gimp_major" = 3 ]; then
-  # A fresh GIMP 3 profile greets with a dialog over the image window; a painter closes it first.
-  welcome() { xdotool search --name '^Welcome to GIMP' | head -n 1 | grep -q .; }
-  if wait_for 20 welcome; then
-    wmctrl -c 'Welcome to GIMP'
-    wait_for 10 bash -c "! xdotool search --name '^Welcome to GIMP' | grep -q ." ||
-      fail "GIMP's welcome dialog did not close"
-  fi
-fi
-
 script_fu() { echo "$1" >&6; }
-script_fu "(load \"$prelude\")"
+start_gimp() {
+  local batch=(-b -)
+  [ "$gimp_major" = 2 ] || batch=(--batch-interpreter plug-in-script-fu-eval -b -)
+  env "GIMP${gimp_major}_DIRECTORY=$work/profile" gimp -n -s -f "$work/picture.png" "${batch[@]}" \
+    <"$work/commands" 5<&- 6>&- >>"$work/gimp.log" 2>&1 &
+  gimp_pid=$!
+  pids+=($gimp_pid)
+  gimp_window() { xdotool search --name "$image_title" | head -n 1 | grep -q .; }
+  wait_for 120 gimp_window || fail "GIMP's image window did not open"
+  if [ "$gimp_major" = 3 ]; then
+    # A fresh GIMP 3 profile greets with a dialog over the image window; a painter closes it first.
+    welcome() { xdotool search --name '^Welcome to GIMP' | head -n 1 | grep -q .; }
+    if wait_for 20 welcome; then
+      wmctrl -c 'Welcome to GIMP'
+      wait_for 10 bash -c "! xdotool search --name '^Welcome to GIMP' | grep -q ." ||
+        fail "GIMP's welcome dialog did not close"
+    fi
+  fi
+  script_fu "(load \"$prelude\")"
+}
+start_gimp
 save_as() {
   script_fu "(brisel-save (brisel-first-image) \"$work/out/$1\")"
   wait_for 30 test -s "$work/out/$1" || fail "GIMP did not save $1"
@@ -137,12 +141,27 @@ save_as() {
 differing_pixels() { compare -metric AE "$1" "$2" null: 2>&1 || true; }
 
 # Brisel on the picture's layer, as the Filters menu starts it.
-script_fu "(let ((image (brisel-first-image))) (brisel-paint image (list (brisel-drawable image))))"
-canvas_window() { xdotool search --name '^Brisel 1\.1 for PT Embers' | head -n 1 | grep -q .; }
-wait_for 60 canvas_window || fail "Brisel's canvas did not open"
-canvas=$(xdotool search --name '^Brisel 1\.1 for PT Embers' | head -n 1)
-sleep 1  # the canvas has its picture once its first paint is through
-eval "$(xdotool getwindowgeometry --shell "$canvas")"
+start_brisel() {
+  script_fu "(let ((image (brisel-first-image))) (brisel-paint image (list (brisel-drawable image))))"
+  canvas_window() { xdotool search --name '^Brisel 1\.1 for PT Embers' | head -n 1 | grep -q .; }
+  wait_for 60 canvas_window || fail "Brisel's canvas did not open"
+  canvas=$(xdotool search --name '^Brisel 1\.1 for PT Embers' | head -n 1)
+  sleep 1  # the canvas has its picture once its first paint is through
+  eval "$(xdotool getwindowgeometry --shell "$canvas")"
+}
+# A message of Brisel's own (a question or a notice), visible.
+message() { xdotool search --onlyvisible --name '^Brisel$' | head -n 1 | grep -q .; }
+# Closed as the window manager's close button does; asked again every 5 s, as a painter would click again
+# when a busy machine lost the first request.
+close_canvas() {
+  canvas_gone() { ! xdotool search --name '^Brisel 1\.1 for PT Embers' | grep -q .; }
+  for attempt in 1 2 3 4 5 6; do
+    wmctrl -i -c "$canvas" 2>/dev/null || true
+    wait_for 5 canvas_gone && break
+  done
+  canvas_gone || fail "Brisel's canvas did not close"
+}
+start_brisel
 
 # A stroke across the canvas, from a quarter in to the middle.
 xdotool mousemove $((X + WIDTH / 4)) $((Y + HEIGHT / 4)) mousedown 1
@@ -159,7 +178,7 @@ if [ "$scenario" != send ]; then
   [ -n "$brisel_pid" ] || fail "Brisel's process was not found"
   case $scenario in
     terminated) kill -TERM "$brisel_pid" ;;
-    gimp-dies) kill -KILL "${pids[2]}" ;;
+    gimp-dies) kill -KILL "$gimp_pid" ;;
     gimp-quits)
       timeout 10 xdotool windowactivate --sync "$gimp_id" || wmctrl -a "[picture]"
       sleep 0.5
@@ -174,7 +193,6 @@ if [ "$scenario" != send ]; then
   else
     # The painter is told where the painting went, in a window of Brisel's own, which ends the process once
     # read.
-    message() { xdotool search --onlyvisible --name '^Brisel$' | head -n 1 | grep -q .; }
     wait_for 60 message || fail "no message said where the painting went after GIMP ended"
     wmctrl -i -c "$(xdotool search --onlyvisible --name '^Brisel$' | head -n 1)"
   fi
@@ -184,17 +202,26 @@ if [ "$scenario" != send ]; then
   [ "$kept" -gt 100 ] 2>/dev/null || fail "the recovery copy does not hold the stroke ($kept pixels differ)"
   ended() { ! pgrep -f "^$work/profile/plug-ins/brisel/brisel|^brisel --gimp-has-ended" >/dev/null; }
   wait_for 20 ended || fail "Brisel did not end"
-  echo "PASS: $scenario: the stroke was kept ($kept pixels) in ${copies[0]##*/}"
+  if [ "$scenario" != terminated ]; then
+    # GIMP and Brisel again on the same picture and layer: the painting is offered back, and taken, it is sent
+    # to GIMP's image when the canvas closes.
+    wait_for 20 bash -c "! kill -0 $gimp_pid 2>/dev/null" || kill -KILL "$gimp_pid"
+    start_gimp
+    start_brisel
+    wait_for 30 message || fail "the painting was not offered back at the next start"
+    xdotool windowactivate --sync "$(xdotool search --onlyvisible --name '^Brisel$' | head -n 1)" key alt+y
+    wait_for 10 bash -c "! xdotool search --onlyvisible --name '^Brisel\$' | grep -q ." || fail "the offer did not go"
+    sleep 0.5
+    close_canvas
+    save_as restored.png
+    restored=$(differing_pixels "$work/picture.png" "$work/out/restored.png")
+    [ "$restored" = "$kept" ] || fail "the painting taken back reached GIMP with $restored pixels changed, not $kept"
+  fi
+  script_fu "(gimp-quit 0)"
+  echo "PASS: $scenario: the stroke was kept ($kept pixels) in ${copies[0]##*/}${restored:+, offered back and sent}"
   exit 0
 fi
-# Closed as the window manager's close button does; asked again every 5 s, as a painter would click again
-# when a busy machine lost the first request.
-canvas_gone() { ! xdotool search --name '^Brisel 1\.1 for PT Embers' | grep -q .; }
-for attempt in 1 2 3 4 5 6; do
-  wmctrl -i -c "$canvas" 2>/dev/null || true
-  wait_for 5 canvas_gone && break
-done
-canvas_gone || fail "Brisel's canvas did not close"
+close_canvas
 
 # The plug-in has returned once Script-Fu takes the next command.
 save_as painted.png
