@@ -87,6 +87,10 @@ if(TARGET brisel_gimp_plugin)
   # A plug-in built for one GIMP major version does not load in another.
   set(CPACK_DEBIAN_GIMP_PLUGIN_PACKAGE_DEPENDS
       "gimp (>= ${BRISEL_GIMP_MAJOR_MINOR}), gimp (<< ${BRISEL_GIMP_NEXT_MAJOR}~)")
+  # GIMP 3 may run on Wayland, where the plug-in's windows need Qt's Wayland support.
+  if(BRISEL_GIMP_MAJOR GREATER_EQUAL 3)
+    string(APPEND CPACK_DEBIAN_GIMP_PLUGIN_PACKAGE_DEPENDS ", qt6-wayland")
+  endif()
   set(CPACK_COMPONENT_GIMP_PLUGIN_DESCRIPTION
       "Brisel's smooth strokes as a GIMP ${BRISEL_GIMP_MAJOR} plug-in (Filters > Brisel...)\n\
 Brisel paints smooth, pressure-sensitive strokes on the selected layer of a GIMP image, in a canvas\n\

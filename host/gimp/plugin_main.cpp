@@ -103,6 +103,8 @@ Outcome PaintOn(int32_t drawable) {
   // owner. An explicit QT_QPA_PLATFORM is left as it is.
   if (!g_getenv("QT_QPA_PLATFORM") && g_getenv("DISPLAY") && brisel::gimphost::api::ProgressWindow() != 0)
     g_setenv("QT_QPA_PLATFORM", "xcb", TRUE);
+  // Qt would end the process (GIMP: "Plug-in crashed") when its window system cannot start.
+  if (const std::string why = brisel::platform::WhyNoWindows(); !why.empty()) return Outcome::ExecutionError(why);
   brisel::platform::UseWholeScaleFactors();
   QApplication app(argc, argv);
   QApplication::setApplicationName("Brisel");

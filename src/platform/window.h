@@ -131,6 +131,12 @@ class Form {
 // device pixels, with neither blur nor uneven columns. QT_SCALE_FACTOR_ROUNDING_POLICY, when set, decides.
 void UseWholeScaleFactors();
 
+// Called before the application object is made, which ends the process when no window system can be
+// reached: whether the program can open windows here. Empty when it can (where both a Wayland compositor
+// and an X server are named but only one can be used, that one is chosen); else one sentence saying why
+// not and what to do. A platform the user chose by name (QT_QPA_PLATFORM) is checked as far as it can be.
+std::string WhyNoWindows();
+
 // Whether SetTransientForNative can work here: the windows are X11 ones.
 bool CanOwnNativeWindows();
 

@@ -428,3 +428,41 @@ TEST(FatalTextTest, TextsAreTakenAsTheyAre) {
 
 }  // namespace
 }  // namespace brisel::platform
+
+namespace brisel::platform {
+namespace {
+
+// Before Qt starts: the reasons why no window can open, by what the environment names.
+TEST(WhyNoWindowsTest, SaysWhichDisplayCannotBeReachedAndWhy) {
+  struct Case {
+    const char *qpa, *display, *wayland;
+    const char* says;  // nullptr: windows can open
+  };
+  const Case cases[] = {
+      {nullptr, nullptr, nullptr, "neither DISPLAY nor WAYLAND_DISPLAY is set"},
+      {nullptr, ":987", nullptr, "the X display \":987\" (DISPLAY) cannot be reached"},
+      {nullptr, nullptr, "/nonexistent/wayland-9", "\"/nonexistent/wayland-9\" (WAYLAND_DISPLAY) cannot be reached"},
+      {nullptr, ":987", "wayland-none", "Nor can X11 serve: the X display \":987\""},
+      {"xcb", ":987", nullptr, "the X display \":987\" (DISPLAY) cannot be reached"},
+      {"offscreen", nullptr, nullptr, nullptr},
+  };
+  const QByteArray saved[] = {qgetenv("QT_QPA_PLATFORM"), qgetenv("DISPLAY"), qgetenv("WAYLAND_DISPLAY")};
+  const char* names[] = {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.qpa ? c.qpa : "-") + " " + (c.display ? c.display : "-") + " " +
+                 (c.wayland ? c.wayland : "-"));
+    const char* values[] = {c.qpa, c.display, c.wayland};
+    for (int i = 0; i < 3; ++i) values[i] ? qputenv(names[i], values[i]) : qunsetenv(names[i]);
+    const std::string why = WhyNoWindows();
+    if (c.says) {
+      EXPECT_EQ(why.rfind("Brisel cannot open its windows: ", 0), 0u) << why;
+      EXPECT_NE(why.find(c.says), std::string::npos) << why;
+    } else {
+      EXPECT_EQ(why, "");
+    }
+  }
+  for (int i = 0; i < 3; ++i) saved[i].isNull() ? qunsetenv(names[i]) : qputenv(names[i], saved[i]);
+}
+
+}  // namespace
+}  // namespace brisel::platform
