@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <cstring>
 #include <iostream>
+#include <new>
 
 #include "file/atomic_write.h"
 #include "file/picture_path.h"
@@ -239,11 +240,21 @@ void ImageFile::Refresh() {
   // Encoded first, so that a picture that cannot be encoded touches nothing on disk.
   std::string why, backupWhy;
   bool backupWritten = false;
+  // A picture that finds no memory to be composed or encoded in (Qt then hands over an empty image) says so,
+  // with an error number of its own: the program can free memory and send again.
+  bool outOfMemory = false;
   struct stat written {};
   QByteArray writtenDigest;
   platform::RunLongWork("Writing " + FileNameOf(target) + "...", [&] {
     QByteArray bytes;
-    why = EncodePicture(ComposeForWrite(current.get(), *planes[0], *planes[1], *planes[2]), format, bytes);
+    try {
+      const QImage image = ComposeForWrite(current.get(), *planes[0], *planes[1], *planes[2]);
+      outOfMemory = image.isNull();
+      why = outOfMemory ? "not enough memory" : EncodePicture(image, format, bytes);
+    } catch (const std::bad_alloc&) {
+      outOfMemory = true;
+      why = "not enough memory";
+    }
     writtenDigest = QCryptographicHash::hash(bytes, kDigest);
     if (why.empty() && pendingBackup_ && !isNew) {
       backupWhy = WriteBackup(target, *pendingBackup_);
@@ -260,7 +271,9 @@ void ImageFile::Refresh() {
   if (backupWritten) pendingBackup_.reset();
   if (!why.empty()) {
     if (isNew) ::unlink(target.c_str());
-    Fail(target + " cannot be written (" + why + "); the file on disk is unchanged");
+    const std::string text = target + " cannot be written (" + why + "); the file on disk is unchanged";
+    if (outOfMemory) throw Error(errors::kOutOfMemory, text);
+    Fail(text);
   }
 
   staged_ = {};

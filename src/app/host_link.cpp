@@ -1,8 +1,11 @@
 #include "app/host_link.h"
 
 #include <algorithm>
+#include <new>
+#include <optional>
 #include <string>
 
+#include "app/low_memory.h"
 #include "app/recovery.h"
 #include "app/shared_state.h"
 #include "app/startup.h"
@@ -28,6 +31,22 @@ BytePlane CutTo(BytePlane&& plane, int32_t width, int32_t height) {
   for (int32_t y = 0; y < height; ++y)
     std::copy_n(plane.row(y), width, cut.row(y));
   return cut;
+}
+
+// The calls of a send, as SendBack describes them.
+void SendSequence(const PixelRect& box) {
+  platform::Variant where[] = {box.x1, box.y1, box.x2 - box.x1, box.y2 - box.y1};
+  try {
+    CallHost("Brisel_ChangedBox", where);
+  } catch (const Error& e) {
+    if (e.number() != errors::kNoSuchMethod) throw;
+  }
+  CallHost("Tarn_SaveUndo");
+  platform::Variant red[] = {&PlaneR}, green[] = {&PlaneG}, blue[] = {&PlaneB};
+  CallHost("Tarn_SetRbuffer", red);
+  CallHost("Tarn_SetGbuffer", green);
+  CallHost("Tarn_SetBbuffer", blue);
+  CallHost("tarn_Refresh");
 }
 
 }  // namespace
@@ -74,18 +93,23 @@ void SendBack() {
     return;
   }
   platform::BusyCursor busy;
-  platform::Variant where[] = {box.x1, box.y1, box.x2 - box.x1, box.y2 - box.y1};
-  try {
-    CallHost("Brisel_ChangedBox", where);
-  } catch (const Error& e) {
-    if (e.number() != errors::kNoSuchMethod) throw;
-  }
-  CallHost("Tarn_SaveUndo");
-  platform::Variant red[] = {&PlaneR}, green[] = {&PlaneG}, blue[] = {&PlaneB};
-  CallHost("Tarn_SetRbuffer", red);
-  CallHost("Tarn_SetGbuffer", green);
-  CallHost("Tarn_SetBbuffer", blue);
-  CallHost("tarn_Refresh");
+  // A host short of memory (Error 7, or std::bad_alloc on the way) wrote nothing: the oldest undo steps go,
+  // one at a time, and the whole sequence runs again.
+  std::optional<Error> shortOfMemory;
+  const bool sent = RunLettingUndoStepsGo([&] {
+    try {
+      SendSequence(box);
+      return true;
+    } catch (const Error& e) {
+      if (e.number() != errors::kOutOfMemory) throw;
+      shortOfMemory = e;
+      return false;
+    } catch (const std::bad_alloc&) {
+      shortOfMemory = Error(errors::kOutOfMemory, "The picture cannot be sent: not enough memory");
+      return false;
+    }
+  });
+  if (!sent) throw *shortOfMemory;
   // Only now does the host hold what was sent: a send that failed on the way sends the same box again,
   // and its recovery copy stays.
   ForgetChanges();

@@ -26,7 +26,9 @@ BytePlane FetchPlane(std::string_view name, const char* colourName);
 // since the last send (image pixels, far corner exclusive, all 0 when nothing changed), Tarn_SaveUndo, the
 // three planes, tarn_Refresh. A host without Brisel_ChangedBox (438) gets the rest as before; any other error
 // propagates, and the box is kept until a send goes through; one that goes through removes the recovery
-// copy (app/recovery.h).
+// copy (app/recovery.h). A host that runs out of memory (Error 7, or std::bad_alloc) is sent the sequence
+// again after the oldest undo step went, until it goes through or no step is left (app/low_memory.h); then
+// its Error 7 propagates.
 void SendBack();
 
 // SendBack, where the host refuses a send over a picture changed by another program (kChangedOnDisk) asking

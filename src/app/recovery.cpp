@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "app/host_link.h"
+#include "app/low_memory.h"
 #include "app/shared_state.h"
 #include "canvas/changed_box.h"
 #include "canvas/display.h"
@@ -176,7 +177,12 @@ void RecoveryAfterSend() {
 std::string KeepRecoveryCopy() {
   // With nothing changed since the host last had the planes, the host's picture is the painting.
   if (!gRecovery || !HaveImage() || ChangedBoxToSend().empty()) return {};
-  const std::string why = gRecovery->writer.WriteNow(CopyPath(), gRecovery->picture, PlaneR, PlaneG, PlaneB);
+  // The copy is worth more than the oldest undo steps: they go, one at a time, while memory is short.
+  std::string why;
+  RunLettingUndoStepsGo([&] {
+    why = gRecovery->writer.WriteNow(CopyPath(), gRecovery->picture, PlaneR, PlaneG, PlaneB);
+    return why.rfind(platform::kNotEnoughMemory, 0) != 0;
+  });
   if (!why.empty()) return "No recovery copy of the painting could be written (" + why + ").";
   gRecovery->copyPath = gRecovery->writer.LastWritten();  // where it went, when not to the recovery folder
   return "A recovery copy of the painting is kept in " + gRecovery->copyPath + ".";

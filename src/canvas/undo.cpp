@@ -217,6 +217,15 @@ bool SaveUndoImageToReplace() {
   return true;
 }
 
+bool LetOldestUndoStepGo() {
+  LetSparesGo();
+  // The redo history, too, has its next step at the back: the front is the one a redo would reach last.
+  std::deque<UndoStep>& from = UndoStack.empty() ? RedoStack : UndoStack;
+  if (from.empty()) return false;
+  from.pop_front();
+  return true;
+}
+
 void UndoLastStep() { ExchangeNewest(UndoStack, RedoStack); }
 
 void RedoLastStep() { ExchangeNewest(RedoStack, UndoStack); }

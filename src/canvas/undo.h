@@ -31,6 +31,12 @@ void UndoLastStep();
 // the redo replaced become the newest undo step again. Nothing to redo: nothing happens.
 void RedoLastStep();
 
+// Lets the oldest step of the histories go, to free memory for something that cannot be done without it
+// (a send, a recovery copy): the oldest undo step, or with none left the redo step farthest from the image,
+// and the planes kept aside for the next clear with it. The image is untouched. Returns false when there
+// was no step to let go.
+bool LetOldestUndoStepGo();
+
 // The budget when the host's settings name none: a quarter of the machine's memory, at most 8 GiB (1 GiB
 // where the system does not tell its memory).
 uint64_t DefaultUndoMemoryBudget();

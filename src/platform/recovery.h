@@ -16,6 +16,9 @@
 
 namespace brisel::platform {
 
+// How a recovery copy's write that ran out of memory begins its reason (RecoveryWriter::WriteNow).
+inline constexpr const char* kNotEnoughMemory = "not enough memory";
+
 struct RecoveryCopy {
   std::string path;      // the copy's file
   std::string picture;   // the picture it belongs to as the program named it, byte for byte; empty for a new one
@@ -68,8 +71,8 @@ class RecoveryWriter {
   // write runs, a new one is not started (false, nothing copied): the caller tries again at its next turn.
   bool WriteInBackground(const std::string& path, const std::string& picture, const BytePlane& red,
                          const BytePlane& green, const BytePlane& blue);
-  // Writes now, on the calling thread, after any background write has ended: empty on success, else why not
-  // ("not enough memory" among the reasons).
+  // Writes now, on the calling thread, after any background write has ended: empty on success, else why not;
+  // a reason that begins with kNotEnoughMemory means the memory ran short (and nothing was written).
   std::string WriteNow(const std::string& path, const std::string& picture, const BytePlane& red,
                        const BytePlane& green, const BytePlane& blue);
   // Where the last write went (path or a place it fell back to); empty after Discard or before any.

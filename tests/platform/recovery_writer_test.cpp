@@ -147,5 +147,35 @@ TEST(RecoveryWriter, ACopyThatCannotGoToTheFolderGoesToTheNextPlace) {
   }
 }
 
+// A copy is written a row at a time: read back through the reader, it is the planes, pixel for pixel, and its
+// picture's name byte for byte, whatever the size (one pixel, odd widths, one column, a long row).
+TEST(RecoveryWriter, ACopyWrittenRowByRowReadsBackAsItsPlanesAndPicture) {
+  QTemporaryDir state;
+  const ScopedEnv stateHome("XDG_STATE_HOME", state.path().toStdString());
+  const std::string picture = "/p/odd \xff\xfe\x01  \xc3\xa9%2F\t.png";
+  struct Size {
+    int32_t width, height;
+  };
+  for (const Size size : {Size{1, 1}, Size{3, 2}, Size{7, 5}, Size{1, 9}, Size{1001, 3}}) {
+    SCOPED_TRACE(std::to_string(size.width) + " x " + std::to_string(size.height));
+    BytePlane planes[3] = {BytePlane(size.width, size.height), BytePlane(size.width, size.height),
+                           BytePlane(size.width, size.height)};
+    for (int c = 0; c < 3; ++c)  // each plane its own pixels, so that a swap of planes or a shift shows
+      for (size_t i = 0; i < planes[c].size(); ++i) planes[c].data()[i] = uint8_t((i + 1) * (c + 3) * 2654435761u >> 11);
+    const std::string path = platform::NewRecoveryPath(picture);
+    platform::RecoveryWriter writer;
+    ASSERT_EQ(writer.WriteNow(path, picture, planes[0], planes[1], planes[2]), "");
+    BytePlane r, g, b;
+    ASSERT_TRUE(platform::ReadRecoveryCopy(path, r, g, b));
+    EXPECT_TRUE(r == planes[0] && g == planes[1] && b == planes[2]);
+    const std::vector<platform::RecoveryCopy> copies = platform::ListRecoveryCopies();
+    ASSERT_EQ(copies.size(), 1u);
+    EXPECT_EQ(copies[0].picture, picture);
+    EXPECT_EQ(copies[0].width, size.width);
+    EXPECT_EQ(copies[0].height, size.height);
+    writer.Discard(path);
+  }
+}
+
 }  // namespace
 }  // namespace brisel::testing

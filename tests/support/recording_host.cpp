@@ -23,6 +23,7 @@ platform::Variant RecordingHost::Invoke(std::string_view nameView, std::span<pla
   const std::string name(nameView);
   calls.push_back(name);
   const int n = ++seen[name];
+  if (beforeCall) beforeCall(name);
   if (auto it = failFrom.find(name); it != failFrom.end() && n >= it->second)
     throw Error(errors::kHostCallFailed, "The host refused " + name);
   if (auto it = overrides.find(name); it != overrides.end()) return it->second;

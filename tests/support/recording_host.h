@@ -1,6 +1,7 @@
 #pragma once
 // A host that answers from memory, logs every call by name, and can be told to fail a chosen call.
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <ostream>
@@ -46,6 +47,8 @@ class RecordingHost : public platform::HostObject {
   // Calls named here fail with Error(440, "...") from their n-th occurrence on (1 = the first).
   std::map<std::string, int> failFrom;
   std::map<std::string, int> seen;
+  // Runs first in every call, with its name; what it throws, the call throws (a host out of memory).
+  std::function<void(const std::string& name)> beforeCall;
   // Results that replace the normal one for a call name (e.g. a plane of the wrong size).
   std::map<std::string, platform::Variant> overrides;
 

@@ -1,5 +1,6 @@
-// Recovery copies over Qt's PNG codec: planes interleaved into an RGB888 picture, the picture's name in a
-// text chunk, written through platform/atomic_file.h; the background write on a std::thread.
+// Recovery copies as PNG: written by libpng one row at a time straight from the planes, read back through
+// Qt's codec; the picture's name in text chunks; written through platform/atomic_file.h; the background
+// write on a std::thread.
 
 #include <fcntl.h>
 #include <signal.h>
@@ -7,17 +8,18 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <QBuffer>
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
 #include <QImage>
 #include <QImageReader>
-#include <QImageWriter>
+
+#include <png.h>
 
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -25,8 +27,10 @@
 #include <fstream>
 #include <functional>
 #include <mutex>
+#include <new>
 #include <string_view>
 #include <thread>
+#include <vector>
 
 #include "platform/atomic_file.h"
 #include "platform/qt/picture_planes.h"
@@ -94,23 +98,97 @@ bool MakeFolder(const std::string& folder) {
   return true;
 }
 
+// libpng reports a failure by calling these and then jumping back to the setjmp in EncodePng: the message is
+// kept (it says when libpng itself found no memory), and nothing is printed.
+struct PngOutput {
+  QByteArray* bytes;
+  bool outOfMemory = false;
+  char message[128] = {};
+};
+
+void OnPngError(png_structp png, png_const_charp message) {
+  auto* out = static_cast<PngOutput*>(png_get_error_ptr(png));
+  std::snprintf(out->message, sizeof out->message, "%s", message);
+  png_longjmp(png, 1);
+}
+
+void OnPngWarning(png_structp, png_const_charp) {}
+
+void AppendPngBytes(png_structp png, png_bytep data, size_t length) {
+  auto* out = static_cast<PngOutput*>(png_get_io_ptr(png));
+  try {
+    out->bytes->append(reinterpret_cast<const char*>(data), qsizetype(length));
+  } catch (const std::bad_alloc&) {
+    out->outOfMemory = true;
+  }
+  // Outside the handler: the jump must not leave an exception behind.
+  if (out->outOfMemory) png_error(png, "not enough memory for the encoded copy");
+}
+
+void FlushPngBytes(png_structp) {}
+
+// Encodes the planes as an 8-bit RGB PNG, one row at a time: besides the encoded bytes it needs a row of
+// 3 x width bytes and libpng's own buffers, never a picture of the whole size. Everything that has a
+// destructor is made before the setjmp that a failure jumps back to.
+std::string EncodePng(const std::string& picture, const BytePlane& red, const BytePlane& green,
+                      const BytePlane& blue, QByteArray& bytes) {
+  const int32_t w = red.width(), h = red.height();
+  std::vector<uint8_t> row(size_t(w) * 3);
+  const QByteArray name = QString::fromStdString(picture).toUtf8();
+  const QByteArray nameBytes = QByteArray::fromStdString(picture).toPercentEncoding("/");
+  PngOutput out{&bytes};
+  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &out, OnPngError, OnPngWarning);
+  png_infop info = png ? png_create_info_struct(png) : nullptr;
+  if (!info) {
+    png_destroy_write_struct(&png, nullptr);
+    return kNotEnoughMemory;
+  }
+  if (setjmp(png_jmpbuf(png))) {
+    png_destroy_write_struct(&png, &info);
+    bytes.clear();
+    // libpng's own allocations fail with "Out of memory" or "Insufficient memory ...".
+    if (out.outOfMemory || std::strstr(out.message, "memory") != nullptr) return kNotEnoughMemory;
+    return std::string("the PNG cannot be encoded: ") + out.message;
+  }
+  png_set_write_fn(png, &out, AppendPngBytes, FlushPngBytes);
+  png_set_IHDR(png, info, png_uint_32(w), png_uint_32(h), 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
+               PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+  // The text chunks go before the pixels, where a reader that reads only the header finds them.
+  png_text text[3] = {};
+  int texts = 0;
+  text[texts].compression = PNG_TEXT_COMPRESSION_NONE;
+  text[texts].key = const_cast<char*>(kMarkKey);
+  text[texts++].text = const_cast<char*>("1");
+  if (!picture.empty()) {
+    text[texts].compression = PNG_ITXT_COMPRESSION_NONE;  // UTF-8 text
+    text[texts].key = const_cast<char*>(kPictureKey);
+    text[texts++].text = const_cast<char*>(name.constData());
+    text[texts].compression = PNG_TEXT_COMPRESSION_NONE;
+    text[texts].key = const_cast<char*>(kPictureBytesKey);
+    text[texts++].text = const_cast<char*>(nameBytes.constData());
+  }
+  png_set_text(png, info, text, texts);
+  png_write_info(png, info);
+  for (int32_t y = 0; y < h; ++y) {
+    const uint8_t *r = red.row(y), *g = green.row(y), *b = blue.row(y);
+    for (int32_t x = 0; x < w; ++x) {
+      row[3 * size_t(x)] = r[x];
+      row[3 * size_t(x) + 1] = g[x];
+      row[3 * size_t(x) + 2] = b[x];
+    }
+    png_write_row(png, row.data());
+  }
+  png_write_end(png, info);
+  png_destroy_write_struct(&png, &info);
+  return {};
+}
+
 std::string Encode(const std::string& picture, const BytePlane& red, const BytePlane& green, const BytePlane& blue,
                    QByteArray& bytes) {
   const int32_t w = red.width(), h = red.height();
   if (red.empty() || green.width() != w || green.height() != h || blue.width() != w || blue.height() != h)
     return "the image planes are empty or of different sizes";
-  const QImage image = JoinPlanes(red, green, blue);
-  if (image.isNull()) return "not enough memory for a " + std::to_string(w) + " x " + std::to_string(h) + " picture";
-  QBuffer buffer(&bytes);
-  buffer.open(QIODevice::WriteOnly);
-  QImageWriter writer(&buffer, "png");
-  writer.setText(kMarkKey, "1");
-  if (!picture.empty()) {
-    writer.setText(kPictureKey, QString::fromStdString(picture));
-    writer.setText(kPictureBytesKey, QString::fromLatin1(QByteArray::fromStdString(picture).toPercentEncoding("/")));
-  }
-  if (!writer.write(image)) return writer.errorString().toStdString();
-  return {};
+  return EncodePng(picture, red, green, blue, bytes);
 }
 
 // Writes encoded bytes to path, the folder made first; empty or why not. A copy is the user's alone (0600),
