@@ -6,7 +6,9 @@
 // (a brisk stroke on a 1,000 Hz mouse). Two canvases: a 4096 x 4096 image at zoom 1, and a 2048 x 2048
 // image at zoom 4. Each run paints the stroke three times (press, 1,000 moves, release) and reports the
 // median and the 99th percentile of the moves and the median release, in microseconds: by the wall clock,
-// and by the thread's own CPU time (cpu_*), which leaves out the time other processes took the core.
+// and by the thread's own CPU time (cpu_*), which leaves out the time other processes took the core; and
+// how many redraws reached the window per move (blits_per_move: one, however many spline samples the
+// move composited).
 
 #include <benchmark/benchmark.h>
 
@@ -50,16 +52,19 @@ void StrokeLatency(benchmark::State& state, int32_t side, float zoom) {
   brisel::BrushSize = 32;
   const std::vector<Point> stroke = ScriptedStroke();
   std::vector<double> moves, releases, cpuMoves;
+  uint64_t blits = 0;
   using Clock = std::chrono::steady_clock;
   for (auto _ : state) {
     for (int pass = 0; pass < 3; ++pass) {
       brisel::Form1::Form_MouseDown(1, 0, stroke.front().x, stroke.front().y);
       for (size_t i = 1; i + 1 < stroke.size(); ++i) {
+        const uint64_t blitsBefore = brisel::Dibs::BlitsToWindow();
         const double cpuStart = ThreadMicroseconds();
         const auto start = Clock::now();
         brisel::Form1::Form_MouseMove(1, 0, stroke[i].x, stroke[i].y);
         moves.push_back(std::chrono::duration<double, std::micro>(Clock::now() - start).count());
         cpuMoves.push_back(ThreadMicroseconds() - cpuStart);
+        blits += brisel::Dibs::BlitsToWindow() - blitsBefore;
       }
       const auto start = Clock::now();
       brisel::Form1::Form_MouseUp(1, 0, stroke.back().x, stroke.back().y);
@@ -72,6 +77,7 @@ void StrokeLatency(benchmark::State& state, int32_t side, float zoom) {
   state.counters["release_median_us"] = Percentile(releases, 0.5);
   state.counters["cpu_move_median_us"] = Percentile(cpuMoves, 0.5);
   state.counters["cpu_move_p99_us"] = Percentile(cpuMoves, 0.99);
+  state.counters["blits_per_move"] = double(blits) / double(moves.size());
   brisel::bench::DropCanvas();
 }
 

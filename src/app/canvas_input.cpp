@@ -3,6 +3,7 @@
 #include "app/canvas_input.h"
 
 #include <cmath>
+#include <optional>
 #include <utility>
 
 #include "app/keys.h"
@@ -14,9 +15,7 @@
 #include "panel/colour_triangle.h"
 #include "panel/tool_panel.h"
 #include "platform/numbers.h"
-#include "stroke/spline.h"
 #include "stroke/stroke.h"
-#include "stroke/stroke_rect.h"
 
 namespace brisel::Form1 {
 namespace {
@@ -45,19 +44,27 @@ void TakePenPosition(float& X, float& Y) {
 float ImageX(float X) { return X / Zoom - float(PanX) / Zoom; }
 float ImageY(float Y) { return Y / Zoom - float(PanY) / Zoom; }
 
-// The colour of the image pixel under the pointer becomes the paint colour, through the "Red", "Green"
-// and "Blue" sliders exactly as if the user had moved them. Outside the image nothing happens.
-void PickColour(float X, float Y) {
+// The colour of the image pixel under the pointer; none outside the image.
+std::optional<platform::Color> ColourUnder(float X, float Y) {
   const float px = std::nearbyint(ImageX(X)), py = std::nearbyint(ImageY(Y));
-  if (!(px >= 0 && px < float(ImageWidth) && py >= 0 && py < float(ImageHeight))) return;
+  if (!(px >= 0 && px < float(ImageWidth) && py >= 0 && py < float(ImageHeight))) return std::nullopt;
   const int32_t x = int32_t(px), y = int32_t(py);
-  if (!PlaneR.contains(x, y) || !PlaneG.contains(x, y) || !PlaneB.contains(x, y)) return;
-  const uint8_t red = PlaneR(x, y), green = PlaneG(x, y), blue = PlaneB(x, y);
-  Form2::HProp2().SetValue(red);
-  Form2::HProp3().SetValue(green);
-  Form2::HProp4().SetValue(blue);
+  if (!PlaneR.contains(x, y) || !PlaneG.contains(x, y) || !PlaneB.contains(x, y)) return std::nullopt;
+  return platform::RGB(PlaneR(x, y), PlaneG(x, y), PlaneB(x, y));
+}
+
+// A picked colour becomes the paint colour, through the "Red", "Green" and "Blue" sliders exactly as if the
+// user had moved them.
+void TakeColour(std::optional<platform::Color> colour) {
+  if (!colour) return;
+  Form2::HProp2().SetValue(int32_t(*colour & 0xFF));
+  Form2::HProp3().SetValue(int32_t(*colour >> 8 & 0xFF));
+  Form2::HProp4().SetValue(int32_t(*colour >> 16 & 0xFF));
   TriPicker::DrawTriangle();
 }
+
+// The colour of the image pixel under the pointer becomes the paint colour. Outside the image nothing happens.
+void PickColour(float X, float Y) { TakeColour(ColourUnder(X, Y)); }
 
 }  // namespace
 
@@ -70,7 +77,7 @@ void Form_MouseDown(int16_t Button, int16_t Shift, float X, float Y) {
   StrokeActive = true;
   if (SpaceHeld) {
     // A pan, which neither paints nor picks; a stroke painted with another button first ends here.
-    CommitStroke();
+    RedrawRect(CommitStroke());
     SpacePan = true;
     return;
   }
@@ -89,21 +96,14 @@ void Form_MouseMove(int16_t Button, int16_t Shift, float X, float Y) {
     if (Button != 0) SpaceDrag(X, Y);
     return;
   }
-  GrowStrokeRect(ImageX(X), ImageY(Y));
-  if (Shift == kShiftCtrl) {
-    ViewDrag(Button, X, Y);
+  if (Shift == kShiftCtrl || PickMode) {
+    PassOverStroke(ImageX(X), ImageY(Y));
+    if (Shift == kShiftCtrl) ViewDrag(Button, X, Y);
+    else if (Button != 0) PickColour(X, Y);
     return;
   }
-  if (PickMode) {
-    if (Button != 0) PickColour(X, Y);
-    return;
-  }
-  AddStrokePoint(ImageX(X), ImageY(Y), PenPressure);
-  if (Button != 0 && StrokeCount >= 3) {
-    DrawBrush(X, Y);
-    StrokeUncommitted = true;
-    StrokeUndrawn = false;
-  }
+  // Every spline sample of the event composites its own piece; the canvas shows them all at once.
+  RedrawRect(ContinueStroke(ImageX(X), ImageY(Y), PenPressure, X, Y, Button != 0));
 }
 
 void Form_MouseUp(int16_t /*Button*/, int16_t Shift, float X, float Y) {
@@ -115,13 +115,15 @@ void Form_MouseUp(int16_t /*Button*/, int16_t Shift, float X, float Y) {
   }
   if (Shift == kShiftCtrl || PickMode) {
     // A view drag ends, the press staying active, or a pick; a stroke painted before the key went down
-    // ends with its button all the same.
-    CommitStroke();
-    if (Shift != kShiftCtrl) PickColour(X, Y);
+    // ends with its button all the same, in its own colour. The pick reads the image as it was before that
+    // commit, so the colour picked is the picture's, not the stroke's blended over it.
+    const std::optional<platform::Color> picked = Shift != kShiftCtrl ? ColourUnder(X, Y) : std::nullopt;
+    RedrawRect(CommitStroke());
+    TakeColour(picked);
     return;
   }
   // The release also runs without a press seen; it then ends the leftover stroke.
-  EndStroke(ImageX(X), ImageY(Y), PenPressure, X, Y);
+  RedrawRect(EndStroke(ImageX(X), ImageY(Y), PenPressure, X, Y));
   StrokeActive = false;
 }
 
@@ -184,7 +186,7 @@ void Form_KeyUp(int16_t& KeyCode, int16_t& Shift) {
 }
 
 void Form_KeyPress(int16_t& KeyAscii) {
-  if (KeyAscii == 'u') UndoLastStep();
+  if (KeyAscii == 'u') RedrawRect(UndoLastStep());
 }
 
 }  // namespace brisel::Form1

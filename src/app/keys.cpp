@@ -7,6 +7,7 @@
 
 #include "app/canvas_window.h"
 #include "app/windows.h"
+#include "canvas/display.h"
 #include "canvas/undo.h"
 #include "panel/panel_buttons.h"
 #include "panel/sliders.h"
@@ -18,6 +19,8 @@ namespace {
 using platform::shiftkeys::kCtrl;
 using platform::shiftkeys::kShiftCtrl;
 namespace keys = platform::keys;
+
+void Redo() { RedrawRect(RedoLastStep()); }
 
 // Listed in this order. Keys that act here come with their code; the rest are done by the canvas's mouse,
 // wheel and key handlers (app/canvas_input.h) as named.
@@ -36,8 +39,8 @@ constexpr Key kTable[] = {
     {"Shift+Ctrl+F", "Fit the picture in the window", kShiftCtrl, 'F', When::Release, Form2::vx_button12_Click},
     {"Ctrl+Z", "Undo", kCtrl, 'Z', When::Press, Form2::vx_button1_Click},
     {"u", "Undo", 0, 0, When::Elsewhere, Form2::vx_button1_Click},
-    {"Shift+Ctrl+Z", "Redo", kShiftCtrl, 'Z', When::Press, RedoLastStep},
-    {"Ctrl+Y", "Redo", kCtrl, 'Y', When::Press, RedoLastStep},
+    {"Shift+Ctrl+Z", "Redo", kShiftCtrl, 'Z', When::Press, Redo},
+    {"Ctrl+Y", "Redo", kCtrl, 'Y', When::Press, Redo},
     {"[", "Smaller brush", 0, keys::kBracketLeft, When::Press, Form2::SmallerBrush},
     {"]", "Larger brush", 0, keys::kBracketRight, When::Press, Form2::LargerBrush},
     {"Ctrl+S", "Send the picture", kCtrl, 'S', When::Release, Form2::vx_button4_Click},

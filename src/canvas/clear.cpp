@@ -9,7 +9,7 @@
 
 namespace brisel::Form1 {
 
-void clearbuffer() {
+PixelRect clearbuffer() {
   for (int32_t y = 0; y < ImageHeight; ++y) {
     std::fill_n(&PlaneR(0, y), ImageWidth, uint8_t(255));
     std::fill_n(&PlaneG(0, y), ImageWidth, uint8_t(255));
@@ -23,6 +23,7 @@ void clearbuffer() {
   else
     SyncView({0, 0, ImageWidth, ImageHeight});  // a display copy of another size: the planes copied whole
   NoteWholeImageChanged();
+  return {0, 0, ImageWidth, ImageHeight};
 }
 
 void ClearFXbuffer(float x1, float y1, float x2, float y2) {

@@ -25,15 +25,12 @@ void SyncView(const PixelRect& r) {
   }
 }
 
-void RedrawRect(const PixelRect& r, Source source) {
+void RedrawRect(const PixelRect& r) {
   if (r.empty()) return;
   // Zoomed out, a bitmap pixel mixes the cells within about 1 / Zoom of it.
   const int32_t reach = Zoom >= 1 || !(Zoom > 0) ? 1 : int32_t(std::ceil(1.0 / double(Zoom))) + 1;
   const PixelRect w = Widened(r, reach);
-  if (source == Source::Preview)
-    Dibs::BlitRect(ViewR, ViewG, ViewB, w.x1, w.y1, w.x2 - 1, w.y2 - 1);
-  else
-    Dibs::BlitRect(PlaneR, PlaneG, PlaneB, w.x1, w.y1, w.x2 - 1, w.y2 - 1);
+  Dibs::BlitRect(ViewR, ViewG, ViewB, w.x1, w.y1, w.x2 - 1, w.y2 - 1);
 }
 
 namespace Form1 {

@@ -9,10 +9,11 @@ namespace brisel {
 // preview draws into it alone. A display copy of another size than the planes becomes a whole copy of them.
 void SyncView(const PixelRect& r);
 
-// Redraws r of the image planes (or, for a stroke's preview, of the display copy) on the canvas, widened by
-// the reach of the zoomed-out smoothing, so that every bitmap pixel that r's pixels feed is drawn again.
-enum class Source { Image, Preview };
-void RedrawRect(const PixelRect& r, Source source = Source::Image);
+// Shows r again: redraws it on the canvas from the display copy, widened by the reach of the zoomed-out
+// smoothing, so that every bitmap pixel that r's pixels feed is drawn again. The display copy is the image
+// wherever the image changed (every change brings it along) and holds the stroke's preview besides, so one
+// redraw shows both. The canvas's handlers gather what their event changed and call this once.
+void RedrawRect(const PixelRect& r);
 
 namespace Form1 {
 

@@ -40,6 +40,7 @@ void WindowPart(const TiledBitmap& bitmap, int32_t& u0, int32_t& v0, int32_t& u1
 }
 
 bool gRefusalTold = false;
+uint64_t gBlits = 0;
 
 // Tiles given back, shared by every bitmap, so that a new zoom's tiles reuse the old zoom's memory.
 std::vector<platform::MemoryBitmap>& Spares() {
@@ -164,6 +165,8 @@ void FreeDib() {
   Pyramid::Forget();
 }
 
+uint64_t BlitsToWindow() { return gBlits; }
+
 uint64_t DisplayBytes() {
   uint64_t spares = 0;
   for (const platform::MemoryBitmap& tile : Spares()) spares += uint64_t(tile.width()) * uint64_t(tile.height()) * 4;
@@ -211,9 +214,11 @@ void BlitRect(const BytePlane& R, const BytePlane& G, const BytePlane& B, int32_
   DibBitmap.KeepOnly(window.c0, window.r0, window.c1, window.r1);
 
   if (u1 > u0 && v1 > v0) {
-    // Shrunk, the pixels come from the pyramid level where one covers one to two cells.
+    // Shrunk, the pixels come from the pyramid level where one covers one to two cells. The filter is
+    // worked out once for the whole redraw, whatever the number of tiles it is drawn into.
     const int32_t level = Zoom < 1.0f ? native::PyramidLevelFor(Zoom, Pyramid::kPyramidLevels) : 0;
     native::BlitSource source = Pyramid::Source(R, G, B, 0, 0, 0, 0, 0);
+    native::smoothblit::WindowFilter filter;
     if (level > 0) {
       native::BlitSource shape = source;
       shape.level = level;
@@ -221,9 +226,12 @@ void BlitRect(const BytePlane& R, const BytePlane& G, const BytePlane& B, int32_
       shape.height = int32_t((int64_t(R.height()) + (1 << level) - 1) >> level);
       shape.extentWidth = double(R.width()) / double(1 << level);
       shape.extentHeight = double(R.height()) / double(1 << level);
+      native::MakeWindowFilter(shape, Zoom, u0, u1, v0, v1, filter);
       int32_t cx0, cy0, cx1, cy1;
-      native::SmoothblitReads(shape, Zoom, u0, u1, v0, v1, cx0, cy0, cx1, cy1);
+      native::SmoothblitReads(filter, u0, u1, v0, v1, cx0, cy0, cx1, cy1);
       source = Pyramid::Source(R, G, B, level, cx0, cy0, cx1, cy1);
+    } else {
+      native::MakeWindowFilter(source, Zoom, u0, u1, v0, v1, filter);
     }
     const TileRange drawn = TilesOver(DibBitmap, u0, v0, u1, v1);
     const int32_t tw = DibBitmap.tileWidth(), th = DibBitmap.tileHeight();
@@ -238,7 +246,7 @@ void BlitRect(const BytePlane& R, const BytePlane& G, const BytePlane& B, int32_
         const int32_t pu0 = std::max(u0, c * tw), pu1 = std::min(u1, (c + 1) * tw);
         const int32_t pv0 = std::max(v0, r * th), pv1 = std::min(v1, (r + 1) * th);
         uint8_t* out = tile->bits() + (size_t(pv0 - r * th) * size_t(tw) + size_t(pu0 - c * tw)) * 4;
-        native::p_smoothblit_window(source, Zoom, pu0, pu1, pv0, pv1, out, tw);
+        native::p_smoothblit_window(source, filter, pu0, pu1, pv0, pv1, out, tw);
       }
     // A tile that cannot be made leaves its part of the window as it was; the user hears of it once.
     if (refused && !gRefusalTold)
@@ -255,6 +263,7 @@ void BlitRect(const BytePlane& R, const BytePlane& G, const BytePlane& B, int32_
   const int32_t cv0 = std::max(sourceY, wv0), cv1 = std::min(sourceY + height, wv1);
   const TileRange copied = TilesOver(DibBitmap, cu0, cv0, cu1, cv1);
   const int32_t tw = DibBitmap.tileWidth(), th = DibBitmap.tileHeight();
+  if (cu1 > cu0 && cv1 > cv0) ++gBlits;
   for (int32_t r = copied.r0; r < copied.r1; ++r)
     for (int32_t c = copied.c0; c < copied.c1; ++c) {
       const platform::MemoryBitmap* tile = DibBitmap.FindTile(c, r);

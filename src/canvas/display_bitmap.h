@@ -71,6 +71,10 @@ void FreeDib();
 void BlitRect(const BytePlane& R, const BytePlane& G, const BytePlane& B, int32_t x1, int32_t y1, int32_t x2,
               int32_t y2);
 
+// How many redraws have reached the window so far (a BlitRect that copied at least one pixel): the tests and
+// the benchmarks count the redraws an event makes with it.
+uint64_t BlitsToWindow();
+
 // Bytes the display holds: its tiles and the image pyramid's levels.
 uint64_t DisplayBytes();
 

@@ -96,8 +96,8 @@ void TrimHistory() {
 // The newest step of `from` goes onto `to` with the image's pixels in its place: the image takes the step's
 // pixels, and the step keeps those it replaced, so that it now does again what was just undone (or undoes
 // again what was just redone). The exchange needs no memory of its own.
-void ExchangeNewest(std::deque<UndoStep>& from, std::deque<UndoStep>& to) {
-  if (from.empty()) return;
+PixelRect ExchangeNewest(std::deque<UndoStep>& from, std::deque<UndoStep>& to) {
+  if (from.empty()) return {};
   UndoStep step = std::move(from.back());
   from.pop_back();
   const int32_t w = step.red.width(), h = step.red.height();
@@ -125,10 +125,10 @@ void ExchangeNewest(std::deque<UndoStep>& from, std::deque<UndoStep>& to) {
     }
   }
   to.push_back(std::move(step));
-  // Only the step's rectangle changed: the display copy follows there, and the canvas is redrawn there.
+  // Only the step's rectangle changed: the display copy follows there, and the caller shows it.
   NoteChanged(r);
   if (!viewDone) SyncView(r);
-  RedrawRect(r);
+  return r;
 }
 
 void TellRefused(int32_t w, int32_t h) {
@@ -226,8 +226,8 @@ bool LetOldestUndoStepGo() {
   return true;
 }
 
-void UndoLastStep() { ExchangeNewest(UndoStack, RedoStack); }
+PixelRect UndoLastStep() { return ExchangeNewest(UndoStack, RedoStack); }
 
-void RedoLastStep() { ExchangeNewest(RedoStack, UndoStack); }
+PixelRect RedoLastStep() { return ExchangeNewest(RedoStack, UndoStack); }
 
 }  // namespace brisel

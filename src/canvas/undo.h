@@ -23,13 +23,14 @@ namespace brisel {
 // writes every pixel of both. Returns false, with the user told and nothing changed, when the step cannot be made.
 [[nodiscard]] bool SaveUndoImageToReplace();
 
-// Writes the newest step back into the image, refreshes the display copy and the canvas over the step's
-// rectangle (nothing else changed); the rectangle joins the box of what changed since the last send. The
-// pixels it replaced become the newest redo step.
-void UndoLastStep();
+// Writes the newest step back into the image and refreshes the display copy over the step's rectangle
+// (nothing else changed); the rectangle joins the box of what changed since the last send and is answered,
+// for the caller to show. The pixels it replaced become the newest redo step. Nothing to undo: nothing
+// happens, and an empty answer.
+PixelRect UndoLastStep();
 // The same for the newest redo step: the image becomes exactly what it was before that undo, and the pixels
 // the redo replaced become the newest undo step again. Nothing to redo: nothing happens.
-void RedoLastStep();
+PixelRect RedoLastStep();
 
 // Lets the oldest step of the histories go, to free memory for something that cannot be done without it
 // (a send, a recovery copy): the oldest undo step, or with none left the redo step farthest from the image,

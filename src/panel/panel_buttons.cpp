@@ -5,21 +5,20 @@
 #include "app/host_link.h"
 #include "app/shared_state.h"
 #include "canvas/clear.h"
-#include "canvas/display_bitmap.h"
+#include "canvas/display.h"
 #include "canvas/navigation.h"
 #include "canvas/undo.h"
 #include "panel/tool_panel.h"
 
 namespace brisel::Form2 {
 
-void vx_button1_Click() { UndoLastStep(); }
+void vx_button1_Click() { RedrawRect(UndoLastStep()); }
 
 // Clear: the whole image becomes one undo step first, so the clear can be undone; without that step the
 // clear is refused.
 void vx_button2_Click() {
   if (!SaveUndoImageToReplace()) return;  // the planes are taken as the step: clearbuffer writes every pixel
-  Form1::clearbuffer();
-  Dibs::BlitRect(PlaneR, PlaneG, PlaneB, 0, 0, ImageWidth - 1, ImageHeight - 1);
+  RedrawRect(Form1::clearbuffer());
 }
 
 void vx_button3_Click() { GetImageFromTarnwick(); }

@@ -6,6 +6,10 @@
 
 namespace brisel::native {
 
+namespace smoothblit {
+struct WindowFilter;
+}
+
 // Renders image rectangle [x1, x2) x [y1, y2) of the planes r, g, b into a 32-bit bitmap of dibWidth
 // pixels a row (bytes blue, green, red, pad), at zoom window pixels per image pixel: bitmap pixel (u, v)
 // shows image point (u / zoom, v / zoom). planeWidth and planeHeight are one more than the planes' width
@@ -53,6 +57,16 @@ void p_smoothblit_window(const BlitSource& source, float zoom, int32_t u0, int32
 // The cells [cx0, cx1) x [cy0, cy1) of source's level that p_smoothblit_window reads for those pixels.
 void SmoothblitReads(const BlitSource& source, float zoom, int32_t u0, int32_t u1, int32_t v0, int32_t v1,
                      int32_t& cx0, int32_t& cy0, int32_t& cx1, int32_t& cy1);
+
+// A redraw drawn in parts works the filter out once: the filter of bitmap pixels [u0, u1) x [v0, v1) of a
+// source of this shape (its level, size and extent; the pointers are not read), the cells it reads, and any
+// part of those pixels drawn with it, exactly as p_smoothblit_window draws them.
+void MakeWindowFilter(const BlitSource& shape, float zoom, int32_t u0, int32_t u1, int32_t v0, int32_t v1,
+                      smoothblit::WindowFilter& filter);
+void SmoothblitReads(const smoothblit::WindowFilter& filter, int32_t u0, int32_t u1, int32_t v0, int32_t v1,
+                     int32_t& cx0, int32_t& cy0, int32_t& cx1, int32_t& cy1);
+void p_smoothblit_window(const BlitSource& source, const smoothblit::WindowFilter& filter, int32_t u0, int32_t u1,
+                         int32_t v0, int32_t v1, uint8_t* out, int32_t outStride);
 
 // One pyramid level from the one below: cells [cx0, cx1) x [cy0, cy1) of dst, each the rounded mean of the
 // 2 x 2 cells of src under it (src is srcWidth x srcHeight cells; at an odd edge the one or two cells that

@@ -18,7 +18,6 @@
 #include <cstring>
 
 #include "app/shared_state.h"
-#include "canvas/display.h"
 #include "stroke/compositing.h"
 #include "stroke/compositing_parts.h"
 
@@ -175,9 +174,8 @@ PixelRect CompositeStroke(int32_t flags, float x1, float y1, float x2, float y2)
   return box;
 }
 
-void RenderSegment(int32_t flags, float x1, float y1, float x2, float y2) {
-  const PixelRect touched = CompositeStroke(flags, x1, y1, x2, y2);
-  if (flags & 1) RedrawRect(touched, Source::Preview);
+PixelRect RenderSegment(int32_t flags, float x1, float y1, float x2, float y2) {
+  return CompositeStroke(flags, x1, y1, x2, y2);
 }
 
 }  // namespace brisel::Form1

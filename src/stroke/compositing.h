@@ -20,8 +20,9 @@ PixelRect CompositeStroke(int32_t flags, float x1, float y1, float x2, float y2)
 // The same, pixel by pixel as the arithmetic is written down; kept for tests and benchmarks.
 PixelRect CompositeStrokeReference(int32_t flags, float x1, float y1, float x2, float y2);
 
-// CompositeStroke, then, with bit 1, the preview redrawn on the canvas over the box it answered.
-void RenderSegment(int32_t flags, float x1, float y1, float x2, float y2);
-void RenderSegmentReference(int32_t flags, float x1, float y1, float x2, float y2);
+// A piece of the stroke composited: CompositeStroke, answering the pixels it changed for the caller to
+// show (with bit 1 from the display copy).
+PixelRect RenderSegment(int32_t flags, float x1, float y1, float x2, float y2);
+PixelRect RenderSegmentReference(int32_t flags, float x1, float y1, float x2, float y2);
 
 }  // namespace brisel::Form1

@@ -3,7 +3,6 @@
 #include <algorithm>
 
 #include "app/shared_state.h"
-#include "canvas/display.h"
 #include "stroke/compositing.h"
 #include "stroke/compositing_parts.h"
 
@@ -50,9 +49,8 @@ PixelRect CompositeStrokeReference(int32_t flags, float x1, float y1, float x2, 
   return box;
 }
 
-void RenderSegmentReference(int32_t flags, float x1, float y1, float x2, float y2) {
-  const PixelRect touched = CompositeStrokeReference(flags, x1, y1, x2, y2);
-  if (flags & 1) RedrawRect(touched, Source::Preview);
+PixelRect RenderSegmentReference(int32_t flags, float x1, float y1, float x2, float y2) {
+  return CompositeStrokeReference(flags, x1, y1, x2, y2);
 }
 
 }  // namespace brisel::Form1

@@ -35,6 +35,8 @@ void SampleSpline(float X, float Y, SplineSink sink) {
 
 namespace {
 
+PixelRect gDrawn;  // the display copy's pixels the samples of one call changed
+
 void DrawSample(float nx, float ny, float np) {
   GrowStrokeRect(nx, ny);
   const float startSize = BrushSize * LastDabPressure, endSize = np * BrushSize;
@@ -43,7 +45,7 @@ void DrawSample(float nx, float ny, float np) {
   GrowStrokeRectBy(LastDabX, LastDabY, startSize);
   GrowStrokeRectBy(nx, ny, endSize);
   AALine(LastDabX, LastDabY, nx, ny, startSize, endSize);
-  RenderSegment(1, LastDabX, LastDabY, nx, ny);
+  gDrawn = Union(gDrawn, RenderSegment(1, LastDabX, LastDabY, nx, ny));
   LastDabX = nx;
   LastDabY = ny;
   LastDabPressure = np;
@@ -51,16 +53,22 @@ void DrawSample(float nx, float ny, float np) {
 
 }  // namespace
 
-void DrawBrush(float X, float Y) { SampleSpline(X, Y, DrawSample); }
+PixelRect DrawBrush(float X, float Y) {
+  gDrawn = {};
+  SampleSpline(X, Y, DrawSample);
+  return gDrawn;
+}
 
-void DrawShortStroke() {
+PixelRect DrawShortStroke() {
   const int32_t n = StrokeCount;
-  if (n < 1 || n > 2 || StrokePoints.size() <= size_t(kStrokePointsLast)) return;
+  if (n < 1 || n > 2 || StrokePoints.size() <= size_t(kStrokePointsLast)) return {};
   // The last sample is the press point; the piece runs from it to the newest point before the release,
   // which for a click is the press point itself: a zero-length piece, one position, stamped once.
   StepDistance = std::numeric_limits<float>::infinity();
   const StrokePoint& p = StrokePoints[size_t(n - 1)];
+  gDrawn = {};
   DrawSample(p[0], p[1], p[2]);
+  return gDrawn;
 }
 
 }  // namespace brisel::Form1

@@ -39,26 +39,32 @@ void BeginStroke(float x, float y, float pressure) {
   StrokeUndrawn = true;
 }
 
-void AddStrokePoint(float x, float y, float pressure) {
+void PassOverStroke(float x, float y) { GrowStrokeRect(x, y); }
+
+PixelRect ContinueStroke(float x, float y, float pressure, float windowX, float windowY, bool painting) {
   EnsurePointList();
   GrowStrokeRect(x, y);
   ++StrokeCount;
   if (StrokeCount > kStrokePointsLast || StrokeCount < 0) StrokeCount = 0;
   StrokePoints[size_t(StrokeCount)] = {x, y, pressure};
+  if (!painting || StrokeCount < 3) return {};
+  const PixelRect drawn = DrawBrush(windowX, windowY);
+  StrokeUncommitted = true;
+  StrokeUndrawn = false;
+  return drawn;
 }
 
-void EndStroke(float x, float y, float pressure, float windowX, float windowY) {
-  AddStrokePoint(x, y, pressure);
-  DrawBrush(windowX, windowY);
+PixelRect EndStroke(float x, float y, float pressure, float windowX, float windowY) {
+  PixelRect drawn = ContinueStroke(x, y, pressure, windowX, windowY, true);
   // A click, or a press with a single movement, has no spline piece: it is drawn straight instead.
-  if (StrokeUndrawn && StrokeCount < 3) DrawShortStroke();
+  if (StrokeUndrawn && StrokeCount < 3) drawn = Union(drawn, DrawShortStroke());
   StrokeUndrawn = false;
   StrokeUncommitted = true;  // whatever the mask holds now goes in with this release
-  CommitStroke();
+  return Union(drawn, CommitStroke());
 }
 
-void CommitStroke() {
-  if (!StrokeUncommitted) return;
+PixelRect CommitStroke() {
+  if (!StrokeUncommitted) return {};
   StrokeMinX -= 0.5f;
   StrokeMinY -= 0.5f;
   StrokeMaxX += 0.5f;
@@ -69,11 +75,11 @@ void CommitStroke() {
     shown = Union(shown, CompositeStroke(2, StrokeMinX, StrokeMinY, StrokeMaxX, StrokeMaxY));
   ClearFXbuffer(StrokeMinX, StrokeMinY, StrokeMaxX, StrokeMaxY);
   StrokeUncommitted = false;
-  // The window ends the stroke showing exactly what was committed: the preview composited a box of
-  // BrushSize around each piece, and a dab's anti-aliased rim (or a dab grown past BrushSize) can reach a
-  // pixel beyond it, which the commit paints but no preview showed.
+  // The stroke ends showing exactly what was committed: the preview composited a box of BrushSize around
+  // each piece, and a dab's anti-aliased rim (or a dab grown past BrushSize) can reach a pixel beyond it,
+  // which the commit paints but no preview showed.
   SyncView(shown);
-  RedrawRect(shown);
+  return shown;
 }
 
 }  // namespace brisel::Form1

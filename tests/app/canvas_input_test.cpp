@@ -7,6 +7,9 @@
 #include <vector>
 
 #include "app/canvas_input.h"
+#include "app/windows.h"
+#include "canvas/display.h"
+#include "canvas/display_bitmap.h"
 #include "canvas/undo.h"
 #include "panel/tool_panel.h"
 #include "platform/native.h"
@@ -216,6 +219,59 @@ TEST_F(CaptureTest, AStrokeReleasedInPickModeOrWithShiftCtrlIsCommittedAtThatRel
     UndoLastStep();
     UndoLastStep();
     EXPECT_FALSE(Painted(12, 6));
+  }
+}
+
+// Released in pick mode, the stroke's release picks the image as it was under the pointer, then commits the
+// stroke: the colour picked is the picture's, not the stroke's blended over it.
+TEST_F(CaptureTest, AReleaseInPickModePicksBeforeTheCommit) {
+  PlaneR(12, 6) = 11, PlaneG(12, 6) = 22, PlaneB(12, 6) = 33;
+  ViewR(12, 6) = 11, ViewG(12, 6) = 22, ViewB(12, 6) = 33;
+  Form_MouseDown(kLeft, 0, 4, 6);
+  for (float x = 8; x <= 24; x += 4) Form_MouseMove(kLeft, 0, x, 6);
+  ASSERT_NE(ViewR(12, 6), 11) << "the stroke's preview covers the pixel picked";
+  PickMode = true;
+  Form_MouseUp(kLeft, 0, 12, 6);
+  PickMode = false;
+  EXPECT_EQ(int(Form2::HProp2().value()), 11);
+  EXPECT_EQ(int(Form2::HProp3().value()), 22);
+  EXPECT_EQ(int(Form2::HProp4().value()), 33);
+  ASSERT_EQ(UndoStack.size(), 1u) << "the stroke is committed all the same";
+  EXPECT_EQ(CountNonZero(FXbuffer), 0);
+}
+
+// A pointer event whose spline piece takes ten samples or more composites each, and the canvas is redrawn
+// once for the event, over all of them: the window then shows exactly what a redraw of the whole picture
+// from the display copy shows.
+TEST_F(CaptureTest, AMoveOfTenSamplesRedrawsTheCanvasOnce) {
+  for (const float zoom : {1.0f, 3.0f}) {
+    SCOPED_TRACE(zoom);
+    MakeImage(64, 24);
+    Zoom = zoom;
+    platform::Form& canvas = Form1Window();
+    canvas.SetClientSize(int32_t(64 * zoom), int32_t(24 * zoom));
+    Dibs::CreateDib();
+    Form1::displaybuffers();
+    const auto window = [&] {
+      std::vector<platform::Color> pixels;
+      for (int32_t y = 0; y < canvas.clientHeight(); ++y)
+        for (int32_t x = 0; x < canvas.clientWidth(); ++x) pixels.push_back(canvas.SurfacePixel(x, y));
+      return pixels;
+    };
+    Form_MouseDown(kLeft, 0, 4 * zoom, 12 * zoom);
+    Form_MouseMove(kLeft, 0, 14 * zoom, 12 * zoom);
+    Form_MouseMove(kLeft, 0, 30 * zoom, 8 * zoom);
+    const uint64_t blits = Dibs::BlitsToWindow();
+    // More than ten window pixels from the last dab: the piece from point 1 to point 2 takes t in steps of 0.1.
+    Form_MouseMove(kLeft, 0, 56 * zoom, 16 * zoom);
+    EXPECT_EQ(Dibs::BlitsToWindow(), blits + 1);
+    // Ten samples, t = 0 to 0.9 (the float sum falls short of 1), from point 1 at x = 14 towards point 2 at 30.
+    EXPECT_NEAR(LastDabX, 27.97f, 0.01f);
+    const std::vector<platform::Color> shown = window();
+    RedrawRect({0, 0, ImageWidth, ImageHeight});
+    EXPECT_TRUE(shown == window());
+    Form_MouseUp(kLeft, 0, 56 * zoom, 16 * zoom);
+    Zoom = 1;
   }
 }
 

@@ -8,6 +8,7 @@
 #include "app/canvas_input.h"
 #include "app/canvas_window.h"
 #include "app/host_link.h"
+#include "canvas/display.h"
 #include "canvas/undo.h"
 #include "panel/panel_buttons.h"
 #include "panel/tool_panel.h"
@@ -197,7 +198,7 @@ TEST_F(AppTest, GetImageThenUndoRestoresTheImageAsItWasBeforeTheFetch) {
   EXPECT_EQ(PlaneG, BytePlane(6, 4, 3));
   EXPECT_EQ(ViewG, PlaneG);
   EXPECT_EQ(Form1Window().SurfacePixel(1, 1) >> 8 & 0xFF, 3u);
-  UndoLastStep();
+  RedrawRect(UndoLastStep());
   EXPECT_EQ(PlaneG, before);
   EXPECT_EQ(Form1Window().SurfacePixel(1, 1) >> 8 & 0xFF, 200u);
 }

@@ -9,6 +9,7 @@
 
 #include "app/windows.h"
 #include "blend/blend_tables.h"
+#include "canvas/display.h"
 #include "canvas/display_bitmap.h"
 #include "stroke/compositing.h"
 #include "stroke_fixture.h"
@@ -198,7 +199,7 @@ TEST_F(CompositingTest, ABoxReachingPastTheImageIsClipped) {
   Form1::RenderSegment(2, std::nanf(""), 0, 3, 3);  // no crash, nothing sensible to do
 }
 
-TEST_F(CompositingTest, OnlyThePreviewRefreshesTheCanvas) {
+TEST_F(CompositingTest, ThePreviewsAnswerShownRefreshesTheCanvas) {
   platform::Form& canvas = Form1Window();
   canvas.SetClientSize(ImageWidth, ImageHeight);
   Dibs::CreateDib();
@@ -206,8 +207,10 @@ TEST_F(CompositingTest, OnlyThePreviewRefreshesTheCanvas) {
   FXbuffer.fill(255);
   PaintRed = 200;
   Form1::RenderSegment(2, 8, 6, 8, 6);
-  EXPECT_EQ(canvas.SurfacePixel(8, 6), platform::RGB(1, 2, 3));
-  Form1::RenderSegment(1, 8, 6, 8, 6);  // box 6..10 x 4..8, refreshed with a pixel to spare at zoom 1
+  const PixelRect box = Form1::RenderSegment(1, 8, 6, 8, 6);
+  EXPECT_EQ(box, (PixelRect{6, 4, 11, 9}));
+  EXPECT_EQ(canvas.SurfacePixel(8, 6), platform::RGB(1, 2, 3)) << "compositing shows nothing itself";
+  RedrawRect(box);  // refreshed with a pixel to spare at zoom 1
   EXPECT_EQ(canvas.SurfacePixel(8, 6), platform::RGB(200, 0, 0));
   EXPECT_EQ(canvas.SurfacePixel(5, 3), platform::RGB(100, 100, 100));
   EXPECT_EQ(canvas.SurfacePixel(11, 9), platform::RGB(100, 100, 100));

@@ -64,7 +64,7 @@ TEST_F(StrokeEndToEndTest, AStrokeOfMouseEventsPaintsCommitsAndCanBeUndone) {
     for (int32_t x = 0; x < ImageWidth; ++x) ASSERT_EQ(FXbuffer(x, y), 0) << "mask left at " << x << "," << y;
 
   ASSERT_EQ(UndoStack.size(), 1u);
-  UndoLastStep();
+  RedrawRect(UndoLastStep());
   EXPECT_EQ(PlaneR, host->red);
   EXPECT_EQ(PlaneG, host->green);
   EXPECT_EQ(PlaneB, host->blue);

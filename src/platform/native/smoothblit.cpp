@@ -29,6 +29,8 @@ namespace brisel::native {
 namespace {
 
 using smoothblit::AxisTaps;
+using smoothblit::WeightPair;
+using smoothblit::WindowFilter;
 using smoothblit::kColumnShift;
 using smoothblit::kPixelRound;
 using smoothblit::kPixelShift;
@@ -211,28 +213,15 @@ VerticalFn VerticalFor(int32_t count) {
 }
 
 #if defined(__SSE2__)
-// Each output's weights as high-multiply operands: for each pair of taps t, t + 1 one vector
-// (w[t] x 4, w[t + 1] x 4), matching two quads loaded together.
-struct alignas(16) WeightPair {
-  uint16_t lanes[8];
-};
-
-std::vector<WeightPair> WeightPairs(const AxisTaps& columns) {
-  const size_t pairs = static_cast<size_t>(columns.end - columns.begin) * (columns.stride / 2);
-  std::vector<WeightPair> out(pairs);
-  for (size_t i = 0; i < pairs; ++i)
-    for (int lane = 0; lane < 8; ++lane) out[i].lanes[lane] = columns.weights[2 * i + lane / 4];
-  return out;
-}
-
-// Horizontal pass: bitmap pixel k of the row (column columns.begin + k) from the quads of sum, whose quad 0
-// is source column origin. kStride is the taps' stride when known at compile time, else 0.
+// Horizontal pass: bitmap pixels k0 .. k0 + n - 1 of the columns' range (column columns.begin + k0 on) from the
+// quads of sum, whose quad 0 is source column origin. kStride is the taps' stride when known at compile time,
+// else 0.
 template <int kStride>
 void HorizontalPass(const uint16_t* sum, int32_t origin, const AxisTaps& columns, const WeightPair* weightPairs,
-                    uint8_t* out) {
+                    int32_t k0, int32_t n, uint8_t* out) {
   const int32_t stride = kStride ? kStride : columns.stride;
-  const int32_t n = columns.end - columns.begin;
-  const int32_t* first = columns.first.data();
+  const int32_t* first = columns.first.data() + k0;
+  weightPairs += static_cast<size_t>(k0) * (stride / 2);
   // One pixel in the low four 16-bit lanes (blue, green, red, 0), in 1/64 steps.
   auto pixel = [&](int32_t k) {
     const uint16_t* quads = sum + static_cast<size_t>(first[k] - origin) * 4;
@@ -269,10 +258,11 @@ void HorizontalPass(const uint16_t* sum, int32_t origin, const AxisTaps& columns
 
 #else
 // Horizontal pass, plainly: as above, one channel and one tap at a time.
-void HorizontalPass(const uint16_t* sum, int32_t origin, const AxisTaps& columns, uint8_t* out) {
-  for (int32_t k = 0; k < columns.end - columns.begin; ++k) {
-    const uint16_t* quads = sum + static_cast<size_t>(columns.first[k] - origin) * 4;
-    const uint16_t* w = columns.weightsOf(columns.begin + k);
+void HorizontalPass(const uint16_t* sum, int32_t origin, const AxisTaps& columns, int32_t k0, int32_t n,
+                    uint8_t* out) {
+  for (int32_t k = 0; k < n; ++k) {
+    const uint16_t* quads = sum + static_cast<size_t>(columns.first[k0 + k] - origin) * 4;
+    const uint16_t* w = columns.weightsOf(columns.begin + k0 + k);
     for (int c = 0; c < 3; ++c) {
       uint32_t total = kPixelRound;
       for (int32_t t = 0; t < columns.stride; ++t) total += uint32_t{quads[t * 4 + c]} * w[t] >> kColumnShift;
@@ -284,35 +274,59 @@ void HorizontalPass(const uint16_t* sum, int32_t origin, const AxisTaps& columns
 #endif
 
 
-// Renders bitmap pixels [u0, u1) x [v0, v1) from planes whose cells are image pixels scaled down by
-// 2^level, at the zoom levelZoom = zoom * 2^level relative to those cells; out is pixel (u0, v0).
-void RenderWindow(const Planes& planes, int32_t cellsWidth, int32_t cellsHeight, double extentWidth,
-                  double extentHeight, double levelZoom, int32_t u0, int32_t u1, int32_t v0, int32_t v1, uint8_t* out,
-                  size_t outStride) {
+// Each output's weights as high-multiply operands, pairs of taps side by side.
+std::vector<WeightPair> WeightPairs(const AxisTaps& columns) {
+  const size_t pairs = static_cast<size_t>(columns.end - columns.begin) * (columns.stride / 2);
+  std::vector<WeightPair> out(pairs);
+  for (size_t i = 0; i < pairs; ++i)
+    for (int lane = 0; lane < 8; ++lane) out[i].lanes[lane] = columns.weights[2 * i + lane / 4];
+  return out;
+}
+
+// The filter of bitmap pixels [u0, u1) x [v0, v1) from cellsWidth x cellsHeight cells at levelZoom.
+void MakeFilter(int32_t cellsWidth, int32_t cellsHeight, double extentWidth, double extentHeight, double levelZoom,
+                int32_t u0, int32_t u1, int32_t v0, int32_t v1, WindowFilter& filter) {
+  filter.levelZoom = levelZoom;
+  filter.hasTaps = !(levelZoom == 1.0 || levelZoom == 0.5 || levelZoom == 0.25);
+  if (!filter.hasTaps || u1 <= u0 || v1 <= v0) return;
+  filter.columns = smoothblit::MakeAxisTaps(u0, u1, levelZoom, cellsWidth, smoothblit::kColumnScale, extentWidth);
+  filter.rows = smoothblit::MakeAxisTaps(v0, v1, levelZoom, cellsHeight, smoothblit::kRowScale, extentHeight);
+#if defined(__SSE2__)
+  filter.pairs = WeightPairs(filter.columns);
+#endif
+}
+
+// Renders bitmap pixels [u0, u1) x [v0, v1) from planes whose cells are image pixels scaled down by 2^level,
+// with the filter at levelZoom = zoom * 2^level relative to those cells, made for pixels that hold these;
+// out is pixel (u0, v0).
+void RenderWindow(const Planes& planes, const WindowFilter& filter, int32_t u0, int32_t u1, int32_t v0, int32_t v1,
+                  uint8_t* out, size_t outStride) {
   using namespace smoothblit;
   auto bitmapRow = [&](int32_t v) { return out + static_cast<size_t>(v - v0) * outStride * 4; };
-  if (levelZoom == 1.0) {
+  if (filter.levelZoom == 1.0) {
     for (int32_t v = v0; v < v1; ++v) {
       const size_t at = planes.at(u0, v);
       InterleaveRow(planes.bgr[2] + at, planes.bgr[1] + at, planes.bgr[0] + at, bitmapRow(v), u1 - u0);
     }
     return;
   }
-  if (levelZoom == 0.5 || levelZoom == 0.25) {
-    const auto box = levelZoom == 0.5 ? &BoxRow<1> : &BoxRow<2>;
+  if (!filter.hasTaps) {
+    const auto box = filter.levelZoom == 0.5 ? &BoxRow<1> : &BoxRow<2>;
     for (int32_t v = v0; v < v1; ++v) box(planes, u0, u1 - u0, v, bitmapRow(v));
     return;
   }
 
-  const AxisTaps columns = MakeAxisTaps(u0, u1, levelZoom, cellsWidth, kColumnScale, extentWidth);
-  const AxisTaps rows = MakeAxisTaps(v0, v1, levelZoom, cellsHeight, kRowScale, extentHeight);
-  // Source columns the row's pixels read; the padded weight slots past the end read zeros.
-  const int32_t origin = columns.first.front();  // first[] never decreases
-  const int32_t width = columns.sourceEnd - origin;
+  const AxisTaps& columns = filter.columns;
+  const AxisTaps& rows = filter.rows;
+  const int32_t k0 = u0 - columns.begin, n = u1 - u0;
+  // Source columns these pixels read; the padded weight slots past the end read zeros.
+  const int32_t origin = columns.first[k0];  // first[] never decreases
+  int32_t sourceEnd = origin;
+  for (int32_t k = k0; k < k0 + n; ++k) sourceEnd = std::max(sourceEnd, columns.first[k] + columns.count[k]);
+  const int32_t width = sourceEnd - origin;
   std::vector<uint16_t> sums(static_cast<size_t>(width + columns.stride) * 4, 0);
 
 #if defined(__SSE2__)
-  const std::vector<WeightPair> weightPairs = WeightPairs(columns);
   auto horizontal = &HorizontalPass<0>;
   if (columns.stride == 2) horizontal = &HorizontalPass<2>;
   if (columns.stride == 4) horizontal = &HorizontalPass<4>;
@@ -320,17 +334,21 @@ void RenderWindow(const Planes& planes, int32_t cellsWidth, int32_t cellsHeight,
   if (columns.stride == 8) horizontal = &HorizontalPass<8>;
 #endif
   for (int32_t v = v0; v < v1; ++v) {
-    const int32_t k = v - v0;
+    const int32_t k = v - rows.begin;
     VerticalFor(rows.count[k])(planes, origin, width, rows.first[k], rows.count[k], rows.weightsOf(v), sums.data());
 #if defined(__SSE2__)
-    horizontal(sums.data(), origin, columns, weightPairs.data(), bitmapRow(v));
+    horizontal(sums.data(), origin, columns, filter.pairs.data(), k0, n, bitmapRow(v));
 #else
-    HorizontalPass(sums.data(), origin, columns, bitmapRow(v));
+    HorizontalPass(sums.data(), origin, columns, k0, n, bitmapRow(v));
 #endif
   }
 }
 
 double LevelZoom(float zoom, int32_t level) { return static_cast<double>(zoom) * static_cast<double>(1 << level); }
+
+Planes PlanesOf(const BlitSource& source) {
+  return Planes{{source.b, source.g, source.r}, static_cast<size_t>(source.stride), source.originX, source.originY};
+}
 
 }  // namespace
 
@@ -340,30 +358,47 @@ int32_t PyramidLevelFor(float zoom, int32_t levels) {
   return level;
 }
 
-void SmoothblitReads(const BlitSource& source, float zoom, int32_t u0, int32_t u1, int32_t v0, int32_t v1,
+void MakeWindowFilter(const BlitSource& shape, float zoom, int32_t u0, int32_t u1, int32_t v0, int32_t v1,
+                      smoothblit::WindowFilter& filter) {
+  MakeFilter(shape.width, shape.height, shape.extentWidth, shape.extentHeight, LevelZoom(zoom, shape.level), u0, u1,
+             v0, v1, filter);
+}
+
+void SmoothblitReads(const smoothblit::WindowFilter& filter, int32_t u0, int32_t u1, int32_t v0, int32_t v1,
                      int32_t& cx0, int32_t& cy0, int32_t& cx1, int32_t& cy1) {
-  using namespace smoothblit;
-  const double levelZoom = LevelZoom(zoom, source.level);
   cx0 = cy0 = cx1 = cy1 = 0;
   if (u1 <= u0 || v1 <= v0) return;
-  if (levelZoom == 1.0 || levelZoom == 0.5 || levelZoom == 0.25) {
-    const int32_t k = levelZoom == 1.0 ? 1 : levelZoom == 0.5 ? 2 : 4;
+  if (!filter.hasTaps) {
+    const int32_t k = filter.levelZoom == 1.0 ? 1 : filter.levelZoom == 0.5 ? 2 : 4;
     cx0 = u0 * k, cx1 = u1 * k, cy0 = v0 * k, cy1 = v1 * k;
     return;
   }
-  const AxisTaps columns = MakeAxisTaps(u0, u1, levelZoom, source.width, kColumnScale, source.extentWidth);
-  const AxisTaps rows = MakeAxisTaps(v0, v1, levelZoom, source.height, kRowScale, source.extentHeight);
-  cx0 = columns.first.front(), cx1 = columns.sourceEnd;
-  cy0 = rows.first.front(), cy1 = rows.sourceEnd;
+  const int32_t c0 = u0 - filter.columns.begin, r0 = v0 - filter.rows.begin;
+  cx0 = filter.columns.first[c0], cy0 = filter.rows.first[r0];
+  for (int32_t k = c0; k < u1 - filter.columns.begin; ++k)
+    cx1 = std::max(cx1, filter.columns.first[k] + filter.columns.count[k]);
+  for (int32_t k = r0; k < v1 - filter.rows.begin; ++k) cy1 = std::max(cy1, filter.rows.first[k] + filter.rows.count[k]);
+}
+
+void SmoothblitReads(const BlitSource& source, float zoom, int32_t u0, int32_t u1, int32_t v0, int32_t v1,
+                     int32_t& cx0, int32_t& cy0, int32_t& cx1, int32_t& cy1) {
+  smoothblit::WindowFilter filter;
+  MakeWindowFilter(source, zoom, u0, u1, v0, v1, filter);
+  SmoothblitReads(filter, u0, u1, v0, v1, cx0, cy0, cx1, cy1);
+}
+
+void p_smoothblit_window(const BlitSource& source, const smoothblit::WindowFilter& filter, int32_t u0, int32_t u1,
+                         int32_t v0, int32_t v1, uint8_t* out, int32_t outStride) {
+  if (u1 <= u0 || v1 <= v0 || source.width < 1 || source.height < 1) return;
+  RenderWindow(PlanesOf(source), filter, u0, u1, v0, v1, out, static_cast<size_t>(outStride));
 }
 
 void p_smoothblit_window(const BlitSource& source, float zoom, int32_t u0, int32_t u1, int32_t v0, int32_t v1,
                          uint8_t* out, int32_t outStride) {
   if (u1 <= u0 || v1 <= v0 || source.width < 1 || source.height < 1) return;
-  const Planes planes{{source.b, source.g, source.r}, static_cast<size_t>(source.stride), source.originX,
-                      source.originY};
-  RenderWindow(planes, source.width, source.height, source.extentWidth, source.extentHeight,
-               LevelZoom(zoom, source.level), u0, u1, v0, v1, out, static_cast<size_t>(outStride));
+  smoothblit::WindowFilter filter;
+  MakeWindowFilter(source, zoom, u0, u1, v0, v1, filter);
+  RenderWindow(PlanesOf(source), filter, u0, u1, v0, v1, out, static_cast<size_t>(outStride));
 }
 
 void p_smoothblit(const uint8_t* r, const uint8_t* g, const uint8_t* b, uint8_t* bits, int32_t x1, int32_t y1,
@@ -373,8 +408,10 @@ void p_smoothblit(const uint8_t* r, const uint8_t* g, const uint8_t* b, uint8_t*
   BlitSpan s;
   if (!FindBlitSpan(x1, y1, x2, y2, planeWidth, planeHeight, zoomedWidth, zoomedHeight, dibWidth, zoom, s)) return;
   const Planes planes{{b, g, r}, static_cast<size_t>(s.planeWidth)};
-  RenderWindow(planes, s.planeWidth, s.planeHeight, 0.0, 0.0, zoom, s.u0, s.u1, s.v0, s.v1,
-               bits + (static_cast<size_t>(s.v0) * dibWidth + s.u0) * 4, static_cast<size_t>(dibWidth));
+  WindowFilter filter;
+  MakeFilter(s.planeWidth, s.planeHeight, 0.0, 0.0, zoom, s.u0, s.u1, s.v0, s.v1, filter);
+  RenderWindow(planes, filter, s.u0, s.u1, s.v0, s.v1, bits + (static_cast<size_t>(s.v0) * dibWidth + s.u0) * 4,
+               static_cast<size_t>(dibWidth));
 }
 
 }  // namespace brisel::native

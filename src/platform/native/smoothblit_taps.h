@@ -66,4 +66,20 @@ struct AxisTaps {
 AxisTaps MakeAxisTaps(int32_t begin, int32_t end, double zoom, int32_t sourceLength, int32_t scale,
                       double extent = 0.0);
 
+// Two taps' weights as one high-multiply operand: (w[t] x 4, w[t + 1] x 4), matching two quads loaded together.
+struct alignas(16) WeightPair {
+  uint16_t lanes[8];
+};
+
+// The filter of one redraw: the taps of its bitmap columns and rows at the zoom relative to the source's cells,
+// worked out once and shared by the parts the redraw is drawn in (a tile's share each). An output's taps do not
+// depend on the range they were made for, so a part draws exactly what a call of its own would. At the zooms
+// that need no taps (1, 1/2 and 1/4 of a cell) the filter holds none.
+struct WindowFilter {
+  double levelZoom = 0;
+  bool hasTaps = false;
+  AxisTaps columns, rows;
+  std::vector<WeightPair> pairs;  // the columns' weights as pairs: stride / 2 per output
+};
+
 }  // namespace brisel::native::smoothblit

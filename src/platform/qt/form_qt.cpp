@@ -385,11 +385,13 @@ void Form::CopyFromBitmap(const MemoryBitmap& bitmap, int32_t dx, int32_t dy, in
   if (target.isEmpty()) return;
   const int fromX = target.left() - (dx - sx), fromY = target.top() - (dy - sy);
   const size_t rowBytes = size_t(target.width()) * 4;
-  for (int row = 0; row < target.height(); ++row) {
-    const uint8_t* from = bitmap.bits() + (size_t(fromY + row) * size_t(bitmap.width()) + size_t(fromX)) * 4;
-    uchar* to = impl_->surface.scanLine(target.top() + row) + size_t(target.left()) * 4;
-    std::memcpy(to, from, rowBytes);
-  }
+  // The surface's rows are taken once: each scanLine call would check again whether the image is shared.
+  uchar* to = impl_->surface.bits() + size_t(target.top()) * size_t(impl_->surface.bytesPerLine()) +
+              size_t(target.left()) * 4;
+  const size_t toStride = size_t(impl_->surface.bytesPerLine());
+  const uint8_t* from = bitmap.bits() + (size_t(fromY) * size_t(bitmap.width()) + size_t(fromX)) * 4;
+  const size_t fromStride = size_t(bitmap.width()) * 4;
+  for (int row = 0; row < target.height(); ++row, to += toStride, from += fromStride) std::memcpy(to, from, rowBytes);
   impl_->client->update(target);
 }
 
