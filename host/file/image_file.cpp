@@ -85,7 +85,7 @@ ImageFile::ImageFile(std::string path, std::string newPictureFolder,
     : path_(std::move(path)), newPictureFolder_(std::move(newPictureFolder)), onNamed_(std::move(onNamed)) {
   if (path_.empty()) {
     BytePlane white(kNewPictureWidth, kNewPictureHeight, 255);
-    newPicture_ = std::make_shared<const PicturePlanes>(PicturePlanes{white, white, white, {}, {}});
+    newPicture_ = std::make_shared<const PicturePlanes>(PicturePlanes{white, white, white, {}, {}, {}});
     return;
   }
   // A send cut short (a kill, a power cut) leaves its temporary file beside the picture or its backup.
@@ -113,6 +113,7 @@ std::shared_ptr<const PicturePlanes> ImageFile::Current() {
     planes = std::make_shared<PicturePlanes>(SplitPlanes(read.image));
     planes->format = read.format;
     planes->original = std::move(read.image);
+    planes->traits = std::move(read.traits);
   });
   if (!error.empty()) Fail(error);
   if (stamp) cached_ = planes, cachedStamp_ = *stamp, cachedDigest_ = digest;
@@ -243,7 +244,7 @@ void ImageFile::Refresh() {
   QByteArray writtenDigest;
   platform::RunLongWork("Writing " + FileNameOf(target) + "...", [&] {
     QByteArray bytes;
-    why = EncodePicture(ComposeForWrite(current.get(), *planes[0], *planes[1], *planes[2]), format, bytes);
+    why = EncodePicture(ComposeForWrite(current.get(), *planes[0], *planes[1], *planes[2]), format, current.get(), bytes);
     writtenDigest = QCryptographicHash::hash(bytes, kDigest);
     if (why.empty() && pendingBackup_ && !isNew) {
       backupWhy = WriteBackup(target, *pendingBackup_);

@@ -498,7 +498,8 @@ TEST_F(FileHostTest, NewPictureIsWhiteAndNeverOverwritesAFile) {
   EXPECT_EQ(ErrorOf([&] { SendBack(*nowhere, white); }).substr(0, 5), "440: ");
 }
 
-TEST_F(FileHostTest, TransparencyIsFlattenedOntoWhiteAndWrittenAsRgb) {
+// The planes show transparency laid on white; the file keeps it where nothing was painted.
+TEST_F(FileHostTest, TransparencyIsShownOnWhiteAndKeptWhereNotPainted) {
   QImage image(2, 1, QImage::Format_ARGB32);
   image.setPixel(0, 0, qRgba(0, 0, 0, 0));
   image.setPixel(1, 0, qRgba(255, 0, 100, 128));
@@ -509,7 +510,9 @@ TEST_F(FileHostTest, TransparencyIsFlattenedOntoWhiteAndWrittenAsRgb) {
             std::vector<int>({255, 255, 255, 255, 127, 177}));
   p.r(0, 0) = 0;
   SendBack(*host, p);
-  EXPECT_FALSE(Load(Path("alpha.png")).hasAlphaChannel());
+  const QImage after = Load(Path("alpha.png")).convertToFormat(QImage::Format_ARGB32);
+  EXPECT_EQ(after.pixel(0, 0), qRgba(0, 255, 255, 255));  // painted: opaque, as it was seen
+  EXPECT_EQ(after.pixel(1, 0), qRgba(255, 0, 100, 128));
 }
 
 TEST_F(FileHostTest, CallsAreByExactNameWithCheckedArguments) {

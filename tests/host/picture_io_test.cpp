@@ -149,10 +149,13 @@ QByteArray LittleEndian(quint32 v, int bytes) {
   return out;
 }
 
-// An uncompressed TIFF of pages 2 x 2 grey pages, each IFD followed by its four pixels.
-QByteArray MultiPageTiff(int pages) {
+// An uncompressed TIFF of pages 2 x 2 grey pages, each IFD followed by its four pixels; with cmyk, one
+// page of 4 samples a pixel, separated (CMYK).
+QByteArray MultiPageTiff(int pages, bool cmyk = false) {
+  const quint32 samples = cmyk ? 4 : 1;
   const std::vector<std::array<quint32, 3>> entries = {  // tag, type (3 short, 4 long), value
-      {256, 3, 2}, {257, 3, 2}, {258, 3, 8}, {259, 3, 1}, {262, 3, 1}, {273, 4, 0}, {277, 3, 1}, {278, 3, 2}, {279, 4, 4}};
+      {256, 3, 2}, {257, 3, 2}, {258, 3, 8}, {259, 3, 1}, {262, 3, cmyk ? 5u : 1u}, {273, 4, 0}, {277, 3, samples},
+      {278, 3, 2}, {279, 4, 4 * samples}};
   const quint32 ifdSize = 2 + 12 * quint32(entries.size()) + 4;
   QByteArray tiff = "II" + LittleEndian(42, 2) + LittleEndian(8, 4);
   for (int page = 0; page < pages; ++page) {
@@ -161,7 +164,7 @@ QByteArray MultiPageTiff(int pages) {
     for (auto [tag, type, value] : entries)
       tiff += LittleEndian(tag, 2) + LittleEndian(type, 2) + LittleEndian(1, 4) +
               LittleEndian(tag == 273 ? pixels : value, 4);
-    tiff += LittleEndian(page + 1 < pages ? pixels + 4 : 0, 4) + QByteArray(4, char(page * 90));
+    tiff += LittleEndian(page + 1 < pages ? pixels + 4 * samples : 0, 4) + QByteArray(4 * samples, char(page * 90));
   }
   return tiff;
 }
@@ -191,6 +194,39 @@ QByteArray FourComponentJpeg(const QImage& image) {
   return jpeg;
 }
 
+// png without its chunks of type.
+QByteArray WithoutChunk(const QByteArray& png, const QByteArray& type) {
+  QByteArray out = png.left(8);
+  for (qsizetype i = 8; i + 12 <= png.size();) {
+    const qsizetype length = qFromBigEndian<quint32>(png.constData() + i);
+    if (png.mid(i + 4, 4) != type) out += png.mid(i, 12 + length);
+    i += 12 + length;
+  }
+  return out;
+}
+
+// A PNG of grey with alpha (colour type 4) at depth 8 or 16, which Qt's writer cannot make: grey and alpha
+// patterned, with some pixels fully and some half transparent.
+QByteArray GreyAlphaPng(int w, int h, int depth) {
+  QByteArray raw;
+  for (int y = 0; y < h; ++y) {
+    raw += char(0);  // filter: none
+    for (int x = 0; x < w; ++x) {
+      const quint16 grey = quint16(x * 9001 + y * 4099 + 7), alpha = quint16((x + y) % 3 * 32767);
+      for (quint16 v : {grey, alpha}) raw += depth == 16 ? QByteArray(1, char(v >> 8)) + char(v) : QByteArray(1, char(v));
+    }
+  }
+  const QByteArray ihdr = BigEndian(w) + BigEndian(h) + char(depth) + QByteArray("\x04\x00\x00\x00", 4);
+  return QByteArray("\x89PNG\r\n\x1a\n", 8) + Chunk("IHDR", ihdr) + Chunk("IDAT", qCompress(raw).mid(4)) + Chunk("IEND", {});
+}
+
+// The PNG's pHYs chunk whole, empty where it has none; its colour type (-1 for another format).
+QByteArray PhysOf(const QByteArray& png) {
+  const qsizetype at = png.indexOf("pHYs");
+  return png.startsWith("\x89PNG") && at >= 4 ? png.mid(at - 4, 12 + qFromBigEndian<quint32>(png.constData() + at - 4)) : QByteArray();
+}
+int PngColourType(const QByteArray& png) { return png.startsWith("\x89PNG") ? uchar(png[25]) : -1; }
+
 QRgba64 At(const QImage& deep, int x, int y) { return reinterpret_cast<const QRgba64*>(deep.constScanLine(y))[x]; }
 
 // Each kind of picture is opened, one pixel painted and sent back, and the file read again: pixels not
@@ -216,6 +252,9 @@ TEST_F(PictureIoTest, PicturesKeepWhatWasNotPaintedOrAreRefusedAtStart) {
   meta.setDotsPerMeterY(5906);
   const QByteArray png = Encoded(Pattern(6, 5), "png"), jpeg = Encoded(Pattern(64, 48), "jpeg");
   const QByteArray apng = png.left(33) + Chunk("acTL", BigEndian(2) + BigEndian(0)) + png.mid(33);
+  const QByteArray aspectOnly = png.left(33) + Chunk("pHYs", BigEndian(2) + BigEndian(3) + char(0)) + WithoutChunk(png, "pHYs").mid(33);
+  QImage seeThrough = palette;  // index 3 transparent, index 1 half
+  seeThrough.setColorTable({qRgb(10, 20, 30), qRgba(200, 100, 0, 128), qRgb(0, 0, 255), qRgba(10, 20, 30, 0)});
 
   struct Kind {
     std::string name;
@@ -223,17 +262,26 @@ TEST_F(PictureIoTest, PicturesKeepWhatWasNotPaintedOrAreRefusedAtStart) {
     QRgb paint = 0;            // the colour laid on pixel (0, 0)
     QImage::Format kept{};     // the file's format when read again
     std::string refused = "";  // a piece of the reason; empty: opens
+    int pngColourType = -1;    // the PNG's colour type when written again; -1: as it was
   };
   const QRgb grey = qRgb(77, 77, 77);
   const std::vector<Kind> kinds = {
       {"rgb16.png", Encoded(rgb16, "png"), qRgb(1, 2, 3), QImage::Format_RGBX64},
-      {"rgba16.png", Encoded(rgba16, "png"), qRgb(1, 2, 3), QImage::Format_RGBX64},
+      {"rgba16.png", Encoded(rgba16, "png"), qRgb(1, 2, 3), QImage::Format_RGBX64, "", 2},
       {"grey16.png", Encoded(grey16, "png"), grey, QImage::Format_Grayscale16},
-      {"grey16-in-colour.png", Encoded(grey16, "png"), qRgb(255, 0, 0), QImage::Format_RGBX64},
+      {"grey16-in-colour.png", Encoded(grey16, "png"), qRgb(255, 0, 0), QImage::Format_RGBX64, "", 2},
       {"grey8.png", Encoded(grey8, "png"), grey, QImage::Format_Grayscale8},
       {"palette.png", Encoded(palette, "png"), qRgb(0, 0, 255), QImage::Format_Indexed8},
-      {"palette-in-colour.png", Encoded(palette, "png"), qRgb(1, 1, 1), QImage::Format_RGB32},
+      {"palette-in-colour.png", Encoded(palette, "png"), qRgb(1, 1, 1), QImage::Format_RGB32, "", 2},
       {"profile-text-dpi.png", Encoded(meta, "png"), qRgb(1, 2, 3), QImage::Format_RGB32},
+      {"no-dpi.png", WithoutChunk(png, "pHYs"), qRgb(1, 2, 3), QImage::Format_RGB32},
+      {"aspect-only.png", aspectOnly, qRgb(1, 2, 3), QImage::Format_RGB32},
+      {"grey-alpha.png", GreyAlphaPng(6, 5, 8), grey, QImage::Format_ARGB32},
+      {"grey-alpha16.png", GreyAlphaPng(6, 5, 16), grey, QImage::Format_RGBA64},
+      {"grey-alpha-in-colour.png", GreyAlphaPng(6, 5, 8), qRgb(255, 0, 0), QImage::Format_ARGB32, "", 6},
+      {"palette-see-through.png", Encoded(seeThrough, "png"), qRgb(0, 0, 255), QImage::Format_Indexed8},
+      {"palette-see-through-in-colour.png", Encoded(seeThrough, "png"), qRgb(1, 1, 1), QImage::Format_ARGB32, "", 6},
+      {"cmyk.tif", MultiPageTiff(1, true), 0, {}, "is in CMYK"},
       {"pages.tif", MultiPageTiff(3), 0, {}, "holds 3 frames or pages"},
       {"animated.webp", AnimatedWebp(Pattern(6, 5)), 0, {}, "holds 2 frames or pages"},
       {"animated.png", apng, 0, {}, "animated PNG of 2 frames"},
@@ -268,6 +316,9 @@ TEST_F(PictureIoTest, PicturesKeepWhatWasNotPaintedOrAreRefusedAtStart) {
 
     const QImage after = Load(path);
     EXPECT_EQ(after.format(), kind.kept) << kind.name;
+    const QByteArray bytes = ReadBytes(path);
+    EXPECT_EQ(PhysOf(bytes), PhysOf(kind.bytes)) << kind.name;  // as it was, or none
+    EXPECT_EQ(PngColourType(bytes), kind.pngColourType < 0 ? PngColourType(kind.bytes) : kind.pngColourType) << kind.name;
     if (kind.kept == QImage::Format_Indexed8) {
       EXPECT_EQ(after.colorTable(), before.colorTable()) << kind.name;
     }
