@@ -15,6 +15,7 @@
 #include <optional>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "app/recovery.h"
 #include "app/startup.h"
@@ -149,6 +150,41 @@ void UseUtf8CharacterType() {
   ::setenv(all && all[0] ? "LC_ALL" : "LC_CTYPE", name.c_str(), 1);  // what Qt reads the locale from
 }
 
+// Qt ends the program with abort() and several lines where it can open no display (over ssh without X
+// forwarding): one line instead, and status 1. The messages Qt gives while it starts are held until it has
+// started, and then passed on as they came.
+struct HeldMessage {
+  QtMsgType type;
+  QByteArray category;
+  QString text;
+};
+std::vector<HeldMessage> heldMessages;
+
+void HoldWhileStarting(QtMsgType type, const QMessageLogContext& context, const QString& text) {
+  if (type != QtFatalMsg) {
+    heldMessages.push_back({type, context.category ? QByteArray(context.category) : QByteArray(), text});
+    return;
+  }
+  const char* x11 = std::getenv("DISPLAY");
+  const char* wayland = std::getenv("WAYLAND_DISPLAY");
+  const bool hasX11 = x11 && *x11, hasWayland = wayland && *wayland;
+  std::string why = "neither DISPLAY nor WAYLAND_DISPLAY is set";
+  if (hasX11 || hasWayland)
+    why = "none could be opened (" + (hasX11 ? "DISPLAY=" + std::string(x11) : std::string()) +
+          (hasX11 && hasWayland ? ", " : "") + (hasWayland ? "WAYLAND_DISPLAY=" + std::string(wayland) : std::string()) +
+          ")";
+  std::fprintf(stderr, "brisel: Brisel needs a graphical display, and %s\n", why.c_str());
+  std::_Exit(1);
+}
+
+void PassOnHeldMessages(QtMessageHandler to) {
+  for (const HeldMessage& held : heldMessages) {
+    const QMessageLogContext context(nullptr, 0, nullptr, held.category.isEmpty() ? nullptr : held.category.constData());
+    to(held.type, context, held.text);
+  }
+  heldMessages.clear();
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
@@ -159,7 +195,10 @@ int main(int argc, char* argv[]) {
   if (const std::optional<int> status = ReadCommandLine(argc, argv, line)) return *status;
 
   brisel::platform::UseWholeScaleFactors();
+  const QtMessageHandler qtsOwn = qInstallMessageHandler(HoldWhileStarting);
   QApplication app(argc, argv);
+  qInstallMessageHandler(qtsOwn);
+  PassOnHeldMessages(qtsOwn);
   QGuiApplication::setDesktopFileName(BRISEL_APP_ID);  // Wayland desktops find the icon by it
   QApplication::setWindowIcon(QIcon::fromTheme(BRISEL_APP_ID));  // X11 task bars take the windows' own (once installed)
 
