@@ -237,6 +237,13 @@ void ImageFile::Refresh() {
     if (isNew) ::unlink(target.c_str());
     Fail(target + " cannot be written: no image writer for its format; the file is unchanged");
   }
+  if (const std::string holds = WhatFormatHolds(format, *planes[0], *planes[1], *planes[2]); !holds.empty() && !askedLoss_) {
+    askedLoss_ = true;
+    staged_ = {};
+    if (isNew) ::unlink(target.c_str());
+    throw Error(errors::kAskBeforeWriting,
+                FileNameOf(target) + " can hold only " + holds + ". Write your painting in " + holds + "?");
+  }
   // Encoded first, so that a picture that cannot be encoded touches nothing on disk.
   std::string why, backupWhy;
   bool backupWritten = false;
@@ -273,6 +280,7 @@ void ImageFile::Refresh() {
   const std::optional<FileStamp> now = StampOf(target);
   if (now && now->device == known_->device && now->inode == known_->inode) known_ = now;
   told_.reset();
+  askedLoss_ = false;
   if (isNew) {
     path_ = target;
     newPicture_.reset();

@@ -298,6 +298,20 @@ QByteArray WriteFormatFor(const std::string& path, const QByteArray& readFormat)
   return {};
 }
 
+std::string WhatFormatHolds(const QByteArray& format, const BytePlane& r, const BytePlane& g, const BytePlane& b) {
+  const QByteArray kind = format.toLower();
+  const bool greyOnly = kind == "pgm", twoColours = kind == "pbm" || kind == "xbm" || kind == "wbmp";
+  if (!greyOnly && !twoColours) return {};
+  for (int32_t y = 0; y < r.height(); ++y) {
+    const uint8_t *pr = r.row(y), *pg = g.row(y), *pb = b.row(y);
+    for (int32_t x = 0; x < r.width(); ++x) {
+      if (pr[x] != pg[x] || pg[x] != pb[x]) return greyOnly ? "grey" : "black and white";
+      if (twoColours && pr[x] != 0 && pr[x] != 255) return "black and white";
+    }
+  }
+  return {};
+}
+
 std::string EncodePicture(const QImage& image, const QByteArray& format, const PicturePlanes* read, QByteArray& bytes) {
   bytes.clear();
   // What the file held is kept where it is written in its own format again.

@@ -64,6 +64,11 @@ QImage ComposeForWrite(const PicturePlanes* read, const BytePlane& r, const Byte
 // write it, else the format it was read in (readFormat) when writable; empty when neither.
 QByteArray WriteFormatFor(const std::string& path, const QByteArray& readFormat);
 
+// What format can hold where the planes hold more: "grey" for a grey-only format (PGM) where some pixel is
+// a colour, "black and white" for a two-colour one (PBM, XBM, WBMP) where some pixel is neither; empty
+// where the format holds them.
+std::string WhatFormatHolds(const QByteArray& format, const BytePlane& r, const BytePlane& g, const BytePlane& b);
+
 // Encodes image in format into bytes: JPEG at quality 95, WebP losslessly. With read (the picture as it
 // was read; null for a new one), what its file held besides the pixels is kept where the format is the
 // same (picture_encoding.h says what). Empty on success, else the writer's reason.
