@@ -26,8 +26,9 @@
 // AskAgain (Tarn_BufferWidth), is refused again. A painting the format cannot hold (colour on a PGM; anything
 // but black and white on a PBM, XBM or WBMP) is refused likewise with kAskBeforeWriting, whose text is the
 // question ("pic.pgm can hold only grey. Write your painting in grey?"). Another mode, owner or links alone is no change. The
-// path is bytes throughout (picture_path.h): any name the system takes works. The file holds RGB only: a
-// picture that had transparency is read flattened onto white and written back without alpha. A new
+// path is bytes throughout (picture_path.h): any name the system takes works. The planes are RGB only: a
+// picture that has transparency is read laid on white, and written back with the transparency of every
+// pixel not painted (picture_io.h, ComposeForWrite). A new
 // picture goes, at its first write, to a new file "brisel-N.png" in the new-picture folder (N the first
 // number whose name is free; no file is ever overwritten), whose name is printed on standard output.
 
