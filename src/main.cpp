@@ -158,6 +158,12 @@ int main(int argc, char* argv[]) {
   CommandLine line;
   if (const std::optional<int> status = ReadCommandLine(argc, argv, line)) return *status;
 
+  // Qt would end the program with abort() and several lines where it can open no window (over ssh without
+  // X forwarding): one line instead, and status 1.
+  if (const std::string why = brisel::platform::WhyNoWindows(); !why.empty()) {
+    std::fprintf(stderr, "brisel: %s\n", why.c_str());
+    return 1;
+  }
   brisel::platform::UseWholeScaleFactors();
   QApplication app(argc, argv);
   QGuiApplication::setDesktopFileName(BRISEL_APP_ID);  // Wayland desktops find the icon by it

@@ -10,8 +10,10 @@
 //            none where IMAGE~ is not a plain file (never followed), is another user's that this one may
 //            not replace (a shared sticky folder), or its name too long.
 //   send     Tarn_Set?buffer stage the planes; tarn_Refresh writes them atomically in the format the
-//            extension names (JPEG at quality 95, WebP lossless), RGB without alpha. Planes equal to the
-//            file's pixels leave it untouched; a failed write is a failed call and leaves the file as it was.
+//            extension names (JPEG at quality 95, WebP lossless), keeping what the file held
+//            besides the painting (picture_encoding.h); a format that cannot hold the painting asks first.
+//            Planes equal to the file's pixels leave it untouched; a failed write is a failed call and leaves
+//            the file as it was.
 //            A read-only picture is refused. A picture changed on disk since the program fetched or last
 //            wrote it (its bytes in place under the same modification time too) is refused with
 //            kChangedOnDisk; the same send again at once writes it, while a send that starts with

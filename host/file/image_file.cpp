@@ -86,7 +86,7 @@ ImageFile::ImageFile(std::string path, std::string newPictureFolder,
     : path_(std::move(path)), newPictureFolder_(std::move(newPictureFolder)), onNamed_(std::move(onNamed)) {
   if (path_.empty()) {
     BytePlane white(kNewPictureWidth, kNewPictureHeight, 255);
-    newPicture_ = std::make_shared<const PicturePlanes>(PicturePlanes{white, white, white, {}, {}});
+    newPicture_ = std::make_shared<const PicturePlanes>(PicturePlanes{white, white, white, {}, {}, {}});
     return;
   }
   // A send cut short (a kill, a power cut) leaves its temporary file beside the picture or its backup.
@@ -114,6 +114,7 @@ std::shared_ptr<const PicturePlanes> ImageFile::Current() {
     planes = std::make_shared<PicturePlanes>(SplitPlanes(read.image));
     planes->format = read.format;
     planes->original = std::move(read.image);
+    planes->traits = std::move(read.traits);
   });
   if (!error.empty()) Fail(error);
   if (stamp) cached_ = planes, cachedStamp_ = *stamp, cachedDigest_ = digest;
@@ -237,6 +238,13 @@ void ImageFile::Refresh() {
     if (isNew) ::unlink(target.c_str());
     Fail(target + " cannot be written: no image writer for its format; the file is unchanged");
   }
+  if (const std::string holds = WhatFormatHolds(format, *planes[0], *planes[1], *planes[2]); !holds.empty() && !askedLoss_) {
+    askedLoss_ = true;
+    staged_ = {};
+    if (isNew) ::unlink(target.c_str());
+    throw Error(errors::kAskBeforeWriting,
+                FileNameOf(target) + " can hold only " + holds + ". Write your painting in " + holds + "?");
+  }
   // Encoded first, so that a picture that cannot be encoded touches nothing on disk.
   std::string why, backupWhy;
   bool backupWritten = false;
@@ -250,7 +258,7 @@ void ImageFile::Refresh() {
     try {
       const QImage image = ComposeForWrite(current.get(), *planes[0], *planes[1], *planes[2]);
       outOfMemory = image.isNull();
-      why = outOfMemory ? "not enough memory" : EncodePicture(image, format, bytes);
+      why = outOfMemory ? "not enough memory" : EncodePicture(image, format, current.get(), bytes);
     } catch (const std::bad_alloc&) {
       outOfMemory = true;
       why = "not enough memory";
@@ -285,6 +293,7 @@ void ImageFile::Refresh() {
   const std::optional<FileStamp> now = StampOf(target);
   if (now && now->device == known_->device && now->inode == known_->inode) known_ = now;
   told_.reset();
+  askedLoss_ = false;
   if (isNew) {
     path_ = target;
     newPicture_.reset();

@@ -23,9 +23,12 @@
 // a digest of the bytes tell) since the program last fetched its planes or since the last write is not
 // overwritten unasked: the send fails with kChangedOnDisk, saying what changed; the same send made again
 // at once overwrites it (a deleted picture is written anew), while a new send, which starts with
-// AskAgain (Tarn_BufferWidth), is refused again. Another mode, owner or links alone is no change. The
-// path is bytes throughout (picture_path.h): any name the system takes works. The file holds RGB only: a
-// picture that had transparency is read flattened onto white and written back without alpha. A new
+// AskAgain (Tarn_BufferWidth), is refused again. A painting the format cannot hold (colour on a PGM; anything
+// but black and white on a PBM, XBM or WBMP) is refused likewise with kAskBeforeWriting, whose text is the
+// question ("pic.pgm can hold only grey. Write your painting in grey?"). Another mode, owner or links alone is no change. The
+// path is bytes throughout (picture_path.h): any name the system takes works. The planes are RGB only: a
+// picture that has transparency is read laid on white, and written back with the transparency of every
+// pixel not painted (picture_io.h, ComposeForWrite). A new
 // picture goes, at its first write, to a new file "brisel-N.png" in the new-picture folder (N the first
 // number whose name is free; no file is ever overwritten), whose name is printed on standard output.
 
@@ -63,7 +66,7 @@ class ImageFile {
   // Current(), as the program takes it: the version a later write may replace without asking.
   std::shared_ptr<const PicturePlanes> HandOver();
   // A new send begins: a change on disk that an earlier send was refused for is asked about again.
-  void AskAgain() { told_.reset(); }
+  void AskAgain() { told_.reset(), askedLoss_ = false; }
   void SaveUndo();
   void Stage(Channel channel, const BytePlane& plane);
   void Refresh();
@@ -81,6 +84,9 @@ class ImageFile {
   QByteArray knownDigest_;
   // The change a refused send told of: the stamp then, nullopt inside for a deleted file.
   std::optional<std::optional<FileStamp>> told_;
+  // Whether this send was refused with the question whether to write the painting in what the format
+  // holds (grey, black and white): the same send again writes it so.
+  bool askedLoss_ = false;
 
   std::string path_;
   std::string newPictureFolder_;

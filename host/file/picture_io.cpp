@@ -12,86 +12,35 @@
 #include <unordered_map>
 
 #include "file/file_stamp.h"
+#include "file/picture_encoding.h"
 #include "file/picture_path.h"
+#include "file/picture_traits.h"
 #include "platform/qt/picture_planes.h"
 
 namespace brisel::filehost {
 namespace {
 
-// What a JPEG's markers tell: the colour components of its frame (3 for YCbCr, 4 for CMYK or YCCK) and
-// whether its end-of-image marker (FF D9) comes after the last scan. Segments are skipped by their
-// length, so a thumbnail inside the EXIF segment, with its own end marker, is never mistaken for it.
-// Between segments lies entropy-coded data, where FF is followed by 00 (a stuffed byte), D0..D7 (a
-// restart marker) or more FF (fill); any other FF xx is the next marker.
-struct JpegMarkers {
-  int components = 0;
-  bool complete = false;
-};
-
-JpegMarkers ScanJpegMarkers(const QByteArray& bytes) {
-  JpegMarkers found;
-  const auto* p = reinterpret_cast<const uint8_t*>(bytes.constData());
-  const qsizetype n = bytes.size();
-  qsizetype i = 2;  // after the start-of-image marker
-  while (i + 1 < n) {
-    const uint8_t m = p[i + 1];
-    if (p[i] != 0xFF || m == 0xFF) {
-      ++i;
-      continue;
-    }
-    if (m == 0x00 || m == 0x01 || (m >= 0xD0 && m <= 0xD7)) {
-      i += 2;
-      continue;
-    }
-    if (m == 0xD9) {
-      found.complete = true;
-      break;
-    }
-    if (i + 3 >= n) break;
-    const int length = (p[i + 2] << 8) | p[i + 3];  // counts itself, not the marker
-    if (length < 2) break;
-    // Start of frame: C0..CF but for C4 (Huffman tables), C8 (reserved) and CC (arithmetic coding);
-    // FF Cn, length (2), precision (1), height (2), width (2), components (1).
-    const bool frame = m >= 0xC0 && m <= 0xCF && m != 0xC4 && m != 0xC8 && m != 0xCC;
-    if (frame && found.components == 0 && i + 9 < n) found.components = p[i + 9];
-    i += 2 + length;
-  }
-  return found;
-}
-
-// The frames an animated PNG claims (its acTL chunk, which comes before the first IDAT), else 1.
-// Chunks: length (4, big-endian), type (4), data, CRC (4), after the 8-byte signature.
-quint32 PngFrames(const QByteArray& bytes) {
-  const auto* p = reinterpret_cast<const uint8_t*>(bytes.constData());
-  auto be32 = [&](qsizetype at) { return quint32(p[at]) << 24 | quint32(p[at + 1]) << 16 | quint32(p[at + 2]) << 8 | p[at + 3]; };
-  for (qsizetype i = 8; i + 12 <= bytes.size();) {
-    const quint32 length = be32(i);
-    const QByteArray type = bytes.mid(i + 4, 4);
-    if (type == "IDAT") break;
-    if (type == "acTL" && length >= 4 && i + 12 <= bytes.size()) return std::max<quint32>(be32(i + 8), 1);
-    i += 12 + qsizetype(length);
-  }
-  return 1;
-}
-
 // Why a picture cannot be painted and written back as it is, from its container: empty when it can.
-std::string ContainerProblem(const std::string& path, const QByteArray& format, const QByteArray& bytes) {
+std::string ContainerProblem(const std::string& path, const QByteArray& format, const PictureTraits& traits) {
   if (format == "jpeg" || format == "jpg") {
-    const JpegMarkers markers = ScanJpegMarkers(bytes);
-    if (!markers.complete)
+    if (!traits.jpegComplete)
       return path + " cannot be decoded (the JPEG data ends before its end-of-image marker); the file is truncated "
                     "or damaged";
-    if (markers.components == 4)
+    if (traits.jpegComponents == 4)
       return path + " is a CMYK JPEG; Brisel paints in RGB and would change its colours when writing it back: "
                     "convert it to RGB first";
   }
   if (format == "png") {
-    const quint32 frames = PngFrames(bytes);
+    const quint32 frames = traits.pngFrames;
     if (frames > 1)
       return path + " is an animated PNG of " + std::to_string(frames) +
              " frames; Brisel writes back one picture and would drop the others: save the frame to paint as a "
              "PNG of its own first";
   }
+  // The colour model is the file's own: Qt 6.4 converts a CMYK TIFF to RGB silently on reading.
+  if ((format == "tiff" || format == "tif") && traits.tiffPhotometric == 5)
+    return path + " is in CMYK; Brisel paints in RGB and would change its colours when writing it back: "
+                  "convert it to RGB first";
   return {};
 }
 
@@ -102,6 +51,22 @@ QImage::Format FormatForChannels(bool deep, bool grey) {
 
 bool IsGrey(const QImage& image) {
   return image.format() == QImage::Format_Grayscale8 || image.format() == QImage::Format_Grayscale16;
+}
+
+// Whether a pixel left unpainted is not opaque in image (ARGB32 or RGBA64, straight alpha): then the
+// picture written keeps an alpha channel.
+template <typename Painted>
+bool KeepsTransparency(const QImage& image, const Painted& painted) {
+  const bool deep = image.format() == QImage::Format_RGBA64;
+  for (int32_t y = 0; y < image.height(); ++y) {
+    const uchar* line = image.constScanLine(y);
+    for (int32_t x = 0; x < image.width(); ++x) {
+      const bool opaque = deep ? reinterpret_cast<const QRgba64*>(line)[x].isOpaque()
+                               : qAlpha(reinterpret_cast<const QRgb*>(line)[x]) == 255;
+      if (!opaque && !painted(x, y)) return true;
+    }
+  }
+  return false;
 }
 
 // Profile, text entries and resolution of from, onto to. A grey picture's profile may be a grey one,
@@ -188,12 +153,13 @@ ReadPictureResult ReadPicture(const std::string& path) {
                        "convert it to RGB first");
 #endif
   const QByteArray kind = result.format.toLower();  // the plug-in's key as asked for: "jpg" and "jpeg" alike
-  if (kind == "jpeg" || kind == "jpg" || kind == "png") {
+  if (kind == "jpeg" || kind == "jpg" || kind == "png" || kind == "tiff" || kind == "tif") {
     // Read apart from the decoder's device: the checks need the file's bytes, the decoder its position.
     QFile raw;
     if (const std::string why = OpenForReading(path, raw); !why.empty())
       return fail(path + " cannot be opened: " + why);
-    const std::string problem = ContainerProblem(path, kind, kind == "png" ? raw.read(1 << 20) : raw.readAll());
+    result.traits = ReadPictureTraits(kind, raw.readAll());
+    const std::string problem = ContainerProblem(path, kind, result.traits);
     if (!problem.empty()) return fail(problem);
   }
   if (!reader->read(&result.image) || result.image.isNull())
@@ -207,7 +173,7 @@ ReadPictureResult ReadPicture(const std::string& path) {
 PicturePlanes SplitPlanes(const QImage& source) {
   const QImage image = source.convertToFormat(source.hasAlphaChannel() ? QImage::Format_ARGB32 : QImage::Format_RGB32);
   const int32_t w = image.width(), h = image.height();
-  PicturePlanes planes{BytePlane(w, h), BytePlane(w, h), BytePlane(w, h), {}, {}};
+  PicturePlanes planes{BytePlane(w, h), BytePlane(w, h), BytePlane(w, h), {}, {}, {}};
   for (int32_t y = 0; y < h; ++y) {
     const QRgb* line = reinterpret_cast<const QRgb*>(image.constScanLine(y));
     uint8_t *r = planes.r.row(y), *g = planes.g.row(y), *b = planes.b.row(y);
@@ -252,13 +218,14 @@ QImage ComposeForWrite(const PicturePlanes* read, const BytePlane& r, const Byte
   QImage image;
   const QImage::Format format = original.format();
   if (format == QImage::Format_Mono || format == QImage::Format_MonoLSB || format == QImage::Format_Indexed8) {
-    // Kept in its palette while every colour painted is one of the palette's; unpainted pixels keep
-    // their index (a palette may hold a colour twice).
-    if (!original.hasAlphaChannel()) {
+    // Kept in its palette while every colour painted is one of the palette's opaque ones; unpainted
+    // pixels keep their index (a palette may hold a colour twice), and so their transparency.
+    {
       original = original.convertToFormat(QImage::Format_Indexed8);
       std::unordered_map<QRgb, int> index;
       const QList<QRgb> table = original.colorTable();
-      for (int i = int(table.size()) - 1; i >= 0; --i) index[table[i] | 0xff000000u] = i;
+      for (int i = int(table.size()) - 1; i >= 0; --i)
+        if (qAlpha(table[i]) == 255) index[table[i]] = i;
       image = original;
       for (int32_t y = 0; y < h && !image.isNull(); ++y) {
         uchar* line = image.scanLine(y);
@@ -294,21 +261,27 @@ QImage ComposeForWrite(const PicturePlanes* read, const BytePlane& r, const Byte
       }
     }
   } else if (original.depth() >= 64 || original.pixelFormat().redSize() > 8) {
-    // Deeper than 8 bits a channel: unpainted pixels keep all their bits; transparency is laid on white,
-    // c * a / 65535 + 65535 * (65535 - a) / 65535, rounded, as SplitPlanes does at 8 bits.
+    // Deeper than 8 bits a channel: unpainted pixels keep all their bits, their transparency included.
     original = original.convertToFormat(QImage::Format_RGBA64);
-    image = QImage(w, h, QImage::Format_RGBX64);
+    const bool keepAlpha = KeepsTransparency(original, painted);
+    image = QImage(w, h, keepAlpha ? QImage::Format_RGBA64 : QImage::Format_RGBX64);
     for (int32_t y = 0; y < h; ++y) {
       const QRgba64* from = reinterpret_cast<const QRgba64*>(original.constScanLine(y));
       QRgba64* to = reinterpret_cast<QRgba64*>(image.scanLine(y));
-      for (int32_t x = 0; x < w; ++x) {
-        if (painted(x, y)) {
-          to[x] = QRgba64::fromRgba64(r(x, y) * 257, g(x, y) * 257, b(x, y) * 257, 0xffff);
-          continue;
-        }
-        const quint64 a = from[x].alpha(), white = 65535 * (65535 - a) + 32767;
-        to[x] = QRgba64::fromRgba64(quint16((from[x].red() * a + white) / 65535), quint16((from[x].green() * a + white) / 65535),
-                                    quint16((from[x].blue() * a + white) / 65535), 0xffff);
+      for (int32_t x = 0; x < w; ++x)
+        to[x] = painted(x, y) ? QRgba64::fromRgba64(r(x, y) * 257, g(x, y) * 257, b(x, y) * 257, 0xffff) : from[x];
+    }
+  }
+  if (image.isNull() && original.hasAlphaChannel() && original.depth() <= 32) {
+    // 8 bits a channel with transparency (a palette too, once painted outside it): unpainted pixels keep
+    // theirs; painted ones are opaque, as they were seen.
+    original = original.convertToFormat(QImage::Format_ARGB32);
+    if (KeepsTransparency(original, painted)) {
+      image = original;
+      for (int32_t y = 0; y < h; ++y) {
+        QRgb* to = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int32_t x = 0; x < w; ++x)
+          if (painted(x, y)) to[x] = qRgb(r(x, y), g(x, y), b(x, y));
       }
     }
   }
@@ -325,14 +298,43 @@ QByteArray WriteFormatFor(const std::string& path, const QByteArray& readFormat)
   return {};
 }
 
-std::string EncodePicture(const QImage& image, const QByteArray& format, QByteArray& bytes) {
+std::string WhatFormatHolds(const QByteArray& format, const BytePlane& r, const BytePlane& g, const BytePlane& b) {
+  const QByteArray kind = format.toLower();
+  const bool greyOnly = kind == "pgm", twoColours = kind == "pbm" || kind == "xbm" || kind == "wbmp";
+  if (!greyOnly && !twoColours) return {};
+  for (int32_t y = 0; y < r.height(); ++y) {
+    const uint8_t *pr = r.row(y), *pg = g.row(y), *pb = b.row(y);
+    for (int32_t x = 0; x < r.width(); ++x) {
+      if (pr[x] != pg[x] || pg[x] != pb[x]) return greyOnly ? "grey" : "black and white";
+      if (twoColours && pr[x] != 0 && pr[x] != 255) return "black and white";
+    }
+  }
+  return {};
+}
+
+std::string EncodePicture(const QImage& image, const QByteArray& format, const PicturePlanes* read, QByteArray& bytes) {
   bytes.clear();
+  // What the file held is kept where it is written in its own format again.
+  auto family = [](const QByteArray& f) { return f == "jpg" ? "jpeg" : f == "tif" ? "tiff" : f; };
+  const QByteArray kind = family(format.toLower());
+  const bool same = read && family(read->format.toLower()) == kind;
+  if (kind == "jpeg" && same) return EncodeJpegLike(image, read->traits, bytes);
+
   QBuffer buffer(&bytes);
   buffer.open(QIODevice::WriteOnly);
   QImageWriter writer(&buffer, format);
-  if (format == "jpeg" || format == "jpg") writer.setQuality(95);
-  if (format == "webp") writer.setQuality(100);  // Qt's WebP writer is lossless at 100
+  if (kind == "jpeg") writer.setQuality(95);
+  if (kind == "webp") writer.setQuality(100);  // Qt's WebP writer is lossless at 100
+  if (kind == "tiff" && same) writer.setCompression(QtTiffCompressionFor(read->traits.tiffCompression));
   if (!writer.write(image)) return writer.errorString().toStdString();
+  buffer.close();
+  if (kind == "png") {
+    // Qt writes a resolution always (96 dpi where the picture has none of its own).
+    if (!read || same) ReplacePngPhys(bytes, same ? read->traits.pngPhys : QByteArray());
+    const int depth = same ? read->traits.pngBitDepth : 0;
+    if (same && read->traits.pngColourType == 4 && image.hasAlphaChannel() && (depth == 8 || depth == 16))
+      RewritePngAsGreyAlpha(bytes, image, depth);  // stays RGBA where colour was painted
+  }
   return {};
 }
 

@@ -10,6 +10,7 @@
 
 #include <string>
 
+#include "file/picture_traits.h"
 #include "platform/byte_plane.h"
 
 namespace brisel::filehost {
@@ -23,6 +24,7 @@ struct ReadPictureResult {
   QImage image;        // null on failure
   QByteArray format;   // the plug-in that read it ("png", "jpeg", ...)
   std::string error;   // empty on success
+  PictureTraits traits;  // what the file holds besides its pixels (JPEG, PNG and TIFF)
 };
 
 // Reads the picture at path (bytes, see picture_path.h), with its EXIF orientation applied. Refused,
@@ -41,6 +43,7 @@ struct PicturePlanes {
   BytePlane r, g, b;
   QByteArray format;  // the format it was read in, empty for one made in memory
   QImage original;    // the picture as read, at its own depth and with its metadata; null for a new one
+  PictureTraits traits;
   int32_t width() const { return r.width(); }
   int32_t height() const { return r.height(); }
 };
@@ -50,8 +53,9 @@ PicturePlanes SplitPlanes(const QImage& image);
 // - a pixel whose planes equal read's planes (the 8-bit reduction of the original) keeps the original's
 //   own value, every bit of it; a painted pixel is written at the original's depth (16 bits: v * 257);
 // - a grey picture stays grey while every pixel is grey, a palette picture keeps its palette while every
-//   pixel's colour is in it; painting in another colour turns either into RGB;
-// - transparency is flattened onto white (at 16 bits for a 16-bit picture), as SplitPlanes does;
+//   colour painted is one of its opaque ones; painting in another colour turns either into RGB;
+// - an unpainted pixel keeps its transparency (the planes show it laid on white, as SplitPlanes does); a
+//   painted one is opaque; a picture left with no transparent pixel unpainted is written without alpha;
 // - the colour profile, the text entries and the resolution are carried over.
 // With no original (a new picture, or one of another size), the planes as RGB888.
 QImage ComposeForWrite(const PicturePlanes* read, const BytePlane& r, const BytePlane& g, const BytePlane& b);
@@ -60,8 +64,14 @@ QImage ComposeForWrite(const PicturePlanes* read, const BytePlane& r, const Byte
 // write it, else the format it was read in (readFormat) when writable; empty when neither.
 QByteArray WriteFormatFor(const std::string& path, const QByteArray& readFormat);
 
-// Encodes image in format into bytes: JPEG at quality 95, WebP losslessly. Empty on success, else the
-// writer's reason.
-std::string EncodePicture(const QImage& image, const QByteArray& format, QByteArray& bytes);
+// What format can hold where the planes hold more: "grey" for a grey-only format (PGM) where some pixel is
+// a colour, "black and white" for a two-colour one (PBM, XBM, WBMP) where some pixel is neither; empty
+// where the format holds them.
+std::string WhatFormatHolds(const QByteArray& format, const BytePlane& r, const BytePlane& g, const BytePlane& b);
+
+// Encodes image in format into bytes: JPEG at quality 95, WebP losslessly. With read (the picture as it
+// was read; null for a new one), what its file held besides the pixels is kept where the format is the
+// same (picture_encoding.h says what). Empty on success, else the writer's reason.
+std::string EncodePicture(const QImage& image, const QByteArray& format, const PicturePlanes* read, QByteArray& bytes);
 
 }  // namespace brisel::filehost

@@ -117,17 +117,18 @@ void SendBack() {
 }
 
 bool SendBackUnlessRefused() {
-  try {
-    SendBack();
-    return true;
-  } catch (const Error& e) {
-    if (e.number() != errors::kChangedOnDisk) throw;
-    if (platform::AskYesNo(kProgramName, e.text() + "\rWrite your painting over it?") !=
-        platform::MessageBoxAnswer::Yes)
-      return false;
+  // The host asks each of its questions once a send: the same send again at once is its yes.
+  for (int asked = 0;; ++asked) {
+    try {
+      SendBack();
+      return true;
+    } catch (const Error& e) {
+      if (asked == 2 || (e.number() != errors::kChangedOnDisk && e.number() != errors::kAskBeforeWriting)) throw;
+      const std::string question =
+          e.number() == errors::kChangedOnDisk ? e.text() + "\rWrite your painting over it?" : e.text();
+      if (platform::AskYesNo(kProgramName, question) != platform::MessageBoxAnswer::Yes) return false;
+    }
   }
-  SendBack();  // the same send again at once: the host now writes
-  return true;
 }
 
 void GetPaperFromTarnwick() {

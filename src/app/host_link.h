@@ -32,7 +32,8 @@ BytePlane FetchPlane(std::string_view name, const char* colourName);
 void SendBack();
 
 // SendBack, where the host refuses a send over a picture changed by another program (kChangedOnDisk) asking
-// "<what changed> Write your painting over it?": Yes sends again at once, which the host then writes; No
+// "<what changed> Write your painting over it?", or asks its own question (kAskBeforeWriting: "pic.pgm can
+// hold only grey. Write your painting in grey?"): Yes sends again at once, which the host then writes; No
 // (the default) sends nothing and returns false. Other errors propagate.
 bool SendBackUnlessRefused();
 

@@ -34,6 +34,9 @@ inline constexpr int32_t kBadPlane = 31002;      // a host plane smaller than th
 // The host's picture changed on disk since the program read or last wrote it, and the send was refused. The
 // text says what changed; the same send made again at once (no Tarn_BufferWidth between) overwrites it.
 inline constexpr int32_t kChangedOnDisk = 31003;
+// The host would write the painting only with a loss the painter should agree to first (colour into a
+// grey-only format): the text is the whole question; the same send made again at once writes it so.
+inline constexpr int32_t kAskBeforeWriting = 31004;
 }  // namespace errors
 
 }  // namespace brisel

@@ -16,6 +16,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <tuple>
 #include <vector>
 
 #include "file/file_host.h"
@@ -498,7 +499,8 @@ TEST_F(FileHostTest, NewPictureIsWhiteAndNeverOverwritesAFile) {
   EXPECT_EQ(ErrorOf([&] { SendBack(*nowhere, white); }).substr(0, 5), "440: ");
 }
 
-TEST_F(FileHostTest, TransparencyIsFlattenedOntoWhiteAndWrittenAsRgb) {
+// The planes show transparency laid on white; the file keeps it where nothing was painted.
+TEST_F(FileHostTest, TransparencyIsShownOnWhiteAndKeptWhereNotPainted) {
   QImage image(2, 1, QImage::Format_ARGB32);
   image.setPixel(0, 0, qRgba(0, 0, 0, 0));
   image.setPixel(1, 0, qRgba(255, 0, 100, 128));
@@ -509,7 +511,37 @@ TEST_F(FileHostTest, TransparencyIsFlattenedOntoWhiteAndWrittenAsRgb) {
             std::vector<int>({255, 255, 255, 255, 127, 177}));
   p.r(0, 0) = 0;
   SendBack(*host, p);
-  EXPECT_FALSE(Load(Path("alpha.png")).hasAlphaChannel());
+  const QImage after = Load(Path("alpha.png")).convertToFormat(QImage::Format_ARGB32);
+  EXPECT_EQ(after.pixel(0, 0), qRgba(0, 255, 255, 255));  // painted: opaque, as it was seen
+  EXPECT_EQ(after.pixel(1, 0), qRgba(255, 0, 100, 128));
+}
+
+// A format that cannot hold the painting asks first and writes nothing; the same send again writes what it
+// can hold; a new send asks anew; a painting it holds writes without a question.
+TEST_F(FileHostTest, AFormatThatCannotHoldThePaintingAsksFirst) {
+  QImage grey(3, 2, QImage::Format_Grayscale8), mono(3, 2, QImage::Format_Mono);
+  grey.fill(100), mono.fill(1);
+  for (const auto& [name, image, paint, holds] : {std::tuple{"pic.pgm", grey, 90, "grey"},
+                                                  std::tuple{"pic.pbm", mono, 0, "black and white"}}) {
+    const std::string path = Save(name, image);
+    const QByteArray before = ReadBytes(path);
+    auto host = MakeFileHost({path, "", "", "."});
+    Planes p = Fetch(*host);
+    p.r(0, 0) = p.g(0, 0) = uint8_t(paint), p.b(0, 0) = 200;  // a colour
+    const std::string question = "31004: " + std::string(name) + " can hold only " + holds + ". Write your painting in " + holds + "?";
+    EXPECT_EQ(ErrorOf([&] { SendBack(*host, p); }), question);
+    EXPECT_EQ(ReadBytes(path), before) << name;
+    SizeOf(*host);  // no, and later a new send: asked again
+    EXPECT_EQ(ErrorOf([&] { SendBack(*host, p); }), question);
+    EXPECT_EQ(ErrorOf([&] { SendBack(*host, p); }), "no error");  // yes
+    EXPECT_EQ(Load(path).format(), image.format()) << name;
+    EXPECT_EQ(Load(path).pixel(2, 1), image.pixel(2, 1)) << name;
+    p.b(0, 0) = 201;
+    SizeOf(*host);  // a new send
+    EXPECT_EQ(ErrorOf([&] { SendBack(*host, p); }), question);
+    p.b(0, 0) = uint8_t(paint);
+    EXPECT_EQ(ErrorOf([&] { SendBack(*host, p); }), "no error");  // what it holds, unasked
+  }
 }
 
 TEST_F(FileHostTest, CallsAreByExactNameWithCheckedArguments) {

@@ -51,11 +51,12 @@ TEST(DesktopEntry, EveryOfferedPictureTypeOpensAndTakesAColourPaintingBack) {
     filehost::PicturePlanes planes = filehost::SplitPlanes(read.image);
     planes.format = read.format;
     planes.original = read.image;
+    planes.traits = read.traits;
     for (int y = 10; y < 20; ++y)
       for (int x = 10; x < 30; ++x) planes.r(x, y) = 230, planes.g(x, y) = 20, planes.b(x, y) = 30;
     QByteArray bytes;
     EXPECT_EQ(filehost::EncodePicture(filehost::ComposeForWrite(&planes, planes.r, planes.g, planes.b),
-                                      filehost::WriteFormatFor(path, read.format), bytes),
+                                      filehost::WriteFormatFor(path, read.format), &planes, bytes),
               "")
         << type.toStdString();
     const QColor painted = QImage::fromData(bytes).pixelColor(20, 15);
