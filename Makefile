@@ -7,6 +7,8 @@
 #               Debian 13 one), so that both GIMPs are always tested. A normal user is asked for the sudo
 #               password once, up front.
 #   make bench  build and run the benchmarks
+#   make fuzz [FUZZ_SECONDS=600]   fuzz what Brisel parses itself (clang, libFuzzer, with sanitizers) for that
+#               long (0: until stopped), in build-fuzz/; `make test` does it for a minute
 #   make install [PREFIX=/usr/local] [DESTDIR=]   install Brisel: program, desktop entry, icon, metainfo, manual
 #   make uninstall [PREFIX=/usr/local] [DESTDIR=] remove what `make install` installed there
 #   make package                                  the Debian packages, in build/packages/
@@ -16,6 +18,8 @@
 BUILD        ?= build
 BUILD_ASAN   ?= build-asan
 BUILD_BENCH  ?= build-bench
+BUILD_FUZZ   ?= build-fuzz
+FUZZ_SECONDS ?= 600
 JOBS         ?= $(shell nproc)
 CMAKE_FLAGS  ?=
 PREFIX       ?= /usr/local
@@ -41,7 +45,7 @@ CONFIGURE = scripts/step $(1)/logs/configure.log "configuring $(1)/" cmake -S . 
 CONFIGURE_ONCE = [ -f $(BUILD)/CMakeCache.txt ] || \
   $(call CONFIGURE,$(BUILD)) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBRISEL_TESTS=OFF $(CMAKE_FLAGS)
 
-.PHONY: all build run test test-all test-plain test-package test-sanitize test-other bench install uninstall \
+.PHONY: all build run test test-all test-plain test-package test-sanitize test-fuzz test-other bench fuzz install uninstall \
         package install-gimp-plugin clean clean-roots
 
 all: build
@@ -68,7 +72,7 @@ test:
 
 test-all:
 	@scripts/install-deps --quiet all
-	@$(MAKE) --no-print-directory test-plain test-package test-sanitize test-other
+	@$(MAKE) --no-print-directory test-plain test-package test-sanitize test-fuzz test-other
 
 test-plain: build
 	@QT_QPA_PLATFORM=offscreen scripts/run-tests $(BUILD) $(JOBS)
@@ -78,6 +82,10 @@ test-sanitize:
 	@scripts/step $(BUILD_ASAN)/logs/build.log "building with sanitizers in $(BUILD_ASAN)/" cmake --build $(BUILD_ASAN) -j $(JOBS)
 	@QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1 \
 	  scripts/run-tests $(BUILD_ASAN) $(JOBS)
+
+# A minute of fuzzing, on this machine only (not in the other Debian's root).
+test-fuzz:
+	@scripts/fuzz $(BUILD_FUZZ) 60 $(JOBS)
 
 # The plain suite in the other Debian, with its GCC, Qt and GIMP; the root is made once and kept. Built without
 # debugging information, which the suite does not need, to save time. Then that Debian's packages, made there,
@@ -124,6 +132,10 @@ bench:
 	cmake --build $(BUILD_BENCH) -j $(JOBS) --target brisel_bench
 	$(BUILD_BENCH)/bench/brisel_bench
 
+fuzz:
+	@scripts/install-deps --quiet all
+	@scripts/fuzz $(BUILD_FUZZ) $(FUZZ_SECONDS) $(JOBS)
+
 install-gimp-plugin:
 	@pkg-config --exists gimp-3.0 || pkg-config --exists gimp-2.0 || \
 	  { echo "libgimp (3.0 or 2.0) is missing: run scripts/install-deps first"; exit 1; }
@@ -136,7 +148,7 @@ install-gimp-plugin:
 	echo "Installed $$dir/brisel for GIMP $$major: restart GIMP, open a picture and choose Filters > Brisel..."
 
 clean:
-	rm -rf $(BUILD) $(BUILD_ASAN) $(BUILD_BENCH) build-debian12 build-debian13
+	rm -rf $(BUILD) $(BUILD_ASAN) $(BUILD_BENCH) $(BUILD_FUZZ) build-debian12 build-debian13
 
 # The roots hold nothing of yours: the next `make test` makes them again (some minutes).
 clean-roots:

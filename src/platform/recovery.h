@@ -45,6 +45,16 @@ std::string LocalTimeText(int64_t secondsSinceEpoch);
 // The last modification of the file at path, seconds since the epoch; nullopt when there is no such file.
 std::optional<int64_t> ModifiedAt(const std::string& path);
 
+// The names around a copy, read from bytes that come from outside (safe on any input):
+// - the picture a copy belongs to, from its text chunks: "Brisel-Picture-Bytes" as Latin-1 (percent-encoded)
+//   where the copy has it, else "Brisel-Picture" as UTF-8;
+std::string PictureFromCopyText(const std::string& percentEncoded, const std::string& text);
+// - the process in a copy's file name, "NAME-YYYYMMDD-HHMMSS-PID.png"; 0 when there is none;
+int64_t WriterOf(const std::string& path);
+// - name with its control characters and the bytes that are not UTF-8 replaced by "_": a copy's file name
+//   is for people to read and for every tool to handle.
+std::string PlainName(const std::string& name);
+
 // Whether process is another run of this program that still runs (so its copies are not lost work).
 bool StillRunning(int64_t process);
 

@@ -80,7 +80,8 @@ TEST(RecoveryWriter, EveryPictureNameComesBackByteForByteInAPrivateCopy) {
   const ScopedEnv stateHome("XDG_STATE_HOME", state.path().toStdString());
   const BytePlane plane(3, 2);
   const std::vector<std::string> names = {"two  spaces.png", "tab\there.png", "new\nline.png", " leading.png",
-                                         "trailing.png ", "latin1 \xe9t\xe9.png", std::string(251, 'n') + ".png"};
+                                         "trailing.png ", "latin1 \xe9t\xe9.png", std::string(251, 'n') + ".png",
+                                         "overlong \xe0\x87\x87.png", "surrogate \xed\xa0\x80.png", "past \xf4\x90\x80\x80.png"};
   for (const std::string& name : names) {
     const std::string picture = "/pictures/" + name;
     SCOPED_TRACE(picture);

@@ -46,41 +46,8 @@ constexpr const char* kPictureKey = "Brisel-Picture";
 constexpr const char* kPictureBytesKey = "Brisel-Picture-Bytes";
 
 std::string PictureOf(const QImageReader& reader) {
-  const QString bytes = reader.text(kPictureBytesKey);
-  if (!bytes.isEmpty()) return QByteArray::fromPercentEncoding(bytes.toLatin1()).toStdString();
-  return reader.text(kPictureKey).toStdString();
-}
-
-// The process in a copy's name, "NAME-YYYYMMDD-HHMMSS-PID.png"; 0 when there is none.
-int64_t WriterOf(const std::string& path) {
-  const size_t end = path.rfind(".png"), dash = path.rfind('-', end);
-  if (end == std::string::npos || dash == std::string::npos || dash + 1 >= end) return 0;
-  int64_t pid = 0;
-  for (size_t i = dash + 1; i < end; ++i) {
-    if (path[i] < '0' || path[i] > '9' || pid > INT32_MAX) return 0;
-    pid = pid * 10 + (path[i] - '0');
-  }
-  return pid;
-}
-
-// Name with its control characters and the bytes that are not UTF-8 replaced by "_": a copy's file name
-// is for people to read and for every tool to handle.
-std::string PlainName(const std::string& name) {
-  std::string plain;
-  for (size_t i = 0; i < name.size();) {
-    const uint8_t lead = uint8_t(name[i]);
-    const size_t length = lead < 0x80 ? 1 : (lead >> 5) == 0x6 ? 2 : (lead >> 4) == 0xE ? 3 : (lead >> 3) == 0x1E ? 4 : 0;
-    bool valid = length > 0 && i + length <= name.size() && !(length == 2 && lead < 0xC2);
-    for (size_t k = 1; valid && k < length; ++k) valid = (uint8_t(name[i + k]) & 0xC0) == 0x80;
-    if (!valid || lead < 0x20 || lead == 0x7F) {
-      plain += '_';
-      ++i;
-    } else {
-      plain.append(name, i, length);
-      i += length;
-    }
-  }
-  return plain;
+  return PictureFromCopyText(reader.text(kPictureBytesKey).toLatin1().toStdString(),
+                             reader.text(kPictureKey).toStdString());
 }
 
 // Makes folder and its missing parents, private to the user (paintings are nobody else's business); the

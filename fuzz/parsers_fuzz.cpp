@@ -1,0 +1,76 @@
+// The fuzz target (libFuzzer) for what Brisel reads from bytes itself, without Qt's decoders: a picture's
+// traits (JPEG segments and frame, PNG chunks, the first TIFF directory), the EXIF orientation and its
+// upright rewrite, the pHYs chunk carried into a written PNG, and the names around a recovery copy (the
+// picture's name in its text, the process in its file name, a name made plain).
+//
+// Each input goes through every one of them: a crash, a sanitizer report or a broken promise below is a
+// finding, and its input becomes a test case in tests/host/ or tests/platform/.
+
+#include <QByteArray>
+#include <QString>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "file/picture_encoding.h"
+#include "file/picture_traits.h"
+#include "platform/recovery.h"
+
+namespace {
+
+using namespace brisel;
+
+void Broken(const char* promise) {
+  std::fprintf(stderr, "broken promise: %s\n", promise);
+  std::abort();
+}
+
+// The upright EXIF segment keeps every byte's place, and what it leaves says orientation 1 (or none).
+void CheckUpright(const QByteArray& app1) {
+  filehost::ExifOrientation(app1);
+  const QByteArray upright = filehost::UprightExif(app1, 7, 5);
+  if (upright.isEmpty()) return;
+  if (upright.size() != app1.size()) Broken("UprightExif keeps the segment's size");
+  const int orientation = filehost::ExifOrientation(upright);
+  if (orientation != 0 && orientation != 1) Broken("UprightExif leaves orientation 1 or none");
+}
+
+// Whole UTF-8, as Qt reads it back (a copy's name goes through QString when copies are listed), without
+// control characters.
+bool IsPlainUtf8(const std::string& s) {
+  for (const char c : s)
+    if (uint8_t(c) < 0x20 || c == 0x7F) return false;
+  return QString::fromUtf8(s.data(), qsizetype(s.size())).toStdString() == s;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  // Not copied: a read past the end lands outside the fuzzer's own buffer, where AddressSanitizer sees it.
+  const QByteArray bytes = QByteArray::fromRawData(reinterpret_cast<const char*>(data), qsizetype(size));
+
+  const filehost::PictureTraits jpeg = filehost::ReadPictureTraits("jpeg", bytes);
+  for (const filehost::JpegSegment& segment : jpeg.jpegSegments)
+    if (segment.marker == 0xE1) CheckUpright(segment.payload);
+  CheckUpright(bytes);
+
+  const filehost::PictureTraits png = filehost::ReadPictureTraits("png", bytes);
+  QByteArray written(bytes.constData(), bytes.size());
+  filehost::ReplacePngPhys(written, png.pngPhys);
+  const QByteArray once = written;
+  filehost::ReplacePngPhys(written, png.pngPhys);
+  if (written != once) Broken("ReplacePngPhys gives the same file when done twice");
+  const QByteArray carried = filehost::ReadPictureTraits("png", once).pngPhys;
+  if (!carried.isEmpty() && carried != png.pngPhys) Broken("ReplacePngPhys writes the pHYs chunk it is given");
+
+  filehost::ReadPictureTraits("tiff", bytes);
+
+  const std::string text(reinterpret_cast<const char*>(data), size);
+  platform::PictureFromCopyText(text, text);
+  if (platform::WriterOf(text) < 0) Broken("WriterOf gives no negative process");
+  const std::string plain = platform::PlainName(text);
+  if (!IsPlainUtf8(plain)) Broken("PlainName leaves whole UTF-8 without control characters");
+  if (platform::PlainName(plain) != plain) Broken("PlainName keeps a plain name as it is");
+  return 0;
+}
