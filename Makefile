@@ -50,10 +50,14 @@ CONFIGURE_ONCE = [ -f $(BUILD)/CMakeCache.txt ] || \
 
 all: build
 
-# Everything, the tests included (a folder that `make run` configured without them is configured again).
+# Everything, the tests included (a folder that `make run` configured without them is configured again), and the
+# benchmarks, built but not run, so that a change that breaks them shows (BENCH_IN_BUILD=OFF leaves them out).
+BENCH_IN_BUILD ?= ON
 build:
-	@grep -qs '^BRISEL_TESTS:BOOL=ON' $(BUILD)/CMakeCache.txt || \
-	  $(call CONFIGURE,$(BUILD)) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBRISEL_TESTS=ON $(CMAKE_FLAGS)
+	@grep -qs '^BRISEL_TESTS:BOOL=ON' $(BUILD)/CMakeCache.txt && \
+	  grep -qs '^BRISEL_BENCH:BOOL=$(BENCH_IN_BUILD)' $(BUILD)/CMakeCache.txt || \
+	  $(call CONFIGURE,$(BUILD)) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBRISEL_TESTS=ON \
+	    -DBRISEL_BENCH=$(BENCH_IN_BUILD) $(CMAKE_FLAGS)
 	@scripts/step $(BUILD)/logs/build.log "building everything in $(BUILD)/" cmake --build $(BUILD) -j $(JOBS)
 
 # The program alone: no tests, benchmarks or plug-in to build first.
@@ -94,6 +98,7 @@ test-other:
 	@$(SUDO) scripts/debian-root $(OTHER_SUITE) prepare
 	@echo "the plain suite and the packages in the $(OTHER) root, in $(BUILD_OTHER)/"
 	@scripts/debian-root $(OTHER_SUITE) run $(BUILD_OTHER) make --no-print-directory BUILD=/build/build \
+	  BENCH_IN_BUILD=OFF \
 	  CMAKE_FLAGS="-DCMAKE_BUILD_TYPE=Release $(CMAKE_FLAGS)" test-plain package
 	@$(SUDO) tests/packaging/clean_install.sh $(OTHER_SUITE) $(BUILD_OTHER)/build/packages
 
