@@ -237,6 +237,9 @@ sleep 1
 save_as undone.png
 undone=$(differing_pixels "$work/picture.png" "$work/out/undone.png")
 [ "$undone" = 0 ] || fail "one Ctrl+Z left $undone pixels changed"
+# GIMP's answers to the plug-in's own calls (the send) are never taken for GIMP going away.
+! grep -q "GIMP has quit\|GIMP has ended" "$work/gimp.log" || fail "Brisel took GIMP's answers for GIMP going away"
+! ls "$XDG_STATE_HOME"/brisel/recovery/*.png >/dev/null 2>&1 || fail "a recovery copy was left after the send"
 
 script_fu "(gimp-quit 0)"
 echo "PASS: the stroke reached GIMP ($painted pixels) and one Ctrl+Z undid it exactly"
