@@ -91,14 +91,14 @@ test-sanitize:
 test-fuzz:
 	@scripts/fuzz $(BUILD_FUZZ) 60 $(JOBS)
 
-# The plain suite in the other Debian, with its GCC, Qt and GIMP; the root is made once and kept. Built without
+# The plain suite in the other Debian, with its GCC, Qt, GIMP and Google Benchmark (the benchmarks are built
+# there too: the two Debians' Google Benchmarks differ); the root is made once and kept. Built without
 # debugging information, which the suite does not need, to save time. Then that Debian's packages, made there,
 # in a clean root of it (as test-package does for this machine's).
 test-other:
 	@$(SUDO) scripts/debian-root $(OTHER_SUITE) prepare
 	@echo "the plain suite and the packages in the $(OTHER) root, in $(BUILD_OTHER)/"
 	@scripts/debian-root $(OTHER_SUITE) run $(BUILD_OTHER) make --no-print-directory BUILD=/build/build \
-	  BENCH_IN_BUILD=OFF \
 	  CMAKE_FLAGS="-DCMAKE_BUILD_TYPE=Release $(CMAKE_FLAGS)" test-plain package
 	@$(SUDO) tests/packaging/clean_install.sh $(OTHER_SUITE) $(BUILD_OTHER)/build/packages
 

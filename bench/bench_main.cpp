@@ -24,6 +24,17 @@ struct Row {
   bool fromMedian = false;
 };
 
+// Whether a run failed or was skipped: Google Benchmark 1.7 (Debian 12) says error_occurred, 1.8 and later
+// (Debian 13) skipped.
+template <typename R>
+auto Failed(const R& run, int) -> decltype(bool(run.skipped)) {
+  return bool(run.skipped);
+}
+template <typename R>
+auto Failed(const R& run, long) -> decltype(bool(run.error_occurred)) {
+  return run.error_occurred;
+}
+
 class SummaryReporter : public benchmark::ConsoleReporter {
  public:
   void ReportRuns(const std::vector<Run>& runs) override {
@@ -31,7 +42,7 @@ class SummaryReporter : public benchmark::ConsoleReporter {
     for (const Run& run : runs) {
       // With repetitions the median stands for the row; without, the single run does.
       const bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
-      if (run.error_occurred || (run.run_type != Run::RT_Iteration && !median)) continue;
+      if (Failed(run, 0) || (run.run_type != Run::RT_Iteration && !median)) continue;
       const auto rate = run.counters.find("items_per_second");
       if (rate == run.counters.end()) continue;
       const std::string name = run.run_name.str();
