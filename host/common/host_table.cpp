@@ -17,6 +17,12 @@ const BytePlane& PlaneArgument(const Variant& arg) {
   TypeMismatch();
 }
 
+// The caller's own array, to fill.
+BytePlane& PlaneToFill(const Variant& arg) {
+  if (auto* ref = std::get_if<BytePlane*>(&arg); ref && *ref) return **ref;
+  TypeMismatch();
+}
+
 // A Long, or an Integer, which widens to one.
 int32_t LongArgument(const Variant& arg) {
   if (auto* value = std::get_if<int32_t>(&arg)) return *value;
@@ -41,7 +47,7 @@ Variant HostTable::Invoke(std::string_view name, Args args) {
     size_t argCount;
     Variant (*call)(HostTable&, Args);
   };
-  static constexpr std::array<Entry, 16> kCalls = {{
+  static constexpr std::array<Entry, 17> kCalls = {{
       {"Tarn_GetPaperWidth", 0, [](HostTable& h, Args) -> Variant { return h.PaperWidth(); }},
       {"tarn_GetPaperHeight", 0, [](HostTable& h, Args) -> Variant { return h.PaperHeight(); }},
       {"Tarn_GetPaper", 0, [](HostTable& h, Args) -> Variant { return h.Paper(); }},
@@ -59,6 +65,9 @@ Variant HostTable::Invoke(std::string_view name, Args args) {
       {"Tarn_SetGbuffer", 1, [](HostTable& h, Args a) -> Variant { h.Stage(Channel::kGreen, PlaneArgument(a[0])); return {}; }},
       {"Tarn_SetBbuffer", 1, [](HostTable& h, Args a) -> Variant { h.Stage(Channel::kBlue, PlaneArgument(a[0])); return {}; }},
       {"tarn_Refresh", 0, [](HostTable& h, Args) -> Variant { h.Refresh(); return {}; }},
+      {"Brisel_HeldAfterSend", 4, [](HostTable& h, Args a) -> Variant {
+         return int32_t(h.HeldAfterSend(PlaneToFill(a[0]), PlaneToFill(a[1]), PlaneToFill(a[2]), PlaneToFill(a[3])));
+       }},
       {"Tarn_WallpaperFilename", 0, [](HostTable& h, Args) -> Variant { return h.WallpaperFilename(); }},
       {"Tarn_SendFormObject", 2, [](HostTable& h, Args a) -> Variant {
          auto* form = std::get_if<platform::Form*>(&a[0]);

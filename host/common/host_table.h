@@ -1,5 +1,5 @@
 #pragma once
-// The host application's side of the exchange, once for every host: the sixteen calls the program makes
+// The host application's side of the exchange, once for every host: the seventeen calls the program makes
 // by name, their argument counts and kinds, and the errors a wrong call gets. A host says what each call
 // does; HostTable says how it is called.
 
@@ -38,6 +38,14 @@ class HostTable : public platform::HostObject {
   // The program's plane, by reference to its own array: a host that keeps it makes its own copy.
   virtual void Stage(Channel channel, const BytePlane& plane) = 0;
   virtual void Refresh() = 0;
+  // After a send: where the host's picture, inside the box ChangedBox last gave, holds other pixels than the
+  // planes sent (its own edits made meanwhile, a selection's feather, a grey layer's conversion), so that
+  // the program shows what the picture holds. Fills the four planes at the box's size: red, green and blue
+  // as the host holds them, and mask non-zero where they differ from what was sent. Returns false, the planes
+  // left alone, when the host holds exactly what was sent: by default, for a host that writes every pixel.
+  virtual bool HeldAfterSend(BytePlane& /*red*/, BytePlane& /*green*/, BytePlane& /*blue*/, BytePlane& /*mask*/) {
+    return false;
+  }
   virtual std::string WallpaperFilename() = 0;
   // The canvas window handed over; the host shows it. (The Integer that comes with it is left alone.)
   virtual void TakeForm(platform::Form& form) = 0;

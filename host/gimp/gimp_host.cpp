@@ -184,16 +184,18 @@ class GimpHost final : public host::HostTable {
         Fail(std::string("The ") + host::ChannelName(c) + " plane sent is " + SizeText(plane->width, plane->height) +
              ", GIMP's layer " + SizeText(width, height) + "; the layer is left as it was");
     }
+    // The planes as sent, before a grey layer's conversion.
+    const std::array<BytePlane, 3> sent{staged[0]->part, staged[1]->part, staged[2]->part};
+    const Box stagedPart{staged[0]->x, staged[0]->y, staged[0]->part.width(), staged[0]->part.height()};
     // Without a selection all of the layer is the program's, the part outside the image included.
     const bool nothingSelected = api::NothingSelected(drawable_);
     Box selected{0, 0, width, height};
     if (!nothingSelected && !api::MaskIntersect(drawable_, selected.x, selected.y, selected.width, selected.height))
-      return;  // the selection leaves nothing of this layer to change
+      return TakeHeld(sent, stagedPart);  // the selection leaves nothing of this layer to change
     // Only where the program changed its planes since its last send can they differ from the layer; a
     // program that does not say where is compared everywhere.
-    const Box stagedPart{staged[0]->x, staged[0]->y, staged[0]->part.width(), staged[0]->part.height()};
     const Box area = Intersect(changedSinceSend ? Intersect(*changedSinceSend, selected) : selected, stagedPart);
-    if (area.empty()) return;
+    if (area.empty()) return TakeHeld(sent, stagedPart);
 
     // Only the pixels the program painted since it and the layer last held the same are its to write:
     // the layer's others keep what GIMP did to them meanwhile (a filter, another Brisel's strokes).
@@ -202,9 +204,6 @@ class GimpHost final : public host::HostTable {
       painted = PaintedSince({staged[0]->part, staged[1]->part, staged[2]->part, stagedPart.x, stagedPart.y},
                              {*base_[0], *base_[1], *base_[2]});
     }
-    // The planes as sent, before a grey layer's conversion: what the layer holds after the send, as the program
-    // sees it.
-    const std::array<BytePlane, 3> sent{staged[0]->part, staged[1]->part, staged[2]->part};
     // A grey layer stores the colours sent as grey: compared as stored, colours already sent once change
     // nothing the next time.
     if (api::IsGray(drawable_)) AsGrey(staged);
@@ -212,7 +211,7 @@ class GimpHost final : public host::HostTable {
     const int channels = Channels();
     const std::vector<uint8_t> current = ReadPixels(area, channels);
     const Box changed = gimphost::ChangedBox(current, channels, area, planes);
-    if (changed.empty()) return TakeAsBase(sent, stagedPart);  // nothing to change: no undo step either
+    if (changed.empty()) return TakeHeld(sent, stagedPart);  // nothing to change: no undo step either
 
     UndoGroup group(api::ImageOf(drawable_));
     std::optional<NarrowedSelection> narrowed;
@@ -254,7 +253,7 @@ class GimpHost final : public host::HostTable {
       gegl_buffer_flush(shadow.get());
     }
     if (!api::MergeShadow(drawable_, pushUndo)) Fail("GIMP did not take the painted pixels: " + api::LastError());
-    TakeAsBase(sent, stagedPart);
+    TakeHeld(sent, stagedPart);
     api::Update(drawable_, changed.x, changed.y, changed.width, changed.height);
     gimp_displays_flush();
     // Not kept above GIMP's window: it may have come up over the canvas to show the change.
@@ -268,13 +267,46 @@ class GimpHost final : public host::HostTable {
     return true;
   }
 
-  // After a send, the planes sent are what the program and the layer hold alike: within part, the pixels
-  // written now hold them, and the others were the program's already.
-  void TakeAsBase(const std::array<BytePlane, 3>& sent, const Box& part) {
-    if (!BaseFits(BufferWidth(), BufferHeight())) return;
-    for (int c = 0; c < 3; ++c)
-      for (int32_t y = 0; y < part.height; ++y)
-        std::copy_n(sent[c].row(y), part.width, base_[c]->row(part.y + y) + part.x);
+  // After a send, the layer's pixels in the part sent are what the program and the layer hold alike: the
+  // program's own where it wrote them or the layer held them already, and elsewhere GIMP's (its edits made
+  // meanwhile, a feathered selection's blend, a grey layer's grey). Where they differ from what was sent
+  // they are kept for HeldAfterSend, for the program to show.
+  void TakeHeld(const std::array<BytePlane, 3>& sent, const Box& part) {
+    held_.reset();
+    if (part.empty()) return;
+    const bool baseFits = BaseFits(BufferWidth(), BufferHeight());
+    const int channels = Channels();
+    Held held{{BytePlane(part.width, part.height), BytePlane(part.width, part.height),
+               BytePlane(part.width, part.height)},
+              BytePlane(part.width, part.height)};
+    bool differs = false;
+    for (int32_t y0 = 0; y0 < part.height; y0 += kStripRows) {
+      const Box strip{part.x, part.y + y0, part.width, std::min(kStripRows, part.height - y0)};
+      const std::vector<uint8_t> pixels = ReadPixels(strip, channels);
+      for (int32_t y = 0; y < strip.height; ++y)
+        for (int32_t x = 0; x < part.width; ++x) {
+          const uint8_t* pixel = &pixels[(size_t(y) * size_t(part.width) + size_t(x)) * size_t(channels)];
+          bool other = false;
+          for (int c = 0; c < 3; ++c) {
+            held.planes[c](x, y0 + y) = pixel[c];
+            other |= pixel[c] != sent[c](x, y0 + y);
+            if (baseFits) (*base_[c])(part.x + x, part.y + y0 + y) = pixel[c];
+          }
+          held.mask(x, y0 + y) = other;
+          differs |= other;
+        }
+    }
+    if (differs) held_ = std::move(held);
+  }
+
+  bool HeldAfterSend(BytePlane& red, BytePlane& green, BytePlane& blue, BytePlane& mask) override {
+    if (!held_) return false;
+    Held held = std::move(*std::exchange(held_, std::nullopt));
+    red = std::move(held.planes[0]);
+    green = std::move(held.planes[1]);
+    blue = std::move(held.planes[2]);
+    mask = std::move(held.mask);
+    return true;
   }
 
   bool InsideImage(const Box& box) {
@@ -326,6 +358,12 @@ class GimpHost final : public host::HostTable {
   // the program fetches, and then every difference is the program's.
   std::array<std::optional<BytePlane>, 3> base_;
   std::array<std::optional<Staged>, 3> staged_;
+  // What the layer holds after the last send where it differs from what was sent, until the program asks.
+  struct Held {
+    std::array<BytePlane, 3> planes;
+    BytePlane mask;
+  };
+  std::optional<Held> held_;
 };
 
 }  // namespace

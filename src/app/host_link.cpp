@@ -1,6 +1,7 @@
 #include "app/host_link.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <new>
 #include <optional>
 #include <string>
@@ -47,6 +48,23 @@ void SendSequence(const PixelRect& box) {
   CallHost("Tarn_SetGbuffer", green);
   CallHost("Tarn_SetBbuffer", blue);
   CallHost("tarn_Refresh");
+}
+
+// After a send, the canvas shows what the host's picture holds in the box sent, its own edits made meanwhile
+// included. The send itself succeeded: a host without the call leaves the canvas as sent, and one whose
+// answer fails or does not fit only says so on standard error.
+void ShowWhatTheHostHolds(const PixelRect& box) {
+  BytePlane held[3], mask;
+  platform::Variant args[] = {&held[0], &held[1], &held[2], &mask};
+  try {
+    if (platform::ToLong(CallHost("Brisel_HeldAfterSend", args)) == 0) return;
+    RedrawRect(TakeHostPixels(box, held, mask));
+  } catch (const Error& e) {
+    if (e.number() != errors::kNoSuchMethod)
+      std::fprintf(stderr, "brisel: the canvas may not show the host's own changes: %s\n", e.text().c_str());
+  } catch (const std::bad_alloc&) {
+    std::fprintf(stderr, "brisel: the canvas may not show the host's own changes: not enough memory\n");
+  }
 }
 
 }  // namespace
@@ -113,6 +131,7 @@ void SendBack() {
   // Only now does the host hold what was sent: a send that failed on the way sends the same box again,
   // and its recovery copy stays.
   ForgetChanges();
+  ShowWhatTheHostHolds(box);
   RecoveryAfterSend();
 }
 

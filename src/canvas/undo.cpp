@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <new>
 #include <string>
+#include <vector>
 
 #include "app/shared_state.h"
 #include "canvas/changed_box.h"
@@ -224,6 +225,64 @@ bool LetOldestUndoStepGo() {
   if (from.empty()) return false;
   from.pop_front();
   return true;
+}
+
+PixelRect TakeHostPixels(const PixelRect& box, const BytePlane (&held)[3], const BytePlane& mask) {
+  const PixelRect area = Intersection(box, {0, 0, ImageWidth, ImageHeight});
+  if (area.empty() || !WholePlanes(ImageWidth, ImageHeight)) return {};
+  for (const BytePlane* p : {&held[0], &held[1], &held[2], &mask})
+    if (!p->covers(box.width(), box.height())) return {};
+  BytePlane* planes[3] = {&PlaneR, &PlaneG, &PlaneB};
+  // The pixels that take the host's value, by their place in area, and what the image held there before.
+  const int32_t w = area.width(), h = area.height();
+  const auto at = [&](int32_t x, int32_t y) { return size_t(y - area.y1) * size_t(w) + size_t(x - area.x1); };
+  std::vector<uint8_t> taking(size_t(w) * size_t(h));
+  std::vector<uint8_t> was[3];
+  for (auto& plane : was) plane.resize(taking.size());
+  PixelRect taken{};
+  for (int32_t y = area.y1; y < area.y2; ++y)
+    for (int32_t x = area.x1; x < area.x2; ++x) {
+      if (mask(x - box.x1, y - box.y1) == 0) continue;
+      const size_t i = at(x, y);
+      for (int c = 0; c < 3; ++c) {
+        uint8_t& pixel = (*planes[c])(x, y);
+        const uint8_t value = held[c](x - box.x1, y - box.y1);
+        was[c][i] = pixel;
+        taking[i] |= pixel != value;
+        pixel = value;
+      }
+      if (taking[i]) taken = Union(taken, {x, y, x + 1, y + 1});
+    }
+  if (taken.empty()) return {};
+  // Where a step never changed a pixel, it holds what the image held around it: the image's value before
+  // now, `was`. Those values become the host's. The first step that did change the pixel keeps its own, and
+  // so do the steps beyond it: they are the program's history there, not the host's. Both histories start at
+  // the image, at their backs: undo at its newest step, redo at the next one to redo.
+  for (std::deque<UndoStep>* steps : {&UndoStack, &RedoStack}) {
+    std::vector<uint8_t> open = taking;
+    for (auto step = steps->rbegin(); step != steps->rend(); ++step) {
+      const PixelRect r{step->left, step->top, step->left + step->red.width(), step->top + step->red.height()};
+      const PixelRect shared = Intersection(r, taken);
+      bool patched = false;
+      for (int32_t y = shared.y1; y < shared.y2; ++y)
+        for (int32_t x = shared.x1; x < shared.x2; ++x) {
+          const size_t i = at(x, y);
+          if (!open[i]) continue;
+          uint8_t* values[3] = {&step->red(x - r.x1, y - r.y1), &step->green(x - r.x1, y - r.y1),
+                                &step->blue(x - r.x1, y - r.y1)};
+          if (*values[0] != was[0][i] || *values[1] != was[1][i] || *values[2] != was[2][i]) {
+            open[i] = 0;
+            continue;
+          }
+          for (int c = 0; c < 3; ++c) *values[c] = held[c](x - box.x1, y - box.y1);
+          patched = true;
+        }
+      // A clear's display copy, set aside with it, no longer matches it: its undo syncs the view instead.
+      if (patched && gStepViewOf != nullptr && step->red.data() == gStepViewOf) LetSparesGo();
+    }
+  }
+  SyncView(taken);
+  return taken;
 }
 
 PixelRect UndoLastStep() { return ExchangeNewest(UndoStack, RedoStack); }

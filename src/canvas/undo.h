@@ -6,6 +6,7 @@
 #include <functional>
 
 #include "canvas/rectangles.h"
+#include "platform/byte_plane.h"
 
 namespace brisel {
 
@@ -31,6 +32,14 @@ PixelRect UndoLastStep();
 // The same for the newest redo step: the image becomes exactly what it was before that undo, and the pixels
 // the redo replaced become the newest undo step again. Nothing to redo: nothing happens.
 PixelRect RedoLastStep();
+
+// The host holds other pixels than the image inside box after a send (its own edits meanwhile, a selection's
+// feather, a grey layer's conversion): where mask is non-zero, the image takes held's red, green and blue
+// (each plane box-sized). The histories follow, so that undoing or redoing a step that never changed such
+// a pixel leaves it as the host holds it; a step that did change it still brings back its own value. Not a
+// change of the program's: nothing joins the box of what changed since the last send, and the redo history
+// stays. Answers the rectangle whose pixels changed, for the caller to show.
+PixelRect TakeHostPixels(const PixelRect& box, const BytePlane (&held)[3], const BytePlane& mask);
 
 // Lets the oldest step of the histories go, to free memory for something that cannot be done without it
 // (a send, a recovery copy): the oldest undo step, or with none left the redo step farthest from the image,

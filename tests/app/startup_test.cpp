@@ -90,7 +90,8 @@ TEST_F(AppTest, ClosingWithEqualSizesSendsTheImageBackInOrder) {
   host->ClearCalls();
   Form1Window().Close();
   EXPECT_THAT(host->calls, ElementsAre("Tarn_BufferWidth", "Tarn_BufferHeight", "Brisel_ChangedBox", "Tarn_SaveUndo",
-                                       "Tarn_SetRbuffer", "Tarn_SetGbuffer", "Tarn_SetBbuffer", "tarn_Refresh"));
+                                       "Tarn_SetRbuffer", "Tarn_SetGbuffer", "Tarn_SetBbuffer", "tarn_Refresh",
+                                       "Brisel_HeldAfterSend"));
   EXPECT_EQ(host->red(2, 3), 250);
   EXPECT_FALSE(Form1Window().visible());
   EXPECT_FALSE(Form1Window().loaded());
@@ -230,8 +231,9 @@ TEST_F(AppTest, SendImageSavesUndoThenPlanesThenRefreshesAndReportsFailures) {
   SendImageToTarnwick();
   EXPECT_THAT(host->calls, ElementsAre("Tarn_BufferWidth", "Tarn_BufferHeight", "Brisel_ChangedBox", "Tarn_SaveUndo",
                                        "Tarn_SetRbuffer", "Tarn_SetGbuffer", "Tarn_SetBbuffer", "tarn_Refresh",
-                                       "Tarn_BufferWidth", "Tarn_BufferHeight", "Brisel_ChangedBox", "Tarn_SaveUndo",
-                                       "Tarn_SetRbuffer", "Tarn_SetGbuffer", "Tarn_SetBbuffer", "tarn_Refresh"));
+                                       "Brisel_HeldAfterSend", "Tarn_BufferWidth", "Tarn_BufferHeight", "Brisel_ChangedBox", "Tarn_SaveUndo",
+                                       "Tarn_SetRbuffer", "Tarn_SetGbuffer", "Tarn_SetBbuffer", "tarn_Refresh",
+                                       "Brisel_HeldAfterSend"));
   EXPECT_TRUE(messages.empty());
 
   host->failFrom["tarn_Refresh"] = 1;
@@ -245,6 +247,23 @@ TEST_F(AppTest, SendImageSavesUndoThenPlanesThenRefreshesAndReportsFailures) {
   SendImageToTarnwick();
   EXPECT_THAT(host->calls, ElementsAre("Tarn_BufferWidth", "Tarn_BufferHeight"));
   EXPECT_EQ(messages.size(), 2u);
+}
+
+// After a send the canvas shows the host's own edits inside the box sent (and only there), and undoing a step
+// that never changed them leaves them.
+TEST_F(AppTest, AfterASendTheCanvasShowsTheHostsOwnEditsInTheBoxSent) {
+  Start(6, 4);
+  host->ownEdits = {{2, 1, 200, 100, 50}, {5, 3, 1, 2, 3}};
+  ASSERT_TRUE(SaveUndoRect(0, 0, 3, 2));  // a step over (0, 0)-(3, 2) that changes (0, 0) alone
+  const uint8_t before = PlaneR(0, 0);
+  PlaneR(0, 0) = uint8_t(before + 1);
+  SendImageToTarnwick();
+  EXPECT_TRUE(PlaneR(2, 1) == 200 && PlaneG(2, 1) == 100 && PlaneB(2, 1) == 50 && ViewR(2, 1) == 200);
+  EXPECT_NE(PlaneR(5, 3), 1);  // outside the box: not looked at
+  UndoLastStep();
+  EXPECT_EQ(PlaneR(0, 0), before);
+  EXPECT_TRUE(PlaneR(2, 1) == 200 && ViewR(2, 1) == 200);
+  EXPECT_TRUE(messages.empty());
 }
 
 // Actions: a, b strokes at two places apart; c clear; u undo; f get image; s send; x a send whose planes the

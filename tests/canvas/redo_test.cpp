@@ -3,6 +3,7 @@
 // budget and a step limit small enough to drop steps; and the histories keep what a model of the shared
 // budget keeps.
 
+#include <array>
 #include <deque>
 #include <random>
 #include <string>
@@ -145,6 +146,76 @@ TEST_F(RedoTest, RandomRunsUndoAndRedoExactlyAsAReplayWithoutTheUndoneSteps) {
         for (const Op& op : model.InTheImage()) Apply(op, *host);
         EXPECT_TRUE(PlaneR == red && PlaneG == green && PlaneB == blue) << "the image is not the replay's";
       }
+    }
+  }
+}
+
+// Pixels the host holds otherwise after a send (its own edits), taken into the image amid strokes, clears,
+// undos and redos: a step's undo or redo must then set exactly the pixels that step changed, to its own
+// values, and leave every other pixel as it stands. The reference keeps each step as those pixels alone, and
+// an undo or a redo trades their values with the image's.
+TEST_F(RedoTest, HostPixelsTakenAfterASendStayUnlessAStepThatChangedThemIsUndoneOrRedone) {
+  using Pixel = std::array<uint8_t, 3>;
+  using Image = std::vector<Pixel>;
+  using Change = std::vector<std::pair<size_t, Pixel>>;  // where, and the value an undo or redo brings
+  const auto snapshot = [] {
+    Image image(size_t(kWidth) * kHeight);
+    for (int32_t y = 0; y < kHeight; ++y)
+      for (int32_t x = 0; x < kWidth; ++x) image[size_t(y) * kWidth + size_t(x)] = {PlaneR(x, y), PlaneG(x, y), PlaneB(x, y)};
+    return image;
+  };
+  for (uint32_t seed = 1; seed <= 12; ++seed) {
+    SCOPED_TRACE("seed " + std::to_string(seed));
+    Restart(uint64_t(1) << 30, 256);
+    std::mt19937 random(seed);
+    Image expected = snapshot();
+    std::vector<Change> undo, redo;  // next at the back
+    for (int i = 0; i < 60; ++i) {
+      const int pick = int(random() % 100);
+      if (pick < 30) {  // the host's own edits, taken over a random box
+        const PixelRect box{int32_t(random() % kWidth), int32_t(random() % kHeight), 0, 0};
+        const PixelRect sized{box.x1, box.y1, box.x1 + 1 + int32_t(random() % (kWidth - box.x1)),
+                              box.y1 + 1 + int32_t(random() % (kHeight - box.y1))};
+        BytePlane held[3] = {BytePlane(sized.width(), sized.height()), BytePlane(sized.width(), sized.height()),
+                             BytePlane(sized.width(), sized.height())};
+        BytePlane mask(sized.width(), sized.height());
+        for (int32_t y = 0; y < sized.height(); ++y)
+          for (int32_t x = 0; x < sized.width(); ++x) {
+            mask(x, y) = random() % 3 == 0;
+            // Colours of the host's own, never one a step brought: where the host happened to hold a step's very
+            // value, that step is taken to have changed nothing there. Now and then the image's own colour.
+            const bool same = random() % 4 == 0;
+            for (int c = 0; c < 3; ++c)
+              held[c](x, y) = same ? (*std::array{&PlaneR, &PlaneG, &PlaneB}[c])(sized.x1 + x, sized.y1 + y) : uint8_t(random());
+            if (mask(x, y)) expected[size_t(sized.y1 + y) * kWidth + size_t(sized.x1 + x)] = {held[0](x, y), held[1](x, y), held[2](x, y)};
+          }
+        TakeHostPixels(sized, held, mask);
+      } else if (pick < 75) {  // undo or redo
+        const bool isUndo = pick < 57;
+        Apply({isUndo ? Op::Undo : Op::Redo, {}}, *host);
+        auto& from = isUndo ? undo : redo;
+        auto& to = isUndo ? redo : undo;
+        if (from.empty()) continue;
+        for (auto& [at, value] : from.back()) std::swap(expected[at], value);
+        to.push_back(std::move(from.back()));
+        from.pop_back();
+      } else {  // a stroke or a clear, whose change is what differs
+        Op op = RandomOp(random);
+        if (op.kind != Op::Stroke) op = {Op::Clear, {}};
+        const Image before = snapshot();
+        Apply(op, *host);
+        const Image after = snapshot();
+        Change change;
+        for (size_t at = 0; at < after.size(); ++at)
+          if (before[at] != after[at]) change.push_back({at, before[at]});
+        expected = after;
+        undo.push_back(std::move(change));
+        redo.clear();
+      }
+      ASSERT_EQ(UndoStack.size(), undo.size()) << "after operation " << i;
+      ASSERT_EQ(RedoStack.size(), redo.size()) << "after operation " << i;
+      ASSERT_TRUE(snapshot() == expected) << "after operation " << i << " (" << pick << ")";
+      ASSERT_TRUE(ViewR == PlaneR && ViewG == PlaneG && ViewB == PlaneB) << "the display copy is not the image, operation " << i;
     }
   }
 }

@@ -231,6 +231,10 @@ TEST_F(GimpHostSuite, ASendWritesBrisselsStrokesAloneOverGimpsOwnEdits) {
     for (int x = 0; x < kWidth; ++x)
       wrong += (x == y && x >= 5 && x < 16) ? after.pixel(x, y) != qRgb(255, 255, 255) : !Inverted(before, after, x, y);
   EXPECT_EQ(wrong, 0);
+  // The program is told what the layer holds otherwise than it sent: the inverted pixels of the box, all but
+  // the painted diagonal; shown, the box is the layer's.
+  EXPECT_EQ(ReadReport("gimp-edit").at("held_taken"), std::to_string(11 * 11 - 11));
+  EXPECT_EQ(ReadReport("gimp-edit").at("held_unlike"), "0");
   // Moved partly off the image, the layer takes a stroke on its part outside.
   EXPECT_EQ(Mismatches("rgb", "outside", QRect(0, 0, 8, 8)), 0);
 }

@@ -214,6 +214,7 @@ class Probe {
       gimp_drawable_invert(api::Drawable(layer), FALSE);
       Send(layer, planes, Square{5, 5, 11});
       Save(layer);
+      Held(layer, planes, Square{5, 5, 11});
     });
     // What makes a send impossible since the start refuses it, the image left clean.
     OnCopy(rgb, "locked", [&](int32_t image, int32_t layer) {
@@ -358,6 +359,35 @@ class Probe {
       Write(prefix + "sent", "no");
       Write(prefix + "error", std::to_string(e.number()) + " " + e.text());
     }
+  }
+
+  // What the host says the layer holds after a send, where it differs from what was sent: how many pixels,
+  // and at how many pixels of the box the program would then show other colours than the layer's.
+  void Held(int32_t layer, const Planes& sent, const Square& box) {
+    BytePlane held[3], mask;
+    Variant args[] = {&held[0], &held[1], &held[2], &mask};
+    const bool any = brisel::platform::ToLong(Host(layer).Invoke("Brisel_HeldAfterSend", args)) != 0;
+    std::vector<uint8_t> pixels(size_t(box.size) * size_t(box.size) * 3);
+    GeglBuffer* buffer = api::Buffer(layer);
+    const GeglRectangle rect{box.x, box.y, box.size, box.size};
+    gegl_buffer_get(buffer, &rect, 1.0, babl_format("R'G'B' u8"), pixels.data(), GEGL_AUTO_ROWSTRIDE, GEGL_ABYSS_NONE);
+    g_object_unref(buffer);
+    long taken = 0, unlike = 0;
+    for (int32_t y = 0; y < box.size; ++y)
+      for (int32_t x = 0; x < box.size; ++x) {
+        const bool take = any && mask(x, y) != 0;
+        taken += take;
+        const BytePlane* shown[3] = {&sent.r, &sent.g, &sent.b};
+        for (int c = 0; c < 3; ++c) {
+          const uint8_t value = take ? held[c](x, y) : (*shown[c])(box.x + x, box.y + y);
+          if (value != pixels[(size_t(y) * size_t(box.size) + size_t(x)) * 3 + size_t(c)]) {
+            ++unlike;
+            break;
+          }
+        }
+      }
+    Write("held_taken", taken);
+    Write("held_unlike", unlike);
   }
 
   // The layer's pixels as GIMP now holds them, to case.png.

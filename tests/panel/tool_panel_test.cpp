@@ -268,9 +268,9 @@ TEST_F(ToolPanelTest, GetAndSendGoToTheHost) {
   Form2::vx_button4_Click();
   // The send-back sequence closes the button's calls (the host link may ask the host's size first).
   ASSERT_GE(host->calls.size(), 6u);
-  EXPECT_THAT(std::vector<std::string>(host->calls.end() - 6, host->calls.end()),
+  EXPECT_THAT(std::vector<std::string>(host->calls.end() - 7, host->calls.end()),
               ElementsAre("Brisel_ChangedBox", "Tarn_SaveUndo", "Tarn_SetRbuffer", "Tarn_SetGbuffer", "Tarn_SetBbuffer",
-                          "tarn_Refresh"));
+                          "tarn_Refresh", "Brisel_HeldAfterSend"));
   host->ClearCalls();
   Form2::vx_button3_Click();
   EXPECT_THAT(host->calls, ::testing::IsSupersetOf({"Tarn_GetRBuffer", "Tarn_GetGBuffer", "Tarn_GetBBuffer"}));

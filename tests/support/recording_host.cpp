@@ -1,5 +1,7 @@
 #include "support/recording_host.h"
 
+#include <array>
+
 #include <algorithm>
 
 #include "app/startup.h"
@@ -62,7 +64,26 @@ platform::Variant RecordingHost::Invoke(std::string_view nameView, std::span<pla
   if (name == "Tarn_SetRbuffer") return plane(red);
   if (name == "Tarn_SetGbuffer") return plane(green);
   if (name == "Tarn_SetBbuffer") return plane(blue);
-  if (name == "tarn_Refresh") return ++refreshCount, platform::Variant{};
+  if (name == "tarn_Refresh") {
+    for (const Edit& e : ownEdits) red(e.x, e.y) = e.r, green(e.x, e.y) = e.g, blue(e.x, e.y) = e.b;
+    return ++refreshCount, platform::Variant{};
+  }
+  if (name == "Brisel_HeldAfterSend") {
+    const Box b = changedBoxes.empty() ? Box{0, 0, width, height} : changedBoxes.back();
+    std::array<BytePlane*, 4> out{};
+    for (size_t i = 0; i < out.size(); ++i) {
+      if (args.size() != 4 || !std::holds_alternative<BytePlane*>(args[i])) throw Error(errors::kTypeMismatch, "Type mismatch");
+      *(out[i] = std::get<BytePlane*>(args[i])) = BytePlane(b.width, b.height);
+    }
+    bool any = false;
+    for (const Edit& e : ownEdits) {
+      if (e.x < b.left || e.y < b.top || e.x >= b.left + b.width || e.y >= b.top + b.height) continue;
+      const int32_t x = e.x - b.left, y = e.y - b.top;
+      (*out[0])(x, y) = e.r, (*out[1])(x, y) = e.g, (*out[2])(x, y) = e.b, (*out[3])(x, y) = 1;
+      any = true;
+    }
+    return int32_t(any);
+  }
   if (name == "Tarn_WallpaperFilename") return wallpaper;
   if (name == "Tarn_SendFormObject") {
     if (args.size() != 2 || !std::holds_alternative<platform::Form*>(args[0]) || !std::holds_alternative<int16_t*>(args[1]))

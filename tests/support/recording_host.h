@@ -43,6 +43,14 @@ class RecordingHost : public platform::HostObject {
   bool knowsChangedBox = true;
   bool trustsChangedBox = false;
 
+  // Pixels the host's user changes after each send; Brisel_HeldAfterSend reports those inside the latest box.
+  // None: the host holds what it was sent, and the call answers 0.
+  struct Edit {
+    int32_t x, y;
+    uint8_t r, g, b;
+  };
+  std::vector<Edit> ownEdits;
+
   std::vector<std::string> calls;
   // Calls named here fail with Error(440, "...") from their n-th occurrence on (1 = the first).
   std::map<std::string, int> failFrom;
