@@ -40,7 +40,7 @@ struct FileHostOptions {
   std::string wallpaperPath;
   std::string newPictureFolder = ".";
   // Told the new picture's file (as written) when its first send has made it; may be empty.
-  std::function<void(const std::string& path)> onNamed;
+  std::function<void(const std::string& path)> onNamed = {};
 };
 
 std::shared_ptr<platform::HostObject> MakeFileHost(FileHostOptions options);
