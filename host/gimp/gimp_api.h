@@ -178,24 +178,34 @@ inline Pattern CurrentPattern() {
   return pattern;
 }
 
-// The X11 window of the image window the plug-in was started from; 0 where GIMP names none (or names
-// a window of another window system).
-inline uintptr_t ProgressWindow() {
+// The window GIMP names to plug-ins for the run (its image window): an X11 window id, or on Wayland the
+// handle GIMP exported for it (xdg-foreign). Ask only where the answer can be used: GIMP asked on a
+// compositor without xdg-foreign logs a failed assertion.
+struct WindowHandle {
+  uintptr_t x11 = 0;
+  std::string wayland;
+};
+inline WindowHandle ProgressWindow(bool onWayland) {
+  WindowHandle named;
 #if GIMP_MAJOR_VERSION >= 3
   GBytes* handle = gimp_progress_get_window_handle();
-  if (!handle) return 0;
+  if (!handle) return named;
   gsize size = 0;
-  const void* data = g_bytes_get_data(handle, &size);
-  // An X11 window is a number of 32 bits, held in 4 or 8 bytes; a Wayland handle is a string.
-  uint64_t window = 0;
-  if (data && (size == 4 || size == 8)) std::memcpy(&window, data, size);
-  if (window >> 32) window = 0;
+  const auto* data = static_cast<const char*>(g_bytes_get_data(handle, &size));
+  if (data && onWayland) {
+    named.wayland.assign(data, strnlen(data, size));  // a string, with or without its NUL
+  } else if (data && (size == 4 || size == 8)) {
+    // An X11 window is a number of 32 bits, held in 4 or 8 bytes.
+    uint64_t window = 0;
+    std::memcpy(&window, data, size);
+    if (!(window >> 32)) named.x11 = uintptr_t(window);
+  }
   g_bytes_unref(handle);
-  return uintptr_t(window);
 #else
-  const gint handle = gimp_progress_get_window_handle();
-  return handle > 0 ? uintptr_t(handle) : 0;
+  const gint handle = gimp_progress_get_window_handle();  // GIMP 2.10 runs on X11 alone
+  if (!onWayland && handle > 0) named.x11 = uintptr_t(handle);
 #endif
+  return named;
 }
 
 }  // namespace brisel::gimphost::api

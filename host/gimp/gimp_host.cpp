@@ -336,15 +336,21 @@ class GimpHost final : public host::HostTable {
 
   void TakeForm(platform::Form& form) override {
     canvas_ = &form;
-    const uintptr_t window = api::ProgressWindow();
-    keptAbove_ = window != 0 && platform::CanOwnNativeWindows();
-    if (keptAbove_) {
-      form.SetTransientForNative(window);
-    } else {
-      std::fprintf(stderr, "brisel: GIMP's window is not one Brisel's windows can stay above (%s); the canvas is "
-                           "raised above it at the start and after each send instead\n",
-                   window ? "Brisel does not run on X11" : "GIMP names no X11 window");
+    const char* why = "Brisel does not run on X11, and no Wayland compositor imports other programs' windows "
+                      "(xdg-foreign) for it";
+    if (platform::CanOwnNativeWindows()) {
+      const uintptr_t window = api::ProgressWindow(false).x11;
+      keptAbove_ = window != 0;
+      if (keptAbove_) form.SetTransientForNative(window);
+      why = "GIMP names no X11 window";
+    } else if (platform::CanOwnExportedWindows()) {
+      const std::string handle = api::ProgressWindow(true).wayland;
+      keptAbove_ = !handle.empty() && form.SetTransientForExported(handle);
+      why = "GIMP exported no handle for its window";
     }
+    if (!keptAbove_)
+      std::fprintf(stderr, "brisel: GIMP's window is not one Brisel's windows can stay above (%s); the canvas is "
+                           "raised above it at the start and after each send instead\n", why);
     form.Show();
   }
 

@@ -100,8 +100,12 @@ Outcome PaintOn(int32_t drawable) {
   static char* argv[] = {name, nullptr};
   // GIMP's image window is an X11 one (GIMP 2.10 always; GIMP 3 under X11 or Xwayland): Brisel talks X11
   // too, so that its canvas can stay above that window. A Wayland client cannot name an X11 window as its
-  // owner. An explicit QT_QPA_PLATFORM is left as it is.
-  if (!g_getenv("QT_QPA_PLATFORM") && g_getenv("DISPLAY") && brisel::gimphost::api::ProgressWindow() != 0)
+  // owner. GIMP 3 on Wayland hands its plug-ins DISPLAY set to the compositor's socket (no colon), and is
+  // asked for its window later, where the compositor can use the answer. An explicit QT_QPA_PLATFORM is
+  // left as it is.
+  const char* display = g_getenv("DISPLAY");
+  if (!g_getenv("QT_QPA_PLATFORM") && display && std::strchr(display, ':') &&
+      brisel::gimphost::api::ProgressWindow(false).x11 != 0)
     g_setenv("QT_QPA_PLATFORM", "xcb", TRUE);
   // Qt would end the process (GIMP: "Plug-in crashed") when its window system cannot start.
   if (const std::string why = brisel::platform::WhyNoWindows(); !why.empty()) return Outcome::ExecutionError(why);

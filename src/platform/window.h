@@ -87,6 +87,9 @@ class Form {
   // Keeps this window above another program's window, given by its native handle (an X11 window id);
   // 0 lets it go. The window manager places and stacks it as that window's dialog.
   void SetTransientForNative(uintptr_t nativeWindow);
+  // The same on Wayland, for another program's window given by the handle that program exported for it
+  // (xdg-foreign); empty lets it go. Returns false where the compositor cannot import windows.
+  bool SetTransientForExported(const std::string& handle);
   void Hide();
   void Close();                    // runs QueryUnload and Unload (kClosedByProgram), which may cancel
   void SetFocus();                 // brings the window forward with the keyboard's focus
@@ -139,6 +142,9 @@ std::string WhyNoWindows();
 
 // Whether SetTransientForNative can work here: the windows are X11 ones.
 bool CanOwnNativeWindows();
+// Whether SetTransientForExported can work here: the windows are Wayland ones, and the compositor imports
+// other programs' windows.
+bool CanOwnExportedWindows();
 
 // A pop-up menu at the pointer; returns the chosen item's index, or nullopt when dismissed.
 std::optional<int> PopupMenu(Form& owner, const std::vector<std::string>& items);

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "platform/window.h"
+#include "platform/qt/wayland_foreign_qt.h"
 
 namespace brisel::platform {
 
@@ -59,6 +60,8 @@ struct Form::Impl {
   Form* form = nullptr;
   QPointer<FormWindow> window;
   uintptr_t foreignOwner = 0;  // another program's window (X11) this one is kept above, or 0
+  std::string exportedOwner;    // another program's Wayland window, by its exported handle, or empty
+  ImportedParentHandle importedOwner;  // the tie to it while this window is on screen
   ClientArea* client = nullptr;  // owned by window
   QImage surface;                // Format_RGB32, the client area's persistent picture
   Color back = 0x8000000F;       // set at construction from the platform's window colour
@@ -76,6 +79,7 @@ struct Form::Impl {
 
   void EnsureSurface(int width, int height);
   void ApplyForeignOwner();
+  void ApplyExportedOwner();  // again at each show: a hidden Wayland window's surface is made anew
 };
 
 // A colour of the program's as Qt's, and back.

@@ -186,6 +186,12 @@ void Form::Impl::ApplyForeignOwner() {
   xcb_flush(connection);
 }
 
+void Form::Impl::ApplyExportedOwner() {
+  importedOwner.reset();
+  if (!exportedOwner.empty() && window && window->isVisible() && window->windowHandle())
+    importedOwner = ImportAsParent(*window->windowHandle(), exportedOwner);
+}
+
 void Form::Impl::EnsureSurface(int width, int height) {
   if (surface.width() >= width && surface.height() >= height) return;
   QImage grown(std::max(width, surface.width()), std::max(height, surface.height()), QImage::Format_RGB32);
@@ -219,6 +225,7 @@ void Form::Show() {
     impl_->window->show();
     impl_->window->raise();
     if (impl_->foreignOwner) impl_->ApplyForeignOwner();
+    if (!impl_->exportedOwner.empty()) impl_->ApplyExportedOwner();
     for (const QPointer<FormWindow>& owned : std::exchange(impl_->ownedToShow, {}))
       if (owned) owned->form().ShowOwnedBy(*this);
   }
@@ -248,6 +255,12 @@ void Form::ShowOwnedBy(Form& owner) {
 void Form::SetTransientForNative(uintptr_t nativeWindow) {
   impl_->foreignOwner = nativeWindow;
   impl_->ApplyForeignOwner();
+}
+
+bool Form::SetTransientForExported(const std::string& handle) {
+  impl_->exportedOwner = handle;
+  impl_->ApplyExportedOwner();
+  return handle.empty() || CompositorImportsWindows();
 }
 
 void Form::Hide() {

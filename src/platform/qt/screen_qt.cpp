@@ -2,6 +2,7 @@
 // desktop's scale rounded to a whole one.
 
 #include "platform/qt/screen_qt.h"
+#include "platform/qt/wayland_foreign_qt.h"
 
 #include <QGuiApplication>
 
@@ -21,6 +22,7 @@ bool HeadlessPlatform() {
 }
 
 bool CanOwnNativeWindows() { return QGuiApplication::platformName() == "xcb"; }
+bool CanOwnExportedWindows() { return CompositorImportsWindows(); }
 
 std::string WholeScaleFactors(const std::string& factors) {
   // Each number in "1.5", "1.25;2" or "DP-1=1.5;HDMI-1=1" to the nearest whole one (halves up), at least 1.
