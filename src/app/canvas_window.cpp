@@ -55,7 +55,7 @@ void Form_Load() {
   BrushSize = float(Form2::HProp1().value());
   BrushOpacity = float(Form2::HProp5().value());
   BrushStep = float(Form2::HProp6().value());
-  displaybuffers();
+  Tell(displaybuffers());
   OpenTablet();  // sets the pen values to their start and TabletPresent to whether a tablet opened
 }
 
@@ -95,6 +95,8 @@ void Form_Unload(int16_t& Cancel) {
   }
   ReleaseWindows();
 }
+
+void Form_Paint() { Tell(RepaintImage()); }
 
 void GetPaperMenu_Click() { GetPaperFromTarnwick(); }
 

@@ -19,6 +19,14 @@ namespace {
 
 std::string SizeText(int32_t w, int32_t h) { return std::to_string(w) + " x " + std::to_string(h); }
 
+}  // namespace
+
+void Tell(const Refusals& refused) {
+  for (const std::string& text : refused.texts) platform::ShowMessage(kProgramName, text);
+}
+
+namespace {
+
 void ReportHostError(const Error& e) {
   platform::ShowMessage(kProgramName, "Error " + std::to_string(e.number()) + ": " + e.text());
 }
@@ -140,13 +148,16 @@ void GetPaperFromTarnwick() {
 }
 
 bool ReplaceImage(BytePlane&& red, BytePlane&& green, BytePlane&& blue) {
-  if (!SaveUndoRect(0, 0, float(ImageWidth - 1), float(ImageHeight - 1))) return false;
+  if (const UndoSaved saved = SaveUndoRect(0, 0, float(ImageWidth - 1), float(ImageHeight - 1)); !saved) {
+    Tell(saved.refused);
+    return false;
+  }
   PlaneR = std::move(red);
   PlaneG = std::move(green);
   PlaneB = std::move(blue);
   SyncView({0, 0, ImageWidth, ImageHeight});
   NoteWholeImageChanged();
-  Form1::displaybuffers();
+  Tell(Form1::displaybuffers());
   return true;
 }
 

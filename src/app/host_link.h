@@ -4,9 +4,13 @@
 #include <span>
 #include <string_view>
 
+#include "canvas/refusal.h"
 #include "platform/host.h"
 
 namespace brisel {
+
+// Says each refusal of the engine to the user, in a message box of its own titled as the host's errors are.
+void Tell(const Refusals& refused);
 
 // One late-bound call on HostObject. Errors propagate.
 platform::Variant CallHost(std::string_view name, std::span<platform::Variant> args = {});
@@ -40,8 +44,8 @@ bool SendBackUnlessRefused();
 // "Get image from Tarnwick": an undo step of the whole image, then the host's planes; the next send then
 // names the whole picture as changed. A failing call or a plane of the wrong size is reported and leaves the
 // image and the undo history as they were.
-// The image replaced by planes of its size, as one undo step, all of it unsent; false (image untouched)
-// when the undo step cannot be made.
+// The image replaced by planes of its size, as one undo step, all of it unsent; false (image untouched,
+// the user told) when the undo step cannot be made.
 bool ReplaceImage(BytePlane&& red, BytePlane&& green, BytePlane&& blue);
 void GetImageFromTarnwick();
 // "Send image to Tarnwick": SendBackUnlessRefused, refused when the host's image changed size meanwhile.

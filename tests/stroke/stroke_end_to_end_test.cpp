@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include "app/canvas_window.h"
 #include "app/shared_state.h"
 #include "app/windows.h"
 #include "canvas/display.h"
