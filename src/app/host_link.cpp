@@ -148,7 +148,7 @@ void GetPaperFromTarnwick() {
 }
 
 bool ReplaceImage(BytePlane&& red, BytePlane&& green, BytePlane&& blue) {
-  if (const UndoSaved saved = SaveUndoRect(0, 0, float(ImageWidth - 1), float(ImageHeight - 1)); !saved) {
+  if (const UndoSaved saved = SaveUndoRect({0, 0, ImageWidth, ImageHeight}); !saved) {
     Tell(saved.refused);
     return false;
   }

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "canvas/rectangles.h"
 #include "platform/byte_plane.h"
 #include "platform/host.h"
 
@@ -47,10 +48,9 @@ extern int32_t UndoLimit;               // at most UndoLimit + 1 steps are held
 extern uint64_t UndoMemoryBudget;
 
 // What changed in the image planes since the last send the host took whole (canvas/changed_box.h keeps it):
-// a box of image pixels, far corner exclusive, nothing when x1 >= x2 or y1 >= y2; wholeImage stands for the
-// picture at whatever size it has when next sent.
+// a box of image pixels; wholeImage stands for the picture at whatever size it has when next sent.
 struct ChangedArea {
-  int32_t x1 = 0, y1 = 0, x2 = 0, y2 = 0;
+  PixelRect box;
   bool wholeImage = false;
 };
 extern ChangedArea ChangedSinceSend;

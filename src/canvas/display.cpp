@@ -29,11 +29,10 @@ Refusals RedrawRect(const PixelRect& r) {
   if (r.empty()) return {};
   // Zoomed out, a bitmap pixel mixes the cells within about 1 / Zoom of it.
   const int32_t reach = Zoom >= 1 || !(Zoom > 0) ? 1 : int32_t(std::ceil(1.0 / double(Zoom))) + 1;
-  const PixelRect w = Widened(r, reach);
-  return Dibs::BlitRect(ViewR, ViewG, ViewB, w.x1, w.y1, w.x2 - 1, w.y2 - 1);
+  return Dibs::BlitRect(ViewR, ViewG, ViewB, Widened(r, reach));
 }
 
-Refusals RepaintImage() { return Dibs::BlitRect(PlaneR, PlaneG, PlaneB, 0, 0, ImageWidth - 1, ImageHeight - 1); }
+Refusals RepaintImage() { return Dibs::BlitRect(PlaneR, PlaneG, PlaneB, {0, 0, ImageWidth, ImageHeight}); }
 
 namespace Form1 {
 

@@ -173,18 +173,13 @@ uint64_t DisplayBytes() {
   return DibBitmap.bytes() + spares + Pyramid::Bytes();
 }
 
-Refusals BlitRect(const BytePlane& R, const BytePlane& G, const BytePlane& B, int32_t x1, int32_t y1, int32_t x2,
-                  int32_t y2) {
+Refusals BlitRect(const BytePlane& R, const BytePlane& G, const BytePlane& B, const PixelRect& r) {
   if (Zoom == 0 || !DibBitmap.exists()) return {};
   // The planes must hold the whole image; a shorter plane is never read beyond its end.
   if (!R.covers(ImageWidth, ImageHeight) || !G.covers(ImageWidth, ImageHeight) || !B.covers(ImageWidth, ImageHeight))
     return {};
-  x2 += 1;  // the far corner becomes exclusive
-  y2 += 1;
-  x1 = std::clamp(x1, 0, ImageWidth);
-  x2 = std::clamp(x2, 0, ImageWidth);
-  y1 = std::clamp(y1, 0, ImageHeight);
-  y2 = std::clamp(y2, 0, ImageHeight);
+  int32_t x1 = std::clamp(r.x1, 0, ImageWidth), x2 = std::clamp(r.x2, 0, ImageWidth);
+  int32_t y1 = std::clamp(r.y1, 0, ImageHeight), y2 = std::clamp(r.y2, 0, ImageHeight);
 
   platform::Form& canvas = Form1Window();
   const double zoom = Zoom;

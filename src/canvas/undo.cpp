@@ -152,8 +152,8 @@ uint64_t UndoStackBytes() {
 
 void SetUndoAllocationHook(std::function<void(uint64_t bytes)> hook) { gAllocationHook = std::move(hook); }
 
-UndoSaved SaveUndoRect(float x1, float y1, float x2, float y2) {
-  const PixelRect r = NormaliseRect(x1, y1, x2, y2);
+UndoSaved SaveUndoRect(const PixelRect& rect) {
+  const PixelRect r = Intersection(rect, {0, 0, ImageWidth, ImageHeight});
   if (r.empty()) return {};
   const int32_t w = r.x2 - r.x1, h = r.y2 - r.y1;
   // The new step is made and appended before any old one goes, so that a step that cannot be made leaves
@@ -185,7 +185,7 @@ UndoSaved SaveUndoRect(float x1, float y1, float x2, float y2) {
 
 UndoSaved SaveUndoImageToReplace() {
   const int32_t w = ImageWidth, h = ImageHeight;
-  if (w <= 0 || h <= 0 || !WholePlanes(w, h)) return SaveUndoRect(0, 0, float(w - 1), float(h - 1));
+  if (w <= 0 || h <= 0 || !WholePlanes(w, h)) return SaveUndoRect({0, 0, w, h});
   try {
     if (gAllocationHook) gAllocationHook(3 * uint64_t(w) * uint64_t(h));
     DropRedo();  // a change ends the redo history, whose whole-image steps become the spares used here

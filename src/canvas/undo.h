@@ -10,8 +10,8 @@
 
 namespace brisel {
 
-// Saves the image under the rectangle (x1, y1)-(x2, y2), image pixels, both corners inclusive, as one
-// undo step; a rectangle wholly outside the image saves nothing. The rectangle joins the box of what changed
+// Saves the image under r, clipped to the image, as one undo step; a rectangle wholly outside the image
+// saves nothing. The rectangle joins the box of what changed
 // since the last send (canvas/changed_box.h): callers change the planes only inside it.
 // A saved step ends the redo history. The histories keep at most UndoLimit + 1 steps together and, beyond
 // the newest, only as many as fit in UndoMemoryBudget: the oldest go first. Answers false, with the refusal
@@ -21,7 +21,7 @@ struct UndoSaved {
   Refusals refused;  // empty when the step was saved
   explicit operator bool() const { return refused.empty(); }
 };
-[[nodiscard]] UndoSaved SaveUndoRect(float x1, float y1, float x2, float y2);
+[[nodiscard]] UndoSaved SaveUndoRect(const PixelRect& r);
 
 // The same for the whole image when the caller is about to write every pixel of the planes (a clear): the
 // planes themselves become the step, and the planes (and, between strokes, the display copy, which then comes

@@ -73,17 +73,18 @@ Changed CommitStroke() {
   StrokeMinY -= 0.5f;
   StrokeMaxX += 0.5f;
   StrokeMaxY += 0.5f;
-  // The undo step must see the image before the commit changes it.
-  PixelRect shown = NormaliseRect(StrokeMinX, StrokeMinY, StrokeMaxX, StrokeMaxY);
-  UndoSaved saved = SaveUndoRect(StrokeMinX, StrokeMinY, StrokeMaxX, StrokeMaxY);
-  if (saved) shown = Union(shown, CompositeStroke(2, StrokeMinX, StrokeMinY, StrokeMaxX, StrokeMaxY));
-  ClearFXbuffer(StrokeMinX, StrokeMinY, StrokeMaxX, StrokeMaxY);
+  // The rectangle in whole pixels, once: every dab lies inside it (each grew it by its reach), so the mask is
+  // 0 outside it and it is all the commit changes. The undo step must see the image before the commit.
+  const PixelRect box = NormaliseRect(StrokeMinX, StrokeMinY, StrokeMaxX, StrokeMaxY);
+  UndoSaved saved = SaveUndoRect(box);
+  if (saved) CompositeStroke(2, box);
+  ClearFXbuffer(box);
   StrokeUncommitted = false;
   // The stroke ends showing exactly what was committed: the preview composited a box of BrushSize around
   // each piece, and a dab's anti-aliased rim (or a dab grown past BrushSize) can reach a pixel beyond it,
   // which the commit paints but no preview showed.
-  SyncView(shown);
-  return {shown, std::move(saved.refused)};
+  SyncView(box);
+  return {box, std::move(saved.refused)};
 }
 
 }  // namespace brisel::Form1
