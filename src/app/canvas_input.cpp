@@ -6,10 +6,10 @@
 #include <optional>
 #include <utility>
 
-#include "app/host_link.h"
+#include "link/host_link.h"
 #include "app/keys.h"
-#include "app/shared_state.h"
-#include "app/windows.h"
+#include "state/shared_state.h"
+#include "state/windows.h"
 #include "canvas/display.h"
 #include "canvas/navigation.h"
 #include "canvas/undo.h"

@@ -3,12 +3,12 @@
 #include <cstdio>
 #include <string>
 
-#include "app/host_link.h"
+#include "link/host_link.h"
 #include "app/keys.h"
 #include "app/recovery.h"
-#include "app/shared_state.h"
+#include "state/shared_state.h"
 #include "app/startup.h"
-#include "app/windows.h"
+#include "state/windows.h"
 #include "canvas/display.h"
 #include "canvas/display_bitmap.h"
 #include "panel/tool_panel.h"

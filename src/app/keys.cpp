@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "app/canvas_window.h"
-#include "app/host_link.h"
-#include "app/windows.h"
+#include "link/host_link.h"
+#include "state/windows.h"
 #include "canvas/display.h"
 #include "canvas/undo.h"
 #include "panel/panel_buttons.h"

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "app/shared_state.h"
-#include "app/windows.h"
+#include "state/shared_state.h"
+#include "state/windows.h"
 #include "panel/tool_panel.h"
 
 namespace brisel {

@@ -4,7 +4,7 @@
 
 #include "blend/presets.h"
 
-#include "app/shared_state.h"
+#include "state/shared_state.h"
 #include "panel/tool_panel.h"
 
 namespace brisel::Form2 {

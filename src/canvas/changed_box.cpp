@@ -1,6 +1,6 @@
 #include "canvas/changed_box.h"
 
-#include "app/shared_state.h"
+#include "state/shared_state.h"
 #include "canvas/pyramid.h"
 
 namespace brisel {

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "app/shared_state.h"
+#include "state/shared_state.h"
 #include "canvas/changed_box.h"
 #include "canvas/display.h"
 #include "canvas/rectangles.h"

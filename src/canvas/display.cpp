@@ -3,9 +3,10 @@
 #include <algorithm>
 #include <cmath>
 
-#include "app/shared_state.h"
-#include "app/windows.h"
+#include "state/shared_state.h"
+#include "state/windows.h"
 #include "canvas/display_bitmap.h"
+#include "canvas/pyramid.h"
 
 namespace brisel {
 
@@ -33,6 +34,11 @@ Refusals RedrawRect(const PixelRect& r) {
 }
 
 Refusals RepaintImage() { return Dibs::BlitRect(PlaneR, PlaneG, PlaneB, {0, 0, ImageWidth, ImageHeight}); }
+
+void ResetDisplay() {
+  Dibs::FreeDib();
+  Pyramid::Forget();  // new planes may come back at the old ones' addresses
+}
 
 namespace Form1 {
 

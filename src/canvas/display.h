@@ -21,6 +21,9 @@ Refusals RedrawRect(const PixelRect& r);
 // repainted).
 Refusals RepaintImage();
 
+// Lets the display bitmap and the image pyramid go: the canvas as at process start.
+void ResetDisplay();
+
 namespace Form1 {
 
 // Full redraw: the margins around the image in the window's back colour, then the committed image.

@@ -4,8 +4,8 @@
 #include <cmath>
 #include <string>
 
-#include "app/shared_state.h"
-#include "app/windows.h"
+#include "state/shared_state.h"
+#include "state/windows.h"
 #include "canvas/pyramid.h"
 #include "platform/native.h"
 #include "platform/native/smoothblit_taps.h"

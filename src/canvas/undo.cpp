@@ -6,7 +6,7 @@
 #include <new>
 #include <string>
 
-#include "app/shared_state.h"
+#include "state/shared_state.h"
 #include "canvas/changed_box.h"
 #include "canvas/display.h"
 #include "canvas/rectangles.h"
@@ -136,12 +136,6 @@ UndoSaved Refused(int32_t w, int32_t h) {
 }
 
 }  // namespace
-
-uint64_t DefaultUndoMemoryBudget() {
-  constexpr uint64_t kGiB = uint64_t(1) << 30;
-  const uint64_t physical = native::PhysicalMemoryBytes();
-  return physical == 0 ? kGiB : std::min(physical / 4, 8 * kGiB);
-}
 
 uint64_t UndoStackBytes() {
   uint64_t bytes = 0;

@@ -44,10 +44,6 @@ PixelRect RedoLastStep();
 // was no step to let go.
 bool LetOldestUndoStepGo();
 
-// The budget when the host's settings name none: a quarter of the machine's memory, at most 8 GiB (1 GiB
-// where the system does not tell its memory).
-uint64_t DefaultUndoMemoryBudget();
-
 // Bytes held by the steps' blocks of both histories: 3 x width x height each.
 uint64_t UndoStackBytes();
 

@@ -2,8 +2,8 @@
 
 #include "panel/panel_buttons.h"
 
-#include "app/host_link.h"
-#include "app/shared_state.h"
+#include "link/host_link.h"
+#include "state/shared_state.h"
 #include "canvas/clear.h"
 #include "canvas/display.h"
 #include "canvas/navigation.h"

@@ -4,7 +4,7 @@
 
 #include <memory>
 
-#include "app/windows.h"
+#include "state/windows.h"
 #include "blend/mode_menu.h"
 #include "blend/presets.h"
 #include "panel/colour_swatch.h"

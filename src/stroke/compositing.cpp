@@ -17,7 +17,7 @@
 #include <cmath>
 #include <cstring>
 
-#include "app/shared_state.h"
+#include "state/shared_state.h"
 #include "stroke/compositing.h"
 #include "stroke/compositing_parts.h"
 

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "app/shared_state.h"
+#include "state/shared_state.h"
 #include "stroke/compositing.h"
 #include "stroke/compositing_parts.h"
 

@@ -4,7 +4,7 @@
 
 #include <utility>
 
-#include "app/shared_state.h"
+#include "state/shared_state.h"
 #include "canvas/clear.h"
 #include "canvas/display.h"
 #include "canvas/undo.h"

@@ -19,7 +19,7 @@
 #include "app/canvas_input.h"
 #include "app/canvas_tablet.h"
 #include "app/canvas_window.h"
-#include "app/host_link.h"
+#include "link/host_link.h"
 #include "blend/mode_menu.h"
 #include "blend/presets.h"
 #include "canvas/display.h"

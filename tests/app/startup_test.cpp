@@ -7,7 +7,7 @@
 
 #include "app/canvas_input.h"
 #include "app/canvas_window.h"
-#include "app/host_link.h"
+#include "link/host_link.h"
 #include "canvas/display.h"
 #include "canvas/undo.h"
 #include "panel/panel_buttons.h"

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "app/reset_state.h"
 #include "blend/mode_menu.h"
 #include "blend/presets.h"
 #include "panel/tool_panel.h"
@@ -145,7 +146,7 @@ TEST_F(PresetsTest, DismissingTheMenuChangesNothing) {
   EXPECT_EQ(Now(), before);
   // At start the button reads "Mode" until the first choice, and a dismissal keeps that too.
   DestroyWindows();
-  ResetSharedState();
+  ResetProgramState();
   ChooseFromMenu(std::nullopt);
   EXPECT_EQ(Now(), (Selectors{0, 0, 0, "Mode"}));
   EXPECT_EQ(Pressed(), (std::vector<bool>{false, false, true, false}));

@@ -3,7 +3,7 @@
 #include <new>
 
 #include "app/canvas_input.h"
-#include "app/host_link.h"
+#include "link/host_link.h"
 #include "canvas/clear.h"
 #include "canvas/rectangles.h"
 #include "canvas/undo.h"

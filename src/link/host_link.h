@@ -9,6 +9,10 @@
 
 namespace brisel {
 
+// What runs after every send that went through, or found nothing to send (the recovery copy goes then,
+// app/recovery.h, which sets it while it runs); nullptr: nothing.
+void SetAfterSend(void (*afterSend)());
+
 // Says each refusal of the engine to the user, in a message box of its own titled as the host's errors are.
 void Tell(const Refusals& refused);
 
@@ -30,8 +34,8 @@ BytePlane FetchPlane(std::string_view name, const char* colourName);
 // since the last send (image pixels, far corner exclusive, all 0 when nothing changed), Tarn_SaveUndo, the
 // three planes, tarn_Refresh. A host without Brisel_ChangedBox (438) gets the rest as before; any other error
 // propagates, and the box is kept until a send goes through; one that goes through removes the recovery
-// copy (app/recovery.h). A host that runs out of memory (Error 7, or std::bad_alloc) is sent the sequence
-// again after the oldest undo step went, until it goes through or no step is left (app/low_memory.h); then
+// copy (SetAfterSend). A host that runs out of memory (Error 7, or std::bad_alloc) is sent the sequence
+// again after the oldest undo step went, until it goes through or no step is left (link/low_memory.h); then
 // its Error 7 propagates.
 void SendBack();
 

@@ -1,25 +1,31 @@
-#include "app/host_link.h"
+#include "link/host_link.h"
 
 #include <algorithm>
 #include <new>
 #include <optional>
 #include <string>
 
-#include "app/low_memory.h"
-#include "app/recovery.h"
-#include "app/shared_state.h"
-#include "app/startup.h"
 #include "canvas/changed_box.h"
 #include "canvas/display.h"
 #include "canvas/undo.h"
+#include "link/low_memory.h"
 #include "platform/window.h"
+#include "state/shared_state.h"
 
 namespace brisel {
 namespace {
 
+void (*gAfterSend)() = nullptr;
+
+void AfterSend() {
+  if (gAfterSend) gAfterSend();
+}
+
 std::string SizeText(int32_t w, int32_t h) { return std::to_string(w) + " x " + std::to_string(h); }
 
 }  // namespace
+
+void SetAfterSend(void (*afterSend)()) { gAfterSend = afterSend; }
 
 void Tell(const Refusals& refused) {
   for (const std::string& text : refused.texts) platform::ShowMessage(kProgramName, text);
@@ -97,7 +103,7 @@ void SendBack() {
   // Nothing changed since the host last had the planes: it holds them already, and sending them would
   // only copy and compare the whole picture (seconds on a large one) to write nothing.
   if (box.empty()) {
-    RecoveryAfterSend();
+    AfterSend();
     return;
   }
   platform::BusyCursor busy;
@@ -121,7 +127,7 @@ void SendBack() {
   // Only now does the host hold what was sent: a send that failed on the way sends the same box again,
   // and its recovery copy stays.
   ForgetChanges();
-  RecoveryAfterSend();
+  AfterSend();
 }
 
 bool SendBackUnlessRefused() {
