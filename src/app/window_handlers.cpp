@@ -31,6 +31,7 @@ void AttachForm1(platform::Form& form) {
 
 // The panel hands its keys to the canvas's handlers, so that they work whichever window has the focus.
 void AttachForm2(platform::Form& form) {
+  Form2::SetTipWithKeys(Keys::WithKeys);
   Form2::Attach(form);
   form.KeyDown = Form1::Form_KeyDown;
   form.KeyUp = Form1::Form_KeyUp;

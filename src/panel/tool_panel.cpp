@@ -5,8 +5,8 @@
 #include <memory>
 
 #include "state/windows.h"
-#include "blend/mode_menu.h"
-#include "blend/presets.h"
+#include "panel/mode_menu.h"
+#include "panel/presets.h"
 #include "panel/colour_swatch.h"
 #include "panel/colour_triangle.h"
 #include "panel/hue_strip.h"

@@ -96,7 +96,7 @@ extern int32_t PaperStrength;
 extern float PaintRed, PaintGreen, PaintBlue;
 extern int32_t ColorHue, ColorSat, ColorVal;  // colour selection
 
-// ---- blend modes: the mode menu and the presets (blend/) ------------------------------------------
+// ---- blend modes: the mode menu and the presets (panel/), read by the compositing (stroke/) -------
 extern int32_t BlendMode;      // 0..10
 extern int32_t CoverageCurve;  // 0 none, 1..2 a curve
 extern int32_t ReliefEffect;   // 0 off, 1 on

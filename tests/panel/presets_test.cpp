@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "app/reset_state.h"
-#include "blend/mode_menu.h"
-#include "blend/presets.h"
+#include "panel/mode_menu.h"
+#include "panel/presets.h"
 #include "panel/tool_panel.h"
 #include "platform/qt/controls_impl.h"
 #include "support/app_fixture.h"

@@ -2,7 +2,7 @@
 // lets the others up, keeps this one down and sets relief, blend mode, the Mode button's caption and the
 // coverage curve, in that order. Nothing else changes: no slider, no colour.
 
-#include "blend/presets.h"
+#include "panel/presets.h"
 
 #include "state/shared_state.h"
 #include "panel/tool_panel.h"
