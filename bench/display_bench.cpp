@@ -49,7 +49,7 @@ void Fit(benchmark::State& state) {
 void UndoStroke(benchmark::State& state) {
   brisel::bench::MakeCanvas(kSide, kSide, 1.0f, 1920, 1080);
   for (auto _ : state) {
-    if (!brisel::SaveUndoRect(900, 700, 1099, 899)) state.SkipWithError("no undo step");
+    if (!brisel::SaveUndoRect({900, 700, 1100, 900})) state.SkipWithError("no undo step");
     for (int32_t y = 700; y < 900; ++y) std::memset(&brisel::PlaneR(900, y), 7, 200);
     const auto start = Clock::now();
     brisel::UndoLastStep();

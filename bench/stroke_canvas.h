@@ -8,9 +8,11 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "app/shared_state.h"
+#include "app/reset_state.h"
+#include "state/shared_state.h"
 #include "app/startup.h"
-#include "app/windows.h"
+#include "app/window_handlers.h"
+#include "state/windows.h"
 #include "canvas/display.h"
 #include "canvas/display_bitmap.h"
 
@@ -27,9 +29,10 @@ inline void EnsureQt() {
 
 inline void MakeCanvas(int32_t imageWidth, int32_t imageHeight, float zoom, int32_t clientWidth, int32_t clientHeight) {
   EnsureQt();
+  WireWindowHandlers();
   Dibs::FreeDib();
   DestroyWindows();
-  ResetSharedState();
+  ResetProgramState();
   ImageWidth = imageWidth;
   ImageHeight = imageHeight;
   SizeBuffers();
@@ -60,7 +63,7 @@ inline void MakeCanvas(int32_t imageWidth, int32_t imageHeight, float zoom, int3
 inline void DropCanvas() {
   Dibs::FreeDib();
   DestroyWindows();
-  ResetSharedState();
+  ResetProgramState();
 }
 
 }  // namespace brisel::bench

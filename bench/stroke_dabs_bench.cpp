@@ -25,7 +25,8 @@ extern "C" {
 #include <cmath>
 #include <cstdint>
 
-#include "app/shared_state.h"
+#include "app/reset_state.h"
+#include "state/shared_state.h"
 #include "stroke/aa_line.h"
 
 namespace {
@@ -43,7 +44,7 @@ float LineRow(int64_t i) { return 40.5f + float((i * 37) % (kSide - 80)); }
 
 void BriselDabs(benchmark::State& state, float slant) {
   const float size = float(state.range(0));
-  brisel::ResetSharedState();
+  brisel::ResetProgramState();
   brisel::ImageWidth = brisel::ImageHeight = kSide;
   brisel::FXbuffer = brisel::BytePlane(kSide, kSide);
   brisel::BrushStep = kStepPercent;
@@ -56,7 +57,7 @@ void BriselDabs(benchmark::State& state, float slant) {
     benchmark::ClobberMemory();
   }
   state.SetItemsProcessed(lines * DabsPerLine(size));
-  brisel::ResetSharedState();
+  brisel::ResetProgramState();
 }
 
 void LibmypaintDabs(benchmark::State& state, float slant) {

@@ -18,7 +18,7 @@
 
 #include "app/recovery.h"
 #include "app/startup.h"
-#include "app/windows.h"
+#include "state/windows.h"
 #include "file/file_host.h"
 #include "file/file_stamp.h"
 #include "file/picture_path.h"

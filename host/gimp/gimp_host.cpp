@@ -8,7 +8,6 @@
 #include <utility>
 #include <vector>
 
-#include "app/startup.h"
 #include "common/host_table.h"
 #include "gimp/gimp_api.h"
 #include "gimp/layer_pixels.h"

@@ -17,7 +17,7 @@
 
 #include "app/recovery.h"
 #include "app/startup.h"
-#include "app/windows.h"
+#include "state/windows.h"
 #include "gimp/gimp_api.h"
 #include "gimp/gimp_host.h"
 #include "gimp/plugin_shell.h"

@@ -6,9 +6,10 @@
 #include <optional>
 #include <utility>
 
+#include "link/host_link.h"
 #include "app/keys.h"
-#include "app/shared_state.h"
-#include "app/windows.h"
+#include "state/shared_state.h"
+#include "state/windows.h"
 #include "canvas/display.h"
 #include "canvas/navigation.h"
 #include "canvas/undo.h"
@@ -44,6 +45,12 @@ void TakePenPosition(float& X, float& Y) {
 float ImageX(float X) { return X / Zoom - float(PanX) / Zoom; }
 float ImageY(float Y) { return Y / Zoom - float(PanY) / Zoom; }
 
+// What the event changed shown, and what was refused said.
+void Show(Changed changed) {
+  changed.refused += RedrawRect(changed.rect);
+  Tell(changed.refused);
+}
+
 // The colour of the image pixel under the pointer; none outside the image.
 std::optional<platform::Color> ColourUnder(float X, float Y) {
   const float px = std::nearbyint(ImageX(X)), py = std::nearbyint(ImageY(Y));
@@ -77,7 +84,7 @@ void Form_MouseDown(int16_t Button, int16_t Shift, float X, float Y) {
   StrokeActive = true;
   if (SpaceHeld) {
     // A pan, which neither paints nor picks; a stroke painted with another button first ends here.
-    RedrawRect(CommitStroke());
+    Show(CommitStroke());
     SpacePan = true;
     return;
   }
@@ -93,17 +100,17 @@ void Form_MouseMove(int16_t Button, int16_t Shift, float X, float Y) {
   TakePenPosition(X, Y);
   if (!StrokeActive) return;  // hovering does nothing
   if (SpacePan) {
-    if (Button != 0) SpaceDrag(X, Y);
+    if (Button != 0) Tell(SpaceDrag(X, Y));
     return;
   }
   if (Shift == kShiftCtrl || PickMode) {
     PassOverStroke(ImageX(X), ImageY(Y));
-    if (Shift == kShiftCtrl) ViewDrag(Button, X, Y);
+    if (Shift == kShiftCtrl) Tell(ViewDrag(Button, X, Y));
     else if (Button != 0) PickColour(X, Y);
     return;
   }
   // Every spline sample of the event composites its own piece; the canvas shows them all at once.
-  RedrawRect(ContinueStroke(ImageX(X), ImageY(Y), PenPressure, X, Y, Button != 0));
+  Tell(RedrawRect(ContinueStroke(ImageX(X), ImageY(Y), PenPressure, X, Y, Button != 0)));
 }
 
 void Form_MouseUp(int16_t /*Button*/, int16_t Shift, float X, float Y) {
@@ -118,19 +125,19 @@ void Form_MouseUp(int16_t /*Button*/, int16_t Shift, float X, float Y) {
     // ends with its button all the same, in its own colour. The pick reads the image as it was before that
     // commit, so the colour picked is the picture's, not the stroke's blended over it.
     const std::optional<platform::Color> picked = Shift != kShiftCtrl ? ColourUnder(X, Y) : std::nullopt;
-    RedrawRect(CommitStroke());
+    Show(CommitStroke());
     TakeColour(picked);
     return;
   }
   // The release also runs without a press seen; it then ends the leftover stroke.
-  RedrawRect(EndStroke(ImageX(X), ImageY(Y), PenPressure, X, Y));
+  Show(EndStroke(ImageX(X), ImageY(Y), PenPressure, X, Y));
   StrokeActive = false;
 }
 
 void Form_MouseWheel(const platform::WheelTurn& turn) {
   if (turn.Shift == platform::shiftkeys::kCtrl) {
     const double notches = turn.NotchesY != 0 ? turn.NotchesY : turn.PixelsY / kPixelsPerNotch;
-    if (notches != 0) ZoomAbout(turn.X, turn.Y, float(Zoom * std::pow(kZoomPerNotch, notches)));
+    if (notches != 0) Tell(ZoomAbout(turn.X, turn.Y, float(Zoom * std::pow(kZoomPerNotch, notches))));
     return;
   }
   if (turn.Shift != 0 && turn.Shift != platform::shiftkeys::kShift) return;
@@ -138,11 +145,11 @@ void Form_MouseWheel(const platform::WheelTurn& turn) {
   double dx = turn.HasPixels ? turn.PixelsX : turn.NotchesX * kPixelsPerNotch;
   double dy = turn.HasPixels ? turn.PixelsY : turn.NotchesY * kPixelsPerNotch;
   if (turn.Shift == platform::shiftkeys::kShift && dx == 0) std::swap(dx, dy);  // Shift turns the wheel sideways
-  if (dx != 0 || dy != 0) ScrollView(dx, dy);
+  if (dx != 0 || dy != 0) Tell(ScrollView(dx, dy));
 }
 
 void Form_Pinch(float X, float Y, float Factor) {
-  if (Factor > 0) ZoomAbout(X, Y, Zoom * Factor);
+  if (Factor > 0) Tell(ZoomAbout(X, Y, Zoom * Factor));
 }
 
 void Form_KeyDown(int16_t& KeyCode, int16_t& Shift) {
@@ -176,17 +183,17 @@ void Form_KeyUp(int16_t& KeyCode, int16_t& Shift) {
   Keys::Run(KeyCode, Shift, Keys::When::Release);
   // Zoom keys act on release, about the image's top-left corner; Ctrl must be the only modifier.
   if (Shift == platform::shiftkeys::kCtrl && KeyCode == platform::keys::kPlus) {
-    SetView(Zoom + 0.25f, PanX, PanY);
-    displaybuffers();
+    Refusals refused = SetView(Zoom + 0.25f, PanX, PanY).refused;
+    Tell(refused += displaybuffers());
   }
   if (Shift == platform::shiftkeys::kCtrl && KeyCode == platform::keys::kMinus && Zoom > 0.25f) {
-    SetView(Zoom - 0.25f, PanX, PanY);
-    displaybuffers();
+    Refusals refused = SetView(Zoom - 0.25f, PanX, PanY).refused;
+    Tell(refused += displaybuffers());
   }
 }
 
 void Form_KeyPress(int16_t& KeyAscii) {
-  if (KeyAscii == 'u') RedrawRect(UndoLastStep());
+  if (KeyAscii == 'u') Tell(RedrawRect(UndoLastStep()));
 }
 
 }  // namespace brisel::Form1

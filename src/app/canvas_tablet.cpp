@@ -1,7 +1,7 @@
 #include "app/canvas_tablet.h"
 
-#include "app/shared_state.h"
-#include "app/windows.h"
+#include "state/shared_state.h"
+#include "state/windows.h"
 
 namespace brisel {
 namespace Form1 {

@@ -3,12 +3,12 @@
 #include <cstdio>
 #include <string>
 
-#include "app/host_link.h"
+#include "link/host_link.h"
 #include "app/keys.h"
 #include "app/recovery.h"
-#include "app/shared_state.h"
+#include "state/shared_state.h"
 #include "app/startup.h"
-#include "app/windows.h"
+#include "state/windows.h"
 #include "canvas/display.h"
 #include "canvas/display_bitmap.h"
 #include "panel/tool_panel.h"
@@ -55,7 +55,7 @@ void Form_Load() {
   BrushSize = float(Form2::HProp1().value());
   BrushOpacity = float(Form2::HProp5().value());
   BrushStep = float(Form2::HProp6().value());
-  displaybuffers();
+  Tell(displaybuffers());
   OpenTablet();  // sets the pen values to their start and TabletPresent to whether a tablet opened
 }
 
@@ -95,6 +95,8 @@ void Form_Unload(int16_t& Cancel) {
   }
   ReleaseWindows();
 }
+
+void Form_Paint() { Tell(RepaintImage()); }
 
 void GetPaperMenu_Click() { GetPaperFromTarnwick(); }
 

@@ -11,6 +11,8 @@ void Form_Load();
 // Sends the painting back to the host first; when that fails, or the host's picture changed size, asks
 // whether to drop the changes (a recovery copy kept and named first). Cancel = -1 keeps the canvas open.
 void Form_Unload(int16_t& Cancel);
+// The window system asks for the image again (the margins are not repainted).
+void Form_Paint();
 // "Get paper": the paper texture fetched again from the host.
 void GetPaperMenu_Click();
 // "Tool panel": the tool panel shown (where it was), for one closed with its window's close button.

@@ -6,7 +6,8 @@
 #include <vector>
 
 #include "app/canvas_window.h"
-#include "app/windows.h"
+#include "link/host_link.h"
+#include "state/windows.h"
 #include "canvas/display.h"
 #include "canvas/undo.h"
 #include "panel/panel_buttons.h"
@@ -20,7 +21,7 @@ using platform::shiftkeys::kCtrl;
 using platform::shiftkeys::kShiftCtrl;
 namespace keys = platform::keys;
 
-void Redo() { RedrawRect(RedoLastStep()); }
+void Redo() { Tell(RedrawRect(RedoLastStep())); }
 
 // Listed in this order. Keys that act here come with their code; the rest are done by the canvas's mouse,
 // wheel and key handlers (app/canvas_input.h) as named.

@@ -9,9 +9,9 @@
 #include <string>
 #include <utility>
 
-#include "app/host_link.h"
-#include "app/low_memory.h"
-#include "app/shared_state.h"
+#include "link/host_link.h"
+#include "link/low_memory.h"
+#include "state/shared_state.h"
 #include "canvas/changed_box.h"
 #include "canvas/display.h"
 #include "canvas/undo.h"
@@ -146,6 +146,7 @@ void StartRecovery(const std::string& picture, int32_t autosaveSeconds) {
   StopRecovery();
   gRecovery = std::make_unique<Recovery>();
   gRecovery->picture = picture;
+  SetAfterSend(RecoveryAfterSend);
   platform::SetLastWords(KeepRecoveryCopy);
   platform::OnTerminationSignal(OnTermination);
   OfferCopies();
@@ -156,6 +157,7 @@ void StartRecovery(const std::string& picture, int32_t autosaveSeconds) {
 void RecoveryPictureNamed(const std::string& picture) {
   if (!gRecovery || !gRecovery->picture.empty() || picture.empty()) return;
   gRecovery->picture = picture;
+  SetAfterSend(RecoveryAfterSend);
   platform::ClaimPicture(picture);  // a file made a moment ago is open nowhere else
 }
 
@@ -163,6 +165,7 @@ void EndRunOnTermination(std::function<void(const std::string& sentence)> endRun
 
 void StopRecovery() {
   if (!gRecovery) return;
+  SetAfterSend(nullptr);
   platform::OnTerminationSignal(nullptr);
   platform::SetLastWords(nullptr);
   gRecovery.reset();  // stops the timer and waits for the writer

@@ -3,9 +3,10 @@
 #include <optional>
 #include <string>
 
-#include "app/host_link.h"
-#include "app/shared_state.h"
-#include "app/windows.h"
+#include "link/host_link.h"
+#include "app/window_handlers.h"
+#include "state/shared_state.h"
+#include "state/windows.h"
 #include "blend/blend_tables.h"
 #include "canvas/changed_box.h"
 #include "canvas/display.h"
@@ -35,6 +36,7 @@ void SizeBuffers() {
 }
 
 void Main() {
+  WireWindowHandlers();
   Zoom = 1.0f;
   PanX = PanY = 0;
   UndoStack.clear();

@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "app/shared_state.h"  // kProgramName
+#include "state/shared_state.h"  // kProgramName
 
 namespace brisel {
 

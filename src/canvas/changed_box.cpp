@@ -1,6 +1,6 @@
 #include "canvas/changed_box.h"
 
-#include "app/shared_state.h"
+#include "state/shared_state.h"
 #include "canvas/pyramid.h"
 
 namespace brisel {
@@ -8,9 +8,7 @@ namespace brisel {
 void NoteChanged(const PixelRect& r) {
   if (r.empty()) return;
   Pyramid::MarkChanged(r);  // the zoomed-out redraws' levels follow the planes
-  ChangedArea& c = ChangedSinceSend;
-  const PixelRect u = Union({c.x1, c.y1, c.x2, c.y2}, r);
-  c.x1 = u.x1, c.y1 = u.y1, c.x2 = u.x2, c.y2 = u.y2;
+  ChangedSinceSend.box = Union(ChangedSinceSend.box, r);
 }
 
 void NoteWholeImageChanged() {
@@ -22,7 +20,7 @@ PixelRect ChangedBoxToSend() {
   const ChangedArea& c = ChangedSinceSend;
   const int32_t w = std::max(ImageWidth, 0), h = std::max(ImageHeight, 0);
   const PixelRect image{0, 0, w, h};
-  return c.wholeImage ? Intersection(image, image) : Intersection({c.x1, c.y1, c.x2, c.y2}, image);
+  return c.wholeImage ? Intersection(image, image) : Intersection(c.box, image);
 }
 
 void ForgetChanges() { ChangedSinceSend = ChangedArea(); }

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "app/shared_state.h"
+#include "state/shared_state.h"
 #include "canvas/changed_box.h"
 #include "canvas/display.h"
 #include "canvas/rectangles.h"
@@ -26,9 +26,9 @@ PixelRect clearbuffer() {
   return {0, 0, ImageWidth, ImageHeight};
 }
 
-void ClearFXbuffer(float x1, float y1, float x2, float y2) {
-  const PixelRect r = NormaliseRect(x1, y1, x2, y2);
-  if (r.empty()) return;
+void ClearFXbuffer(const PixelRect& rect) {
+  const PixelRect r = Intersection(rect, {0, 0, ImageWidth, ImageHeight});
+  if (r.empty() || !FXbuffer.covers(r.x2, r.y2)) return;
   for (int32_t y = r.y1; y < r.y2; ++y) std::fill_n(&FXbuffer(r.x1, y), r.x2 - r.x1, uint8_t(0));
 }
 

@@ -3,9 +3,10 @@
 #include <algorithm>
 #include <cmath>
 
-#include "app/shared_state.h"
-#include "app/windows.h"
+#include "state/shared_state.h"
+#include "state/windows.h"
 #include "canvas/display_bitmap.h"
+#include "canvas/pyramid.h"
 
 namespace brisel {
 
@@ -25,17 +26,23 @@ void SyncView(const PixelRect& r) {
   }
 }
 
-void RedrawRect(const PixelRect& r) {
-  if (r.empty()) return;
+Refusals RedrawRect(const PixelRect& r) {
+  if (r.empty()) return {};
   // Zoomed out, a bitmap pixel mixes the cells within about 1 / Zoom of it.
   const int32_t reach = Zoom >= 1 || !(Zoom > 0) ? 1 : int32_t(std::ceil(1.0 / double(Zoom))) + 1;
-  const PixelRect w = Widened(r, reach);
-  Dibs::BlitRect(ViewR, ViewG, ViewB, w.x1, w.y1, w.x2 - 1, w.y2 - 1);
+  return Dibs::BlitRect(ViewR, ViewG, ViewB, Widened(r, reach));
+}
+
+Refusals RepaintImage() { return Dibs::BlitRect(PlaneR, PlaneG, PlaneB, {0, 0, ImageWidth, ImageHeight}); }
+
+void ResetDisplay() {
+  Dibs::FreeDib();
+  Pyramid::Forget();  // new planes may come back at the old ones' addresses
 }
 
 namespace Form1 {
 
-void displaybuffers() {
+Refusals displaybuffers() {
   platform::Form& canvas = Form1Window();
   const int32_t SW = canvas.clientWidth(), SH = canvas.clientHeight();
   const platform::Color C = canvas.backColor();
@@ -46,10 +53,8 @@ void displaybuffers() {
   canvas.FillBox(-1, -1, SW, PanY - 1, C);             // top
   canvas.FillBox(SW + 1, -1, right, SH + 1, C);        // right
   canvas.FillBox(-1, SH + 1, SW + 1, bottom, C);       // bottom
-  Dibs::BlitRect(PlaneR, PlaneG, PlaneB, 0, 0, ImageWidth - 1, ImageHeight - 1);
+  return RepaintImage();
 }
-
-void Form_Paint() { Dibs::BlitRect(PlaneR, PlaneG, PlaneB, 0, 0, ImageWidth - 1, ImageHeight - 1); }
 
 }  // namespace Form1
 }  // namespace brisel

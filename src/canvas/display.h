@@ -2,6 +2,7 @@
 // The canvas window's redraws, and the display copy ViewR/G/B kept in step with the image planes.
 
 #include "canvas/rectangles.h"
+#include "canvas/refusal.h"
 
 namespace brisel {
 
@@ -12,15 +13,21 @@ void SyncView(const PixelRect& r);
 // Shows r again: redraws it on the canvas from the display copy, widened by the reach of the zoomed-out
 // smoothing, so that every bitmap pixel that r's pixels feed is drawn again. The display copy is the image
 // wherever the image changed (every change brings it along) and holds the stroke's preview besides, so one
-// redraw shows both. The canvas's handlers gather what their event changed and call this once.
-void RedrawRect(const PixelRect& r);
+// redraw shows both. The canvas's handlers gather what their event changed and call this once. Answers
+// what the display could not draw, for the handler to say.
+Refusals RedrawRect(const PixelRect& r);
+
+// The committed image drawn again over the window, when the window system asks for it (the margins are not
+// repainted).
+Refusals RepaintImage();
+
+// Lets the display bitmap and the image pyramid go: the canvas as at process start.
+void ResetDisplay();
 
 namespace Form1 {
 
 // Full redraw: the margins around the image in the window's back colour, then the committed image.
-void displaybuffers();
-// The window system asks for the image again (the margins are not repainted).
-void Form_Paint();
+Refusals displaybuffers();
 
 }  // namespace Form1
 }  // namespace brisel

@@ -4,8 +4,8 @@
 #include <cmath>
 #include <string>
 
-#include "app/shared_state.h"
-#include "app/windows.h"
+#include "state/shared_state.h"
+#include "state/windows.h"
 #include "canvas/pyramid.h"
 #include "platform/native.h"
 #include "platform/native/smoothblit_taps.h"
@@ -39,7 +39,7 @@ void WindowPart(const TiledBitmap& bitmap, int32_t& u0, int32_t& v0, int32_t& u1
   v1 = int32_t(std::clamp(int64_t(canvas.clientHeight()) - PanY, int64_t(0), int64_t(bitmap.height())));
 }
 
-bool gRefusalTold = false;
+bool gRefusalAnswered = false;
 uint64_t gBlits = 0;
 
 // Tiles given back, shared by every bitmap, so that a new zoom's tiles reuse the old zoom's memory.
@@ -173,18 +173,13 @@ uint64_t DisplayBytes() {
   return DibBitmap.bytes() + spares + Pyramid::Bytes();
 }
 
-void BlitRect(const BytePlane& R, const BytePlane& G, const BytePlane& B, int32_t x1, int32_t y1, int32_t x2,
-              int32_t y2) {
-  if (Zoom == 0 || !DibBitmap.exists()) return;
+Refusals BlitRect(const BytePlane& R, const BytePlane& G, const BytePlane& B, const PixelRect& r) {
+  if (Zoom == 0 || !DibBitmap.exists()) return {};
   // The planes must hold the whole image; a shorter plane is never read beyond its end.
   if (!R.covers(ImageWidth, ImageHeight) || !G.covers(ImageWidth, ImageHeight) || !B.covers(ImageWidth, ImageHeight))
-    return;
-  x2 += 1;  // the far corner becomes exclusive
-  y2 += 1;
-  x1 = std::clamp(x1, 0, ImageWidth);
-  x2 = std::clamp(x2, 0, ImageWidth);
-  y1 = std::clamp(y1, 0, ImageHeight);
-  y2 = std::clamp(y2, 0, ImageHeight);
+    return {};
+  int32_t x1 = std::clamp(r.x1, 0, ImageWidth), x2 = std::clamp(r.x2, 0, ImageWidth);
+  int32_t y1 = std::clamp(r.y1, 0, ImageHeight), y2 = std::clamp(r.y2, 0, ImageHeight);
 
   platform::Form& canvas = Form1Window();
   const double zoom = Zoom;
@@ -194,17 +189,18 @@ void BlitRect(const BytePlane& R, const BytePlane& G, const BytePlane& B, int32_
   y1 = std::max(y1, Nearest((-1.0 - PanY) / zoom));
   x2 = std::min(x2, Nearest((clientWidth + 1.0 - PanX) / zoom));
   y2 = std::min(y2, Nearest((clientHeight + 1.0 - PanY) / zoom));
-  if (x2 <= x1 || y2 <= y1) return;
+  if (x2 <= x1 || y2 <= y1) return {};
 
   // The planes' rows are read with the planes' own width, which may exceed the image's.
   const int32_t rowLength = R.width();
   if (G.width() != rowLength || B.width() != rowLength || G.height() != R.height() || B.height() != R.height())
-    return;
+    return {};
   // The bitmap pixels of the rectangle, then only those inside the window: nothing else is drawn.
   native::smoothblit::BlitSpan span;
   if (!native::smoothblit::FindBlitSpan(x1, y1, x2, y2, rowLength + 1, R.height() + 1, ZoomedWidth(), DibHeight,
                                         DibWidth, Zoom, span))
-    return;
+    return {};
+  Refusals refused;
   int32_t wu0, wv0, wu1, wv1;
   WindowPart(DibBitmap, wu0, wv0, wu1, wv1);
   const int32_t u0 = std::max(span.u0, wu0), u1 = std::min(span.u1, wu1);
@@ -235,12 +231,12 @@ void BlitRect(const BytePlane& R, const BytePlane& G, const BytePlane& B, int32_
     }
     const TileRange drawn = TilesOver(DibBitmap, u0, v0, u1, v1);
     const int32_t tw = DibBitmap.tileWidth(), th = DibBitmap.tileHeight();
-    bool refused = false;
+    bool tileRefused = false;
     for (int32_t r = drawn.r0; r < drawn.r1; ++r)
       for (int32_t c = drawn.c0; c < drawn.c1; ++c) {
         platform::MemoryBitmap* tile = DibBitmap.Tile(c, r);
         if (!tile) {
-          refused = true;
+          tileRefused = true;
           continue;
         }
         const int32_t pu0 = std::max(u0, c * tw), pu1 = std::min(u1, (c + 1) * tw);
@@ -248,10 +244,11 @@ void BlitRect(const BytePlane& R, const BytePlane& G, const BytePlane& B, int32_
         uint8_t* out = tile->bits() + (size_t(pv0 - r * th) * size_t(tw) + size_t(pu0 - c * tw)) * 4;
         native::p_smoothblit_window(source, filter, pu0, pu1, pv0, pv1, out, tw);
       }
-    // A tile that cannot be made leaves its part of the window as it was; the user hears of it once.
-    if (refused && !gRefusalTold)
-      platform::ShowMessage(kProgramName, "Not enough memory to draw all of the picture at this zoom.");
-    gRefusalTold = refused;
+    // A tile that cannot be made leaves its part of the window as it was; the user hears of it once, not at
+    // every redraw until it can be made.
+    if (tileRefused && !gRefusalAnswered)
+      refused.texts.push_back("Not enough memory to draw all of the picture at this zoom.");
+    gRefusalAnswered = tileRefused;
   }
 
   // The copy to the window: the bitmap pixels the rectangle was drawn into, from floor(x1 * zoom) to
@@ -272,6 +269,7 @@ void BlitRect(const BytePlane& R, const BytePlane& G, const BytePlane& B, int32_
       const int32_t pv0 = std::max(cv0, r * th), pv1 = std::min(cv1, (r + 1) * th);
       canvas.CopyFromBitmap(*tile, pu0 + PanX, pv0 + PanY, pu1 - pu0, pv1 - pv0, pu0 - c * tw, pv0 - r * th);
     }
+  return refused;
 }
 
 }  // namespace brisel::Dibs

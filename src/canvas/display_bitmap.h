@@ -11,6 +11,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "canvas/refusal.h"
 #include "platform/byte_plane.h"
 #include "platform/window.h"
 
@@ -66,10 +67,9 @@ int32_t ZoomedHeight();
 void CreateDib();
 void FreeDib();
 
-// Renders image rectangle (x1, y1)-(x2, y2), both corners inclusive, of R, G, B into the bitmap and copies
-// it to the canvas window. Clamped to the image and to the visible part of the window.
-void BlitRect(const BytePlane& R, const BytePlane& G, const BytePlane& B, int32_t x1, int32_t y1, int32_t x2,
-              int32_t y2);
+// Renders image rectangle r of R, G, B into the bitmap and copies it to the canvas window. Clamped to the image and to the visible part of the window. A tile that cannot be
+// made is left as it was, and answered as a refusal the first time.
+Refusals BlitRect(const BytePlane& R, const BytePlane& G, const BytePlane& B, const PixelRect& r);
 
 // How many redraws have reached the window so far (a BlitRect that copied at least one pixel): the tests and
 // the benchmarks count the redraws an event makes with it.

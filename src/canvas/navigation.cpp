@@ -4,8 +4,8 @@
 #include <cmath>
 #include <string>
 
-#include "app/shared_state.h"
-#include "app/windows.h"
+#include "state/shared_state.h"
+#include "state/windows.h"
 #include "canvas/display.h"
 #include "canvas/display_bitmap.h"
 #include "platform/numbers.h"
@@ -13,7 +13,7 @@
 namespace brisel {
 namespace {
 
-bool gRefusalTold = false;  // the last zoom asked for was refused, and the user was told
+bool gRefusalAnswered = false;  // the last zoom asked for was refused, and that was answered
 
 // The pan along one axis after a scroll by d, for a window of `window` pixels and a zoomed picture of
 // `picture`: between the picture's edge at the window's and the picture wholly inside, or back from beyond.
@@ -25,7 +25,7 @@ int32_t ScrolledPan(int32_t pan, double d, int32_t window, int32_t picture) {
 
 }  // namespace
 
-bool SetView(float zoom, int32_t panX, int32_t panY) {
+ViewSet SetView(float zoom, int32_t panX, int32_t panY) {
   const float oldZoom = Zoom;
   const int32_t oldPanX = PanX, oldPanY = PanY;
   Zoom = zoom;
@@ -38,17 +38,16 @@ bool SetView(float zoom, int32_t panX, int32_t panY) {
     Zoom = oldZoom;
     PanX = oldPanX;
     PanY = oldPanY;
-    // Told once, not at every step of a drag that keeps asking for the same.
-    if (!gRefusalTold)
-      platform::ShowMessage(kProgramName, "Not enough memory to show the picture at zoom " +
-                                              std::to_string(FloorToLong(double(zoom) * 100.0)) +
-                                              " %: the view stays at " +
-                                              std::to_string(FloorToLong(double(oldZoom) * 100.0)) + " %.");
-    gRefusalTold = true;
-    return false;
+    ViewSet refused{false, {}};
+    if (!gRefusalAnswered)
+      refused.refused.texts.push_back("Not enough memory to show the picture at zoom " +
+                                      std::to_string(FloorToLong(double(zoom) * 100.0)) + " %: the view stays at " +
+                                      std::to_string(FloorToLong(double(oldZoom) * 100.0)) + " %.");
+    gRefusalAnswered = true;
+    return refused;
   }
-  gRefusalTold = false;
-  return true;
+  gRefusalAnswered = false;
+  return {};
 }
 
 void StartViewDrag(float X, float Y) {
@@ -59,7 +58,8 @@ void StartViewDrag(float X, float Y) {
   DragStartZoom = Zoom;
 }
 
-void ViewDrag(int16_t Button, float X, float Y) {
+Refusals ViewDrag(int16_t Button, float X, float Y) {
+  Refusals refused;
   if (Button == 1) {
     PanX = Nearest(double(X) + DragStartPanX - DragStartX);
     PanY = Nearest(double(Y) + DragStartPanY - DragStartY);
@@ -70,20 +70,21 @@ void ViewDrag(int16_t Button, float X, float Y) {
     if (zoom > 6.0f) zoom = 6.0f;
     // The pan moves by half the growth of the image, so its centre stays where it was at the press.
     const double growth = double(zoom) - double(DragStartZoom);
-    SetView(zoom, Nearest(DragStartPanX - growth * ImageWidth / 2), Nearest(DragStartPanY - growth * ImageHeight / 2));
+    refused = SetView(zoom, Nearest(DragStartPanX - growth * ImageWidth / 2),
+                      Nearest(DragStartPanY - growth * ImageHeight / 2)).refused;
   }
-  Form1::displaybuffers();
+  return refused += Form1::displaybuffers();
 }
 
-void ScrollView(double dx, double dy) {
+Refusals ScrollView(double dx, double dy) {
   const platform::Form& canvas = Form1Window();
   PanX = ScrolledPan(PanX, dx, canvas.clientWidth(), Dibs::ZoomedWidth());
   PanY = ScrolledPan(PanY, dy, canvas.clientHeight(), Dibs::ZoomedHeight());
-  Form1::displaybuffers();
+  return Form1::displaybuffers();
 }
 
-void SpaceDrag(float X, float Y) {
-  ScrollView(double(X) + DragStartPanX - DragStartX - PanX, double(Y) + DragStartPanY - DragStartY - PanY);
+Refusals SpaceDrag(float X, float Y) {
+  return ScrollView(double(X) + DragStartPanX - DragStartX - PanX, double(Y) + DragStartPanY - DragStartY - PanY);
 }
 
 float ZoomWithinLimits(float from, float wanted) {
@@ -91,31 +92,34 @@ float ZoomWithinLimits(float from, float wanted) {
   return std::min(wanted, std::max(from, kZoomMost));
 }
 
-void ZoomAbout(float X, float Y, float zoom) {
+Refusals ZoomAbout(float X, float Y, float zoom) {
   zoom = ZoomWithinLimits(Zoom, zoom);
   // The image point under the pointer, (X - PanX) / Zoom, is drawn at the pointer again at the new zoom.
   const double ix = (double(X) - PanX) / Zoom, iy = (double(Y) - PanY) / Zoom;
-  if (zoom == Zoom) return;
-  SetView(zoom, Nearest(X - ix * zoom), Nearest(Y - iy * zoom));
-  Form1::displaybuffers();
+  if (zoom == Zoom) return {};
+  Refusals refused = SetView(zoom, Nearest(X - ix * zoom), Nearest(Y - iy * zoom)).refused;
+  return refused += Form1::displaybuffers();
 }
 
-void ShowAtActualSize() {
+Refusals ShowAtActualSize() {
   platform::Form& canvas = Form1Window();
-  if (SetView(1.0f, 0, 0) && canvas.windowState() == platform::WindowState::Normal)
+  ViewSet view = SetView(1.0f, 0, 0);
+  if (view && canvas.windowState() == platform::WindowState::Normal)
     canvas.SetClientSizeOnScreen(ImageWidth, ImageHeight);
-  Form1::displaybuffers();
+  return view.refused += Form1::displaybuffers();
 }
 
-void FitToWindow() {
+Refusals FitToWindow() {
   platform::Form& canvas = Form1Window();
   const double SW = canvas.clientWidth(), SH = canvas.clientHeight();
   const double rx = (SW - ImageWidth) / ImageWidth, ry = (SH - ImageHeight) / ImageHeight;
   float zoom = static_cast<float>(1 + (ry > rx ? rx : ry));
   if (zoom < 0.25f) zoom = 0.25f;
   if (zoom > 6.0f) zoom = 6.0f;
-  SetView(zoom, Nearest(SW / 2 - ImageWidth * double(zoom) / 2), Nearest(SH / 2 - ImageHeight * double(zoom) / 2));
-  Form1::displaybuffers();
+  Refusals refused =
+      SetView(zoom, Nearest(SW / 2 - ImageWidth * double(zoom) / 2), Nearest(SH / 2 - ImageHeight * double(zoom) / 2))
+          .refused;
+  return refused += Form1::displaybuffers();
 }
 
 }  // namespace brisel

@@ -4,7 +4,7 @@
 #include <array>
 #include <vector>
 
-#include "app/shared_state.h"
+#include "state/shared_state.h"
 
 namespace brisel::Pyramid {
 namespace {

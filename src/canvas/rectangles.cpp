@@ -3,8 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "app/shared_state.h"
-#include "canvas/undo.h"
+#include "state/shared_state.h"
 
 namespace brisel {
 
@@ -16,7 +15,8 @@ PixelRect NormaliseRect(float x1, float y1, float x2, float y2) {
   SortPair(x1, x2);
   SortPair(y1, y2);
   // Clamped as floats first, so that a corner far beyond the image cannot overflow the conversion.
-  const auto clampTo = [](float v, int32_t limit) { return int32_t(std::clamp(v, 0.0f, float(limit))); };
+  // A NaN corner (coordinates gone wild) becomes 0 rather than an undefined conversion.
+  const auto clampTo = [](float v, int32_t limit) { return !(v > 0) ? 0 : v >= float(limit) ? limit : int32_t(v); };
   return {clampTo(x1, ImageWidth), clampTo(y1, ImageHeight), clampTo(x2, ImageWidth), clampTo(y2, ImageHeight)};
 }
 

@@ -7,12 +7,11 @@
 #include <string>
 #include <vector>
 
-#include "app/shared_state.h"
+#include "state/shared_state.h"
 #include "canvas/changed_box.h"
 #include "canvas/display.h"
 #include "canvas/rectangles.h"
 #include "platform/native.h"
-#include "platform/window.h"
 
 namespace brisel {
 namespace {
@@ -132,18 +131,12 @@ PixelRect ExchangeNewest(std::deque<UndoStep>& from, std::deque<UndoStep>& to) {
   return r;
 }
 
-void TellRefused(int32_t w, int32_t h) {
-  platform::ShowMessage(kProgramName, "Not enough memory to keep this change for undo (" + std::to_string(w) + " x " +
-                                          std::to_string(h) + " pixels): it was not made.");
+UndoSaved Refused(int32_t w, int32_t h) {
+  return {{{"Not enough memory to keep this change for undo (" + std::to_string(w) + " x " + std::to_string(h) +
+            " pixels): it was not made."}}};
 }
 
 }  // namespace
-
-uint64_t DefaultUndoMemoryBudget() {
-  constexpr uint64_t kGiB = uint64_t(1) << 30;
-  const uint64_t physical = native::PhysicalMemoryBytes();
-  return physical == 0 ? kGiB : std::min(physical / 4, 8 * kGiB);
-}
 
 uint64_t UndoStackBytes() {
   uint64_t bytes = 0;
@@ -154,9 +147,9 @@ uint64_t UndoStackBytes() {
 
 void SetUndoAllocationHook(std::function<void(uint64_t bytes)> hook) { gAllocationHook = std::move(hook); }
 
-bool SaveUndoRect(float x1, float y1, float x2, float y2) {
-  const PixelRect r = NormaliseRect(x1, y1, x2, y2);
-  if (r.empty()) return true;
+UndoSaved SaveUndoRect(const PixelRect& rect) {
+  const PixelRect r = Intersection(rect, {0, 0, ImageWidth, ImageHeight});
+  if (r.empty()) return {};
   const int32_t w = r.x2 - r.x1, h = r.y2 - r.y1;
   // The new step is made and appended before any old one goes, so that a step that cannot be made leaves
   // the history whole; the budget may be passed by this one step meanwhile.
@@ -176,19 +169,18 @@ bool SaveUndoRect(float x1, float y1, float x2, float y2) {
       UndoStack.push_back(std::move(step));
     }
   } catch (const std::bad_alloc&) {
-    TellRefused(w, h);
-    return false;
+    return Refused(w, h);
   }
   RedoStack.clear();  // a change ends the redo history
   TrimHistory();
   // Every change of the planes saves its rectangle here first, so the box of what changed grows here too.
   NoteChanged(r);
-  return true;
+  return {};
 }
 
-bool SaveUndoImageToReplace() {
+UndoSaved SaveUndoImageToReplace() {
   const int32_t w = ImageWidth, h = ImageHeight;
-  if (w <= 0 || h <= 0 || !WholePlanes(w, h)) return SaveUndoRect(0, 0, float(w - 1), float(h - 1));
+  if (w <= 0 || h <= 0 || !WholePlanes(w, h)) return SaveUndoRect({0, 0, w, h});
   try {
     if (gAllocationHook) gAllocationHook(3 * uint64_t(w) * uint64_t(h));
     DropRedo();  // a change ends the redo history, whose whole-image steps become the spares used here
@@ -210,12 +202,11 @@ bool SaveUndoImageToReplace() {
       gStepViewOf = UndoStack.back().red.data();
     }
   } catch (const std::bad_alloc&) {
-    TellRefused(w, h);
-    return false;
+    return Refused(w, h);
   }
   TrimHistory();
   NoteChanged({0, 0, w, h});
-  return true;
+  return {};
 }
 
 bool LetOldestUndoStepGo() {

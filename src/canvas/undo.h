@@ -6,23 +6,29 @@
 #include <functional>
 
 #include "canvas/rectangles.h"
+#include "canvas/refusal.h"
 #include "platform/byte_plane.h"
 
 namespace brisel {
 
-// Saves the image under the rectangle (x1, y1)-(x2, y2), image pixels, both corners inclusive, as one
-// undo step; a rectangle wholly outside the image saves nothing. The rectangle joins the box of what changed
+// Saves the image under r, clipped to the image, as one undo step; a rectangle wholly outside the image
+// saves nothing. The rectangle joins the box of what changed
 // since the last send (canvas/changed_box.h): callers change the planes only inside it.
 // A saved step ends the redo history. The histories keep at most UndoLimit + 1 steps together and, beyond
-// the newest, only as many as fit in UndoMemoryBudget: the oldest go first. Returns false when the step could not be allocated: the user has
-// been told, the history is as it was, and the caller must leave the image untouched.
-[[nodiscard]] bool SaveUndoRect(float x1, float y1, float x2, float y2);
+// the newest, only as many as fit in UndoMemoryBudget: the oldest go first. Answers false, with the refusal
+// for the user, when the step could not be allocated: the history is as it was, and the caller must leave
+// the image untouched.
+struct UndoSaved {
+  Refusals refused;  // empty when the step was saved
+  explicit operator bool() const { return refused.empty(); }
+};
+[[nodiscard]] UndoSaved SaveUndoRect(const PixelRect& r);
 
 // The same for the whole image when the caller is about to write every pixel of the planes (a clear): the
 // planes themselves become the step, and the planes (and, between strokes, the display copy, which then comes
 // back with the step's undo) are replaced by planes of the same size whose pixels are undefined: the caller
-// writes every pixel of both. Returns false, with the user told and nothing changed, when the step cannot be made.
-[[nodiscard]] bool SaveUndoImageToReplace();
+// writes every pixel of both. Answers false, with the refusal and nothing changed, when the step cannot be made.
+[[nodiscard]] UndoSaved SaveUndoImageToReplace();
 
 // Writes the newest step back into the image and refreshes the display copy over the step's rectangle
 // (nothing else changed); the rectangle joins the box of what changed since the last send and is answered,
@@ -46,10 +52,6 @@ PixelRect TakeHostPixels(const PixelRect& box, const BytePlane (&held)[3], const
 // and the planes kept aside for the next clear with it. The image is untouched. Returns false when there
 // was no step to let go.
 bool LetOldestUndoStepGo();
-
-// The budget when the host's settings name none: a quarter of the machine's memory, at most 8 GiB (1 GiB
-// where the system does not tell its memory).
-uint64_t DefaultUndoMemoryBudget();
 
 // Bytes held by the steps' blocks of both histories: 3 x width x height each.
 uint64_t UndoStackBytes();

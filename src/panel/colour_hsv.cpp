@@ -5,7 +5,7 @@
 #include <cmath>
 #include <cstdint>
 
-#include "app/shared_state.h"
+#include "state/shared_state.h"
 #include "panel/triangle_pick.h"
 #include "platform/native.h"
 #include "platform/numbers.h"

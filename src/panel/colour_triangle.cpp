@@ -19,7 +19,7 @@
 #include <cstdint>
 #include <exception>
 
-#include "app/shared_state.h"
+#include "state/shared_state.h"
 #include "panel/tool_panel.h"
 #include "platform/native.h"
 #include "platform/numbers.h"

@@ -7,7 +7,7 @@
 #include <cmath>
 #include <cstdint>
 
-#include "app/shared_state.h"
+#include "state/shared_state.h"
 #include "panel/colour_hsv.h"
 #include "panel/colour_triangle.h"
 #include "panel/tool_panel.h"

@@ -6,11 +6,14 @@
 
 #include <string>
 
-#include "app/keys.h"
 #include "panel/panel_buttons.h"
 
 namespace brisel::Form2 {
 namespace {
+
+TipWithKeys gTipWithKeys = nullptr;
+
+std::string WithKeys(const std::string& tip, void (*action)()) { return gTipWithKeys ? gTipWithKeys(tip, action) : tip; }
 
 using platform::Color;
 using platform::HProp;
@@ -109,14 +112,14 @@ Controls::Controls(platform::Form& form)
              "Zoom in-out dynamically (kbd shortcut: ctrl-shift + right mouse button)");
   vx_button13.SetMousePointer(platform::MousePointer::SizeAll);
   vx_button14.SetMousePointer(platform::MousePointer::SizeAll);
-  // The buttons that have keys name them after their design tip (app/keys.h).
-  IconButton(vx_button11, Icon::Magnifier100, Keys::WithKeys("Show As Is, at 100% zoom", vx_button11_Click));
+  // The buttons that have keys name them after their design tip (SetTipWithKeys).
+  IconButton(vx_button11, Icon::Magnifier100, WithKeys("Show As Is, at 100% zoom", vx_button11_Click));
   IconButton(vx_button12, Icon::FourArrows,
-             Keys::WithKeys("Fit to Window: shrink or expand, but keep aspect ratio", vx_button12_Click));
+             WithKeys("Fit to Window: shrink or expand, but keep aspect ratio", vx_button12_Click));
 
   IconButton(vx_button3, Icon::WindowOut, "Get image from Tarnwick");
-  IconButton(vx_button4, Icon::WindowIn, Keys::WithKeys("Send image to Tarnwick", vx_button4_Click));
-  IconButton(vx_button1, Icon::LeftArrow, Keys::WithKeys("Undo (restore prior step)", vx_button1_Click));
+  IconButton(vx_button4, Icon::WindowIn, WithKeys("Send image to Tarnwick", vx_button4_Click));
+  IconButton(vx_button1, Icon::LeftArrow, WithKeys("Undo (restore prior step)", vx_button1_Click));
   IconButton(vx_button2, Icon::Cross, "Clear");
 
   Slider(HProp1, 2, "1", "32");
@@ -157,5 +160,7 @@ Controls::Controls(platform::Form& form)
   Caption(Label3, "Green");
   Caption(Label4, "Blue");
 }
+
+void SetTipWithKeys(TipWithKeys tipWithKeys) { gTipWithKeys = tipWithKeys; }
 
 }  // namespace brisel::Form2

@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "app/shared_state.h"
+#include "state/shared_state.h"
 #include "panel/colour_hsv.h"
 #include "panel/colour_swatch.h"
 #include "panel/colour_triangle.h"

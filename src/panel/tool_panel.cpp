@@ -4,9 +4,9 @@
 
 #include <memory>
 
-#include "app/windows.h"
-#include "blend/mode_menu.h"
-#include "blend/presets.h"
+#include "state/windows.h"
+#include "panel/mode_menu.h"
+#include "panel/presets.h"
 #include "panel/colour_swatch.h"
 #include "panel/colour_triangle.h"
 #include "panel/hue_strip.h"

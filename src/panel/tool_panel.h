@@ -2,6 +2,7 @@
 // The tool panel Form2: brush sliders, presets, view and image buttons, colour controls.
 
 #include <cstdint>
+#include <string>
 
 #include "platform/controls.h"
 #include "platform/window.h"
@@ -43,6 +44,11 @@ struct Controls {
 // Builds the panel's controls on its window and connects its handlers (called once, by Form2Window()).
 void Attach(platform::Form& form);
 
+// How a button's tip names the keys that run its handler, " (kbd shortcut: Ctrl+Z or u)" after it: set by
+// the top from its key table (app/keys.h) before the panel is built; unset, the tip alone.
+using TipWithKeys = std::string (*)(const std::string& tip, void (*action)());
+void SetTipWithKeys(TipWithKeys tipWithKeys);
+
 // The panel's controls; the panel window is made on first use.
 Controls& Panel();
 
@@ -58,7 +64,7 @@ platform::HProp& HProp8();  // Press
 platform::VxButton& vx_pte_button15();  // Mode
 
 // ---- the panel's load (its controls' handlers: sliders.h, panel_buttons.h, colour_swatch.h,
-// hue_strip.h, triangle_pick.h, blend/presets.h, blend/mode_menu.h) ----------------------------------
+// hue_strip.h, triangle_pick.h, presets.h, mode_menu.h) ----------------------------------------------
 
 void Form_Load();
 // The close button of the panel's window hides it: the panel lives as long as the canvas, and Tab or the

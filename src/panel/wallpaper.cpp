@@ -6,8 +6,8 @@
 #include <memory>
 #include <string>
 
-#include "app/host_link.h"
-#include "app/windows.h"
+#include "link/host_link.h"
+#include "state/windows.h"
 
 namespace brisel::Form2 {
 namespace {

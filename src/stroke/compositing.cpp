@@ -17,7 +17,7 @@
 #include <cmath>
 #include <cstring>
 
-#include "app/shared_state.h"
+#include "state/shared_state.h"
 #include "stroke/compositing.h"
 #include "stroke/compositing_parts.h"
 
@@ -147,9 +147,9 @@ void MixChannel(bool relief, bool table, int32_t n, const uint8_t* a, const int1
 
 }  // namespace
 
-PixelRect CompositeStroke(int32_t flags, float x1, float y1, float x2, float y2) {
+PixelRect CompositeStroke(int32_t flags, const PixelRect& area) {
   const compositing::Brush brush = compositing::ReadBrush();
-  const PixelRect box = compositing::PixelBox(x1, y1, x2, y2, BrushSize);
+  const PixelRect box = Intersection(area, {0, 0, ImageWidth, ImageHeight});
   if (!compositing::PlanesReady(flags) || box.empty()) return {};
   Tables t;
   BuildTables(brush, t);
@@ -175,7 +175,7 @@ PixelRect CompositeStroke(int32_t flags, float x1, float y1, float x2, float y2)
 }
 
 PixelRect RenderSegment(int32_t flags, float x1, float y1, float x2, float y2) {
-  return CompositeStroke(flags, x1, y1, x2, y2);
+  return CompositeStroke(flags, compositing::PixelBox(x1, y1, x2, y2, BrushSize));
 }
 
 }  // namespace brisel::Form1

@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "app/shared_state.h"
+#include "state/shared_state.h"
 
 namespace brisel::compositing {
 namespace {

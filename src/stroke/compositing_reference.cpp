@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "app/shared_state.h"
+#include "state/shared_state.h"
 #include "stroke/compositing.h"
 #include "stroke/compositing_parts.h"
 
@@ -18,9 +18,9 @@ int32_t Thin(int32_t c, int32_t x, int32_t y, int32_t paperStrength) {
 
 }  // namespace
 
-PixelRect CompositeStrokeReference(int32_t flags, float x1, float y1, float x2, float y2) {
+PixelRect CompositeStrokeReference(int32_t flags, const PixelRect& area) {
   const compositing::Brush brush = compositing::ReadBrush();
-  const PixelRect box = compositing::PixelBox(x1, y1, x2, y2, BrushSize);
+  const PixelRect box = Intersection(area, {0, 0, ImageWidth, ImageHeight});
   if (!compositing::PlanesReady(flags) || box.empty()) return {};
   BytePlane* planes[3] = {&PlaneR, &PlaneG, &PlaneB};
   BytePlane* views[3] = {&ViewR, &ViewG, &ViewB};
@@ -50,7 +50,7 @@ PixelRect CompositeStrokeReference(int32_t flags, float x1, float y1, float x2, 
 }
 
 PixelRect RenderSegmentReference(int32_t flags, float x1, float y1, float x2, float y2) {
-  return CompositeStrokeReference(flags, x1, y1, x2, y2);
+  return CompositeStrokeReference(flags, compositing::PixelBox(x1, y1, x2, y2, BrushSize));
 }
 
 }  // namespace brisel::Form1

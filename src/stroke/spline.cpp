@@ -4,7 +4,7 @@
 
 #include <limits>
 
-#include "app/shared_state.h"
+#include "state/shared_state.h"
 #include "platform/native.h"
 #include "stroke/aa_line.h"
 #include "stroke/compositing.h"

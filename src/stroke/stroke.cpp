@@ -2,7 +2,9 @@
 
 #include "stroke/stroke.h"
 
-#include "app/shared_state.h"
+#include <utility>
+
+#include "state/shared_state.h"
 #include "canvas/clear.h"
 #include "canvas/display.h"
 #include "canvas/undo.h"
@@ -54,32 +56,35 @@ PixelRect ContinueStroke(float x, float y, float pressure, float windowX, float 
   return drawn;
 }
 
-PixelRect EndStroke(float x, float y, float pressure, float windowX, float windowY) {
+Changed EndStroke(float x, float y, float pressure, float windowX, float windowY) {
   PixelRect drawn = ContinueStroke(x, y, pressure, windowX, windowY, true);
   // A click, or a press with a single movement, has no spline piece: it is drawn straight instead.
   if (StrokeUndrawn && StrokeCount < 3) drawn = Union(drawn, DrawShortStroke());
   StrokeUndrawn = false;
   StrokeUncommitted = true;  // whatever the mask holds now goes in with this release
-  return Union(drawn, CommitStroke());
+  Changed committed = CommitStroke();
+  committed.rect = Union(drawn, committed.rect);
+  return committed;
 }
 
-PixelRect CommitStroke() {
+Changed CommitStroke() {
   if (!StrokeUncommitted) return {};
   StrokeMinX -= 0.5f;
   StrokeMinY -= 0.5f;
   StrokeMaxX += 0.5f;
   StrokeMaxY += 0.5f;
-  // The undo step must see the image before the commit changes it.
-  PixelRect shown = NormaliseRect(StrokeMinX, StrokeMinY, StrokeMaxX, StrokeMaxY);
-  if (SaveUndoRect(StrokeMinX, StrokeMinY, StrokeMaxX, StrokeMaxY))
-    shown = Union(shown, CompositeStroke(2, StrokeMinX, StrokeMinY, StrokeMaxX, StrokeMaxY));
-  ClearFXbuffer(StrokeMinX, StrokeMinY, StrokeMaxX, StrokeMaxY);
+  // The rectangle in whole pixels, once: every dab lies inside it (each grew it by its reach), so the mask is
+  // 0 outside it and it is all the commit changes. The undo step must see the image before the commit.
+  const PixelRect box = NormaliseRect(StrokeMinX, StrokeMinY, StrokeMaxX, StrokeMaxY);
+  UndoSaved saved = SaveUndoRect(box);
+  if (saved) CompositeStroke(2, box);
+  ClearFXbuffer(box);
   StrokeUncommitted = false;
   // The stroke ends showing exactly what was committed: the preview composited a box of BrushSize around
   // each piece, and a dab's anti-aliased rim (or a dab grown past BrushSize) can reach a pixel beyond it,
   // which the commit paints but no preview showed.
-  SyncView(shown);
-  return shown;
+  SyncView(box);
+  return {box, std::move(saved.refused)};
 }
 
 }  // namespace brisel::Form1

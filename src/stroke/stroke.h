@@ -5,6 +5,7 @@
 // the canvas show their union once.
 
 #include "canvas/rectangles.h"
+#include "canvas/refusal.h"
 
 namespace brisel::Form1 {
 
@@ -23,12 +24,13 @@ void PassOverStroke(float x, float y);
 PixelRect ContinueStroke(float x, float y, float pressure, float windowX, float windowY, bool painting);
 // Ends the stroke at image point (x, y): records and draws the last point (a click its dab, a single
 // movement its straight piece), then commits. Answers every pixel the two changed: the commit's image
-// pixels, and the last piece's preview, which lies inside them.
-PixelRect EndStroke(float x, float y, float pressure, float windowX, float windowY);
+// pixels, and the last piece's preview, which lies inside them; and the commit's refusal.
+Changed EndStroke(float x, float y, float pressure, float windowX, float windowY);
 // Commits what the mask holds as one undo step: saves the dirty rectangle for undo, composites the mask
 // into the image, clears the mask and makes the display copy the image there. A stroke whose undo step
 // cannot be made is dropped instead: the mask is cleared all the same and the display copy shows the image
-// as it was. Answers the pixels to show again; nothing to commit: nothing happens, and an empty answer.
-PixelRect CommitStroke();
+// as it was, and the refusal is answered for the user. Answers the pixels to show again; nothing to commit:
+// nothing happens, and an empty answer.
+Changed CommitStroke();
 
 }  // namespace brisel::Form1

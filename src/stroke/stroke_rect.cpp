@@ -1,6 +1,6 @@
 #include "stroke/stroke_rect.h"
 
-#include "app/shared_state.h"
+#include "state/shared_state.h"
 
 namespace brisel {
 

@@ -7,7 +7,8 @@
 #include <vector>
 
 #include "app/canvas_input.h"
-#include "app/windows.h"
+#include "app/reset_state.h"
+#include "state/windows.h"
 #include "canvas/display.h"
 #include "canvas/display_bitmap.h"
 #include "canvas/undo.h"
@@ -354,7 +355,7 @@ TEST_F(CaptureTest, AReleaseWithoutAnyPressOrPointListIsSafe) {
   EXPECT_EQ(StrokePoints.size(), size_t(kStrokePointsLast + 1));
   EXPECT_EQ(StrokeCount, 1);
   EXPECT_FALSE(StrokeActive);
-  ResetSharedState();  // no image either
+  ResetProgramState();  // no image either
   Form_MouseMove(kLeft, 0, 5, 5);
   Form_MouseUp(kLeft, 0, 5, 5);
   Form_MouseDown(kLeft, 0, 5, 5);

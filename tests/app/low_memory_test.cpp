@@ -7,7 +7,8 @@
 #include <utility>
 #include <vector>
 
-#include "app/host_link.h"
+#include "link/host_link.h"
+#include "app/reset_state.h"
 #include "canvas/changed_box.h"
 #include "support/app_fixture.h"
 
@@ -41,7 +42,7 @@ TEST_F(AppTest, ASendShortOfMemoryLetsTheOldestUndoStepsGoUntilItGoesThrough) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     DestroyWindows();
-    ResetSharedState();
+    ResetProgramState();
     Start(12, 6);
     for (int32_t x = 0; x < 5; ++x) Paint(PlaneR, x, 1, uint8_t(200 + x));
     UndoLastStep();

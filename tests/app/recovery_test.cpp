@@ -24,8 +24,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "app/host_link.h"
+#include "link/host_link.h"
 #include "app/recovery.h"
+#include "app/reset_state.h"
 #include "canvas/changed_box.h"
 #include "canvas/undo.h"
 #include "file/file_host.h"
@@ -99,7 +100,7 @@ TEST(RecoveryChild, DISABLED_PaintsUntilKilled) {
   // Killed, this process never clears the test program's empty settings folder: that is done here.
   rmdir(std::getenv("XDG_CONFIG_HOME"));
   setenv("XDG_CONFIG_HOME", std::getenv("BRISEL_CHILD_CONFIG"), 1);
-  ResetSharedState();
+  ResetProgramState();
   filehost::RegisterFileHost(OptionsFor(picture));
   if (!ClaimPictureOrAsk(picture)) return;
   Main();
@@ -250,7 +251,7 @@ class RecoveryAfterKill : public AppTest {
   }
   // The program's start on picture, as brisel PICTURE starts it.
   void StartOn(const std::string& picture) {
-    ResetSharedState();
+    ResetProgramState();
     DestroyWindows();
     messages.clear();
     filehost::RegisterFileHost(OptionsFor(picture));
@@ -350,7 +351,7 @@ TEST_F(RecoveryAfterKill, ANewPicturesCopiesCarryTheNameItsFirstSendGaveIt) {
   filehost::FileHostOptions options;
   options.newPictureFolder = folder.path().toStdString();
   options.onNamed = [](const std::string& path) { RecoveryPictureNamed(path); };
-  ResetSharedState();
+  ResetProgramState();
   DestroyWindows();
   filehost::RegisterFileHost(options);
   Main();

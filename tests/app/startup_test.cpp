@@ -7,7 +7,7 @@
 
 #include "app/canvas_input.h"
 #include "app/canvas_window.h"
-#include "app/host_link.h"
+#include "link/host_link.h"
 #include "canvas/display.h"
 #include "canvas/undo.h"
 #include "panel/panel_buttons.h"
@@ -254,7 +254,7 @@ TEST_F(AppTest, SendImageSavesUndoThenPlanesThenRefreshesAndReportsFailures) {
 TEST_F(AppTest, AfterASendTheCanvasShowsTheHostsOwnEditsInTheBoxSent) {
   Start(6, 4);
   host->ownEdits = {{2, 1, 200, 100, 50}, {5, 3, 1, 2, 3}};
-  ASSERT_TRUE(SaveUndoRect(0, 0, 3, 2));  // a step over (0, 0)-(3, 2) that changes (0, 0) alone
+  ASSERT_TRUE(SaveUndoRect({0, 0, 4, 3}));  // a step over (0, 0)-(3, 2) that changes (0, 0) alone
   const uint8_t before = PlaneR(0, 0);
   PlaneR(0, 0) = uint8_t(before + 1);
   SendImageToTarnwick();

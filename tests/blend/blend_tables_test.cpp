@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "app/shared_state.h"
+#include "state/shared_state.h"
 #include "blend/blend_tables.h"
 
 namespace brisel {

@@ -75,27 +75,27 @@ TEST_F(AppTest, BlitRectDrawsOnlyTheClampedRectangleAtThePanOffset) {
   canvas.FillBox(0, 0, 49, 39, mark);
   PanX = 5;
   PanY = 3;
-  Dibs::BlitRect(PlaneR, PlaneG, PlaneB, 10, 10, 12, 11);  // corners inclusive
+  Dibs::BlitRect(PlaneR, PlaneG, PlaneB, {10, 10, 13, 12});  // far corner exclusive
   EXPECT_EQ(canvas.SurfacePixel(15, 13), ImagePixel(10, 10));
   EXPECT_EQ(canvas.SurfacePixel(17, 14), ImagePixel(12, 11));
   EXPECT_EQ(canvas.SurfacePixel(18, 14), mark);
   EXPECT_EQ(canvas.SurfacePixel(15, 15), mark);
 
   // Reaching past the image's far edge refreshes the last column, and nothing beyond it.
-  Dibs::BlitRect(PlaneR, PlaneG, PlaneB, 40, 0, 500, 0);
+  Dibs::BlitRect(PlaneR, PlaneG, PlaneB, {40, 0, 501, 1});
   EXPECT_EQ(canvas.SurfacePixel(49, 3), ImagePixel(44, 0));
   canvas.FillBox(0, 0, 49, 39, mark);
   PanX = PanY = 0;
-  Dibs::BlitRect(PlaneR, PlaneG, PlaneB, 45, 35, 1000, 1000);
+  Dibs::BlitRect(PlaneR, PlaneG, PlaneB, {45, 35, 1001, 1001});
   EXPECT_EQ(canvas.SurfacePixel(49, 39), ImagePixel(49, 39));
 
   // Wholly outside the image or the window, or reversed: nothing at all.
   canvas.FillBox(0, 0, 49, 39, mark);
-  Dibs::BlitRect(PlaneR, PlaneG, PlaneB, -30, -30, -5, -5);
-  Dibs::BlitRect(PlaneR, PlaneG, PlaneB, 60, 0, 70, 10);
-  Dibs::BlitRect(PlaneR, PlaneG, PlaneB, 20, 20, 10, 10);
+  Dibs::BlitRect(PlaneR, PlaneG, PlaneB, {-30, -30, -4, -4});
+  Dibs::BlitRect(PlaneR, PlaneG, PlaneB, {60, 0, 71, 11});
+  Dibs::BlitRect(PlaneR, PlaneG, PlaneB, {20, 20, 11, 11});
   PanX = -1000;
-  Dibs::BlitRect(PlaneR, PlaneG, PlaneB, 0, 0, 49, 39);
+  Dibs::BlitRect(PlaneR, PlaneG, PlaneB, {0, 0, 50, 40});
   for (int y = 0; y < 40; y += 3)
     for (int x = 0; x < 50; x += 3) ASSERT_EQ(canvas.SurfacePixel(x, y), mark) << x << "," << y;
 }

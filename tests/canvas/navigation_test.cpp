@@ -1,6 +1,7 @@
 // Zoom and pan by every path, with their limits, and the canvas keys.
 
 #include "app/canvas_input.h"
+#include "app/reset_state.h"
 #include "canvas/display_bitmap.h"
 #include "canvas/navigation.h"
 #include "canvas/undo.h"
@@ -121,7 +122,7 @@ TEST_F(AppTest, CommaHeldPicksAndLowerCaseUUndoes) {
   EXPECT_EQ(Form1Window().mousePointer(), platform::MousePointer::Crosshair);
 
   const uint8_t before = PlaneR(1, 1);
-  ASSERT_TRUE(SaveUndoRect(0, 0, 3, 3));
+  ASSERT_TRUE(SaveUndoRect({0, 0, 4, 4}));
   PlaneR(1, 1) = uint8_t(before + 1);
   Type('U');
   EXPECT_EQ(PlaneR(1, 1), before + 1);
@@ -174,7 +175,7 @@ TEST_F(AppTest, TheCanvasOpensAtThePicturesSizeWithinTheScreen) {
   };
   for (const Case c : {Case{1, 1}, Case{600, 300}, Case{3000, 2000}, Case{300, 2000}}) {
     SCOPED_TRACE(std::to_string(c.width) + " x " + std::to_string(c.height));
-    ResetSharedState();
+    ResetProgramState();
     DestroyWindows();
     Start(c.width, c.height);
     platform::Form& canvas = Form1Window();

@@ -11,7 +11,8 @@
 #include <vector>
 
 #include "app/canvas_input.h"
-#include "app/host_link.h"
+#include "link/host_link.h"
+#include "app/reset_state.h"
 #include "canvas/undo.h"
 #include "panel/panel_buttons.h"
 #include "support/app_fixture.h"
@@ -105,7 +106,7 @@ class RedoTest : public AppTest {
  protected:
   void Restart(uint64_t budget, int32_t limit) {
     DestroyWindows();
-    ResetSharedState();
+    ResetProgramState();
     Start(kWidth, kHeight);
     UndoMemoryBudget = budget;
     UndoLimit = limit;

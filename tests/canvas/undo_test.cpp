@@ -3,7 +3,7 @@
 #include <new>
 
 #include "app/canvas_input.h"
-#include "app/host_link.h"
+#include "link/host_link.h"
 #include "canvas/clear.h"
 #include "canvas/rectangles.h"
 #include "canvas/undo.h"
@@ -16,7 +16,7 @@ namespace {
 
 // Paints a rectangle of the image the way a stroke commit would: save, then change.
 void PaintStep(int x1, int y1, int x2, int y2, uint8_t value) {
-  ASSERT_TRUE(SaveUndoRect(float(x1), float(y1), float(x2), float(y2)));
+  ASSERT_TRUE(SaveUndoRect({x1, y1, x2 + 1, y2 + 1}));
   for (int y = y1; y <= y2; ++y)
     for (int x = x1; x <= x2; ++x) PlaneR(x, y) = PlaneG(x, y) = PlaneB(x, y) = value;
 }
@@ -42,7 +42,7 @@ TEST_F(AppTest, NormalisationFloorsNearCornersAndMakesFarCornersExclusive) {
 TEST_F(AppTest, ClearFXbufferClearsExactlyTheNormalisedRectangle) {
   Start(12, 12);
   FXbuffer.fill(7);
-  Form1::ClearFXbuffer(2.7f, 3.2f, 5.1f, 6.9f);
+  Form1::ClearFXbuffer(NormaliseRect(2.7f, 3.2f, 5.1f, 6.9f));
   for (int y = 0; y < 12; ++y)
     for (int x = 0; x < 12; ++x) {
       const bool inside = x >= 2 && x <= 5 && y >= 3 && y <= 6;
@@ -52,15 +52,15 @@ TEST_F(AppTest, ClearFXbufferClearsExactlyTheNormalisedRectangle) {
 
 TEST_F(AppTest, SaveUndoRectKeepsOneColumnForASliverAndNothingOutside) {
   Start(50, 50);
-  EXPECT_TRUE(SaveUndoRect(4.2f, 0, 4.6f, 10));
+  EXPECT_TRUE(SaveUndoRect(NormaliseRect(4.2f, 0, 4.6f, 10)));
   ASSERT_EQ(UndoStack.size(), 1u);
   EXPECT_EQ(UndoStack.back().left, 4);
   EXPECT_EQ(UndoStack.back().top, 0);
   EXPECT_EQ(UndoStack.back().red.width(), 1);
   EXPECT_EQ(UndoStack.back().red.height(), 11);
   EXPECT_EQ(UndoStack.back().green(0, 7), PlaneG(4, 7));
-  EXPECT_TRUE(SaveUndoRect(60, 0, 70, 5)) << "nothing to save is no failure";
-  EXPECT_TRUE(SaveUndoRect(-9, -9, -1, -1));
+  EXPECT_TRUE(SaveUndoRect({60, 0, 71, 6})) << "nothing to save is no failure";
+  EXPECT_TRUE(SaveUndoRect({-9, -9, 0, 0}));
   EXPECT_EQ(UndoStack.size(), 1u);
 }
 
@@ -95,7 +95,7 @@ TEST_F(AppTest, ClearThenUndoBringsBackEveryColumnAndRow) {
   Start(100, 80);
   const BytePlane red = PlaneR, blue = PlaneB;
   FXbuffer.fill(5);
-  ASSERT_TRUE(SaveUndoRect(0, 0, 99, 79));
+  ASSERT_TRUE(SaveUndoRect({0, 0, 100, 80}));
   Form1::clearbuffer();
   EXPECT_EQ(PlaneR, BytePlane(100, 80, 255));
   EXPECT_EQ(ViewB, BytePlane(100, 80, 255));
@@ -169,7 +169,7 @@ TEST_F(AppTest, AStepThatCannotBeAllocatedRefusesItsChangeAndChangesNothing) {
     EXPECT_EQ(Form1Window().SurfacePixel(12, 10), platform::RGB(red(12, 10), green(12, 10), PlaneB(12, 10)));
     ASSERT_EQ(UndoStack.size(), 1u);
     EXPECT_EQ(UndoStack.back().red.width(), 5);
-    EXPECT_TRUE(ChangedSinceSend.x1 == changed.x1 && ChangedSinceSend.y2 == changed.y2 &&
+    EXPECT_TRUE(ChangedSinceSend.box == changed.box &&
                 ChangedSinceSend.wholeImage == changed.wholeImage);
   }
   EXPECT_EQ(asked.back(), 3u * 30 * 20) << "the hook hears what the step would take";

@@ -7,7 +7,7 @@
 #include <random>
 #include <string>
 
-#include "app/windows.h"
+#include "state/windows.h"
 #include "blend/blend_tables.h"
 #include "canvas/display.h"
 #include "canvas/display_bitmap.h"

@@ -6,8 +6,9 @@
 
 #include <gtest/gtest.h>
 
-#include "app/shared_state.h"
-#include "app/windows.h"
+#include "app/canvas_window.h"
+#include "state/shared_state.h"
+#include "state/windows.h"
 #include "canvas/display.h"
 #include "canvas/display_bitmap.h"
 #include "canvas/undo.h"

@@ -7,9 +7,10 @@
 #include <cstdint>
 #include <random>
 
-#include "app/shared_state.h"
+#include "app/reset_state.h"
+#include "state/shared_state.h"
 #include "app/startup.h"
-#include "app/windows.h"
+#include "state/windows.h"
 #include "canvas/display_bitmap.h"
 
 namespace brisel::testing {
@@ -21,7 +22,7 @@ class StrokeTest : public ::testing::Test {
 
   static void Fresh() {
     DestroyWindows();
-    ResetSharedState();
+    ResetProgramState();
   }
 
   // A white image of width x height, an empty mask, and the brush the tool panel starts with (size 2,

@@ -8,9 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "app/shared_state.h"
+#include "app/reset_state.h"
+#include "state/shared_state.h"
 #include "app/startup.h"
-#include "app/windows.h"
+#include "state/windows.h"
 #include "canvas/undo.h"
 #include "platform/window.h"
 #include "support/recording_host.h"
@@ -20,14 +21,14 @@ namespace brisel::testing {
 // Changes one pixel of a plane as painting does: its rectangle is saved for undo first, which also marks
 // it as changed since the last send.
 inline void Paint(BytePlane& plane, int32_t x, int32_t y, uint8_t value) {
-  EXPECT_TRUE(SaveUndoRect(float(x), float(y), float(x), float(y)));
+  EXPECT_TRUE(SaveUndoRect({x, y, x + 1, y + 1}));
   plane(x, y) = value;
 }
 
 class AppTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ResetSharedState();
+    ResetProgramState();
     DestroyWindows();
     platform::SetMessageBoxAnswerer([this](const std::string& title, const std::string& text) {
       messages.push_back(title + "|" + text);
@@ -38,7 +39,7 @@ class AppTest : public ::testing::Test {
 
   void TearDown() override {
     DestroyWindows();
-    ResetSharedState();
+    ResetProgramState();
     platform::SetMessageBoxAnswerer(nullptr);
     platform::SetPopupMenuChooser(nullptr);
     platform::SetFatalErrorHook(nullptr);

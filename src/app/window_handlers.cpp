@@ -1,20 +1,14 @@
-#include "app/windows.h"
+#include "app/window_handlers.h"
 
-#include <memory>
-
-#include "app/startup.h"
-#include "canvas/display.h"
-#include "canvas/navigation.h"
-#include "panel/tool_panel.h"
 #include "app/canvas_input.h"
 #include "app/canvas_tablet.h"
 #include "app/canvas_window.h"
 #include "app/keys.h"
+#include "panel/tool_panel.h"
+#include "state/windows.h"
 
 namespace brisel {
 namespace {
-
-std::unique_ptr<platform::Form> gForm1, gForm2, gMenus;
 
 void AttachForm1(platform::Form& form) {
   form.Load = Form1::Form_Load;
@@ -37,6 +31,7 @@ void AttachForm1(platform::Form& form) {
 
 // The panel hands its keys to the canvas's handlers, so that they work whichever window has the focus.
 void AttachForm2(platform::Form& form) {
+  Form2::SetTipWithKeys(Keys::WithKeys);
   Form2::Attach(form);
   form.KeyDown = Form1::Form_KeyDown;
   form.KeyUp = Form1::Form_KeyUp;
@@ -44,38 +39,14 @@ void AttachForm2(platform::Form& form) {
   form.Deactivate = Form1::Form_Deactivate;
 }
 
+// What is bound to the windows goes before them: the tablet (bound to the canvas) and the keys window.
+void BeforeDestroy() {
+  Form1::CloseTablet();
+  Keys::DestroyKeysWindow();
+}
+
 }  // namespace
 
-platform::Form& Form1Window() {
-  if (!gForm1) {
-    gForm1 = std::make_unique<platform::Form>();
-    AttachForm1(*gForm1);
-  }
-  return *gForm1;
-}
-
-platform::Form& Form2Window() {
-  if (!gForm2) {
-    gForm2 = std::make_unique<platform::Form>();
-    AttachForm2(*gForm2);
-  }
-  return *gForm2;
-}
-
-bool Form2Exists() { return gForm2 != nullptr; }
-
-platform::Form& MenusWindow() {
-  if (!gMenus) gMenus = std::make_unique<platform::Form>();
-  return *gMenus;
-}
-
-void DestroyWindows() {
-  Form1::CloseTablet();  // the tablet is bound to the canvas
-  // Owned windows go first: their toolkit objects are children of the canvas's.
-  Keys::DestroyKeysWindow();
-  gMenus.reset();
-  gForm2.reset();
-  gForm1.reset();
-}
+void WireWindowHandlers() { SetWindowWiring({AttachForm1, AttachForm2, BeforeDestroy}); }
 
 }  // namespace brisel

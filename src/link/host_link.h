@@ -4,9 +4,17 @@
 #include <span>
 #include <string_view>
 
+#include "canvas/refusal.h"
 #include "platform/host.h"
 
 namespace brisel {
+
+// What runs after every send that went through, or found nothing to send (the recovery copy goes then,
+// app/recovery.h, which sets it while it runs); nullptr: nothing.
+void SetAfterSend(void (*afterSend)());
+
+// Says each refusal of the engine to the user, in a message box of its own titled as the host's errors are.
+void Tell(const Refusals& refused);
 
 // One late-bound call on HostObject. Errors propagate.
 platform::Variant CallHost(std::string_view name, std::span<platform::Variant> args = {});
@@ -26,8 +34,8 @@ BytePlane FetchPlane(std::string_view name, const char* colourName);
 // since the last send (image pixels, far corner exclusive, all 0 when nothing changed), Tarn_SaveUndo, the
 // three planes, tarn_Refresh. A host without Brisel_ChangedBox (438) gets the rest as before; any other error
 // propagates, and the box is kept until a send goes through; one that goes through removes the recovery
-// copy (app/recovery.h). A host that runs out of memory (Error 7, or std::bad_alloc) is sent the sequence
-// again after the oldest undo step went, until it goes through or no step is left (app/low_memory.h); then
+// copy (SetAfterSend). A host that runs out of memory (Error 7, or std::bad_alloc) is sent the sequence
+// again after the oldest undo step went, until it goes through or no step is left (link/low_memory.h); then
 // its Error 7 propagates.
 void SendBack();
 
@@ -40,8 +48,8 @@ bool SendBackUnlessRefused();
 // "Get image from Tarnwick": an undo step of the whole image, then the host's planes; the next send then
 // names the whole picture as changed. A failing call or a plane of the wrong size is reported and leaves the
 // image and the undo history as they were.
-// The image replaced by planes of its size, as one undo step, all of it unsent; false (image untouched)
-// when the undo step cannot be made.
+// The image replaced by planes of its size, as one undo step, all of it unsent; false (image untouched,
+// the user told) when the undo step cannot be made.
 bool ReplaceImage(BytePlane&& red, BytePlane&& green, BytePlane&& blue);
 void GetImageFromTarnwick();
 // "Send image to Tarnwick": SendBackUnlessRefused, refused when the host's image changed size meanwhile.

@@ -9,8 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "blend/mode_menu.h"
-#include "blend/presets.h"
+#include "app/reset_state.h"
+#include "panel/mode_menu.h"
+#include "panel/presets.h"
 #include "panel/tool_panel.h"
 #include "platform/qt/controls_impl.h"
 #include "support/app_fixture.h"
@@ -145,7 +146,7 @@ TEST_F(PresetsTest, DismissingTheMenuChangesNothing) {
   EXPECT_EQ(Now(), before);
   // At start the button reads "Mode" until the first choice, and a dismissal keeps that too.
   DestroyWindows();
-  ResetSharedState();
+  ResetProgramState();
   ChooseFromMenu(std::nullopt);
   EXPECT_EQ(Now(), (Selectors{0, 0, 0, "Mode"}));
   EXPECT_EQ(Pressed(), (std::vector<bool>{false, false, true, false}));

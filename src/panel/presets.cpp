@@ -2,9 +2,9 @@
 // lets the others up, keeps this one down and sets relief, blend mode, the Mode button's caption and the
 // coverage curve, in that order. Nothing else changes: no slider, no colour.
 
-#include "blend/presets.h"
+#include "panel/presets.h"
 
-#include "app/shared_state.h"
+#include "state/shared_state.h"
 #include "panel/tool_panel.h"
 
 namespace brisel::Form2 {

@@ -1,12 +1,16 @@
-#include "app/shared_state.h"
+#include "state/shared_state.h"
 
-#include "app/canvas_tablet.h"
-#include "canvas/display_bitmap.h"
-#include "canvas/pyramid.h"
-#include "canvas/undo.h"
-#include "panel/triangle_pick.h"
+#include <algorithm>
+
+#include "platform/native.h"
 
 namespace brisel {
+
+uint64_t DefaultUndoMemoryBudget() {
+  constexpr uint64_t kGiB = uint64_t(1) << 30;
+  const uint64_t physical = native::PhysicalMemoryBytes();
+  return physical == 0 ? kGiB : std::min(physical / 4, 8 * kGiB);
+}
 
 std::shared_ptr<platform::HostObject> HostObject;
 std::string AppCaption;
@@ -56,10 +60,7 @@ void ResetSharedState() {
   HostObject.reset();
   AppCaption.clear();
   ImageWidth = ImageHeight = 0;
-  Form1::CloseTablet();
-  Dibs::FreeDib();
   PlaneR = PlaneG = PlaneB = BytePlane();
-  Pyramid::Forget();  // new planes may come back at the old ones' addresses
   ViewR = ViewG = ViewB = BytePlane();
   FXbuffer = PaperTexture = BytePlane();
   PaperWidth = PaperHeight = 0;
@@ -88,7 +89,6 @@ void ResetSharedState() {
   PaperStrength = 0;
   PaintRed = PaintGreen = PaintBlue = 0;
   ColorHue = ColorSat = ColorVal = 0;
-  Form2::TrianglePicking = 0;
   BlendMode = CoverageCurve = ReliefEffect = 0;
   BlendTable.fill(0);
   CoverageCurves.fill(0);

@@ -1,4 +1,4 @@
-#include "app/host_link.h"
+#include "link/host_link.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -6,19 +6,33 @@
 #include <optional>
 #include <string>
 
-#include "app/low_memory.h"
-#include "app/recovery.h"
-#include "app/shared_state.h"
-#include "app/startup.h"
 #include "canvas/changed_box.h"
 #include "canvas/display.h"
 #include "canvas/undo.h"
+#include "link/low_memory.h"
 #include "platform/window.h"
+#include "state/shared_state.h"
 
 namespace brisel {
 namespace {
 
+void (*gAfterSend)() = nullptr;
+
+void AfterSend() {
+  if (gAfterSend) gAfterSend();
+}
+
 std::string SizeText(int32_t w, int32_t h) { return std::to_string(w) + " x " + std::to_string(h); }
+
+}  // namespace
+
+void SetAfterSend(void (*afterSend)()) { gAfterSend = afterSend; }
+
+void Tell(const Refusals& refused) {
+  for (const std::string& text : refused.texts) platform::ShowMessage(kProgramName, text);
+}
+
+namespace {
 
 void ReportHostError(const Error& e) {
   platform::ShowMessage(kProgramName, "Error " + std::to_string(e.number()) + ": " + e.text());
@@ -58,7 +72,7 @@ void ShowWhatTheHostHolds(const PixelRect& box) {
   platform::Variant args[] = {&held[0], &held[1], &held[2], &mask};
   try {
     if (platform::ToLong(CallHost("Brisel_HeldAfterSend", args)) == 0) return;
-    RedrawRect(TakeHostPixels(box, held, mask));
+    Tell(RedrawRect(TakeHostPixels(box, held, mask)));
   } catch (const Error& e) {
     if (e.number() != errors::kNoSuchMethod)
       std::fprintf(stderr, "brisel: the canvas may not show the host's own changes: %s\n", e.text().c_str());
@@ -107,7 +121,7 @@ void SendBack() {
   // Nothing changed since the host last had the planes: it holds them already, and sending them would
   // only copy and compare the whole picture (seconds on a large one) to write nothing.
   if (box.empty()) {
-    RecoveryAfterSend();
+    AfterSend();
     return;
   }
   platform::BusyCursor busy;
@@ -132,7 +146,7 @@ void SendBack() {
   // and its recovery copy stays.
   ForgetChanges();
   ShowWhatTheHostHolds(box);
-  RecoveryAfterSend();
+  AfterSend();
 }
 
 bool SendBackUnlessRefused() {
@@ -159,13 +173,16 @@ void GetPaperFromTarnwick() {
 }
 
 bool ReplaceImage(BytePlane&& red, BytePlane&& green, BytePlane&& blue) {
-  if (!SaveUndoRect(0, 0, float(ImageWidth - 1), float(ImageHeight - 1))) return false;
+  if (const UndoSaved saved = SaveUndoRect({0, 0, ImageWidth, ImageHeight}); !saved) {
+    Tell(saved.refused);
+    return false;
+  }
   PlaneR = std::move(red);
   PlaneG = std::move(green);
   PlaneB = std::move(blue);
   SyncView({0, 0, ImageWidth, ImageHeight});
   NoteWholeImageChanged();
-  Form1::displaybuffers();
+  Tell(Form1::displaybuffers());
   return true;
 }
 

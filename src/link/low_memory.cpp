@@ -1,4 +1,4 @@
-#include "app/low_memory.h"
+#include "link/low_memory.h"
 
 #include <cstdio>
 #include <new>

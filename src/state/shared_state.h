@@ -13,22 +13,27 @@
 
 #include "platform/byte_plane.h"
 #include "platform/host.h"
+#include "state/pixel_rect.h"
 
 namespace brisel {
 
 inline constexpr const char* kProgramName = "Brisel";  // the title of the program's message boxes
 
-// ---- start-up and host link (app/) -----------------------------------------------------------------
-extern std::shared_ptr<platform::HostObject> HostObject;  // target of every host call
-extern std::string AppCaption;                            // the canvas caption before any zoom
-extern int32_t ImageWidth, ImageHeight;                   // fixed after start-up
-extern BytePlane PlaneR, PlaneG, PlaneB;                  // the image as committed (what the host gets)
-extern BytePlane ViewR, ViewG, ViewB;                     // display copy: committed image + stroke preview
-extern BytePlane FXbuffer;                                // coverage of the stroke in progress, 0..255
-extern BytePlane PaperTexture;                            // paper grain, tiled over the image
-extern int32_t PaperWidth, PaperHeight;                   // 0 x 0 means no paper
+// ---- start-up (app/startup) and the host link (link/) ---------------------------------------------
+extern std::shared_ptr<platform::HostObject> HostObject;  // target of every host call (start-up)
+extern std::string AppCaption;                            // the canvas caption before any zoom (start-up)
+extern int32_t ImageWidth, ImageHeight;                   // fixed by start-up
+// The image as committed (what the host gets): sized by start-up, replaced by a fetch (link/), changed
+// by a stroke's commit (stroke/), a clear and undo (canvas/).
+extern BytePlane PlaneR, PlaneG, PlaneB;
+// The display copy, the committed image and the stroke's preview: the preview (stroke/), kept in step
+// with the planes by canvas/.
+extern BytePlane ViewR, ViewG, ViewB;
+extern BytePlane FXbuffer;                // coverage of the stroke in progress, 0..255: stroke/, cleared by canvas/
+extern BytePlane PaperTexture;            // paper grain, tiled over the image (link/)
+extern int32_t PaperWidth, PaperHeight;   // 0 x 0 means no paper (link/)
 
-// ---- canvas and view (canvas/) ---------------------------------------------------------------------
+// ---- canvas and view: canvas/, and start-up's first view ---------------------------------------------
 extern float Zoom;           // window pixels per image pixel, > 0
 extern int32_t PanX, PanY;   // client position of the image's top-left corner
 
@@ -38,52 +43,60 @@ struct UndoStep {
   BytePlane blue, green, red;
   int32_t top = 0, left = 0;
 };
-extern std::deque<UndoStep> UndoStack;  // oldest first
+extern std::deque<UndoStep> UndoStack;  // oldest first; emptied by start-up
 // The steps undone since the last change, the next to redo last: each holds the pixels its undo replaced.
 extern std::deque<UndoStep> RedoStack;
-extern int32_t UndoLimit;               // at most UndoLimit + 1 steps are held
+extern int32_t UndoLimit;               // at most UndoLimit + 1 steps are held (start-up)
 // Bytes the steps' blocks of both histories may hold together (canvas/undo.h): beyond it the oldest steps go, though never
 // the newest, whatever its size. Start-up sets it from the host's settings.
 extern uint64_t UndoMemoryBudget;
+// The budget when the host's settings name none: a quarter of the machine's memory, at most 8 GiB (1 GiB
+// where the system does not tell its memory).
+uint64_t DefaultUndoMemoryBudget();
 
 // What changed in the image planes since the last send the host took whole (canvas/changed_box.h keeps it):
-// a box of image pixels, far corner exclusive, nothing when x1 >= x2 or y1 >= y2; wholeImage stands for the
-// picture at whatever size it has when next sent.
+// a box of image pixels; wholeImage stands for the picture at whatever size it has when next sent.
 struct ChangedArea {
-  int32_t x1 = 0, y1 = 0, x2 = 0, y2 = 0;
+  PixelRect box;
   bool wholeImage = false;
 };
 extern ChangedArea ChangedSinceSend;
 
+// ---- the canvas's mouse and key handlers (app/canvas_input) ----------------------------------------
+extern bool StrokeActive;                            // a press is held on the canvas
+extern bool PickMode;                                // comma key held
+extern bool SpaceHeld;                               // Space key held: a press begins a pan
+extern bool SpacePan;                                // the press now held began a Space pan, until its release
+
+// ---- view drags (canvas/navigation) ------------------------------------------------------------------
+extern float DragStartX, DragStartY, DragStartZoom, DragStartPanX, DragStartPanY;
+
 // ---- stroke engine (stroke/) -----------------------------------------------------------------------
 inline constexpr int32_t kStrokePointsLast = 10000;  // the point list's upper bound
 using StrokePoint = std::array<float, 3>;            // image x, image y, pressure 0..1
-extern std::vector<StrokePoint> StrokePoints;        // 0..10000, allocated by the canvas load
+extern std::vector<StrokePoint> StrokePoints;        // 0..10000, allocated by the canvas load (app/)
 extern int32_t StrokeCount;                          // index of the newest point
-extern bool StrokeActive;
-extern bool PickMode;                                // comma key held (view navigation sets it)
-extern bool SpaceHeld;                               // Space key held: a press begins a pan (view navigation)
-extern bool SpacePan;                                // the press now held began a Space pan, until its release
 extern float StrokeMinX, StrokeMinY, StrokeMaxX, StrokeMaxY;  // dirty rectangle, image pixels
-extern float DragStartX, DragStartY, DragStartZoom, DragStartPanX, DragStartPanY;
 extern float LastDabX, LastDabY, LastDabPressure;    // the last spline sample drawn
 extern float StepDistance;                           // distance walked since the last dab
 extern bool StrokeUndrawn;                           // a painting press began a stroke nothing of which is drawn yet
 extern bool StrokeUncommitted;                       // the mask holds dabs no release has committed yet
 
-// Tablet (app/canvas_tablet): pen state of the latest packet.
+// Tablet (app/canvas_tablet): pen state of the latest packet. A mouse press without the pen in proximity
+// sets PenPressure to 1 (app/canvas_input).
 extern bool TabletPresent;
 extern int16_t PenInProximity;  // -1 true, 0 false: only those two values change it
 extern float PenWindowX, PenWindowY, PenPressure, PenAltitude;
 extern int32_t TabletExtentX, TabletExtentY;
 
-// ---- brush state, written by the tool panel's sliders (panel/) -------------------------------------
+// ---- brush state, written by the tool panel's sliders (panel/), and by the canvas's load (app/) from
+// the sliders' designed values --------------------------------------------------------------------------
 extern float BrushPress, BrushSize, BrushOpacity, BrushStep;
 extern int32_t PaperStrength;
 extern float PaintRed, PaintGreen, PaintBlue;
 extern int32_t ColorHue, ColorSat, ColorVal;  // colour selection
 
-// ---- blend modes (blend/) --------------------------------------------------------------------------
+// ---- blend modes: the mode menu and the presets (panel/), read by the compositing (stroke/) -------
 extern int32_t BlendMode;      // 0..10
 extern int32_t CoverageCurve;  // 0 none, 1..2 a curve
 extern int32_t ReliefEffect;   // 0 off, 1 on
@@ -97,8 +110,9 @@ inline uint8_t& BlendEntry(int p, int q, int layer) { return BlendTable[(size_t(
 extern std::array<uint8_t, 256 * 2> CoverageCurves;
 inline uint8_t& CoverageEntry(int v, int curve) { return CoverageCurves[size_t(curve) * 256 + size_t(v)]; }
 
-// Puts every shared variable back to its value at process start, and lets the display bitmap, the tablet and
-// the colour triangle's pick go (for tests).
+// Puts every shared variable back to its value at process start. What the subsystems hold besides (the
+// display bitmap, the tablet, the triangle's pick) each lets go itself: ResetProgramState (app/reset_state.h)
+// does it all, for tests.
 void ResetSharedState();
 
 }  // namespace brisel

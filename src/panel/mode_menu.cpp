@@ -1,14 +1,14 @@
 // The blend-mode menu: the Mode button opens it at the pointer; an item sets BlendMode and the button's
 // caption, and nothing else (the pressed preset, CoverageCurve and ReliefEffect stay as they are).
 
-#include "blend/mode_menu.h"
+#include "panel/mode_menu.h"
 
 #include <optional>
 #include <string>
 #include <vector>
 
-#include "app/shared_state.h"
-#include "app/windows.h"
+#include "state/shared_state.h"
+#include "state/windows.h"
 #include "panel/tool_panel.h"
 
 namespace brisel {

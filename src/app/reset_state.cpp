@@ -1,0 +1,17 @@
+#include "app/reset_state.h"
+
+#include "app/canvas_tablet.h"
+#include "canvas/display.h"
+#include "panel/triangle_pick.h"
+#include "state/shared_state.h"
+
+namespace brisel {
+
+void ResetProgramState() {
+  Form1::CloseTablet();
+  ResetDisplay();
+  Form2::TrianglePicking = 0;
+  ResetSharedState();
+}
+
+}  // namespace brisel
