@@ -10,6 +10,7 @@
 
 #include "app/startup.h"
 #include "common/host_table.h"
+#include "common/send_planes.h"
 #include "gimp/gimp_api.h"
 #include "gimp/layer_pixels.h"
 #include "platform/window.h"
@@ -21,8 +22,6 @@ namespace {
 constexpr int32_t kStripRows = 64;
 
 [[noreturn]] void Fail(const std::string& text) { throw Error(errors::kHostCallFailed, text); }
-
-std::string SizeText(int32_t w, int32_t h) { return std::to_string(w) + " x " + std::to_string(h); }
 
 GeglRectangle Rect(const Box& box) { return {box.x, box.y, box.width, box.height}; }
 
@@ -83,13 +82,6 @@ class NarrowedSelection {
 };
 
 class GimpHost final : public host::HostTable {
-  // A staged plane: the part kept, where it lies, and the size of the plane it came from.
-  struct Staged {
-    BytePlane part;
-    int32_t width, height;
-    int32_t x, y;
-  };
-
  public:
   explicit GimpHost(int32_t drawable) : drawable_(drawable) {}
 
@@ -129,22 +121,17 @@ class GimpHost final : public host::HostTable {
     return pixels;
   }
 
-  // The program asks for red, green and blue in turn: red reads the layer afresh, and green and blue are
-  // handed out from that reading (each once; asked again, the layer is read again).
   BytePlane Buffer(host::Channel channel) override {
-    if (channel == host::Channel::kRed || !fetched_[int(channel)]) {
+    return planes_.Fetch(channel, [this] {
       ExpectPresent("read");
       const int32_t width = BufferWidth(), height = BufferHeight();
       const int channels = Channels();
       const std::vector<uint8_t> pixels = ReadPixels({0, 0, width, height}, channels);
-      for (host::Channel c : {host::Channel::kRed, host::Channel::kGreen, host::Channel::kBlue}) {
-        fetched_[int(c)] = ChannelPlane(pixels, width, height, channels, c);
-        base_[int(c)] = *fetched_[int(c)];
-      }
-    }
-    BytePlane plane = std::move(*fetched_[int(channel)]);
-    fetched_[int(channel)].reset();
-    return plane;
+      host::SendPlanes::Reading planes;
+      for (host::Channel c : {host::Channel::kRed, host::Channel::kGreen, host::Channel::kBlue})
+        planes[int(c)] = ChannelPlane(pixels, width, height, channels, c);
+      return planes;
+    });
   }
 
   // ---- the send -------------------------------------------------------------------------------------
@@ -152,38 +139,21 @@ class GimpHost final : public host::HostTable {
   void SaveUndo() override { pushUndo_ = true; }
 
   void ChangedBox(int32_t left, int32_t top, int32_t width, int32_t height) override {
-    changedSinceSend_ = Box{left, top, width, height};
+    planes_.SetChangedBox({left, top, width, height});
   }
 
-  // Only the part the program said it changed is kept (all of the plane when it said nothing): on a
-  // large picture, copying whole planes would cost a small send most of its time.
-  void Stage(host::Channel channel, const BytePlane& plane) override {
-    const Box whole{0, 0, plane.width(), plane.height()};
-    const Box part = changedSinceSend_ ? Intersect(*changedSinceSend_, whole) : whole;
-    Staged staged{BytePlane(part.width, part.height), plane.width(), plane.height(), part.x, part.y};
-    for (int32_t y = 0; y < part.height; ++y)
-      std::copy_n(plane.row(part.y + y) + part.x, part.width, staged.part.row(y));
-    staged_[int(channel)] = std::move(staged);
-  }
+  void Stage(host::Channel channel, const BytePlane& plane) override { planes_.Stage(channel, plane); }
 
   void Refresh() override {
-    auto staged = std::exchange(staged_, {});
     const bool pushUndo = std::exchange(pushUndo_, false);
-    const std::optional<Box> changedSinceSend = std::exchange(changedSinceSend_, std::nullopt);
     ExpectPresent("sent");
+    const int32_t width = BufferWidth(), height = BufferHeight();
+    const host::Send send = planes_.Take(width, height, "GIMP's layer");
     // What made Brisel refuse the layer at the start may have come about since (an image made indexed).
     if (auto refusal = RefusalFor(drawable_)) Fail(*refusal + " Nothing was sent; the painting is kept.");
     if (api::ContentLocked(drawable_))
       Fail("The layer's pixels are locked in GIMP (the brush lock in the Layers dialog): unlock them and send "
            "again. Nothing was sent; the painting is kept.");
-    const int32_t width = BufferWidth(), height = BufferHeight();
-    for (host::Channel c : {host::Channel::kRed, host::Channel::kGreen, host::Channel::kBlue}) {
-      const auto& plane = staged[int(c)];
-      if (!plane) Fail(std::string("No ") + host::ChannelName(c) + " plane was sent; GIMP's layer is left as it was");
-      if (plane->width != width || plane->height != height)
-        Fail(std::string("The ") + host::ChannelName(c) + " plane sent is " + SizeText(plane->width, plane->height) +
-             ", GIMP's layer " + SizeText(width, height) + "; the layer is left as it was");
-    }
     // Without a selection all of the layer is the program's, the part outside the image included.
     const bool nothingSelected = api::NothingSelected(drawable_);
     Box selected{0, 0, width, height};
@@ -191,28 +161,21 @@ class GimpHost final : public host::HostTable {
       return;  // the selection leaves nothing of this layer to change
     // Only where the program changed its planes since its last send can they differ from the layer; a
     // program that does not say where is compared everywhere.
-    const Box stagedPart{staged[0]->x, staged[0]->y, staged[0]->part.width(), staged[0]->part.height()};
-    const Box area = Intersect(changedSinceSend ? Intersect(*changedSinceSend, selected) : selected, stagedPart);
+    const Box area = send.Area(selected);
     if (area.empty()) return;
 
-    // Only the pixels the program painted since it and the layer last held the same are its to write:
-    // the layer's others keep what GIMP did to them meanwhile (a filter, another Brisel's strokes).
-    std::vector<uint8_t> painted;
-    if (BaseFits(width, height)) {
-      painted = PaintedSince({staged[0]->part, staged[1]->part, staged[2]->part, stagedPart.x, stagedPart.y},
-                             {*base_[0], *base_[1], *base_[2]});
-    }
-    // The planes as sent, before a grey layer's conversion: what the layer holds after the send, as the program
-    // sees it.
-    const std::array<BytePlane, 3> sent{staged[0]->part, staged[1]->part, staged[2]->part};
+    // Only the pixels the program painted since it and the layer last held the same are its to write (the
+    // send's painted mask): the layer's others keep what GIMP did to them meanwhile (a filter, another
+    // Brisel's strokes).
     // A grey layer stores the colours sent as grey: compared as stored, colours already sent once change
     // nothing the next time.
-    if (api::IsGray(drawable_)) AsGrey(staged);
-    const StagedPlanes planes{staged[0]->part, staged[1]->part, staged[2]->part, stagedPart.x, stagedPart.y, painted};
+    std::array<BytePlane, 3> stored = send.parts;
+    if (api::IsGray(drawable_)) AsGrey(stored);
+    const StagedPlanes planes{stored[0], stored[1], stored[2], send.part.x, send.part.y, send.painted};
     const int channels = Channels();
     const std::vector<uint8_t> current = ReadPixels(area, channels);
     const Box changed = gimphost::ChangedBox(current, channels, area, planes);
-    if (changed.empty()) return TakeAsBase(sent, stagedPart);  // nothing to change: no undo step either
+    if (changed.empty()) return planes_.Agreed(send);  // nothing to change: no undo step either
 
     UndoGroup group(api::ImageOf(drawable_));
     std::optional<NarrowedSelection> narrowed;
@@ -254,27 +217,11 @@ class GimpHost final : public host::HostTable {
       gegl_buffer_flush(shadow.get());
     }
     if (!api::MergeShadow(drawable_, pushUndo)) Fail("GIMP did not take the painted pixels: " + api::LastError());
-    TakeAsBase(sent, stagedPart);
+    planes_.Agreed(send);
     api::Update(drawable_, changed.x, changed.y, changed.width, changed.height);
     gimp_displays_flush();
     // Not kept above GIMP's window: it may have come up over the canvas to show the change.
     if (canvas_ && !keptAbove_) canvas_->Show();
-  }
-
-  // Whether the planes last held alike with the layer are there, and of the layer's size.
-  bool BaseFits(int32_t width, int32_t height) const {
-    for (const auto& plane : base_)
-      if (!plane || plane->width() != width || plane->height() != height) return false;
-    return true;
-  }
-
-  // After a send, the planes sent are what the program and the layer hold alike: within part, the pixels
-  // written now hold them, and the others were the program's already.
-  void TakeAsBase(const std::array<BytePlane, 3>& sent, const Box& part) {
-    if (!BaseFits(BufferWidth(), BufferHeight())) return;
-    for (int c = 0; c < 3; ++c)
-      for (int32_t y = 0; y < part.height; ++y)
-        std::copy_n(sent[c].row(y), part.width, base_[c]->row(part.y + y) + part.x);
   }
 
   bool InsideImage(const Box& box) {
@@ -285,8 +232,8 @@ class GimpHost final : public host::HostTable {
   }
 
   // The planes as a grey layer would hold them, grey in all three.
-  static void AsGrey(std::array<std::optional<Staged>, 3>& planes) {
-    const BytePlane &r = planes[0]->part, &g = planes[1]->part, &b = planes[2]->part;
+  static void AsGrey(std::array<BytePlane, 3>& planes) {
+    const BytePlane &r = planes[0], &g = planes[1], &b = planes[2];
     const size_t count = r.size();
     std::vector<uint8_t> rgb(count * 3);
     for (size_t i = 0; i < count; ++i) {
@@ -296,7 +243,7 @@ class GimpHost final : public host::HostTable {
     }
     BytePlane grey(r.width(), r.height());
     babl_process(babl_fish(babl_format("R'G'B' u8"), babl_format("Y' u8")), rgb.data(), grey.data(), long(count));
-    for (auto& plane : planes) plane->part = grey;
+    for (auto& plane : planes) plane = grey;
   }
 
   // ---- the rest -------------------------------------------------------------------------------------
@@ -320,12 +267,7 @@ class GimpHost final : public host::HostTable {
   bool keptAbove_ = false;  // the canvas is GIMP's window's transient
   int32_t drawable_;
   bool pushUndo_ = false;
-  std::optional<Box> changedSinceSend_;  // as the program said before this send
-  std::array<std::optional<BytePlane>, 3> fetched_;
-  // The planes as the program and the layer last held them alike (its fetch, then each send); none until
-  // the program fetches, and then every difference is the program's.
-  std::array<std::optional<BytePlane>, 3> base_;
-  std::array<std::optional<Staged>, 3> staged_;
+  host::SendPlanes planes_;
 };
 
 }  // namespace
