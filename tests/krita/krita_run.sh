@@ -1,0 +1,74 @@
+#!/usr/bin/env bash
+# One Krita start under Xvfb, in a profile of its own, plays tests/krita/scenario.py with the plug-in as
+# installed by host/krita/install_plugin.sh and brisel-krita-probe standing in for Brisel's window, then
+# reads the findings. Exits 77 (skipped) where Krita or Xvfb is missing.
+#
+#   tests/krita/krita_run.sh PROBE SOURCE_DIR
+set -uo pipefail
+
+probe=$1
+source_dir=$2
+for tool in krita Xvfb; do
+  command -v "$tool" >/dev/null || { echo "SKIPPED: $tool is not installed (scripts/install-deps installs it)"; exit 77; }
+done
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/brisel-krita-test.XXXXXX")
+xvfb_pid= krita_pid=
+cleanup() {
+  [ -n "$krita_pid" ] && kill "$krita_pid" 2>/dev/null
+  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
+  wait 2>/dev/null
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+export HOME="$work/home" XDG_DATA_HOME="$work/data" XDG_CONFIG_HOME="$work/config" XDG_CACHE_HOME="$work/cache" \
+       XDG_STATE_HOME="$work/state" XDG_RUNTIME_DIR="$work/runtime"
+mkdir -p "$HOME" "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
+"$source_dir/host/krita/install_plugin.sh" "$probe" >/dev/null || { echo "FAILED: the plug-in did not install"; exit 1; }
+
+# A display of our own: the first free number from 90.
+for display in $(seq 90 140); do
+  [ -e "/tmp/.X$display-lock" ] || [ -e "/tmp/.X11-unix/X$display" ] || break
+done
+Xvfb ":$display" -screen 0 1280x1024x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+xvfb_pid=$!
+for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$display" ] && break; sleep 0.1; done
+export DISPLAY=":$display"
+unset WAYLAND_DISPLAY QT_QPA_PLATFORM
+
+export BRISEL_PROGRAM="$probe" BRISEL_KRITA_SCENARIO="$source_dir/tests/krita/scenario.py" \
+       BRISEL_KRITA_RESULT="$work/result.json"
+started=$(date +%s.%N)
+krita --nosplash >"$work/krita.log" 2>&1 &
+krita_pid=$!
+for _ in $(seq 1800); do
+  [ -s "$work/result.json" ] && break
+  kill -0 "$krita_pid" 2>/dev/null || break
+  sleep 0.1
+done
+ended=$(date +%s.%N)
+if [ ! -s "$work/result.json" ]; then
+  echo "FAILED: Krita wrote no findings; the end of its log:"
+  tail -n 40 "$work/krita.log"
+  exit 1
+fi
+grep '^brisel-krita:' "$work/krita.log" | grep -v '^brisel-krita: started' | sed 's/^/  /'
+python3 - "$work/result.json" "$started" "$ended" <<'PY'
+import json, sys
+result = json.load(open(sys.argv[1]))
+total = float(sys.argv[3]) - float(sys.argv[2])
+print("Krita start and every case: {:.1f} s, of which the cases {:.1f} s".format(total, result["seconds"]))
+failed = 0
+if "error" in result:
+    print("FAILED: the scenario stopped on an error:\n" + result["error"])
+    failed = 1
+for name, case in result["cases"].items():
+    sends = ", ".join("{} s ({})".format(s, kind) for s, kind in case.get("sends", []))
+    print("{}: {} (the session {} s; sends applied in {})".format(
+        name, "FAILED" if case["failures"] else "passed", case.get("seconds"), sends or "none"))
+    for failure in case["failures"]:
+        print("   " + failure)
+    failed += bool(case["failures"])
+sys.exit(1 if failed else 0)
+PY

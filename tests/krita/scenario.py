@@ -1,0 +1,190 @@
+"""The Krita run's cases, played inside one Krita start by the plug-in's test hook (BRISEL_KRITA_SCENARIO).
+
+Each case makes a document of its own with a layer of known pixels, starts the plug-in on it with the stand-in
+for Brisel's window (brisel-krita-probe), which sends known boxes, and then compares, pixel by pixel, the
+layer after the send with what a reference merge in Python expects, and the picture after Krita's undo and
+redo with the picture before and after the send. The findings go to $BRISEL_KRITA_RESULT as JSON.
+"""
+
+import json
+import os
+import struct
+import time
+import traceback
+
+from krita import Krita, Selection
+from PyQt5.QtCore import QTimer
+from PyQt5.QtWidgets import QApplication
+
+W, H = 64, 48
+
+
+def layer_bytes(depth, alpha):
+    """A layer with a different colour in every pixel, and alpha as given (a number, or a function of x, y)."""
+    out = bytearray()
+    for y in range(H):
+        for x in range(W):
+            a = alpha(x, y) if callable(alpha) else alpha
+            if depth == "U16":
+                # values between the 8-bit steps, so that a pixel written back at 8 bits would show
+                b, g, r = 1000 + 700 * x + 3, 2000 + 900 * y + 5, 30000 + 11 * x * y + 7
+                out += struct.pack("<4H", b % 65536, g % 65536, r % 65536, a * 257 if a < 256 else a)
+            else:
+                out += bytes((x * 4 % 256, y * 5 % 256, (x + y) * 3 % 256, a))
+    return bytes(out)
+
+
+def reference_merge(before, depth, boxes, selection):
+    """What the layer should hold after the probe's sends: each box's colour, blended through the selection
+    (one byte a pixel of the layer, or None), alpha kept, every other pixel as it was."""
+    size = 8 if depth == "U16" else 4
+    out = bytearray(before)
+    for (bx, by, bw, bh, r, g, b) in boxes:
+        for y in range(by, by + bh):
+            for x in range(bx, bx + bw):
+                s = 255 if selection is None else selection[y * W + x]
+                if s == 0:
+                    continue
+                at = (y * W + x) * size
+                for c, value in enumerate((b, g, r)):
+                    if depth == "U16":
+                        old = struct.unpack_from("<H", out, at + 2 * c)[0]
+                        new = value * 257
+                        struct.pack_into("<H", out, at + 2 * c, new if s == 255 else (old * (255 - s) + new * s + 127) // 255)
+                    else:
+                        old = out[at + c]
+                        out[at + c] = value if s == 255 else (old * (255 - s) + value * s + 127) // 255
+    return bytes(out)
+
+
+CASES = [
+    # name, depth, alpha, sends, selection boxes (x, y, w, h, value), undo steps expected
+    ("opaque", "U8", 255, [(10, 8, 20, 15, 200, 30, 40)], [], 1),
+    ("half-transparent", "U8", 128, [(5, 5, 30, 10, 10, 220, 90)], [], 2),
+    ("selection", "U8", 255, [(0, 0, 40, 30, 250, 250, 0)], [(10, 10, 20, 20, 255), (30, 0, 20, 10, 128)], 1),
+    ("16-bit", "U16", 255, [(20, 20, 12, 9, 17, 99, 201)], [], 1),
+    ("two-sends", "U8", 255, [(2, 2, 10, 10, 255, 0, 0), (8, 8, 10, 10, 0, 0, 255)], [], 2),
+]
+
+
+class Run:
+    def __init__(self, extension):
+        self.extension = extension
+        self.app = Krita.instance()
+        self.results = {"cases": {}}
+        self.queue = list(CASES)
+        self.started = time.monotonic()
+
+    def later(self, ms, step):
+        QTimer.singleShot(ms, lambda: self.guarded(step))
+
+    def guarded(self, step):
+        try:
+            step()
+        except Exception:
+            self.results["error"] = traceback.format_exc()
+            self.finish()
+
+    def settle(self, document):
+        document.waitForDone()
+        document.refreshProjection()
+        QApplication.processEvents()
+
+    def composite(self, document):
+        self.settle(document)
+        return bytes(document.pixelData(0, 0, W, H))
+
+    def next_case(self):
+        if not self.queue:
+            return self.finish()
+        name, depth, alpha, sends, selected, steps = self.queue.pop(0)
+        result = self.results["cases"][name] = {"failures": []}
+        document = self.app.createDocument(W, H, "brisel-" + name, "RGBA", depth, "", 72.0)
+        self.app.activeWindow().addView(document)
+        root = document.rootNode()
+        layer = document.createNode("painted", "paintlayer")
+        root.addChildNode(layer, None)
+        before = layer_bytes(depth, alpha)
+        layer.setPixelData(before, 0, 0, W, H)
+        selection = None
+        if selected:
+            sel = Selection()
+            sel.resize(W, H)
+            for (x, y, w, h, v) in selected:
+                sel.select(x, y, w, h, v)
+            document.setSelection(sel)
+            selection = bytes(document.selection().pixelData(0, 0, W, H))
+        document.setActiveNode(layer)
+        # The Layers docker takes the new active layer from the event loop.
+        self.later(500, lambda: self.start_case(name, depth, document, layer, before, sends, selection, steps))
+
+    def start_case(self, name, depth, document, layer, before, sends, selection, steps):
+        result = self.results["cases"][name]
+        active = document.activeNode()
+        if active is None or active.uniqueId() != layer.uniqueId():
+            result["failures"].append("Krita did not make the test's layer the active one")
+            return self.later(0, self.next_case)
+        self.settle(document)
+        picture_before = self.composite(document)
+        expected = reference_merge(before, depth, sends, selection)
+        os.environ["BRISEL_KRITA_PROBE"] = ";".join(" ".join(str(v) for v in s) for s in sends)
+        began = time.monotonic()
+        session = self.extension.paint()
+        if session is None:
+            result["failures"].append("the plug-in refused the layer")
+            return self.later(0, self.next_case)
+
+        def ended(code, why):
+            result["seconds"] = round(time.monotonic() - began, 3)
+            result["sends"] = [[round(s, 3), kind] for (s, kind, box) in session.sends]
+            if code != 0:
+                result["failures"].append("the probe ended with {}: {}".format(code, why))
+            self.later(100, lambda: self.check(name, document, session, before, expected, picture_before, steps))
+        session.finished.connect(ended)
+
+    def check(self, name, document, session, before, expected, picture_before, steps):
+        result = self.results["cases"][name]
+        failures = result["failures"]
+        node = session.node
+        self.settle(document)
+        after = bytes(node.pixelData(0, 0, W, H))
+        if after != expected:
+            failures.append("the layer after the send differs from the reference in {} bytes".format(
+                sum(1 for a, b in zip(after, expected) if a != b)))
+        if node.name() != "painted":
+            failures.append("the layer is named {!r} after the send".format(node.name()))
+        picture_after = self.composite(document)
+        if picture_after == picture_before:
+            failures.append("the picture did not change")
+        undo = self.app.action("edit_undo")
+        redo = self.app.action("edit_redo")
+
+        def undo_steps(left):
+            if left:
+                undo.trigger()
+                return self.later(200, lambda: undo_steps(left - 1))
+            if self.composite(document) != picture_before:
+                failures.append("{} undo step(s) did not give the picture back exactly".format(steps))
+            redo_steps(steps)
+
+        def redo_steps(left):
+            if left:
+                redo.trigger()
+                return self.later(200, lambda: redo_steps(left - 1))
+            if self.composite(document) != picture_after:
+                failures.append("{} redo step(s) did not give the painting back exactly".format(steps))
+            document.setModified(False)
+            document.close()
+            self.later(200, self.next_case)
+        undo_steps(steps)
+
+    def finish(self):
+        self.results["seconds"] = round(time.monotonic() - self.started, 3)
+        with open(os.environ["BRISEL_KRITA_RESULT"], "w", encoding="utf-8") as f:
+            json.dump(self.results, f, indent=1)
+        # krita_run.sh ends Krita: quitting from here leaves it to crash in its teardown under Xvfb.
+
+
+def run(extension):
+    scenario = Run(extension)
+    scenario.later(0, scenario.next_case)
