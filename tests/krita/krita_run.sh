@@ -3,19 +3,21 @@
 # installed by host/krita/install_plugin.sh and brisel-krita-probe standing in for Brisel's window, then
 # reads the findings. Exits 77 (skipped) where Krita or Xvfb is missing.
 #
-#   tests/krita/krita_run.sh PROBE SOURCE_DIR
+#   tests/krita/krita_run.sh PROBE BRISEL SOURCE_DIR
 set -uo pipefail
 
 probe=$1
-source_dir=$2
-for tool in krita Xvfb; do
+brisel=$2
+source_dir=$3
+for tool in krita Xvfb openbox xdotool wmctrl; do
   command -v "$tool" >/dev/null || { echo "SKIPPED: $tool is not installed (scripts/install-deps installs it)"; exit 77; }
 done
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/brisel-krita-test.XXXXXX")
-xvfb_pid= krita_pid=
+xvfb_pid= krita_pid= openbox_pid=
 cleanup() {
   [ -n "$krita_pid" ] && kill "$krita_pid" 2>/dev/null
+  [ -n "$openbox_pid" ] && kill "$openbox_pid" 2>/dev/null
   [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
   wait 2>/dev/null
   rm -rf "$work"
@@ -36,8 +38,10 @@ xvfb_pid=$!
 for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$display" ] && break; sleep 0.1; done
 export DISPLAY=":$display"
 unset WAYLAND_DISPLAY QT_QPA_PLATFORM
+openbox >/dev/null 2>&1 &
+openbox_pid=$!
 
-export BRISEL_PROGRAM="$probe" BRISEL_KRITA_SCENARIO="$source_dir/tests/krita/scenario.py" \
+export BRISEL_KRITA_PROBE_PROGRAM="$probe" BRISEL_KRITA_WINDOW_PROGRAM="$brisel" BRISEL_KRITA_SCENARIO="$source_dir/tests/krita/scenario.py" \
        BRISEL_KRITA_RESULT="$work/result.json"
 started=$(date +%s.%N)
 krita --nosplash >"$work/krita.log" 2>&1 &

@@ -1,14 +1,17 @@
 """The Krita run's cases, played inside one Krita start by the plug-in's test hook (BRISEL_KRITA_SCENARIO).
 
 Each case makes a document of its own with a layer of known pixels, starts the plug-in on it with the stand-in
-for Brisel's window (brisel-krita-probe), which sends known boxes, and then compares, pixel by pixel, the
-layer after the send with what a reference merge in Python expects, and the picture after Krita's undo and
-redo with the picture before and after the send. The findings go to $BRISEL_KRITA_RESULT as JSON.
+for Brisel's window (brisel-krita-probe, $BRISEL_KRITA_PROBE_PROGRAM), which sends known boxes, and then
+compares, pixel by pixel, the layer after the send with what a reference merge in Python expects, and the
+picture after Krita's undo and redo with the picture before and after the send. The last case starts Brisel
+itself ($BRISEL_KRITA_WINDOW_PROGRAM) from the plug-in's menu entry, and paint_in_brisel.sh paints a stroke on
+its canvas, sends it with Ctrl+S and closes it. The findings go to $BRISEL_KRITA_RESULT as JSON.
 """
 
 import json
 import os
 import struct
+import subprocess
 import time
 import traceback
 
@@ -16,7 +19,7 @@ from krita import Krita, Selection
 from PyQt5.QtCore import QTimer
 from PyQt5.QtWidgets import QApplication
 
-W, H = 64, 48
+W, H = 240, 180
 
 
 def layer_bytes(depth, alpha):
@@ -64,6 +67,8 @@ CASES = [
     ("selection", "U8", 255, [(0, 0, 40, 30, 250, 250, 0)], [(10, 10, 20, 20, 255), (30, 0, 20, 10, 128)], 1),
     ("16-bit", "U16", 255, [(20, 20, 12, 9, 17, 99, 201)], [], 1),
     ("two-sends", "U8", 255, [(2, 2, 10, 10, 255, 0, 0), (8, 8, 10, 10, 0, 0, 255)], [], 2),
+    # Brisel's window, a stroke painted by the pointer: sent once while the canvas is open, nothing at its close
+    ("brisel-window", "U8", 255, None, [], 1),
 ]
 
 
@@ -126,10 +131,21 @@ class Run:
             return self.later(0, self.next_case)
         self.settle(document)
         picture_before = self.composite(document)
-        expected = reference_merge(before, depth, sends, selection)
-        os.environ["BRISEL_KRITA_PROBE"] = ";".join(" ".join(str(v) for v in s) for s in sends)
         began = time.monotonic()
-        session = self.extension.paint()
+        driver = None
+        if sends is None:
+            expected = None
+            os.environ["BRISEL_PROGRAM"] = os.environ["BRISEL_KRITA_WINDOW_PROGRAM"]
+            driver = subprocess.Popen(["bash", os.path.join(os.path.dirname(__file__), "paint_in_brisel.sh")])
+            known = list(self.extension.sessions)
+            self.app.action("brisel_paint").trigger()  # as Tools > Scripts > Paint in Brisel... does
+            started = [s for s in self.extension.sessions if s not in known]
+            session = started[0] if started else None
+        else:
+            expected = reference_merge(before, depth, sends, selection)
+            os.environ["BRISEL_PROGRAM"] = os.environ["BRISEL_KRITA_PROBE_PROGRAM"]
+            os.environ["BRISEL_KRITA_PROBE"] = ";".join(" ".join(str(v) for v in s) for s in sends)
+            session = self.extension.paint()
         if session is None:
             result["failures"].append("the plug-in refused the layer")
             return self.later(0, self.next_case)
@@ -138,7 +154,12 @@ class Run:
             result["seconds"] = round(time.monotonic() - began, 3)
             result["sends"] = [[round(s, 3), kind] for (s, kind, box) in session.sends]
             if code != 0:
-                result["failures"].append("the probe ended with {}: {}".format(code, why))
+                result["failures"].append("Brisel ended with {}: {}".format(code, why))
+            if driver is not None:
+                if driver.wait(timeout=30) != 0:
+                    result["failures"].append("the stroke could not be painted on Brisel's canvas")
+                if len(session.sends) != 1:
+                    result["failures"].append("{} sends reached Krita, not 1".format(len(session.sends)))
             self.later(100, lambda: self.check(name, document, session, before, expected, picture_before, steps))
         session.finished.connect(ended)
 
@@ -148,7 +169,13 @@ class Run:
         node = session.node
         self.settle(document)
         after = bytes(node.pixelData(0, 0, W, H))
-        if after != expected:
+        if expected is None:
+            changed = sum(1 for i in range(0, len(after), 4) if after[i:i + 4] != before[i:i + 4])
+            result["pixels painted"] = changed
+            if not changed or after[3::4] != before[3::4]:
+                failures.append("the stroke changed {} pixels, and alpha {}".format(
+                    changed, "too" if after[3::4] != before[3::4] else "not"))
+        elif after != expected:
             failures.append("the layer after the send differs from the reference in {} bytes".format(
                 sum(1 for a, b in zip(after, expected) if a != b)))
         if node.name() != "painted":
