@@ -4,9 +4,12 @@
 #include <QCommandLineParser>
 #include <QIcon>
 #include <QImageReader>
+#include <QSocketNotifier>
 
 #include <langinfo.h>
 #include <fcntl.h>
+#include <poll.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 #include <strings.h>
 
@@ -185,6 +188,30 @@ int RunOnPicture(const std::string& picture) {
   return status;
 }
 
+// Krita gone while the canvas is open (killed, or crashed: a Krita that quits asks Brisel to end with SIGTERM
+// first) shows as the end of the answers' pipe, seen here between requests. The painting not yet sent goes
+// into a recovery copy, the painter is told where, and Brisel ends: nothing can reach Krita any more.
+void WatchForKritaGone() {
+  auto* watch = new QSocketNotifier(STDIN_FILENO, QSocketNotifier::Read, QCoreApplication::instance());
+  QObject::connect(watch, &QSocketNotifier::activated, [watch] {
+    // Answers are read by the request that waits for them; between requests the pipe holds nothing, unless
+    // it has ended.
+    pollfd pipe{STDIN_FILENO, POLLIN, 0};
+    int waiting = 0;
+    if (::poll(&pipe, 1, 0) != 1 || (::ioctl(STDIN_FILENO, FIONREAD, &waiting) == 0 && waiting > 0)) return;
+    watch->setEnabled(false);
+    const std::string words = brisel::KeepRecoveryCopy();
+    brisel::platform::ReleasePicture();
+    std::fprintf(stderr, "brisel: Krita has ended while Brisel was open.%s%s\n", words.empty() ? "" : " ",
+                 words.c_str());
+    if (!words.empty())
+      brisel::platform::ShowMessage("Brisel", "Krita has ended, so the painting cannot go back to it. " + words +
+                                                  " Start Brisel on the same picture and layer in Krita to have it back.");
+    std::fflush(nullptr);
+    ::_exit(1);
+  });
+}
+
 // brisel --krita-exchange FOLDER, as the Krita plug-in starts it: requests go to the plug-in on the standard
 // output as it was given, answers come on the standard input. The standard output the rest of the program
 // (and Qt) writes to becomes the standard error, so that nothing else reaches the plug-in as a request.
@@ -203,6 +230,7 @@ int PaintOnKritaLayer(const std::string& folder) {
     return 1;
   }
   brisel::kritahost::RegisterKritaHost(folder, requests, STDIN_FILENO);
+  WatchForKritaGone();
   return RunOnPicture(brisel::kritahost::PictureIdentity(header));
 }
 

@@ -3,11 +3,14 @@
 // so that what reaches Krita is known to the pixel.
 //
 // BRISEL_KRITA_PROBE holds its sends, separated by ";": each "x y w h r g b" paints that box in that colour on
-// the planes read at the start and sends it with its box as the program would. "paper" asks for the paper and
-// prints its size on the standard error ("paper W x H").
+// the planes read at the start and sends it with its box as the program would; boxes joined by "+" are painted
+// and sent together, with the box that holds them all. "paper" asks for the paper and
+// prints its size on the standard error ("paper W x H"). "wait" says "probe: waiting" there and waits until the
+// file $BRISEL_KRITA_PROBE_GO exists, so that Krita can change the layer between the probe's read and its send.
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -48,6 +51,13 @@ int main(int argc, char* argv[]) {
     const char* script = std::getenv("BRISEL_KRITA_PROBE");
     std::stringstream sends(script ? script : "");
     for (std::string send; std::getline(sends, send, ';');) {
+      if (send == "wait") {
+        std::fprintf(stderr, "probe: waiting\n");
+        std::fflush(stderr);
+        const char* go = std::getenv("BRISEL_KRITA_PROBE_GO");
+        for (int i = 0; go && i < 1200 && ::access(go, F_OK) != 0; ++i) ::usleep(50000);
+        continue;
+      }
       if (send == "paper") {
         const int32_t w = brisel::platform::ToLong(Call(*host, "Tarn_GetPaperWidth"));
         const int32_t h = brisel::platform::ToLong(Call(*host, "tarn_GetPaperHeight"));
@@ -55,15 +65,20 @@ int main(int argc, char* argv[]) {
         std::fprintf(stderr, "paper %d x %d (%zu bytes)\n", w, h, paper.size());
         continue;
       }
-      int32_t x, y, w, h, colour[3];
-      if (std::sscanf(send.c_str(), "%d %d %d %d %d %d %d", &x, &y, &w, &h, &colour[0], &colour[1], &colour[2]) != 7) {
-        std::fprintf(stderr, "probe: cannot read the send \"%s\"\n", send.c_str());
-        return 2;
+      int32_t left = width, top = height, right = 0, bottom = 0;
+      std::stringstream boxes(send);
+      for (std::string box; std::getline(boxes, box, '+');) {
+        int32_t x, y, w, h, colour[3];
+        if (std::sscanf(box.c_str(), "%d %d %d %d %d %d %d", &x, &y, &w, &h, &colour[0], &colour[1], &colour[2]) != 7) {
+          std::fprintf(stderr, "probe: cannot read the send \"%s\"\n", box.c_str());
+          return 2;
+        }
+        for (int c = 0; c < 3; ++c)
+          for (int32_t j = y; j < y + h; ++j)
+            for (int32_t i = x; i < x + w; ++i) planes[c](i, j) = uint8_t(colour[c]);
+        left = std::min(left, x), top = std::min(top, y), right = std::max(right, x + w), bottom = std::max(bottom, y + h);
       }
-      for (int c = 0; c < 3; ++c)
-        for (int32_t j = y; j < y + h; ++j)
-          for (int32_t i = x; i < x + w; ++i) planes[c](i, j) = uint8_t(colour[c]);
-      Call(*host, "Brisel_ChangedBox", {x, y, w, h});
+      Call(*host, "Brisel_ChangedBox", {left, top, right - left, bottom - top});
       Call(*host, "Tarn_SaveUndo");
       Call(*host, "Tarn_SetRbuffer", {&planes[0]});
       Call(*host, "Tarn_SetGbuffer", {&planes[1]});

@@ -14,6 +14,7 @@ import struct
 import subprocess
 import time
 import traceback
+from collections import namedtuple
 
 from krita import Krita, Selection
 from PyQt5.QtCore import QTimer
@@ -23,17 +24,16 @@ W, H = 240, 180
 
 
 def layer_bytes(depth, alpha):
-    """A layer with a different colour in every pixel, and alpha as given (a number, or a function of x, y)."""
+    """A layer with a different colour in every pixel, and alpha as given."""
     out = bytearray()
     for y in range(H):
         for x in range(W):
-            a = alpha(x, y) if callable(alpha) else alpha
             if depth == "U16":
                 # values between the 8-bit steps, so that a pixel written back at 8 bits would show
                 b, g, r = 1000 + 700 * x + 3, 2000 + 900 * y + 5, 30000 + 11 * x * y + 7
-                out += struct.pack("<4H", b % 65536, g % 65536, r % 65536, a * 257 if a < 256 else a)
+                out += struct.pack("<4H", b % 65536, g % 65536, r % 65536, alpha * 257)
             else:
-                out += bytes((x * 4 % 256, y * 5 % 256, (x + y) * 3 % 256, a))
+                out += bytes((x * 4 % 256, y * 5 % 256, (x + y) * 3 % 256, alpha))
     return bytes(out)
 
 
@@ -60,16 +60,31 @@ def reference_merge(before, depth, boxes, selection):
     return bytes(out)
 
 
+def fill(depth, w, h, bgr):
+    size = 8 if depth == "U16" else 4
+    pixel = struct.pack("<4H", *(v * 257 for v in bgr), 65535) if size == 8 else bytes(bgr + (255,))
+    return pixel * (w * h)
+
+
+Case = namedtuple("Case", "name depth alpha sends selected steps meanwhile joined", defaults=((), 1, None, False))
+# sends: the probe's boxes (x, y, w, h, r, g, b), None for Brisel's window; selected: selection boxes
+# (x, y, w, h, value); steps: Krita undo steps a send makes; meanwhile: what Krita does after the probe read the
+# layer and before it sends ("edit": paints a box in place, "delete": removes the layer); joined: the boxes are
+# painted and sent together, in one send whose changed box holds them all
 CASES = [
-    # name, depth, alpha, sends, selection boxes (x, y, w, h, value), undo steps expected
-    ("opaque", "U8", 255, [(10, 8, 20, 15, 200, 30, 40)], [], 1),
-    ("half-transparent", "U8", 128, [(5, 5, 30, 10, 10, 220, 90)], [], 2),
-    ("selection", "U8", 255, [(0, 0, 40, 30, 250, 250, 0)], [(10, 10, 20, 20, 255), (30, 0, 20, 10, 128)], 1),
-    ("16-bit", "U16", 255, [(20, 20, 12, 9, 17, 99, 201)], [], 1),
-    ("two-sends", "U8", 255, [(2, 2, 10, 10, 255, 0, 0), (8, 8, 10, 10, 0, 0, 255)], [], 2),
+    Case("opaque", "U8", 255, [(10, 8, 20, 15, 200, 30, 40)]),
+    Case("half-transparent", "U8", 128, [(5, 5, 30, 10, 10, 220, 90)], steps=2),
+    Case("selection", "U8", 255, [(0, 0, 40, 30, 250, 250, 0)], [(10, 10, 20, 20, 255), (30, 0, 20, 10, 128)]),
+    Case("16-bit", "U16", 255, [(20, 20, 12, 9, 17, 99, 201)]),
+    Case("two-sends", "U8", 255, [(2, 2, 10, 10, 255, 0, 0), (8, 8, 10, 10, 0, 0, 255)], steps=2),
+    # Krita's own change meanwhile stays wherever Brisel did not paint, inside the send's box too
+    Case("krita-meanwhile", "U8", 255, [(30, 30, 12, 12, 9, 9, 9), (80, 80, 5, 5, 99, 9, 9)], meanwhile="edit",
+         joined=True),
+    Case("layer-deleted", "U8", 255, [(50, 50, 20, 20, 9, 9, 9)], meanwhile="delete"),
     # Brisel's window, a stroke painted by the pointer: sent once while the canvas is open, nothing at its close
-    ("brisel-window", "U8", 255, None, [], 1),
+    Case("brisel-window", "U8", 255, None),
 ]
+EDIT = (40, 40, 20, 20)  # the box Krita paints meanwhile, half under the probe's
 
 
 class Run:
@@ -79,6 +94,7 @@ class Run:
         self.results = {"cases": {}}
         self.queue = list(CASES)
         self.started = time.monotonic()
+        self.go = os.path.join(os.path.dirname(os.environ["BRISEL_KRITA_RESULT"]), "go")
 
     def later(self, ms, step):
         QTimer.singleShot(ms, lambda: self.guarded(step))
@@ -102,39 +118,38 @@ class Run:
     def next_case(self):
         if not self.queue:
             return self.finish()
-        name, depth, alpha, sends, selected, steps = self.queue.pop(0)
-        result = self.results["cases"][name] = {"failures": []}
-        document = self.app.createDocument(W, H, "brisel-" + name, "RGBA", depth, "", 72.0)
+        case = self.queue.pop(0)
+        self.results["cases"][case.name] = {"failures": []}
+        document = self.app.createDocument(W, H, "brisel-" + case.name, "RGBA", case.depth, "", 72.0)
         self.app.activeWindow().addView(document)
-        root = document.rootNode()
         layer = document.createNode("painted", "paintlayer")
-        root.addChildNode(layer, None)
-        before = layer_bytes(depth, alpha)
+        document.rootNode().addChildNode(layer, None)
+        before = layer_bytes(case.depth, case.alpha)
         layer.setPixelData(before, 0, 0, W, H)
         selection = None
-        if selected:
+        if case.selected:
             sel = Selection()
             sel.resize(W, H)
-            for (x, y, w, h, v) in selected:
+            for (x, y, w, h, v) in case.selected:
                 sel.select(x, y, w, h, v)
             document.setSelection(sel)
             selection = bytes(document.selection().pixelData(0, 0, W, H))
         document.setActiveNode(layer)
         # The Layers docker takes the new active layer from the event loop.
-        self.later(500, lambda: self.start_case(name, depth, document, layer, before, sends, selection, steps))
+        self.later(500, lambda: self.start_case(case, document, layer, before, selection))
 
-    def start_case(self, name, depth, document, layer, before, sends, selection, steps):
-        result = self.results["cases"][name]
+    def start_case(self, case, document, layer, before, selection):
+        result = self.results["cases"][case.name]
         active = document.activeNode()
         if active is None or active.uniqueId() != layer.uniqueId():
             result["failures"].append("Krita did not make the test's layer the active one")
             return self.later(0, self.next_case)
-        self.settle(document)
         picture_before = self.composite(document)
         began = time.monotonic()
         driver = None
-        if sends is None:
-            expected = None
+        if os.path.exists(self.go):
+            os.remove(self.go)
+        if case.sends is None:
             os.environ["BRISEL_PROGRAM"] = os.environ["BRISEL_KRITA_WINDOW_PROGRAM"]
             driver = subprocess.Popen(["bash", os.path.join(os.path.dirname(__file__), "paint_in_brisel.sh")])
             known = list(self.extension.sessions)
@@ -142,17 +157,41 @@ class Run:
             started = [s for s in self.extension.sessions if s not in known]
             session = started[0] if started else None
         else:
-            expected = reference_merge(before, depth, sends, selection)
             os.environ["BRISEL_PROGRAM"] = os.environ["BRISEL_KRITA_PROBE_PROGRAM"]
-            os.environ["BRISEL_KRITA_PROBE"] = ";".join(" ".join(str(v) for v in s) for s in sends)
+            os.environ["BRISEL_KRITA_PROBE_GO"] = self.go
+            sends = ("+" if case.joined else ";").join(" ".join(str(v) for v in s) for s in case.sends)
+            os.environ["BRISEL_KRITA_PROBE"] = ("wait;" if case.meanwhile else "") + sends
             session = self.extension.paint()
         if session is None:
             result["failures"].append("the plug-in refused the layer")
             return self.later(0, self.next_case)
+        state = {"before": before}
+
+        def meanwhile():
+            if not any(line.startswith("probe: waiting") for line in session.stderr_tail):
+                return self.later(50, meanwhile)
+            if case.meanwhile == "edit":
+                # in place, as the test's own change: a stroke of Krita's
+                layer.setPixelData(fill(case.depth, EDIT[2], EDIT[3], (1, 2, 3)), EDIT[0], EDIT[1], EDIT[2], EDIT[3])
+                self.settle(document)
+                state["before"] = bytes(layer.pixelData(0, 0, W, H))
+                state["picture"] = self.composite(document)
+            elif case.meanwhile == "delete":
+                layer.remove()
+                self.settle(document)
+            open(self.go, "w").close()
+        if case.meanwhile:
+            self.later(50, meanwhile)
 
         def ended(code, why):
             result["seconds"] = round(time.monotonic() - began, 3)
             result["sends"] = [[round(s, 3), kind] for (s, kind, box) in session.sends]
+            if case.meanwhile == "delete":
+                if code == 0 or "no longer in Krita" not in why:
+                    result["failures"].append("a send onto a deleted layer ended with {}: {!r}".format(code, why))
+                document.setModified(False)
+                document.close()
+                return self.later(200, self.next_case)
             if code != 0:
                 result["failures"].append("Brisel ended with {}: {}".format(code, why))
             if driver is not None:
@@ -160,11 +199,14 @@ class Run:
                     result["failures"].append("the stroke could not be painted on Brisel's canvas")
                 if len(session.sends) != 1:
                     result["failures"].append("{} sends reached Krita, not 1".format(len(session.sends)))
-            self.later(100, lambda: self.check(name, document, session, before, expected, picture_before, steps))
-        session.finished.connect(ended)
+            expected = None if case.sends is None else reference_merge(state["before"], case.depth, case.sends,
+                                                                       selection)
+            self.later(100, lambda: self.check(case, document, session, state["before"], expected,
+                                               state.get("picture", picture_before)))
+        session.finished.connect(lambda code, why: self.guarded(lambda: ended(code, why)))
 
-    def check(self, name, document, session, before, expected, picture_before, steps):
-        result = self.results["cases"][name]
+    def check(self, case, document, session, before, expected, picture_before):
+        result = self.results["cases"][case.name]
         failures = result["failures"]
         node = session.node
         self.settle(document)
@@ -191,19 +233,19 @@ class Run:
                 undo.trigger()
                 return self.later(200, lambda: undo_steps(left - 1))
             if self.composite(document) != picture_before:
-                failures.append("{} undo step(s) did not give the picture back exactly".format(steps))
-            redo_steps(steps)
+                failures.append("{} undo step(s) did not give the picture back exactly".format(case.steps))
+            redo_steps(case.steps)
 
         def redo_steps(left):
             if left:
                 redo.trigger()
                 return self.later(200, lambda: redo_steps(left - 1))
             if self.composite(document) != picture_after:
-                failures.append("{} redo step(s) did not give the painting back exactly".format(steps))
+                failures.append("{} redo step(s) did not give the painting back exactly".format(case.steps))
             document.setModified(False)
             document.close()
             self.later(200, self.next_case)
-        undo_steps(steps)
+        undo_steps(case.steps)
 
     def finish(self):
         self.results["seconds"] = round(time.monotonic() - self.started, 3)

@@ -73,6 +73,7 @@ class Session(QObject):
         self.stderr_tail = []
         self.last_read = None  # (box, bytes) of the last "read"
         self.sends = []        # for each applied send: (seconds, write-back kind, changed box)
+        self.krita_quitting = False
 
     # ---- the start ---------------------------------------------------------------------------------------
     def start(self):
@@ -257,7 +258,9 @@ class Session(QObject):
                           "again from Brisel's sources.".format(self.program))
 
     def _on_finished(self, code, status):
-        if status == QProcess.CrashExit:
+        if self.krita_quitting:
+            self._end(code, "")  # Brisel said where its recovery copy is, on its standard error
+        elif status == QProcess.CrashExit:
             self._end(code, "Brisel ended unexpectedly; Krita's picture is as the last send left it.\n" +
                       "\n".join(self.stderr_tail))
         elif code != 0:
@@ -269,6 +272,7 @@ class Session(QObject):
         # Brisel keeps a recovery copy of what it has not sent when it is asked to end (SIGTERM); killed, as
         # QProcess would kill it with Krita, it could not.
         if self.process is not None and self.process.state() != QProcess.NotRunning:
+            self.krita_quitting = True
             self.process.terminate()
             self.process.waitForFinished(20000)
 
