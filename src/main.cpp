@@ -14,6 +14,7 @@
 #include <strings.h>
 
 #include <clocale>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
@@ -229,6 +230,9 @@ int PaintOnKritaLayer(const std::string& folder) {
     std::perror("brisel: the pipe to Krita");
     return 1;
   }
+  // A request written after Krita died fails as a call (the painting stays, and a copy is kept) instead of
+  // ending Brisel by SIGPIPE; so does a word on the standard error, which Krita read.
+  std::signal(SIGPIPE, SIG_IGN);
   brisel::kritahost::RegisterKritaHost(folder, requests, STDIN_FILENO);
   WatchForKritaGone();
   return RunOnPicture(brisel::kritahost::PictureIdentity(header));

@@ -1,14 +1,19 @@
 #!/usr/bin/env bash
-# One Krita start under Xvfb, in a profile of its own, plays tests/krita/scenario.py with the plug-in as
-# installed by host/krita/install_plugin.sh and brisel-krita-probe standing in for Brisel's window, then
-# reads the findings. Exits 77 (skipped) where Krita or Xvfb is missing.
+# One Krita start under Xvfb, in a profile of its own, with the plug-in as installed by
+# host/krita/install_plugin.sh. Exits 77 (skipped) where Krita or a tool is missing.
 #
-#   tests/krita/krita_run.sh PROBE BRISEL SOURCE_DIR
+#   tests/krita/krita_run.sh PROBE BRISEL SOURCE_DIR [cases | krita-quits | krita-dies]
+#
+# cases (the default) plays tests/krita/scenario.py, brisel-krita-probe standing in for Brisel's window but in
+# its last case, and reads the findings. krita-quits and krita-dies play tests/krita/lifecycle.py (a stroke on
+# Brisel's canvas, not sent), then quit Krita or kill it, and check that Brisel kept the stroke in a recovery
+# copy and ended (after its message, for a Krita that died).
 set -uo pipefail
 
 probe=$1
 brisel=$2
 source_dir=$3
+mode=${4:-cases}
 for tool in krita Xvfb openbox xdotool wmctrl; do
   command -v "$tool" >/dev/null || { echo "SKIPPED: $tool is not installed (scripts/install-deps installs it)"; exit 77; }
 done
@@ -41,8 +46,11 @@ unset WAYLAND_DISPLAY QT_QPA_PLATFORM
 openbox >/dev/null 2>&1 &
 openbox_pid=$!
 
-export BRISEL_KRITA_PROBE_PROGRAM="$probe" BRISEL_KRITA_WINDOW_PROGRAM="$brisel" BRISEL_KRITA_SCENARIO="$source_dir/tests/krita/scenario.py" \
-       BRISEL_KRITA_RESULT="$work/result.json"
+scenario=scenario.py
+[ "$mode" = cases ] || scenario=lifecycle.py
+[ "$mode" = krita-quits ] && export BRISEL_KRITA_END=quit
+export BRISEL_KRITA_PROBE_PROGRAM="$probe" BRISEL_KRITA_WINDOW_PROGRAM="$brisel" \
+       BRISEL_KRITA_SCENARIO="$source_dir/tests/krita/$scenario" BRISEL_KRITA_RESULT="$work/result.json"
 started=$(date +%s.%N)
 krita --nosplash >"$work/krita.log" 2>&1 &
 krita_pid=$!
@@ -56,6 +64,28 @@ if [ ! -s "$work/result.json" ]; then
   echo "FAILED: Krita wrote no findings; the end of its log:"
   tail -n 40 "$work/krita.log"
   exit 1
+fi
+
+if [ "$mode" != cases ]; then
+  fail() { echo "FAILED ($mode): $*"; grep -E '^(brisel|brisel-krita):' "$work/krita.log" | sed 's/^/  /'; exit 1; }
+  grep -q '"stroke": 0' "$work/result.json" || fail "the stroke could not be painted: $(cat "$work/result.json")"
+  brisel_pid=$(pgrep -P "$krita_pid" -x "$(basename "$brisel")" | head -n 1)
+  [ -n "$brisel_pid" ] || fail "no Brisel runs under Krita"
+  [ "$mode" = krita-dies ] && kill -9 "$krita_pid"
+  copies="$XDG_STATE_HOME/brisel/recovery"
+  copy_kept() { compgen -G "$copies/*.png" >/dev/null; }
+  for _ in $(seq 300); do copy_kept && break; sleep 0.1; done
+  copy_kept || fail "no recovery copy in $copies"
+  if [ "$mode" = krita-dies ]; then
+    message() { xdotool search --onlyvisible --name '^Brisel$' | head -n 1 | grep -q .; }
+    for _ in $(seq 200); do message && break; sleep 0.1; done
+    message || fail "Brisel said nothing after Krita died"
+    wmctrl -i -c "$(xdotool search --onlyvisible --name '^Brisel$' | head -n 1)"
+  fi
+  for _ in $(seq 300); do kill -0 "$brisel_pid" 2>/dev/null || break; sleep 0.1; done
+  kill -0 "$brisel_pid" 2>/dev/null && fail "Brisel still runs"
+  echo "$mode: passed (the copy: $(basename "$(ls "$copies"/*.png | head -n 1)"))"
+  exit 0
 fi
 grep '^brisel-krita:' "$work/krita.log" | grep -v '^brisel-krita: started' | sed 's/^/  /'
 python3 - "$work/result.json" "$started" "$ended" <<'PY'

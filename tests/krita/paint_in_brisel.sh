@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
 # As a painter would, on Brisel's canvas once the Krita plug-in has opened it: a stroke, Ctrl+S to send it
-# while the canvas stays open, then the canvas closed. Exits 1, saying why, when a step does not happen.
+# while the canvas stays open, then the canvas closed; with --no-send, the stroke alone. Exits 1, saying why,
+# when a step does not happen.
 set -uo pipefail
+send=true
+[ "${1:-}" = --no-send ] && send=false
 title='^Brisel 1\.1 for PT Embers'
 wait_for() {
   local seconds=$1
@@ -23,6 +26,7 @@ for i in $(seq 1 25); do
 done
 xdotool mouseup 1
 sleep 0.5
+$send || exit 0
 xdotool key --window "$canvas" ctrl+s
 sleep 2
 canvas_gone() { ! xdotool search --name "$title" | grep -q .; }
