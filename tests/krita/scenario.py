@@ -66,11 +66,13 @@ def fill(depth, w, h, bgr):
     return pixel * (w * h)
 
 
-Case = namedtuple("Case", "name depth alpha sends selected steps meanwhile joined", defaults=((), 1, None, False))
+Case = namedtuple("Case", "name depth alpha sends selected steps meanwhile joined size",
+                  defaults=((), 1, None, False, (240, 180)))
 # sends: the probe's boxes (x, y, w, h, r, g, b), None for Brisel's window; selected: selection boxes
 # (x, y, w, h, value); steps: Krita undo steps a send makes; meanwhile: what Krita does after the probe read the
 # layer and before it sends ("edit": paints a box in place, "delete": removes the layer); joined: the boxes are
-# painted and sent together, in one send whose changed box holds them all
+# painted and sent together, in one send whose changed box holds them all; size: the image's, (240, 180) unless
+# told (a larger one is filled with one colour)
 CASES = [
     Case("opaque", "U8", 255, [(10, 8, 20, 15, 200, 30, 40)]),
     Case("half-transparent", "U8", 128, [(5, 5, 30, 10, 10, 220, 90)], steps=2),
@@ -84,6 +86,11 @@ CASES = [
     # Brisel's window, a stroke painted by the pointer: sent once while the canvas is open, nothing at its close
     Case("brisel-window", "U8", 255, None),
 ]
+# What a send costs on a large layer, a small box and then a larger one: with BRISEL_KRITA_LARGE=1 only (the
+# case takes Krita 10 to 30 s here), for the figures krita_run.sh prints.
+if os.environ.get("BRISEL_KRITA_LARGE") == "1":
+    CASES.insert(-1, Case("4000x3000", "U8", 255, [(2000, 1500, 100, 100, 1, 2, 3), (0, 0, 1000, 1000, 7, 8, 9)],
+                          steps=2, size=(4000, 3000)))
 EDIT = (40, 40, 20, 20)  # the box Krita paints meanwhile, half under the probe's
 
 
@@ -116,15 +123,17 @@ class Run:
         return bytes(document.pixelData(0, 0, W, H))
 
     def next_case(self):
+        global W, H
         if not self.queue:
             return self.finish()
         case = self.queue.pop(0)
+        W, H = case.size
         self.results["cases"][case.name] = {"failures": []}
         document = self.app.createDocument(W, H, "brisel-" + case.name, "RGBA", case.depth, "", 72.0)
         self.app.activeWindow().addView(document)
         layer = document.createNode("painted", "paintlayer")
         document.rootNode().addChildNode(layer, None)
-        before = layer_bytes(case.depth, case.alpha)
+        before = layer_bytes(case.depth, case.alpha) if case.size == (240, 180) else fill(case.depth, W, H, (90, 60, 30))
         layer.setPixelData(before, 0, 0, W, H)
         selection = None
         if case.selected:
