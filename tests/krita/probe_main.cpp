@@ -7,6 +7,7 @@
 // and sent together, with the box that holds them all. "paper" asks for the paper and
 // prints its size on the standard error ("paper W x H"). "wait" says "probe: waiting" there and waits until the
 // file $BRISEL_KRITA_PROBE_GO exists, so that Krita can change the layer between the probe's read and its send.
+// "crash" ends the probe by abort(), as a crash of Brisel would end it.
 
 #include <unistd.h>
 
@@ -58,6 +59,7 @@ int main(int argc, char* argv[]) {
         for (int i = 0; go && i < 1200 && ::access(go, F_OK) != 0; ++i) ::usleep(50000);
         continue;
       }
+      if (send == "crash") std::abort();
       if (send == "paper") {
         const int32_t w = brisel::platform::ToLong(Call(*host, "Tarn_GetPaperWidth"));
         const int32_t h = brisel::platform::ToLong(Call(*host, "tarn_GetPaperHeight"));

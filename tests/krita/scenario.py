@@ -42,7 +42,7 @@ def reference_merge(before, depth, boxes, selection):
     (one byte a pixel of the layer, or None), alpha kept, every other pixel as it was."""
     size = 8 if depth == "U16" else 4
     out = bytearray(before)
-    for (bx, by, bw, bh, r, g, b) in boxes:
+    for (bx, by, bw, bh, r, g, b) in (box for box in boxes if not isinstance(box, str)):
         for y in range(by, by + bh):
             for x in range(bx, bx + bw):
                 s = 255 if selection is None else selection[y * W + x]
@@ -68,13 +68,13 @@ def fill(depth, w, h, bgr):
 
 Case = namedtuple("Case", "name depth alpha sends selected steps meanwhile joined size",
                   defaults=((), 1, None, False, (240, 180)))
-# sends: the probe's boxes (x, y, w, h, r, g, b), None for Brisel's window; selected: selection boxes
+# sends: the probe's boxes (x, y, w, h, r, g, b) and words ("paper", "crash"), None for Brisel's window; selected: selection boxes
 # (x, y, w, h, value); steps: Krita undo steps a send makes; meanwhile: what Krita does after the probe read the
 # layer and before it sends ("edit": paints a box in place, "delete": removes the layer); joined: the boxes are
 # painted and sent together, in one send whose changed box holds them all; size: the image's, (240, 180) unless
 # told (a larger one is filled with one colour)
 CASES = [
-    Case("opaque", "U8", 255, [(10, 8, 20, 15, 200, 30, 40)]),
+    Case("opaque", "U8", 255, ["paper", (10, 8, 20, 15, 200, 30, 40)]),
     Case("half-transparent", "U8", 128, [(5, 5, 30, 10, 10, 220, 90)], steps=2),
     Case("selection", "U8", 255, [(0, 0, 40, 30, 250, 250, 0)], [(10, 10, 20, 20, 255), (30, 0, 20, 10, 128)]),
     Case("16-bit", "U16", 255, [(20, 20, 12, 9, 17, 99, 201)]),
@@ -83,6 +83,8 @@ CASES = [
     Case("krita-meanwhile", "U8", 255, [(30, 30, 12, 12, 9, 9, 9), (80, 80, 5, 5, 99, 9, 9)], meanwhile="edit",
          joined=True),
     Case("layer-deleted", "U8", 255, [(50, 50, 20, 20, 9, 9, 9)], meanwhile="delete"),
+    # Brisel ending on a crash: the plug-in says so, and the layer is as it was
+    Case("brisel-crashes", "U8", 255, ["crash"], steps=0),
     # Brisel's window, a stroke painted by the pointer: sent once while the canvas is open, nothing at its close
     Case("brisel-window", "U8", 255, None),
 ]
@@ -168,7 +170,8 @@ class Run:
         else:
             os.environ["BRISEL_PROGRAM"] = os.environ["BRISEL_KRITA_PROBE_PROGRAM"]
             os.environ["BRISEL_KRITA_PROBE_GO"] = self.go
-            sends = ("+" if case.joined else ";").join(" ".join(str(v) for v in s) for s in case.sends)
+            sends = ("+" if case.joined else ";").join(
+                s if isinstance(s, str) else " ".join(str(v) for v in s) for s in case.sends)
             os.environ["BRISEL_KRITA_PROBE"] = ("wait;" if case.meanwhile else "") + sends
             session = self.extension.paint()
         if session is None:
@@ -195,6 +198,17 @@ class Run:
         def ended(code, why):
             result["seconds"] = round(time.monotonic() - began, 3)
             result["sends"] = [[round(s, 3), kind] for (s, kind, box) in session.sends]
+            if case.sends and "paper" in case.sends and not any(line.startswith("paper ") and not line.startswith("paper 0 x")
+                                                 for line in session.stderr_tail):
+                result["failures"].append("no paper came from Krita's pattern: {}".format(session.stderr_tail))
+            if case.sends and "crash" in case.sends:
+                if "ended unexpectedly" not in why:
+                    result["failures"].append("Brisel's crash was reported as {}: {!r}".format(code, why))
+                if bytes(layer.pixelData(0, 0, W, H)) != before or session.folder is not None:
+                    result["failures"].append("the layer changed, or the exchange folder stayed")
+                document.setModified(False)
+                document.close()
+                return self.later(200, self.next_case)
             if case.meanwhile == "delete":
                 if code == 0 or "no longer in Krita" not in why:
                     result["failures"].append("a send onto a deleted layer ended with {}: {!r}".format(code, why))
