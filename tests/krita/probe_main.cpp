@@ -7,7 +7,8 @@
 // and sent together, with the box that holds them all. "paper" asks for the paper and
 // prints its size on the standard error ("paper W x H"). "wait" says "probe: waiting" there and waits until the
 // file $BRISEL_KRITA_PROBE_GO exists, so that Krita can change the layer between the probe's read and its send.
-// "crash" ends the probe by abort(), as a crash of Brisel would end it.
+// "crash" ends the probe by abort(), as a crash of Brisel would end it. "fetch X Y" reads the layer again, as the
+// panel's get-image button does, and says "probe: pixel X Y R G B" of what it read there.
 
 #include <unistd.h>
 
@@ -60,6 +61,13 @@ int main(int argc, char* argv[]) {
         continue;
       }
       if (send == "crash") std::abort();
+      if (int32_t x, y; std::sscanf(send.c_str(), "fetch %d %d", &x, &y) == 2) {
+        planes[0] = brisel::platform::ToByteArray(Call(*host, "Tarn_GetRBuffer"));
+        planes[1] = brisel::platform::ToByteArray(Call(*host, "Tarn_GetGBuffer"));
+        planes[2] = brisel::platform::ToByteArray(Call(*host, "Tarn_GetBBuffer"));
+        std::fprintf(stderr, "probe: pixel %d %d %d %d %d\n", x, y, planes[0](x, y), planes[1](x, y), planes[2](x, y));
+        continue;
+      }
       if (send == "paper") {
         const int32_t w = brisel::platform::ToLong(Call(*host, "Tarn_GetPaperWidth"));
         const int32_t h = brisel::platform::ToLong(Call(*host, "tarn_GetPaperHeight"));

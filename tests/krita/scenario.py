@@ -68,7 +68,8 @@ def fill(depth, w, h, bgr):
 
 Case = namedtuple("Case", "name depth alpha sends selected steps meanwhile joined size",
                   defaults=((), 1, None, False, (240, 180)))
-# sends: the probe's boxes (x, y, w, h, r, g, b) and words ("paper", "crash"), None for Brisel's window; selected: selection boxes
+# sends: the probe's boxes (x, y, w, h, r, g, b) and words ("paper", "crash", "fetch X Y"), None for Brisel's
+# window; selected: selection boxes
 # (x, y, w, h, value); steps: Krita undo steps a send makes; meanwhile: what Krita does after the probe read the
 # layer and before it sends ("edit": paints a box in place, "delete": removes the layer); joined: the boxes are
 # painted and sent together, in one send whose changed box holds them all; size: the image's, (240, 180) unless
@@ -83,6 +84,8 @@ CASES = [
     Case("krita-meanwhile", "U8", 255, [(30, 30, 12, 12, 9, 9, 9), (80, 80, 5, 5, 99, 9, 9)], meanwhile="edit",
          joined=True),
     Case("layer-deleted", "U8", 255, [(50, 50, 20, 20, 9, 9, 9)], meanwhile="delete"),
+    # the get-image button reads the layer as Krita holds it now
+    Case("fetch-again", "U8", 255, ["fetch 45 45"], meanwhile="edit", steps=0),
     # Brisel ending on a crash: the plug-in says so, and the layer is as it was
     Case("brisel-crashes", "U8", 255, ["crash"], steps=0),
     # Brisel's window, a stroke painted by the pointer: sent once while the canvas is open, nothing at its close
@@ -201,6 +204,12 @@ class Run:
             if case.sends and "paper" in case.sends and not any(line.startswith("paper ") and not line.startswith("paper 0 x")
                                                  for line in session.stderr_tail):
                 result["failures"].append("no paper came from Krita's pattern: {}".format(session.stderr_tail))
+            if case.sends and "fetch 45 45" in case.sends:
+                if "probe: pixel 45 45 3 2 1" not in session.stderr_tail:  # Krita's edit, B, G, R = 1, 2, 3
+                    result["failures"].append("the fetch read {}".format(session.stderr_tail))
+                document.setModified(False)
+                document.close()
+                return self.later(200, self.next_case)
             if case.sends and "crash" in case.sends:
                 if "ended unexpectedly" not in why:
                     result["failures"].append("Brisel's crash was reported as {}: {!r}".format(code, why))
