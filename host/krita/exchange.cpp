@@ -76,6 +76,11 @@ std::optional<Header> ParseHeader(std::string_view text, std::string& why) {
       header.document = value;
     } else if (key == "layer") {
       header.layer = value;
+    } else if (key == "window") {
+      // A window Brisel cannot read is only not kept above.
+      uint64_t id = 0;
+      if (words.size() == 1 && std::from_chars(words[0].data(), words[0].data() + words[0].size(), id).ec == std::errc())
+        header.window = id;
     }  // other keys are a later plug-in's, and can be left unread
   }
   if (first) {

@@ -4,7 +4,8 @@
 //
 // The folder (0700, the plug-in's) holds:
 //   header.txt      "brisel-krita 1", then one "key value" a line: size W H (the layer's bounds), origin X Y
-//                   (their top-left in the image), depth 8|16, document TEXT (its file, or its name), layer TEXT
+//                   (their top-left in the image), depth 8|16, document TEXT (its file, or its name), layer TEXT,
+//                   window ID (Krita's main window, an X11 window; 0 or none: not known)
 //   layer.raw       the layer's pixels within its bounds: B, G, R, A, depth bits each (16: the machine's order)
 //   current.raw     a box of the layer as it stands, written for a "read" request, and
 //   selection.raw   the selection over that box, one byte a pixel, when there is one
@@ -32,6 +33,7 @@ struct Header {
   int32_t originX = 0, originY = 0;
   int depth = 8;
   std::string document, layer;
+  uint64_t window = 0;
 };
 
 // The header's fields, or nullopt with why (a sentence) when the text is not a header this Brisel reads.

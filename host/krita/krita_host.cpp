@@ -131,7 +131,11 @@ class KritaHost final : public host::HostTable {
 
   // ---- the rest -------------------------------------------------------------------------------------
   std::string WallpaperFilename() override { return {}; }
-  void TakeForm(platform::Form& form) override { form.Show(); }
+  // The canvas stays above Krita's window where both are X11 windows (Krita 5 always is one).
+  void TakeForm(platform::Form& form) override {
+    if (header_.window != 0 && platform::CanOwnNativeWindows()) form.SetTransientForNative(uintptr_t(header_.window));
+    form.Show();
+  }
 
   Exchange exchange_;
   Header header_;

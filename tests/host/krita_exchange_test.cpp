@@ -19,7 +19,7 @@ namespace {
 
 TEST(KritaHeader, ReadsWhatThePluginWritesAndRefusesTheRest) {
   const std::string good = "brisel-krita 1\nsize 40 30\norigin -5 7\ndepth 16\ndocument /home/a b.kra\n"
-                           "layer Paint  layer\nlater-key something\n";
+                           "layer Paint  layer\nwindow 18874375\nlater-key something\n";
   std::string why;
   const auto header = ParseHeader(good, why);
   ASSERT_TRUE(header) << why;
@@ -29,6 +29,7 @@ TEST(KritaHeader, ReadsWhatThePluginWritesAndRefusesTheRest) {
   EXPECT_EQ(header->depth, 16);
   EXPECT_EQ(header->document, "/home/a b.kra");
   EXPECT_EQ(header->layer, "Paint  layer");
+  EXPECT_EQ(header->window, 18874375u);
 
   const struct {
     const char* text;

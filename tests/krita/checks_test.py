@@ -67,9 +67,9 @@ class StartTest(unittest.TestCase):
         self.assertIsNone(checks.find_program({"PATH": "/nonexistent"}, "/nowhere"))
 
     def test_the_header_keeps_names_on_one_line(self):
-        text = checks.header_text(40, 30, 0, 0, 16, "/a/b\nc.kra", "Layer\t1")
+        text = checks.header_text(40, 30, 0, 0, 16, "/a/b\nc.kra", "Layer\t1", 0x1200007)
         self.assertEqual(text.splitlines(), ["brisel-krita 1", "size 40 30", "origin 0 0", "depth 16",
-                                             "document /a/b c.kra", "layer Layer 1"])
+                                             "document /a/b c.kra", "layer Layer 1", "window 18874375"])
 
 
 class RequestTest(unittest.TestCase):

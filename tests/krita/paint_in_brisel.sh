@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# As a painter would, on Brisel's canvas once the Krita plug-in has opened it: a stroke, Ctrl+S to send it
-# while the canvas stays open, then the canvas closed; with --no-send, the stroke alone. Exits 1, saying why,
-# when a step does not happen.
+# As a painter would, on Brisel's canvas once the Krita plug-in has opened it (kept above Krita's window): a
+# stroke, Ctrl+S to send it while the canvas stays open, then the canvas closed; with --no-send, the stroke
+# alone. Exits 1, saying why, when a step does not happen.
 set -uo pipefail
 send=true
 [ "${1:-}" = --no-send ] && send=false
@@ -18,6 +18,7 @@ wait_for 60 canvas_up || fail "Brisel's canvas did not open"
 canvas=$(xdotool search --onlyvisible --name "$title" | head -n 1)
 sleep 1  # the canvas has its picture once its first paint is through
 eval "$(xdotool getwindowgeometry --shell "$canvas")"
+xprop -id "$canvas" WM_TRANSIENT_FOR | grep -q 'window id' || fail "Brisel's canvas is not kept above Krita's window"
 xdotool windowactivate --sync "$canvas" 2>/dev/null || true
 xdotool mousemove $((X + WIDTH / 4)) $((Y + HEIGHT / 4)) mousedown 1
 for i in $(seq 1 25); do

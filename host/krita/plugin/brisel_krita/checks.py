@@ -57,12 +57,12 @@ def refusal_for(facts):
     return None
 
 
-def header_text(width, height, x, y, depth, document, layer):
+def header_text(width, height, x, y, depth, document, layer, window=0):
     """header.txt of the exchange folder (see Brisel's host/krita/exchange.h)."""
     def one_line(text):
         return " ".join(str(text).split())
-    return ("brisel-krita 1\nsize {} {}\norigin {} {}\ndepth {}\ndocument {}\nlayer {}\n".format(
-        width, height, x, y, depth, one_line(document), one_line(layer)))
+    return ("brisel-krita 1\nsize {} {}\norigin {} {}\ndepth {}\ndocument {}\nlayer {}\nwindow {}\n".format(
+        width, height, x, y, depth, one_line(document), one_line(layer), int(window)))
 
 
 def depth_bits(depth):

@@ -112,6 +112,14 @@ class Session(QObject):
         self.node = found
         return True
 
+    def window_id(self):
+        """Krita's main window, which Brisel's canvas stays above; 0 when there is none."""
+        try:
+            window = self.krita.activeWindow()
+            return int(window.qwindow().winId()) if window is not None else 0
+        except Exception:
+            return 0
+
     def identity(self):
         name = self.document.fileName() or self.document.name() or ""
         return name
@@ -119,7 +127,7 @@ class Session(QObject):
     def export(self):
         width, height = self.size()
         header = checks.header_text(width, height, 0, 0, checks.depth_bits(self.depth), self.identity(),
-                                    self.node.name())
+                                    self.node.name(), self.window_id())
         pixels = bytes(self.node.pixelData(0, 0, width, height))
         if len(pixels) != width * height * self.pixel_bytes:
             raise RuntimeError("Krita gave {} bytes for the layer, not {}".format(
