@@ -7,7 +7,8 @@
 # cases (the default) plays tests/krita/scenario.py, brisel-krita-probe standing in for Brisel's window but in
 # its last case, and reads the findings. krita-quits and krita-dies play tests/krita/lifecycle.py (a stroke on
 # Brisel's canvas, not sent), then quit Krita or kill it, and check that Brisel kept the stroke in a recovery
-# copy and ended (after its message, for a Krita that died).
+# copy and ended (after its message, for a Krita that died; Krita started again then, and Brisel on the same
+# layer, the painting is offered back and sent).
 set -uo pipefail
 
 probe=$1
@@ -84,7 +85,21 @@ if [ "$mode" != cases ]; then
   fi
   for _ in $(seq 300); do kill -0 "$brisel_pid" 2>/dev/null || break; sleep 0.1; done
   kill -0 "$brisel_pid" 2>/dev/null && fail "Brisel still runs"
-  echo "$mode: passed (the copy: $(basename "$(ls "$copies"/*.png | head -n 1)"))"
+  copy=$(basename "$(ls "$copies"/*.png | head -n 1)")
+  if [ "$mode" = krita-dies ]; then
+    # Krita and Brisel again on the same document and layer: the painting is offered back, and taken, it is
+    # sent to the layer when the canvas closes.
+    kill "$krita_pid" 2>/dev/null
+    wait "$krita_pid" 2>/dev/null
+    rm -f "$work/result.json"
+    BRISEL_KRITA_END=reopen krita --nosplash >"$work/krita-again.log" 2>&1 &
+    krita_pid=$!
+    for _ in $(seq 1200); do [ -s "$work/result.json" ] && break; sleep 0.1; done
+    python3 -c 'import json, sys; r = json.load(open(sys.argv[1])); sys.exit(not (r["taken back"] == 0 and r["code"] == 0 and r["changed"] > 0))' \
+      "$work/result.json" 2>/dev/null || fail "the painting did not come back: $(cat "$work/result.json" 2>/dev/null)"
+    copy="$copy, taken back: $(cat "$work/result.json")"
+  fi
+  echo "$mode: passed (the copy: $copy)"
   exit 0
 fi
 grep '^brisel-krita:' "$work/krita.log" | grep -v '^brisel-krita: started' | sed 's/^/  /'

@@ -4,6 +4,10 @@ plug-in's test hook (BRISEL_KRITA_SCENARIO) in krita_run.sh's krita-quits and kr
 Starts Brisel ($BRISEL_KRITA_WINDOW_PROGRAM) from the plug-in's menu entry on a new document's layer, has
 paint_in_brisel.sh paint a stroke without sending it, and writes $BRISEL_KRITA_RESULT; then, for krita-quits
 ($BRISEL_KRITA_END=quit), quits Krita as File > Quit does. krita_run.sh kills Krita for krita-dies.
+
+With $BRISEL_KRITA_END=reopen, Krita's next start: Brisel again on a layer of the same name in a document of
+the same name, take_copy_back.sh takes the painting back and closes the canvas, and the result says how many of
+the layer's pixels the send changed.
 """
 
 import json
@@ -24,6 +28,21 @@ def run(extension):
     document.setActiveNode(layer)
     os.environ["BRISEL_PROGRAM"] = os.environ["BRISEL_KRITA_WINDOW_PROGRAM"]
     state = {}
+    blank = bytes(layer.pixelData(0, 0, 240, 180))
+
+    def reopen():
+        state["driver"] = subprocess.Popen(["bash", os.path.join(os.path.dirname(__file__), "take_copy_back.sh")])
+        known = list(extension.sessions)
+        app.action("brisel_paint").trigger()
+        session = [s for s in extension.sessions if s not in known][0]
+
+        def ended(code, why):
+            node = session.node
+            after = bytes(node.pixelData(0, 0, 240, 180))
+            changed = sum(1 for i in range(0, len(after), 4) if after[i:i + 4] != blank[i:i + 4])
+            with open(os.environ["BRISEL_KRITA_RESULT"], "w", encoding="utf-8") as f:
+                json.dump({"taken back": state["driver"].wait(timeout=30), "code": code, "changed": changed}, f)
+        session.finished.connect(ended)
 
     def start():
         state["driver"] = subprocess.Popen(["bash", os.path.join(os.path.dirname(__file__), "paint_in_brisel.sh"),
@@ -40,4 +59,4 @@ def run(extension):
         if os.environ.get("BRISEL_KRITA_END") == "quit":
             document.setModified(False)
             app.action("file_quit").trigger()
-    QTimer.singleShot(500, start)
+    QTimer.singleShot(500, reopen if os.environ.get("BRISEL_KRITA_END") == "reopen" else start)
