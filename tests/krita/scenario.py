@@ -71,7 +71,8 @@ Case = namedtuple("Case", "name depth alpha sends selected steps meanwhile joine
 # sends: the probe's boxes (x, y, w, h, r, g, b) and words ("paper", "crash", "fetch X Y"), None for Brisel's
 # window; selected: selection boxes
 # (x, y, w, h, value); steps: Krita undo steps a send makes; meanwhile: what Krita does after the probe read the
-# layer and before it sends ("edit": paints a box in place, "delete": removes the layer); joined: the boxes are
+# layer and before it sends ("edit": paints a box in place, "delete": removes the layer, "undo": Krita's undo
+# of the send before); joined: the boxes are
 # painted and sent together, in one send whose changed box holds them all; size: the image's, (240, 180) unless
 # told (a larger one is filled with one colour)
 CASES = [
@@ -84,6 +85,9 @@ CASES = [
     Case("krita-meanwhile", "U8", 255, [(30, 30, 12, 12, 9, 9, 9), (80, 80, 5, 5, 99, 9, 9)], meanwhile="edit",
          joined=True),
     Case("layer-deleted", "U8", 255, [(50, 50, 20, 20, 9, 9, 9)], meanwhile="delete"),
+    # a send undone in Krita, then another: it goes onto the layer the undo brought back
+    Case("undone-then-sent", "U8", 255, [(10, 10, 30, 30, 200, 0, 0), "wait", (100, 100, 20, 20, 0, 200, 0)],
+         meanwhile="undo"),
     # the get-image button reads the layer as Krita holds it now
     Case("fetch-again", "U8", 255, ["fetch 45 45"], meanwhile="edit", steps=0),
     # Brisel ending on a crash: the plug-in says so, and the layer is as it was
@@ -175,7 +179,7 @@ class Run:
             os.environ["BRISEL_KRITA_PROBE_GO"] = self.go
             sends = ("+" if case.joined else ";").join(
                 s if isinstance(s, str) else " ".join(str(v) for v in s) for s in case.sends)
-            os.environ["BRISEL_KRITA_PROBE"] = ("wait;" if case.meanwhile else "") + sends
+            os.environ["BRISEL_KRITA_PROBE"] = ("wait;" if case.meanwhile and "wait" not in case.sends else "") + sends
             session = self.extension.paint()
         if session is None:
             result["failures"].append("the plug-in refused the layer")
@@ -191,6 +195,10 @@ class Run:
                 self.settle(document)
                 state["before"] = bytes(layer.pixelData(0, 0, W, H))
                 state["picture"] = self.composite(document)
+            elif case.meanwhile == "undo":
+                self.app.action("edit_undo").trigger()
+                self.settle(document)
+                state["sends"] = case.sends[2:]  # the first is undone, and not sent again
             elif case.meanwhile == "delete":
                 layer.remove()
                 self.settle(document)
@@ -231,8 +239,8 @@ class Run:
                     result["failures"].append("the stroke could not be painted on Brisel's canvas")
                 if len(session.sends) != 1:
                     result["failures"].append("{} sends reached Krita, not 1".format(len(session.sends)))
-            expected = None if case.sends is None else reference_merge(state["before"], case.depth, case.sends,
-                                                                       selection)
+            expected = None if case.sends is None else reference_merge(
+                state["before"], case.depth, state.get("sends", case.sends), selection)
             self.later(100, lambda: self.check(case, document, session, state["before"], expected,
                                                state.get("picture", picture_before)))
         session.finished.connect(lambda code, why: self.guarded(lambda: ended(code, why)))

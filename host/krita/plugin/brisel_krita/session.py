@@ -64,6 +64,8 @@ class Session(QObject):
         self.krita = krita
         self.document = document
         self.node = node
+        # The layer and the copies that took its place, oldest first: an undo in Krita brings an earlier one back.
+        self.chain = [node]
         self.program = program
         self.depth = node.colorDepth()
         self.pixel_bytes = 8 if self.depth == "U16" else 4
@@ -101,16 +103,20 @@ class Session(QObject):
         return self.document.width(), self.document.height()
 
     def present(self):
-        """The layer still in its document (and the document still open)."""
+        """Whether the layer is still in its document (and the document still open): the newest of the sends'
+        copies that is, or the layer itself, once Krita's undo took the copies away."""
         try:
             root = self.document.rootNode()
         except Exception:
             return False
-        found = _find_node(root, self.node.uniqueId()) if root is not None else None
-        if found is None:
+        if root is None:
             return False
-        self.node = found
-        return True
+        for node in reversed(self.chain):
+            found = _find_node(root, node.uniqueId())
+            if found is not None:
+                self.node = found
+                return True
+        return False
 
     def window_id(self):
         """Krita's main window, which Brisel's canvas stays above; 0 when there is none."""
@@ -233,6 +239,7 @@ class Session(QObject):
         if kind == "swap":
             node.remove()
         self.node = copy
+        self.chain.append(copy)
         # Krita redraws what a layer added or removed covers by itself: no refreshProjection, which would redraw
         # the whole image (a quarter to half a second on a 4000 x 3000 one).
         self.document.setActiveNode(copy)
