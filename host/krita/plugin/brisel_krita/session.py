@@ -297,6 +297,10 @@ class Session(QObject):
             self.process.waitForFinished(20000)
 
     def _end(self, code, why):
+        try:
+            QApplication.instance().aboutToQuit.disconnect(self._on_krita_quitting)
+        except TypeError:
+            pass  # never connected: Brisel did not start
         if self.folder:
             shutil.rmtree(self.folder, ignore_errors=True)
             self.folder = None
