@@ -15,7 +15,7 @@ probe=$1
 brisel=$2
 source_dir=$3
 mode=${4:-cases}
-for tool in krita Xvfb openbox xdotool wmctrl; do
+for tool in krita Xvfb openbox xdotool wmctrl xprop; do
   command -v "$tool" >/dev/null || { echo "SKIPPED: $tool is not installed (scripts/install-deps installs it)"; exit 77; }
 done
 
