@@ -5,7 +5,7 @@ for Brisel's window (brisel-krita-probe, $BRISEL_KRITA_PROBE_PROGRAM), which sen
 compares, pixel by pixel, the layer after the send with what a reference merge in Python expects, and the
 picture after Krita's undo and redo with the picture before and after the send. The last case starts Brisel
 itself ($BRISEL_KRITA_WINDOW_PROGRAM) from the plug-in's menu entry, and paint_in_brisel.sh paints a stroke on
-its canvas, sends it with Ctrl+S and closes it. The findings go to $BRISEL_KRITA_RESULT as JSON.
+its canvas, sends it with Ctrl+S and closes it; Ctrl+Z and Ctrl+Shift+Z on Krita's window undo and redo it. The findings go to $BRISEL_KRITA_RESULT as JSON.
 """
 
 import json
@@ -265,21 +265,27 @@ class Run:
         picture_after = self.composite(document)
         if picture_after == picture_before:
             failures.append("the picture did not change")
-        undo = self.app.action("edit_undo")
-        redo = self.app.action("edit_redo")
+        # Brisel's window case undoes and redoes as a painter does, with Ctrl+Z and Ctrl+Shift+Z on Krita's window.
+        window = int(self.app.activeWindow().qwindow().winId())
+
+        def press(keys):
+            subprocess.Popen(["xdotool", "windowactivate", "--sync", str(window), "key", keys])
+        undo = self.app.action("edit_undo").trigger if case.sends else lambda: press("ctrl+z")
+        redo = self.app.action("edit_redo").trigger if case.sends else lambda: press("ctrl+shift+z")
+        pause = 200 if case.sends else 1500
 
         def undo_steps(left):
             if left:
-                undo.trigger()
-                return self.later(200, lambda: undo_steps(left - 1))
+                undo()
+                return self.later(pause, lambda: undo_steps(left - 1))
             if self.composite(document) != picture_before:
                 failures.append("{} undo step(s) did not give the picture back exactly".format(case.steps))
             redo_steps(case.steps)
 
         def redo_steps(left):
             if left:
-                redo.trigger()
-                return self.later(200, lambda: redo_steps(left - 1))
+                redo()
+                return self.later(pause, lambda: redo_steps(left - 1))
             if self.composite(document) != picture_after:
                 failures.append("{} redo step(s) did not give the painting back exactly".format(case.steps))
             document.setModified(False)
