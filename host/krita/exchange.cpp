@@ -11,6 +11,7 @@
 #include <cstring>
 #include <limits>
 
+#include "common/picture_limits.h"
 #include "platform/error.h"
 
 namespace brisel::kritahost {
@@ -39,7 +40,7 @@ bool Number(std::string_view word, int32_t& value, int32_t least, int32_t most) 
 }  // namespace
 
 std::optional<Header> ParseHeader(std::string_view text, std::string& why) {
-  constexpr int32_t kMostSide = 1 << 20, kMostPixels = 1 << 28;
+  constexpr int32_t kMostSide = 1 << 20;
   Header header;
   bool first = true, sized = false, deep = false;
   while (!text.empty()) {
@@ -62,9 +63,15 @@ std::optional<Header> ParseHeader(std::string_view text, std::string& why) {
       return words.size() == 2 && Number(words[0], a, least, most) && Number(words[1], b, least, most);
     };
     if (key == "size") {
-      sized = numbers(header.width, header.height, 1, kMostSide) &&
-              int64_t(header.width) * header.height <= kMostPixels;
+      sized = numbers(header.width, header.height, 1, std::numeric_limits<int32_t>::max());
       if (!sized) break;
+      if (header.width > host::kMaxPictureSide || header.height > host::kMaxPictureSide ||
+          int64_t(header.width) * header.height > host::kMaxPicturePixels) {
+        why = "the layer is " + std::to_string(header.width) + " x " + std::to_string(header.height) +
+              " pixels, larger than Brisel paints (" + std::to_string(host::kMaxPictureSide) + " a side and " +
+              std::to_string(host::kMaxPicturePixels) + " pixels in all)";
+        return std::nullopt;
+      }
     } else if (key == "origin") {
       if (!numbers(header.originX, header.originY, -kMostSide * 4, kMostSide * 4)) break;
     } else if (key == "depth") {

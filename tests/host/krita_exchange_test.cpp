@@ -21,6 +21,7 @@ TEST(KritaHeader, ReadsWhatThePluginWritesAndRefusesTheRest) {
   const std::string good = "brisel-krita 1\nsize 40 30\norigin -5 7\ndepth 16\ndocument /home/a b.kra\n"
                            "layer Paint  layer\nwindow 18874375\nlater-key something\n";
   std::string why;
+  ASSERT_TRUE(ParseHeader("brisel-krita 1\nsize 32767 4096\ndepth 8\n", why)) << why;  // 2^27 pixels, just
   const auto header = ParseHeader(good, why);
   ASSERT_TRUE(header) << why;
   EXPECT_EQ(header->width, 40);
@@ -41,7 +42,8 @@ TEST(KritaHeader, ReadsWhatThePluginWritesAndRefusesTheRest) {
       {"brisel-krita 1\nsize 0 4\ndepth 8\n", "an empty layer"},
       {"brisel-krita 1\nsize 4 -4\ndepth 8\n", "a negative height"},
       {"brisel-krita 1\nsize 4x4\ndepth 8\n", "a size in one word"},
-      {"brisel-krita 1\nsize 40000 40000\ndepth 8\n", "more pixels than Brisel opens"},
+      {"brisel-krita 1\nsize 32768 4\ndepth 8\n", "wider than Brisel opens"},
+      {"brisel-krita 1\nsize 11586 11586\ndepth 8\n", "more pixels than Brisel opens"},
       {"brisel-krita 1\nsize 4 4\ndepth 12\n", "a depth Krita's integer layers do not have"},
       {"brisel-krita 1\nsize 4 4\n", "no depth"},
       {"brisel-krita 1\nsize 4 4 4\ndepth 8\n", "three numbers for a size"},
