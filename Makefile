@@ -13,6 +13,7 @@
 #   make uninstall [PREFIX=/usr/local] [DESTDIR=] remove what `make install` installed there
 #   make package                                  the Debian packages, in build/packages/
 #   make install-gimp-plugin   build Brisel as a plug-in for the GIMP installed (3 or 2.10), install it for this user
+#   make install-krita-plugin  build Brisel and install its Krita plug-in for this user, enabled where Krita is not running
 #   make clean-roots           remove the Debian roots the tests made (in /var/cache/brisel: about 3 GiB)
 
 BUILD        ?= build
@@ -46,7 +47,7 @@ CONFIGURE_ONCE = [ -f $(BUILD)/CMakeCache.txt ] || \
   $(call CONFIGURE,$(BUILD)) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBRISEL_TESTS=OFF $(CMAKE_FLAGS)
 
 .PHONY: all build run test test-all test-plain test-package test-sanitize test-fuzz test-other bench fuzz install uninstall \
-        package install-gimp-plugin clean clean-roots
+        package install-gimp-plugin install-krita-plugin clean clean-roots
 
 all: build
 
@@ -151,6 +152,13 @@ install-gimp-plugin:
 	if [ "$$major" -ge 3 ]; then dir="$(GIMP3_DIRECTORY)/plug-ins/brisel"; else dir="$(GIMP2_DIRECTORY)/plug-ins/brisel"; fi; \
 	install -D -m 755 $(BUILD)/gimp-plug-in/brisel/brisel "$$dir/brisel" && \
 	echo "Installed $$dir/brisel for GIMP $$major: restart GIMP, open a picture and choose Filters > Brisel..."
+
+# The plug-in starts the brisel built here (its path is written beside the plug-in): build it again after a pull.
+install-krita-plugin:
+	@scripts/install-deps --quiet run
+	@$(CONFIGURE_ONCE)
+	@scripts/step $(BUILD)/logs/build-brisel.log "building brisel in $(BUILD)/" cmake --build $(BUILD) -j $(JOBS) --target brisel
+	@host/krita/install_plugin.sh "$(abspath $(BUILD))/brisel"
 
 clean:
 	rm -rf $(BUILD) $(BUILD_ASAN) $(BUILD_BENCH) $(BUILD_FUZZ) build-debian12 build-debian13

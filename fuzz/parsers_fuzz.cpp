@@ -1,7 +1,8 @@
 // The fuzz target (libFuzzer) for what Brisel reads from bytes itself, without Qt's decoders: a picture's
 // traits (JPEG segments and frame, PNG chunks, the first TIFF directory), the EXIF orientation and its
 // upright rewrite, the pHYs chunk carried into a written PNG, and the names around a recovery copy (the
-// picture's name in its text, the process in its file name, a name made plain).
+// picture's name in its text, the process in its file name, a name made plain), and the header of the Krita
+// plug-in's exchange folder.
 //
 // Each input goes through every one of them: a crash, a sanitizer report or a broken promise below is a
 // finding, and its input becomes a test case in tests/host/ or tests/platform/.
@@ -15,6 +16,7 @@
 
 #include "file/picture_encoding.h"
 #include "file/picture_traits.h"
+#include "krita/exchange.h"
 #include "platform/recovery.h"
 
 namespace {
@@ -72,5 +74,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string plain = platform::PlainName(text);
   if (!IsPlainUtf8(plain)) Broken("PlainName leaves whole UTF-8 without control characters");
   if (platform::PlainName(plain) != plain) Broken("PlainName keeps a plain name as it is");
+
+  std::string why;
+  if (const auto header = kritahost::ParseHeader(text, why)) {
+    if (header->width < 1 || header->height < 1 || header->width > 32767 || header->height > 32767 ||
+        int64_t(header->width) * header->height > (int64_t(1) << 27) || (header->depth != 8 && header->depth != 16))
+      Broken("ParseHeader gives a layer Brisel can paint on, or none");
+  } else if (why.empty()) {
+    Broken("ParseHeader says why it refuses a header");
+  }
   return 0;
 }

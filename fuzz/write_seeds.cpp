@@ -118,6 +118,8 @@ int main(int argc, char** argv) {
       {"copy-name", "sample.png-20240131-154502-4711.png"},
       {"copy-text", "%2Fpictures%2Fodd%20%FF%FE%01%09.png"},
       {"picture-name", "caf\xc3\xa9 \xe2\x82\xac \xf0\x9f\x8e\xa8.png"},
+      {"krita-header", "brisel-krita 1\nsize 640 480\norigin 0 0\ndepth 16\ndocument /home/p/a b.kra\n"
+                       "layer Paint Layer 1\nwindow 18874375\n"},
   };
   for (const auto& [name, bytes] : seeds) {
     QFile file(folder + "/" + name);

@@ -1,8 +1,9 @@
 # Installing Brisel (`make install`, `make uninstall`) and its Debian packages (`make package`).
 #
-# Two components: `brisel` (the program, its desktop entry, icon, AppStream metainfo and manual page) and
-# `gimp_plugin` (the plug-in, in the system plug-in folder of the GIMP found at build time). `make install`
-# installs the first only, under PREFIX; each becomes a .deb of its own, installed under /usr.
+# Three components: `brisel` (the program, its desktop entry, icon, AppStream metainfo and manual page),
+# `gimp_plugin` (the plug-in, in the system plug-in folder of the GIMP found at build time) and `krita_plugin`
+# (the Python plug-in, in Krita's system folder, share/krita/pykrita). `make install` installs the first only,
+# under PREFIX; each becomes a .deb of its own, installed under /usr.
 
 include(GNUInstallDirs)
 
@@ -55,6 +56,15 @@ if(TARGET brisel_gimp_plugin)
   list(APPEND BRISEL_PACKAGE_COMPONENTS gimp_plugin)
 endif()
 
+# Krita finds Python plug-ins in share/krita/pykrita of its data folders; the plug-in starts the brisel on the
+# PATH. Krita lists it in its Python Plugin Manager, where each user enables it once.
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/host/krita/plugin/brisel_krita
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/krita/pykrita COMPONENT krita_plugin EXCLUDE_FROM_ALL
+        PATTERN __pycache__ EXCLUDE)
+install(FILES ${PROJECT_SOURCE_DIR}/host/krita/plugin/brisel_krita.desktop
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/krita/pykrita COMPONENT krita_plugin EXCLUDE_FROM_ALL)
+list(APPEND BRISEL_PACKAGE_COMPONENTS krita_plugin)
+
 # The Debian packages, one a component, in ${PROJECT_BINARY_DIR}/packages: brisel_VERSION_ARCH.deb and
 # brisel-gimp-plugin_VERSION_ARCH.deb. Their dependencies on shared libraries are read from the binaries
 # (dpkg-shlibdeps); what Brisel loads only at run time is named here.
@@ -96,4 +106,12 @@ if(TARGET brisel_gimp_plugin)
 Brisel paints smooth, pressure-sensitive strokes on the selected layer of a GIMP image, in a canvas\n\
 window beside its tool panel; each send is one step in GIMP's undo history.")
 endif()
+set(CPACK_DEBIAN_KRITA_PLUGIN_PACKAGE_NAME brisel-krita-plugin)
+set(CPACK_DEBIAN_KRITA_PLUGIN_PACKAGE_ARCHITECTURE all)
+set(CPACK_DEBIAN_KRITA_PLUGIN_PACKAGE_DEPENDS "brisel (= ${PROJECT_VERSION}), krita (>= 1:5.1), python3-pyqt5")
+set(CPACK_COMPONENT_KRITA_PLUGIN_DESCRIPTION
+    "Brisel's smooth strokes on a Krita layer (Tools > Scripts > Paint in Brisel...)\n\
+Brisel paints smooth, pressure-sensitive strokes on the selected paint layer of a Krita document, in a\n\
+canvas window beside its tool panel; each send is undoable in Krita. Enable Brisel once in Settings >\n\
+Configure Krita > Python Plugin Manager.")
 include(CPack)

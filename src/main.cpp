@@ -4,11 +4,17 @@
 #include <QCommandLineParser>
 #include <QIcon>
 #include <QImageReader>
+#include <QSocketNotifier>
 
 #include <langinfo.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
 #include <strings.h>
 
 #include <clocale>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
@@ -22,6 +28,7 @@
 #include "file/file_host.h"
 #include "file/file_stamp.h"
 #include "file/picture_path.h"
+#include "krita/krita_host.h"
 #include "platform/lifecycle.h"
 #include "platform/recovery.h"
 #include "platform/window.h"
@@ -78,6 +85,7 @@ constexpr std::pair<const char*, bool> kQtGuiOptions[] = {
 
 struct CommandLine {
   std::string image, paper, wallpaper;  // the bytes given
+  std::string kritaExchange;            // the Krita plug-in's folder, when it started Brisel
 };
 
 // Reads the command line before any screen is needed, so that --help, --version, --recover and a mistake are
@@ -99,6 +107,11 @@ std::optional<int> ReadCommandLine(int argc, char* argv[], CommandLine& line) {
   parser.addOption(paper);
   parser.addOption(wallpaper);
   parser.addOption(recover);
+  QCommandLineOption krita("krita-exchange",
+                           "Paint on a Krita layer: how Brisel's Krita plug-in starts it (Tools > Scripts > Paint in "
+                           "Brisel... in Krita), with the folder it shares.",
+                           "FOLDER");
+  parser.addOption(krita);
   for (const auto& [name, takesValue] : kQtGuiOptions) {
     QCommandLineOption qtOption(name, QString(), takesValue ? "value" : QString());
     qtOption.setFlags(QCommandLineOption::HiddenFromHelp);
@@ -129,6 +142,11 @@ std::optional<int> ReadCommandLine(int argc, char* argv[], CommandLine& line) {
     return 2;
   }
   line.image = bytes(parser.positionalArguments().value(0));
+  line.kritaExchange = bytes(parser.value(krita));
+  if (!line.kritaExchange.empty() && !line.image.empty()) {
+    std::fprintf(stderr, "brisel: a picture or a Krita layer, not both (see --help)\n");
+    return 2;
+  }
   line.paper = bytes(parser.value(paper));
   line.wallpaper = bytes(parser.value(wallpaper));
   return std::nullopt;
@@ -147,6 +165,77 @@ void UseUtf8CharacterType() {
   if (!std::setlocale(LC_CTYPE, name.c_str())) return;
   const char* all = std::getenv("LC_ALL");
   ::setenv(all && all[0] ? "LC_ALL" : "LC_CTYPE", name.c_str(), 1);  // what Qt reads the locale from
+}
+
+// Runs the program and its event loop on the picture known as picture, once its host is registered.
+int RunOnPicture(const std::string& picture) {
+  // A picture that another run has open: only where the painter says so.
+  if (!brisel::ClaimPictureOrAsk(picture)) return 0;
+  int status = 1;
+  try {
+    brisel::platform::Dispatch([&] {
+      brisel::Main();
+      brisel::StartRecovery(picture, brisel::AutosaveSeconds());
+    });
+    status = QApplication::exec();
+  } catch (const std::exception& e) {
+    status = EndOnUncaught(e.what());
+  } catch (...) {
+    status = EndOnUncaught("an exception of unknown kind");
+  }
+  brisel::StopRecovery();
+  brisel::platform::ReleasePicture();
+  brisel::DestroyWindows();
+  return status;
+}
+
+// Krita gone while the canvas is open (killed, or crashed: a Krita that quits asks Brisel to end with SIGTERM
+// first) shows as the end of the answers' pipe, seen here between requests. The painting not yet sent goes
+// into a recovery copy, the painter is told where, and Brisel ends: nothing can reach Krita any more.
+void WatchForKritaGone() {
+  auto* watch = new QSocketNotifier(STDIN_FILENO, QSocketNotifier::Read, QCoreApplication::instance());
+  QObject::connect(watch, &QSocketNotifier::activated, [watch] {
+    // Answers are read by the request that waits for them; between requests the pipe holds nothing, unless
+    // it has ended.
+    pollfd pipe{STDIN_FILENO, POLLIN, 0};
+    int waiting = 0;
+    if (::poll(&pipe, 1, 0) != 1 || (::ioctl(STDIN_FILENO, FIONREAD, &waiting) == 0 && waiting > 0)) return;
+    watch->setEnabled(false);
+    const std::string words = brisel::KeepRecoveryCopy();
+    brisel::platform::ReleasePicture();
+    std::fprintf(stderr, "brisel: Krita has ended while Brisel was open.%s%s\n", words.empty() ? "" : " ",
+                 words.c_str());
+    if (!words.empty())
+      brisel::platform::ShowMessage("Brisel", "Krita has ended, so the painting cannot go back to it. " + words +
+                                                  " Start Brisel on the same picture and layer in Krita to have it back.");
+    std::fflush(nullptr);
+    ::_exit(1);
+  });
+}
+
+// brisel --krita-exchange FOLDER, as the Krita plug-in starts it: requests go to the plug-in on the standard
+// output as it was given, answers come on the standard input. The standard output the rest of the program
+// (and Qt) writes to becomes the standard error, so that nothing else reaches the plug-in as a request.
+int PaintOnKritaLayer(const std::string& folder) {
+  brisel::kritahost::Header header;
+  try {
+    header = brisel::kritahost::ReadHeader(folder);
+  } catch (const brisel::Error& e) {
+    std::fprintf(stderr, "brisel: %s\n", e.text().c_str());
+    return 1;
+  }
+  std::fflush(stdout);
+  const int requests = ::fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 3);
+  if (requests < 0 || ::dup2(STDERR_FILENO, STDOUT_FILENO) < 0) {
+    std::perror("brisel: the pipe to Krita");
+    return 1;
+  }
+  // A request written after Krita died fails as a call (the painting stays, and a copy is kept) instead of
+  // ending Brisel by SIGPIPE; so does a word on the standard error, which Krita read.
+  std::signal(SIGPIPE, SIG_IGN);
+  brisel::kritahost::RegisterKritaHost(folder, requests, STDIN_FILENO);
+  WatchForKritaGone();
+  return RunOnPicture(brisel::kritahost::PictureIdentity(header));
 }
 
 }  // namespace
@@ -168,6 +257,8 @@ int main(int argc, char* argv[]) {
   QApplication app(argc, argv);
   QGuiApplication::setDesktopFileName(BRISEL_APP_ID);  // Wayland desktops find the icon by it
   QApplication::setWindowIcon(QIcon::fromTheme(BRISEL_APP_ID));  // X11 task bars take the windows' own (once installed)
+
+  if (!line.kritaExchange.empty()) return PaintOnKritaLayer(line.kritaExchange);
 
   brisel::filehost::FileHostOptions options;
   options.imagePath = line.image;
@@ -202,23 +293,5 @@ int main(int argc, char* argv[]) {
   brisel::filehost::RegisterFileHost(options);
 
   // Copies are told apart by the picture's absolute path, in bytes; a new picture has none.
-  const std::string picture = brisel::filehost::AbsolutePathOf(options.imagePath);
-  // A picture that another run has open: only where the painter says so.
-  if (!brisel::ClaimPictureOrAsk(picture)) return 0;
-  int status = 1;
-  try {
-    brisel::platform::Dispatch([&] {
-      brisel::Main();
-      brisel::StartRecovery(picture, brisel::AutosaveSeconds());
-    });
-    status = app.exec();
-  } catch (const std::exception& e) {
-    status = EndOnUncaught(e.what());
-  } catch (...) {
-    status = EndOnUncaught("an exception of unknown kind");
-  }
-  brisel::StopRecovery();
-  brisel::platform::ReleasePicture();
-  brisel::DestroyWindows();
-  return status;
+  return RunOnPicture(brisel::filehost::AbsolutePathOf(options.imagePath));
 }

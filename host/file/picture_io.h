@@ -10,15 +10,16 @@
 
 #include <string>
 
+#include "common/picture_limits.h"
 #include "file/picture_traits.h"
 #include "platform/byte_plane.h"
 
 namespace brisel::filehost {
 
-// The largest picture read: 32767 pixels a side and 2^27 pixels in all (11585 x 11585). Decoding one
-// that large takes up to 1 GiB (16-bit RGBA), and the program then holds seven planes of its size.
-inline constexpr int kMaxPictureSide = 32767;
-inline constexpr qint64 kMaxPicturePixels = qint64(1) << 27;
+// The largest picture read, as for every host (common/picture_limits.h). Decoding one that large takes up to
+// 1 GiB (16-bit RGBA).
+inline constexpr int kMaxPictureSide = host::kMaxPictureSide;
+inline constexpr qint64 kMaxPicturePixels = host::kMaxPicturePixels;
 
 struct ReadPictureResult {
   QImage image;        // null on failure

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "common/host_table.h"
+#include "common/send_planes.h"
 #include "gimp/gimp_api.h"
 #include "gimp/layer_pixels.h"
 #include "platform/window.h"
@@ -20,8 +21,6 @@ namespace {
 constexpr int32_t kStripRows = 64;
 
 [[noreturn]] void Fail(const std::string& text) { throw Error(errors::kHostCallFailed, text); }
-
-std::string SizeText(int32_t w, int32_t h) { return std::to_string(w) + " x " + std::to_string(h); }
 
 GeglRectangle Rect(const Box& box) { return {box.x, box.y, box.width, box.height}; }
 
@@ -82,13 +81,6 @@ class NarrowedSelection {
 };
 
 class GimpHost final : public host::HostTable {
-  // A staged plane: the part kept, where it lies, and the size of the plane it came from.
-  struct Staged {
-    BytePlane part;
-    int32_t width, height;
-    int32_t x, y;
-  };
-
  public:
   explicit GimpHost(int32_t drawable) : drawable_(drawable) {}
 
@@ -128,22 +120,17 @@ class GimpHost final : public host::HostTable {
     return pixels;
   }
 
-  // The program asks for red, green and blue in turn: red reads the layer afresh, and green and blue are
-  // handed out from that reading (each once; asked again, the layer is read again).
   BytePlane Buffer(host::Channel channel) override {
-    if (channel == host::Channel::kRed || !fetched_[int(channel)]) {
+    return planes_.Fetch(channel, [this] {
       ExpectPresent("read");
       const int32_t width = BufferWidth(), height = BufferHeight();
       const int channels = Channels();
       const std::vector<uint8_t> pixels = ReadPixels({0, 0, width, height}, channels);
-      for (host::Channel c : {host::Channel::kRed, host::Channel::kGreen, host::Channel::kBlue}) {
-        fetched_[int(c)] = ChannelPlane(pixels, width, height, channels, c);
-        base_[int(c)] = *fetched_[int(c)];
-      }
-    }
-    BytePlane plane = std::move(*fetched_[int(channel)]);
-    fetched_[int(channel)].reset();
-    return plane;
+      host::SendPlanes::Reading planes;
+      for (host::Channel c : {host::Channel::kRed, host::Channel::kGreen, host::Channel::kBlue})
+        planes[int(c)] = ChannelPlane(pixels, width, height, channels, c);
+      return planes;
+    });
   }
 
   // ---- the send -------------------------------------------------------------------------------------
@@ -151,66 +138,43 @@ class GimpHost final : public host::HostTable {
   void SaveUndo() override { pushUndo_ = true; }
 
   void ChangedBox(int32_t left, int32_t top, int32_t width, int32_t height) override {
-    changedSinceSend_ = Box{left, top, width, height};
+    planes_.SetChangedBox({left, top, width, height});
   }
 
-  // Only the part the program said it changed is kept (all of the plane when it said nothing): on a
-  // large picture, copying whole planes would cost a small send most of its time.
-  void Stage(host::Channel channel, const BytePlane& plane) override {
-    const Box whole{0, 0, plane.width(), plane.height()};
-    const Box part = changedSinceSend_ ? Intersect(*changedSinceSend_, whole) : whole;
-    Staged staged{BytePlane(part.width, part.height), plane.width(), plane.height(), part.x, part.y};
-    for (int32_t y = 0; y < part.height; ++y)
-      std::copy_n(plane.row(part.y + y) + part.x, part.width, staged.part.row(y));
-    staged_[int(channel)] = std::move(staged);
-  }
+  void Stage(host::Channel channel, const BytePlane& plane) override { planes_.Stage(channel, plane); }
 
   void Refresh() override {
-    auto staged = std::exchange(staged_, {});
     const bool pushUndo = std::exchange(pushUndo_, false);
-    const std::optional<Box> changedSinceSend = std::exchange(changedSinceSend_, std::nullopt);
     ExpectPresent("sent");
+    const int32_t width = BufferWidth(), height = BufferHeight();
+    const host::Send send = planes_.Take(width, height, "GIMP's layer");
     // What made Brisel refuse the layer at the start may have come about since (an image made indexed).
     if (auto refusal = RefusalFor(drawable_)) Fail(*refusal + " Nothing was sent; the painting is kept.");
     if (api::ContentLocked(drawable_))
       Fail("The layer's pixels are locked in GIMP (the brush lock in the Layers dialog): unlock them and send "
            "again. Nothing was sent; the painting is kept.");
-    const int32_t width = BufferWidth(), height = BufferHeight();
-    for (host::Channel c : {host::Channel::kRed, host::Channel::kGreen, host::Channel::kBlue}) {
-      const auto& plane = staged[int(c)];
-      if (!plane) Fail(std::string("No ") + host::ChannelName(c) + " plane was sent; GIMP's layer is left as it was");
-      if (plane->width != width || plane->height != height)
-        Fail(std::string("The ") + host::ChannelName(c) + " plane sent is " + SizeText(plane->width, plane->height) +
-             ", GIMP's layer " + SizeText(width, height) + "; the layer is left as it was");
-    }
-    // The planes as sent, before a grey layer's conversion.
-    const std::array<BytePlane, 3> sent{staged[0]->part, staged[1]->part, staged[2]->part};
-    const Box stagedPart{staged[0]->x, staged[0]->y, staged[0]->part.width(), staged[0]->part.height()};
     // Without a selection all of the layer is the program's, the part outside the image included.
     const bool nothingSelected = api::NothingSelected(drawable_);
     Box selected{0, 0, width, height};
     if (!nothingSelected && !api::MaskIntersect(drawable_, selected.x, selected.y, selected.width, selected.height))
-      return TakeHeld(sent, stagedPart);  // the selection leaves nothing of this layer to change
+      return TakeHeld(send);  // the selection leaves nothing of this layer to change
     // Only where the program changed its planes since its last send can they differ from the layer; a
     // program that does not say where is compared everywhere.
-    const Box area = Intersect(changedSinceSend ? Intersect(*changedSinceSend, selected) : selected, stagedPart);
-    if (area.empty()) return TakeHeld(sent, stagedPart);
+    const Box area = send.Area(selected);
+    if (area.empty()) return TakeHeld(send);
 
-    // Only the pixels the program painted since it and the layer last held the same are its to write:
-    // the layer's others keep what GIMP did to them meanwhile (a filter, another Brisel's strokes).
-    std::vector<uint8_t> painted;
-    if (BaseFits(width, height)) {
-      painted = PaintedSince({staged[0]->part, staged[1]->part, staged[2]->part, stagedPart.x, stagedPart.y},
-                             {*base_[0], *base_[1], *base_[2]});
-    }
+    // Only the pixels the program painted since it and the layer last held the same are its to write (the
+    // send's painted mask): the layer's others keep what GIMP did to them meanwhile (a filter, another
+    // Brisel's strokes).
     // A grey layer stores the colours sent as grey: compared as stored, colours already sent once change
     // nothing the next time.
-    if (api::IsGray(drawable_)) AsGrey(staged);
-    const StagedPlanes planes{staged[0]->part, staged[1]->part, staged[2]->part, stagedPart.x, stagedPart.y, painted};
+    std::array<BytePlane, 3> stored = send.parts;
+    if (api::IsGray(drawable_)) AsGrey(stored);
+    const StagedPlanes planes{stored[0], stored[1], stored[2], send.part.x, send.part.y, send.painted};
     const int channels = Channels();
     const std::vector<uint8_t> current = ReadPixels(area, channels);
     const Box changed = gimphost::ChangedBox(current, channels, area, planes);
-    if (changed.empty()) return TakeHeld(sent, stagedPart);  // nothing to change: no undo step either
+    if (changed.empty()) return TakeHeld(send);  // nothing to change: no undo step either
 
     UndoGroup group(api::ImageOf(drawable_));
     std::optional<NarrowedSelection> narrowed;
@@ -252,60 +216,34 @@ class GimpHost final : public host::HostTable {
       gegl_buffer_flush(shadow.get());
     }
     if (!api::MergeShadow(drawable_, pushUndo)) Fail("GIMP did not take the painted pixels: " + api::LastError());
-    TakeHeld(sent, stagedPart);
+    TakeHeld(send);
     api::Update(drawable_, changed.x, changed.y, changed.width, changed.height);
     gimp_displays_flush();
     // Not kept above GIMP's window: it may have come up over the canvas to show the change.
     if (canvas_ && !keptAbove_) canvas_->Show();
   }
 
-  // Whether the planes last held alike with the layer are there, and of the layer's size.
-  bool BaseFits(int32_t width, int32_t height) const {
-    for (const auto& plane : base_)
-      if (!plane || plane->width() != width || plane->height() != height) return false;
-    return true;
-  }
-
-  // After a send, the layer's pixels in the part sent are what the program and the layer hold alike: the
-  // program's own where it wrote them or the layer held them already, and elsewhere GIMP's (its edits made
-  // meanwhile, a feathered selection's blend, a grey layer's grey). Where they differ from what was sent
-  // they are kept for HeldAfterSend, for the program to show.
-  void TakeHeld(const std::array<BytePlane, 3>& sent, const Box& part) {
-    held_.reset();
-    if (part.empty()) return;
-    const bool baseFits = BaseFits(BufferWidth(), BufferHeight());
+  // After a send, what the layer holds over the part sent becomes the common ground, and where it differs
+  // from what was sent (GIMP's edits meanwhile, a feathered selection's blend, a grey layer's grey) it is
+  // kept for the program to show.
+  void TakeHeld(const host::Send& send) {
+    const Box& part = send.part;
+    host::SendPlanes::Reading layer{BytePlane(part.width, part.height), BytePlane(part.width, part.height),
+                                    BytePlane(part.width, part.height)};
     const int channels = Channels();
-    Held held{{BytePlane(part.width, part.height), BytePlane(part.width, part.height),
-               BytePlane(part.width, part.height)},
-              BytePlane(part.width, part.height)};
-    bool differs = false;
     for (int32_t y0 = 0; y0 < part.height; y0 += kStripRows) {
       const Box strip{part.x, part.y + y0, part.width, std::min(kStripRows, part.height - y0)};
       const std::vector<uint8_t> pixels = ReadPixels(strip, channels);
       for (int32_t y = 0; y < strip.height; ++y)
-        for (int32_t x = 0; x < part.width; ++x) {
-          const uint8_t* pixel = &pixels[(size_t(y) * size_t(part.width) + size_t(x)) * size_t(channels)];
-          bool other = false;
-          for (int c = 0; c < 3; ++c) {
-            held.planes[c](x, y0 + y) = pixel[c];
-            other |= pixel[c] != sent[c](x, y0 + y);
-            if (baseFits) (*base_[c])(part.x + x, part.y + y0 + y) = pixel[c];
-          }
-          held.mask(x, y0 + y) = other;
-          differs |= other;
-        }
+        for (int32_t x = 0; x < part.width; ++x)
+          for (int c = 0; c < 3; ++c)
+            layer[c](x, y0 + y) = pixels[(size_t(y) * size_t(part.width) + size_t(x)) * size_t(channels) + size_t(c)];
     }
-    if (differs) held_ = std::move(held);
+    planes_.AgreedWithLayer(send, std::move(layer));
   }
 
   bool HeldAfterSend(BytePlane& red, BytePlane& green, BytePlane& blue, BytePlane& mask) override {
-    if (!held_) return false;
-    Held held = std::move(*std::exchange(held_, std::nullopt));
-    red = std::move(held.planes[0]);
-    green = std::move(held.planes[1]);
-    blue = std::move(held.planes[2]);
-    mask = std::move(held.mask);
-    return true;
+    return planes_.TakeHeld(red, green, blue, mask);
   }
 
   bool InsideImage(const Box& box) {
@@ -316,8 +254,8 @@ class GimpHost final : public host::HostTable {
   }
 
   // The planes as a grey layer would hold them, grey in all three.
-  static void AsGrey(std::array<std::optional<Staged>, 3>& planes) {
-    const BytePlane &r = planes[0]->part, &g = planes[1]->part, &b = planes[2]->part;
+  static void AsGrey(std::array<BytePlane, 3>& planes) {
+    const BytePlane &r = planes[0], &g = planes[1], &b = planes[2];
     const size_t count = r.size();
     std::vector<uint8_t> rgb(count * 3);
     for (size_t i = 0; i < count; ++i) {
@@ -327,7 +265,7 @@ class GimpHost final : public host::HostTable {
     }
     BytePlane grey(r.width(), r.height());
     babl_process(babl_fish(babl_format("R'G'B' u8"), babl_format("Y' u8")), rgb.data(), grey.data(), long(count));
-    for (auto& plane : planes) plane->part = grey;
+    for (auto& plane : planes) plane = grey;
   }
 
   // ---- the rest -------------------------------------------------------------------------------------
@@ -357,18 +295,7 @@ class GimpHost final : public host::HostTable {
   bool keptAbove_ = false;  // the canvas is GIMP's window's transient
   int32_t drawable_;
   bool pushUndo_ = false;
-  std::optional<Box> changedSinceSend_;  // as the program said before this send
-  std::array<std::optional<BytePlane>, 3> fetched_;
-  // The planes as the program and the layer last held them alike (its fetch, then each send); none until
-  // the program fetches, and then every difference is the program's.
-  std::array<std::optional<BytePlane>, 3> base_;
-  std::array<std::optional<Staged>, 3> staged_;
-  // What the layer holds after the last send where it differs from what was sent, until the program asks.
-  struct Held {
-    std::array<BytePlane, 3> planes;
-    BytePlane mask;
-  };
-  std::optional<Held> held_;
+  host::SendPlanes planes_;
 };
 
 }  // namespace

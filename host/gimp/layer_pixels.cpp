@@ -45,28 +45,6 @@ BytePlane ChannelPlane(std::span<const uint8_t> pixels, int32_t width, int32_t h
   return plane;
 }
 
-Box Intersect(const Box& a, const Box& b) {
-  const int32_t x0 = std::max(a.x, b.x), y0 = std::max(a.y, b.y);
-  const int32_t x1 = std::min(a.x + a.width, b.x + b.width), y1 = std::min(a.y + a.height, b.y + b.height);
-  if (x1 <= x0 || y1 <= y0) return {};
-  return {x0, y0, x1 - x0, y1 - y0};
-}
-
-std::vector<uint8_t> PaintedSince(StagedPlanes planes, StagedPlanes base) {
-  const int32_t width = planes.r.width(), height = planes.r.height();
-  std::vector<uint8_t> painted(size_t(width) * size_t(height));
-  uint8_t* out = painted.data();
-  for (int32_t y = 0; y < height; ++y) {
-    const int32_t baseY = planes.y + y - base.y;
-    for (int32_t x = 0; x < width; ++x) {
-      const int32_t baseX = planes.x + x - base.x;
-      *out++ = planes.r(x, y) != base.r(baseX, baseY) || planes.g(x, y) != base.g(baseX, baseY) ||
-               planes.b(x, y) != base.b(baseX, baseY);
-    }
-  }
-  return painted;
-}
-
 Box ChangedBox(std::span<const uint8_t> current, int channels, const Box& area, StagedPlanes planes) {
   int32_t left = area.x + area.width, right = -1, top = area.y + area.height, bottom = -1;
   for (int32_t y = area.y; y < area.y + area.height; ++y) {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "common/host_table.h"
+#include "common/send_planes.h"
 #include "platform/byte_plane.h"
 
 namespace brisel::gimphost {
@@ -20,33 +21,11 @@ BytePlane PatternToGrey(std::span<const uint8_t> bytes, int32_t width, int32_t h
 BytePlane ChannelPlane(std::span<const uint8_t> pixels, int32_t width, int32_t height, int channels,
                        host::Channel channel);
 
-struct Box {
-  int32_t x = 0, y = 0, width = 0, height = 0;
-  bool empty() const { return width <= 0 || height <= 0; }
-  friend bool operator==(const Box&, const Box&) = default;
-};
-
-Box Intersect(const Box& a, const Box& b);
-
-// The three planes a send stages, against the layer's pixels as they stand: the whole layer's, or a part
-// of them whose (0, 0) is the layer's (x, y). Where painted is given (one byte a pixel of the planes, rows
-// of their width), only the pixels it marks are the program's to write: the others it has not changed
-// since the layer last held what the planes hold, and the layer's own (GIMP's edits since) stay.
-struct StagedPlanes {
-  const BytePlane& r;
-  const BytePlane& g;
-  const BytePlane& b;
-  int32_t x = 0, y = 0;
-  std::span<const uint8_t> painted = {};
-  const BytePlane& operator[](int c) const { return c == 0 ? r : c == 1 ? g : b; }
-  bool Painted(int32_t layerX, int32_t layerY) const {
-    return painted.empty() || painted[size_t(layerY - y) * size_t(r.width()) + size_t(layerX - x)] != 0;
-  }
-};
-
-// Marks, for the staged planes, the pixels whose colour differs from base (the whole layer's planes as
-// the program and the layer last held them alike: at its fetch or its last send).
-std::vector<uint8_t> PaintedSince(StagedPlanes planes, StagedPlanes base);
+// The three-way rule and the boxes, shared with the other hosts.
+using host::Box;
+using host::Intersect;
+using host::PaintedSince;
+using host::StagedPlanes;
 
 // The smallest box inside area (layer pixels) holding every pixel whose colour the staged planes change
 // there; empty when they change nothing. current holds the layer's pixels of area, interleaved, rows of

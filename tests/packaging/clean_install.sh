@@ -4,7 +4,8 @@
 # Depends alone must be complete), and the program then answers --version and starts, without a screen, on
 # a PNG picture and on a WebP one (read by an image plug-in that only a Depends brings). The GIMP plug-in's
 # package must be installable there too (apt resolves it without installing GIMP), and its plug-in must lie in
-# the folder where GIMP keeps its own (checked where GIMP is installed on this machine, for this suite).
+# the folder where GIMP keeps its own (checked where GIMP is installed on this machine, for this suite). The
+# Krita plug-in's package likewise: installable, and in the folder of Krita's own Python plug-ins.
 #
 #   tests/packaging/clean_install.sh SUITE PACKAGES    SUITE: bookworm or trixie; PACKAGES: a folder of .debs
 set -euo pipefail
@@ -19,11 +20,12 @@ fail() {
 
 app=$(ls "$packages"/brisel_*.deb 2>/dev/null | head -n 1 || true)
 plugin=$(ls "$packages"/brisel-gimp-plugin_*.deb 2>/dev/null | head -n 1 || true)
+krita_plugin=$(ls "$packages"/brisel-krita-plugin_*.deb 2>/dev/null | head -n 1 || true)
 [ -n "$app" ] || fail "no brisel_*.deb in $packages: make package first"
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-cp "$app" ${plugin:+"$plugin"} "$work"/
+cp "$app" ${plugin:+"$plugin"} ${krita_plugin:+"$krita_plugin"} "$work"/
 cp "$project/samples/sample.png" "$work/"
 convert "$project/samples/sample.png" -define webp:lossless=true "$work/sample.webp"
 
@@ -33,6 +35,15 @@ if [ -n "$plugin" ]; then
   . /etc/os-release
   if [ "${VERSION_CODENAME:-}" = "$suite" ] && dpkg-query -W gimp >/dev/null 2>&1; then
     dpkg-query -S "$folder" 2>/dev/null | grep -q '^gimp\b' || fail "GIMP keeps no plug-ins in $folder"
+  fi
+fi
+
+if [ -n "$krita_plugin" ]; then
+  dpkg-deb -c "$krita_plugin" | grep -q '\./usr/share/krita/pykrita/brisel_krita\.desktop$' ||
+    fail "$krita_plugin holds no usr/share/krita/pykrita/brisel_krita.desktop"
+  . /etc/os-release
+  if [ "${VERSION_CODENAME:-}" = "$suite" ] && dpkg-query -W krita >/dev/null 2>&1; then
+    dpkg-query -S /usr/share/krita/pykrita 2>/dev/null | grep -q '^krita' || fail "Krita keeps no plug-ins in /usr/share/krita/pykrita"
   fi
 fi
 
@@ -56,6 +67,10 @@ start=$SECONDS
   if [ -n "'"$plugin"'" ]; then
     apt-get install -s --no-install-recommends ./'"$(basename "${plugin:-none}")"' >/tmp/plugin.log 2>&1 ||
       { tail -n 20 /tmp/plugin.log; fail "apt-get cannot install the GIMP plug-in package"; }
+  fi
+  if [ -n "'"$krita_plugin"'" ]; then
+    apt-get install -s --no-install-recommends ./'"$(basename "${krita_plugin:-none}")"' >/tmp/krita.log 2>&1 ||
+      { tail -n 20 /tmp/krita.log; fail "apt-get cannot install the Krita plug-in package"; }
   fi
   true
 ' || exit 1

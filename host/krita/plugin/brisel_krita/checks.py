@@ -1,0 +1,163 @@
+"""What the plug-in decides without Krita: which layers Brisel paints on, the exchange folder's header, the
+environment Brisel starts in, the requests it reads, and how a send becomes an undo step.
+
+Nothing here imports Krita or Qt, so that it is tested anywhere (tests/krita/checks_test.py).
+"""
+
+import os
+import shutil
+from collections import namedtuple
+
+# What is known of the layer the painter chose, as Krita reports it. kind is Node.type() ("paintlayer",
+# "grouplayer", ...), model and depth Node.colorModel() and Node.colorDepth().
+LayerFacts = namedtuple("LayerFacts", "selected kind model depth visible locked animated")
+
+_KIND_ADVICE = {
+    "grouplayer": "a layer group, whose pixels come from its layers: select one of them",
+    "vectorlayer": "a vector layer: paint on a paint layer (Layer > New > Add Paint Layer), or convert this one "
+                   "with Layer > Convert > Convert to Paint Layer",
+    "filelayer": "a file layer, whose pixels come from its file: convert it with Layer > Convert > Convert to "
+                 "Paint Layer first",
+    "clonelayer": "a clone layer, whose pixels come from another layer: paint on that one, or convert this one "
+                  "with Layer > Convert > Convert to Paint Layer",
+    "filllayer": "a fill layer, whose pixels Krita makes: convert it with Layer > Convert > Convert to Paint "
+                 "Layer first",
+    "filterlayer": "a filter layer, which holds no pixels of its own: select a paint layer",
+}
+
+
+def refusal_for(facts):
+    """None when Brisel can paint on the layer; else why not, with what to do, in a sentence for the painter."""
+    if facts.selected == 0:
+        return "Select the paint layer to paint on in the Layers docker, then choose Paint in Brisel again."
+    if facts.selected > 1:
+        return ("Brisel paints on one layer at a time: select just one paint layer in the Layers docker and "
+                "choose Paint in Brisel again.")
+    if facts.kind.endswith("mask"):
+        return ("Brisel paints on a layer's colours, not on its masks: select the layer itself in the Layers "
+                "docker and choose Paint in Brisel again.")
+    if facts.kind != "paintlayer":
+        advice = _KIND_ADVICE.get(facts.kind, "not a paint layer: select a paint layer")
+        return "Brisel cannot paint on " + advice + "."
+    if facts.model != "RGBA":
+        names = {"CMYKA": "CMYK", "LABA": "Lab", "GRAYA": "greyscale", "XYZA": "XYZ", "YCbCrA": "YCbCr"}
+        return ("Brisel paints in RGB, and this layer is {}: convert it with Image > Convert Image Color Space "
+                "(RGB/Alpha, 8 or 16 bit integer) first.".format(names.get(facts.model, facts.model)))
+    if facts.depth not in ("U8", "U16"):
+        kind = "floating point" if facts.depth.startswith("F") else facts.depth
+        return ("Brisel paints on 8- or 16-bit integer layers, and this one is {}: convert it with Image > "
+                "Convert Image Color Space (8 or 16 bit integer/channel) first.".format(kind))
+    if not facts.visible:
+        return "The layer is hidden: show it (the eye in the Layers docker) so you can see what you paint."
+    if facts.locked:
+        return "The layer is locked: unlock it (the lock in the Layers docker) and choose Paint in Brisel again."
+    if facts.animated:
+        return ("The layer is animated, and Brisel paints on one picture: paint on a layer without frames, or "
+                "copy this frame to a layer of its own.")
+    return None
+
+
+def header_text(width, height, x, y, depth, document, layer, window=0):
+    """header.txt of the exchange folder (see Brisel's host/krita/exchange.h)."""
+    def one_line(text):
+        return " ".join(str(text).split())
+    return ("brisel-krita 1\nsize {} {}\norigin {} {}\ndepth {}\ndocument {}\nlayer {}\nwindow {}\n".format(
+        width, height, x, y, depth, one_line(document), one_line(layer), int(window)))
+
+
+def depth_bits(depth):
+    return 16 if depth == "U16" else 8
+
+
+# Set by an AppImage or a Flatpak Krita, or by Krita itself, for its own Qt 5 and Python: a Qt 6 program that
+# inherits them loads the wrong plug-ins and libraries, or none.
+_FOREIGN = ("PYTHONPATH", "PYTHONHOME", "PYTHONSTARTUP", "LD_LIBRARY_PATH", "LD_PRELOAD", "QT_PLUGIN_PATH",
+            "QT_QPA_PLATFORM_PLUGIN_PATH", "QML_IMPORT_PATH", "QML2_IMPORT_PATH", "QT_QPA_PLATFORMTHEME",
+            "QT_STYLE_OVERRIDE", "QTWEBENGINEPROCESS_PATH", "APPDIR", "APPIMAGE", "ARGV0", "OWD",
+            "GST_PLUGIN_SYSTEM_PATH", "GST_PLUGIN_SCANNER", "GIO_MODULE_DIR", "GDK_PIXBUF_MODULE_FILE",
+            "XDG_DATA_DIRS_ORIGINAL")
+
+
+def clean_environment(environment):
+    """Krita's environment, as Brisel is to start in: without what Krita's own Qt and Python need. Krita 5 runs
+    on X11 (Xwayland on a Wayland desktop), and so does Brisel beside it: its canvas can then stay above
+    Krita's window."""
+    clean = {k: v for k, v in environment.items() if k not in _FOREIGN and not k.startswith("KRITA_")}
+    if clean.get("DISPLAY"):
+        clean["QT_QPA_PLATFORM"] = "xcb"
+    else:
+        clean.pop("QT_QPA_PLATFORM", None)
+    return clean
+
+
+def in_flatpak():
+    return os.path.exists("/.flatpak-info")
+
+
+def find_program(environment, here):
+    """Where Brisel is: $BRISEL_PROGRAM, the path `make install-krita-plugin` wrote beside the plug-in, or brisel
+    on the PATH. None when it is nowhere."""
+    named = environment.get("BRISEL_PROGRAM")
+    if named:
+        return named
+    try:
+        with open(os.path.join(here, "program.txt"), encoding="utf-8") as f:
+            installed = f.read().strip()
+        if installed and os.access(installed, os.X_OK):
+            return installed
+    except OSError:
+        pass
+    return shutil.which("brisel", path=environment.get("PATH"))
+
+
+def command_for(program, folder, flatpak):
+    """Brisel's command line. From inside a Flatpak sandbox, Brisel runs on the host, through flatpak-spawn."""
+    command = [program, "--krita-exchange", folder]
+    if flatpak:
+        return ["flatpak-spawn", "--host", "--watch-bus"] + command
+    return command
+
+
+def parse_request(line):
+    """A request line from Brisel as (verb, numbers), or None when it is not one the plug-in knows."""
+    words = line.split()
+    if not words:
+        return None
+    counts = {"fetch": 0, "size": 0, "paper": 0, "read": 4, "apply": 4}
+    verb = words[0]
+    if verb not in counts or len(words) != 1 + counts[verb]:
+        return None
+    try:
+        numbers = [int(w) for w in words[1:]]
+    except ValueError:
+        return None
+    if verb in ("read", "apply") and (numbers[2] <= 0 or numbers[3] <= 0):
+        return None
+    return verb, numbers
+
+
+def box_inside(box, width, height):
+    x, y, w, h = box
+    return x >= 0 and y >= 0 and w > 0 and h > 0 and x + w <= width and y + h <= height
+
+
+def alpha_is_all_or_nothing(pixels, depth):
+    """Whether every pixel of B, G, R, A bytes at depth ("U8", "U16") is fully opaque or fully transparent."""
+    if depth == "U16":
+        low, high = pixels[6::8], pixels[7::8]
+        return low == high and not low.translate(None, b"\x00\xff")
+    return not pixels[3::4].translate(None, b"\x00\xff")
+
+
+# How a send becomes Krita's undo step. libkis has no way to replace a layer's pixels as one step: writing in
+# place has no undo at all (and the next undo would take Krita's previous step's pixels with it), so the result
+# always goes onto a copy of the layer.
+#   "above": the copy, with the result, is added just above the layer (one step, "Add Layer"). It hides the
+#            layer exactly only where each pixel is fully opaque or fully transparent and the copy replaces
+#            what is under it (Normal, 100 % opacity, no inherited alpha, no masks).
+#   "swap":  the copy is added above and the layer removed (two steps, exact on any layer).
+def write_back_for(blending, opacity, inherit_alpha, has_children, all_or_nothing):
+    if blending == "normal" and opacity == 255 and not inherit_alpha and not has_children and all_or_nothing:
+        return "above"
+    return "swap"
+

@@ -1,0 +1,307 @@
+"""One run of Brisel on a Krita paint layer: the exchange folder, the process, and the requests it makes.
+
+Brisel asks on its standard output, one line a request, and the plug-in answers on its standard input (see
+Brisel's host/krita/exchange.h for the requests). Everything here runs in Krita's event loop, as the
+requests arrive: Krita stays usable while Brisel is open.
+"""
+
+import os
+import shutil
+import sys
+import tempfile
+import time
+
+from PyQt5.QtCore import QObject, QProcess, QProcessEnvironment, pyqtSignal
+from PyQt5.QtGui import QColor, QImage, QPainter
+from PyQt5.QtWidgets import QApplication
+
+from . import checks
+
+
+def _say(text):
+    sys.stderr.write("brisel-krita: {}\n".format(text))
+    sys.stderr.flush()
+
+
+def layer_facts(view, node):
+    selected = view.selectedNodes() if view is not None else []
+    return checks.LayerFacts(
+        selected=len(selected) if selected else (1 if node is not None else 0),
+        kind=node.type() if node is not None else "",
+        model=node.colorModel() if node is not None else "",
+        depth=node.colorDepth() if node is not None else "",
+        visible=node.visible() if node is not None else False,
+        locked=node.locked() if node is not None else False,
+        animated=node.animated() if node is not None else False)
+
+
+def _find_node(root, unique_id):
+    if root is None:
+        return None
+    for child in root.childNodes():
+        if child.uniqueId() == unique_id:
+            return child
+        found = _find_node(child, unique_id)
+        if found is not None:
+            return found
+    return None
+
+
+def _write(path, data):
+    """Writes a file of the exchange folder so that Brisel never reads it half written."""
+    temporary = path + ".part"
+    with open(temporary, "wb") as f:
+        f.write(data)
+    os.replace(temporary, path)
+
+
+class Session(QObject):
+    # Emitted once Brisel has ended and the folder is gone: (exit status, what went wrong or "").
+    finished = pyqtSignal(int, str)
+
+    def __init__(self, krita, document, node, program, parent=None):
+        super().__init__(parent)
+        self.krita = krita
+        self.document = document
+        self.node = node
+        # The layer and the copies that took its place, oldest first: an undo in Krita brings an earlier one back.
+        self.chain = [node]
+        self.program = program
+        self.depth = node.colorDepth()
+        self.pixel_bytes = 8 if self.depth == "U16" else 4
+        self.folder = None
+        self.process = None
+        self.pending = b""
+        self.stderr_tail = []
+        self.last_read = None  # (box, bytes) of the last "read"
+        self.sends = []        # for each applied send: (seconds, write-back kind, changed box)
+        self.krita_quitting = False
+
+    # ---- the start ---------------------------------------------------------------------------------------
+    def start(self):
+        """Exports the layer and starts Brisel; an exception (with a sentence for the painter) when it cannot."""
+        base = os.environ.get("XDG_RUNTIME_DIR")
+        if not base or not os.path.isdir(base):
+            base = None
+        self.folder = tempfile.mkdtemp(prefix="brisel-krita-", dir=base)  # 0700: the painter's alone
+        self.export()
+        environment = QProcessEnvironment()
+        for key, value in checks.clean_environment(dict(os.environ)).items():
+            environment.insert(key, value)
+        command = checks.command_for(self.program, self.folder, checks.in_flatpak())
+        self.process = QProcess(self)
+        self.process.setProcessEnvironment(environment)
+        self.process.readyReadStandardOutput.connect(self._on_requests)
+        self.process.readyReadStandardError.connect(self._on_stderr)
+        self.process.finished.connect(self._on_finished)
+        self.process.errorOccurred.connect(self._on_error)
+        self.process.start(command[0], command[1:])
+        QApplication.instance().aboutToQuit.connect(self._on_krita_quitting)
+        _say("started {} on layer \"{}\"".format(" ".join(command), self.node.name()))
+
+    def size(self):
+        return self.document.width(), self.document.height()
+
+    def present(self):
+        """Whether the layer is still in its document (and the document still open): the newest of the sends'
+        copies that is, or the layer itself, once Krita's undo took the copies away."""
+        try:
+            root = self.document.rootNode()
+        except Exception:
+            return False
+        if root is None:
+            return False
+        for node in reversed(self.chain):
+            found = _find_node(root, node.uniqueId())
+            if found is not None:
+                self.node = found
+                return True
+        return False
+
+    def window_id(self):
+        """Krita's main window, which Brisel's canvas stays above; 0 when there is none."""
+        try:
+            window = self.krita.activeWindow()
+            return int(window.qwindow().winId()) if window is not None else 0
+        except Exception:
+            return 0
+
+    def identity(self):
+        name = self.document.fileName() or self.document.name() or ""
+        return name
+
+    def export(self):
+        width, height = self.size()
+        header = checks.header_text(width, height, 0, 0, checks.depth_bits(self.depth), self.identity(),
+                                    self.node.name(), self.window_id())
+        pixels = bytes(self.node.pixelData(0, 0, width, height))
+        if len(pixels) != width * height * self.pixel_bytes:
+            raise RuntimeError("Krita gave {} bytes for the layer, not {}".format(
+                len(pixels), width * height * self.pixel_bytes))
+        _write(os.path.join(self.folder, "layer.raw"), pixels)
+        _write(os.path.join(self.folder, "header.txt"), header.encode("utf-8"))
+
+    # ---- the requests ------------------------------------------------------------------------------------
+    def _on_requests(self):
+        self.pending += bytes(self.process.readAllStandardOutput())
+        while b"\n" in self.pending:
+            line, self.pending = self.pending.split(b"\n", 1)
+            answer = self.answer(line.decode("utf-8", "replace"))
+            self.process.write((" ".join(answer.split("\n")) + "\n").encode("utf-8"))
+
+    def answer(self, line):
+        request = checks.parse_request(line)
+        if request is None:
+            return "error Brisel asked the plug-in something it does not know: " + line
+        verb, numbers = request
+        try:
+            return getattr(self, "_" + verb)(*numbers)
+        except Exception as e:  # the painter hears it through Brisel; Krita stays as it was
+            _say("{} failed: {!r}".format(verb, e))
+            return "error {}".format(e)
+
+    def _gone(self):
+        return RuntimeError("The layer Brisel was started on is no longer in Krita (deleted, or its document "
+                            "closed); nothing was sent, and the painting is kept in Brisel")
+
+    def _size(self):
+        if not self.present():
+            return "ok 0 0"
+        width, height = self.size()
+        return "ok {} {}".format(width, height)
+
+    def _fetch(self):
+        if not self.present():
+            raise self._gone()
+        self.export()
+        return "ok"
+
+    def _read(self, x, y, w, h):
+        if not self.present():
+            raise self._gone()
+        width, height = self.size()
+        if not checks.box_inside((x, y, w, h), width, height):
+            raise RuntimeError("Brisel asked for pixels outside the layer")
+        pixels = bytes(self.node.pixelData(x, y, w, h))
+        _write(os.path.join(self.folder, "current.raw"), pixels)
+        self.last_read = ((x, y, w, h), pixels)
+        selection = self.document.selection()
+        if selection is None:
+            return "ok 0"
+        _write(os.path.join(self.folder, "selection.raw"), bytes(selection.pixelData(x, y, w, h)))
+        return "ok 1"
+
+    def _apply(self, x, y, w, h):
+        started = time.monotonic()
+        if not self.present():
+            raise self._gone()
+        refusal = checks.refusal_for(layer_facts(None, self.node))
+        if refusal:
+            raise RuntimeError(refusal + " Nothing was sent; the painting is kept in Brisel.")
+        width, height = self.size()
+        if not checks.box_inside((x, y, w, h), width, height):
+            raise RuntimeError("Brisel sent pixels outside the layer")
+        with open(os.path.join(self.folder, "result.raw"), "rb") as f:
+            result = f.read()
+        if len(result) != w * h * self.pixel_bytes:
+            raise RuntimeError("Brisel's result holds {} bytes, not {}".format(len(result), w * h * self.pixel_bytes))
+        # Only onto the pixels Brisel merged with: where Krita painted in the box since, Brisel merges again.
+        read_box, read_pixels = self.last_read or ((0, 0, 0, 0), b"")
+        rx, ry, rw, rh = read_box
+        if not (rx <= x and ry <= y and x + w <= rx + rw and y + h <= ry + rh):
+            raise RuntimeError("Brisel sent a box it did not read")
+        if bytes(self.node.pixelData(rx, ry, rw, rh)) != read_pixels:
+            return "changed"
+        kind = self.write_back((x, y, w, h), result)
+        seconds = time.monotonic() - started
+        self.sends.append((seconds, kind, (x, y, w, h)))
+        _say("send of {} x {} pixels applied ({}) in {:.3f} s".format(w, h, kind, seconds))
+        return "ok"
+
+    def write_back(self, box, pixels):
+        """Puts pixels onto box of the layer as Krita undo steps (see checks.write_back_for): on a copy of the
+        layer, which takes its place. Returns how ("above" or "swap")."""
+        x, y, w, h = box
+        node = self.node
+        width, height = self.size()
+        # The layer's alpha is read (a whole copy of it) only where the rest allows one step.
+        kind = checks.write_back_for(node.blendingMode(), node.opacity(), node.inheritAlpha(),
+                                     bool(node.childNodes()), True)
+        if kind == "above":
+            whole = bytes(node.pixelData(0, 0, width, height))
+            kind = checks.write_back_for(node.blendingMode(), node.opacity(), node.inheritAlpha(),
+                                         bool(node.childNodes()), checks.alpha_is_all_or_nothing(whole, self.depth))
+        parent = node.parentNode()
+        copy = node.duplicate()
+        copy.setName(node.name())
+        copy.setPixelData(pixels, x, y, w, h)  # before the copy is in the image: no history to corrupt
+        parent.addChildNode(copy, node)
+        if kind == "swap":
+            node.remove()
+        self.node = copy
+        self.chain.append(copy)
+        # Krita redraws what a layer added or removed covers by itself: no refreshProjection, which would redraw
+        # the whole image (a quarter to half a second on a 4000 x 3000 one).
+        self.document.setActiveNode(copy)
+        return kind
+
+    def _paper(self):
+        window = self.krita.activeWindow()
+        view = window.activeView() if window is not None else None
+        pattern = view.currentPattern() if view is not None else None
+        image = pattern.image() if pattern is not None else None
+        if image is None or image.isNull():
+            return "ok 0 0"
+        over_white = QImage(image.width(), image.height(), QImage.Format_RGB32)
+        over_white.fill(QColor("white"))
+        painter = QPainter(over_white)
+        painter.drawImage(0, 0, image)
+        painter.end()
+        grey = over_white.convertToFormat(QImage.Format_Grayscale8)
+        rows = []
+        for row in range(grey.height()):
+            line = grey.constScanLine(row)
+            line.setsize(grey.bytesPerLine())
+            rows.append(bytes(line)[:grey.width()])
+        _write(os.path.join(self.folder, "paper.raw"), b"".join(rows))
+        return "ok {} {}".format(grey.width(), grey.height())
+
+    # ---- the end -----------------------------------------------------------------------------------------
+    def _on_stderr(self):
+        text = bytes(self.process.readAllStandardError()).decode("utf-8", "replace")
+        sys.stderr.write(text)
+        self.stderr_tail = (self.stderr_tail + text.splitlines())[-6:]
+
+    def _on_error(self, error):
+        if error == QProcess.FailedToStart:
+            self._end(-1, "Brisel could not be started ({}): is it installed? Run make install-krita-plugin "
+                          "again from Brisel's sources.".format(self.program))
+
+    def _on_finished(self, code, status):
+        if self.krita_quitting:
+            self._end(code, "")  # Brisel said where its recovery copy is, on its standard error
+        elif status == QProcess.CrashExit:
+            self._end(code, "Brisel ended unexpectedly; Krita's picture is as the last send left it.\n" +
+                      "\n".join(self.stderr_tail))
+        elif code != 0:
+            self._end(code, "Brisel ended with an error (status {}).\n{}".format(code, "\n".join(self.stderr_tail)))
+        else:
+            self._end(0, "")
+
+    def _on_krita_quitting(self):
+        # Brisel keeps a recovery copy of what it has not sent when it is asked to end (SIGTERM); killed, as
+        # QProcess would kill it with Krita, it could not.
+        if self.process is not None and self.process.state() != QProcess.NotRunning:
+            self.krita_quitting = True
+            self.process.terminate()
+            self.process.waitForFinished(20000)
+
+    def _end(self, code, why):
+        try:
+            QApplication.instance().aboutToQuit.disconnect(self._on_krita_quitting)
+        except TypeError:
+            pass  # never connected: Brisel did not start
+        if self.folder:
+            shutil.rmtree(self.folder, ignore_errors=True)
+            self.folder = None
+        self.finished.emit(code, why)

@@ -1,0 +1,305 @@
+"""The Krita run's cases, played inside one Krita start by the plug-in's test hook (BRISEL_KRITA_SCENARIO).
+
+Each case makes a document of its own with a layer of known pixels, starts the plug-in on it with the stand-in
+for Brisel's window (brisel-krita-probe, $BRISEL_KRITA_PROBE_PROGRAM), which sends known boxes, and then
+compares, pixel by pixel, the layer after the send with what a reference merge in Python expects, and the
+picture after Krita's undo and redo with the picture before and after the send. The last case starts Brisel
+itself ($BRISEL_KRITA_WINDOW_PROGRAM) from the plug-in's menu entry, and paint_in_brisel.sh paints a stroke on
+its canvas, sends it with Ctrl+S and closes it; Ctrl+Z and Ctrl+Shift+Z on Krita's window undo and redo it. The findings go to $BRISEL_KRITA_RESULT as JSON.
+"""
+
+import json
+import os
+import struct
+import subprocess
+import time
+import traceback
+from collections import namedtuple
+
+from krita import Krita, Selection
+from PyQt5.QtCore import QTimer
+from PyQt5.QtWidgets import QApplication
+
+W, H = 240, 180
+
+
+def layer_bytes(depth, alpha):
+    """A layer with a different colour in every pixel, and alpha as given."""
+    out = bytearray()
+    for y in range(H):
+        for x in range(W):
+            if depth == "U16":
+                # values between the 8-bit steps, so that a pixel written back at 8 bits would show
+                b, g, r = 1000 + 700 * x + 3, 2000 + 900 * y + 5, 30000 + 11 * x * y + 7
+                out += struct.pack("<4H", b % 65536, g % 65536, r % 65536, alpha * 257)
+            else:
+                out += bytes((x * 4 % 256, y * 5 % 256, (x + y) * 3 % 256, alpha))
+    return bytes(out)
+
+
+def reference_merge(before, depth, boxes, selection):
+    """What the layer should hold after the probe's sends: each box's colour, blended through the selection
+    (one byte a pixel of the layer, or None), alpha kept, every other pixel as it was."""
+    size = 8 if depth == "U16" else 4
+    out = bytearray(before)
+    for (bx, by, bw, bh, r, g, b) in (box for box in boxes if not isinstance(box, str)):
+        for y in range(by, by + bh):
+            for x in range(bx, bx + bw):
+                s = 255 if selection is None else selection[y * W + x]
+                if s == 0:
+                    continue
+                at = (y * W + x) * size
+                for c, value in enumerate((b, g, r)):
+                    if depth == "U16":
+                        old = struct.unpack_from("<H", out, at + 2 * c)[0]
+                        new = value * 257
+                        struct.pack_into("<H", out, at + 2 * c, new if s == 255 else (old * (255 - s) + new * s + 127) // 255)
+                    else:
+                        old = out[at + c]
+                        out[at + c] = value if s == 255 else (old * (255 - s) + value * s + 127) // 255
+    return bytes(out)
+
+
+def fill(depth, w, h, bgr):
+    size = 8 if depth == "U16" else 4
+    pixel = struct.pack("<4H", *(v * 257 for v in bgr), 65535) if size == 8 else bytes(bgr + (255,))
+    return pixel * (w * h)
+
+
+Case = namedtuple("Case", "name depth alpha sends selected steps meanwhile joined size",
+                  defaults=((), 1, None, False, (240, 180)))
+# sends: the probe's boxes (x, y, w, h, r, g, b) and words ("paper", "crash", "fetch X Y"), None for Brisel's
+# window; selected: selection boxes
+# (x, y, w, h, value); steps: Krita undo steps a send makes; meanwhile: what Krita does after the probe read the
+# layer and before it sends ("edit": paints a box in place, "delete": removes the layer, "undo": Krita's undo
+# of the send before); joined: the boxes are
+# painted and sent together, in one send whose changed box holds them all; size: the image's, (240, 180) unless
+# told (a larger one is filled with one colour)
+CASES = [
+    Case("opaque", "U8", 255, ["paper", (10, 8, 20, 15, 200, 30, 40)]),
+    Case("half-transparent", "U8", 128, [(5, 5, 30, 10, 10, 220, 90)], steps=2),
+    Case("selection", "U8", 255, [(0, 0, 40, 30, 250, 250, 0)], [(10, 10, 20, 20, 255), (30, 0, 20, 10, 128)]),
+    Case("16-bit", "U16", 255, [(20, 20, 12, 9, 17, 99, 201)]),
+    Case("two-sends", "U8", 255, [(2, 2, 10, 10, 255, 0, 0), (8, 8, 10, 10, 0, 0, 255)], steps=2),
+    # Krita's own change meanwhile stays wherever Brisel did not paint, inside the send's box too
+    Case("krita-meanwhile", "U8", 255, [(30, 30, 12, 12, 9, 9, 9), (80, 80, 5, 5, 99, 9, 9)], meanwhile="edit",
+         joined=True),
+    Case("layer-deleted", "U8", 255, [(50, 50, 20, 20, 9, 9, 9)], meanwhile="delete"),
+    # a send undone in Krita, then another: it goes onto the layer the undo brought back
+    Case("undone-then-sent", "U8", 255, [(10, 10, 30, 30, 200, 0, 0), "wait", (100, 100, 20, 20, 0, 200, 0)],
+         meanwhile="undo"),
+    # the get-image button reads the layer as Krita holds it now
+    Case("fetch-again", "U8", 255, ["fetch 45 45"], meanwhile="edit", steps=0),
+    # Brisel ending on a crash: the plug-in says so, and the layer is as it was
+    Case("brisel-crashes", "U8", 255, ["crash"], steps=0),
+    # Brisel's window, a stroke painted by the pointer: sent once while the canvas is open, nothing at its close
+    Case("brisel-window", "U8", 255, None),
+]
+# What a send costs on a large layer, a small box and then a larger one: with BRISEL_KRITA_LARGE=1 only (the
+# case takes Krita 10 to 30 s here), for the figures krita_run.sh prints.
+if os.environ.get("BRISEL_KRITA_LARGE") == "1":
+    CASES.insert(-1, Case("4000x3000", "U8", 255, [(2000, 1500, 100, 100, 1, 2, 3), (0, 0, 1000, 1000, 7, 8, 9)],
+                          steps=2, size=(4000, 3000)))
+EDIT = (40, 40, 20, 20)  # the box Krita paints meanwhile, half under the probe's
+
+
+class Run:
+    def __init__(self, extension):
+        self.extension = extension
+        self.app = Krita.instance()
+        self.results = {"cases": {}}
+        self.queue = list(CASES)
+        self.started = time.monotonic()
+        self.go = os.path.join(os.path.dirname(os.environ["BRISEL_KRITA_RESULT"]), "go")
+
+    def later(self, ms, step):
+        QTimer.singleShot(ms, lambda: self.guarded(step))
+
+    def guarded(self, step):
+        try:
+            step()
+        except Exception:
+            self.results["error"] = traceback.format_exc()
+            self.finish()
+
+    def settle(self, document):
+        document.waitForDone()
+        document.refreshProjection()
+        QApplication.processEvents()
+
+    def composite(self, document):
+        self.settle(document)
+        return bytes(document.pixelData(0, 0, W, H))
+
+    def next_case(self):
+        global W, H
+        if not self.queue:
+            return self.finish()
+        case = self.queue.pop(0)
+        W, H = case.size
+        self.results["cases"][case.name] = {"failures": []}
+        document = self.app.createDocument(W, H, "brisel-" + case.name, "RGBA", case.depth, "", 72.0)
+        self.app.activeWindow().addView(document)
+        layer = document.createNode("painted", "paintlayer")
+        document.rootNode().addChildNode(layer, None)
+        before = layer_bytes(case.depth, case.alpha) if case.size == (240, 180) else fill(case.depth, W, H, (90, 60, 30))
+        layer.setPixelData(before, 0, 0, W, H)
+        selection = None
+        if case.selected:
+            sel = Selection()
+            sel.resize(W, H)
+            for (x, y, w, h, v) in case.selected:
+                sel.select(x, y, w, h, v)
+            document.setSelection(sel)
+            selection = bytes(document.selection().pixelData(0, 0, W, H))
+        document.setActiveNode(layer)
+        # The Layers docker takes the new active layer from the event loop.
+        self.later(500, lambda: self.start_case(case, document, layer, before, selection))
+
+    def start_case(self, case, document, layer, before, selection):
+        result = self.results["cases"][case.name]
+        active = document.activeNode()
+        if active is None or active.uniqueId() != layer.uniqueId():
+            result["failures"].append("Krita did not make the test's layer the active one")
+            return self.later(0, self.next_case)
+        picture_before = self.composite(document)
+        began = time.monotonic()
+        driver = None
+        if os.path.exists(self.go):
+            os.remove(self.go)
+        if case.sends is None:
+            os.environ["BRISEL_PROGRAM"] = os.environ["BRISEL_KRITA_WINDOW_PROGRAM"]
+            driver = subprocess.Popen(["bash", os.path.join(os.path.dirname(__file__), "paint_in_brisel.sh")])
+            known = list(self.extension.sessions)
+            self.app.action("brisel_paint").trigger()  # as Tools > Scripts > Paint in Brisel... does
+            started = [s for s in self.extension.sessions if s not in known]
+            session = started[0] if started else None
+        else:
+            os.environ["BRISEL_PROGRAM"] = os.environ["BRISEL_KRITA_PROBE_PROGRAM"]
+            os.environ["BRISEL_KRITA_PROBE_GO"] = self.go
+            sends = ("+" if case.joined else ";").join(
+                s if isinstance(s, str) else " ".join(str(v) for v in s) for s in case.sends)
+            os.environ["BRISEL_KRITA_PROBE"] = ("wait;" if case.meanwhile and "wait" not in case.sends else "") + sends
+            session = self.extension.paint()
+        if session is None:
+            result["failures"].append("the plug-in refused the layer")
+            return self.later(0, self.next_case)
+        state = {"before": before}
+
+        def meanwhile():
+            if not any(line.startswith("probe: waiting") for line in session.stderr_tail):
+                return self.later(50, meanwhile)
+            if case.meanwhile == "edit":
+                # in place, as the test's own change: a stroke of Krita's
+                layer.setPixelData(fill(case.depth, EDIT[2], EDIT[3], (1, 2, 3)), EDIT[0], EDIT[1], EDIT[2], EDIT[3])
+                self.settle(document)
+                state["before"] = bytes(layer.pixelData(0, 0, W, H))
+                state["picture"] = self.composite(document)
+            elif case.meanwhile == "undo":
+                self.app.action("edit_undo").trigger()
+                self.settle(document)
+                state["sends"] = case.sends[2:]  # the first is undone, and not sent again
+            elif case.meanwhile == "delete":
+                layer.remove()
+                self.settle(document)
+            open(self.go, "w").close()
+        if case.meanwhile:
+            self.later(50, meanwhile)
+
+        def ended(code, why):
+            result["seconds"] = round(time.monotonic() - began, 3)
+            result["sends"] = [[round(s, 3), kind] for (s, kind, box) in session.sends]
+            if case.sends and "paper" in case.sends and not any(line.startswith("paper ") and not line.startswith("paper 0 x")
+                                                 for line in session.stderr_tail):
+                result["failures"].append("no paper came from Krita's pattern: {}".format(session.stderr_tail))
+            if case.sends and "fetch 45 45" in case.sends:
+                if "probe: pixel 45 45 3 2 1" not in session.stderr_tail:  # Krita's edit, B, G, R = 1, 2, 3
+                    result["failures"].append("the fetch read {}".format(session.stderr_tail))
+                document.setModified(False)
+                document.close()
+                return self.later(200, self.next_case)
+            if case.sends and "crash" in case.sends:
+                if "ended unexpectedly" not in why:
+                    result["failures"].append("Brisel's crash was reported as {}: {!r}".format(code, why))
+                if bytes(layer.pixelData(0, 0, W, H)) != before or session.folder is not None:
+                    result["failures"].append("the layer changed, or the exchange folder stayed")
+                document.setModified(False)
+                document.close()
+                return self.later(200, self.next_case)
+            if case.meanwhile == "delete":
+                if code == 0 or "no longer in Krita" not in why:
+                    result["failures"].append("a send onto a deleted layer ended with {}: {!r}".format(code, why))
+                document.setModified(False)
+                document.close()
+                return self.later(200, self.next_case)
+            if code != 0:
+                result["failures"].append("Brisel ended with {}: {}".format(code, why))
+            if driver is not None:
+                if driver.wait(timeout=30) != 0:
+                    result["failures"].append("the stroke could not be painted on Brisel's canvas")
+                if len(session.sends) != 1:
+                    result["failures"].append("{} sends reached Krita, not 1".format(len(session.sends)))
+            expected = None if case.sends is None else reference_merge(
+                state["before"], case.depth, state.get("sends", case.sends), selection)
+            self.later(100, lambda: self.check(case, document, session, state["before"], expected,
+                                               state.get("picture", picture_before)))
+        session.finished.connect(lambda code, why: self.guarded(lambda: ended(code, why)))
+
+    def check(self, case, document, session, before, expected, picture_before):
+        result = self.results["cases"][case.name]
+        failures = result["failures"]
+        node = session.node
+        self.settle(document)
+        after = bytes(node.pixelData(0, 0, W, H))
+        if expected is None:
+            changed = sum(1 for i in range(0, len(after), 4) if after[i:i + 4] != before[i:i + 4])
+            result["pixels painted"] = changed
+            if not changed or after[3::4] != before[3::4]:
+                failures.append("the stroke changed {} pixels, and alpha {}".format(
+                    changed, "too" if after[3::4] != before[3::4] else "not"))
+        elif after != expected:
+            failures.append("the layer after the send differs from the reference in {} bytes".format(
+                sum(1 for a, b in zip(after, expected) if a != b)))
+        if node.name() != "painted":
+            failures.append("the layer is named {!r} after the send".format(node.name()))
+        picture_after = self.composite(document)
+        if picture_after == picture_before:
+            failures.append("the picture did not change")
+        # Brisel's window case undoes and redoes as a painter does, with Ctrl+Z and Ctrl+Shift+Z on Krita's window.
+        window = int(self.app.activeWindow().qwindow().winId())
+
+        def press(keys):
+            subprocess.Popen(["xdotool", "windowactivate", "--sync", str(window), "key", keys])
+        undo = self.app.action("edit_undo").trigger if case.sends else lambda: press("ctrl+z")
+        redo = self.app.action("edit_redo").trigger if case.sends else lambda: press("ctrl+shift+z")
+        pause = 200 if case.sends else 1500
+
+        def undo_steps(left):
+            if left:
+                undo()
+                return self.later(pause, lambda: undo_steps(left - 1))
+            if self.composite(document) != picture_before:
+                failures.append("{} undo step(s) did not give the picture back exactly".format(case.steps))
+            redo_steps(case.steps)
+
+        def redo_steps(left):
+            if left:
+                redo()
+                return self.later(pause, lambda: redo_steps(left - 1))
+            if self.composite(document) != picture_after:
+                failures.append("{} redo step(s) did not give the painting back exactly".format(case.steps))
+            document.setModified(False)
+            document.close()
+            self.later(200, self.next_case)
+        undo_steps(case.steps)
+
+    def finish(self):
+        self.results["seconds"] = round(time.monotonic() - self.started, 3)
+        with open(os.environ["BRISEL_KRITA_RESULT"], "w", encoding="utf-8") as f:
+            json.dump(self.results, f, indent=1)
+        # krita_run.sh ends Krita: quitting from here leaves it to crash in its teardown under Xvfb.
+
+
+def run(extension):
+    scenario = Run(extension)
+    scenario.later(0, scenario.next_case)
