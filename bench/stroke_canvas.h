@@ -50,7 +50,7 @@ inline void MakeCanvas(int32_t imageWidth, int32_t imageHeight, float zoom, int3
   Zoom = zoom;
   Form1Window().SetClientSize(clientWidth, clientHeight);
   Dibs::CreateDib();
-  Form1::displaybuffers();
+  canvas::displaybuffers();
   BrushSize = 2;
   BrushOpacity = 255;
   BrushPress = 255;

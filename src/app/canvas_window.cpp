@@ -55,7 +55,7 @@ void Form_Load() {
   BrushSize = float(Form2::HProp1().value());
   BrushOpacity = float(Form2::HProp5().value());
   BrushStep = float(Form2::HProp6().value());
-  Tell(displaybuffers());
+  Tell(canvas::displaybuffers());
   OpenTablet();  // sets the pen values to their start and TabletPresent to whether a tablet opened
 }
 
@@ -96,7 +96,7 @@ void Form_Unload(int16_t& Cancel) {
   ReleaseWindows();
 }
 
-void Form_Paint() { Tell(RepaintImage()); }
+void Form_Paint() { Tell(canvas::RepaintImage()); }
 
 void GetPaperMenu_Click() { GetPaperFromTarnwick(); }
 

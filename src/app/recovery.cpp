@@ -48,7 +48,7 @@ const std::string& CopyPath() {
 // Refreshes the copy while there are changes the host has not had. The planes are copied here, between two
 // events, and written on the writer's own thread.
 void AutosaveTick() {
-  if (!gRecovery || !HaveImage() || ChangedBoxToSend().empty()) return;
+  if (!gRecovery || !HaveImage() || canvas::ChangedBoxToSend().empty()) return;
   try {
     gRecovery->writer.WriteInBackground(CopyPath(), gRecovery->picture, PlaneR, PlaneG, PlaneB);
   } catch (const std::exception& e) {
@@ -179,7 +179,7 @@ void RecoveryAfterSend() {
 
 std::string KeepRecoveryCopy() {
   // With nothing changed since the host last had the planes, the host's picture is the painting.
-  if (!gRecovery || !HaveImage() || ChangedBoxToSend().empty()) return {};
+  if (!gRecovery || !HaveImage() || canvas::ChangedBoxToSend().empty()) return {};
   // The copy is worth more than the oldest undo steps: they go, one at a time, while memory is short.
   std::string why;
   RunLettingUndoStepsGo([&] {

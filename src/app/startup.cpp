@@ -56,8 +56,8 @@ void Main() {
   PlaneR = FetchPlane("Tarn_GetRBuffer", "red");
   PlaneG = FetchPlane("Tarn_GetGBuffer", "green");
   PlaneB = FetchPlane("Tarn_GetBBuffer", "blue");
-  SyncView({0, 0, ImageWidth, ImageHeight});
-  ForgetChanges();  // the planes are the host's own
+  canvas::SyncView({0, 0, ImageWidth, ImageHeight});
+  canvas::ForgetChanges();  // the planes are the host's own
   Pyramid::Forget();
   Dibs::CreateDib();
   AppCaption = "Brisel 1.1 for PT Embers - Spline based paint engine";

@@ -3,7 +3,7 @@
 #include "state/shared_state.h"
 #include "canvas/pyramid.h"
 
-namespace brisel {
+namespace brisel::canvas {
 
 void NoteChanged(const PixelRect& r) {
   if (r.empty()) return;
@@ -25,4 +25,4 @@ PixelRect ChangedBoxToSend() {
 
 void ForgetChanges() { ChangedSinceSend = ChangedArea(); }
 
-}  // namespace brisel
+}  // namespace brisel::canvas

@@ -12,7 +12,7 @@
 #include "canvas/rectangles.h"
 #include "platform/native.h"
 
-namespace brisel {
+namespace brisel::canvas {
 namespace {
 
 std::function<void(uint64_t)> gAllocationHook;
@@ -221,4 +221,4 @@ PixelRect UndoLastStep() { return ExchangeNewest(UndoStack, RedoStack); }
 
 PixelRect RedoLastStep() { return ExchangeNewest(RedoStack, UndoStack); }
 
-}  // namespace brisel
+}  // namespace brisel::canvas

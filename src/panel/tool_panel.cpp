@@ -89,7 +89,7 @@ platform::HProp& HProp8() { return Panel().HProp8; }
 platform::VxButton& vx_pte_button15() { return Panel().vx_pte_button15; }
 
 void Form_Load() {
-  Form1::PrefsCallback(Form2Window());
+  panel::PrefsCallback(Form2Window());
   SetColor();
   TriPicker::DrawTriangleMask();
   LoadWallpaper(Form2Window());  // a failure skips only this step

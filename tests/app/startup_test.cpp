@@ -198,7 +198,7 @@ TEST_F(AppTest, GetImageThenUndoRestoresTheImageAsItWasBeforeTheFetch) {
   EXPECT_EQ(PlaneG, BytePlane(6, 4, 3));
   EXPECT_EQ(ViewG, PlaneG);
   EXPECT_EQ(Form1Window().SurfacePixel(1, 1) >> 8 & 0xFF, 3u);
-  RedrawRect(UndoLastStep());
+  canvas::RedrawRect(canvas::UndoLastStep());
   EXPECT_EQ(PlaneG, before);
   EXPECT_EQ(Form1Window().SurfacePixel(1, 1) >> 8 & 0xFF, 200u);
 }
@@ -275,7 +275,7 @@ TEST_P(ChangedBoxTest, EachSendNamesWhatChangedSinceTheLastGoodOne) {
     } else if (*a == 'c') {
       Form2::vx_button2_Click();
     } else if (*a == 'u') {
-      UndoLastStep();
+      canvas::UndoLastStep();
     } else if (*a == 'f') {
       host->green = BytePlane(64, 48, 7);
       GetImageFromTarnwick();

@@ -137,7 +137,7 @@ TEST_F(RedoTest, RandomRunsUndoAndRedoExactlyAsAReplayWithoutTheUndoneSteps) {
           ASSERT_EQ(UndoStack.size(), model.undo.size()) << "after operation " << i << ", kind " << op.kind;
           ASSERT_EQ(RedoStack.size(), model.redo.size()) << "after operation " << i << ", kind " << op.kind;
         }
-        EXPECT_TRUE(UndoStack.size() <= 1 || UndoStackBytes() <= config.budget);
+        EXPECT_TRUE(UndoStack.size() <= 1 || canvas::UndoStackBytes() <= config.budget);
         // Between strokes the display copy is the image.
         EXPECT_TRUE(ViewR == PlaneR && ViewG == PlaneG && ViewB == PlaneB) << "the display copy is not the image";
         const BytePlane red = PlaneR, green = PlaneG, blue = PlaneB;
