@@ -9,12 +9,12 @@
 #include <cstdlib>
 
 #include "app/reset_state.h"
-#include "state/shared_state.h"
 #include "app/startup.h"
 #include "app/window_handlers.h"
-#include "state/windows.h"
 #include "canvas/display.h"
 #include "canvas/display_bitmap.h"
+#include "state/shared_state.h"
+#include "state/windows.h"
 
 namespace brisel::bench {
 

@@ -18,13 +18,13 @@
 
 #include "app/recovery.h"
 #include "app/startup.h"
-#include "state/windows.h"
 #include "file/file_host.h"
 #include "file/file_stamp.h"
 #include "file/picture_path.h"
 #include "platform/lifecycle.h"
 #include "platform/recovery.h"
 #include "platform/window.h"
+#include "state/windows.h"
 
 namespace {
 

@@ -6,16 +6,16 @@
 #include <optional>
 #include <utility>
 
-#include "link/host_link.h"
 #include "app/keys.h"
-#include "state/shared_state.h"
-#include "state/windows.h"
 #include "canvas/display.h"
 #include "canvas/navigation.h"
 #include "canvas/undo.h"
+#include "link/host_link.h"
 #include "panel/colour_triangle.h"
 #include "panel/tool_panel.h"
 #include "platform/numbers.h"
+#include "state/shared_state.h"
+#include "state/windows.h"
 #include "stroke/stroke.h"
 
 namespace brisel::Form1 {

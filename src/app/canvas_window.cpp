@@ -3,17 +3,17 @@
 #include <cstdio>
 #include <string>
 
-#include "link/host_link.h"
+#include "app/canvas_tablet.h"
 #include "app/keys.h"
 #include "app/recovery.h"
-#include "state/shared_state.h"
 #include "app/startup.h"
-#include "state/windows.h"
 #include "canvas/display.h"
 #include "canvas/display_bitmap.h"
+#include "link/host_link.h"
 #include "panel/tool_panel.h"
 #include "platform/window.h"
-#include "app/canvas_tablet.h"
+#include "state/shared_state.h"
+#include "state/windows.h"
 
 namespace brisel::Form1 {
 namespace {

@@ -6,13 +6,13 @@
 #include <vector>
 
 #include "app/canvas_window.h"
-#include "link/host_link.h"
-#include "state/windows.h"
 #include "canvas/display.h"
 #include "canvas/undo.h"
+#include "link/host_link.h"
 #include "panel/panel_buttons.h"
 #include "panel/sliders.h"
 #include "platform/window.h"
+#include "state/windows.h"
 
 namespace brisel::Keys {
 namespace {

@@ -9,17 +9,17 @@
 #include <string>
 #include <utility>
 
-#include "link/host_link.h"
-#include "link/low_memory.h"
-#include "state/shared_state.h"
 #include "canvas/changed_box.h"
 #include "canvas/display.h"
 #include "canvas/undo.h"
+#include "link/host_link.h"
+#include "link/low_memory.h"
 #include "panel/theme.h"
 #include "platform/lifecycle.h"
 #include "platform/recovery.h"
 #include "platform/settings.h"
 #include "platform/window.h"
+#include "state/shared_state.h"
 
 namespace brisel {
 namespace {

@@ -3,18 +3,18 @@
 #include <optional>
 #include <string>
 
-#include "link/host_link.h"
 #include "app/window_handlers.h"
-#include "state/shared_state.h"
-#include "state/windows.h"
 #include "blend/blend_tables.h"
 #include "canvas/changed_box.h"
 #include "canvas/display.h"
 #include "canvas/display_bitmap.h"
 #include "canvas/pyramid.h"
 #include "canvas/undo.h"
+#include "link/host_link.h"
 #include "panel/theme.h"
 #include "platform/settings.h"
+#include "state/shared_state.h"
+#include "state/windows.h"
 
 namespace brisel {
 namespace {

@@ -1,7 +1,7 @@
 #include "canvas/changed_box.h"
 
-#include "state/shared_state.h"
 #include "canvas/pyramid.h"
+#include "state/shared_state.h"
 
 namespace brisel::canvas {
 

@@ -2,10 +2,10 @@
 
 #include <algorithm>
 
-#include "state/shared_state.h"
 #include "canvas/changed_box.h"
 #include "canvas/display.h"
 #include "canvas/rectangles.h"
+#include "state/shared_state.h"
 
 namespace brisel::canvas {
 

@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <cmath>
 
-#include "state/shared_state.h"
-#include "state/windows.h"
 #include "canvas/display_bitmap.h"
 #include "canvas/pyramid.h"
+#include "state/shared_state.h"
+#include "state/windows.h"
 
 namespace brisel::canvas {
 

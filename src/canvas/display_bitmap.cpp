@@ -4,12 +4,12 @@
 #include <cmath>
 #include <string>
 
-#include "state/shared_state.h"
-#include "state/windows.h"
 #include "canvas/pyramid.h"
 #include "platform/native.h"
 #include "platform/native/smoothblit_taps.h"
 #include "platform/numbers.h"
+#include "state/shared_state.h"
+#include "state/windows.h"
 
 namespace brisel::Dibs {
 

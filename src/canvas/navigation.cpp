@@ -4,11 +4,11 @@
 #include <cmath>
 #include <string>
 
-#include "state/shared_state.h"
-#include "state/windows.h"
 #include "canvas/display.h"
 #include "canvas/display_bitmap.h"
 #include "platform/numbers.h"
+#include "state/shared_state.h"
+#include "state/windows.h"
 
 namespace brisel::canvas {
 namespace {

@@ -6,11 +6,11 @@
 #include <new>
 #include <string>
 
-#include "state/shared_state.h"
 #include "canvas/changed_box.h"
 #include "canvas/display.h"
 #include "canvas/rectangles.h"
 #include "platform/native.h"
+#include "state/shared_state.h"
 
 namespace brisel::canvas {
 namespace {

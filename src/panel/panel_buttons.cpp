@@ -2,13 +2,13 @@
 
 #include "panel/panel_buttons.h"
 
-#include "link/host_link.h"
-#include "state/shared_state.h"
 #include "canvas/clear.h"
 #include "canvas/display.h"
 #include "canvas/navigation.h"
 #include "canvas/undo.h"
+#include "link/host_link.h"
 #include "panel/tool_panel.h"
+#include "state/shared_state.h"
 
 namespace brisel::Form2 {
 

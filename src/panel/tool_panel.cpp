@@ -4,17 +4,17 @@
 
 #include <memory>
 
-#include "state/windows.h"
-#include "panel/mode_menu.h"
-#include "panel/presets.h"
 #include "panel/colour_swatch.h"
 #include "panel/colour_triangle.h"
 #include "panel/hue_strip.h"
+#include "panel/mode_menu.h"
 #include "panel/panel_buttons.h"
+#include "panel/presets.h"
 #include "panel/sliders.h"
 #include "panel/theme.h"
 #include "panel/triangle_pick.h"
 #include "panel/wallpaper.h"
+#include "state/windows.h"
 
 namespace brisel::Form2 {
 namespace {

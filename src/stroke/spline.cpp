@@ -4,8 +4,8 @@
 
 #include <limits>
 
-#include "state/shared_state.h"
 #include "platform/native.h"
+#include "state/shared_state.h"
 #include "stroke/aa_line.h"
 #include "stroke/compositing.h"
 #include "stroke/stroke_rect.h"

@@ -4,10 +4,10 @@
 
 #include <utility>
 
-#include "state/shared_state.h"
 #include "canvas/clear.h"
 #include "canvas/display.h"
 #include "canvas/undo.h"
+#include "state/shared_state.h"
 #include "stroke/compositing.h"
 #include "stroke/spline.h"
 #include "stroke/stroke_rect.h"

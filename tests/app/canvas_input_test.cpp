@@ -8,12 +8,12 @@
 
 #include "app/canvas_input.h"
 #include "app/reset_state.h"
-#include "state/windows.h"
 #include "canvas/display.h"
 #include "canvas/display_bitmap.h"
 #include "canvas/undo.h"
 #include "panel/tool_panel.h"
 #include "platform/native.h"
+#include "state/windows.h"
 #include "stroke/compositing.h"
 #include "stroke/stroke_fixture.h"
 

@@ -7,9 +7,9 @@
 #include <utility>
 #include <vector>
 
-#include "link/host_link.h"
 #include "app/reset_state.h"
 #include "canvas/changed_box.h"
+#include "link/host_link.h"
 #include "support/app_fixture.h"
 
 namespace brisel::testing {

@@ -24,13 +24,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "link/host_link.h"
 #include "app/recovery.h"
 #include "app/reset_state.h"
 #include "canvas/changed_box.h"
 #include "canvas/undo.h"
 #include "file/file_host.h"
 #include "host/picture_fixture.h"
+#include "link/host_link.h"
 #include "platform/lifecycle.h"
 #include "platform/qt/form_impl.h"
 #include "platform/recovery.h"

@@ -7,9 +7,9 @@
 
 #include "app/canvas_input.h"
 #include "app/canvas_window.h"
-#include "link/host_link.h"
 #include "canvas/display.h"
 #include "canvas/undo.h"
+#include "link/host_link.h"
 #include "panel/panel_buttons.h"
 #include "panel/tool_panel.h"
 #include "support/app_fixture.h"

@@ -10,9 +10,9 @@
 #include <vector>
 
 #include "app/canvas_input.h"
-#include "link/host_link.h"
 #include "app/reset_state.h"
 #include "canvas/undo.h"
+#include "link/host_link.h"
 #include "panel/panel_buttons.h"
 #include "support/app_fixture.h"
 

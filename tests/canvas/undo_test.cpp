@@ -3,10 +3,10 @@
 #include <new>
 
 #include "app/canvas_input.h"
-#include "link/host_link.h"
 #include "canvas/clear.h"
 #include "canvas/rectangles.h"
 #include "canvas/undo.h"
+#include "link/host_link.h"
 #include "panel/panel_buttons.h"
 #include "panel/tool_panel.h"
 #include "support/app_fixture.h"

@@ -7,10 +7,10 @@
 #include <random>
 #include <string>
 
-#include "state/windows.h"
 #include "blend/blend_tables.h"
 #include "canvas/display.h"
 #include "canvas/display_bitmap.h"
+#include "state/windows.h"
 #include "stroke/compositing.h"
 #include "stroke_fixture.h"
 

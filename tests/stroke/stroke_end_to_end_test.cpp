@@ -7,12 +7,12 @@
 #include <gtest/gtest.h>
 
 #include "app/canvas_window.h"
-#include "state/shared_state.h"
-#include "state/windows.h"
 #include "canvas/display.h"
 #include "canvas/display_bitmap.h"
 #include "canvas/undo.h"
 #include "platform/qt/form_impl.h"
+#include "state/shared_state.h"
+#include "state/windows.h"
 #include "support/app_fixture.h"
 
 namespace brisel::testing {

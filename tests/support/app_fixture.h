@@ -9,11 +9,11 @@
 #include <vector>
 
 #include "app/reset_state.h"
-#include "state/shared_state.h"
 #include "app/startup.h"
-#include "state/windows.h"
 #include "canvas/undo.h"
 #include "platform/window.h"
+#include "state/shared_state.h"
+#include "state/windows.h"
 #include "support/recording_host.h"
 
 namespace brisel::testing {
