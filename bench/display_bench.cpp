@@ -32,11 +32,11 @@ double Seconds(Clock::time_point since) { return std::chrono::duration<double>(C
 void Fit(benchmark::State& state) {
   brisel::bench::MakeCanvas(kSide, kSide, 1.0f, 1920, 1080);
   const auto first = Clock::now();
-  brisel::FitToWindow();  // the first makes the pyramid
+  brisel::canvas::FitToWindow();  // the first makes the pyramid
   state.counters["first_ms"] = Seconds(first) * 1e3;
   for (auto _ : state) {
     const auto start = Clock::now();
-    brisel::FitToWindow();
+    brisel::canvas::FitToWindow();
     state.SetIterationTime(Seconds(start));
   }
   state.counters["zoom"] = brisel::Zoom;
@@ -49,10 +49,10 @@ void Fit(benchmark::State& state) {
 void UndoStroke(benchmark::State& state) {
   brisel::bench::MakeCanvas(kSide, kSide, 1.0f, 1920, 1080);
   for (auto _ : state) {
-    if (!brisel::SaveUndoRect({900, 700, 1100, 900})) state.SkipWithError("no undo step");
+    if (!brisel::canvas::SaveUndoRect({900, 700, 1100, 900})) state.SkipWithError("no undo step");
     for (int32_t y = 700; y < 900; ++y) std::memset(&brisel::PlaneR(900, y), 7, 200);
     const auto start = Clock::now();
-    brisel::UndoLastStep();
+    brisel::canvas::UndoLastStep();
     state.SetIterationTime(Seconds(start));
   }
   brisel::bench::DropCanvas();
@@ -64,14 +64,14 @@ void ClearThenUndo(benchmark::State& state) {
   brisel::bench::MakeCanvas(kSide, kSide, 1.0f, 1920, 1080);
   auto start = Clock::now();
   brisel::Form2::vx_button2_Click();
-  brisel::UndoLastStep();
+  brisel::canvas::UndoLastStep();
   state.counters["first_ms"] = Seconds(start) * 1e3;
   double clear = 0, undo = 0;
   for (auto _ : state) {
     start = Clock::now();
     brisel::Form2::vx_button2_Click();
     const double c = Seconds(start);
-    brisel::UndoLastStep();
+    brisel::canvas::UndoLastStep();
     const double both = Seconds(start);
     clear += c, undo += both - c;
     state.SetIterationTime(both);
@@ -100,8 +100,8 @@ void Zoom6(benchmark::State& state) {
   brisel::bench::MakeCanvas(kSide, kSide, 1.0f, 1920, 1080);
   for (auto _ : state) {
     const auto start = Clock::now();
-    brisel::SetView(6.0f, -20000, -20000);
-    brisel::Form1::displaybuffers();
+    brisel::canvas::SetView(6.0f, -20000, -20000);
+    brisel::canvas::displaybuffers();
     state.SetIterationTime(Seconds(start));
   }
 #ifdef BRISEL_DISPLAY_BYTES

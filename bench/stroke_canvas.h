@@ -9,12 +9,12 @@
 #include <cstdlib>
 
 #include "app/reset_state.h"
-#include "state/shared_state.h"
 #include "app/startup.h"
 #include "app/window_handlers.h"
-#include "state/windows.h"
 #include "canvas/display.h"
 #include "canvas/display_bitmap.h"
+#include "state/shared_state.h"
+#include "state/windows.h"
 
 namespace brisel::bench {
 
@@ -50,7 +50,7 @@ inline void MakeCanvas(int32_t imageWidth, int32_t imageHeight, float zoom, int3
   Zoom = zoom;
   Form1Window().SetClientSize(clientWidth, clientHeight);
   Dibs::CreateDib();
-  Form1::displaybuffers();
+  canvas::displaybuffers();
   BrushSize = 2;
   BrushOpacity = 255;
   BrushPress = 255;

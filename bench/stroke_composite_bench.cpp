@@ -35,7 +35,7 @@ void BriselComposite(benchmark::State& state, int32_t side, int32_t flags, bool 
   FillMask(side, full);
   const float r = brisel::BrushSize;
   for (auto _ : state) {
-    brisel::Form1::RenderSegment(flags, r, r, float(side) - 1 - r, float(side) - 1 - r);
+    brisel::stroke::RenderSegment(flags, r, r, float(side) - 1 - r, float(side) - 1 - r);
     benchmark::ClobberMemory();
   }
   state.SetItemsProcessed(state.iterations() * int64_t(side) * side);

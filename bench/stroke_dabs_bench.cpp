@@ -53,7 +53,7 @@ void BriselDabs(benchmark::State& state, float slant) {
   for (auto _ : state) {
     const float y = LineRow(lines++);
     brisel::StepDistance = 0;
-    brisel::AALine(kLineStart, y, kLineEnd, y + slant, size, size);
+    brisel::stroke::AALine(kLineStart, y, kLineEnd, y + slant, size, size);
     benchmark::ClobberMemory();
   }
   state.SetItemsProcessed(lines * DabsPerLine(size));

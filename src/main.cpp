@@ -24,7 +24,6 @@
 
 #include "app/recovery.h"
 #include "app/startup.h"
-#include "state/windows.h"
 #include "file/file_host.h"
 #include "file/file_stamp.h"
 #include "file/picture_path.h"
@@ -32,6 +31,7 @@
 #include "platform/lifecycle.h"
 #include "platform/recovery.h"
 #include "platform/window.h"
+#include "state/windows.h"
 
 namespace {
 

@@ -17,13 +17,13 @@
 
 #include "app/recovery.h"
 #include "app/startup.h"
-#include "state/windows.h"
 #include "gimp/gimp_api.h"
 #include "gimp/gimp_host.h"
 #include "gimp/plugin_shell.h"
 #include "platform/lifecycle.h"
 #include "platform/recovery.h"
 #include "platform/window.h"
+#include "state/windows.h"
 
 namespace {
 

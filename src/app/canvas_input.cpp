@@ -6,16 +6,16 @@
 #include <optional>
 #include <utility>
 
-#include "link/host_link.h"
 #include "app/keys.h"
-#include "state/shared_state.h"
-#include "state/windows.h"
 #include "canvas/display.h"
 #include "canvas/navigation.h"
 #include "canvas/undo.h"
+#include "link/host_link.h"
 #include "panel/colour_triangle.h"
 #include "panel/tool_panel.h"
 #include "platform/numbers.h"
+#include "state/shared_state.h"
+#include "state/windows.h"
 #include "stroke/stroke.h"
 
 namespace brisel::Form1 {
@@ -46,8 +46,8 @@ float ImageX(float X) { return X / Zoom - float(PanX) / Zoom; }
 float ImageY(float Y) { return Y / Zoom - float(PanY) / Zoom; }
 
 // What the event changed shown, and what was refused said.
-void Show(Changed changed) {
-  changed.refused += RedrawRect(changed.rect);
+void Show(canvas::Changed changed) {
+  changed.refused += canvas::RedrawRect(changed.rect);
   Tell(changed.refused);
 }
 
@@ -80,11 +80,11 @@ void Form_MouseDown(int16_t Button, int16_t Shift, float X, float Y) {
   if (TabletPresent && PenInProximity == 0) PenPressure = 1.0f;
   if (Button == 0) return;
 
-  StartViewDrag(X, Y);
+  canvas::StartViewDrag(X, Y);
   StrokeActive = true;
   if (SpaceHeld) {
     // A pan, which neither paints nor picks; a stroke painted with another button first ends here.
-    Show(CommitStroke());
+    Show(stroke::CommitStroke());
     SpacePan = true;
     return;
   }
@@ -93,24 +93,24 @@ void Form_MouseDown(int16_t Button, int16_t Shift, float X, float Y) {
     PickColour(X, Y);
     return;
   }
-  BeginStroke(ImageX(X), ImageY(Y), PenPressure);
+  stroke::BeginStroke(ImageX(X), ImageY(Y), PenPressure);
 }
 
 void Form_MouseMove(int16_t Button, int16_t Shift, float X, float Y) {
   TakePenPosition(X, Y);
   if (!StrokeActive) return;  // hovering does nothing
   if (SpacePan) {
-    if (Button != 0) Tell(SpaceDrag(X, Y));
+    if (Button != 0) Tell(canvas::SpaceDrag(X, Y));
     return;
   }
   if (Shift == kShiftCtrl || PickMode) {
-    PassOverStroke(ImageX(X), ImageY(Y));
-    if (Shift == kShiftCtrl) Tell(ViewDrag(Button, X, Y));
+    stroke::PassOverStroke(ImageX(X), ImageY(Y));
+    if (Shift == kShiftCtrl) Tell(canvas::ViewDrag(Button, X, Y));
     else if (Button != 0) PickColour(X, Y);
     return;
   }
   // Every spline sample of the event composites its own piece; the canvas shows them all at once.
-  Tell(RedrawRect(ContinueStroke(ImageX(X), ImageY(Y), PenPressure, X, Y, Button != 0)));
+  Tell(canvas::RedrawRect(stroke::ContinueStroke(ImageX(X), ImageY(Y), PenPressure, X, Y, Button != 0)));
 }
 
 void Form_MouseUp(int16_t /*Button*/, int16_t Shift, float X, float Y) {
@@ -125,19 +125,19 @@ void Form_MouseUp(int16_t /*Button*/, int16_t Shift, float X, float Y) {
     // ends with its button all the same, in its own colour. The pick reads the image as it was before that
     // commit, so the colour picked is the picture's, not the stroke's blended over it.
     const std::optional<platform::Color> picked = Shift != kShiftCtrl ? ColourUnder(X, Y) : std::nullopt;
-    Show(CommitStroke());
+    Show(stroke::CommitStroke());
     TakeColour(picked);
     return;
   }
   // The release also runs without a press seen; it then ends the leftover stroke.
-  Show(EndStroke(ImageX(X), ImageY(Y), PenPressure, X, Y));
+  Show(stroke::EndStroke(ImageX(X), ImageY(Y), PenPressure, X, Y));
   StrokeActive = false;
 }
 
 void Form_MouseWheel(const platform::WheelTurn& turn) {
   if (turn.Shift == platform::shiftkeys::kCtrl) {
     const double notches = turn.NotchesY != 0 ? turn.NotchesY : turn.PixelsY / kPixelsPerNotch;
-    if (notches != 0) Tell(ZoomAbout(turn.X, turn.Y, float(Zoom * std::pow(kZoomPerNotch, notches))));
+    if (notches != 0) Tell(canvas::ZoomAbout(turn.X, turn.Y, float(Zoom * std::pow(kZoomPerNotch, notches))));
     return;
   }
   if (turn.Shift != 0 && turn.Shift != platform::shiftkeys::kShift) return;
@@ -145,11 +145,11 @@ void Form_MouseWheel(const platform::WheelTurn& turn) {
   double dx = turn.HasPixels ? turn.PixelsX : turn.NotchesX * kPixelsPerNotch;
   double dy = turn.HasPixels ? turn.PixelsY : turn.NotchesY * kPixelsPerNotch;
   if (turn.Shift == platform::shiftkeys::kShift && dx == 0) std::swap(dx, dy);  // Shift turns the wheel sideways
-  if (dx != 0 || dy != 0) Tell(ScrollView(dx, dy));
+  if (dx != 0 || dy != 0) Tell(canvas::ScrollView(dx, dy));
 }
 
 void Form_Pinch(float X, float Y, float Factor) {
-  if (Factor > 0) Tell(ZoomAbout(X, Y, Zoom * Factor));
+  if (Factor > 0) Tell(canvas::ZoomAbout(X, Y, Zoom * Factor));
 }
 
 void Form_KeyDown(int16_t& KeyCode, int16_t& Shift) {
@@ -183,17 +183,17 @@ void Form_KeyUp(int16_t& KeyCode, int16_t& Shift) {
   Keys::Run(KeyCode, Shift, Keys::When::Release);
   // Zoom keys act on release, about the image's top-left corner; Ctrl must be the only modifier.
   if (Shift == platform::shiftkeys::kCtrl && KeyCode == platform::keys::kPlus) {
-    Refusals refused = SetView(Zoom + 0.25f, PanX, PanY).refused;
-    Tell(refused += displaybuffers());
+    canvas::Refusals refused = canvas::SetView(Zoom + 0.25f, PanX, PanY).refused;
+    Tell(refused += canvas::displaybuffers());
   }
   if (Shift == platform::shiftkeys::kCtrl && KeyCode == platform::keys::kMinus && Zoom > 0.25f) {
-    Refusals refused = SetView(Zoom - 0.25f, PanX, PanY).refused;
-    Tell(refused += displaybuffers());
+    canvas::Refusals refused = canvas::SetView(Zoom - 0.25f, PanX, PanY).refused;
+    Tell(refused += canvas::displaybuffers());
   }
 }
 
 void Form_KeyPress(int16_t& KeyAscii) {
-  if (KeyAscii == 'u') Tell(RedrawRect(UndoLastStep()));
+  if (KeyAscii == 'u') Tell(canvas::RedrawRect(canvas::UndoLastStep()));
 }
 
 }  // namespace brisel::Form1

@@ -3,17 +3,17 @@
 #include <cstdio>
 #include <string>
 
-#include "link/host_link.h"
+#include "app/canvas_tablet.h"
 #include "app/keys.h"
 #include "app/recovery.h"
-#include "state/shared_state.h"
 #include "app/startup.h"
-#include "state/windows.h"
 #include "canvas/display.h"
 #include "canvas/display_bitmap.h"
+#include "link/host_link.h"
 #include "panel/tool_panel.h"
 #include "platform/window.h"
-#include "app/canvas_tablet.h"
+#include "state/shared_state.h"
+#include "state/windows.h"
 
 namespace brisel::Form1 {
 namespace {
@@ -55,7 +55,7 @@ void Form_Load() {
   BrushSize = float(Form2::HProp1().value());
   BrushOpacity = float(Form2::HProp5().value());
   BrushStep = float(Form2::HProp6().value());
-  Tell(displaybuffers());
+  Tell(canvas::displaybuffers());
   OpenTablet();  // sets the pen values to their start and TabletPresent to whether a tablet opened
 }
 
@@ -96,7 +96,7 @@ void Form_Unload(int16_t& Cancel) {
   ReleaseWindows();
 }
 
-void Form_Paint() { Tell(RepaintImage()); }
+void Form_Paint() { Tell(canvas::RepaintImage()); }
 
 void GetPaperMenu_Click() { GetPaperFromTarnwick(); }
 

@@ -6,13 +6,13 @@
 #include <vector>
 
 #include "app/canvas_window.h"
-#include "link/host_link.h"
-#include "state/windows.h"
 #include "canvas/display.h"
 #include "canvas/undo.h"
+#include "link/host_link.h"
 #include "panel/panel_buttons.h"
 #include "panel/sliders.h"
 #include "platform/window.h"
+#include "state/windows.h"
 
 namespace brisel::Keys {
 namespace {
@@ -21,7 +21,7 @@ using platform::shiftkeys::kCtrl;
 using platform::shiftkeys::kShiftCtrl;
 namespace keys = platform::keys;
 
-void Redo() { Tell(RedrawRect(RedoLastStep())); }
+void Redo() { Tell(canvas::RedrawRect(canvas::RedoLastStep())); }
 
 // Listed in this order. Keys that act here come with their code; the rest are done by the canvas's mouse,
 // wheel and key handlers (app/canvas_input.h) as named.

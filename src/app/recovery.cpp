@@ -9,17 +9,17 @@
 #include <string>
 #include <utility>
 
-#include "link/host_link.h"
-#include "link/low_memory.h"
-#include "state/shared_state.h"
 #include "canvas/changed_box.h"
 #include "canvas/display.h"
 #include "canvas/undo.h"
+#include "link/host_link.h"
+#include "link/low_memory.h"
 #include "panel/theme.h"
 #include "platform/lifecycle.h"
 #include "platform/recovery.h"
 #include "platform/settings.h"
 #include "platform/window.h"
+#include "state/shared_state.h"
 
 namespace brisel {
 namespace {
@@ -48,7 +48,7 @@ const std::string& CopyPath() {
 // Refreshes the copy while there are changes the host has not had. The planes are copied here, between two
 // events, and written on the writer's own thread.
 void AutosaveTick() {
-  if (!gRecovery || !HaveImage() || ChangedBoxToSend().empty()) return;
+  if (!gRecovery || !HaveImage() || canvas::ChangedBoxToSend().empty()) return;
   try {
     gRecovery->writer.WriteInBackground(CopyPath(), gRecovery->picture, PlaneR, PlaneG, PlaneB);
   } catch (const std::exception& e) {
@@ -179,7 +179,7 @@ void RecoveryAfterSend() {
 
 std::string KeepRecoveryCopy() {
   // With nothing changed since the host last had the planes, the host's picture is the painting.
-  if (!gRecovery || !HaveImage() || ChangedBoxToSend().empty()) return {};
+  if (!gRecovery || !HaveImage() || canvas::ChangedBoxToSend().empty()) return {};
   // The copy is worth more than the oldest undo steps: they go, one at a time, while memory is short.
   std::string why;
   RunLettingUndoStepsGo([&] {

@@ -9,7 +9,7 @@ namespace brisel {
 
 void ResetProgramState() {
   Form1::CloseTablet();
-  ResetDisplay();
+  canvas::ResetDisplay();
   Form2::TrianglePicking = 0;
   ResetSharedState();
 }

@@ -3,18 +3,18 @@
 #include <optional>
 #include <string>
 
-#include "link/host_link.h"
 #include "app/window_handlers.h"
-#include "state/shared_state.h"
-#include "state/windows.h"
 #include "blend/blend_tables.h"
 #include "canvas/changed_box.h"
 #include "canvas/display.h"
 #include "canvas/display_bitmap.h"
 #include "canvas/pyramid.h"
 #include "canvas/undo.h"
+#include "link/host_link.h"
 #include "panel/theme.h"
 #include "platform/settings.h"
+#include "state/shared_state.h"
+#include "state/windows.h"
 
 namespace brisel {
 namespace {
@@ -56,8 +56,8 @@ void Main() {
   PlaneR = FetchPlane("Tarn_GetRBuffer", "red");
   PlaneG = FetchPlane("Tarn_GetGBuffer", "green");
   PlaneB = FetchPlane("Tarn_GetBBuffer", "blue");
-  SyncView({0, 0, ImageWidth, ImageHeight});
-  ForgetChanges();  // the planes are the host's own
+  canvas::SyncView({0, 0, ImageWidth, ImageHeight});
+  canvas::ForgetChanges();  // the planes are the host's own
   Pyramid::Forget();
   Dibs::CreateDib();
   AppCaption = "Brisel 1.1 for PT Embers - Spline based paint engine";

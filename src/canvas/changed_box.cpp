@@ -1,9 +1,9 @@
 #include "canvas/changed_box.h"
 
-#include "state/shared_state.h"
 #include "canvas/pyramid.h"
+#include "state/shared_state.h"
 
-namespace brisel {
+namespace brisel::canvas {
 
 void NoteChanged(const PixelRect& r) {
   if (r.empty()) return;
@@ -25,4 +25,4 @@ PixelRect ChangedBoxToSend() {
 
 void ForgetChanges() { ChangedSinceSend = ChangedArea(); }
 
-}  // namespace brisel
+}  // namespace brisel::canvas

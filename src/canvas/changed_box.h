@@ -7,7 +7,7 @@
 
 #include "canvas/rectangles.h"
 
-namespace brisel {
+namespace brisel::canvas {
 
 // Adds r (whole image pixels, far corner exclusive) to the box; an empty r adds nothing.
 void NoteChanged(const PixelRect& r);
@@ -18,4 +18,4 @@ PixelRect ChangedBoxToSend();
 // The host holds the planes as they are now.
 void ForgetChanges();
 
-}  // namespace brisel
+}  // namespace brisel::canvas

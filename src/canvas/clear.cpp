@@ -2,12 +2,12 @@
 
 #include <algorithm>
 
-#include "state/shared_state.h"
 #include "canvas/changed_box.h"
 #include "canvas/display.h"
 #include "canvas/rectangles.h"
+#include "state/shared_state.h"
 
-namespace brisel::Form1 {
+namespace brisel::canvas {
 
 PixelRect clearbuffer() {
   for (int32_t y = 0; y < ImageHeight; ++y) {
@@ -32,4 +32,4 @@ void ClearFXbuffer(const PixelRect& rect) {
   for (int32_t y = r.y1; y < r.y2; ++y) std::fill_n(&FXbuffer(r.x1, y), r.x2 - r.x1, uint8_t(0));
 }
 
-}  // namespace brisel::Form1
+}  // namespace brisel::canvas

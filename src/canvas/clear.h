@@ -3,7 +3,7 @@
 
 #include "canvas/rectangles.h"
 
-namespace brisel::Form1 {
+namespace brisel::canvas {
 
 // Every image pixel white and the whole stroke mask 0; the display copy follows. Answers the whole image,
 // for the caller to show.
@@ -11,4 +11,4 @@ PixelRect clearbuffer();
 // Zeroes the stroke mask over r, clipped to the image.
 void ClearFXbuffer(const PixelRect& r);
 
-}  // namespace brisel::Form1
+}  // namespace brisel::canvas

@@ -3,12 +3,12 @@
 #include <algorithm>
 #include <cmath>
 
-#include "state/shared_state.h"
-#include "state/windows.h"
 #include "canvas/display_bitmap.h"
 #include "canvas/pyramid.h"
+#include "state/shared_state.h"
+#include "state/windows.h"
 
-namespace brisel {
+namespace brisel::canvas {
 
 void SyncView(const PixelRect& r) {
   const BytePlane* planes[3] = {&PlaneR, &PlaneG, &PlaneB};
@@ -40,8 +40,6 @@ void ResetDisplay() {
   Pyramid::Forget();  // new planes may come back at the old ones' addresses
 }
 
-namespace Form1 {
-
 Refusals displaybuffers() {
   platform::Form& canvas = Form1Window();
   const int32_t SW = canvas.clientWidth(), SH = canvas.clientHeight();
@@ -56,5 +54,4 @@ Refusals displaybuffers() {
   return RepaintImage();
 }
 
-}  // namespace Form1
-}  // namespace brisel
+}  // namespace brisel::canvas

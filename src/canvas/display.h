@@ -4,7 +4,7 @@
 #include "canvas/rectangles.h"
 #include "canvas/refusal.h"
 
-namespace brisel {
+namespace brisel::canvas {
 
 // The display copy takes the image planes' pixels over r: between strokes it is the image, and a stroke's
 // preview draws into it alone. A display copy of another size than the planes becomes a whole copy of them.
@@ -24,10 +24,7 @@ Refusals RepaintImage();
 // Lets the display bitmap and the image pyramid go: the canvas as at process start.
 void ResetDisplay();
 
-namespace Form1 {
-
 // Full redraw: the margins around the image in the window's back colour, then the committed image.
 Refusals displaybuffers();
 
-}  // namespace Form1
-}  // namespace brisel
+}  // namespace brisel::canvas

@@ -4,12 +4,12 @@
 #include <cmath>
 #include <string>
 
-#include "state/shared_state.h"
-#include "state/windows.h"
 #include "canvas/pyramid.h"
 #include "platform/native.h"
 #include "platform/native/smoothblit_taps.h"
 #include "platform/numbers.h"
+#include "state/shared_state.h"
+#include "state/windows.h"
 
 namespace brisel::Dibs {
 
@@ -173,7 +173,7 @@ uint64_t DisplayBytes() {
   return DibBitmap.bytes() + spares + Pyramid::Bytes();
 }
 
-Refusals BlitRect(const BytePlane& R, const BytePlane& G, const BytePlane& B, const PixelRect& r) {
+canvas::Refusals BlitRect(const BytePlane& R, const BytePlane& G, const BytePlane& B, const PixelRect& r) {
   if (Zoom == 0 || !DibBitmap.exists()) return {};
   // The planes must hold the whole image; a shorter plane is never read beyond its end.
   if (!R.covers(ImageWidth, ImageHeight) || !G.covers(ImageWidth, ImageHeight) || !B.covers(ImageWidth, ImageHeight))
@@ -200,7 +200,7 @@ Refusals BlitRect(const BytePlane& R, const BytePlane& G, const BytePlane& B, co
   if (!native::smoothblit::FindBlitSpan(x1, y1, x2, y2, rowLength + 1, R.height() + 1, ZoomedWidth(), DibHeight,
                                         DibWidth, Zoom, span))
     return {};
-  Refusals refused;
+  canvas::Refusals refused;
   int32_t wu0, wv0, wu1, wv1;
   WindowPart(DibBitmap, wu0, wv0, wu1, wv1);
   const int32_t u0 = std::max(span.u0, wu0), u1 = std::min(span.u1, wu1);

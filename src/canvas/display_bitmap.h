@@ -69,7 +69,7 @@ void FreeDib();
 
 // Renders image rectangle r of R, G, B into the bitmap and copies it to the canvas window. Clamped to the image and to the visible part of the window. A tile that cannot be
 // made is left as it was, and answered as a refusal the first time.
-Refusals BlitRect(const BytePlane& R, const BytePlane& G, const BytePlane& B, const PixelRect& r);
+canvas::Refusals BlitRect(const BytePlane& R, const BytePlane& G, const BytePlane& B, const PixelRect& r);
 
 // How many redraws have reached the window so far (a BlitRect that copied at least one pixel): the tests and
 // the benchmarks count the redraws an event makes with it.

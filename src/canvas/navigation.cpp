@@ -4,13 +4,13 @@
 #include <cmath>
 #include <string>
 
-#include "state/shared_state.h"
-#include "state/windows.h"
 #include "canvas/display.h"
 #include "canvas/display_bitmap.h"
 #include "platform/numbers.h"
+#include "state/shared_state.h"
+#include "state/windows.h"
 
-namespace brisel {
+namespace brisel::canvas {
 namespace {
 
 bool gRefusalAnswered = false;  // the last zoom asked for was refused, and that was answered
@@ -73,14 +73,14 @@ Refusals ViewDrag(int16_t Button, float X, float Y) {
     refused = SetView(zoom, Nearest(DragStartPanX - growth * ImageWidth / 2),
                       Nearest(DragStartPanY - growth * ImageHeight / 2)).refused;
   }
-  return refused += Form1::displaybuffers();
+  return refused += displaybuffers();
 }
 
 Refusals ScrollView(double dx, double dy) {
   const platform::Form& canvas = Form1Window();
   PanX = ScrolledPan(PanX, dx, canvas.clientWidth(), Dibs::ZoomedWidth());
   PanY = ScrolledPan(PanY, dy, canvas.clientHeight(), Dibs::ZoomedHeight());
-  return Form1::displaybuffers();
+  return displaybuffers();
 }
 
 Refusals SpaceDrag(float X, float Y) {
@@ -98,7 +98,7 @@ Refusals ZoomAbout(float X, float Y, float zoom) {
   const double ix = (double(X) - PanX) / Zoom, iy = (double(Y) - PanY) / Zoom;
   if (zoom == Zoom) return {};
   Refusals refused = SetView(zoom, Nearest(X - ix * zoom), Nearest(Y - iy * zoom)).refused;
-  return refused += Form1::displaybuffers();
+  return refused += displaybuffers();
 }
 
 Refusals ShowAtActualSize() {
@@ -106,7 +106,7 @@ Refusals ShowAtActualSize() {
   ViewSet view = SetView(1.0f, 0, 0);
   if (view && canvas.windowState() == platform::WindowState::Normal)
     canvas.SetClientSizeOnScreen(ImageWidth, ImageHeight);
-  return view.refused += Form1::displaybuffers();
+  return view.refused += displaybuffers();
 }
 
 Refusals FitToWindow() {
@@ -119,7 +119,7 @@ Refusals FitToWindow() {
   Refusals refused =
       SetView(zoom, Nearest(SW / 2 - ImageWidth * double(zoom) / 2), Nearest(SH / 2 - ImageHeight * double(zoom) / 2))
           .refused;
-  return refused += Form1::displaybuffers();
+  return refused += displaybuffers();
 }
 
-}  // namespace brisel
+}  // namespace brisel::canvas

@@ -6,7 +6,7 @@
 
 #include "canvas/refusal.h"
 
-namespace brisel {
+namespace brisel::canvas {
 
 // Sets the zoom and pan and remakes the display bitmap. When the bitmap cannot be made (a zoom too large for
 // memory), the previous zoom, pan and bitmap stay, and the result is false. The refusal is answered for the
@@ -51,4 +51,4 @@ Refusals ShowAtActualSize();
 // "Fit to Window": the largest zoom (within 0.25 .. 6) that shows the whole image, centred.
 Refusals FitToWindow();
 
-}  // namespace brisel
+}  // namespace brisel::canvas

@@ -5,7 +5,7 @@
 
 #include "state/shared_state.h"
 
-namespace brisel {
+namespace brisel::canvas {
 
 PixelRect NormaliseRect(float x1, float y1, float x2, float y2) {
   x1 = std::floor(x1);
@@ -20,4 +20,4 @@ PixelRect NormaliseRect(float x1, float y1, float x2, float y2) {
   return {clampTo(x1, ImageWidth), clampTo(y1, ImageHeight), clampTo(x2, ImageWidth), clampTo(y2, ImageHeight)};
 }
 
-}  // namespace brisel
+}  // namespace brisel::canvas

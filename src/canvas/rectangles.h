@@ -3,11 +3,11 @@
 
 #include "state/pixel_rect.h"
 
-namespace brisel {
+namespace brisel::canvas {
 
 // Turns inclusive fractional corners into whole pixels: floor of the near corner, floor(far + 1) for the far
 // corner, each pair put in order, then clamped into the image. A rectangle reaching the right or bottom edge
 // keeps the last column or row; one wholly beyond an edge becomes empty.
 PixelRect NormaliseRect(float x1, float y1, float x2, float y2);
 
-}  // namespace brisel
+}  // namespace brisel::canvas

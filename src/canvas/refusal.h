@@ -8,7 +8,7 @@
 
 #include "canvas/rectangles.h"
 
-namespace brisel {
+namespace brisel::canvas {
 
 struct Refusals {
   std::vector<std::string> texts;  // in the order they arose
@@ -27,4 +27,4 @@ struct Changed {
   Refusals refused;
 };
 
-}  // namespace brisel
+}  // namespace brisel::canvas

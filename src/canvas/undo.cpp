@@ -7,13 +7,13 @@
 #include <string>
 #include <vector>
 
-#include "state/shared_state.h"
 #include "canvas/changed_box.h"
 #include "canvas/display.h"
 #include "canvas/rectangles.h"
 #include "platform/native.h"
+#include "state/shared_state.h"
 
-namespace brisel {
+namespace brisel::canvas {
 namespace {
 
 std::function<void(uint64_t)> gAllocationHook;
@@ -280,4 +280,4 @@ PixelRect UndoLastStep() { return ExchangeNewest(UndoStack, RedoStack); }
 
 PixelRect RedoLastStep() { return ExchangeNewest(RedoStack, UndoStack); }
 
-}  // namespace brisel
+}  // namespace brisel::canvas

@@ -9,7 +9,7 @@
 #include "canvas/refusal.h"
 #include "platform/byte_plane.h"
 
-namespace brisel {
+namespace brisel::canvas {
 
 // Saves the image under r, clipped to the image, as one undo step; a rectangle wholly outside the image
 // saves nothing. The rectangle joins the box of what changed
@@ -60,4 +60,4 @@ uint64_t UndoStackBytes();
 // std::bad_alloc as the allocation would. Empty: none.
 void SetUndoAllocationHook(std::function<void(uint64_t bytes)> hook);
 
-}  // namespace brisel
+}  // namespace brisel::canvas

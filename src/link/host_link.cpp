@@ -28,7 +28,7 @@ std::string SizeText(int32_t w, int32_t h) { return std::to_string(w) + " x " + 
 
 void SetAfterSend(void (*afterSend)()) { gAfterSend = afterSend; }
 
-void Tell(const Refusals& refused) {
+void Tell(const canvas::Refusals& refused) {
   for (const std::string& text : refused.texts) platform::ShowMessage(kProgramName, text);
 }
 
@@ -72,7 +72,7 @@ void ShowWhatTheHostHolds(const PixelRect& box) {
   platform::Variant args[] = {&held[0], &held[1], &held[2], &mask};
   try {
     if (platform::ToLong(CallHost("Brisel_HeldAfterSend", args)) == 0) return;
-    Tell(RedrawRect(TakeHostPixels(box, held, mask)));
+    Tell(canvas::RedrawRect(canvas::TakeHostPixels(box, held, mask)));
   } catch (const Error& e) {
     if (e.number() != errors::kNoSuchMethod)
       std::fprintf(stderr, "brisel: the canvas may not show the host's own changes: %s\n", e.text().c_str());
@@ -117,7 +117,7 @@ BytePlane FetchPlane(std::string_view name, const char* colourName) {
 void SendBack() {
   // Where the planes changed since the last send, so that the host need not compare the whole picture. A
   // host that does not know the call (438) compares everything, as before.
-  const PixelRect box = ChangedBoxToSend();
+  const PixelRect box = canvas::ChangedBoxToSend();
   // Nothing changed since the host last had the planes: it holds them already, and sending them would
   // only copy and compare the whole picture (seconds on a large one) to write nothing.
   if (box.empty()) {
@@ -144,7 +144,7 @@ void SendBack() {
   if (!sent) throw *shortOfMemory;
   // Only now does the host hold what was sent: a send that failed on the way sends the same box again,
   // and its recovery copy stays.
-  ForgetChanges();
+  canvas::ForgetChanges();
   ShowWhatTheHostHolds(box);
   AfterSend();
 }
@@ -173,16 +173,16 @@ void GetPaperFromTarnwick() {
 }
 
 bool ReplaceImage(BytePlane&& red, BytePlane&& green, BytePlane&& blue) {
-  if (const UndoSaved saved = SaveUndoRect({0, 0, ImageWidth, ImageHeight}); !saved) {
+  if (const canvas::UndoSaved saved = canvas::SaveUndoRect({0, 0, ImageWidth, ImageHeight}); !saved) {
     Tell(saved.refused);
     return false;
   }
   PlaneR = std::move(red);
   PlaneG = std::move(green);
   PlaneB = std::move(blue);
-  SyncView({0, 0, ImageWidth, ImageHeight});
-  NoteWholeImageChanged();
-  Tell(Form1::displaybuffers());
+  canvas::SyncView({0, 0, ImageWidth, ImageHeight});
+  canvas::NoteWholeImageChanged();
+  Tell(canvas::displaybuffers());
   return true;
 }
 

@@ -14,7 +14,7 @@ namespace brisel {
 void SetAfterSend(void (*afterSend)());
 
 // Says each refusal of the engine to the user, in a message box of its own titled as the host's errors are.
-void Tell(const Refusals& refused);
+void Tell(const canvas::Refusals& refused);
 
 // One late-bound call on HostObject. Errors propagate.
 platform::Variant CallHost(std::string_view name, std::span<platform::Variant> args = {});

@@ -5,10 +5,10 @@
 #include <cmath>
 #include <cstdint>
 
-#include "state/shared_state.h"
 #include "panel/triangle_pick.h"
 #include "platform/native.h"
 #include "platform/numbers.h"
+#include "state/shared_state.h"
 
 namespace brisel::Form2 {
 

@@ -5,9 +5,9 @@
 #include <algorithm>
 #include <cmath>
 
-#include "state/shared_state.h"
 #include "panel/tool_panel.h"
 #include "platform/numbers.h"
+#include "state/shared_state.h"
 
 namespace brisel::Form2 {
 namespace {

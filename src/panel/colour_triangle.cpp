@@ -19,11 +19,11 @@
 #include <cstdint>
 #include <exception>
 
-#include "state/shared_state.h"
 #include "panel/tool_panel.h"
 #include "platform/native.h"
 #include "platform/numbers.h"
 #include "platform/window.h"
+#include "state/shared_state.h"
 
 namespace brisel::TriPicker {
 namespace {

@@ -7,13 +7,13 @@
 #include <cmath>
 #include <cstdint>
 
-#include "state/shared_state.h"
 #include "panel/colour_hsv.h"
 #include "panel/colour_triangle.h"
 #include "panel/tool_panel.h"
 #include "platform/native.h"
 #include "platform/numbers.h"
 #include "platform/window.h"
+#include "state/shared_state.h"
 
 namespace brisel::Form2 {
 namespace {

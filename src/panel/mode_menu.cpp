@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "panel/tool_panel.h"
 #include "state/shared_state.h"
 #include "state/windows.h"
-#include "panel/tool_panel.h"
 
 namespace brisel {
 namespace Menus {

@@ -4,8 +4,8 @@
 
 #include "panel/presets.h"
 
-#include "state/shared_state.h"
 #include "panel/tool_panel.h"
+#include "state/shared_state.h"
 
 namespace brisel::Form2 {
 namespace {

@@ -6,13 +6,13 @@
 #include <algorithm>
 #include <cmath>
 
-#include "state/shared_state.h"
 #include "panel/colour_hsv.h"
 #include "panel/colour_swatch.h"
 #include "panel/colour_triangle.h"
 #include "panel/hue_strip.h"
 #include "panel/tool_panel.h"
 #include "platform/numbers.h"
+#include "state/shared_state.h"
 
 namespace brisel::Form2 {
 namespace {

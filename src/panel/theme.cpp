@@ -120,7 +120,7 @@ HostTheme ReadHostTheme() {
 
 }  // namespace brisel
 
-namespace brisel::Form1 {
+namespace brisel::panel {
 
 void PrefsCallback(platform::Form& form) {
   const HostTheme theme = ReadHostTheme();
@@ -141,4 +141,4 @@ void PrefsCallback(platform::Form& form) {
   }
 }
 
-}  // namespace brisel::Form1
+}  // namespace brisel::panel

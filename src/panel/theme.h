@@ -36,11 +36,11 @@ inline constexpr platform::Color kThemeBackColor = 0x9E958F;
 
 }  // namespace brisel
 
-namespace brisel::Form1 {
+namespace brisel::panel {
 
 // The theme pass over every control of form, in the form's control order: buttons by their Tag's role,
 // sliders, labels' text; picture boxes, image holders and lines keep their look. A property a control
 // refuses is skipped and the pass goes on.
 void PrefsCallback(platform::Form& form);
 
-}  // namespace brisel::Form1
+}  // namespace brisel::panel

@@ -4,17 +4,17 @@
 
 #include <memory>
 
-#include "state/windows.h"
-#include "panel/mode_menu.h"
-#include "panel/presets.h"
 #include "panel/colour_swatch.h"
 #include "panel/colour_triangle.h"
 #include "panel/hue_strip.h"
+#include "panel/mode_menu.h"
 #include "panel/panel_buttons.h"
+#include "panel/presets.h"
 #include "panel/sliders.h"
 #include "panel/theme.h"
 #include "panel/triangle_pick.h"
 #include "panel/wallpaper.h"
+#include "state/windows.h"
 
 namespace brisel::Form2 {
 namespace {
@@ -89,7 +89,7 @@ platform::HProp& HProp8() { return Panel().HProp8; }
 platform::VxButton& vx_pte_button15() { return Panel().vx_pte_button15; }
 
 void Form_Load() {
-  Form1::PrefsCallback(Form2Window());
+  panel::PrefsCallback(Form2Window());
   SetColor();
   TriPicker::DrawTriangleMask();
   LoadWallpaper(Form2Window());  // a failure skips only this step

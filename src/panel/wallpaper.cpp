@@ -27,10 +27,10 @@ void LoadWallpaper(platform::Form& panel) {
   } catch (const std::exception&) {
     return;  // a host without a wallpaper: the plain back colour stays
   }
-  Form1::Draw_Pattern(panel);
+  panel::Draw_Pattern(panel);
 }
 
-void Form_Paint() { Form1::Draw_Pattern(Form2Window()); }
+void Form_Paint() { panel::Draw_Pattern(Form2Window()); }
 
 }  // namespace brisel::Form2
 
@@ -49,7 +49,7 @@ Tile TileSize() {
 
 }  // namespace
 
-void Form1::Draw_Pattern(platform::Form& ThisObject) {
+void panel::Draw_Pattern(platform::Form& ThisObject) {
   const Tile tile = TileSize();
   if (tile.w <= 0 || tile.h <= 0) return;
   const int32_t W = ThisObject.clientWidth(), H = ThisObject.clientHeight();

@@ -22,7 +22,7 @@ void Form_Paint();
 
 }  // namespace brisel::Form2
 
-namespace brisel::Form1 {
+namespace brisel::panel {
 
 // Tiles the wallpaper over the form's client surface: tiles of Image1's size at x = 0, w, 2w, ... while
 // x <= the client width, rows likewise, each drawn only while the form is visible. Without a picture, or
@@ -30,7 +30,7 @@ namespace brisel::Form1 {
 // transparent, so the wallpaper shows behind their text.
 void Draw_Pattern(platform::Form& ThisObject);
 
-}  // namespace brisel::Form1
+}  // namespace brisel::panel
 
 namespace brisel::TriPicker {
 

@@ -5,10 +5,10 @@
 #include <algorithm>
 #include <cmath>
 
-#include "state/shared_state.h"
 #include "platform/native.h"
+#include "state/shared_state.h"
 
-namespace brisel {
+namespace brisel::stroke {
 
 float Distance(float xa, float ya, float xb, float yb) {
   // Differences in float; the first square is rounded to float before the sum, the second is not
@@ -57,4 +57,4 @@ void AALine(float x0, float y0, float x1, float y1, float Bsize1, float BSize2) 
   StepDistance = distance;
 }
 
-}  // namespace brisel
+}  // namespace brisel::stroke

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-namespace brisel {
+namespace brisel::stroke {
 
 // The Euclidean distance of (xa, ya) and (xb, yb). The square of the x difference is rounded to float
 // before the y square is added; the sum and its root are taken in double and the result is a float.
@@ -17,4 +17,4 @@ float Distance(float xa, float ya, float xb, float yb);
 // over ImageWidth x ImageHeight, and nowhere while FXbuffer does not hold that image.
 void AALine(float x0, float y0, float x1, float y1, float Bsize1, float BSize2);
 
-}  // namespace brisel
+}  // namespace brisel::stroke

@@ -21,7 +21,7 @@
 #include "stroke/compositing.h"
 #include "stroke/compositing_parts.h"
 
-namespace brisel::Form1 {
+namespace brisel::stroke {
 namespace {
 
 constexpr int32_t kRun = 256;  // pixels of a row handled at a time
@@ -178,4 +178,4 @@ PixelRect RenderSegment(int32_t flags, float x1, float y1, float x2, float y2) {
   return CompositeStroke(flags, compositing::PixelBox(x1, y1, x2, y2, BrushSize));
 }
 
-}  // namespace brisel::Form1
+}  // namespace brisel::stroke

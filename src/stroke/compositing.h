@@ -11,7 +11,7 @@
 
 #include "canvas/rectangles.h"
 
-namespace brisel::Form1 {
+namespace brisel::stroke {
 
 // Composites box, clipped to the image, and answers what it covered: the pixels it may have written (empty
 // when the planes it needs do not hold the image). Nothing is shown.
@@ -25,4 +25,4 @@ PixelRect CompositeStrokeReference(int32_t flags, const PixelRect& box);
 PixelRect RenderSegment(int32_t flags, float x1, float y1, float x2, float y2);
 PixelRect RenderSegmentReference(int32_t flags, float x1, float y1, float x2, float y2);
 
-}  // namespace brisel::Form1
+}  // namespace brisel::stroke

@@ -4,7 +4,7 @@
 
 #include "state/shared_state.h"
 
-namespace brisel::compositing {
+namespace brisel::stroke::compositing {
 namespace {
 
 // A colour component to the nearest whole number, held to 0..255 (a NaN gives 0), so that a value set
@@ -80,4 +80,4 @@ bool PlanesReady(int32_t flags) {
   return !(flags & 1) || (Holds(ViewR) && Holds(ViewG) && Holds(ViewB));
 }
 
-}  // namespace brisel::compositing
+}  // namespace brisel::stroke::compositing

@@ -6,7 +6,7 @@
 
 #include "canvas/rectangles.h"
 
-namespace brisel::compositing {
+namespace brisel::stroke::compositing {
 
 // The state one call works with, read once at its start.
 struct Brush {
@@ -29,4 +29,4 @@ PixelRect PixelBox(float x1, float y1, float x2, float y2, float r);
 // Whether every plane the flags write, and the ones read, hold the image.
 bool PlanesReady(int32_t flags);
 
-}  // namespace brisel::compositing
+}  // namespace brisel::stroke::compositing

@@ -6,7 +6,7 @@
 #include "stroke/compositing.h"
 #include "stroke/compositing_parts.h"
 
-namespace brisel::Form1 {
+namespace brisel::stroke {
 namespace {
 
 // Coverage c thinned by the paper texel at (x, y): c - (strength * texel) div 255, at least 0.
@@ -53,4 +53,4 @@ PixelRect RenderSegmentReference(int32_t flags, float x1, float y1, float x2, fl
   return CompositeStrokeReference(flags, compositing::PixelBox(x1, y1, x2, y2, BrushSize));
 }
 
-}  // namespace brisel::Form1
+}  // namespace brisel::stroke

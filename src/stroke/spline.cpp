@@ -4,13 +4,13 @@
 
 #include <limits>
 
-#include "state/shared_state.h"
 #include "platform/native.h"
+#include "state/shared_state.h"
 #include "stroke/aa_line.h"
 #include "stroke/compositing.h"
 #include "stroke/stroke_rect.h"
 
-namespace brisel::Form1 {
+namespace brisel::stroke {
 
 void SampleSpline(float X, float Y, SplineSink sink) {
   const int32_t n = StrokeCount;
@@ -71,4 +71,4 @@ PixelRect DrawShortStroke() {
   return gDrawn;
 }
 
-}  // namespace brisel::Form1
+}  // namespace brisel::stroke

@@ -4,7 +4,7 @@
 
 #include "canvas/rectangles.h"
 
-namespace brisel::Form1 {
+namespace brisel::stroke {
 
 // Receives one spline sample: image x, image y and pressure.
 using SplineSink = void (*)(float nx, float ny, float np);
@@ -28,4 +28,4 @@ PixelRect DrawBrush(float X, float Y);
 // copy's pixels it changed.
 PixelRect DrawShortStroke();
 
-}  // namespace brisel::Form1
+}  // namespace brisel::stroke

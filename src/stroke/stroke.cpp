@@ -4,15 +4,15 @@
 
 #include <utility>
 
-#include "state/shared_state.h"
 #include "canvas/clear.h"
 #include "canvas/display.h"
 #include "canvas/undo.h"
+#include "state/shared_state.h"
 #include "stroke/compositing.h"
 #include "stroke/spline.h"
 #include "stroke/stroke_rect.h"
 
-namespace brisel::Form1 {
+namespace brisel::stroke {
 namespace {
 
 // The canvas's load allocates the point list; a call that comes before it (a release with no press seen, a
@@ -56,18 +56,18 @@ PixelRect ContinueStroke(float x, float y, float pressure, float windowX, float 
   return drawn;
 }
 
-Changed EndStroke(float x, float y, float pressure, float windowX, float windowY) {
+canvas::Changed EndStroke(float x, float y, float pressure, float windowX, float windowY) {
   PixelRect drawn = ContinueStroke(x, y, pressure, windowX, windowY, true);
   // A click, or a press with a single movement, has no spline piece: it is drawn straight instead.
   if (StrokeUndrawn && StrokeCount < 3) drawn = Union(drawn, DrawShortStroke());
   StrokeUndrawn = false;
   StrokeUncommitted = true;  // whatever the mask holds now goes in with this release
-  Changed committed = CommitStroke();
+  canvas::Changed committed = CommitStroke();
   committed.rect = Union(drawn, committed.rect);
   return committed;
 }
 
-Changed CommitStroke() {
+canvas::Changed CommitStroke() {
   if (!StrokeUncommitted) return {};
   StrokeMinX -= 0.5f;
   StrokeMinY -= 0.5f;
@@ -75,16 +75,16 @@ Changed CommitStroke() {
   StrokeMaxY += 0.5f;
   // The rectangle in whole pixels, once: every dab lies inside it (each grew it by its reach), so the mask is
   // 0 outside it and it is all the commit changes. The undo step must see the image before the commit.
-  const PixelRect box = NormaliseRect(StrokeMinX, StrokeMinY, StrokeMaxX, StrokeMaxY);
-  UndoSaved saved = SaveUndoRect(box);
+  const PixelRect box = canvas::NormaliseRect(StrokeMinX, StrokeMinY, StrokeMaxX, StrokeMaxY);
+  canvas::UndoSaved saved = canvas::SaveUndoRect(box);
   if (saved) CompositeStroke(2, box);
-  ClearFXbuffer(box);
+  canvas::ClearFXbuffer(box);
   StrokeUncommitted = false;
   // The stroke ends showing exactly what was committed: the preview composited a box of BrushSize around
   // each piece, and a dab's anti-aliased rim (or a dab grown past BrushSize) can reach a pixel beyond it,
   // which the commit paints but no preview showed.
-  SyncView(box);
+  canvas::SyncView(box);
   return {box, std::move(saved.refused)};
 }
 
-}  // namespace brisel::Form1
+}  // namespace brisel::stroke

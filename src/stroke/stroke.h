@@ -7,7 +7,7 @@
 #include "canvas/rectangles.h"
 #include "canvas/refusal.h"
 
-namespace brisel::Form1 {
+namespace brisel::stroke {
 
 // Starts a stroke at image point (x, y): point 0 and the dirty rectangle around it. Dabs a stroke left
 // uncommitted (a second button went down mid-stroke) stay inside the rectangle, so that this stroke's
@@ -25,12 +25,12 @@ PixelRect ContinueStroke(float x, float y, float pressure, float windowX, float 
 // Ends the stroke at image point (x, y): records and draws the last point (a click its dab, a single
 // movement its straight piece), then commits. Answers every pixel the two changed: the commit's image
 // pixels, and the last piece's preview, which lies inside them; and the commit's refusal.
-Changed EndStroke(float x, float y, float pressure, float windowX, float windowY);
+canvas::Changed EndStroke(float x, float y, float pressure, float windowX, float windowY);
 // Commits what the mask holds as one undo step: saves the dirty rectangle for undo, composites the mask
 // into the image, clears the mask and makes the display copy the image there. A stroke whose undo step
 // cannot be made is dropped instead: the mask is cleared all the same and the display copy shows the image
 // as it was, and the refusal is answered for the user. Answers the pixels to show again; nothing to commit:
 // nothing happens, and an empty answer.
-Changed CommitStroke();
+canvas::Changed CommitStroke();
 
-}  // namespace brisel::Form1
+}  // namespace brisel::stroke

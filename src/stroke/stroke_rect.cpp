@@ -2,7 +2,7 @@
 
 #include "state/shared_state.h"
 
-namespace brisel {
+namespace brisel::stroke {
 
 void GrowStrokeRect(float x, float y) { GrowStrokeRectBy(x, y, BrushSize); }
 
@@ -13,4 +13,4 @@ void GrowStrokeRectBy(float x, float y, float r) {
   if (y - r < StrokeMinY) StrokeMinY = y - r;
 }
 
-}  // namespace brisel
+}  // namespace brisel::stroke

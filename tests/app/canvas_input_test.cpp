@@ -8,12 +8,12 @@
 
 #include "app/canvas_input.h"
 #include "app/reset_state.h"
-#include "state/windows.h"
 #include "canvas/display.h"
 #include "canvas/display_bitmap.h"
 #include "canvas/undo.h"
 #include "panel/tool_panel.h"
 #include "platform/native.h"
+#include "state/windows.h"
 #include "stroke/compositing.h"
 #include "stroke/stroke_fixture.h"
 
@@ -101,7 +101,7 @@ TEST_F(CaptureTest, AClickLaysTheDabOfItsPressPoint) {
     EXPECT_TRUE(Painted(10, 8));
     const BytePlane clicked = PlaneR;
 
-    UndoLastStep();
+    canvas::UndoLastStep();
     Form_MouseUp(kLeft, 0, 10.5f, 8.5f);
     EXPECT_EQ(PlaneR, before) << "a release with no press of its own lays nothing";
 
@@ -109,7 +109,7 @@ TEST_F(CaptureTest, AClickLaysTheDabOfItsPressPoint) {
     PlaneR = PlaneG = PlaneB = before;
     FXbuffer.fill(0);
     native::AAcpen(FXbuffer.data(), 10.5f, 8.5f, BrushSize * c.pressure, 255, BrushPress / 255, 64, 24);
-    Form1::RenderSegment(2, 8, 6, 13, 11);  // the release's rectangle
+    stroke::RenderSegment(2, 8, 6, 13, 11);  // the release's rectangle
     EXPECT_EQ(clicked, PlaneR);
   }
 }
@@ -217,8 +217,8 @@ TEST_F(CaptureTest, AStrokeReleasedInPickModeOrWithShiftCtrlIsCommittedAtThatRel
     ASSERT_EQ(UndoStack.size(), 2u);
     EXPECT_EQ(UndoStack.back().left, 37);  // floor(40 - 2 - 0.5)
     EXPECT_EQ(UndoStack.back().red.width(), 43 - 37);
-    UndoLastStep();
-    UndoLastStep();
+    canvas::UndoLastStep();
+    canvas::UndoLastStep();
     EXPECT_FALSE(Painted(12, 6));
   }
 }
@@ -252,7 +252,7 @@ TEST_F(CaptureTest, AMoveOfTenSamplesRedrawsTheCanvasOnce) {
     platform::Form& canvas = Form1Window();
     canvas.SetClientSize(int32_t(64 * zoom), int32_t(24 * zoom));
     Dibs::CreateDib();
-    Form1::displaybuffers();
+    canvas::displaybuffers();
     const auto window = [&] {
       std::vector<platform::Color> pixels;
       for (int32_t y = 0; y < canvas.clientHeight(); ++y)
@@ -269,7 +269,7 @@ TEST_F(CaptureTest, AMoveOfTenSamplesRedrawsTheCanvasOnce) {
     // Ten samples, t = 0 to 0.9 (the float sum falls short of 1), from point 1 at x = 14 towards point 2 at 30.
     EXPECT_NEAR(LastDabX, 27.97f, 0.01f);
     const std::vector<platform::Color> shown = window();
-    RedrawRect({0, 0, ImageWidth, ImageHeight});
+    canvas::RedrawRect({0, 0, ImageWidth, ImageHeight});
     EXPECT_TRUE(shown == window());
     Form_MouseUp(kLeft, 0, 56 * zoom, 16 * zoom);
     Zoom = 1;

@@ -7,9 +7,9 @@
 #include <utility>
 #include <vector>
 
-#include "link/host_link.h"
 #include "app/reset_state.h"
 #include "canvas/changed_box.h"
+#include "link/host_link.h"
 #include "support/app_fixture.h"
 
 namespace brisel::testing {
@@ -45,7 +45,7 @@ TEST_F(AppTest, ASendShortOfMemoryLetsTheOldestUndoStepsGoUntilItGoesThrough) {
     ResetProgramState();
     Start(12, 6);
     for (int32_t x = 0; x < 5; ++x) Paint(PlaneR, x, 1, uint8_t(200 + x));
-    UndoLastStep();
+    canvas::UndoLastStep();
     const BytePlane red = PlaneR, green = PlaneG, blue = PlaneB, view = ViewR;
     std::vector<std::pair<size_t, size_t>> heldAtEachWrite;  // undo steps, redo steps
     host->beforeCall = [&](const std::string& name) {
@@ -67,13 +67,13 @@ TEST_F(AppTest, ASendShortOfMemoryLetsTheOldestUndoStepsGoUntilItGoesThrough) {
     EXPECT_TRUE(PlaneR == red && PlaneG == green && PlaneB == blue && ViewR == view) << "the image changed";
     if (c.enoughAt >= 0) {
       EXPECT_TRUE(messages.empty());
-      EXPECT_TRUE(ChangedBoxToSend().empty()) << "the send went through";
+      EXPECT_TRUE(canvas::ChangedBoxToSend().empty()) << "the send went through";
       EXPECT_EQ(host->red, PlaneR);
     } else {
       ASSERT_EQ(messages.size(), 1u);
       EXPECT_THAT(messages[0], HasSubstr("Error 7: "));
       EXPECT_THAT(messages[0], HasSubstr("not enough memory"));
-      EXPECT_FALSE(ChangedBoxToSend().empty()) << "the painting is still to send";
+      EXPECT_FALSE(canvas::ChangedBoxToSend().empty()) << "the painting is still to send";
     }
   }
 }

@@ -19,14 +19,14 @@
 #include "app/canvas_input.h"
 #include "app/canvas_tablet.h"
 #include "app/canvas_window.h"
-#include "link/host_link.h"
-#include "panel/mode_menu.h"
-#include "panel/presets.h"
 #include "canvas/display.h"
 #include "canvas/display_bitmap.h"
 #include "canvas/navigation.h"
 #include "canvas/undo.h"
+#include "link/host_link.h"
+#include "panel/mode_menu.h"
 #include "panel/panel_buttons.h"
+#include "panel/presets.h"
 #include "panel/tool_panel.h"
 #include "support/app_fixture.h"
 
@@ -176,7 +176,7 @@ class RandomEvents : public AppTest {
     host->trustsChangedBox = true;  // a change the send's box leaves out never reaches the host
     if (limits.budget) UndoMemoryBudget = limits.budget;
     if (limits.refuseOneIn)
-      SetUndoAllocationHook([this, n = limits.refuseOneIn](uint64_t) {
+      canvas::SetUndoAllocationHook([this, n = limits.refuseOneIn](uint64_t) {
         if (Pick(1, n) == 1) throw std::bad_alloc();
       });
     answer = platform::MessageBoxAnswer::No;
@@ -191,8 +191,8 @@ class RandomEvents : public AppTest {
       if (verbose) std::fprintf(stderr, "%d: %s\n", i, what.c_str());
       SCOPED_TRACE("event " + std::to_string(i) + ": " + what + "; " + replay);
       deepest = std::max(deepest, UndoStack.size());
-      if (UndoStack.size() > 1 && UndoStackBytes() > UndoMemoryBudget)
-        FAIL() << UndoStack.size() << " steps hold " << UndoStackBytes() << " bytes, past the budget";
+      if (UndoStack.size() > 1 && canvas::UndoStackBytes() > UndoMemoryBudget)
+        FAIL() << UndoStack.size() << " steps hold " << canvas::UndoStackBytes() << " bytes, past the budget";
       if (paintingRelease)
         for (size_t k = 0; k < FXbuffer.size(); ++k)
           if (FXbuffer.data()[k] != 0)
@@ -226,7 +226,7 @@ class RandomEvents : public AppTest {
     }
     SCOPED_TRACE(replay);
     if (deepest < 257 && limits.budget == 0) {  // no step was dropped
-      while (!UndoStack.empty()) UndoLastStep();
+      while (!UndoStack.empty()) canvas::UndoLastStep();
       EXPECT_EQ(PlaneR, red);
       EXPECT_EQ(PlaneG, green);
       EXPECT_EQ(PlaneB, blue);
@@ -272,7 +272,7 @@ class RandomEvents : public AppTest {
 
   // The platform's devices outlive a test; the next test must not find this one.
   void TearDown() override {
-    SetUndoAllocationHook(nullptr);
+    canvas::SetUndoAllocationHook(nullptr);
     UnplugPen();
     AppTest::TearDown();
   }

@@ -24,13 +24,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "link/host_link.h"
 #include "app/recovery.h"
 #include "app/reset_state.h"
 #include "canvas/changed_box.h"
 #include "canvas/undo.h"
 #include "file/file_host.h"
 #include "host/picture_fixture.h"
+#include "link/host_link.h"
 #include "platform/lifecycle.h"
 #include "platform/qt/form_impl.h"
 #include "platform/recovery.h"
@@ -327,14 +327,14 @@ TEST_F(RecoveryAfterKill, AnAutosavedCopyOutlivesKillNineAndIsOfferedBackExactly
   ASSERT_EQ(messages.size(), 1u);
   EXPECT_EQ(Image(), painted);
   EXPECT_EQ((Planes{ViewR, ViewG, ViewB}), painted) << "the canvas shows it";
-  const PixelRect box = ChangedBoxToSend();
+  const PixelRect box = canvas::ChangedBoxToSend();
   EXPECT_TRUE(box.x1 == 0 && box.y1 == 0 && box.x2 == 40 && box.y2 == 30) << "the whole picture is unsent";
   ASSERT_EQ(platform::ListRecoveryCopies().size(), 1u) << "taken back, the copy is this run's own";
   EXPECT_EQ(platform::ListRecoveryCopies()[0].writer, ::getpid());
   EXPECT_NE(platform::ListRecoveryCopies()[0].path, childCopy);
   EXPECT_EQ(CopyAt(RecoveryCopyPath()), painted);
   ASSERT_EQ(UndoStack.size(), 1u);
-  UndoLastStep();
+  canvas::UndoLastStep();
   EXPECT_EQ(Image(), original);
   PlaneR = painted.r, PlaneG = painted.g, PlaneB = painted.b;
 

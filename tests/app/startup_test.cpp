@@ -7,9 +7,9 @@
 
 #include "app/canvas_input.h"
 #include "app/canvas_window.h"
-#include "link/host_link.h"
 #include "canvas/display.h"
 #include "canvas/undo.h"
+#include "link/host_link.h"
 #include "panel/panel_buttons.h"
 #include "panel/tool_panel.h"
 #include "support/app_fixture.h"
@@ -199,7 +199,7 @@ TEST_F(AppTest, GetImageThenUndoRestoresTheImageAsItWasBeforeTheFetch) {
   EXPECT_EQ(PlaneG, BytePlane(6, 4, 3));
   EXPECT_EQ(ViewG, PlaneG);
   EXPECT_EQ(Form1Window().SurfacePixel(1, 1) >> 8 & 0xFF, 3u);
-  RedrawRect(UndoLastStep());
+  canvas::RedrawRect(canvas::UndoLastStep());
   EXPECT_EQ(PlaneG, before);
   EXPECT_EQ(Form1Window().SurfacePixel(1, 1) >> 8 & 0xFF, 200u);
 }
@@ -254,13 +254,13 @@ TEST_F(AppTest, SendImageSavesUndoThenPlanesThenRefreshesAndReportsFailures) {
 TEST_F(AppTest, AfterASendTheCanvasShowsTheHostsOwnEditsInTheBoxSent) {
   Start(6, 4);
   host->ownEdits = {{2, 1, 200, 100, 50}, {5, 3, 1, 2, 3}};
-  ASSERT_TRUE(SaveUndoRect({0, 0, 4, 3}));  // a step over (0, 0)-(3, 2) that changes (0, 0) alone
+  ASSERT_TRUE(canvas::SaveUndoRect({0, 0, 4, 3}));  // a step over (0, 0)-(3, 2) that changes (0, 0) alone
   const uint8_t before = PlaneR(0, 0);
   PlaneR(0, 0) = uint8_t(before + 1);
   SendImageToTarnwick();
   EXPECT_TRUE(PlaneR(2, 1) == 200 && PlaneG(2, 1) == 100 && PlaneB(2, 1) == 50 && ViewR(2, 1) == 200);
   EXPECT_NE(PlaneR(5, 3), 1);  // outside the box: not looked at
-  UndoLastStep();
+  canvas::UndoLastStep();
   EXPECT_EQ(PlaneR(0, 0), before);
   EXPECT_TRUE(PlaneR(2, 1) == 200 && ViewR(2, 1) == 200);
   EXPECT_TRUE(messages.empty());
@@ -294,7 +294,7 @@ TEST_P(ChangedBoxTest, EachSendNamesWhatChangedSinceTheLastGoodOne) {
     } else if (*a == 'c') {
       Form2::vx_button2_Click();
     } else if (*a == 'u') {
-      UndoLastStep();
+      canvas::UndoLastStep();
     } else if (*a == 'f') {
       host->green = BytePlane(64, 48, 7);
       GetImageFromTarnwick();

@@ -5,8 +5,8 @@
 #include <algorithm>
 #include <cmath>
 
-#include "state/shared_state.h"
 #include "blend/blend_tables.h"
+#include "state/shared_state.h"
 
 namespace brisel {
 namespace {

@@ -59,7 +59,7 @@ TEST_F(AppTest, FullRedrawAtZoomOneCopiesEveryPixelAndNothingElse) {
   platform::Form& canvas = Form1Window();
   canvas.SetClientSize(120, 90);
   canvas.FillBox(0, 0, 119, 89, platform::RGB(1, 2, 3));
-  Form1::displaybuffers();
+  canvas::displaybuffers();
   for (int y = 0; y < 80; ++y)
     for (int x = 0; x < 100; ++x) ASSERT_EQ(canvas.SurfacePixel(x, y), ImagePixel(x, y)) << x << "," << y;
   // The margins right of and below the image take the window's back colour.
@@ -105,7 +105,7 @@ TEST_F(AppTest, AnImagePannedOutOfSightLeavesOnlyMargins) {
   platform::Form& canvas = Form1Window();
   PanX = 500;
   PanY = -400;
-  Form1::displaybuffers();
+  canvas::displaybuffers();
   for (int y = 0; y < 20; ++y)
     for (int x = 0; x < 30; ++x) ASSERT_EQ(canvas.SurfacePixel(x, y), canvas.backColor());
 }
@@ -119,7 +119,7 @@ TEST_F(AppTest, ZoomedRedrawCoversExactlyTheZoomedImage) {
   canvas.SetClientSize(70, 40);
   Zoom = 4;
   CreateDib();
-  Form1::displaybuffers();
+  canvas::displaybuffers();
   for (int y = 0; y < 40; ++y)
     for (int x = 0; x < 70; ++x) {
       const bool inImage = x < 64 && y < 32;
@@ -149,14 +149,14 @@ TEST_F(AppTest, ABigPictureTakesEveryZoomInAWindowsWorthOfMemory) {
   EXPECT_TRUE(messages.empty());
 
   const int32_t left = 2500, top = 1500;
-  ASSERT_TRUE(SetView(1.0f, -left, -top));
-  Form1::displaybuffers();
+  ASSERT_TRUE(canvas::SetView(1.0f, -left, -top));
+  canvas::displaybuffers();
   for (int32_t y = 0; y < 400; y += 7)
     for (int32_t x = 0; x < 640; x += 7) ASSERT_EQ(canvas.SurfacePixel(x, y), ImagePixel(left + x, top + y)) << x << "," << y;
 
   // 600 %: the window is what the smoothing filter makes of the planes there, tile seams and all.
-  ASSERT_TRUE(SetView(6.0f, -6 * left, -6 * top));
-  Form1::displaybuffers();
+  ASSERT_TRUE(canvas::SetView(6.0f, -6 * left, -6 * top));
+  canvas::displaybuffers();
   native::BlitSource planes;
   planes.r = PlaneR.data(), planes.g = PlaneG.data(), planes.b = PlaneB.data();
   planes.stride = planes.width = planes.height = kSide;
@@ -186,8 +186,8 @@ TEST_F(AppTest, ABigPictureTakesEveryZoomInAWindowsWorthOfMemory) {
   EXPECT_EQ(canvas.SurfacePixel(int32_t(X), int32_t(Y)), ImagePixel(px, py));
 
   // 1/4: each window pixel is the mean of its 4 x 4 block, from the pyramid, which follows a clear and an undo.
-  ASSERT_TRUE(SetView(0.25f, -100, -50));
-  Form1::displaybuffers();
+  ASSERT_TRUE(canvas::SetView(0.25f, -100, -50));
+  canvas::displaybuffers();
   auto blockMean = [](const BytePlane& p, int32_t u, int32_t v) {
     int sum = 0;
     for (int32_t y = 4 * v; y < 4 * v + 4; ++y)
@@ -206,7 +206,7 @@ TEST_F(AppTest, ABigPictureTakesEveryZoomInAWindowsWorthOfMemory) {
   Form2::vx_button2_Click();
   for (int32_t y = 0; y < 400; y += 3)
     for (int32_t x = 0; x < 640; x += 3) ASSERT_EQ(canvas.SurfacePixel(x, y), platform::RGB(255, 255, 255));
-  RedrawRect(UndoLastStep());
+  canvas::RedrawRect(canvas::UndoLastStep());
   size_t i = 0;
   for (int32_t y = 0; y < 400; y += 3)
     for (int32_t x = 0; x < 640; x += 3) ASSERT_EQ(canvas.SurfacePixel(x, y), shrunk[i++]) << x << "," << y;

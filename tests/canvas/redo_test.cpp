@@ -11,9 +11,9 @@
 #include <vector>
 
 #include "app/canvas_input.h"
-#include "link/host_link.h"
 #include "app/reset_state.h"
 #include "canvas/undo.h"
+#include "link/host_link.h"
 #include "panel/panel_buttons.h"
 #include "support/app_fixture.h"
 
@@ -138,7 +138,7 @@ TEST_F(RedoTest, RandomRunsUndoAndRedoExactlyAsAReplayWithoutTheUndoneSteps) {
           ASSERT_EQ(UndoStack.size(), model.undo.size()) << "after operation " << i << ", kind " << op.kind;
           ASSERT_EQ(RedoStack.size(), model.redo.size()) << "after operation " << i << ", kind " << op.kind;
         }
-        EXPECT_TRUE(UndoStack.size() <= 1 || UndoStackBytes() <= config.budget);
+        EXPECT_TRUE(UndoStack.size() <= 1 || canvas::UndoStackBytes() <= config.budget);
         // Between strokes the display copy is the image.
         EXPECT_TRUE(ViewR == PlaneR && ViewG == PlaneG && ViewB == PlaneB) << "the display copy is not the image";
         const BytePlane red = PlaneR, green = PlaneG, blue = PlaneB;
@@ -190,7 +190,7 @@ TEST_F(RedoTest, HostPixelsTakenAfterASendStayUnlessAStepThatChangedThemIsUndone
               held[c](x, y) = same ? (*std::array{&PlaneR, &PlaneG, &PlaneB}[c])(sized.x1 + x, sized.y1 + y) : uint8_t(random());
             if (mask(x, y)) expected[size_t(sized.y1 + y) * kWidth + size_t(sized.x1 + x)] = {held[0](x, y), held[1](x, y), held[2](x, y)};
           }
-        TakeHostPixels(sized, held, mask);
+        canvas::TakeHostPixels(sized, held, mask);
       } else if (pick < 75) {  // undo or redo
         const bool isUndo = pick < 57;
         Apply({isUndo ? Op::Undo : Op::Redo, {}}, *host);

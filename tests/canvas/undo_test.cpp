@@ -3,10 +3,10 @@
 #include <new>
 
 #include "app/canvas_input.h"
-#include "link/host_link.h"
 #include "canvas/clear.h"
 #include "canvas/rectangles.h"
 #include "canvas/undo.h"
+#include "link/host_link.h"
 #include "panel/panel_buttons.h"
 #include "panel/tool_panel.h"
 #include "support/app_fixture.h"
@@ -16,33 +16,33 @@ namespace {
 
 // Paints a rectangle of the image the way a stroke commit would: save, then change.
 void PaintStep(int x1, int y1, int x2, int y2, uint8_t value) {
-  ASSERT_TRUE(SaveUndoRect({x1, y1, x2 + 1, y2 + 1}));
+  ASSERT_TRUE(canvas::SaveUndoRect({x1, y1, x2 + 1, y2 + 1}));
   for (int y = y1; y <= y2; ++y)
     for (int x = x1; x <= x2; ++x) PlaneR(x, y) = PlaneG(x, y) = PlaneB(x, y) = value;
 }
 
 TEST_F(AppTest, NormalisationFloorsNearCornersAndMakesFarCornersExclusive) {
   Start(100, 100);
-  const PixelRect a = NormaliseRect(2.7f, 3.2f, 5.1f, 6.9f);
+  const PixelRect a = canvas::NormaliseRect(2.7f, 3.2f, 5.1f, 6.9f);
   EXPECT_EQ(a.x1, 2);
   EXPECT_EQ(a.y1, 3);
   EXPECT_EQ(a.x2, 6);  // x = 2..5
   EXPECT_EQ(a.y2, 7);  // y = 3..6
-  const PixelRect b = NormaliseRect(4.2f, 0, 4.6f, 10);
+  const PixelRect b = canvas::NormaliseRect(4.2f, 0, 4.6f, 10);
   EXPECT_EQ(b.x2 - b.x1, 1);
   EXPECT_EQ(b.y2 - b.y1, 11);
   // Wholly outside on any side: empty.
-  EXPECT_TRUE(NormaliseRect(-20, 5, -3, 8).empty());
-  EXPECT_TRUE(NormaliseRect(5, 100, 8, 140).empty());
-  EXPECT_TRUE(NormaliseRect(1e30f, 0, 3e30f, 4).empty());
+  EXPECT_TRUE(canvas::NormaliseRect(-20, 5, -3, 8).empty());
+  EXPECT_TRUE(canvas::NormaliseRect(5, 100, 8, 140).empty());
+  EXPECT_TRUE(canvas::NormaliseRect(1e30f, 0, 3e30f, 4).empty());
   // Reaching the far edge keeps the last column.
-  EXPECT_EQ(NormaliseRect(98.5f, 0, 99.2f, 0).x2, 100);
+  EXPECT_EQ(canvas::NormaliseRect(98.5f, 0, 99.2f, 0).x2, 100);
 }
 
 TEST_F(AppTest, ClearFXbufferClearsExactlyTheNormalisedRectangle) {
   Start(12, 12);
   FXbuffer.fill(7);
-  Form1::ClearFXbuffer(NormaliseRect(2.7f, 3.2f, 5.1f, 6.9f));
+  canvas::ClearFXbuffer(canvas::NormaliseRect(2.7f, 3.2f, 5.1f, 6.9f));
   for (int y = 0; y < 12; ++y)
     for (int x = 0; x < 12; ++x) {
       const bool inside = x >= 2 && x <= 5 && y >= 3 && y <= 6;
@@ -52,15 +52,15 @@ TEST_F(AppTest, ClearFXbufferClearsExactlyTheNormalisedRectangle) {
 
 TEST_F(AppTest, SaveUndoRectKeepsOneColumnForASliverAndNothingOutside) {
   Start(50, 50);
-  EXPECT_TRUE(SaveUndoRect(NormaliseRect(4.2f, 0, 4.6f, 10)));
+  EXPECT_TRUE(canvas::SaveUndoRect(canvas::NormaliseRect(4.2f, 0, 4.6f, 10)));
   ASSERT_EQ(UndoStack.size(), 1u);
   EXPECT_EQ(UndoStack.back().left, 4);
   EXPECT_EQ(UndoStack.back().top, 0);
   EXPECT_EQ(UndoStack.back().red.width(), 1);
   EXPECT_EQ(UndoStack.back().red.height(), 11);
   EXPECT_EQ(UndoStack.back().green(0, 7), PlaneG(4, 7));
-  EXPECT_TRUE(SaveUndoRect({60, 0, 71, 6})) << "nothing to save is no failure";
-  EXPECT_TRUE(SaveUndoRect({-9, -9, 0, 0}));
+  EXPECT_TRUE(canvas::SaveUndoRect({60, 0, 71, 6})) << "nothing to save is no failure";
+  EXPECT_TRUE(canvas::SaveUndoRect({-9, -9, 0, 0}));
   EXPECT_EQ(UndoStack.size(), 1u);
 }
 
@@ -69,14 +69,14 @@ TEST_F(AppTest, OverlappingStepsUndoneInReverseRestoreTheImageExactly) {
   const BytePlane red = PlaneR, green = PlaneG, blue = PlaneB;
   PaintStep(2, 2, 15, 10, 11);
   PaintStep(8, 5, 25, 18, 22);
-  UndoLastStep();
-  UndoLastStep();
+  canvas::UndoLastStep();
+  canvas::UndoLastStep();
   EXPECT_EQ(PlaneR, red);
   EXPECT_EQ(PlaneG, green);
   EXPECT_EQ(PlaneB, blue);
   EXPECT_EQ(ViewR, red);
   EXPECT_EQ(Form1Window().SurfacePixel(10, 6), platform::RGB(red(10, 6), green(10, 6), blue(10, 6)));
-  UndoLastStep();  // empty: nothing happens
+  canvas::UndoLastStep();  // empty: nothing happens
   EXPECT_EQ(PlaneR, red);
 }
 
@@ -85,7 +85,7 @@ TEST_F(AppTest, TheStackHoldsTwoHundredFiftySevenSteps) {
   const BytePlane original = PlaneR;
   for (int i = 0; i < 258; ++i) PaintStep(i, 0, i, 0, 255);
   EXPECT_EQ(UndoStack.size(), 257u);
-  for (int i = 0; i < 258; ++i) UndoLastStep();
+  for (int i = 0; i < 258; ++i) canvas::UndoLastStep();
   // The oldest stroke (column 0) was dropped and stays; every later one is undone.
   EXPECT_EQ(PlaneR(0, 0), 255);
   for (int x = 1; x < 258; ++x) ASSERT_EQ(PlaneR(x, 0), original(x, 0)) << x;
@@ -95,12 +95,12 @@ TEST_F(AppTest, ClearThenUndoBringsBackEveryColumnAndRow) {
   Start(100, 80);
   const BytePlane red = PlaneR, blue = PlaneB;
   FXbuffer.fill(5);
-  ASSERT_TRUE(SaveUndoRect({0, 0, 100, 80}));
-  Form1::clearbuffer();
+  ASSERT_TRUE(canvas::SaveUndoRect({0, 0, 100, 80}));
+  canvas::clearbuffer();
   EXPECT_EQ(PlaneR, BytePlane(100, 80, 255));
   EXPECT_EQ(ViewB, BytePlane(100, 80, 255));
   EXPECT_EQ(FXbuffer, BytePlane(100, 80, 0));
-  UndoLastStep();
+  canvas::UndoLastStep();
   EXPECT_EQ(PlaneR, red);
   EXPECT_EQ(PlaneB, blue);
 }
@@ -117,11 +117,11 @@ TEST_F(AppTest, TheMemoryBudgetDropsTheOldestStepsAndKeepsTheNewest) {
   PaintStep(20, 0, 29, 9, 3);
   ASSERT_EQ(UndoStack.size(), 2u);
   EXPECT_EQ(UndoStack.front().left, 10) << "the oldest went";
-  EXPECT_EQ(UndoStackBytes(), 600u);
+  EXPECT_EQ(canvas::UndoStackBytes(), 600u);
   PaintStep(0, 0, 39, 9, 4);  // 1200 bytes: alone past the budget, kept
   ASSERT_EQ(UndoStack.size(), 1u);
-  EXPECT_EQ(UndoStackBytes(), 1200u);
-  UndoLastStep();
+  EXPECT_EQ(canvas::UndoStackBytes(), 1200u);
+  canvas::UndoLastStep();
   for (int x = 0; x < 40; ++x) ASSERT_EQ(PlaneR(x, 5), x < 30 ? x / 10 + 1 : original(x, 5)) << x;
   EXPECT_TRUE(UndoStack.empty());
 }
@@ -135,12 +135,12 @@ TEST_F(AppTest, AStepThatCannotBeAllocatedRefusesItsChangeAndChangesNothing) {
   const BytePlane red = PlaneR, green = PlaneG, view = ViewR;
   const ChangedArea changed = ChangedSinceSend;
   std::vector<uint64_t> asked;
-  SetUndoAllocationHook([&](uint64_t bytes) {
+  canvas::SetUndoAllocationHook([&](uint64_t bytes) {
     asked.push_back(bytes);
     throw std::bad_alloc();
   });
   const struct Unhook {
-    ~Unhook() { SetUndoAllocationHook(nullptr); }
+    ~Unhook() { canvas::SetUndoAllocationHook(nullptr); }
   } unhook;
   const std::pair<const char*, void (*)()> actions[] = {
       {"stroke",

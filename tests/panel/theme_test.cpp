@@ -126,7 +126,7 @@ TEST_F(ThemeTest, BordersFollowTheTwoBorderlessSettings) {
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string("value '") + c.value + "'");
     Settings(std::string("Borderless_Buttons=") + c.value + "\nBorderless_Scrollers=" + c.value + "\n");
-    Form1::PrefsCallback(Form2Window());
+    panel::PrefsCallback(Form2Window());
     EXPECT_EQ(Panel().vx_button2.borderless(), c.flatButtons);
     EXPECT_EQ(Panel().vx_pte_button15.borderless(), c.flatButtons);
     EXPECT_EQ(Panel().HProp4.highlight(), c.flatSliders ? fill : RGB(224, 224, 224));
@@ -207,7 +207,7 @@ TEST_F(ThemeTest, RolesByTagAndControlsThePassLeavesAlone) {
   box.SetBackColor(0x445566);
   form.FillBox(0, 0, 59, 39, 0x777777);
 
-  Form1::PrefsCallback(form);
+  panel::PrefsCallback(form);
   EXPECT_EQ(std::make_tuple(swatch.backColor(), swatch.gradient(), swatch.highlight(), swatch.shadow(), swatch.borderless()),
             std::make_tuple(0x010203u, 1.1, 0x0A0B0Cu, RGB(32, 32, 32), true));
   EXPECT_EQ(std::make_pair(tool.backColor(), tool.gradient()), std::make_pair(1u, 1.3));
@@ -300,7 +300,7 @@ TEST_F(ThemeTest, WithoutAWallpaperThePanelAndTheBoxKeepTheirColours) {
     platform::PictureBox& box = Panel().Picker;
     const platform::Color before = box.Pixel(0, 0);
     TriPicker::PaintBackdrop(box);
-    Form1::Draw_Pattern(Form2Window());
+    panel::Draw_Pattern(Form2Window());
     EXPECT_EQ(box.Pixel(0, 0), before);
     EXPECT_EQ(Form2Window().SurfacePixel(70, 100), 0x9E958Fu);
     EXPECT_TRUE(messages.empty());

@@ -13,16 +13,16 @@ namespace brisel::testing {
 namespace {
 
 TEST(Distance, RoundsTheFirstSquareToFloatBeforeTheSum) {
-  EXPECT_EQ(Distance(3, 0, 0, 4), 5.0f);
-  EXPECT_EQ(Distance(0, 4, 3, 0), 5.0f);
-  EXPECT_EQ(Distance(1, 1, 1, 1), 0.0f);
+  EXPECT_EQ(stroke::Distance(3, 0, 0, 4), 5.0f);
+  EXPECT_EQ(stroke::Distance(0, 4, 3, 0), 5.0f);
+  EXPECT_EQ(stroke::Distance(1, 1, 1, 1), 0.0f);
   // Here the three readings part: rounding the x square to float before the sum gives 0x1.aafc44p+1,
   // keeping it whole (or doing everything in float) gives 0x1.aafc46p+1.
   const float dx = 0x1.32bp+0f, dy = 0x1.8e8p+1f;  // 1.19799805, 3.11328125
-  EXPECT_EQ(Distance(dx, 0, 0, dy), 0x1.aafc44p+1f);
-  EXPECT_EQ(Distance(0, dy, dx, 0), 0x1.aafc44p+1f);
+  EXPECT_EQ(stroke::Distance(dx, 0, 0, dy), 0x1.aafc44p+1f);
+  EXPECT_EQ(stroke::Distance(0, dy, dx, 0), 0x1.aafc44p+1f);
   // Only the x square is rounded: with the axes swapped the rounding falls on the other square.
-  EXPECT_EQ(Distance(0, dx, dy, 0), 0x1.aafc46p+1f);
+  EXPECT_EQ(stroke::Distance(0, dx, dy, 0), 0x1.aafc46p+1f);
 }
 
 // Dabs of size 0.1 centred on pixel centres mark exactly one pixel each (a cone of radius one pixel, its
@@ -42,7 +42,7 @@ class AALineTest : public StrokeTest {
   }
   static void Line(float x0, float x1, float spacing) {
     BrushStep = spacing / 0.1f * 100;
-    AALine(x0, 3.5f, x1, 3.5f, 0.1f, 0.1f);
+    stroke::AALine(x0, 3.5f, x1, 3.5f, 0.1f, 0.1f);
   }
 };
 
@@ -96,10 +96,10 @@ TEST_F(AALineTest, APieceOfWildCoordinatesCountsNothingAndLaterPiecesDabAsEver) 
 // mark one pixel, and at step 300 they space the dabs 0.3 and 1.5 apart.
 TEST_F(AALineTest, SpacingIsTakenFromTheStartSize) {
   BrushStep = 300;
-  AALine(2.5f, 3.5f, 8.5f, 3.5f, 0.1f, 0.5f);
+  stroke::AALine(2.5f, 3.5f, 8.5f, 3.5f, 0.1f, 0.5f);
   EXPECT_EQ(DabbedColumns(3), (std::vector<int>{2, 3, 4, 5, 6, 7, 8}));
   StepDistance = 0;
-  AALine(2.5f, 5.5f, 8.5f, 5.5f, 0.5f, 0.1f);
+  stroke::AALine(2.5f, 5.5f, 8.5f, 5.5f, 0.5f, 0.1f);
   EXPECT_EQ(DabbedColumns(5), (std::vector<int>{3, 5, 7}));
 }
 
@@ -120,7 +120,7 @@ TEST_F(AALineTest, StepZeroDabsEveryPosition) {
 
 TEST_F(AALineTest, DabSizeSlidesFromStartToEnd) {
   BrushStep = 0;
-  AALine(5.5f, 3.5f, 35.5f, 3.5f, 0.5f, 3.0f);
+  stroke::AALine(5.5f, 3.5f, 35.5f, 3.5f, 0.5f, 3.0f);
   // Thin at the start, three pixels of radius at the end.
   EXPECT_EQ(FXbuffer(5, 1), 0);
   EXPECT_EQ(FXbuffer(35, 1), 255);
@@ -130,19 +130,19 @@ TEST_F(AALineTest, DabSizeSlidesFromStartToEnd) {
 TEST_F(AALineTest, StrengthIsThePressSliderOverFull) {
   BrushStep = 0;
   BrushPress = 128;
-  AALine(5.5f, 3.5f, 10.5f, 3.5f, 3, 3);
+  stroke::AALine(5.5f, 3.5f, 10.5f, 3.5f, 3, 3);
   EXPECT_EQ(FXbuffer(7, 3), 128);
 }
 
 TEST_F(AALineTest, WithoutAMaskOfTheImagesSizeNothingIsStampedButTheWalkCounts) {
   FXbuffer = BytePlane(10, 10);
   BrushStep = 0;
-  AALine(1.5f, 1.5f, 30.5f, 1.5f, 2, 2);
+  stroke::AALine(1.5f, 1.5f, 30.5f, 1.5f, 2, 2);
   EXPECT_EQ(CountNonZero(FXbuffer), 0);
   FXbuffer = BytePlane();
   BrushStep = 1e6f;
   StepDistance = 0;
-  AALine(1.5f, 1.5f, 4.5f, 1.5f, 2, 2);
+  stroke::AALine(1.5f, 1.5f, 4.5f, 1.5f, 2, 2);
   EXPECT_NEAR(StepDistance, 4, 1e-5);
 }
 

@@ -7,10 +7,10 @@
 #include <random>
 #include <string>
 
-#include "state/windows.h"
 #include "blend/blend_tables.h"
 #include "canvas/display.h"
 #include "canvas/display_bitmap.h"
+#include "state/windows.h"
 #include "stroke/compositing.h"
 #include "stroke_fixture.h"
 
@@ -28,7 +28,7 @@ class CompositingTest : public StrokeTest {
   // Commits a mask of coverage c over the whole image.
   static void CommitCoverage(uint8_t c) {
     FXbuffer.fill(c);
-    Form1::RenderSegment(2, 0, 0, float(ImageWidth - 1), float(ImageHeight - 1));
+    stroke::RenderSegment(2, 0, 0, float(ImageWidth - 1), float(ImageHeight - 1));
   }
   static std::string Rgb(int32_t x, int32_t y, const BytePlane& r, const BytePlane& g, const BytePlane& b) {
     return std::to_string(r(x, y)) + "," + std::to_string(g(x, y)) + "," + std::to_string(b(x, y));
@@ -48,7 +48,7 @@ TEST_F(CompositingTest, FullCoverageAtFullOpacityWritesThePaintColourExactly) {
 TEST_F(CompositingTest, NoCoverageWritesNothing) {
   ViewR.fill(7);  // a display copy that differs from the image shows any write
   FXbuffer.fill(0);
-  Form1::RenderSegment(3, 0, 0, 15, 11);
+  stroke::RenderSegment(3, 0, 0, 15, 11);
   EXPECT_EQ(ViewR(5, 5), 7);
   EXPECT_EQ(Image(5, 5), "100,100,100");
 }
@@ -59,7 +59,7 @@ TEST_F(CompositingTest, OpacityOneLetsOnlyFullCoverageThroughAsOneStep) {
   FXbuffer.fill(254);
   FXbuffer(2, 2) = 255;
   ViewR.fill(7);
-  Form1::RenderSegment(1, 0, 0, 15, 11);
+  stroke::RenderSegment(1, 0, 0, 15, 11);
   EXPECT_EQ(ViewR(2, 2), (254 * 100 + 255) / 255);  // a = 1
   EXPECT_EQ(ViewR(3, 2), 7) << "a = 254 div 255 = 0 leaves the pixel alone";
 }
@@ -71,12 +71,12 @@ TEST_F(CompositingTest, OpacityRoundsHalvesToEvenBeforeTheDivision) {
   FXbuffer(0, 0) = 1;  // 1 * 254.5 = 254.5 -> 254 (even) -> a = 0: untouched
   FXbuffer(1, 1) = 2;  // 509 -> a = 1
   BrushOpacity = 254.5f;
-  Form1::RenderSegment(2, 0, 0, 15, 11);
+  stroke::RenderSegment(2, 0, 0, 15, 11);
   EXPECT_EQ(PlaneR(0, 0), 0);
   EXPECT_EQ(PlaneR(1, 1), 1);
   PlaneR.fill(0);
   BrushOpacity = 254.75f;  // 2 * 254.75 = 509.5 -> 510 (even) -> a = 2, where truncation would give 1
-  Form1::RenderSegment(2, 0, 0, 15, 11);
+  stroke::RenderSegment(2, 0, 0, 15, 11);
   EXPECT_EQ(PlaneR(1, 1), 2);
 }
 
@@ -150,7 +150,7 @@ TEST_F(CompositingTest, ReliefAddsTheMasksSlopeInsideTheBorderOnly) {
   // Coverage rising to the lower right: mask(x, y) = 9 (x + y), so mask(x+1, y+1) - mask(x-1, y-1) = 36.
   for (int32_t y = 0; y < ImageHeight; ++y)
     for (int32_t x = 0; x < ImageWidth; ++x) FXbuffer(x, y) = uint8_t(9 * (x + y));
-  Form1::RenderSegment(2, 0, 0, 15, 11);
+  stroke::RenderSegment(2, 0, 0, 15, 11);
   const auto mixed = [](int32_t x, int32_t y) { return ((255 - 9 * (x + y)) * 100) / 255; };
   EXPECT_EQ(PlaneR(5, 5), mixed(5, 5) + 36);
   EXPECT_EQ(PlaneR(2, 2), mixed(2, 2) + 36);
@@ -164,18 +164,18 @@ TEST_F(CompositingTest, ReliefIsHeldToAByte) {
   FXbuffer.fill(255);
   FXbuffer(6, 6) = 0;  // (7, 7) sees a slope of +255, (5, 5) one of -255
   PaintRed = PaintGreen = PaintBlue = 255;
-  Form1::RenderSegment(2, 0, 0, 15, 11);
+  stroke::RenderSegment(2, 0, 0, 15, 11);
   EXPECT_EQ(PlaneR(7, 7), 255);
   EXPECT_EQ(PlaneR(6, 6), 100) << "no coverage: untouched";
   PaintRed = PaintGreen = PaintBlue = 0;
-  Form1::RenderSegment(2, 0, 0, 15, 11);
+  stroke::RenderSegment(2, 0, 0, 15, 11);
   EXPECT_EQ(PlaneR(5, 5), 0);
 }
 
 TEST_F(CompositingTest, TheBoxIsTheCornersWidenedByTheBrushWithFloorAtBothEnds) {
   FXbuffer.fill(255);
   BrushSize = 2;
-  Form1::RenderSegment(2, 7.3f, 5.9f, 7.3f, 5.9f);  // columns 5..9, rows 3..7
+  stroke::RenderSegment(2, 7.3f, 5.9f, 7.3f, 5.9f);  // columns 5..9, rows 3..7
   for (int32_t y = 0; y < ImageHeight; ++y)
     for (int32_t x = 0; x < ImageWidth; ++x) {
       const bool inside = x >= 5 && x <= 9 && y >= 3 && y <= 7;
@@ -183,7 +183,7 @@ TEST_F(CompositingTest, TheBoxIsTheCornersWidenedByTheBrushWithFloorAtBothEnds) 
     }
   // Corners in either order give the same box.
   for (BytePlane* p : {&PlaneR, &PlaneG, &PlaneB}) p->fill(100);
-  Form1::RenderSegment(2, 10.5f, 8, 4.2f, 2.5f);  // columns 2..12, rows 0..10
+  stroke::RenderSegment(2, 10.5f, 8, 4.2f, 2.5f);  // columns 2..12, rows 0..10
   EXPECT_EQ(PlaneR(2, 0), 0);
   EXPECT_EQ(PlaneR(12, 10), 0);
   EXPECT_EQ(PlaneR(1, 5), 100);
@@ -193,10 +193,10 @@ TEST_F(CompositingTest, TheBoxIsTheCornersWidenedByTheBrushWithFloorAtBothEnds) 
 
 TEST_F(CompositingTest, ABoxReachingPastTheImageIsClipped) {
   FXbuffer.fill(255);
-  Form1::RenderSegment(2, -100, -100, 1e30f, 1e30f);
+  stroke::RenderSegment(2, -100, -100, 1e30f, 1e30f);
   EXPECT_EQ(PlaneR(0, 0), 0);
   EXPECT_EQ(PlaneR(15, 11), 0);
-  Form1::RenderSegment(2, std::nanf(""), 0, 3, 3);  // no crash, nothing sensible to do
+  stroke::RenderSegment(2, std::nanf(""), 0, 3, 3);  // no crash, nothing sensible to do
 }
 
 TEST_F(CompositingTest, ThePreviewsAnswerShownRefreshesTheCanvas) {
@@ -206,11 +206,11 @@ TEST_F(CompositingTest, ThePreviewsAnswerShownRefreshesTheCanvas) {
   canvas.FillBox(0, 0, ImageWidth - 1, ImageHeight - 1, platform::RGB(1, 2, 3));
   FXbuffer.fill(255);
   PaintRed = 200;
-  Form1::RenderSegment(2, 8, 6, 8, 6);
-  const PixelRect box = Form1::RenderSegment(1, 8, 6, 8, 6);
+  stroke::RenderSegment(2, 8, 6, 8, 6);
+  const PixelRect box = stroke::RenderSegment(1, 8, 6, 8, 6);
   EXPECT_EQ(box, (PixelRect{6, 4, 11, 9}));
   EXPECT_EQ(canvas.SurfacePixel(8, 6), platform::RGB(1, 2, 3)) << "compositing shows nothing itself";
-  RedrawRect(box);  // refreshed with a pixel to spare at zoom 1
+  canvas::RedrawRect(box);  // refreshed with a pixel to spare at zoom 1
   EXPECT_EQ(canvas.SurfacePixel(8, 6), platform::RGB(200, 0, 0));
   EXPECT_EQ(canvas.SurfacePixel(5, 3), platform::RGB(100, 100, 100));
   EXPECT_EQ(canvas.SurfacePixel(11, 9), platform::RGB(100, 100, 100));
@@ -221,9 +221,9 @@ TEST_F(CompositingTest, ThePreviewsAnswerShownRefreshesTheCanvas) {
 TEST_F(CompositingTest, MissingPlanesAreNeverWritten) {
   ViewR = BytePlane(3, 3);
   FXbuffer.fill(255);
-  Form1::RenderSegment(1, 0, 0, 15, 11);  // the display copy is not the image's: nothing to preview into
+  stroke::RenderSegment(1, 0, 0, 15, 11);  // the display copy is not the image's: nothing to preview into
   EXPECT_EQ(CountNonZero(ViewR), 0);
-  Form1::RenderSegment(2, 0, 0, 15, 11);
+  stroke::RenderSegment(2, 0, 0, 15, 11);
   EXPECT_EQ(PlaneR(0, 0), 0);
 }
 
@@ -258,11 +258,11 @@ TEST_F(CompositingTest, FastPathEqualsTheReference) {
     const int32_t flags = 1 + trial % 3;
 
     const BytePlane planes[3] = {PlaneR, PlaneG, PlaneB}, views[3] = {ViewR, ViewG, ViewB};
-    Form1::RenderSegmentReference(flags, x1, y1, x2, y2);
+    stroke::RenderSegmentReference(flags, x1, y1, x2, y2);
     const BytePlane expected[6] = {PlaneR, PlaneG, PlaneB, ViewR, ViewG, ViewB};
     PlaneR = planes[0], PlaneG = planes[1], PlaneB = planes[2];
     ViewR = views[0], ViewG = views[1], ViewB = views[2];
-    Form1::RenderSegment(flags, x1, y1, x2, y2);
+    stroke::RenderSegment(flags, x1, y1, x2, y2);
     const BytePlane* got[6] = {&PlaneR, &PlaneG, &PlaneB, &ViewR, &ViewG, &ViewB};
     for (int i = 0; i < 6; ++i)
       ASSERT_TRUE(*got[i] == expected[i]) << "plane " << i << " trial " << trial << ": " << w << "x" << h << " mode "

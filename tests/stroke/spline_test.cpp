@@ -33,7 +33,7 @@ class SplineTest : public StrokeTest {
   }
   static std::vector<float> SampleXs(float X, float Y) {
     gSamples.clear();
-    Form1::SampleSpline(X, Y, Record);
+    stroke::SampleSpline(X, Y, Record);
     std::vector<float> xs;
     for (const auto& s : gSamples) xs.push_back(s[0]);
     return xs;
@@ -111,7 +111,7 @@ TEST_F(SplineTest, DrawBrushJoinsFromTheLastSampleAndPreviewsOnly) {
   BrushStep = 0;
   StrokeMinX = StrokeMaxX = 2;
   StrokeMinY = StrokeMaxY = 5;
-  Form1::DrawBrush(10, 5);  // d = 8
+  stroke::DrawBrush(10, 5);  // d = 8
   // The straight join from x = 2 and the piece up to x = 20 are in the mask; nothing beyond.
   EXPECT_EQ(FXbuffer(3, 5), 255);
   EXPECT_EQ(FXbuffer(15, 5), 255);
@@ -136,7 +136,7 @@ TEST_F(SplineTest, PressureAboveOneWidensTheDabs) {
   for (int k = 0; k < 4; ++k) StrokePoints[size_t(k)][2] = 2;
   LastDabPressure = 2;
   BrushStep = 0;
-  Form1::DrawBrush(10, 5);  // d = 0: samples at x = 10 and 20
+  stroke::DrawBrush(10, 5);  // d = 0: samples at x = 10 and 20
   // Dabs of size 4 from end to end: full two and a half rows off the line, where size 2 reaches nothing;
   // nothing at four and a half.
   EXPECT_EQ(FXbuffer(10, 7), 255);

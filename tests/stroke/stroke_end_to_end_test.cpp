@@ -7,12 +7,12 @@
 #include <gtest/gtest.h>
 
 #include "app/canvas_window.h"
-#include "state/shared_state.h"
-#include "state/windows.h"
 #include "canvas/display.h"
 #include "canvas/display_bitmap.h"
 #include "canvas/undo.h"
 #include "platform/qt/form_impl.h"
+#include "state/shared_state.h"
+#include "state/windows.h"
 #include "support/app_fixture.h"
 
 namespace brisel::testing {
@@ -65,7 +65,7 @@ TEST_F(StrokeEndToEndTest, AStrokeOfMouseEventsPaintsCommitsAndCanBeUndone) {
     for (int32_t x = 0; x < ImageWidth; ++x) ASSERT_EQ(FXbuffer(x, y), 0) << "mask left at " << x << "," << y;
 
   ASSERT_EQ(UndoStack.size(), 1u);
-  RedrawRect(UndoLastStep());
+  canvas::RedrawRect(canvas::UndoLastStep());
   EXPECT_EQ(PlaneR, host->red);
   EXPECT_EQ(PlaneG, host->green);
   EXPECT_EQ(PlaneB, host->blue);
@@ -119,7 +119,7 @@ TEST_F(StrokeEndToEndTest, AfterTheReleaseTheCanvasShowsExactlyTheCommittedImage
     Zoom = zoom;
     Dibs::CreateDib();
     for (BytePlane* p : {&PlaneR, &PlaneG, &PlaneB, &ViewR, &ViewG, &ViewB}) p->fill(255);
-    Form1::displaybuffers();
+    canvas::displaybuffers();
     BrushSize = 4.5f;
     Send(QEvent::MouseButtonPress, QPointF(10 * zoom, 10 * zoom), Qt::LeftButton, Qt::LeftButton);
     for (int i = 1; i <= 12; ++i)

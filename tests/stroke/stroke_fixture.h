@@ -8,10 +8,10 @@
 #include <random>
 
 #include "app/reset_state.h"
-#include "state/shared_state.h"
 #include "app/startup.h"
-#include "state/windows.h"
 #include "canvas/display_bitmap.h"
+#include "state/shared_state.h"
+#include "state/windows.h"
 
 namespace brisel::testing {
 

@@ -9,11 +9,11 @@
 #include <vector>
 
 #include "app/reset_state.h"
-#include "state/shared_state.h"
 #include "app/startup.h"
-#include "state/windows.h"
 #include "canvas/undo.h"
 #include "platform/window.h"
+#include "state/shared_state.h"
+#include "state/windows.h"
 #include "support/recording_host.h"
 
 namespace brisel::testing {
@@ -21,7 +21,7 @@ namespace brisel::testing {
 // Changes one pixel of a plane as painting does: its rectangle is saved for undo first, which also marks
 // it as changed since the last send.
 inline void Paint(BytePlane& plane, int32_t x, int32_t y, uint8_t value) {
-  EXPECT_TRUE(SaveUndoRect({x, y, x + 1, y + 1}));
+  EXPECT_TRUE(canvas::SaveUndoRect({x, y, x + 1, y + 1}));
   plane(x, y) = value;
 }
 
