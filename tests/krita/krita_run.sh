@@ -35,13 +35,11 @@ export HOME="$work/home" XDG_DATA_HOME="$work/data" XDG_CONFIG_HOME="$work/confi
 mkdir -p "$HOME" "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
 "$source_dir/host/krita/install_plugin.sh" "$probe" >/dev/null || { echo "FAILED: the plug-in did not install"; exit 1; }
 
-# A display of our own: the first free number from 90.
-for display in $(seq 90 140); do
-  [ -e "/tmp/.X$display-lock" ] || [ -e "/tmp/.X11-unix/X$display" ] || break
-done
-Xvfb ":$display" -screen 0 1280x1024x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+# A display of our own, whose number Xvfb picks and tells: two runs side by side (ctest -j) never pick the
+# same one.
+exec 5< <(Xvfb -displayfd 1 -screen 0 1280x1024x24 -nolisten tcp 2>"$work/xvfb.log")
 xvfb_pid=$!
-for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$display" ] && break; sleep 0.1; done
+read -r -t 30 display <&5 || { echo "FAILED: Xvfb did not start: $(tail -n 5 "$work/xvfb.log")"; exit 1; }
 export DISPLAY=":$display"
 unset WAYLAND_DISPLAY QT_QPA_PLATFORM
 openbox >/dev/null 2>&1 &
