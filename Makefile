@@ -14,7 +14,7 @@
 #   make package                                  the Debian packages, in build/packages/
 #   make install-gimp-plugin   build Brisel as a plug-in for the GIMP installed (3 or 2.10), install it for this user
 #   make install-krita-plugin  build Brisel and install its Krita plug-in for this user, enabled where Krita is not running
-#   make clean-roots           remove the Debian roots the tests made (in /var/cache/brisel: about 3 GiB)
+#   make clean-roots           remove the Debian roots the tests made (in /var/cache/brisel: about 4 GiB)
 
 BUILD        ?= build
 BUILD_ASAN   ?= build-asan
