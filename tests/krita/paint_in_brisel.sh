@@ -5,18 +5,8 @@
 set -uo pipefail
 send=true
 [ "${1:-}" = --no-send ] && send=false
-title='^Brisel 1\.1 for PT Embers'
-wait_for() {
-  local seconds=$1
-  shift
-  for _ in $(seq $((seconds * 10))); do "$@" && return 0; sleep 0.1; done
-  return 1
-}
-fail() { echo "paint_in_brisel: $*" >&2; exit 1; }
-canvas_up() { xdotool search --onlyvisible --name "$title" | head -n 1 | grep -q .; }
-wait_for 60 canvas_up || fail "Brisel's canvas did not open"
-canvas=$(xdotool search --onlyvisible --name "$title" | head -n 1)
-sleep 1  # the canvas has its picture once its first paint is through
+. "$(dirname "$0")/canvas_steps.sh"
+await_canvas 60
 eval "$(xdotool getwindowgeometry --shell "$canvas")"
 xprop -id "$canvas" WM_TRANSIENT_FOR | grep -q 'window id' || fail "Brisel's canvas is not kept above Krita's window"
 xdotool windowactivate --sync "$canvas" 2>/dev/null || true
@@ -30,9 +20,4 @@ sleep 0.5
 $send || exit 0
 xdotool key --window "$canvas" ctrl+s
 sleep 2
-canvas_gone() { ! xdotool search --name "$title" | grep -q .; }
-for _ in 1 2 3 4 5 6; do
-  wmctrl -i -c "$canvas" 2>/dev/null || true
-  wait_for 5 canvas_gone && exit 0
-done
-fail "Brisel's canvas did not close"
+close_canvas_and_exit

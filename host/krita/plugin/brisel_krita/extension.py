@@ -78,7 +78,7 @@ class BriselExtension(Extension):
             return
         self._scenario_timer.stop()
         import importlib.util
-        spec = importlib.util.spec_from_file_location("brisel_krita_scenario", path)
-        module = importlib.util.module_from_spec(spec)
-        spec.loader.exec_module(module)
+        found = importlib.util.spec_from_file_location("brisel_krita_scenario", path)
+        module = importlib.util.module_from_spec(found)
+        found.loader.exec_module(module)
         module.run(self)
