@@ -88,6 +88,7 @@ bool SendPlanes::BaseFits(int32_t width, int32_t height) const {
 }
 
 void SendPlanes::Agreed(const Send& send) {
+  held_.reset();
   // Within the part, the pixels written now hold the planes sent, and the others were the program's already.
   if (!BaseFits(send.width, send.height)) return;
   const Box& part = send.part;

@@ -109,14 +109,15 @@ class KritaHost final : public host::HostTable {
     const Box area = send.Area({0, 0, width_, height_});
     if (area.empty()) return planes_.Agreed(send);
     const size_t pixelBytes = PixelBytes(header_.depth);
+    Merged merged;
     for (int attempt = 1;; ++attempt) {
       const auto words = AskOk(exchange_, "read " + BoxWords(area));
       const size_t count = size_t(area.width) * size_t(area.height);
       const std::vector<uint8_t> current = exchange_.Read("current.raw", count * pixelBytes);
       std::vector<uint8_t> selection;
       if (Word(words, 0) == 1) selection = exchange_.Read("selection.raw", count);
-      const Merged merged = MergeSend(current, header_.depth, area, send.Staged(), selection);
-      if (merged.changed.empty()) return planes_.Agreed(send);  // nothing to change: no undo step either
+      merged = MergeSend(current, header_.depth, area, send.Staged(), selection);
+      if (merged.changed.empty()) break;  // nothing to change: no undo step either
       const std::string why = platform::WriteFileAtomically(
           exchange_.Path("result.raw"), reinterpret_cast<const char*>(merged.pixels.data()), merged.pixels.size());
       if (!why.empty()) Fail("Brisel could not write the painting for Krita: " + why + "; nothing was sent");
@@ -126,7 +127,16 @@ class KritaHost final : public host::HostTable {
         Fail(answer == "changed" ? "Krita kept painting on the layer while Brisel sent; send again"
                                  : "The Krita plug-in answered \"" + answer + "\" to the send");
     }
-    planes_.Agreed(send);
+    // What the layer now holds over the part is what it and the program hold alike; where that differs from
+    // what was sent (Krita's edits meanwhile, a feathered selection's blend) the canvas is to show it.
+    if (area == send.part)
+      planes_.AgreedWithLayer(send, PlanesOf(merged.area, area.width, area.height, header_.depth));
+    else
+      planes_.Agreed(send);
+  }
+
+  bool HeldAfterSend(BytePlane& red, BytePlane& green, BytePlane& blue, BytePlane& mask) override {
+    return planes_.TakeHeld(red, green, blue, mask);
   }
 
   // ---- the rest -------------------------------------------------------------------------------------

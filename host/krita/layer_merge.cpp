@@ -79,14 +79,16 @@ Merged MergeSend(std::span<const uint8_t> current, int depth, const Box& area, c
     }
   }
   Merged result;
-  if (right < 0) return result;
-  result.changed = {left, top, right - left + 1, bottom - top + 1};
-  const size_t rowBytes = size_t(result.changed.width) * pixelBytes;
-  result.pixels.resize(rowBytes * size_t(result.changed.height));
-  for (int32_t y = 0; y < result.changed.height; ++y) {
-    const size_t from = (size_t(top - area.y + y) * size_t(area.width) + size_t(left - area.x)) * pixelBytes;
-    std::memcpy(result.pixels.data() + size_t(y) * rowBytes, merged.data() + from, rowBytes);
+  if (right >= 0) {
+    result.changed = {left, top, right - left + 1, bottom - top + 1};
+    const size_t rowBytes = size_t(result.changed.width) * pixelBytes;
+    result.pixels.resize(rowBytes * size_t(result.changed.height));
+    for (int32_t y = 0; y < result.changed.height; ++y) {
+      const size_t from = (size_t(top - area.y + y) * size_t(area.width) + size_t(left - area.x)) * pixelBytes;
+      std::memcpy(result.pixels.data() + size_t(y) * rowBytes, merged.data() + from, rowBytes);
+    }
   }
+  result.area = std::move(merged);
   return result;
 }
 

@@ -31,6 +31,7 @@ std::array<BytePlane, 3> PlanesOf(std::span<const uint8_t> pixels, int32_t width
 struct Merged {
   Box changed;
   std::vector<uint8_t> pixels;
+  std::vector<uint8_t> area;  // all of the area as the layer holds it after the send, in its format
 };
 
 // Merges the staged planes into area (layer pixels), whose pixels current holds as the layer stands now (in

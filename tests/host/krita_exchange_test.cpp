@@ -156,6 +156,13 @@ TEST(KritaMerge, MatchesTheReferenceOverDepthsSelectionsAndPartsOfTheLayer) {
                              std::to_string(k.height) + (k.selection ? ", selection" : "") +
                              (k.painted ? ", painted mask" : "");
     EXPECT_EQ(result, expected) << name;
+    // And the whole area as the layer then holds it, which the canvas is shown where it differs from the send.
+    std::vector<uint8_t> expectedArea;
+    for (int32_t y = k.area.y; y < k.area.y + k.area.height; ++y) {
+      const auto from = expected.begin() + ptrdiff_t((size_t(y) * size_t(k.width) + size_t(k.area.x)) * size);
+      expectedArea.insert(expectedArea.end(), from, from + ptrdiff_t(size_t(k.area.width) * size));
+    }
+    EXPECT_EQ(merged.area, expectedArea) << name;
     int32_t left = k.width, right = -1, top = k.height, bottom = -1;
     for (int32_t y = 0; y < k.height; ++y)
       for (int32_t x = 0; x < k.width; ++x)
@@ -178,6 +185,7 @@ TEST(KritaMerge, PlanesEqualToTheLayerChangeNothing) {
   const Merged merged = MergeSend(layer, 8, {0, 0, 2, 1}, {planes[0], planes[1], planes[2]}, {});
   EXPECT_TRUE(merged.changed.empty());
   EXPECT_TRUE(merged.pixels.empty());
+  EXPECT_EQ(merged.area, layer);
 }
 
 // The three-way rule, as every sharing host keeps it: a send marks as the program's only what differs from

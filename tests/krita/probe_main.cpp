@@ -8,7 +8,8 @@
 // prints its size on the standard error ("paper W x H"). "wait" says "probe: waiting" there and waits until the
 // file $BRISEL_KRITA_PROBE_GO exists, so that Krita can change the layer between the probe's read and its send.
 // "crash" ends the probe by abort(), as a crash of Brisel would end it. "fetch X Y" reads the layer again, as the
-// panel's get-image button does, and says "probe: pixel X Y R G B" of what it read there.
+// panel's get-image button does, and says "probe: pixel X Y R G B" of what it read there. After a send that left
+// the layer holding other than was sent over its box, it says "probe: held N" of the pixels that differ.
 
 #include <unistd.h>
 
@@ -95,6 +96,10 @@ int main(int argc, char* argv[]) {
       Call(*host, "Tarn_SetBbuffer", {&planes[2]});
       Call(*host, "tarn_Refresh");
       std::fprintf(stderr, "probe: sent %s\n", send.c_str());
+      BytePlane held[3], mask;
+      if (brisel::platform::ToLong(Call(*host, "Brisel_HeldAfterSend", {&held[0], &held[1], &held[2], &mask})) != 0)
+        std::fprintf(stderr, "probe: held %ld\n", long(std::count_if(mask.data(), mask.data() + mask.size(),
+                                                                       [](uint8_t m) { return m != 0; })));
     }
   } catch (const brisel::Error& e) {
     std::fprintf(stderr, "probe: error %d: %s\n", e.number(), e.text().c_str());

@@ -60,6 +60,29 @@ def reference_merge(before, depth, boxes, selection):
     return bytes(out)
 
 
+def held_after_last_send(read, after, depth, sends, joined):
+    """How many pixels of the last send's box the layer holds otherwise than the probe's planes (the layer as
+    the probe read it, with every box it painted since) after the send: what the host hands back to show."""
+    size = 8 if depth == "U16" else 4
+
+    def rgb(data, x, y):
+        at = (y * W + x) * size
+        if size == 4:
+            return tuple(data[at:at + 3])
+        return tuple((v * 255 + 32767) // 65535 for v in struct.unpack_from("<3H", data, at))
+    boxes = [box for box in sends if not isinstance(box, str)]
+    painted = {}
+    for (bx, by, bw, bh, r, g, b) in boxes:
+        for y in range(by, by + bh):
+            for x in range(bx, bx + bw):
+                painted[(x, y)] = (b, g, r)
+    last = boxes if joined else boxes[-1:]
+    left, top = min(b[0] for b in last), min(b[1] for b in last)
+    right, bottom = max(b[0] + b[2] for b in last), max(b[1] + b[3] for b in last)
+    return sum(1 for y in range(top, bottom) for x in range(left, right)
+               if rgb(after, x, y) != painted.get((x, y), rgb(read, x, y)))
+
+
 def fill(depth, w, h, bgr):
     size = 8 if depth == "U16" else 4
     pixel = struct.pack("<4H", *(v * 257 for v in bgr), 65535) if size == 8 else bytes(bgr + (255,))
@@ -242,15 +265,25 @@ class Run:
             expected = None if case.sends is None else reference_merge(
                 state["before"], case.depth, state.get("sends", case.sends), selection)
             self.later(100, lambda: self.check(case, document, session, state["before"], expected,
-                                               state.get("picture", picture_before)))
+                                               state.get("picture", picture_before), before))
         session.finished.connect(lambda code, why: self.guarded(lambda: ended(code, why)))
 
-    def check(self, case, document, session, before, expected, picture_before):
+    def check(self, case, document, session, before, expected, picture_before, read):
         result = self.results["cases"][case.name]
         failures = result["failures"]
         node = session.node
         self.settle(document)
         after = bytes(node.pixelData(0, 0, W, H))
+        if case.sends:
+            # what the host handed back after the last send, for the canvas to show
+            tail = session.stderr_tail
+            sent = max((i for i, line in enumerate(tail) if line.startswith("probe: sent")), default=len(tail))
+            held = [int(line.split()[2]) for line in tail[sent:] if line.startswith("probe: held ")]
+            result["held"] = held[0] if held else 0
+            wanted = held_after_last_send(read, after, case.depth, case.sends, case.joined)
+            if result["held"] != wanted:
+                failures.append("the host handed back {} pixels after the last send, not {}".format(
+                    result["held"], wanted))
         if expected is None:
             changed = sum(1 for i in range(0, len(after), 4) if after[i:i + 4] != before[i:i + 4])
             result["pixels painted"] = changed
