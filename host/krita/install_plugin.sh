@@ -23,7 +23,19 @@ cp "$here/plugin/brisel_krita.desktop" "$pykrita/"
 printf '%s\n' "$program" > "$pykrita/brisel_krita/program.txt"
 
 kritarc="$config/kritarc"
-if pgrep -u "$(id -u)" -x krita >/dev/null 2>&1; then
+# Whether a Krita of this user that keeps its settings in this kritarc is running. One with other settings (a
+# test's, another profile's) does not rewrite it; one whose environment cannot be read is taken as this one's.
+krita_keeps_kritarc() {
+  local pid home xdg
+  for pid in $(pgrep -u "$(id -u)" -x krita 2>/dev/null); do
+    [ -r "/proc/$pid/environ" ] || return 0
+    home=$(tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | sed -n 's/^HOME=//p')
+    xdg=$(tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | sed -n 's/^XDG_CONFIG_HOME=//p')
+    [ "$(realpath -m "${xdg:-$home/.config}")" = "$(realpath -m "$config")" ] && return 0
+  done
+  return 1
+}
+if krita_keeps_kritarc; then
   echo "Installed the plug-in in $pykrita. Krita is running: quit it, then enable Brisel in Settings >" \
        "Configure Krita > Python Plugin Manager and restart Krita."
   exit 0

@@ -51,7 +51,7 @@ exec 6<>"$work/commands"
 GDK_BACKEND=wayland WAYLAND_DEBUG=client GIMP3_DIRECTORY="$work/profile" \
   gimp -n -s -f "$work/picture.png" --batch-interpreter plug-in-script-fu-eval -b - <"$work/commands" 6>&- \
   >"$work/gimp.log" 2>&1 &
-titled() { swaymsg -t get_tree | grep -q "\"name\": \"$1"; }
+titled() { grep -q "\"name\": \"$1" <<<"$(swaymsg -t get_tree)"; }
 wait_for 120 titled '\[picture\]' || fail "GIMP's image window did not open"
 echo "(load \"$prelude\")" >&6
 echo "(let ((image (brisel-first-image))) (brisel-paint image (list (brisel-drawable image))))" >&6

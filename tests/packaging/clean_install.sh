@@ -34,16 +34,17 @@ if [ -n "$plugin" ]; then
   [ -n "$folder" ] || fail "$plugin holds no plug-ins/brisel/brisel"
   . /etc/os-release
   if [ "${VERSION_CODENAME:-}" = "$suite" ] && dpkg-query -W gimp >/dev/null 2>&1; then
-    dpkg-query -S "$folder" 2>/dev/null | grep -q '^gimp\b' || fail "GIMP keeps no plug-ins in $folder"
+    grep -q '^gimp\b' <<<"$(dpkg-query -S "$folder" 2>/dev/null)" || fail "GIMP keeps no plug-ins in $folder"
   fi
 fi
 
 if [ -n "$krita_plugin" ]; then
-  dpkg-deb -c "$krita_plugin" | grep -q '\./usr/share/krita/pykrita/brisel_krita\.desktop$' ||
+  # Listed whole before it is searched: grep -q leaving at the first match would end dpkg-deb by SIGPIPE.
+  grep -q '\./usr/share/krita/pykrita/brisel_krita\.desktop$' <<<"$(dpkg-deb -c "$krita_plugin")" ||
     fail "$krita_plugin holds no usr/share/krita/pykrita/brisel_krita.desktop"
   . /etc/os-release
   if [ "${VERSION_CODENAME:-}" = "$suite" ] && dpkg-query -W krita >/dev/null 2>&1; then
-    dpkg-query -S /usr/share/krita/pykrita 2>/dev/null | grep -q '^krita' || fail "Krita keeps no plug-ins in /usr/share/krita/pykrita"
+    grep -q '^krita' <<<"$(dpkg-query -S /usr/share/krita/pykrita 2>/dev/null)" || fail "Krita keeps no plug-ins in /usr/share/krita/pykrita"
   fi
 fi
 

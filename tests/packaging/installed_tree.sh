@@ -67,7 +67,8 @@ done
 
 expected=$(printf '%s\n' "$program" "$entry" "$svg" "$png" "$metainfo" "$manual" | sort)
 [ "$(find "$root" -type f | sort)" = "$expected" ] || fail "other files installed: $(find "$root" -type f | sort | comm -13 <(echo "$expected") -)"
-find "$root" -type f ! -path "$program" ! -perm 644 | grep -q . && fail "data files not 644: $(find "$root" -type f ! -path "$program" ! -perm 644)"
+not644=$(find "$root" -type f ! -path "$program" ! -perm 644)
+[ -z "$not644" ] || fail "data files not 644: $not644"
 
 make -s -C "$source" uninstall BUILD="$build" DESTDIR="$root" PREFIX=/usr >/dev/null || fail "make uninstall"
 [ -z "$(find "$root" -type f)" ] || fail "make uninstall left $(find "$root" -type f)"
