@@ -89,21 +89,23 @@ def fill(depth, w, h, bgr):
     return pixel * (w * h)
 
 
-Case = namedtuple("Case", "name depth alpha sends selected steps meanwhile joined size",
-                  defaults=((), 1, None, False, (240, 180)))
+Case = namedtuple("Case", "name depth alpha sends selected steps meanwhile joined size moved",
+                  defaults=((), 1, None, False, (240, 180), None))
 # sends: the probe's boxes (x, y, w, h, r, g, b) and words ("paper", "crash", "fetch X Y"), None for Brisel's
 # window; selected: selection boxes
 # (x, y, w, h, value); steps: Krita undo steps a send makes; meanwhile: what Krita does after the probe read the
 # layer and before it sends ("edit": paints a box in place, "delete": removes the layer, "undo": Krita's undo
 # of the send before); joined: the boxes are
 # painted and sent together, in one send whose changed box holds them all; size: the image's, (240, 180) unless
-# told (a larger one is filled with one colour)
+# told (a larger one is filled with one colour); moved: the layer moved by (dx, dy) first, partly off the image
 CASES = [
     Case("opaque", "U8", 255, ["paper", (10, 8, 20, 15, 200, 30, 40)]),
     Case("half-transparent", "U8", 128, [(5, 5, 30, 10, 10, 220, 90)], steps=2),
     Case("selection", "U8", 255, [(0, 0, 40, 30, 250, 250, 0)], [(10, 10, 20, 20, 255), (30, 0, 20, 10, 128)]),
     Case("16-bit", "U16", 255, [(20, 20, 12, 9, 17, 99, 201)]),
     Case("two-sends", "U8", 255, [(2, 2, 10, 10, 255, 0, 0), (8, 8, 10, 10, 0, 0, 255)], steps=2),
+    # a layer moved partly off the image, painted across its edge: the part off the image stays as it was
+    Case("moved", "U8", 255, [(200, 150, 40, 30, 0, 90, 180)], moved=(16, 12)),
     # Krita's own change meanwhile stays wherever Brisel did not paint, inside the send's box too
     Case("krita-meanwhile", "U8", 255, [(30, 30, 12, 12, 9, 9, 9), (80, 80, 5, 5, 99, 9, 9)], meanwhile="edit",
          joined=True),
@@ -167,6 +169,12 @@ class Run:
         document.rootNode().addChildNode(layer, None)
         before = layer_bytes(case.depth, case.alpha) if case.size == (240, 180) else fill(case.depth, W, H, (90, 60, 30))
         layer.setPixelData(before, 0, 0, W, H)
+        if case.moved:
+            layer.move(*case.moved)
+            self.settle(document)
+            before = bytes(layer.pixelData(0, 0, W, H))
+            dx, dy = case.moved
+            self.moved_beyond = bytes(layer.pixelData(W, 0, dx, H + dy)) + bytes(layer.pixelData(0, H, W, dy))
         selection = None
         if case.selected:
             sel = Selection()
@@ -293,6 +301,12 @@ class Run:
         elif after != expected:
             failures.append("the layer after the send differs from the reference in {} bytes".format(
                 sum(1 for a, b in zip(after, expected) if a != b)))
+        if case.moved:
+            # the layer's part beyond the image's right and bottom edges, as the move put it there
+            dx, dy = case.moved
+            beyond = bytes(node.pixelData(W, 0, dx, H + dy)) + bytes(node.pixelData(0, H, W, dy))
+            if beyond != self.moved_beyond:
+                failures.append("the layer's part off the image changed")
         if node.name() != "painted":
             failures.append("the layer is named {!r} after the send".format(node.name()))
         picture_after = self.composite(document)
