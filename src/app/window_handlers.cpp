@@ -11,6 +11,7 @@ namespace brisel {
 namespace {
 
 void AttachForm1(platform::Form& form) {
+  form.UseScreenPixels();  // a picture at 100 % zoom is never resampled, at a fractional desktop scale too
   form.Load = Form1::Form_Load;
   form.Unload = Form1::Form_Unload;
   form.Paint = Form1::Form_Paint;

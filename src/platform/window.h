@@ -108,6 +108,11 @@ class Form {
   void SetMousePointer(MousePointer pointer);
   MousePointer mousePointer() const;
   void SetToolTip(const std::string& text);
+  // Client pixels are the screen's own where the desktop's scale is fractional (a Wayland compositor at
+  // 125 % that tells the program so): sizes, positions, wheel and pen and the surface count them, and the
+  // surface shows each of its pixels on one screen pixel. At whole scales they stay the toolkit's. For the
+  // canvas, whose pictures at 100 % zoom must not be resampled; set once, before the form is shown.
+  void UseScreenPixels();
 
   // Menus of the window's menu bar.
   void AddMenuItem(const std::string& menuCaption, const std::string& itemCaption, std::function<void()> onClick);
@@ -131,7 +136,9 @@ class Form {
 
 // Called before the application object is made: a fractional desktop scale is rounded to a whole one
 // (125 % to 1, 150 % and 175 % to 2), so that at 100 % zoom every picture pixel covers the same whole
-// device pixels, with neither blur nor uneven columns. QT_SCALE_FACTOR_ROUNDING_POLICY, when set, decides.
+// device pixels, with neither blur nor uneven columns. On Wayland a compositor's fractional scale is kept:
+// the canvas counts screen pixels there (Form::UseScreenPixels) and the rest is scaled by the toolkit.
+// QT_SCALE_FACTOR_ROUNDING_POLICY, when set, decides.
 void UseWholeScaleFactors();
 
 // Called before the application object is made, which ends the process when no window system can be

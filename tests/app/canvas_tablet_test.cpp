@@ -1,9 +1,13 @@
 // The tablet: packets into the pen state, proximity, and pen strokes injected as the platform delivers them.
 
+#include <QGuiApplication>
 #include <QPointingDevice>
 #include <QWindow>
+#include <private/qhighdpiscaling_p.h>
 #include <qpa/qwindowsysteminterface.h>
 #include <qpa/qwindowsysteminterface_p.h>
+
+#include <cmath>
 
 #include "app/canvas_tablet.h"
 #include "panel/tool_panel.h"
@@ -37,12 +41,15 @@ class TabletTest : public AppTest {
     QWindowSystemInterface::registerInputDevice(eraser);
   }
 
-  // One tablet event at client position (x, y) of the canvas; buttons none is the release.
-  void Tablet(const QPointingDevice* device, double x, double y, double pressure, Qt::MouseButtons buttons) {
+  // One tablet event at client position (x, y) of the canvas; buttons none is the release. The platform
+  // speaks in its own pixels: toNative of Qt's each (the screen's scale factor).
+  void Tablet(const QPointingDevice* device, double x, double y, double pressure, Qt::MouseButtons buttons,
+              double toNative = 1) {
     QWindow* window = Form1Window().impl().window->windowHandle();
     const QPointF local = Form1Window().impl().client->mapTo(Form1Window().impl().window, QPointF(x, y));
     const QPointF global = Form1Window().impl().window->mapToGlobal(local);
-    QWindowSystemInterface::handleTabletEvent(window, ++time, device, local, global, buttons, pressure, 0, 0, 0, 0, 0);
+    QWindowSystemInterface::handleTabletEvent(window, ++time, device, local * toNative, global * toNative, buttons,
+                                              pressure, 0, 0, 0, 0, 0);
     QWindowSystemInterface::flushWindowSystemEvents();
   }
 
@@ -154,6 +161,55 @@ TEST_P(PenArrival, PressureSetsTheWidthAndTheEraserEndPaintsWhite) {
   EXPECT_EQ(PlaneR(40, 30), 255);
   EXPECT_EQ(PlaneG(40, 30), 255);
   EXPECT_EQ(PlaneB(40, 30), 255);
+}
+
+// The canvas at a screen scale of 125 %, 150 % (fractional: it counts screen pixels) and 200 % (whole: it
+// counts the toolkit's): the mouse, the pen's packets and its size all take the same scale.
+class CanvasScale : public TabletTest, public ::testing::WithParamInterface<double> {
+ protected:
+  void TearDown() override {
+    QHighDpiScaling::setScreenFactor(QGuiApplication::primaryScreen(), 1);
+    TabletTest::TearDown();
+  }
+  // Where a press at client point (x, y) starts the stroke, in picture pixels.
+  QPointF StrokeStart(const QPointingDevice* device, double x, double y) {
+    const double toNative = GetParam();
+    if (device) {
+      Tablet(device, x, y, 1.0, Qt::LeftButton, toNative);
+      Tablet(device, x, y, 1.0, Qt::NoButton, toNative);
+    } else {
+      QWindow* window = Form1Window().impl().window->windowHandle();
+      const QPointF local = Form1Window().impl().client->mapTo(Form1Window().impl().window, QPointF(x, y));
+      for (const auto& [held, type] : {std::pair{Qt::LeftButton, QEvent::MouseButtonPress},
+                                       std::pair{Qt::NoButton, QEvent::MouseButtonRelease}})
+        QWindowSystemInterface::handleMouseEvent<QWindowSystemInterface::SynchronousDelivery>(
+            window, local * toNative, window->mapToGlobal(local) * toNative, held, Qt::LeftButton, type);
+    }
+    return {StrokePoints[0][0], StrokePoints[0][1]};
+  }
+};
+INSTANTIATE_TEST_SUITE_P(Tablet, CanvasScale, ::testing::Values(1.25, 1.5, 2.0),
+                         [](const auto& info) { return "Percent" + std::to_string(int(info.param * 100)); });
+
+TEST_P(CanvasScale, MouseAndPenCountTheSamePixels) {
+  QHighDpiScaling::setScreenFactor(QGuiApplication::primaryScreen(), GetParam());
+  const double scale = GetParam() == std::floor(GetParam()) ? 1 : GetParam();
+  PlugInTablet();
+  Start(300, 200);
+  EXPECT_NEAR(Form1Window().clientWidth(), Form1Window().impl().client->width() * scale, 1);
+  EXPECT_NEAR(Form1Window().clientHeight(), Form1Window().impl().client->height() * scale, 1);
+  // The mouse first: once the pen has been near, the mouse takes the pen's place.
+  std::vector<QPointF> starts;
+  for (const QPointingDevice* device : {static_cast<QPointingDevice*>(nullptr), pen})
+    for (const QPointF at : {QPointF(40, 30), QPointF(60, 50)}) starts.push_back(StrokeStart(device, at.x(), at.y()));
+  for (size_t i = 0; i < starts.size(); i += 2) {
+    const QPointF step = starts[i + 1] - starts[i];
+    EXPECT_NEAR(step.x() * Zoom, 20 * scale, 0.6) << (i ? "pen" : "mouse") << " at zoom " << Zoom;
+    EXPECT_NEAR(step.y() * Zoom, 20 * scale, 0.6) << (i ? "pen" : "mouse") << " at zoom " << Zoom;
+  }
+  // The pen's packets come back through whole screen pixels: within half of one.
+  EXPECT_NEAR((starts[2].x() - starts[0].x()) * Zoom, 0, 0.6);
+  EXPECT_NEAR((starts[2].y() - starts[0].y()) * Zoom, 0, 0.6);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <QImage>
 #include <QMainWindow>
 #include <QPointer>
+#include <QTransform>
 #include <QWidget>
 
 #include <functional>
@@ -65,6 +66,8 @@ struct Form::Impl {
   ClientArea* client = nullptr;  // owned by window
   QImage surface;                // Format_RGB32, the client area's persistent picture
   Color back = 0x8000000F;       // set at construction from the platform's window colour
+  bool screenPixels = false;    // UseScreenPixels
+  QSize shownSize;              // the client area in surface pixels, as its last resize left it
   bool loaded = false;
   bool closingByProgram = false;  // inside Form::Close
   MousePointer pointer = MousePointer::Default;
@@ -78,6 +81,11 @@ struct Form::Impl {
   std::vector<QPointer<FormWindow>> ownedToShow;
 
   void EnsureSurface(int width, int height);
+  // From the client area's points to the surface's pixels: the identity where they are the same, else the
+  // fractional scale and the shift that puts the surface's corner on a whole screen pixel.
+  QTransform ToSurface() const;
+  QSize SurfaceSize() const;  // the client area in the surface's pixels
+  void UpdatePixels(const QRect& pixels);  // shows these surface pixels anew at the next paint
   void ApplyForeignOwner();
   void ApplyExportedOwner();  // again at each show: a hidden Wayland window's surface is made anew
 };

@@ -17,6 +17,7 @@
 #include <xcb/xcb.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <utility>
 
@@ -40,15 +41,40 @@ ClientArea::ClientArea(Form& form) : form_(form) {
 void ClientArea::paintEvent(QPaintEvent* event) {
   QPainter painter(this);
   const QImage& surface = form_.impl().surface;
-  for (const QRect& r : event->region()) painter.drawImage(r.topLeft(), surface, r);
+  const QTransform toSurface = form_.impl().ToSurface();
+  if (toSurface.isIdentity()) {
+    for (const QRect& r : event->region()) painter.drawImage(r.topLeft(), surface, r);
+    return;
+  }
+  // Screen pixels copied, not resampled: the painter counts screen pixels from the client's corner, and the
+  // surface's corner goes on the whole pixel that ToSurface chose.
+  const qreal scale = toSurface.m11();
+  painter.setWorldTransform(QTransform::fromScale(1 / scale, 1 / scale));
+  const QPointF shift(toSurface.dx(), toSurface.dy());
+  for (const QRect& r : event->region()) {
+    const QRect from = toSurface.mapRect(QRectF(r)).toAlignedRect().intersected(surface.rect());
+    painter.drawImage(QPointF(from.topLeft()) - shift, surface, QRectF(from));
+  }
 }
 
-void ClientArea::resizeEvent(QResizeEvent*) {
-  Form::Impl& impl = form_.impl();
-  impl.EnsureSurface(width(), height());
+namespace {
+// The client area has a new size in the surface's pixels: its own, or the screen's scale changed.
+void ClientResized(Form& form) {
+  Form::Impl& impl = form.impl();
+  impl.shownSize = impl.SurfaceSize();
+  impl.EnsureSurface(impl.shownSize.width(), impl.shownSize.height());
   // The window system asks for a repaint of what it exposed, as it would of any window.
-  if (impl.loaded && form_.Paint) Dispatch(form_.Paint);
+  if (impl.loaded && form.Paint) Dispatch(form.Paint);
 }
+
+// Enough client points for width x height surface pixels.
+QSize ClientSizeFor(const Form::Impl& impl, int32_t width, int32_t height) {
+  const qreal scale = impl.ToSurface().m11();
+  return QSize(int(std::ceil(width / scale - 1e-6)), int(std::ceil(height / scale - 1e-6)));
+}
+}  // namespace
+
+void ClientArea::resizeEvent(QResizeEvent*) { ClientResized(form_); }
 
 namespace {
 // A mouse event of the mouse itself, not one the toolkit made up from a pen.
@@ -70,26 +96,39 @@ void ClientArea::wheelEvent(QWheelEvent* event) {
     event->ignore();
     return;
   }
+  const QTransform toSurface = form_.impl().ToSurface();
   WheelTurn turn;
   turn.Shift = ShiftBits(event->modifiers());
-  turn.X = float(event->position().x());
-  turn.Y = float(event->position().y());
+  const QPointF at = toSurface.map(event->position());
+  turn.X = float(at.x());
+  turn.Y = float(at.y());
   // Qt counts a usual notch as 120 eighths of a degree.
   turn.NotchesX = float(event->angleDelta().x()) / 120.0f;
   turn.NotchesY = float(event->angleDelta().y()) / 120.0f;
   turn.HasPixels = !event->pixelDelta().isNull();
-  turn.PixelsX = float(event->pixelDelta().x());
-  turn.PixelsY = float(event->pixelDelta().y());
+  turn.PixelsX = float(event->pixelDelta().x() * toSurface.m11());
+  turn.PixelsY = float(event->pixelDelta().y() * toSurface.m22());
   event->accept();
   Dispatch([&] { form_.MouseWheel(turn); });
 }
 
 bool ClientArea::event(QEvent* event) {
+#if QT_VERSION >= QT_VERSION_CHECK(6, 6, 0)
+  // A form in screen pixels keeps its size in them when the scale changes: on Wayland the compositor tells
+  // its fractional scale only once the window is on screen. After the sizes the compositor has already
+  // asked for, which it would otherwise apply over this one.
+  if (event->type() == QEvent::DevicePixelRatioChange && form_.impl().screenPixels) {
+    const QSize kept = form_.impl().shownSize;
+    QMetaObject::invokeMethod(
+        this, [this, kept] { form_.SetClientSize(kept.width(), kept.height()); }, Qt::QueuedConnection);
+    ClientResized(form_);
+  }
+#endif
   if (event->type() == QEvent::NativeGesture && form_.Pinch) {
     auto* gesture = static_cast<QNativeGestureEvent*>(event);
     if (gesture->gestureType() == Qt::ZoomNativeGesture) {
       // value() is the growth since the last event of the gesture: 0.1 for 10 % larger.
-      const QPointF p = gesture->position();
+      const QPointF p = form_.impl().ToSurface().map(gesture->position());
       const float factor = float(1.0 + gesture->value());
       Dispatch([&] { form_.Pinch(float(p.x()), float(p.y()), factor); });
       return true;
@@ -100,16 +139,16 @@ bool ClientArea::event(QEvent* event) {
 
 void ClientArea::mousePressEvent(QMouseEvent* event) {
   NoteRealMouse(form_, *event);
-  ForwardPress(form_.MouseDown, *event);
+  ForwardPress(form_.MouseDown, *event, form_.impl().ToSurface());
 }
 
 void ClientArea::mouseMoveEvent(QMouseEvent* event) {
   NoteRealMouse(form_, *event);
-  ForwardMove(form_.MouseMove, *event);
+  ForwardMove(form_.MouseMove, *event, form_.impl().ToSurface());
 }
 
 void ClientArea::mouseReleaseEvent(QMouseEvent* event) {
-  ForwardRelease(form_.MouseUp, *event);
+  ForwardRelease(form_.MouseUp, *event, form_.impl().ToSurface());
 }
 
 // ---- top-level window ------------------------------------------------------------------------------
@@ -201,6 +240,28 @@ void Form::Impl::EnsureSurface(int width, int height) {
     painter.drawImage(0, 0, surface);
   }
   surface = std::move(grown);
+}
+
+// At a fractional scale the client area's corner, below the menu bar, lies a fraction into a screen pixel;
+// the surface is drawn from the nearest whole pixel instead, and positions are counted from there.
+QTransform Form::Impl::ToSurface() const {
+  const qreal scale = client->devicePixelRatioF();
+  if (!screenPixels || !window || scale == std::floor(scale)) return {};
+  const QPointF corner = QPointF(client->mapTo(window.data(), QPoint(0, 0))) * scale;
+  return QTransform(scale, 0, 0, scale, corner.x() - std::round(corner.x()), corner.y() - std::round(corner.y()));
+}
+
+void Form::Impl::UpdatePixels(const QRect& pixels) {
+  const QTransform toSurface = ToSurface();
+  client->update(toSurface.isIdentity() ? pixels : toSurface.inverted().mapRect(QRectF(pixels)).toAlignedRect());
+}
+
+QSize Form::Impl::SurfaceSize() const {
+  const QTransform toSurface = ToSurface();
+  if (toSurface.isIdentity()) return client->size();
+  // Up to the last screen pixel of the window's buffer, whose size is its own rounded.
+  const QPointF end = toSurface.map(QPointF(client->width(), client->height()));
+  return QSize(std::max(1, int(std::lround(end.x()))), std::max(1, int(std::lround(end.y()))));
 }
 
 Form::Form() : impl_(std::make_unique<Impl>()) {
@@ -307,22 +368,43 @@ void Form::SetCaption(const std::string& caption) {
 
 std::string Form::caption() const { return impl_->window ? impl_->window->windowTitle().toStdString() : std::string(); }
 
-int32_t Form::clientWidth() const { return impl_->client->width(); }
-int32_t Form::clientHeight() const { return impl_->client->height(); }
+int32_t Form::clientWidth() const { return impl_->SurfaceSize().width(); }
+int32_t Form::clientHeight() const { return impl_->SurfaceSize().height(); }
 
-void Form::SetClientSize(int32_t width, int32_t height) {
-  FormWindow* w = impl_->window;
+namespace {
+// The least length from length on that is a whole number of screen pixels at scale (at 125 %: a multiple of
+// 4 points). A compositor places a window's buffer on the screen pixels its edges round to, and stretches
+// it when their count is not the buffer's.
+int WholeOnScreen(int length, qreal scale) {
+  for (int l = length; l < length + 120; ++l)
+    if (std::abs(l * scale - std::round(l * scale)) < 1e-6) return l;
+  return length;
+}
+
+// The client area width x height client points, or a little more where a fractional scale needs it.
+void ResizeClient(Form::Impl& impl, int width, int height) {
+  FormWindow* w = impl.window;
   if (!w) return;
   // The window's outer size is the client size plus whatever the menu bar takes.
   const int menu = w->menuWidget() ? w->menuWidget()->sizeHint().height() : 0;
-  w->resize(std::max(1, width), std::max(1, height) + menu);
+  const qreal scale = impl.ToSurface().m11();
+  width = WholeOnScreen(std::max(1, width), scale);
+  height = WholeOnScreen(std::max(1, height) + menu, scale) - menu;
+  w->resize(width, height + menu);
   // Without a window system answering (or before the first show), lay the client out at once.
-  impl_->client->resize(std::max(1, width), std::max(1, height));
+  impl.client->resize(width, height);
+}
+}  // namespace
+
+void Form::SetClientSize(int32_t width, int32_t height) {
+  const QSize size = ClientSizeFor(*impl_, width, height);
+  ResizeClient(*impl_, size.width(), size.height());
 }
 
 void Form::SetClientSizeOnScreen(int32_t width, int32_t height) {
   FormWindow* w = impl_->window;
   if (!w) return;
+  const QSize wanted = ClientSizeFor(*impl_, width, height);
   const QWidget* menu = w->menuWidget();
   const int menuHeight = menu ? menu->sizeHint().height() : 0;
   // The caption needs its text and, beside it, room for the window manager's buttons.
@@ -330,7 +412,7 @@ void Form::SetClientSizeOnScreen(int32_t width, int32_t height) {
   const int least = std::max(menu ? menu->sizeHint().width() : 0, captionWidth);
   QScreen* screen = w->screen() ? w->screen() : QGuiApplication::primaryScreen();
   if (!screen) {
-    SetClientSize(std::max(width, least), height);
+    ResizeClient(*impl_, std::max(wanted.width(), least), wanted.height());
     return;
   }
   // The frame is known once the window was shown; before, a title bar and borders of a usual size.
@@ -339,7 +421,7 @@ void Form::SetClientSizeOnScreen(int32_t width, int32_t height) {
   const QRect free = screen->availableGeometry();
   const int most = std::max(1, free.width() - frame.width());
   const int tallest = std::max(1, free.height() - frame.height() - menuHeight);
-  SetClientSize(std::clamp(width, std::min(least, most), most), std::min(height, tallest));
+  ResizeClient(*impl_, std::clamp(wanted.width(), std::min(least, most), most), std::min(wanted.height(), tallest));
 }
 
 void Form::SetMousePointer(MousePointer pointer) {
@@ -355,6 +437,8 @@ void Form::SetMousePointer(MousePointer pointer) {
 MousePointer Form::mousePointer() const { return impl_->pointer; }
 
 void Form::SetToolTip(const std::string& text) { impl_->client->setToolTip(QString::fromStdString(text)); }
+
+void Form::UseScreenPixels() { impl_->screenPixels = true; }
 
 void Form::AddMenuItem(const std::string& menuCaption, const std::string& itemCaption, std::function<void()> onClick) {
   QMenuBar* bar = impl_->window->menuBar();
@@ -385,7 +469,7 @@ void Form::FillBox(int32_t x1, int32_t y1, int32_t x2, int32_t y2, Color color) 
     auto* line = reinterpret_cast<QRgb*>(impl_->surface.scanLine(y));
     std::fill(line + box.left(), line + box.right() + 1, rgb);
   }
-  impl_->client->update(box);
+  impl_->UpdatePixels(box);
 }
 
 void Form::CopyFromBitmap(const MemoryBitmap& bitmap, int32_t dx, int32_t dy, int32_t w, int32_t h, int32_t sx,
@@ -405,7 +489,7 @@ void Form::CopyFromBitmap(const MemoryBitmap& bitmap, int32_t dx, int32_t dy, in
   const uint8_t* from = bitmap.bits() + (size_t(fromY) * size_t(bitmap.width()) + size_t(fromX)) * 4;
   const size_t fromStride = size_t(bitmap.width()) * 4;
   for (int row = 0; row < target.height(); ++row, to += toStride, from += fromStride) std::memcpy(to, from, rowBytes);
-  impl_->client->update(target);
+  impl_->UpdatePixels(target);
 }
 
 Color Form::SurfacePixel(int32_t x, int32_t y) const {

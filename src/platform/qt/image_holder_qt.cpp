@@ -61,7 +61,7 @@ bool DrawPicture(Form& target, const ImageHolder& holder, int32_t x, int32_t y) 
   Form::Impl& form = target.impl();
   form.EnsureSurface(target.clientWidth(), target.clientHeight());
   const QRect area = DrawOn(form.surface, holder.impl().picture, x, y);
-  if (!area.isEmpty()) form.client->update(area);
+  if (!area.isEmpty()) form.UpdatePixels(area);
   return true;
 }
 

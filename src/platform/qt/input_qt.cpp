@@ -63,23 +63,24 @@ int16_t VirtualKeyCode(const QKeyEvent& event) {
 }
 
 namespace {
-void Forward(const Form::MouseHandler& handler, int16_t button, const QSinglePointEvent& event) {
+void Forward(const Form::MouseHandler& handler, int16_t button, const QSinglePointEvent& event,
+             const QTransform& toPixels) {
   if (!handler) return;
-  const QPointF p = event.position();
+  const QPointF p = toPixels.map(event.position());
   Dispatch([&] { handler(button, ShiftBits(event.modifiers()), float(p.x()), float(p.y())); });
 }
 }  // namespace
 
 // Presses and releases of other buttons than left, right and middle (back, forward, ...) are not the
 // program's: they reach no handler, so that one released mid-drag cannot end the stroke.
-void ForwardPress(const Form::MouseHandler& handler, const QSinglePointEvent& event) {
-  if (const int16_t button = ButtonBit(event.button())) Forward(handler, button, event);
+void ForwardPress(const Form::MouseHandler& handler, const QSinglePointEvent& event, const QTransform& toPixels) {
+  if (const int16_t button = ButtonBit(event.button())) Forward(handler, button, event, toPixels);
 }
-void ForwardMove(const Form::MouseHandler& handler, const QSinglePointEvent& event) {
-  Forward(handler, ButtonBits(event.buttons()), event);
+void ForwardMove(const Form::MouseHandler& handler, const QSinglePointEvent& event, const QTransform& toPixels) {
+  Forward(handler, ButtonBits(event.buttons()), event, toPixels);
 }
-void ForwardRelease(const Form::MouseHandler& handler, const QSinglePointEvent& event) {
-  if (const int16_t button = ButtonBit(event.button())) Forward(handler, button, event);
+void ForwardRelease(const Form::MouseHandler& handler, const QSinglePointEvent& event, const QTransform& toPixels) {
+  if (const int16_t button = ButtonBit(event.button())) Forward(handler, button, event, toPixels);
 }
 
 }  // namespace brisel::platform

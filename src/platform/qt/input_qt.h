@@ -4,6 +4,7 @@
 
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QTransform>
 
 #include <cstdint>
 
@@ -17,9 +18,10 @@ int16_t ShiftBits(Qt::KeyboardModifiers modifiers);
 int16_t VirtualKeyCode(const QKeyEvent& event);
 
 // Hands a mouse or pen event to a program handler, through Dispatch: the button that went down or up (for a
-// move, the buttons held), the modifiers, and the position in the receiving widget's pixels.
-void ForwardPress(const Form::MouseHandler& handler, const QSinglePointEvent& event);
-void ForwardMove(const Form::MouseHandler& handler, const QSinglePointEvent& event);
-void ForwardRelease(const Form::MouseHandler& handler, const QSinglePointEvent& event);
+// move, the buttons held), the modifiers, and the position in the receiving widget's pixels, or where
+// toPixels takes them (a form's screen pixels: Form::Impl::ToSurface).
+void ForwardPress(const Form::MouseHandler& handler, const QSinglePointEvent& event, const QTransform& toPixels = {});
+void ForwardMove(const Form::MouseHandler& handler, const QSinglePointEvent& event, const QTransform& toPixels = {});
+void ForwardRelease(const Form::MouseHandler& handler, const QSinglePointEvent& event, const QTransform& toPixels = {});
 
 }  // namespace brisel::platform

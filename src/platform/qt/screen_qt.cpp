@@ -1,5 +1,5 @@
 // The window system the program runs on: whether there is a screen, whether windows are X11 ones, and the
-// desktop's scale rounded to a whole one.
+// desktop's scale rounded to a whole one (on X11; a Wayland compositor's is kept).
 
 #include "platform/qt/screen_qt.h"
 #include "platform/qt/wayland_foreign_qt.h"
@@ -48,9 +48,21 @@ std::string WholeScaleFactors(const std::string& factors) {
   return out;
 }
 
+namespace {
+// Whether Qt will open Wayland windows: chosen by name, or, where nothing is chosen (WhyNoWindows names the
+// one that works when only one does), because a compositor is named.
+bool WaylandWindows() {
+  const QByteArray chosen = qgetenv("QT_QPA_PLATFORM");
+  return chosen.startsWith("wayland") || (chosen.isEmpty() && !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"));
+}
+}  // namespace
+
 void UseWholeScaleFactors() {
   if (qEnvironmentVariableIsSet("QT_SCALE_FACTOR_ROUNDING_POLICY")) return;
-  QGuiApplication::setHighDpiScaleFactorRoundingPolicy(Qt::HighDpiScaleFactorRoundingPolicy::Round);
+  // A Wayland compositor's fractional scale (which Qt reads from 6.5 on; before, it is the compositor's whole
+  // one) is kept: the canvas draws in screen pixels there, and the compositor shows them as they are.
+  if (!WaylandWindows())
+    QGuiApplication::setHighDpiScaleFactorRoundingPolicy(Qt::HighDpiScaleFactorRoundingPolicy::Round);
   // Factors the desktop sets for Qt programs are not rounded by that policy: they are rounded here.
   for (const char* name : {"QT_SCALE_FACTOR", "QT_SCREEN_SCALE_FACTORS"})
     if (const char* value = std::getenv(name)) setenv(name, WholeScaleFactors(value).c_str(), 1);

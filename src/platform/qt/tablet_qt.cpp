@@ -4,7 +4,8 @@
 // the whole screen with y growing upward, a pressure maximum and an altitude. So a packet carries
 // X = (screen x + 0.5) / screen width * extent, Y = (1 - (screen y + 0.5) / screen height) * extent: the
 // program's mapping back (which takes half a pixel off) then lands on the pen's own client pixel. The eraser
-// end, which Qt reports as its own pointer type, has a negative altitude.
+// end, which Qt reports as its own pointer type, has a negative altitude. Where the canvas counts screen
+// pixels (Form::UseScreenPixels), so do the screen's size and positions here, so that the pen maps back to them.
 
 #include <QApplication>
 #include <QGuiApplication>
@@ -31,6 +32,7 @@ constexpr int32_t kMaxPressure = 1023;
 constexpr int32_t kAltitudeUp = 900;       // tenths of a degree: the pen standing on its tip
 
 bool gPenSeen = false;  // a pen's event is arriving, whatever devices Qt lists
+double gPenScale = 1;   // screen pixels per toolkit unit in the pen's form, as its packets count them
 
 bool PlatformHasTablet() {
   if (gPenSeen) return true;
@@ -110,11 +112,12 @@ struct Tablet::Impl : public QObject {
     if (!live() || !form) return false;
     // Without proximity events (X11 sends them only with some drivers) the pen's first event says it is here.
     if (!inProximity) Proximity(true);
-    const QRect screen = ScreenRect();
-    const QPointF global = event.globalPosition() - QPointF(screen.topLeft());
+    const QTransform toSurface = form->impl().ToSurface();
+    gPenScale = toSurface.m11();
+    const QPointF global = (event.globalPosition() - QPointF(ScreenRect().topLeft())) * gPenScale;
     int32_t context = 1, cursor = event.pointerType() == QPointingDevice::PointerType::Eraser ? 2 : 1;
-    int32_t X = int32_t(std::lround((global.x() + 0.5) / screen.width() * outputX));
-    int32_t Y = int32_t(std::lround((1.0 - (global.y() + 0.5) / screen.height()) * outputY));
+    int32_t X = int32_t(std::lround((global.x() + 0.5) / ScreenWidth() * outputX));
+    int32_t Y = int32_t(std::lround((1.0 - (global.y() + 0.5) / ScreenHeight()) * outputY));
     int32_t Z = 0, packetButtons = int32_t(event.buttons());
     int32_t pressure = int32_t(std::lround(std::clamp(event.pressure(), 0.0, 1.0) * kMaxPressure));
     int32_t tangent = 0, azimuth = 0;
@@ -128,13 +131,13 @@ struct Tablet::Impl : public QObject {
     // Then the pen acts as the pointer, exactly once.
     switch (event.type()) {
       case QEvent::TabletPress:
-        ForwardPress(form->MouseDown, event);
+        ForwardPress(form->MouseDown, event, toSurface);
         break;
       case QEvent::TabletMove:
-        ForwardMove(form->MouseMove, event);
+        ForwardMove(form->MouseMove, event, toSurface);
         break;
       case QEvent::TabletRelease:
-        ForwardRelease(form->MouseUp, event);
+        ForwardRelease(form->MouseUp, event, toSurface);
         break;
       default:
         break;
@@ -205,14 +208,16 @@ void Tablet::SetOutputExtents(int32_t x, int32_t y) {
 }
 float Tablet::MaxPressure() const { return float(kMaxPressure); }
 
-int32_t ScreenWidth() { return ScreenRect().width(); }
-int32_t ScreenHeight() { return ScreenRect().height(); }
+int32_t ScreenWidth() { return int32_t(std::lround(ScreenRect().width() * gPenScale)); }
+int32_t ScreenHeight() { return int32_t(std::lround(ScreenRect().height() * gPenScale)); }
 
 void ClientToScreen(const Form& window, int32_t& x, int32_t& y) {
   const Form::Impl& impl = const_cast<Form&>(window).impl();
-  const QPoint global = impl.client->mapToGlobal(QPoint(x, y)) - ScreenRect().topLeft();
-  x = global.x();
-  y = global.y();
+  const QTransform toSurface = impl.ToSurface();
+  const QPointF client = toSurface.inverted().map(QPointF(x, y));
+  const QPointF global = (impl.client->mapToGlobal(client) - QPointF(ScreenRect().topLeft())) * toSurface.m11();
+  x = int32_t(std::lround(global.x()));
+  y = int32_t(std::lround(global.y()));
 }
 
 }  // namespace brisel::platform
