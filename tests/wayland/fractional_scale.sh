@@ -42,7 +42,7 @@ convert -size 160x240 pattern:gray50 -size 160x240 xc:white +append -fill red -d
   -fill blue -draw 'point 319,239' -type TrueColor PNG24:"$work/picture.png"
 cp "$work/picture.png" "$work/painted.png"
 QT_QPA_PLATFORM=wayland "$brisel" "$work/painted.png" >"$work/out" 2>"$work/err" &
-shown() { swaymsg -t get_tree | grep -q '"name": "Brisel 1.1'; }
+shown() { grep -q '"name": "Brisel 1.1' <<<"$(swaymsg -t get_tree)"; }
 if ! wait_for 30 shown; then
   grep -q 'platform plugin "wayland"' "$work/err" && skip "Qt's Wayland plug-in is not installed (qt6-wayland)"
   fail "the canvas did not open: $(cat "$work/err")"
