@@ -6,9 +6,11 @@
 
 #include <libgimp/gimp.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace brisel::gimphost::api {
@@ -193,7 +195,10 @@ inline WindowHandle ProgressWindow(bool onWayland) {
   gsize size = 0;
   const auto* data = static_cast<const char*>(g_bytes_get_data(handle, &size));
   if (data && onWayland) {
-    named.wayland.assign(data, strnlen(data, size));  // a string, with or without its NUL
+    // A Wayland handle is text, with or without its NUL; GIMP on X11 names its window by number instead.
+    const std::string_view text(data, strnlen(data, size));
+    if (!text.empty() && std::all_of(text.begin(), text.end(), [](char c) { return c > ' ' && c < 127; }))
+      named.wayland = text;
   } else if (data && (size == 4 || size == 8)) {
     // An X11 window is a number of 32 bits, held in 4 or 8 bytes.
     uint64_t window = 0;

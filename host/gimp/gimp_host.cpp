@@ -219,8 +219,9 @@ class GimpHost final : public host::HostTable {
     TakeHeld(send);
     api::Update(drawable_, changed.x, changed.y, changed.width, changed.height);
     gimp_displays_flush();
-    // Not kept above GIMP's window: it may have come up over the canvas to show the change.
-    if (canvas_ && !keptAbove_) canvas_->Show();
+    // Not kept above GIMP's window: it may have come up over the canvas to show the change. A raise is
+    // ignored on Wayland; an activation request is the compositor's to grant.
+    if (canvas_ && !keptAbove_) canvas_->SetFocus();
   }
 
   // After a send, what the layer holds over the part sent becomes the common ground, and where it differs
@@ -286,9 +287,10 @@ class GimpHost final : public host::HostTable {
       why = "GIMP exported no handle for its window";
     }
     if (!keptAbove_)
-      std::fprintf(stderr, "brisel: GIMP's window is not one Brisel's windows can stay above (%s); the canvas is "
-                           "raised above it at the start and after each send instead\n", why);
+      std::fprintf(stderr, "brisel: GIMP's window is not one Brisel's windows can stay above (%s); the canvas asks "
+                           "to be brought forward at the start and after each send instead\n", why);
     form.Show();
+    if (!keptAbove_) form.SetFocus();
   }
 
   platform::Form* canvas_ = nullptr;

@@ -88,6 +88,9 @@ struct Form::Impl {
   void UpdatePixels(const QRect& pixels);  // shows these surface pixels anew at the next paint
   void ApplyForeignOwner();
   void ApplyExportedOwner();  // again at each show: a hidden Wayland window's surface is made anew
+  // On Wayland, before the first show: narrower where the screen would have no room beside it for the
+  // tool windows to be shown with it.
+  void LeaveRoomForOwned();
 };
 
 // A colour of the program's as Qt's, and back.

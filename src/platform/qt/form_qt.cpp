@@ -21,6 +21,7 @@
 #include <cstring>
 #include <utility>
 
+#include "platform/qt/beside_owner_qt.h"
 #include "platform/qt/form_impl.h"
 #include "platform/qt/input_qt.h"
 
@@ -231,6 +232,19 @@ void Form::Impl::ApplyExportedOwner() {
     importedOwner = ImportAsParent(*window->windowHandle(), exportedOwner);
 }
 
+void Form::Impl::LeaveRoomForOwned() {
+  // A window manager on X11 places tool windows beside their owner, over the screen's edge if it must; a
+  // Wayland compositor places them where it likes, often over the owner, and a client cannot move them.
+  if (!QGuiApplication::platformName().startsWith("wayland") || ownedToShow.empty()) return;
+  QScreen* screen = window->screen() ? window->screen() : QGuiApplication::primaryScreen();
+  if (!screen) return;
+  int room = 0;
+  for (const QPointer<FormWindow>& owned : ownedToShow)
+    if (owned) room += owned->width() + 16;  // with a usual frame
+  const int most = screen->availableGeometry().width() - room - 16;
+  if (window->width() > most && most >= window->minimumSizeHint().width()) window->resize(most, window->height());
+}
+
 void Form::Impl::EnsureSurface(int width, int height) {
   if (surface.width() >= width && surface.height() >= height) return;
   QImage grown(std::max(width, surface.width()), std::max(height, surface.height()), QImage::Format_RGB32);
@@ -283,6 +297,7 @@ void Form::Show() {
     if (Load) Load();
   }
   if (impl_->window) {
+    if (!impl_->window->isVisible()) impl_->LeaveRoomForOwned();
     impl_->window->show();
     impl_->window->raise();
     if (impl_->foreignOwner) impl_->ApplyForeignOwner();
@@ -310,7 +325,11 @@ void Form::ShowOwnedBy(Form& owner) {
     if (std::find(pending.begin(), pending.end(), w) == pending.end()) pending.emplace_back(w);
     return;
   }
+  const bool shown = w->isVisible();
   Show();
+  // Where the window system does not place a tool window by its owner, it is put there once.
+  if (!shown && w->windowHandle() && owner.impl().window->windowHandle())
+    PlaceBesideOwner(*owner.impl().window->windowHandle(), *w->windowHandle());
 }
 
 void Form::SetTransientForNative(uintptr_t nativeWindow) {
