@@ -55,15 +55,15 @@ void Form_Load() {
   BrushSize = float(Form2::HProp1().value());
   BrushOpacity = float(Form2::HProp5().value());
   BrushStep = float(Form2::HProp6().value());
-  Tell(canvas::displaybuffers());
+  link::Tell(canvas::displaybuffers());
   OpenTablet();  // sets the pen values to their start and TabletPresent to whether a tablet opened
 }
 
 void Form_Unload(int16_t& Cancel) {
   std::string failure;
   try {
-    const int32_t width = platform::ToLong(CallHost("Tarn_BufferWidth"));
-    const int32_t height = platform::ToLong(CallHost("Tarn_BufferHeight"));
+    const int32_t width = platform::ToLong(link::CallHost("Tarn_BufferWidth"));
+    const int32_t height = platform::ToLong(link::CallHost("Tarn_BufferHeight"));
     if (width != ImageWidth || height != ImageHeight) {
       const auto answer = platform::AskYesNo(
           kProgramName, "Can't copy buffer back to Project Tarnwick because the buffer size has changed\r" +
@@ -78,7 +78,7 @@ void Form_Unload(int16_t& Cancel) {
       }
       return;
     }
-    if (!SendBackUnlessRefused()) {
+    if (!link::SendBackUnlessRefused()) {
       KeepCanvasOpen(Cancel);
       return;
     }
@@ -96,9 +96,9 @@ void Form_Unload(int16_t& Cancel) {
   ReleaseWindows();
 }
 
-void Form_Paint() { Tell(canvas::RepaintImage()); }
+void Form_Paint() { link::Tell(canvas::RepaintImage()); }
 
-void GetPaperMenu_Click() { GetPaperFromTarnwick(); }
+void GetPaperMenu_Click() { link::GetPaperFromTarnwick(); }
 
 void ToolPanelMenu_Click() { Form2Window().ShowOwnedBy(Form1Window()); }
 

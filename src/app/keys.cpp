@@ -21,7 +21,7 @@ using platform::shiftkeys::kCtrl;
 using platform::shiftkeys::kShiftCtrl;
 namespace keys = platform::keys;
 
-void Redo() { Tell(canvas::RedrawRect(canvas::RedoLastStep())); }
+void Redo() { link::Tell(canvas::RedrawRect(canvas::RedoLastStep())); }
 
 // Listed in this order. Keys that act here come with their code; the rest are done by the canvas's mouse,
 // wheel and key handlers (app/canvas_input.h) as named.

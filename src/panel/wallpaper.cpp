@@ -22,7 +22,7 @@ platform::ImageHolder* Image1() { return gImage1.get(); }
 void LoadWallpaper(platform::Form& panel) {
   gImage1 = std::make_unique<platform::ImageHolder>(panel, kImage1Left, kImage1Top, kImage1Width, kImage1Height);
   try {
-    const std::string name = platform::ToString(CallHost("Tarn_WallpaperFilename"));
+    const std::string name = platform::ToString(link::CallHost("Tarn_WallpaperFilename"));
     if (name.empty() || !gImage1->LoadPicture(name)) return;
   } catch (const std::exception&) {
     return;  // a host without a wallpaper: the plain back colour stays
