@@ -64,9 +64,9 @@ std::optional<platform::Color> ColourUnder(float X, float Y) {
 // user had moved them.
 void TakeColour(std::optional<platform::Color> colour) {
   if (!colour) return;
-  Form2::HProp2().SetValue(int32_t(*colour & 0xFF));
-  Form2::HProp3().SetValue(int32_t(*colour >> 8 & 0xFF));
-  Form2::HProp4().SetValue(int32_t(*colour >> 16 & 0xFF));
+  panel::HProp2().SetValue(int32_t(*colour & 0xFF));
+  panel::HProp3().SetValue(int32_t(*colour >> 8 & 0xFF));
+  panel::HProp4().SetValue(int32_t(*colour >> 16 & 0xFF));
   TriPicker::DrawTriangle();
 }
 

@@ -51,10 +51,10 @@ void Form_Load() {
   canvas.SetClientSizeOnScreen(ImageWidth, ImageHeight);
   Form2Window().ShowOwnedBy(canvas);
   // The brush starts as the panel's sliders were designed.
-  BrushPress = float(Form2::HProp8().value());
-  BrushSize = float(Form2::HProp1().value());
-  BrushOpacity = float(Form2::HProp5().value());
-  BrushStep = float(Form2::HProp6().value());
+  BrushPress = float(panel::HProp8().value());
+  BrushSize = float(panel::HProp1().value());
+  BrushOpacity = float(panel::HProp5().value());
+  BrushStep = float(panel::HProp6().value());
   link::Tell(canvas::displaybuffers());
   OpenTablet();  // sets the pen values to their start and TabletPresent to whether a tablet opened
 }

@@ -42,8 +42,8 @@ constexpr Key kTable[] = {
     {"u", "Undo", 0, 0, When::Elsewhere, Form2::vx_button1_Click},
     {"Shift+Ctrl+Z", "Redo", kShiftCtrl, 'Z', When::Press, Redo},
     {"Ctrl+Y", "Redo", kCtrl, 'Y', When::Press, Redo},
-    {"[", "Smaller brush", 0, keys::kBracketLeft, When::Press, Form2::SmallerBrush},
-    {"]", "Larger brush", 0, keys::kBracketRight, When::Press, Form2::LargerBrush},
+    {"[", "Smaller brush", 0, keys::kBracketLeft, When::Press, panel::SmallerBrush},
+    {"]", "Larger brush", 0, keys::kBracketRight, When::Press, panel::LargerBrush},
     {"Ctrl+S", "Send the picture", kCtrl, 'S', When::Release, Form2::vx_button4_Click},
     {"Tab", "Show or hide the tool panel", 0, keys::kTab, When::Release, Form1::ToggleToolPanel},
 };

@@ -121,7 +121,7 @@ bool OnTermination(int signal) {
 int32_t AutosaveSeconds() {
   const std::string text =
       platform::GetSetting("tarnwick", "Startup", "Autosave_Seconds", std::to_string(kDefaultAutosaveSeconds));
-  const std::optional<int32_t> seconds = SettingNumber(text);
+  const std::optional<int32_t> seconds = panel::SettingNumber(text);
   // The timer counts in milliseconds, in 32 bits: about 24 days at most.
   if (!seconds || *seconds > kLongestAutosaveSeconds) {
     std::fprintf(stderr,

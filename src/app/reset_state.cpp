@@ -10,7 +10,7 @@ namespace brisel {
 void ResetProgramState() {
   Form1::CloseTablet();
   canvas::ResetDisplay();
-  Form2::TrianglePicking = 0;
+  panel::TrianglePicking = 0;
   ResetSharedState();
 }
 

@@ -24,7 +24,7 @@ namespace {
 uint64_t ReadUndoMemoryBudget() {
   constexpr uint64_t kMiB = uint64_t(1) << 20;
   const std::optional<int32_t> megabytes =
-      SettingNumber(platform::GetSetting("tarnwick", "Startup", "Undo_Memory_MB", ""));
+      panel::SettingNumber(platform::GetSetting("tarnwick", "Startup", "Undo_Memory_MB", ""));
   return megabytes && *megabytes > 0 ? uint64_t(*megabytes) * kMiB : DefaultUndoMemoryBudget();
 }
 

@@ -31,8 +31,8 @@ void AttachForm1(platform::Form& form) {
 
 // The panel hands its keys to the canvas's handlers, so that they work whichever window has the focus.
 void AttachForm2(platform::Form& form) {
-  Form2::SetTipWithKeys(Keys::WithKeys);
-  Form2::Attach(form);
+  panel::SetTipWithKeys(Keys::WithKeys);
+  panel::Attach(form);
   form.KeyDown = Form1::Form_KeyDown;
   form.KeyUp = Form1::Form_KeyUp;
   form.KeyPress = Form1::Form_KeyPress;

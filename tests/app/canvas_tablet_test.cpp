@@ -128,7 +128,7 @@ TEST_P(PenArrival, PressureSetsTheWidthAndTheEraserEndPaintsWhite) {
   EXPECT_EQ(TabletPresent, !late);
   if (late) PlugInTablet();
   PlaneR.fill(255);  // a white picture: the black pen shows
-  Form2::HProp1().SetValue(6);
+  panel::HProp1().SetValue(6);
   const int light = PenStroke(pen, 15, 0.2);
   const int firm = PenStroke(pen, 40, 1.0);
   EXPECT_GT(light, 0);
