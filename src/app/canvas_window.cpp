@@ -22,7 +22,7 @@ namespace {
 // unload the menu owner and the tool panel.
 void ReleaseWindows() {
   Dibs::FreeDib();
-  CloseTablet();
+  app::CloseTablet();
   if (MenusWindow().loaded()) MenusWindow().Close();
   if (Form2Exists() && Form2Window().loaded()) Form2Window().Close();
 }
@@ -56,7 +56,7 @@ void Form_Load() {
   BrushOpacity = float(panel::HProp5().value());
   BrushStep = float(panel::HProp6().value());
   link::Tell(canvas::displaybuffers());
-  OpenTablet();  // sets the pen values to their start and TabletPresent to whether a tablet opened
+  app::OpenTablet();  // sets the pen values to their start and TabletPresent to whether a tablet opened
 }
 
 void Form_Unload(int16_t& Cancel) {
@@ -102,15 +102,19 @@ void GetPaperMenu_Click() { link::GetPaperFromTarnwick(); }
 
 void ToolPanelMenu_Click() { Form2Window().ShowOwnedBy(Form1Window()); }
 
+void KeysMenu_Click() { Keys::ShowKeysWindow(); }
+
+}  // namespace brisel::Form1
+
+namespace brisel::app {
+
 void ToggleToolPanel() {
   if (!Form2Window().visible()) {
-    ToolPanelMenu_Click();
+    Form1::ToolPanelMenu_Click();
     return;
   }
   Form2Window().Hide();
   Form1Window().SetFocus();  // the keys come to the canvas again, Tab included
 }
 
-void KeysMenu_Click() { Keys::ShowKeysWindow(); }
-
-}  // namespace brisel::Form1
+}  // namespace brisel::app

@@ -45,7 +45,7 @@ constexpr Key kTable[] = {
     {"[", "Smaller brush", 0, keys::kBracketLeft, When::Press, panel::SmallerBrush},
     {"]", "Larger brush", 0, keys::kBracketRight, When::Press, panel::LargerBrush},
     {"Ctrl+S", "Send the picture", kCtrl, 'S', When::Release, Form2::vx_button4_Click},
-    {"Tab", "Show or hide the tool panel", 0, keys::kTab, When::Release, Form1::ToggleToolPanel},
+    {"Tab", "Show or hide the tool panel", 0, keys::kTab, When::Release, app::ToggleToolPanel},
 };
 
 // The window's parts: its labels go before it.

@@ -8,7 +8,7 @@
 namespace brisel {
 
 void ResetProgramState() {
-  Form1::CloseTablet();
+  app::CloseTablet();
   canvas::ResetDisplay();
   panel::TrianglePicking = 0;
   ResetSharedState();

@@ -41,7 +41,7 @@ void AttachForm2(platform::Form& form) {
 
 // What is bound to the windows goes before them: the tablet (bound to the canvas) and the keys window.
 void BeforeDestroy() {
-  Form1::CloseTablet();
+  app::CloseTablet();
   Keys::DestroyKeysWindow();
 }
 

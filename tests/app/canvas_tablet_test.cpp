@@ -66,7 +66,7 @@ TEST_F(TabletTest, WithoutATabletTheMouseAloneWithPressureOne) {
   Start(20, 20);
   EXPECT_FALSE(TabletPresent);
   EXPECT_EQ(PenPressure, 1.0f);
-  EXPECT_EQ(Form1::Tablet, nullptr);
+  EXPECT_EQ(app::Tablet, nullptr);
 }
 
 TEST_F(TabletTest, PacketsGiveThePenPositionPressureAndEnd) {
