@@ -48,7 +48,7 @@ float ImageY(float Y) { return Y / Zoom - float(PanY) / Zoom; }
 // What the event changed shown, and what was refused said.
 void Show(canvas::Changed changed) {
   changed.refused += canvas::RedrawRect(changed.rect);
-  Tell(changed.refused);
+  link::Tell(changed.refused);
 }
 
 // The colour of the image pixel under the pointer; none outside the image.
@@ -64,9 +64,9 @@ std::optional<platform::Color> ColourUnder(float X, float Y) {
 // user had moved them.
 void TakeColour(std::optional<platform::Color> colour) {
   if (!colour) return;
-  Form2::HProp2().SetValue(int32_t(*colour & 0xFF));
-  Form2::HProp3().SetValue(int32_t(*colour >> 8 & 0xFF));
-  Form2::HProp4().SetValue(int32_t(*colour >> 16 & 0xFF));
+  panel::HProp2().SetValue(int32_t(*colour & 0xFF));
+  panel::HProp3().SetValue(int32_t(*colour >> 8 & 0xFF));
+  panel::HProp4().SetValue(int32_t(*colour >> 16 & 0xFF));
   TriPicker::DrawTriangle();
 }
 
@@ -100,17 +100,17 @@ void Form_MouseMove(int16_t Button, int16_t Shift, float X, float Y) {
   TakePenPosition(X, Y);
   if (!StrokeActive) return;  // hovering does nothing
   if (SpacePan) {
-    if (Button != 0) Tell(canvas::SpaceDrag(X, Y));
+    if (Button != 0) link::Tell(canvas::SpaceDrag(X, Y));
     return;
   }
   if (Shift == kShiftCtrl || PickMode) {
     stroke::PassOverStroke(ImageX(X), ImageY(Y));
-    if (Shift == kShiftCtrl) Tell(canvas::ViewDrag(Button, X, Y));
+    if (Shift == kShiftCtrl) link::Tell(canvas::ViewDrag(Button, X, Y));
     else if (Button != 0) PickColour(X, Y);
     return;
   }
   // Every spline sample of the event composites its own piece; the canvas shows them all at once.
-  Tell(canvas::RedrawRect(stroke::ContinueStroke(ImageX(X), ImageY(Y), PenPressure, X, Y, Button != 0)));
+  link::Tell(canvas::RedrawRect(stroke::ContinueStroke(ImageX(X), ImageY(Y), PenPressure, X, Y, Button != 0)));
 }
 
 void Form_MouseUp(int16_t /*Button*/, int16_t Shift, float X, float Y) {
@@ -137,7 +137,7 @@ void Form_MouseUp(int16_t /*Button*/, int16_t Shift, float X, float Y) {
 void Form_MouseWheel(const platform::WheelTurn& turn) {
   if (turn.Shift == platform::shiftkeys::kCtrl) {
     const double notches = turn.NotchesY != 0 ? turn.NotchesY : turn.PixelsY / kPixelsPerNotch;
-    if (notches != 0) Tell(canvas::ZoomAbout(turn.X, turn.Y, float(Zoom * std::pow(kZoomPerNotch, notches))));
+    if (notches != 0) link::Tell(canvas::ZoomAbout(turn.X, turn.Y, float(Zoom * std::pow(kZoomPerNotch, notches))));
     return;
   }
   if (turn.Shift != 0 && turn.Shift != platform::shiftkeys::kShift) return;
@@ -145,11 +145,11 @@ void Form_MouseWheel(const platform::WheelTurn& turn) {
   double dx = turn.HasPixels ? turn.PixelsX : turn.NotchesX * kPixelsPerNotch;
   double dy = turn.HasPixels ? turn.PixelsY : turn.NotchesY * kPixelsPerNotch;
   if (turn.Shift == platform::shiftkeys::kShift && dx == 0) std::swap(dx, dy);  // Shift turns the wheel sideways
-  if (dx != 0 || dy != 0) Tell(canvas::ScrollView(dx, dy));
+  if (dx != 0 || dy != 0) link::Tell(canvas::ScrollView(dx, dy));
 }
 
 void Form_Pinch(float X, float Y, float Factor) {
-  if (Factor > 0) Tell(canvas::ZoomAbout(X, Y, Zoom * Factor));
+  if (Factor > 0) link::Tell(canvas::ZoomAbout(X, Y, Zoom * Factor));
 }
 
 void Form_KeyDown(int16_t& KeyCode, int16_t& Shift) {
@@ -184,16 +184,16 @@ void Form_KeyUp(int16_t& KeyCode, int16_t& Shift) {
   // Zoom keys act on release, about the image's top-left corner; Ctrl must be the only modifier.
   if (Shift == platform::shiftkeys::kCtrl && KeyCode == platform::keys::kPlus) {
     canvas::Refusals refused = canvas::SetView(Zoom + 0.25f, PanX, PanY).refused;
-    Tell(refused += canvas::displaybuffers());
+    link::Tell(refused += canvas::displaybuffers());
   }
   if (Shift == platform::shiftkeys::kCtrl && KeyCode == platform::keys::kMinus && Zoom > 0.25f) {
     canvas::Refusals refused = canvas::SetView(Zoom - 0.25f, PanX, PanY).refused;
-    Tell(refused += canvas::displaybuffers());
+    link::Tell(refused += canvas::displaybuffers());
   }
 }
 
 void Form_KeyPress(int16_t& KeyAscii) {
-  if (KeyAscii == 'u') Tell(canvas::RedrawRect(canvas::UndoLastStep()));
+  if (KeyAscii == 'u') link::Tell(canvas::RedrawRect(canvas::UndoLastStep()));
 }
 
 }  // namespace brisel::Form1

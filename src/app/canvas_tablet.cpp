@@ -4,7 +4,7 @@
 #include "state/windows.h"
 
 namespace brisel {
-namespace Form1 {
+namespace app {
 
 std::unique_ptr<platform::Tablet> Tablet;
 
@@ -73,6 +73,10 @@ void CloseTablet() {
   Tablet.reset();
 }
 
+}  // namespace app
+
+namespace Form1 {
+
 void Tablet_PacketArrival(int32_t&, int32_t&, int32_t& X, int32_t& Y, int32_t&, int32_t&, int32_t& Pressure,
                           int32_t&, int32_t&, int32_t& Altitude, int32_t&, int32_t&, int32_t&, int32_t&, int32_t&,
                           int32_t&) {
@@ -84,7 +88,7 @@ void Tablet_PacketArrival(int32_t&, int32_t&, int32_t& X, int32_t& Y, int32_t&, 
   platform::ClientToScreen(Form1Window(), ox, oy);
   PenWindowX = float(sx - ox - 0.5);
   PenWindowY = float(sy - oy - 0.5);
-  PenPressure = Tablet ? float(Pressure) / Tablet->MaxPressure() : 1.0f;
+  PenPressure = app::Tablet ? float(Pressure) / app::Tablet->MaxPressure() : 1.0f;
   PenAltitude = float(Altitude);
 }
 

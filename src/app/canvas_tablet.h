@@ -10,7 +10,7 @@
 
 namespace brisel {
 
-namespace Form1 {
+namespace app {
 
 extern std::unique_ptr<platform::Tablet> Tablet;  // the canvas's tablet object, when one opened
 
@@ -18,6 +18,10 @@ extern std::unique_ptr<platform::Tablet> Tablet;  // the canvas's tablet object,
 void OpenTablet();
 // Closes it again, ignoring failures.
 void CloseTablet();
+
+}  // namespace app
+
+namespace Form1 {
 
 void Tablet_PacketArrival(int32_t& ContextHandle, int32_t& Cursor, int32_t& X, int32_t& Y, int32_t& Z,
                           int32_t& Buttons, int32_t& Pressure, int32_t& TangentPressure, int32_t& Azimuth,

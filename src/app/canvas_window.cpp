@@ -22,7 +22,7 @@ namespace {
 // unload the menu owner and the tool panel.
 void ReleaseWindows() {
   Dibs::FreeDib();
-  CloseTablet();
+  app::CloseTablet();
   if (MenusWindow().loaded()) MenusWindow().Close();
   if (Form2Exists() && Form2Window().loaded()) Form2Window().Close();
 }
@@ -51,19 +51,19 @@ void Form_Load() {
   canvas.SetClientSizeOnScreen(ImageWidth, ImageHeight);
   Form2Window().ShowOwnedBy(canvas);
   // The brush starts as the panel's sliders were designed.
-  BrushPress = float(Form2::HProp8().value());
-  BrushSize = float(Form2::HProp1().value());
-  BrushOpacity = float(Form2::HProp5().value());
-  BrushStep = float(Form2::HProp6().value());
-  Tell(canvas::displaybuffers());
-  OpenTablet();  // sets the pen values to their start and TabletPresent to whether a tablet opened
+  BrushPress = float(panel::HProp8().value());
+  BrushSize = float(panel::HProp1().value());
+  BrushOpacity = float(panel::HProp5().value());
+  BrushStep = float(panel::HProp6().value());
+  link::Tell(canvas::displaybuffers());
+  app::OpenTablet();  // sets the pen values to their start and TabletPresent to whether a tablet opened
 }
 
 void Form_Unload(int16_t& Cancel) {
   std::string failure;
   try {
-    const int32_t width = platform::ToLong(CallHost("Tarn_BufferWidth"));
-    const int32_t height = platform::ToLong(CallHost("Tarn_BufferHeight"));
+    const int32_t width = platform::ToLong(link::CallHost("Tarn_BufferWidth"));
+    const int32_t height = platform::ToLong(link::CallHost("Tarn_BufferHeight"));
     if (width != ImageWidth || height != ImageHeight) {
       const auto answer = platform::AskYesNo(
           kProgramName, "Can't copy buffer back to Project Tarnwick because the buffer size has changed\r" +
@@ -78,7 +78,7 @@ void Form_Unload(int16_t& Cancel) {
       }
       return;
     }
-    if (!SendBackUnlessRefused()) {
+    if (!link::SendBackUnlessRefused()) {
       KeepCanvasOpen(Cancel);
       return;
     }
@@ -96,21 +96,25 @@ void Form_Unload(int16_t& Cancel) {
   ReleaseWindows();
 }
 
-void Form_Paint() { Tell(canvas::RepaintImage()); }
+void Form_Paint() { link::Tell(canvas::RepaintImage()); }
 
-void GetPaperMenu_Click() { GetPaperFromTarnwick(); }
+void GetPaperMenu_Click() { link::GetPaperFromTarnwick(); }
 
 void ToolPanelMenu_Click() { Form2Window().ShowOwnedBy(Form1Window()); }
 
+void KeysMenu_Click() { Keys::ShowKeysWindow(); }
+
+}  // namespace brisel::Form1
+
+namespace brisel::app {
+
 void ToggleToolPanel() {
   if (!Form2Window().visible()) {
-    ToolPanelMenu_Click();
+    Form1::ToolPanelMenu_Click();
     return;
   }
   Form2Window().Hide();
   Form1Window().SetFocus();  // the keys come to the canvas again, Tab included
 }
 
-void KeysMenu_Click() { Keys::ShowKeysWindow(); }
-
-}  // namespace brisel::Form1
+}  // namespace brisel::app

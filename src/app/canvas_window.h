@@ -17,9 +17,14 @@ void Form_Paint();
 void GetPaperMenu_Click();
 // "Tool panel": the tool panel shown (where it was), for one closed with its window's close button.
 void ToolPanelMenu_Click();
-// Tab: the tool panel hidden when shown, shown when hidden; the keys go on reaching the canvas's handlers.
-void ToggleToolPanel();
 // "Keys and mouse": the window listing every key and drag (app/keys.h).
 void KeysMenu_Click();
 
 }  // namespace brisel::Form1
+
+namespace brisel::app {
+
+// Tab: the tool panel hidden when shown, shown when hidden; the keys go on reaching the canvas's handlers.
+void ToggleToolPanel();
+
+}  // namespace brisel::app

@@ -21,7 +21,7 @@ using platform::shiftkeys::kCtrl;
 using platform::shiftkeys::kShiftCtrl;
 namespace keys = platform::keys;
 
-void Redo() { Tell(canvas::RedrawRect(canvas::RedoLastStep())); }
+void Redo() { link::Tell(canvas::RedrawRect(canvas::RedoLastStep())); }
 
 // Listed in this order. Keys that act here come with their code; the rest are done by the canvas's mouse,
 // wheel and key handlers (app/canvas_input.h) as named.
@@ -42,10 +42,10 @@ constexpr Key kTable[] = {
     {"u", "Undo", 0, 0, When::Elsewhere, Form2::vx_button1_Click},
     {"Shift+Ctrl+Z", "Redo", kShiftCtrl, 'Z', When::Press, Redo},
     {"Ctrl+Y", "Redo", kCtrl, 'Y', When::Press, Redo},
-    {"[", "Smaller brush", 0, keys::kBracketLeft, When::Press, Form2::SmallerBrush},
-    {"]", "Larger brush", 0, keys::kBracketRight, When::Press, Form2::LargerBrush},
+    {"[", "Smaller brush", 0, keys::kBracketLeft, When::Press, panel::SmallerBrush},
+    {"]", "Larger brush", 0, keys::kBracketRight, When::Press, panel::LargerBrush},
     {"Ctrl+S", "Send the picture", kCtrl, 'S', When::Release, Form2::vx_button4_Click},
-    {"Tab", "Show or hide the tool panel", 0, keys::kTab, When::Release, Form1::ToggleToolPanel},
+    {"Tab", "Show or hide the tool panel", 0, keys::kTab, When::Release, app::ToggleToolPanel},
 };
 
 // The window's parts: its labels go before it.

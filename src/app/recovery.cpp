@@ -90,7 +90,8 @@ void OfferCopies() {
       question += "\rThe picture was changed after the copy was made, at " + platform::LocalTimeText(*changed) +
                   ": restoring the copy paints over that change (one undo step gives it back).";
     const auto answer = platform::AskYesNo(kProgramName, question + "\r(" + copy.path + ")");
-    if (answer != platform::MessageBoxAnswer::Yes || !ReplaceImage(std::move(red), std::move(green), std::move(blue)))
+    if (answer != platform::MessageBoxAnswer::Yes ||
+        !link::ReplaceImage(std::move(red), std::move(green), std::move(blue)))
       return;
     // Taken back, the painting is this run's: its copy is written under this run's name at once, and then
     // the old one goes (a run that still wrote there would be told apart by that name).
@@ -120,7 +121,7 @@ bool OnTermination(int signal) {
 int32_t AutosaveSeconds() {
   const std::string text =
       platform::GetSetting("tarnwick", "Startup", "Autosave_Seconds", std::to_string(kDefaultAutosaveSeconds));
-  const std::optional<int32_t> seconds = SettingNumber(text);
+  const std::optional<int32_t> seconds = panel::SettingNumber(text);
   // The timer counts in milliseconds, in 32 bits: about 24 days at most.
   if (!seconds || *seconds > kLongestAutosaveSeconds) {
     std::fprintf(stderr,
@@ -146,7 +147,7 @@ void StartRecovery(const std::string& picture, int32_t autosaveSeconds) {
   StopRecovery();
   gRecovery = std::make_unique<Recovery>();
   gRecovery->picture = picture;
-  SetAfterSend(RecoveryAfterSend);
+  link::SetAfterSend(RecoveryAfterSend);
   platform::SetLastWords(KeepRecoveryCopy);
   platform::OnTerminationSignal(OnTermination);
   OfferCopies();
@@ -157,7 +158,7 @@ void StartRecovery(const std::string& picture, int32_t autosaveSeconds) {
 void RecoveryPictureNamed(const std::string& picture) {
   if (!gRecovery || !gRecovery->picture.empty() || picture.empty()) return;
   gRecovery->picture = picture;
-  SetAfterSend(RecoveryAfterSend);
+  link::SetAfterSend(RecoveryAfterSend);
   platform::ClaimPicture(picture);  // a file made a moment ago is open nowhere else
 }
 
@@ -165,7 +166,7 @@ void EndRunOnTermination(std::function<void(const std::string& sentence)> endRun
 
 void StopRecovery() {
   if (!gRecovery) return;
-  SetAfterSend(nullptr);
+  link::SetAfterSend(nullptr);
   platform::OnTerminationSignal(nullptr);
   platform::SetLastWords(nullptr);
   gRecovery.reset();  // stops the timer and waits for the writer
@@ -182,7 +183,7 @@ std::string KeepRecoveryCopy() {
   if (!gRecovery || !HaveImage() || canvas::ChangedBoxToSend().empty()) return {};
   // The copy is worth more than the oldest undo steps: they go, one at a time, while memory is short.
   std::string why;
-  RunLettingUndoStepsGo([&] {
+  link::RunLettingUndoStepsGo([&] {
     why = gRecovery->writer.WriteNow(CopyPath(), gRecovery->picture, PlaneR, PlaneG, PlaneB);
     return why.rfind(platform::kNotEnoughMemory, 0) != 0;
   });

@@ -8,9 +8,9 @@
 namespace brisel {
 
 void ResetProgramState() {
-  Form1::CloseTablet();
+  app::CloseTablet();
   canvas::ResetDisplay();
-  Form2::TrianglePicking = 0;
+  panel::TrianglePicking = 0;
   ResetSharedState();
 }
 

@@ -24,7 +24,7 @@ namespace {
 uint64_t ReadUndoMemoryBudget() {
   constexpr uint64_t kMiB = uint64_t(1) << 20;
   const std::optional<int32_t> megabytes =
-      SettingNumber(platform::GetSetting("tarnwick", "Startup", "Undo_Memory_MB", ""));
+      panel::SettingNumber(platform::GetSetting("tarnwick", "Startup", "Undo_Memory_MB", ""));
   return megabytes && *megabytes > 0 ? uint64_t(*megabytes) * kMiB : DefaultUndoMemoryBudget();
 }
 
@@ -46,16 +46,16 @@ void Main() {
   HostObject = platform::CreateObject(platform::kHostProgId);
   BuildCoverageCurves();
   BuildBlendTable();
-  FetchPaper();
-  ImageWidth = platform::ToLong(CallHost("Tarn_BufferWidth"));
-  ImageHeight = platform::ToLong(CallHost("Tarn_BufferHeight"));
+  link::FetchPaper();
+  ImageWidth = platform::ToLong(link::CallHost("Tarn_BufferWidth"));
+  ImageHeight = platform::ToLong(link::CallHost("Tarn_BufferHeight"));
   if (ImageWidth <= 0 || ImageHeight <= 0)
     throw Error(errors::kBadPlane, "The host's image is " + std::to_string(ImageWidth) + " x " +
                                        std::to_string(ImageHeight) + " pixels: there is nothing to paint on");
   SizeBuffers();
-  PlaneR = FetchPlane("Tarn_GetRBuffer", "red");
-  PlaneG = FetchPlane("Tarn_GetGBuffer", "green");
-  PlaneB = FetchPlane("Tarn_GetBBuffer", "blue");
+  PlaneR = link::FetchPlane("Tarn_GetRBuffer", "red");
+  PlaneG = link::FetchPlane("Tarn_GetGBuffer", "green");
+  PlaneB = link::FetchPlane("Tarn_GetBBuffer", "blue");
   canvas::SyncView({0, 0, ImageWidth, ImageHeight});
   canvas::ForgetChanges();  // the planes are the host's own
   Pyramid::Forget();
@@ -65,7 +65,7 @@ void Main() {
   platform::Form& canvas = Form1Window();
   int16_t zero = 0;
   platform::Variant handOver[] = {&canvas, &zero};
-  CallHost("Tarn_SendFormObject", handOver);
+  link::CallHost("Tarn_SendFormObject", handOver);
   // A host that only takes the window does not show it; then the program does.
   if (!canvas.loaded()) canvas.Show();
 }

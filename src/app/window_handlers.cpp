@@ -32,8 +32,8 @@ void AttachForm1(platform::Form& form) {
 
 // The panel hands its keys to the canvas's handlers, so that they work whichever window has the focus.
 void AttachForm2(platform::Form& form) {
-  Form2::SetTipWithKeys(Keys::WithKeys);
-  Form2::Attach(form);
+  panel::SetTipWithKeys(Keys::WithKeys);
+  panel::Attach(form);
   form.KeyDown = Form1::Form_KeyDown;
   form.KeyUp = Form1::Form_KeyUp;
   form.KeyPress = Form1::Form_KeyPress;
@@ -42,7 +42,7 @@ void AttachForm2(platform::Form& form) {
 
 // What is bound to the windows goes before them: the tablet (bound to the canvas) and the keys window.
 void BeforeDestroy() {
-  Form1::CloseTablet();
+  app::CloseTablet();
   Keys::DestroyKeysWindow();
 }
 

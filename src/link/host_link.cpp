@@ -13,7 +13,7 @@
 #include "platform/window.h"
 #include "state/shared_state.h"
 
-namespace brisel {
+namespace brisel::link {
 namespace {
 
 void (*gAfterSend)() = nullptr;
@@ -221,4 +221,4 @@ void SendImageToTarnwick() {
   }
 }
 
-}  // namespace brisel
+}  // namespace brisel::link

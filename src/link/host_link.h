@@ -7,7 +7,7 @@
 #include "canvas/refusal.h"
 #include "platform/host.h"
 
-namespace brisel {
+namespace brisel::link {
 
 // What runs after every send that went through, or found nothing to send (the recovery copy goes then,
 // app/recovery.h, which sets it while it runs); nullptr: nothing.
@@ -56,4 +56,4 @@ void GetImageFromTarnwick();
 // A failing call is reported; nothing of the program's image changes either way.
 void SendImageToTarnwick();
 
-}  // namespace brisel
+}  // namespace brisel::link

@@ -5,7 +5,7 @@
 
 #include "canvas/undo.h"
 
-namespace brisel {
+namespace brisel::link {
 
 bool RunLettingUndoStepsGo(const std::function<bool()>& attempt) {
   int stepsGone = 0;
@@ -25,4 +25,4 @@ bool RunLettingUndoStepsGo(const std::function<bool()>& attempt) {
   return enough;
 }
 
-}  // namespace brisel
+}  // namespace brisel::link

@@ -4,7 +4,7 @@
 
 #include <functional>
 
-namespace brisel {
+namespace brisel::link {
 
 // Runs attempt, which returns false when it failed for want of memory and changed nothing (a std::bad_alloc
 // it throws counts the same). While it does, the oldest undo step goes (canvas/undo.h: LetOldestUndoStepGo)
@@ -13,4 +13,4 @@ namespace brisel {
 // the caller then says "not enough memory".
 bool RunLettingUndoStepsGo(const std::function<bool()>& attempt);
 
-}  // namespace brisel
+}  // namespace brisel::link

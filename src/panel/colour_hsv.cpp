@@ -10,7 +10,7 @@
 #include "platform/numbers.h"
 #include "state/shared_state.h"
 
-namespace brisel::Form2 {
+namespace brisel::panel {
 
 void GetHSV() {
   float h, s, v;
@@ -20,4 +20,4 @@ void GetHSV() {
   ColorVal = Nearest(v * 255.0f);
 }
 
-}  // namespace brisel::Form2
+}  // namespace brisel::panel

@@ -3,10 +3,10 @@
 
 #include <cstdint>
 
-namespace brisel::Form2 {
+namespace brisel::panel {
 
 // ColorHue (degrees, rounded), ColorSat and ColorVal (x 255, rounded) from PaintRed, PaintGreen and
 // PaintBlue; ColorHue only while no triangle pick runs.
 void GetHSV();
 
-}  // namespace brisel::Form2
+}  // namespace brisel::panel

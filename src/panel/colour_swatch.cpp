@@ -9,7 +9,7 @@
 #include "platform/numbers.h"
 #include "state/shared_state.h"
 
-namespace brisel::Form2 {
+namespace brisel::panel {
 namespace {
 
 // A paint channel as the swatch's byte: rounded half to even, and kept in 0..255 so that a value a slider
@@ -22,4 +22,4 @@ void SetColor() {
   Panel().vx_button5.SetBackColor(platform::RGB(Channel(PaintRed), Channel(PaintGreen), Channel(PaintBlue)));
 }
 
-}  // namespace brisel::Form2
+}  // namespace brisel::panel

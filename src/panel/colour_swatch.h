@@ -1,9 +1,9 @@
 #pragma once
 // The primary swatch, the paint colour shown.
 
-namespace brisel::Form2 {
+namespace brisel::panel {
 
 // The primary swatch vx_button5 shows (PaintRed, PaintGreen, PaintBlue), each rounded.
 void SetColor();
 
-}  // namespace brisel::Form2
+}  // namespace brisel::panel

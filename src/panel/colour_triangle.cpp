@@ -42,7 +42,7 @@ struct Size {
   int32_t W, H;
 };
 Size PickerSize() {
-  const PictureBox& picker = Form2::Panel().Picker;
+  const PictureBox& picker = panel::Panel().Picker;
   return {picker.width(), picker.height()};
 }
 
@@ -92,13 +92,13 @@ void DrawTrianglePixels(PictureBox& box, Size size) {
 }  // namespace
 
 void DrawTriangle() {
-  PictureBox& picker = Form2::Panel().Picker;
+  PictureBox& picker = panel::Panel().Picker;
   const Size size = PickerSize();
   if (!DrawGradientTriangle(picker, size)) DrawTrianglePixels(picker, size);
 }
 
 void DrawTriangleMask() {
-  PictureBox& mask = Form2::Panel().Picture2;
+  PictureBox& mask = panel::Panel().Picture2;
   const Size size = PickerSize();
   // Everything that is not the triangle must read black (below 1) for a pick to stop there.
   mask.SetBackColor(0x000000);

@@ -25,7 +25,7 @@ constexpr platform::Color kMarkerWhite = 0xFFFFFF;
 }  // namespace
 
 void Picture1_Paint() {
-  platform::PictureBox& strip = Panel().Picture1;
+  platform::PictureBox& strip = panel::Panel().Picture1;
   const int32_t W1 = strip.width(), H1 = strip.height();
   for (int32_t x = 0; x < W1; ++x) {
     float r, g, b;
@@ -39,7 +39,7 @@ void Picture1_Paint() {
 
 void Picture1_MouseMove(int16_t Button, int16_t, float X, float) {
   if (Button < 1) return;
-  platform::PictureBox& strip = Panel().Picture1;
+  platform::PictureBox& strip = panel::Panel().Picture1;
   // A drag may leave the strip on either side: the hue stops at 0 and at 360. Limited before the
   // conversion to a whole number, so that no position can overflow it.
   const double hue = std::nearbyint(double(X) / strip.width() * 360);
@@ -49,9 +49,9 @@ void Picture1_MouseMove(int16_t Button, int16_t, float X, float) {
   native::HSV_To_RGB(r, g, b, float(ColorHue), float(ColorSat) / 255.0f, float(ColorVal) / 255.0f);
   // Unrounded: the sliders keep fractions. Each set runs the colour refresh, whose GetHSV recomputes
   // ColorHue from the new colour (for a grey, the hue the conversion reports for it).
-  Panel().HProp2.SetValue(r * 255.0f);
-  Panel().HProp3.SetValue(g * 255.0f);
-  Panel().HProp4.SetValue(b * 255.0f);
+  panel::Panel().HProp2.SetValue(r * 255.0f);
+  panel::Panel().HProp3.SetValue(g * 255.0f);
+  panel::Panel().HProp4.SetValue(b * 255.0f);
 
   Picture1_Paint();
   strip.Refresh();

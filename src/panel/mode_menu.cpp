@@ -12,7 +12,7 @@
 #include "state/windows.h"
 
 namespace brisel {
-namespace Menus {
+namespace panel {
 namespace {
 
 // And, Or and Xor are written in capitals on the button.
@@ -30,15 +30,22 @@ constexpr std::array<ModeItem, 11> kModeMenu{{
     {"Xor", 10, "XOR"},
 }};
 
-void Choose(size_t position) {
-  const ModeItem& item = kModeMenu[position];
-  BlendMode = item.blendMode;
-  Form2::vx_pte_button15().SetCaption(item.buttonCaption);
-}
-
 }  // namespace
 
 const std::array<ModeItem, 11>& ModeMenu() { return kModeMenu; }
+
+}  // namespace panel
+
+namespace Menus {
+namespace {
+
+void Choose(size_t position) {
+  const panel::ModeItem& item = panel::ModeMenu()[position];
+  BlendMode = item.blendMode;
+  panel::vx_pte_button15().SetCaption(item.buttonCaption);
+}
+
+}  // namespace
 
 void ModeDefault_Click() { Choose(0); }
 void ModeAdd_Click() { Choose(1); }
@@ -59,7 +66,7 @@ namespace Form2 {
 void vx_pte_button15_Click() {
   MenusWindow();  // the menu's owner exists from the first press on
   std::vector<std::string> captions;
-  for (const Menus::ModeItem& item : Menus::ModeMenu()) captions.emplace_back(item.menuCaption);
+  for (const panel::ModeItem& item : panel::ModeMenu()) captions.emplace_back(item.menuCaption);
   static constexpr void (*kHandlers[])() = {
       Menus::ModeDefault_Click, Menus::ModeAdd_Click,     Menus::ModeSub_Click,    Menus::ModeMult_Click,
       Menus::ModeDiv_Click,     Menus::ModeScreen_Click,  Menus::MenuGreater_Click, Menus::MenuLess_Click,

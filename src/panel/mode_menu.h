@@ -4,7 +4,7 @@
 #include <array>
 #include <cstdint>
 
-namespace brisel::Menus {
+namespace brisel::panel {
 
 // One item of the menu: its caption, the blend mode it chooses, and what the Mode button then reads.
 struct ModeItem {
@@ -15,6 +15,10 @@ struct ModeItem {
 
 // The eleven items in menu order.
 const std::array<ModeItem, 11>& ModeMenu();
+
+}  // namespace brisel::panel
+
+namespace brisel::Menus {
 
 // Each sets BlendMode, then the Mode button's caption.
 void ModeDefault_Click();

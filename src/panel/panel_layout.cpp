@@ -8,7 +8,7 @@
 
 #include "panel/panel_buttons.h"
 
-namespace brisel::Form2 {
+namespace brisel::panel {
 namespace {
 
 TipWithKeys gTipWithKeys = nullptr;
@@ -113,13 +113,13 @@ Controls::Controls(platform::Form& form)
   vx_button13.SetMousePointer(platform::MousePointer::SizeAll);
   vx_button14.SetMousePointer(platform::MousePointer::SizeAll);
   // The buttons that have keys name them after their design tip (SetTipWithKeys).
-  IconButton(vx_button11, Icon::Magnifier100, WithKeys("Show As Is, at 100% zoom", vx_button11_Click));
+  IconButton(vx_button11, Icon::Magnifier100, WithKeys("Show As Is, at 100% zoom", Form2::vx_button11_Click));
   IconButton(vx_button12, Icon::FourArrows,
-             WithKeys("Fit to Window: shrink or expand, but keep aspect ratio", vx_button12_Click));
+             WithKeys("Fit to Window: shrink or expand, but keep aspect ratio", Form2::vx_button12_Click));
 
   IconButton(vx_button3, Icon::WindowOut, "Get image from Tarnwick");
-  IconButton(vx_button4, Icon::WindowIn, WithKeys("Send image to Tarnwick", vx_button4_Click));
-  IconButton(vx_button1, Icon::LeftArrow, WithKeys("Undo (restore prior step)", vx_button1_Click));
+  IconButton(vx_button4, Icon::WindowIn, WithKeys("Send image to Tarnwick", Form2::vx_button4_Click));
+  IconButton(vx_button1, Icon::LeftArrow, WithKeys("Undo (restore prior step)", Form2::vx_button1_Click));
   IconButton(vx_button2, Icon::Cross, "Clear");
 
   Slider(HProp1, 2, "1", "32");
@@ -163,4 +163,4 @@ Controls::Controls(platform::Form& form)
 
 void SetTipWithKeys(TipWithKeys tipWithKeys) { gTipWithKeys = tipWithKeys; }
 
-}  // namespace brisel::Form2
+}  // namespace brisel::panel

@@ -23,19 +23,19 @@ constexpr Preset kPen{0, 0, "Default", 0};
 constexpr Preset kWaterBrush{0, 3, "Multiply", 1};
 
 void Press(platform::VxButton& button, const Preset& preset) {
-  DeactivateButtons();
+  panel::DeactivateButtons();
   button.SetValue(true);
   ReliefEffect = preset.relief;
   BlendMode = preset.blendMode;
-  vx_pte_button15().SetCaption(preset.modeCaption);
+  panel::vx_pte_button15().SetCaption(preset.modeCaption);
   CoverageCurve = preset.curve;
 }
 
 }  // namespace
 
-void vx_button6_MouseDown(int16_t, int16_t, float, float) { Press(Panel().vx_button6, kInk); }
-void vx_button7_MouseDown(int16_t, int16_t, float, float) { Press(Panel().vx_button7, kGelBrush); }
-void vx_button8_MouseDown(int16_t, int16_t, float, float) { Press(Panel().vx_button8, kPen); }
-void vx_button9_MouseDown(int16_t, int16_t, float, float) { Press(Panel().vx_button9, kWaterBrush); }
+void vx_button6_MouseDown(int16_t, int16_t, float, float) { Press(panel::Panel().vx_button6, kInk); }
+void vx_button7_MouseDown(int16_t, int16_t, float, float) { Press(panel::Panel().vx_button7, kGelBrush); }
+void vx_button8_MouseDown(int16_t, int16_t, float, float) { Press(panel::Panel().vx_button8, kPen); }
+void vx_button9_MouseDown(int16_t, int16_t, float, float) { Press(panel::Panel().vx_button9, kWaterBrush); }
 
 }  // namespace brisel::Form2

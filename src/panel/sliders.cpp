@@ -14,16 +14,8 @@
 #include "platform/numbers.h"
 #include "state/shared_state.h"
 
-namespace brisel::Form2 {
+namespace brisel::panel {
 namespace {
-
-// The colour refresh after a change of Red, Green or Blue.
-void ColourChanged() {
-  GetHSV();
-  SetColor();
-  Picture1_Paint();
-  TriPicker::DrawTriangle();
-}
 
 void StepSize(double step) {
   platform::HProp& size = Panel().HProp1;
@@ -36,26 +28,41 @@ void StepSize(double step) {
 void SmallerBrush() { StepSize(-1); }
 void LargerBrush() { StepSize(+1); }
 
-void HProp1_Change() { BrushSize = float(Panel().HProp1.value()); }
-void HProp8_Change() { BrushPress = float(Panel().HProp8.value()); }
-void HProp5_Change() { BrushOpacity = float(Panel().HProp5.value()); }
-void HProp6_Change() { BrushStep = float(Panel().HProp6.value()); }
+}  // namespace brisel::panel
+
+namespace brisel::Form2 {
+namespace {
+
+// The colour refresh after a change of Red, Green or Blue.
+void ColourChanged() {
+  panel::GetHSV();
+  panel::SetColor();
+  Picture1_Paint();
+  TriPicker::DrawTriangle();
+}
+
+}  // namespace
+
+void HProp1_Change() { BrushSize = float(panel::Panel().HProp1.value()); }
+void HProp8_Change() { BrushPress = float(panel::Panel().HProp8.value()); }
+void HProp5_Change() { BrushOpacity = float(panel::Panel().HProp5.value()); }
+void HProp6_Change() { BrushStep = float(panel::Panel().HProp6.value()); }
 
 // Paper strength is a whole number: halves go to the even neighbour (2.5 -> 2, 3.5 -> 4).
-void HProp7_Change() { PaperStrength = Nearest(Panel().HProp7.value()); }
+void HProp7_Change() { PaperStrength = Nearest(panel::Panel().HProp7.value()); }
 
 void HProp2_Change() {
-  PaintRed = float(Panel().HProp2.value());
+  PaintRed = float(panel::Panel().HProp2.value());
   ColourChanged();
 }
 
 void HProp3_Change() {
-  PaintGreen = float(Panel().HProp3.value());
+  PaintGreen = float(panel::Panel().HProp3.value());
   ColourChanged();
 }
 
 void HProp4_Change() {
-  PaintBlue = float(Panel().HProp4.value());
+  PaintBlue = float(panel::Panel().HProp4.value());
   ColourChanged();
 }
 

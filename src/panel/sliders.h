@@ -12,8 +12,12 @@ void HProp6_Change();
 void HProp7_Change();
 void HProp8_Change();
 
+}  // namespace brisel::Form2
+
+namespace brisel::panel {
+
 // The brush one size smaller or larger: the Size slider moved one step within its range, as the user would.
 void SmallerBrush();
 void LargerBrush();
 
-}  // namespace brisel::Form2
+}  // namespace brisel::panel

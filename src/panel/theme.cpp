@@ -13,7 +13,7 @@
 #include "platform/controls.h"
 #include "platform/settings.h"
 
-namespace brisel {
+namespace brisel::panel {
 namespace {
 
 constexpr const char* kApplication = "tarnwick";
@@ -118,10 +118,6 @@ HostTheme ReadHostTheme() {
   return t;
 }
 
-}  // namespace brisel
-
-namespace brisel::panel {
-
 void PrefsCallback(platform::Form& form) {
   const HostTheme theme = ReadHostTheme();
   form.SetBackColor(kThemeBackColor);
@@ -133,7 +129,7 @@ void PrefsCallback(platform::Form& form) {
   // last three keep their look.
   for (const platform::FormControl& c : platform::FormControls(form)) {
     if (auto* label = std::get_if<platform::Label*>(&c.control))
-      Try([&] { (*label)->SetForeColor(Form2::kLabelColor); });
+      Try([&] { (*label)->SetForeColor(kLabelColor); });
     else if (auto* button = std::get_if<platform::VxButton*>(&c.control))
       ThemeButton(**button, theme);
     else if (auto* slider = std::get_if<platform::HProp*>(&c.control))

@@ -8,7 +8,7 @@
 
 #include "platform/window.h"
 
-namespace brisel {
+namespace brisel::panel {
 
 // The host's interface settings: application "tarnwick", section "Startup". Colours are 0xBBGGRR.
 struct HostTheme {
@@ -33,10 +33,6 @@ std::optional<int32_t> SettingNumber(const std::string& text);
 
 // The themed form's back colour, whatever the settings.
 inline constexpr platform::Color kThemeBackColor = 0x9E958F;
-
-}  // namespace brisel
-
-namespace brisel::panel {
 
 // The theme pass over every control of form, in the form's control order: buttons by their Tag's role,
 // sliders, labels' text; picture boxes, image holders and lines keep their look. A property a control

@@ -16,45 +16,45 @@
 #include "panel/wallpaper.h"
 #include "state/windows.h"
 
-namespace brisel::Form2 {
+namespace brisel::panel {
 namespace {
 
 // The controls of the current panel window. A new window (after DestroyWindows) gets new controls.
 std::unique_ptr<Controls> gPanel;
 
 void Connect(Controls& p) {
-  p.HProp1.Change = HProp1_Change;
-  p.HProp2.Change = HProp2_Change;
-  p.HProp3.Change = HProp3_Change;
-  p.HProp4.Change = HProp4_Change;
-  p.HProp5.Change = HProp5_Change;
-  p.HProp6.Change = HProp6_Change;
-  p.HProp7.Change = HProp7_Change;
-  p.HProp8.Change = HProp8_Change;
+  p.HProp1.Change = Form2::HProp1_Change;
+  p.HProp2.Change = Form2::HProp2_Change;
+  p.HProp3.Change = Form2::HProp3_Change;
+  p.HProp4.Change = Form2::HProp4_Change;
+  p.HProp5.Change = Form2::HProp5_Change;
+  p.HProp6.Change = Form2::HProp6_Change;
+  p.HProp7.Change = Form2::HProp7_Change;
+  p.HProp8.Change = Form2::HProp8_Change;
 
-  p.vx_button6.MouseDown = vx_button6_MouseDown;
-  p.vx_button7.MouseDown = vx_button7_MouseDown;
-  p.vx_button8.MouseDown = vx_button8_MouseDown;
-  p.vx_button9.MouseDown = vx_button9_MouseDown;
-  p.vx_pte_button15.Click = vx_pte_button15_Click;
+  p.vx_button6.MouseDown = Form2::vx_button6_MouseDown;
+  p.vx_button7.MouseDown = Form2::vx_button7_MouseDown;
+  p.vx_button8.MouseDown = Form2::vx_button8_MouseDown;
+  p.vx_button9.MouseDown = Form2::vx_button9_MouseDown;
+  p.vx_pte_button15.Click = Form2::vx_pte_button15_Click;
 
-  p.vx_button1.Click = vx_button1_Click;
-  p.vx_button2.Click = vx_button2_Click;
-  p.vx_button3.Click = vx_button3_Click;
-  p.vx_button4.Click = vx_button4_Click;
-  p.vx_button5.Click = vx_button5_Click;
-  p.vx_button11.Click = vx_button11_Click;
-  p.vx_button12.Click = vx_button12_Click;
-  p.vx_button13.MouseDown = vx_button13_MouseDown;
-  p.vx_button13.MouseMove = vx_button13_MouseMove;
-  p.vx_button13.MouseUp = vx_button13_MouseUp;
-  p.vx_button14.MouseDown = vx_button14_MouseDown;
-  p.vx_button14.MouseMove = vx_button14_MouseMove;
-  p.vx_button14.MouseUp = vx_button14_MouseUp;
+  p.vx_button1.Click = Form2::vx_button1_Click;
+  p.vx_button2.Click = Form2::vx_button2_Click;
+  p.vx_button3.Click = Form2::vx_button3_Click;
+  p.vx_button4.Click = Form2::vx_button4_Click;
+  p.vx_button5.Click = Form2::vx_button5_Click;
+  p.vx_button11.Click = Form2::vx_button11_Click;
+  p.vx_button12.Click = Form2::vx_button12_Click;
+  p.vx_button13.MouseDown = Form2::vx_button13_MouseDown;
+  p.vx_button13.MouseMove = Form2::vx_button13_MouseMove;
+  p.vx_button13.MouseUp = Form2::vx_button13_MouseUp;
+  p.vx_button14.MouseDown = Form2::vx_button14_MouseDown;
+  p.vx_button14.MouseMove = Form2::vx_button14_MouseMove;
+  p.vx_button14.MouseUp = Form2::vx_button14_MouseUp;
 
-  p.Picker.MouseMove = Picker_MouseMove;
-  p.Picker.Paint = Picker_Paint;
-  p.Picture1.MouseMove = Picture1_MouseMove;
+  p.Picker.MouseMove = Form2::Picker_MouseMove;
+  p.Picker.Paint = Form2::Picker_Paint;
+  p.Picture1.MouseMove = Form2::Picture1_MouseMove;
 }
 
 }  // namespace
@@ -68,9 +68,9 @@ void Attach(platform::Form& form) {
   form.FillBox(0, 0, kClientWidth - 1, kClientHeight - 1, kDesignBackColor);
   gPanel = std::make_unique<Controls>(form);
   Connect(*gPanel);
-  form.Load = Form_Load;
-  form.QueryUnload = Form_QueryUnload;
-  form.Paint = Form_Paint;
+  form.Load = Form2::Form_Load;
+  form.QueryUnload = Form2::Form_QueryUnload;
+  form.Paint = Form2::Form_Paint;
 }
 
 Controls& Panel() {
@@ -88,11 +88,23 @@ platform::HProp& HProp7() { return Panel().HProp7; }
 platform::HProp& HProp8() { return Panel().HProp8; }
 platform::VxButton& vx_pte_button15() { return Panel().vx_pte_button15; }
 
+void DeactivateButtons() {
+  Controls& p = Panel();
+  p.vx_button6.SetValue(false);
+  p.vx_button7.SetValue(false);
+  p.vx_button8.SetValue(false);
+  p.vx_button9.SetValue(false);
+}
+
+}  // namespace brisel::panel
+
+namespace brisel::Form2 {
+
 void Form_Load() {
   panel::PrefsCallback(Form2Window());
-  SetColor();
+  panel::SetColor();
   TriPicker::DrawTriangleMask();
-  LoadWallpaper(Form2Window());  // a failure skips only this step
+  panel::LoadWallpaper(Form2Window());  // a failure skips only this step
   Picture1_Paint();
   TriPicker::DrawTriangle();
 }
@@ -102,14 +114,6 @@ void Form_QueryUnload(int16_t& Cancel, int16_t UnloadMode) {
   Cancel = -1;
   Form2Window().Hide();
   Form1Window().SetFocus();
-}
-
-void DeactivateButtons() {
-  Controls& p = Panel();
-  p.vx_button6.SetValue(false);
-  p.vx_button7.SetValue(false);
-  p.vx_button8.SetValue(false);
-  p.vx_button9.SetValue(false);
 }
 
 }  // namespace brisel::Form2

@@ -7,7 +7,7 @@
 #include "platform/controls.h"
 #include "platform/window.h"
 
-namespace brisel::Form2 {
+namespace brisel::panel {
 
 inline constexpr const char* kCaption = "Brisel Tools";
 inline constexpr int32_t kClientWidth = 141, kClientHeight = 490;
@@ -63,15 +63,19 @@ platform::HProp& HProp7();  // Paper
 platform::HProp& HProp8();  // Press
 platform::VxButton& vx_pte_button15();  // Mode
 
+// Lets every preset button up (vx_button6, 7, 8, 9 in that order): the radio group's whole logic.
+void DeactivateButtons();
+
+}  // namespace brisel::panel
+
 // ---- the panel's load (its controls' handlers: sliders.h, panel_buttons.h, colour_swatch.h,
 // hue_strip.h, triangle_pick.h, presets.h, mode_menu.h) ----------------------------------------------
+
+namespace brisel::Form2 {
 
 void Form_Load();
 // The close button of the panel's window hides it: the panel lives as long as the canvas, and Tab or the
 // canvas's "Tool panel" item brings it back where it was. The program's own close unloads it.
 void Form_QueryUnload(int16_t& Cancel, int16_t UnloadMode);
-
-// Lets every preset button up (vx_button6, 7, 8, 9 in that order): the radio group's whole logic.
-void DeactivateButtons();
 
 }  // namespace brisel::Form2

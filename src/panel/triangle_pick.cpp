@@ -5,12 +5,17 @@
 #include <cmath>
 #include <cstdint>
 
-
 #include "panel/colour_triangle.h"
 #include "panel/tool_panel.h"
 #include "panel/wallpaper.h"
 #include "platform/numbers.h"
 #include "platform/window.h"
+
+namespace brisel::panel {
+
+int32_t TrianglePicking = 0;
+
+}  // namespace brisel::panel
 
 namespace brisel::Form2 {
 namespace {
@@ -24,22 +29,20 @@ int32_t PixelIndex(float coordinate) {
 
 // Keeps TrianglePicking at 255 for one pick, and back at 0 however the pick ends.
 struct PickingScope {
-  PickingScope() { TrianglePicking = 255; }
-  ~PickingScope() { TrianglePicking = 0; }
+  PickingScope() { panel::TrianglePicking = 255; }
+  ~PickingScope() { panel::TrianglePicking = 0; }
 };
 
 }  // namespace
 
-int32_t TrianglePicking = 0;
-
 void Picker_Paint() {
-  TriPicker::PaintBackdrop(Panel().Picker);  // the panel's wallpaper continues behind the triangle
+  TriPicker::PaintBackdrop(panel::Panel().Picker);  // the panel's wallpaper continues behind the triangle
   TriPicker::DrawTriangle();
 }
 
 void Picker_MouseMove(int16_t Button, int16_t, float X, float Y) {
   if (Button == 0) return;  // a press alone picks nothing; the drag does
-  Controls& p = Panel();
+  panel::Controls& p = panel::Panel();
   const int32_t x = PixelIndex(X), y = PixelIndex(Y);
   // The mask is black outside the triangle and -1 outside the box: both end the pick.
   if (int32_t(p.Picture2.Pixel(x, y)) < 1) return;

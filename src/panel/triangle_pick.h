@@ -4,11 +4,15 @@
 
 #include <cstdint>
 
-namespace brisel::Form2 {
+namespace brisel::panel {
 
 // 255 while a triangle pick is setting the sliders, else 0: GetHSV then keeps ColorHue, so the triangle
 // keeps its hue when a grey, white or black is picked from it.
 extern int32_t TrianglePicking;
+
+}  // namespace brisel::panel
+
+namespace brisel::Form2 {
 
 // The backdrop, then the triangle.
 void Picker_Paint();

@@ -9,7 +9,7 @@
 #include "link/host_link.h"
 #include "state/windows.h"
 
-namespace brisel::Form2 {
+namespace brisel::panel {
 namespace {
 
 // Made at each panel load, for that panel; a later panel gets its own.
@@ -22,13 +22,17 @@ platform::ImageHolder* Image1() { return gImage1.get(); }
 void LoadWallpaper(platform::Form& panel) {
   gImage1 = std::make_unique<platform::ImageHolder>(panel, kImage1Left, kImage1Top, kImage1Width, kImage1Height);
   try {
-    const std::string name = platform::ToString(CallHost("Tarn_WallpaperFilename"));
+    const std::string name = platform::ToString(link::CallHost("Tarn_WallpaperFilename"));
     if (name.empty() || !gImage1->LoadPicture(name)) return;
   } catch (const std::exception&) {
     return;  // a host without a wallpaper: the plain back colour stays
   }
-  panel::Draw_Pattern(panel);
+  Draw_Pattern(panel);
 }
+
+}  // namespace brisel::panel
+
+namespace brisel::Form2 {
 
 void Form_Paint() { panel::Draw_Pattern(Form2Window()); }
 
@@ -42,7 +46,7 @@ struct Tile {
   int32_t w = 0, h = 0;
 };
 Tile TileSize() {
-  const platform::ImageHolder* holder = Form2::Image1();
+  const platform::ImageHolder* holder = panel::Image1();
   if (!holder || !holder->hasPicture()) return {};
   return {holder->width(), holder->height()};
 }
@@ -55,7 +59,7 @@ void panel::Draw_Pattern(platform::Form& ThisObject) {
   const int32_t W = ThisObject.clientWidth(), H = ThisObject.clientHeight();
   for (int32_t y = 0; y <= H; y += tile.h)
     for (int32_t x = 0; x <= W; x += tile.w)
-      if (ThisObject.visible() && !platform::DrawPicture(ThisObject, *Form2::Image1(), x, y)) return;
+      if (ThisObject.visible() && !platform::DrawPicture(ThisObject, *panel::Image1(), x, y)) return;
 }
 
 void TriPicker::PaintBackdrop(platform::PictureBox& control) {
@@ -65,7 +69,7 @@ void TriPicker::PaintBackdrop(platform::PictureBox& control) {
   const int32_t SW = control.width(), SH = control.height();
   for (int32_t y = 0; y <= T + SH; y += tile.h)
     for (int32_t x = 0; x <= L + SW; x += tile.w)
-      if (control.visible() && !platform::DrawPicture(control, *Form2::Image1(), x - L, y - T)) return;
+      if (control.visible() && !platform::DrawPicture(control, *panel::Image1(), x - L, y - T)) return;
 }
 
 }  // namespace brisel

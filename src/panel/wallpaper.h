@@ -4,7 +4,7 @@
 
 #include "platform/window.h"
 
-namespace brisel::Form2 {
+namespace brisel::panel {
 
 // Image1 at its design place; without a picture it keeps its design size, 78 x 82 pixels.
 inline constexpr int32_t kImage1Left = 136, kImage1Top = 290, kImage1Width = 78, kImage1Height = 82;
@@ -17,13 +17,6 @@ platform::ImageHolder* Image1();
 // holder without a picture, silently: the panel keeps its plain back colour.
 void LoadWallpaper(platform::Form& panel);
 
-// The panel's paint: the wallpaper over the whole panel.
-void Form_Paint();
-
-}  // namespace brisel::Form2
-
-namespace brisel::panel {
-
 // Tiles the wallpaper over the form's client surface: tiles of Image1's size at x = 0, w, 2w, ... while
 // x <= the client width, rows likewise, each drawn only while the form is visible. Without a picture, or
 // on any failure, it stops quietly. The panel's child controls draw over the surface; labels are
@@ -31,6 +24,13 @@ namespace brisel::panel {
 void Draw_Pattern(platform::Form& ThisObject);
 
 }  // namespace brisel::panel
+
+namespace brisel::Form2 {
+
+// The panel's paint: the wallpaper over the whole panel.
+void Form_Paint();
+
+}  // namespace brisel::Form2
 
 namespace brisel::TriPicker {
 

@@ -234,9 +234,9 @@ TEST_F(CaptureTest, AReleaseInPickModePicksBeforeTheCommit) {
   PickMode = true;
   Form_MouseUp(kLeft, 0, 12, 6);
   PickMode = false;
-  EXPECT_EQ(int(Form2::HProp2().value()), 11);
-  EXPECT_EQ(int(Form2::HProp3().value()), 22);
-  EXPECT_EQ(int(Form2::HProp4().value()), 33);
+  EXPECT_EQ(int(panel::HProp2().value()), 11);
+  EXPECT_EQ(int(panel::HProp3().value()), 22);
+  EXPECT_EQ(int(panel::HProp4().value()), 33);
   ASSERT_EQ(UndoStack.size(), 1u) << "the stroke is committed all the same";
   EXPECT_EQ(CountNonZero(FXbuffer), 0);
 }
@@ -330,8 +330,8 @@ TEST_F(CaptureTest, PickModePicksOnPressDragAndReleaseInsideTheImageOnly) {
   PlaneR(8, 8) = 77, PlaneG(8, 8) = 88, PlaneB(8, 8) = 99;
   PickMode = true;
   const auto picked = [] {
-    return std::to_string(int(Form2::HProp2().value())) + "," + std::to_string(int(Form2::HProp3().value())) + "," +
-           std::to_string(int(Form2::HProp4().value()));
+    return std::to_string(int(panel::HProp2().value())) + "," + std::to_string(int(panel::HProp3().value())) + "," +
+           std::to_string(int(panel::HProp4().value()));
   };
   Form_MouseDown(kLeft, 0, 3.4f, 2.5f);  // nearest pixel, halves to even: (3, 2)
   EXPECT_EQ(picked(), "11,22,33");

@@ -73,7 +73,7 @@ TEST_F(TabletTest, WithoutATabletTheMouseAloneWithPressureOne) {
   Start(20, 20);
   EXPECT_FALSE(TabletPresent);
   EXPECT_EQ(PenPressure, 1.0f);
-  EXPECT_EQ(Form1::Tablet, nullptr);
+  EXPECT_EQ(app::Tablet, nullptr);
 }
 
 TEST_F(TabletTest, PacketsGiveThePenPositionPressureAndEnd) {
@@ -135,7 +135,7 @@ TEST_P(PenArrival, PressureSetsTheWidthAndTheEraserEndPaintsWhite) {
   EXPECT_EQ(TabletPresent, !late);
   if (late) PlugInTablet();
   PlaneR.fill(255);  // a white picture: the black pen shows
-  Form2::HProp1().SetValue(6);
+  panel::HProp1().SetValue(6);
   const int light = PenStroke(pen, 15, 0.2);
   const int firm = PenStroke(pen, 40, 1.0);
   EXPECT_GT(light, 0);

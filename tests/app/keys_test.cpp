@@ -25,10 +25,10 @@ TEST_F(AppTest, TheKeysDoWhatTheirButtonsDoFromTheCanvasAndFromThePanel) {
     SCOPED_TRACE(form == &Form1Window() ? "canvas" : "panel");
     Form1Window().SetClientSize(400, 400);  // as the user left it; 100 % fits it to the picture again
     QWidget* window = WindowOf(*form);
-    const double size = Form2::HProp1().value();
+    const double size = panel::HProp1().value();
     QTest::keyClick(window, Qt::Key_BracketRight);
     QTest::keyClick(window, Qt::Key_BracketRight);
-    EXPECT_EQ(Form2::HProp1().value(), size + 2) << "the Size slider shows the brush";
+    EXPECT_EQ(panel::HProp1().value(), size + 2) << "the Size slider shows the brush";
     QTest::keyClick(window, Qt::Key_BracketLeft);
     EXPECT_EQ(BrushSize, float(size + 1));
 

@@ -56,7 +56,7 @@ TEST_F(AppTest, ASendShortOfMemoryLetsTheOldestUndoStepsGoUntilItGoesThrough) {
       throw Error(errors::kOutOfMemory, "/p.png cannot be written (not enough memory); the file on disk is unchanged");
     };
     messages.clear();
-    SendImageToTarnwick();
+    link::SendImageToTarnwick();
 
     const size_t writes = c.enoughAt < 0 ? 6 : size_t(6 - c.enoughAt);
     ASSERT_EQ(heldAtEachWrite.size(), writes);

@@ -96,8 +96,8 @@ class RandomEvents : public AppTest {
       const int n = Pick(1, 8);
       const double value = SliderValue();
       what << "slider " << n << " = " << value;
-      platform::HProp* sliders[] = {&Form2::HProp1(), &Form2::HProp2(), &Form2::HProp3(), &Form2::HProp4(),
-                                    &Form2::HProp5(), &Form2::HProp6(), &Form2::HProp7(), &Form2::HProp8()};
+      platform::HProp* sliders[] = {&panel::HProp1(), &panel::HProp2(), &panel::HProp3(), &panel::HProp4(),
+                                    &panel::HProp5(), &panel::HProp6(), &panel::HProp7(), &panel::HProp8()};
       sliders[n - 1]->SetValue(value);
     } else if (kind < 67) {
       const int item = Pick(-1, 10);

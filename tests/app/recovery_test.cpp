@@ -359,7 +359,7 @@ TEST_F(RecoveryAfterKill, ANewPicturesCopiesCarryTheNameItsFirstSendGaveIt) {
   Paint(PlaneR, 1, 1, 9);
   ASSERT_FALSE(KeepRecoveryCopy().empty());
   EXPECT_EQ(platform::ListRecoveryCopies().at(0).picture, "");
-  SendImageToTarnwick();
+  link::SendImageToTarnwick();
   const std::string named = folder.filePath("brisel-1.png").toStdString();
   ASSERT_TRUE(QFile::exists(QString::fromStdString(named)));
   EXPECT_TRUE(platform::ListRecoveryCopies().empty()) << "the send removed the copy";

@@ -195,7 +195,7 @@ TEST_F(AppTest, GetImageThenUndoRestoresTheImageAsItWasBeforeTheFetch) {
   ViewG = PlaneG;
   const BytePlane before = PlaneG;
   host->green = BytePlane(6, 4, 3);
-  GetImageFromTarnwick();
+  link::GetImageFromTarnwick();
   EXPECT_EQ(PlaneG, BytePlane(6, 4, 3));
   EXPECT_EQ(ViewG, PlaneG);
   EXPECT_EQ(Form1Window().SurfacePixel(1, 1) >> 8 & 0xFF, 3u);
@@ -208,7 +208,7 @@ TEST_F(AppTest, AFailingOrShortGetImageKeepsImageAndHistory) {
   Start(6, 4);
   const BytePlane red = PlaneR;
   host->failFrom["Tarn_GetBBuffer"] = 1;
-  GetImageFromTarnwick();
+  link::GetImageFromTarnwick();
   EXPECT_EQ(PlaneR, red);
   EXPECT_TRUE(UndoStack.empty());
   ASSERT_EQ(messages.size(), 1u);
@@ -216,7 +216,7 @@ TEST_F(AppTest, AFailingOrShortGetImageKeepsImageAndHistory) {
 
   host->failFrom.clear();
   host->overrides["Tarn_GetRBuffer"] = BytePlane(2, 2);
-  GetImageFromTarnwick();
+  link::GetImageFromTarnwick();
   EXPECT_EQ(PlaneR, red);
   EXPECT_TRUE(UndoStack.empty());
   EXPECT_EQ(messages.size(), 2u);
@@ -226,9 +226,9 @@ TEST_F(AppTest, SendImageSavesUndoThenPlanesThenRefreshesAndReportsFailures) {
   Start(5, 5);
   host->ClearCalls();
   Paint(PlaneR, 1, 1, 7);
-  SendImageToTarnwick();
+  link::SendImageToTarnwick();
   Paint(PlaneR, 1, 1, 8);
-  SendImageToTarnwick();
+  link::SendImageToTarnwick();
   EXPECT_THAT(host->calls, ElementsAre("Tarn_BufferWidth", "Tarn_BufferHeight", "Brisel_ChangedBox", "Tarn_SaveUndo",
                                        "Tarn_SetRbuffer", "Tarn_SetGbuffer", "Tarn_SetBbuffer", "tarn_Refresh",
                                        "Brisel_HeldAfterSend", "Tarn_BufferWidth", "Tarn_BufferHeight", "Brisel_ChangedBox", "Tarn_SaveUndo",
@@ -238,13 +238,13 @@ TEST_F(AppTest, SendImageSavesUndoThenPlanesThenRefreshesAndReportsFailures) {
 
   host->failFrom["tarn_Refresh"] = 1;
   Paint(PlaneR, 1, 1, 9);
-  SendImageToTarnwick();  // reported, not fatal
+  link::SendImageToTarnwick();  // reported, not fatal
   EXPECT_EQ(messages.size(), 1u);
 
   host->failFrom.clear();
   host->width = 9;  // resized in the host: the send is refused, the host's picture kept
   host->ClearCalls();
-  SendImageToTarnwick();
+  link::SendImageToTarnwick();
   EXPECT_THAT(host->calls, ElementsAre("Tarn_BufferWidth", "Tarn_BufferHeight"));
   EXPECT_EQ(messages.size(), 2u);
 }
@@ -257,7 +257,7 @@ TEST_F(AppTest, AfterASendTheCanvasShowsTheHostsOwnEditsInTheBoxSent) {
   ASSERT_TRUE(canvas::SaveUndoRect({0, 0, 4, 3}));  // a step over (0, 0)-(3, 2) that changes (0, 0) alone
   const uint8_t before = PlaneR(0, 0);
   PlaneR(0, 0) = uint8_t(before + 1);
-  SendImageToTarnwick();
+  link::SendImageToTarnwick();
   EXPECT_TRUE(PlaneR(2, 1) == 200 && PlaneG(2, 1) == 100 && PlaneB(2, 1) == 50 && ViewR(2, 1) == 200);
   EXPECT_NE(PlaneR(5, 3), 1);  // outside the box: not looked at
   canvas::UndoLastStep();
@@ -297,13 +297,13 @@ TEST_P(ChangedBoxTest, EachSendNamesWhatChangedSinceTheLastGoodOne) {
       canvas::UndoLastStep();
     } else if (*a == 'f') {
       host->green = BytePlane(64, 48, 7);
-      GetImageFromTarnwick();
+      link::GetImageFromTarnwick();
     } else if (*a == 'x') {
       host->failFrom["Tarn_SetGbuffer"] = 1;
-      SendImageToTarnwick();
+      link::SendImageToTarnwick();
       host->failFrom.clear();
     } else {
-      *a == 's' ? SendImageToTarnwick() : Form1Window().Close();
+      *a == 's' ? link::SendImageToTarnwick() : Form1Window().Close();
       EXPECT_TRUE(host->red == PlaneR && host->green == PlaneG && host->blue == PlaneB) << "the host missed a change";
     }
   }
@@ -337,15 +337,15 @@ TEST_F(AppTest, AHostWithoutTheChangedBoxGetsTheSendAsBeforeAndOtherErrorsStopIt
   Start(8, 6);
   host->knowsChangedBox = false;
   Paint(PlaneG, 0, 0, 1);
-  SendImageToTarnwick();
+  link::SendImageToTarnwick();
   EXPECT_EQ(host->refreshCount, 1);
   EXPECT_TRUE(messages.empty());
 
   host->knowsChangedBox = true;
   host->failFrom["Brisel_ChangedBox"] = 1;
-  GetImageFromTarnwick();
+  link::GetImageFromTarnwick();
   host->ClearCalls();
-  SendImageToTarnwick();
+  link::SendImageToTarnwick();
   EXPECT_THAT(host->calls, ElementsAre("Tarn_BufferWidth", "Tarn_BufferHeight", "Brisel_ChangedBox"));
   ASSERT_EQ(messages.size(), 1u);
   EXPECT_THAT(messages[0], HasSubstr("Brisel_ChangedBox"));

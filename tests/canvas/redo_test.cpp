@@ -46,7 +46,7 @@ void Apply(const Op& op, RecordingHost& host) {
       host.red = BytePlane(kWidth, kHeight, 30);
       host.green = BytePlane(kWidth, kHeight, 140);
       host.blue = BytePlane(kWidth, kHeight, 220);
-      GetImageFromTarnwick();
+      link::GetImageFromTarnwick();
       return;
     case Op::Send: Form2::vx_button4_Click(); return;
     case Op::Undo: code = 'Z', shift = 2; break;

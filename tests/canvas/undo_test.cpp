@@ -154,7 +154,7 @@ TEST_F(AppTest, AStepThatCannotBeAllocatedRefusesItsChangeAndChangesNothing) {
          Form1::Form_MouseUp(1, 0, 12, 12);
        }},
       {"clear", Form2::vx_button2_Click},
-      {"fetch", GetImageFromTarnwick},
+      {"fetch", link::GetImageFromTarnwick},
   };
   for (const auto& [name, action] : actions) {
     messages.clear();

@@ -21,7 +21,7 @@
 namespace brisel::testing {
 namespace {
 
-using Form2::Panel;
+using panel::Panel;
 using platform::Color;
 
 constexpr Color kWhite = 0xFFFFFF;
@@ -32,13 +32,13 @@ int Green(Color c) { return int(c >> 8 & 0xFF); }
 int Blue(Color c) { return int(c >> 16 & 0xFF); }
 
 std::string Sliders() {
-  return std::to_string(Form2::HProp2().value()) + "," + std::to_string(Form2::HProp3().value()) + "," +
-         std::to_string(Form2::HProp4().value());
+  return std::to_string(panel::HProp2().value()) + "," + std::to_string(panel::HProp3().value()) + "," +
+         std::to_string(panel::HProp4().value());
 }
 void SetColour(double r, double g, double b) {
-  Form2::HProp2().SetValue(r);
-  Form2::HProp3().SetValue(g);
-  Form2::HProp4().SetValue(b);
+  panel::HProp2().SetValue(r);
+  panel::HProp3().SetValue(g);
+  panel::HProp4().SetValue(b);
 }
 // A drag move with the left button over a box's widget, as the user's.
 void Drag(platform::PictureBox& box, double x, double y) {
@@ -64,7 +64,7 @@ class ColourTest : public AppTest {
 };
 
 TEST_F(ColourTest, StartsBlackWithARedTriangleAndTheMarkerAtTheLeft) {
-  Form2::Controls& p = Panel();
+  panel::Controls& p = Panel();
   EXPECT_EQ(p.vx_button5.backColor(), 0u);
   EXPECT_EQ(ColorHue, 0);
   EXPECT_EQ(p.Picker.Pixel(0, 0), platform::RGB(254, 254, 254));
@@ -81,7 +81,7 @@ TEST_F(ColourTest, StartsBlackWithARedTriangleAndTheMarkerAtTheLeft) {
 }
 
 TEST_F(ColourTest, TrianglePicksStayOnTheMaskAndKeepTheHue) {
-  Form2::Controls& p = Panel();
+  panel::Controls& p = Panel();
   SetColour(0, 200, 0);  // hue 120
   ASSERT_EQ(ColorHue, 120);
   // A drag that starts outside the triangle picks nothing until it enters.
@@ -93,7 +93,7 @@ TEST_F(ColourTest, TrianglePicksStayOnTheMaskAndKeepTheHue) {
   EXPECT_EQ(ColorHue, 120) << "white keeps the hue";
   EXPECT_EQ(ColorSat, 0);
   EXPECT_GT(Green(HueCorner()), 240) << "the triangle is still green";
-  EXPECT_EQ(Form2::TrianglePicking, 0);
+  EXPECT_EQ(panel::TrianglePicking, 0);
   Drag(p.Picker, 0, 40);  // grey, on the left edge
   EXPECT_EQ(Red(p.vx_button5.backColor()), Green(p.vx_button5.backColor()));
   EXPECT_EQ(ColorHue, 120) << "grey keeps the hue";
@@ -113,7 +113,7 @@ TEST_F(ColourTest, TrianglePicksStayOnTheMaskAndKeepTheHue) {
 }
 
 TEST_F(ColourTest, AHuePickKeepsSaturationAndValueAndStopsAtTheStripsEnds) {
-  Form2::Controls& p = Panel();
+  panel::Controls& p = Panel();
   SetColour(200, 100, 50);
   const int sat = ColorSat, val = ColorVal;
   auto expectHue = [&](float hue, const char* what) {
@@ -151,10 +151,10 @@ TEST_F(ColourTest, AHuePickOnAGreyChangesOnlyTheHue) {
 }
 
 TEST_F(ColourTest, TheRedSliderAloneRefreshesHsvSwatchStripAndTriangle) {
-  Form2::HProp3().SetValue(200);
-  Form2::HProp4().SetValue(0);
+  panel::HProp3().SetValue(200);
+  panel::HProp4().SetValue(0);
   ASSERT_EQ(ColorHue, 120);
-  Form2::HProp2().SetValue(200);  // yellow
+  panel::HProp2().SetValue(200);  // yellow
   EXPECT_EQ(ColorHue, 60);
   EXPECT_EQ(ColorSat, 255);
   EXPECT_EQ(ColorVal, 200);
@@ -169,7 +169,7 @@ TEST_F(ColourTest, TheRedSliderAloneRefreshesHsvSwatchStripAndTriangle) {
 }
 
 TEST_F(ColourTest, WithoutTheGradientFillTheTrianglesArePixelByPixelAndSane) {
-  Form2::Controls& p = Panel();
+  panel::Controls& p = Panel();
   platform::SetGradientFillAvailable(false);
   p.Picture2.SetBackColor(0x808080);
   TriPicker::DrawTriangleMask();
@@ -189,7 +189,7 @@ TEST_F(ColourTest, WithoutTheGradientFillTheTrianglesArePixelByPixelAndSane) {
 }
 
 TEST_F(ColourTest, TheCanvasPickRedrawsTheTriangle) {
-  Form2::Controls& p = Panel();
+  panel::Controls& p = Panel();
   PickMode = true;
   // Picture pixel (5, 0) is (5, 10, 5): a green.
   Form1::Form_MouseDown(kLeft, 0, 5, 0);

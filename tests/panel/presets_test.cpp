@@ -19,7 +19,7 @@
 namespace brisel::testing {
 namespace {
 
-using Form2::Panel;
+using panel::Panel;
 
 // BlendMode, CoverageCurve, ReliefEffect and the Mode button's caption.
 struct Selectors {
@@ -35,10 +35,10 @@ class PresetsTest : public AppTest {
  protected:
   // Which of vx_button6..9 are down, in that order.
   std::vector<bool> Pressed() {
-    Form2::Controls& p = Panel();
+    panel::Controls& p = Panel();
     return {p.vx_button6.value(), p.vx_button7.value(), p.vx_button8.value(), p.vx_button9.value()};
   }
-  Selectors Now() { return {BlendMode, CoverageCurve, ReliefEffect, Form2::vx_pte_button15().caption()}; }
+  Selectors Now() { return {BlendMode, CoverageCurve, ReliefEffect, panel::vx_pte_button15().caption()}; }
 
   // Opens the Mode button's menu and answers it with `choice` (nullopt: dismissed).
   void ChooseFromMenu(std::optional<int> choice) {
@@ -49,7 +49,7 @@ class PresetsTest : public AppTest {
     Form2::vx_pte_button15_Click();
   }
   int Item(const std::string& caption) {
-    const auto& menu = Menus::ModeMenu();
+    const auto& menu = panel::ModeMenu();
     for (size_t i = 0; i < menu.size(); ++i)
       if (caption == menu[i].menuCaption) return int(i);
     ADD_FAILURE() << "no item " << caption;
@@ -83,7 +83,7 @@ TEST_F(PresetsTest, EachPresetSetsItsSelectorsAndIsTheOnlyOneDown) {
 
 TEST_F(PresetsTest, PresetsLeaveSlidersAndColourAlone) {
   Start(4, 4);
-  Form2::HProp2().SetValue(40);
+  panel::HProp2().SetValue(40);
   const auto before = std::make_tuple(BrushSize, BrushPress, BrushOpacity, BrushStep, PaperStrength, PaintRed,
                                       Panel().vx_button5.backColor());
   Form2::vx_button9_MouseDown(2, 0, 0, 0);
@@ -108,7 +108,7 @@ TEST_F(PresetsTest, TheMenuListsElevenModesAndSetsModeAndCaption) {
   EXPECT_THAT(shownItems, ::testing::ElementsAre("Default", "Add", "Subtract", "Multiply", "Divide", "Screen",
                                                  "Greater than", "Less than", "And", "Or", "Xor"));
   EXPECT_EQ(BlendMode, 10);
-  EXPECT_EQ(Form2::vx_pte_button15().caption(), "XOR");
+  EXPECT_EQ(panel::vx_pte_button15().caption(), "XOR");
   const std::vector<std::pair<std::string, std::pair<int32_t, std::string>>> expected = {
       {"Default", {0, "Default"}},   {"Add", {1, "Add"}},         {"Subtract", {2, "Subtract"}},
       {"Multiply", {3, "Multiply"}}, {"Divide", {4, "Divide"}},   {"Screen", {5, "Screen"}},
@@ -118,7 +118,7 @@ TEST_F(PresetsTest, TheMenuListsElevenModesAndSetsModeAndCaption) {
   for (const auto& [item, result] : expected) {
     ChooseFromMenu(Item(item));
     EXPECT_EQ(BlendMode, result.first) << item;
-    EXPECT_EQ(Form2::vx_pte_button15().caption(), result.second) << item;
+    EXPECT_EQ(panel::vx_pte_button15().caption(), result.second) << item;
   }
 }
 

@@ -24,7 +24,7 @@
 namespace brisel::testing {
 namespace {
 
-using Form2::Panel;
+using panel::Panel;
 using platform::RGB;
 
 // Points XDG_CONFIG_HOME (and XDG_CONFIG_DIRS, so no system file answers) at a new directory for each
@@ -90,7 +90,7 @@ void ExpectBevelledButton(platform::VxButton& b, platform::Color back, double gr
 
 TEST_F(ThemeTest, WithoutSettingsThePanelTakesTheDefaultTheme) {
   Start(4, 4);
-  Form2::Controls& p = Panel();
+  panel::Controls& p = Panel();
   EXPECT_EQ(Form2Window().backColor(), RGB(143, 149, 158));
   for (platform::VxButton* b : {&p.vx_button8, &p.vx_button9, &p.vx_button6, &p.vx_button7, &p.vx_button13,
                                 &p.vx_button14, &p.vx_button11, &p.vx_button12, &p.vx_button3, &p.vx_button4,
@@ -107,7 +107,7 @@ TEST_F(ThemeTest, WithoutSettingsThePanelTakesTheDefaultTheme) {
     EXPECT_EQ(s->highlight(), RGB(224, 224, 224));
     EXPECT_EQ(s->shadow(), RGB(32, 32, 32));
   }
-  EXPECT_EQ(p.Label4.foreColor(), Form2::kLabelColor);
+  EXPECT_EQ(p.Label4.foreColor(), panel::kLabelColor);
   EXPECT_EQ(p.Line4.color(), 0x404040u);
   // No wallpaper: the panel is its plain back colour wherever no control covers it.
   EXPECT_EQ(Form2Window().SurfacePixel(0, 0), RGB(143, 149, 158));
@@ -144,7 +144,7 @@ TEST_F(ThemeTest, StoredColoursApplyAndWhatIsNoNumberKeepsItsDefault) {
       "Special_Setting_Color=12.5\n"       // halves go to the even neighbour
       "shine_color=65280\n");              // keys are case-sensitive: not Shine_Color
   Start(4, 4);
-  Form2::Controls& p = Panel();
+  panel::Controls& p = Panel();
   EXPECT_EQ(p.vx_button2.highlight(), 255u);
   EXPECT_EQ(p.vx_button2.shadow(), RGB(32, 32, 32));
   EXPECT_EQ(p.vx_button2.backColor(), RGB(192, 192, 192));
@@ -156,18 +156,18 @@ TEST_F(ThemeTest, StoredColoursApplyAndWhatIsNoNumberKeepsItsDefault) {
 }
 
 TEST(SettingNumber, AcceptsDecimalAndHexLongsOnly) {
-  EXPECT_EQ(SettingNumber("14737632"), 14737632);
-  EXPECT_EQ(SettingNumber("  -1 "), -1);
-  EXPECT_EQ(SettingNumber("+7"), 7);
-  EXPECT_EQ(SettingNumber("2.5"), 2);
-  EXPECT_EQ(SettingNumber("3.5"), 4);
-  EXPECT_EQ(SettingNumber(".5"), 0);
-  EXPECT_EQ(SettingNumber("&HE0E0E0"), 0xE0E0E0);
-  EXPECT_EQ(SettingNumber("&hffffffff"), -1);
-  EXPECT_EQ(SettingNumber("2147483647"), 2147483647);
+  EXPECT_EQ(panel::SettingNumber("14737632"), 14737632);
+  EXPECT_EQ(panel::SettingNumber("  -1 "), -1);
+  EXPECT_EQ(panel::SettingNumber("+7"), 7);
+  EXPECT_EQ(panel::SettingNumber("2.5"), 2);
+  EXPECT_EQ(panel::SettingNumber("3.5"), 4);
+  EXPECT_EQ(panel::SettingNumber(".5"), 0);
+  EXPECT_EQ(panel::SettingNumber("&HE0E0E0"), 0xE0E0E0);
+  EXPECT_EQ(panel::SettingNumber("&hffffffff"), -1);
+  EXPECT_EQ(panel::SettingNumber("2147483647"), 2147483647);
   for (const char* bad : {"", " ", "-", ".", "1e3", "12px", "0x10", "&H", "&H123456789", "&HG0", "1, 2",
                           "2147483648", "-2147483649"})
-    EXPECT_EQ(SettingNumber(bad), std::nullopt) << "'" << bad << "'";
+    EXPECT_EQ(panel::SettingNumber(bad), std::nullopt) << "'" << bad << "'";
 }
 
 // The same settings bound the undo history's memory, read at start-up: Undo_Memory_MB in megabytes; what
@@ -242,8 +242,8 @@ TEST_F(ThemeTest, TheWallpaperTilesThePanelFromItsTopLeftCorner) {
   host = InstallRecordingHost(4, 4);
   host->wallpaper = Wallpaper(50, 40);
   Main();
-  ASSERT_NE(Form2::Image1(), nullptr);
-  EXPECT_EQ(std::make_pair(Form2::Image1()->width(), Form2::Image1()->height()), std::make_pair(50, 40));
+  ASSERT_NE(panel::Image1(), nullptr);
+  EXPECT_EQ(std::make_pair(panel::Image1()->width(), panel::Image1()->height()), std::make_pair(50, 40));
   platform::Form& panel = Form2Window();
   ASSERT_EQ(std::make_pair(panel.clientWidth(), panel.clientHeight()), std::make_pair(141, 490));
   // Every pixel of the panel's surface continues the tiling; tile corners sit at x = 0, 50, 100 and
@@ -292,9 +292,9 @@ TEST_F(ThemeTest, WithoutAWallpaperThePanelAndTheBoxKeepTheirColours) {
     host->wallpaper = name;
     if (name == "fails") host->failFrom["Tarn_WallpaperFilename"] = 1;
     Main();
-    ASSERT_NE(Form2::Image1(), nullptr);
-    EXPECT_FALSE(Form2::Image1()->hasPicture());
-    EXPECT_EQ(std::make_pair(Form2::Image1()->width(), Form2::Image1()->height()), std::make_pair(78, 82));
+    ASSERT_NE(panel::Image1(), nullptr);
+    EXPECT_FALSE(panel::Image1()->hasPicture());
+    EXPECT_EQ(std::make_pair(panel::Image1()->width(), panel::Image1()->height()), std::make_pair(78, 82));
     EXPECT_EQ(Form2Window().SurfacePixel(0, 0), 0x9E958Fu);
     EXPECT_EQ(Form2Window().SurfacePixel(140, 489), 0x9E958Fu);
     platform::PictureBox& box = Panel().Picker;

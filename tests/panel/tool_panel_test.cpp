@@ -20,7 +20,7 @@ namespace brisel::testing {
 namespace {
 
 using ::testing::ElementsAre;
-using Form2::Panel;
+using panel::Panel;
 
 struct Box {
   int32_t left, top, width, height;
@@ -35,7 +35,7 @@ void PrintTo(const Box& b, std::ostream* os) { *os << b.left << "," << b.top << 
 using ToolPanelTest = AppTest;
 
 TEST_F(ToolPanelTest, TheWindowIsTheFixedSizeToolPanelInItsDesignColour) {
-  Form2::Panel();
+  panel::Panel();
   platform::Form& panel = Form2Window();
   EXPECT_EQ(panel.caption(), "Brisel Tools");
   EXPECT_EQ(panel.clientWidth(), 141);
@@ -46,7 +46,7 @@ TEST_F(ToolPanelTest, TheWindowIsTheFixedSizeToolPanelInItsDesignColour) {
 }
 
 TEST_F(ToolPanelTest, ControlsSitAtTheirDesignedPlaces) {
-  Form2::Controls& p = Panel();
+  panel::Controls& p = Panel();
   EXPECT_EQ(BoxOf(p.vx_button8), (Box{8, 8, 29, 29}));
   EXPECT_EQ(BoxOf(p.vx_button7), (Box{104, 8, 29, 29}));
   EXPECT_EQ(BoxOf(p.vx_button13), (Box{8, 40, 29, 29}));
@@ -67,7 +67,7 @@ TEST_F(ToolPanelTest, ControlsSitAtTheirDesignedPlaces) {
 }
 
 TEST_F(ToolPanelTest, TooltipsPicturesAndCaptionsAreTheDesignedOnes) {
-  Form2::Controls& p = Panel();
+  panel::Controls& p = Panel();
   const std::vector<std::pair<platform::VxButton*, std::string>> tips = {
       {&p.vx_button8, "Pen"},
       {&p.vx_button9, "Water brush"},
@@ -96,7 +96,7 @@ TEST_F(ToolPanelTest, TooltipsPicturesAndCaptionsAreTheDesignedOnes) {
   EXPECT_EQ(p.Label10.caption(), "Color triangle");
   EXPECT_EQ(p.mode_label.caption(), "Mode");
   EXPECT_EQ(p.Label7.fontName(), "Arial");
-  EXPECT_EQ(p.Label7.foreColor(), Form2::kLabelColor);
+  EXPECT_EQ(p.Label7.foreColor(), panel::kLabelColor);
   EXPECT_EQ(p.vx_pte_button15.caption(), "Mode");
   EXPECT_EQ(p.vx_pte_button15.tag(), "Setting");
   EXPECT_EQ(p.vx_button5.tag(), "");
@@ -107,7 +107,7 @@ TEST_F(ToolPanelTest, TooltipsPicturesAndCaptionsAreTheDesignedOnes) {
 }
 
 TEST_F(ToolPanelTest, FourEtchedSeparators) {
-  Form2::Controls& p = Panel();
+  panel::Controls& p = Panel();
   // Each dark line has its light one two pixels below, all across the panel.
   const std::vector<std::pair<platform::Line*, platform::Line*>> pairs = {
       {&p.Line4, &p.Line3}, {&p.Line2, &p.Line1}, {&p.Line8, &p.Line7}, {&p.Line5, &p.Line6}};
@@ -128,7 +128,7 @@ TEST_F(ToolPanelTest, SliderDesignValues) {
     platform::HProp& slider;
     double value, min, max;
   };
-  Form2::Controls& p = Panel();
+  panel::Controls& p = Panel();
   const std::vector<Design> table = {
       {p.HProp1, 2, 1, 32},   {p.HProp8, 255, 1, 255}, {p.HProp5, 255, 1, 255}, {p.HProp6, 15, 0, 100},
       {p.HProp7, 0, 0, 255},  {p.HProp2, 1, 1, 255},   {p.HProp3, 1, 1, 255},   {p.HProp4, 1, 1, 255},
@@ -148,16 +148,16 @@ TEST_F(ToolPanelTest, SliderDesignValues) {
 // ---- sliders -----------------------------------------------------------------------------------------
 
 TEST_F(ToolPanelTest, EachBrushSliderWritesItsOwnVariable) {
-  Form2::HProp1().SetValue(7.25);
-  Form2::HProp8().SetValue(100.5);
-  Form2::HProp5().SetValue(3);
-  Form2::HProp6().SetValue(42.75);
+  panel::HProp1().SetValue(7.25);
+  panel::HProp8().SetValue(100.5);
+  panel::HProp5().SetValue(3);
+  panel::HProp6().SetValue(42.75);
   EXPECT_EQ(BrushSize, 7.25f);
   EXPECT_EQ(BrushPress, 100.5f);
   EXPECT_EQ(BrushOpacity, 3.0f);
   EXPECT_EQ(BrushStep, 42.75f);
   // A Single: the slider's double is rounded to the nearest float.
-  Form2::HProp1().SetValue(0.1);
+  panel::HProp1().SetValue(0.1);
   EXPECT_EQ(BrushSize, 0.1f);
   EXPECT_EQ(PaperStrength, 0);
   EXPECT_EQ(PaintRed + PaintGreen + PaintBlue, 0.0f);
@@ -167,29 +167,29 @@ TEST_F(ToolPanelTest, PaperRoundsHalvesToEven) {
   const std::vector<std::pair<double, int32_t>> cases = {{2.5, 2}, {3.5, 4}, {254.5, 254}, {0.49, 0}, {7.51, 8},
                                                          {-0.5, 0}, {255, 255}};
   for (const auto& [value, strength] : cases) {
-    Form2::HProp7().SetValue(value);
+    panel::HProp7().SetValue(value);
     EXPECT_EQ(PaperStrength, strength) << value;
   }
 }
 
 TEST_F(ToolPanelTest, ColourSlidersSetThePaintColourAndTheSwatch) {
-  Form2::HProp2().SetValue(200);
+  panel::HProp2().SetValue(200);
   EXPECT_EQ(PaintRed, 200.0f);
   EXPECT_EQ(Panel().vx_button5.backColor(), platform::RGB(200, 0, 0));
-  Form2::HProp3().SetValue(127.5);  // the swatch rounds half to even
-  Form2::HProp4().SetValue(128.5);
+  panel::HProp3().SetValue(127.5);  // the swatch rounds half to even
+  panel::HProp4().SetValue(128.5);
   EXPECT_EQ(PaintGreen, 127.5f);
   EXPECT_EQ(PaintBlue, 128.5f);
   EXPECT_EQ(Panel().vx_button5.backColor(), platform::RGB(200, 128, 128));
   // Setting the same value again runs the change behaviour again.
   PaintRed = 5;
-  Form2::HProp2().SetValue(200);
+  panel::HProp2().SetValue(200);
   EXPECT_EQ(PaintRed, 200.0f);
 }
 
 TEST_F(ToolPanelTest, AnOutOfRangeColourKeepsTheSwatchChannelsApart) {
-  Form2::HProp2().SetValue(300);
-  Form2::HProp3().SetValue(-4);
+  panel::HProp2().SetValue(300);
+  panel::HProp3().SetValue(-4);
   EXPECT_EQ(PaintRed, 300.0f);  // the variable holds what the slider holds
   EXPECT_EQ(Panel().vx_button5.backColor(), platform::RGB(255, 0, 0));
 }
@@ -222,18 +222,18 @@ TEST_F(ToolPanelTest, TheCanvasLoadShowsThePanelAndCopiesFourSliders) {
   EXPECT_EQ(BrushStep, 15.0f);
   EXPECT_EQ(PaperStrength, 0);
   // Black paint although the colour sliders show 1.
-  EXPECT_EQ(Form2::HProp2().value(), 1.0);
+  EXPECT_EQ(panel::HProp2().value(), 1.0);
   EXPECT_EQ(PaintRed + PaintGreen + PaintBlue, 0.0f);
   EXPECT_EQ(Panel().vx_button5.backColor(), 0x000000u);
   EXPECT_TRUE(Panel().vx_button8.value());
-  EXPECT_EQ(Form2::vx_pte_button15().caption(), "Mode");
+  EXPECT_EQ(panel::vx_pte_button15().caption(), "Mode");
 }
 
 TEST_F(ToolPanelTest, APanelMadeAgainAfterTheWindowsWentStartsFromItsDesign) {
-  Form2::HProp1().SetValue(9);
-  Form2::DeactivateButtons();
+  panel::HProp1().SetValue(9);
+  panel::DeactivateButtons();
   DestroyWindows();
-  EXPECT_EQ(Form2::HProp1().value(), 2.0);
+  EXPECT_EQ(panel::HProp1().value(), 2.0);
   EXPECT_TRUE(Panel().vx_button8.value());
   EXPECT_TRUE(Form2Exists());
 }
