@@ -29,13 +29,13 @@ inline void EnsureQt() {
 
 inline void MakeCanvas(int32_t imageWidth, int32_t imageHeight, float zoom, int32_t clientWidth, int32_t clientHeight) {
   EnsureQt();
-  WireWindowHandlers();
+  app::WireWindowHandlers();
   Dibs::FreeDib();
   DestroyWindows();
-  ResetProgramState();
+  app::ResetProgramState();
   ImageWidth = imageWidth;
   ImageHeight = imageHeight;
-  SizeBuffers();
+  app::SizeBuffers();
   // A smooth picture with some texture, so that nothing is uniform.
   for (int32_t y = 0; y < imageHeight; ++y)
     for (int32_t x = 0; x < imageWidth; ++x) {
@@ -63,7 +63,7 @@ inline void MakeCanvas(int32_t imageWidth, int32_t imageHeight, float zoom, int3
 inline void DropCanvas() {
   Dibs::FreeDib();
   DestroyWindows();
-  ResetProgramState();
+  app::ResetProgramState();
 }
 
 }  // namespace brisel::bench

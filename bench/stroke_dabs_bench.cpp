@@ -44,7 +44,7 @@ float LineRow(int64_t i) { return 40.5f + float((i * 37) % (kSide - 80)); }
 
 void BriselDabs(benchmark::State& state, float slant) {
   const float size = float(state.range(0));
-  brisel::ResetProgramState();
+  brisel::app::ResetProgramState();
   brisel::ImageWidth = brisel::ImageHeight = kSide;
   brisel::FXbuffer = brisel::BytePlane(kSide, kSide);
   brisel::BrushStep = kStepPercent;
@@ -57,7 +57,7 @@ void BriselDabs(benchmark::State& state, float slant) {
     benchmark::ClobberMemory();
   }
   state.SetItemsProcessed(lines * DabsPerLine(size));
-  brisel::ResetProgramState();
+  brisel::app::ResetProgramState();
 }
 
 void LibmypaintDabs(benchmark::State& state, float slant) {

@@ -170,12 +170,12 @@ void UseUtf8CharacterType() {
 // Runs the program and its event loop on the picture known as picture, once its host is registered.
 int RunOnPicture(const std::string& picture) {
   // A picture that another run has open: only where the painter says so.
-  if (!brisel::ClaimPictureOrAsk(picture)) return 0;
+  if (!brisel::app::ClaimPictureOrAsk(picture)) return 0;
   int status = 1;
   try {
     brisel::platform::Dispatch([&] {
-      brisel::Main();
-      brisel::StartRecovery(picture, brisel::AutosaveSeconds());
+      brisel::app::Main();
+      brisel::app::StartRecovery(picture, brisel::app::AutosaveSeconds());
     });
     status = QApplication::exec();
   } catch (const std::exception& e) {
@@ -183,7 +183,7 @@ int RunOnPicture(const std::string& picture) {
   } catch (...) {
     status = EndOnUncaught("an exception of unknown kind");
   }
-  brisel::StopRecovery();
+  brisel::app::StopRecovery();
   brisel::platform::ReleasePicture();
   brisel::DestroyWindows();
   return status;
@@ -201,7 +201,7 @@ void WatchForKritaGone() {
     int waiting = 0;
     if (::poll(&pipe, 1, 0) != 1 || (::ioctl(STDIN_FILENO, FIONREAD, &waiting) == 0 && waiting > 0)) return;
     watch->setEnabled(false);
-    const std::string words = brisel::KeepRecoveryCopy();
+    const std::string words = brisel::app::KeepRecoveryCopy();
     brisel::platform::ReleasePicture();
     std::fprintf(stderr, "brisel: Krita has ended while Brisel was open.%s%s\n", words.empty() ? "" : " ",
                  words.c_str());
@@ -288,7 +288,7 @@ int main(int argc, char* argv[]) {
   }
   // A new picture's copies carry its name once its first send has given it one.
   options.onNamed = [](const std::string& path) {
-    brisel::RecoveryPictureNamed(brisel::filehost::AbsolutePathOf(path));
+    brisel::app::RecoveryPictureNamed(brisel::filehost::AbsolutePathOf(path));
   };
   brisel::filehost::RegisterFileHost(options);
 

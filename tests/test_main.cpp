@@ -28,7 +28,7 @@ int main(int argc, char** argv) {
   if (mkdtemp(settingsFolder)) setenv("XDG_CONFIG_HOME", settingsFolder, 1);
   QApplication app(argc, argv);
   ::testing::InitGoogleTest(&argc, argv);
-  brisel::WireWindowHandlers();
+  brisel::app::WireWindowHandlers();
   const int result = RUN_ALL_TESTS();
   rmdir(settingsFolder);
   return result;

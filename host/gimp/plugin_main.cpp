@@ -45,7 +45,7 @@ std::string GimpEndedText(const std::string& words) {
 // process with exit(), whose teardown of the toolkit's statics can crash or hang with windows up. The
 // painting goes into a recovery copy, the painter is told where, and the process ends here.
 [[noreturn]] void GimpGone() {
-  const std::string words = brisel::KeepRecoveryCopy();
+  const std::string words = brisel::app::KeepRecoveryCopy();
   brisel::platform::ReleasePicture();
   std::fprintf(stderr, "brisel: GIMP has ended while Brisel was open.%s%s\n", words.empty() ? "" : " ",
                words.c_str());
@@ -72,7 +72,7 @@ void WatchForGimpQuitting() {
     std::fflush(nullptr);
     if (::fork() != 0) return;  // GIMP ends this process in a moment
     ::alarm(120);               // a copy that cannot be written in time ends unwritten, never hangs
-    const std::string words = brisel::KeepRecoveryCopy();
+    const std::string words = brisel::app::KeepRecoveryCopy();
     std::fprintf(stderr, "brisel: GIMP has quit while Brisel was open.%s%s\n", words.empty() ? "" : " ",
                  words.c_str());
     std::fflush(nullptr);
@@ -116,16 +116,16 @@ Outcome PaintOn(int32_t drawable) {
   // A layer open in another Brisel is opened again only when the painter says so: each send would then
   // carry only its own strokes.
   const std::string identity = brisel::gimphost::PictureIdentity(drawable);
-  if (!brisel::ClaimPictureOrAsk(identity)) return Outcome::Cancelled();
+  if (!brisel::app::ClaimPictureOrAsk(identity)) return Outcome::Cancelled();
   std::string failure;
   try {
-    brisel::Main();
+    brisel::app::Main();
     // A termination signal ends the run, not the process: GIMP is told where the copy went.
-    brisel::EndRunOnTermination([](const std::string& sentence) {
+    brisel::app::EndRunOnTermination([](const std::string& sentence) {
       endedBy = sentence;
       brisel::platform::LeaveRunUntilUnloaded();
     });
-    brisel::StartRecovery(identity, brisel::AutosaveSeconds());
+    brisel::app::StartRecovery(identity, brisel::app::AutosaveSeconds());
     WatchForGimpQuitting();
     // The canvas is GIMP's dialog, so Qt would not end with it: the plug-in ends when it is unloaded.
     brisel::platform::RunUntilUnloaded(brisel::Form1Window());
@@ -141,7 +141,7 @@ Outcome PaintOn(int32_t drawable) {
   } else {
     failure = endedBy;
   }
-  brisel::StopRecovery();
+  brisel::app::StopRecovery();
   brisel::DestroyWindows();
   brisel::platform::ReleasePicture();
   return failure.empty() ? Outcome::Success() : Outcome::ExecutionError(failure);

@@ -30,7 +30,7 @@ void ReleaseWindows() {
 // A failure at close: the painting is kept in a recovery copy first, and the question names it (on standard
 // error too, where a question may not be seen). Empty, or a line ending in "\r".
 std::string RecoveryNote() {
-  const std::string note = KeepRecoveryCopy();
+  const std::string note = app::KeepRecoveryCopy();
   if (note.empty()) return {};
   std::fprintf(stderr, "brisel: %s\n", note.c_str());
   return note + "\r";

@@ -21,7 +21,7 @@
 #include "platform/window.h"
 #include "state/shared_state.h"
 
-namespace brisel {
+namespace brisel::app {
 namespace {
 
 constexpr int32_t kDefaultAutosaveSeconds = 60;
@@ -197,4 +197,4 @@ const std::string& RecoveryCopyPath() {
   return gRecovery ? gRecovery->copyPath : none;
 }
 
-}  // namespace brisel
+}  // namespace brisel::app

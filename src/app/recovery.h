@@ -12,7 +12,7 @@
 #include <functional>
 #include <string>
 
-namespace brisel {
+namespace brisel::app {
 
 // The autosave interval in seconds: the host's setting Autosave_Seconds in section "Startup" (read as the
 // theme's settings are), 60 where it is absent or not a number; 0 or less turns autosave off.
@@ -55,4 +55,4 @@ std::string KeepRecoveryCopy();
 // The run's copy: empty until one is written or taken back.
 const std::string& RecoveryCopyPath();
 
-}  // namespace brisel
+}  // namespace brisel::app

@@ -5,7 +5,7 @@
 #include "panel/triangle_pick.h"
 #include "state/shared_state.h"
 
-namespace brisel {
+namespace brisel::app {
 
 void ResetProgramState() {
   app::CloseTablet();
@@ -14,4 +14,4 @@ void ResetProgramState() {
   ResetSharedState();
 }
 
-}  // namespace brisel
+}  // namespace brisel::app

@@ -16,7 +16,7 @@
 #include "state/shared_state.h"
 #include "state/windows.h"
 
-namespace brisel {
+namespace brisel::app {
 namespace {
 
 // The undo history's memory budget: the host's setting Undo_Memory_MB (section "Startup", read as the
@@ -44,8 +44,8 @@ void Main() {
   UndoLimit = 256;
   UndoMemoryBudget = ReadUndoMemoryBudget();
   HostObject = platform::CreateObject(platform::kHostProgId);
-  BuildCoverageCurves();
-  BuildBlendTable();
+  blend::BuildCoverageCurves();
+  blend::BuildBlendTable();
   link::FetchPaper();
   ImageWidth = platform::ToLong(link::CallHost("Tarn_BufferWidth"));
   ImageHeight = platform::ToLong(link::CallHost("Tarn_BufferHeight"));
@@ -70,4 +70,4 @@ void Main() {
   if (!canvas.loaded()) canvas.Show();
 }
 
-}  // namespace brisel
+}  // namespace brisel::app

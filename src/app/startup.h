@@ -5,7 +5,7 @@
 
 #include "state/shared_state.h"  // kProgramName
 
-namespace brisel {
+namespace brisel::app {
 
 // The process's start-up: host connected, tables built, image copied in, canvas handed to the host.
 // Errors propagate to the caller, which reports them and ends the program.
@@ -14,4 +14,4 @@ void Main();
 // Allocates the seven image-sized planes, zero-filled.
 void SizeBuffers();
 
-}  // namespace brisel
+}  // namespace brisel::app

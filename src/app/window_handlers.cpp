@@ -7,7 +7,7 @@
 #include "panel/tool_panel.h"
 #include "state/windows.h"
 
-namespace brisel {
+namespace brisel::app {
 namespace {
 
 void AttachForm1(platform::Form& form) {
@@ -50,4 +50,4 @@ void BeforeDestroy() {
 
 void WireWindowHandlers() { SetWindowWiring({AttachForm1, AttachForm2, BeforeDestroy}); }
 
-}  // namespace brisel
+}  // namespace brisel::app

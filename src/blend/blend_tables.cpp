@@ -7,7 +7,7 @@
 
 #include "state/shared_state.h"
 
-namespace brisel {
+namespace brisel::blend {
 namespace {
 
 // Curve 1 peaks at 250 near a coverage of 55 and falls slowly to 82 at full coverage;
@@ -76,4 +76,4 @@ void BuildBlendTable() {
   }
 }
 
-}  // namespace brisel
+}  // namespace brisel::blend

@@ -355,7 +355,7 @@ TEST_F(CaptureTest, AReleaseWithoutAnyPressOrPointListIsSafe) {
   EXPECT_EQ(StrokePoints.size(), size_t(kStrokePointsLast + 1));
   EXPECT_EQ(StrokeCount, 1);
   EXPECT_FALSE(StrokeActive);
-  ResetProgramState();  // no image either
+  app::ResetProgramState();  // no image either
   Form_MouseMove(kLeft, 0, 5, 5);
   Form_MouseUp(kLeft, 0, 5, 5);
   Form_MouseDown(kLeft, 0, 5, 5);

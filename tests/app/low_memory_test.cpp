@@ -42,7 +42,7 @@ TEST_F(AppTest, ASendShortOfMemoryLetsTheOldestUndoStepsGoUntilItGoesThrough) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     DestroyWindows();
-    ResetProgramState();
+    app::ResetProgramState();
     Start(12, 6);
     for (int32_t x = 0; x < 5; ++x) Paint(PlaneR, x, 1, uint8_t(200 + x));
     canvas::UndoLastStep();

@@ -100,11 +100,11 @@ TEST(RecoveryChild, DISABLED_PaintsUntilKilled) {
   // Killed, this process never clears the test program's empty settings folder: that is done here.
   rmdir(std::getenv("XDG_CONFIG_HOME"));
   setenv("XDG_CONFIG_HOME", std::getenv("BRISEL_CHILD_CONFIG"), 1);
-  ResetProgramState();
+  app::ResetProgramState();
   filehost::RegisterFileHost(OptionsFor(picture));
-  if (!ClaimPictureOrAsk(picture)) return;
-  Main();
-  StartRecovery(picture, AutosaveSeconds());
+  if (!app::ClaimPictureOrAsk(picture)) return;
+  app::Main();
+  app::StartRecovery(picture, app::AutosaveSeconds());
   PaintRed = 250, PaintGreen = 20, PaintBlue = 40;
   BrushSize = 3;
   Send(QEvent::MouseButtonPress, {5, 6}, Qt::LeftButton, Qt::LeftButton);
@@ -246,17 +246,17 @@ TEST(RecoveryProcess, EveryWayOutKeepsThePaintingAsACopyThatRecoverLists) {
 class RecoveryAfterKill : public AppTest {
  protected:
   void TearDown() override {
-    StopRecovery();
+    app::StopRecovery();
     AppTest::TearDown();
   }
   // The program's start on picture, as brisel PICTURE starts it.
   void StartOn(const std::string& picture) {
-    ResetProgramState();
+    app::ResetProgramState();
     DestroyWindows();
     messages.clear();
     filehost::RegisterFileHost(OptionsFor(picture));
-    Main();
-    StartRecovery(picture, 0);
+    app::Main();
+    app::StartRecovery(picture, 0);
   }
   QTemporaryDir folder;
   ScopedEnv state{"XDG_STATE_HOME", folder.filePath("state").toStdString()};
@@ -283,19 +283,19 @@ TEST_F(RecoveryAfterKill, AnAutosavedCopyOutlivesKillNineAndIsOfferedBackExactly
                                   std::to_string(child.processId()) + "). Open it anyway?";
   if (saved) {
     answer = platform::MessageBoxAnswer::No;
-    EXPECT_FALSE(ClaimPictureOrAsk(picture));
+    EXPECT_FALSE(app::ClaimPictureOrAsk(picture));
     answer = platform::MessageBoxAnswer::Yes;
-    EXPECT_TRUE(ClaimPictureOrAsk(picture));
+    EXPECT_TRUE(app::ClaimPictureOrAsk(picture));
     EXPECT_THAT(messages, ::testing::ElementsAre(alreadyOpen, alreadyOpen));
     StartOn(picture);
     EXPECT_TRUE(messages.empty()) << messages[0];
-    StopRecovery();
+    app::StopRecovery();
   }
   ::kill(pid_t(child.processId()), SIGKILL);
   child.waitForFinished();
   ASSERT_TRUE(saved) << child.readAllStandardOutput().toStdString() << child.readAllStandardError().toStdString();
   messages.clear();
-  EXPECT_TRUE(ClaimPictureOrAsk(picture)) << "the killed run let the picture go";
+  EXPECT_TRUE(app::ClaimPictureOrAsk(picture)) << "the killed run let the picture go";
   EXPECT_TRUE(messages.empty());
   platform::ReleasePicture();
 
@@ -319,7 +319,7 @@ TEST_F(RecoveryAfterKill, AnAutosavedCopyOutlivesKillNineAndIsOfferedBackExactly
                                      platform::LocalTimeText(platform::ListRecoveryCopies()[0].savedAt + 90)));
   EXPECT_EQ(Image(), original);
   ASSERT_EQ(platform::ListRecoveryCopies().size(), 1u);
-  StopRecovery();
+  app::StopRecovery();
 
   // Yes: the painting exactly, as unsent changes one undo step away from the picture.
   answer = platform::MessageBoxAnswer::Yes;
@@ -332,7 +332,7 @@ TEST_F(RecoveryAfterKill, AnAutosavedCopyOutlivesKillNineAndIsOfferedBackExactly
   ASSERT_EQ(platform::ListRecoveryCopies().size(), 1u) << "taken back, the copy is this run's own";
   EXPECT_EQ(platform::ListRecoveryCopies()[0].writer, ::getpid());
   EXPECT_NE(platform::ListRecoveryCopies()[0].path, childCopy);
-  EXPECT_EQ(CopyAt(RecoveryCopyPath()), painted);
+  EXPECT_EQ(CopyAt(app::RecoveryCopyPath()), painted);
   ASSERT_EQ(UndoStack.size(), 1u);
   canvas::UndoLastStep();
   EXPECT_EQ(Image(), original);
@@ -350,25 +350,25 @@ TEST_F(RecoveryAfterKill, AnAutosavedCopyOutlivesKillNineAndIsOfferedBackExactly
 TEST_F(RecoveryAfterKill, ANewPicturesCopiesCarryTheNameItsFirstSendGaveIt) {
   filehost::FileHostOptions options;
   options.newPictureFolder = folder.path().toStdString();
-  options.onNamed = [](const std::string& path) { RecoveryPictureNamed(path); };
-  ResetProgramState();
+  options.onNamed = [](const std::string& path) { app::RecoveryPictureNamed(path); };
+  app::ResetProgramState();
   DestroyWindows();
   filehost::RegisterFileHost(options);
-  Main();
-  StartRecovery("", 0);
+  app::Main();
+  app::StartRecovery("", 0);
   Paint(PlaneR, 1, 1, 9);
-  ASSERT_FALSE(KeepRecoveryCopy().empty());
+  ASSERT_FALSE(app::KeepRecoveryCopy().empty());
   EXPECT_EQ(platform::ListRecoveryCopies().at(0).picture, "");
   link::SendImageToTarnwick();
   const std::string named = folder.filePath("brisel-1.png").toStdString();
   ASSERT_TRUE(QFile::exists(QString::fromStdString(named)));
   EXPECT_TRUE(platform::ListRecoveryCopies().empty()) << "the send removed the copy";
   Paint(PlaneG, 2, 2, 9);
-  ASSERT_FALSE(KeepRecoveryCopy().empty());
+  ASSERT_FALSE(app::KeepRecoveryCopy().empty());
   const Planes painted = Image();
   ASSERT_EQ(platform::ListRecoveryCopies().size(), 1u);
   EXPECT_EQ(platform::ListRecoveryCopies()[0].picture, named);
-  StopRecovery();
+  app::StopRecovery();
   platform::ReleasePicture();
 
   answer = platform::MessageBoxAnswer::Yes;
@@ -385,11 +385,11 @@ class RecoveryAtClose : public AppTest {
   void SetUp() override {
     AppTest::SetUp();
     Start(12, 9);
-    StartRecovery("/pictures/host.png", 0);
+    app::StartRecovery("/pictures/host.png", 0);
     Paint(PlaneG, 3, 4, 200);  // a change of the run
   }
   void TearDown() override {
-    StopRecovery();
+    app::StopRecovery();
     AppTest::TearDown();
   }
   QTemporaryDir folder;
@@ -402,7 +402,7 @@ TEST_F(RecoveryAtClose, EveryFailureWritesTheCopyAndTheQuestionNamesIt) {
   answer = platform::MessageBoxAnswer::No;
   Form1Window().Close();
   ASSERT_EQ(messages.size(), 1u);
-  const std::string copy = RecoveryCopyPath();
+  const std::string copy = app::RecoveryCopyPath();
   ASSERT_FALSE(copy.empty());
   EXPECT_THAT(messages[0], HasSubstr("A recovery copy of the painting is kept in " + copy));
   EXPECT_THAT(messages[0], HasSubstr("Loose all changes?"));

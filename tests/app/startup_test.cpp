@@ -51,7 +51,7 @@ TEST_F(AppTest, StartUpFetchesPaperThenImageThenHandsOverTheCanvas) {
 TEST_F(AppTest, AHostThatOnlyTakesTheCanvasStillGetsItShown) {
   host = InstallRecordingHost(4, 4);
   host->showsForms = false;
-  Main();
+  app::Main();
   EXPECT_TRUE(Form1Window().visible());
 }
 
@@ -59,7 +59,7 @@ TEST_F(AppTest, StartUpRefusesAPlaneSmallerThanTheImageAndWritesNothing) {
   host = InstallRecordingHost(10, 10);
   host->overrides["Tarn_GetGBuffer"] = BytePlane(10, 9);
   try {
-    Main();
+    app::Main();
     FAIL() << "start-up went on with a short plane";
   } catch (const Error& e) {
     EXPECT_EQ(e.number(), errors::kBadPlane);
@@ -73,15 +73,15 @@ TEST_F(AppTest, StartUpCutsALargerPlaneToTheImage) {
   host = InstallRecordingHost(5, 4);
   BytePlane wide(7, 4, 9);
   host->overrides["Tarn_GetRBuffer"] = wide;
-  Main();
+  app::Main();
   EXPECT_EQ(PlaneR, BytePlane(5, 4, 9));
 }
 
 TEST_F(AppTest, StartUpEndsWhenTheHostCannotBeCreatedOrFails) {
-  EXPECT_THROW(Main(), Error);  // nothing registered for the ProgID
+  EXPECT_THROW(app::Main(), Error);  // nothing registered for the ProgID
   host = InstallRecordingHost(4, 4);
   host->failFrom["Tarn_BufferHeight"] = 1;
-  EXPECT_THROW(Main(), Error);
+  EXPECT_THROW(app::Main(), Error);
 }
 
 TEST_F(AppTest, ClosingWithEqualSizesSendsTheImageBackInOrder) {

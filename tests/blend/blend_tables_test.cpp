@@ -16,8 +16,8 @@ enum Layer { Add, Subtract, Multiply, Divide, Screen, Greater, Less, And, Or, Xo
 class BlendTables : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    BuildCoverageCurves();
-    BuildBlendTable();
+    blend::BuildCoverageCurves();
+    blend::BuildBlendTable();
   }
   static int T(int p, int q, Layer layer) { return BlendEntry(p, q, layer); }
 };

@@ -175,7 +175,7 @@ TEST_F(AppTest, TheCanvasOpensAtThePicturesSizeWithinTheScreen) {
   };
   for (const Case c : {Case{1, 1}, Case{600, 300}, Case{3000, 2000}, Case{300, 2000}}) {
     SCOPED_TRACE(std::to_string(c.width) + " x " + std::to_string(c.height));
-    ResetProgramState();
+    app::ResetProgramState();
     DestroyWindows();
     Start(c.width, c.height);
     platform::Form& canvas = Form1Window();

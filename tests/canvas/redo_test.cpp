@@ -106,7 +106,7 @@ class RedoTest : public AppTest {
  protected:
   void Restart(uint64_t budget, int32_t limit) {
     DestroyWindows();
-    ResetProgramState();
+    app::ResetProgramState();
     Start(kWidth, kHeight);
     UndoMemoryBudget = budget;
     UndoLimit = limit;

@@ -146,7 +146,7 @@ TEST_F(PresetsTest, DismissingTheMenuChangesNothing) {
   EXPECT_EQ(Now(), before);
   // At start the button reads "Mode" until the first choice, and a dismissal keeps that too.
   DestroyWindows();
-  ResetProgramState();
+  app::ResetProgramState();
   ChooseFromMenu(std::nullopt);
   EXPECT_EQ(Now(), (Selectors{0, 0, 0, "Mode"}));
   EXPECT_EQ(Pressed(), (std::vector<bool>{false, false, true, false}));

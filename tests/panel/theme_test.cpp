@@ -241,7 +241,7 @@ TEST_F(ThemeTest, AFormListsItsLiveControlsInTheOrderTheyWereMade) {
 TEST_F(ThemeTest, TheWallpaperTilesThePanelFromItsTopLeftCorner) {
   host = InstallRecordingHost(4, 4);
   host->wallpaper = Wallpaper(50, 40);
-  Main();
+  app::Main();
   ASSERT_NE(panel::Image1(), nullptr);
   EXPECT_EQ(std::make_pair(panel::Image1()->width(), panel::Image1()->height()), std::make_pair(50, 40));
   platform::Form& panel = Form2Window();
@@ -265,7 +265,7 @@ TEST_F(ThemeTest, TheWallpaperTilesThePanelFromItsTopLeftCorner) {
 TEST_F(ThemeTest, TheTriangleBoxContinuesThePanelsTiling) {
   host = InstallRecordingHost(4, 4);
   host->wallpaper = Wallpaper(50, 40);
-  Main();
+  app::Main();
   platform::PictureBox& box = Panel().Picker;
   ASSERT_EQ(std::make_pair(box.left(), box.top()), std::make_pair(50, 296));
   TriPicker::PaintBackdrop(box);
@@ -291,7 +291,7 @@ TEST_F(ThemeTest, WithoutAWallpaperThePanelAndTheBoxKeepTheirColours) {
     host = InstallRecordingHost(4, 4);
     host->wallpaper = name;
     if (name == "fails") host->failFrom["Tarn_WallpaperFilename"] = 1;
-    Main();
+    app::Main();
     ASSERT_NE(panel::Image1(), nullptr);
     EXPECT_FALSE(panel::Image1()->hasPicture());
     EXPECT_EQ(std::make_pair(panel::Image1()->width(), panel::Image1()->height()), std::make_pair(78, 82));

@@ -22,8 +22,8 @@ class CompositingTest : public StrokeTest {
   void SetUp() override {
     StrokeTest::SetUp();
     MakeImage(16, 12, 100);
-    BuildBlendTable();
-    BuildCoverageCurves();
+    blend::BuildBlendTable();
+    blend::BuildCoverageCurves();
   }
   // Commits a mask of coverage c over the whole image.
   static void CommitCoverage(uint8_t c) {

@@ -22,7 +22,7 @@ class StrokeTest : public ::testing::Test {
 
   static void Fresh() {
     DestroyWindows();
-    ResetProgramState();
+    app::ResetProgramState();
   }
 
   // A white image of width x height, an empty mask, and the brush the tool panel starts with (size 2,
@@ -30,7 +30,7 @@ class StrokeTest : public ::testing::Test {
   static void MakeImage(int32_t width, int32_t height, uint8_t fill = 255) {
     ImageWidth = width;
     ImageHeight = height;
-    SizeBuffers();
+    app::SizeBuffers();
     for (BytePlane* p : {&PlaneR, &PlaneG, &PlaneB, &ViewR, &ViewG, &ViewB}) p->fill(fill);
     StrokePoints.assign(kStrokePointsLast + 1, StrokePoint{0, 0, 0});
     BrushSize = 2;

@@ -28,7 +28,7 @@ inline void Paint(BytePlane& plane, int32_t x, int32_t y, uint8_t value) {
 class AppTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ResetProgramState();
+    app::ResetProgramState();
     DestroyWindows();
     platform::SetMessageBoxAnswerer([this](const std::string& title, const std::string& text) {
       messages.push_back(title + "|" + text);
@@ -39,7 +39,7 @@ class AppTest : public ::testing::Test {
 
   void TearDown() override {
     DestroyWindows();
-    ResetProgramState();
+    app::ResetProgramState();
     platform::SetMessageBoxAnswerer(nullptr);
     platform::SetPopupMenuChooser(nullptr);
     platform::SetFatalErrorHook(nullptr);
@@ -50,7 +50,7 @@ class AppTest : public ::testing::Test {
   // Starts the program on a recording host holding a width x height picture.
   std::shared_ptr<RecordingHost> Start(int32_t width, int32_t height) {
     host = InstallRecordingHost(width, height);
-    Main();
+    app::Main();
     return host;
   }
 
