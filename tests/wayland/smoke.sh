@@ -3,11 +3,16 @@
 # toplevel is made the canvas's child (set_parent, so the compositor keeps it above), nothing but the
 # program's own last words reaches standard error, and SIGTERM ends it. Under sway, on a screen too narrow
 # for the canvas and the panel side by side, with the canvas floating (as GIMP's child is), the canvas
-# leaves room and the panel is moved beside it. Skipped (77) where the compositor is not installed.
-# Usage: smoke.sh BRISEL PICTURE [weston|sway]
+# leaves room and the panel is moved beside it. "xwayland": the same under sway for Brisel as an X11 client
+# (Xwayland's), as a plug-in of a GIMP on X11 is there; only the windows' places are checked. Skipped (77) where
+# the compositor (or Xwayland) is not installed.
+# Usage: smoke.sh BRISEL PICTURE [weston|sway|xwayland]
 set -euo pipefail
 brisel=$1 picture=$2 compositor=${3:-weston}
+x11=
+[ "$compositor" = xwayland ] && { compositor=sway x11=1; }
 command -v "$compositor" >/dev/null || { echo "$compositor is not installed: not checked"; exit 77; }
+[ -z "$x11" ] || command -v Xwayland >/dev/null || { echo "Xwayland is not installed: not checked"; exit 77; }
 
 work=$(mktemp -d)
 trap 'kill $(jobs -p) 2>/dev/null || true; rm -rf "$work"' EXIT
@@ -18,7 +23,7 @@ if [ "$compositor" = weston ]; then
   weston --backend=headless-backend.so --socket=brisel-smoke --width=1600 --height=1000 >"$work/log" 2>&1 &
 else
   printf '%s\n' 'output HEADLESS-1 resolution 700x600' 'for_window [title="^Brisel 1\.1"] floating enable' \
-    >"$work/sway.conf"
+    ${x11:+'xwayland force'} >"$work/sway.conf"
   WLR_BACKENDS=headless WLR_LIBINPUT_NO_DEVICES=1 WLR_RENDERER=pixman sway -c "$work/sway.conf" >"$work/log" 2>&1 &
 fi
 socket() { ls "$work" | grep -E -x 'brisel-smoke|wayland-[0-9]+' | head -n 1; }
@@ -32,19 +37,28 @@ export WAYLAND_DISPLAY=$(socket)
 [ "$compositor" = weston ] || export SWAYSOCK=$(ls "$work"/sway-ipc.* | head -n 1)
 
 cp "$picture" "$work/picture.png"
-QT_QPA_PLATFORM=wayland WAYLAND_DEBUG=client "$brisel" "$work/picture.png" >"$work/out" 2>"$work/err" &
-pid=$!
-for _ in $(seq 200); do grep -q 'set_title("Brisel Tools")' "$work/err" && break; sleep 0.1; done
+if [ -n "$x11" ]; then
+  # Xwayland's display, as sway gives it to the programs it starts.
+  swaymsg exec "echo \$DISPLAY >$work/display" >/dev/null
+  for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
+  DISPLAY=$(cat "$work/display") QT_QPA_PLATFORM=xcb "$brisel" "$work/picture.png" >"$work/out" 2>"$work/err" &
+  pid=$!
+else
+  QT_QPA_PLATFORM=wayland WAYLAND_DEBUG=client "$brisel" "$work/picture.png" >"$work/out" 2>"$work/err" &
+  pid=$!
+  for _ in $(seq 200); do grep -q 'set_title("Brisel Tools")' "$work/err" && break; sleep 0.1; done
+fi
 sleep 0.5
 fail=0
 if [ "$compositor" = sway ]; then
-  windows() { swaymsg -t get_tree | python3 "$(dirname "$0")/sway_windows.py" 700; }
-  for _ in $(seq 50); do windows >/dev/null && break; sleep 0.1; done
+  windows() { python3 "$(dirname "$0")/sway_windows.py" 700 <<<"$(swaymsg -t get_tree)"; }
+  for _ in $(seq 150); do windows >/dev/null && break; sleep 0.1; done
   windows >/dev/null || { echo "the panel is not beside the canvas:"; windows || true; fail=1; }
 fi
 kill -TERM $pid
 for _ in $(seq 100); do kill -0 $pid 2>/dev/null || break; sleep 0.1; done
 if kill -0 $pid 2>/dev/null; then echo "SIGTERM did not end Brisel"; exit 1; fi
+[ -z "$x11" ] || exit $fail
 
 if grep -q 'Could not find the Qt platform plugin "wayland"' "$work/err"; then
   echo "Qt's Wayland plug-in is not installed (qt6-wayland): not checked"

@@ -1,6 +1,5 @@
 #include "platform/qt/beside_owner_qt.h"
 
-#include <QGuiApplication>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -124,7 +123,8 @@ void PlaceWhenMapped(QPointer<QWindow> owner, QPointer<QWindow> owned, int tries
 }  // namespace
 
 void PlaceBesideOwner(QWindow& owner, QWindow& owned) {
-  if (!QGuiApplication::platformName().startsWith("wayland") || qEnvironmentVariableIsEmpty("SWAYSOCK")) return;
+  // Under sway for Wayland windows and for X11 ones alike (Xwayland's), which sway places as it does its own.
+  if (qEnvironmentVariableIsEmpty("SWAYSOCK")) return;
   PlaceWhenMapped(&owner, &owned, 60);
 }
 

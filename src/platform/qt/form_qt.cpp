@@ -234,8 +234,11 @@ void Form::Impl::ApplyExportedOwner() {
 
 void Form::Impl::LeaveRoomForOwned() {
   // A window manager on X11 places tool windows beside their owner, over the screen's edge if it must; a
-  // Wayland compositor places them where it likes, often over the owner, and a client cannot move them.
-  if (!QGuiApplication::platformName().startsWith("wayland") || ownedToShow.empty()) return;
+  // Wayland compositor places them where it likes, often over the owner, and a client cannot move them. So
+  // does sway its X11 clients' (Xwayland's), which PlaceBesideOwner then moves.
+  const bool compositorPlaces =
+      QGuiApplication::platformName().startsWith("wayland") || !qEnvironmentVariableIsEmpty("SWAYSOCK");
+  if (!compositorPlaces || ownedToShow.empty()) return;
   QScreen* screen = window->screen() ? window->screen() : QGuiApplication::primaryScreen();
   if (!screen) return;
   int room = 0;
@@ -298,6 +301,12 @@ void Form::Show() {
   }
   if (impl_->window) {
     if (!impl_->window->isVisible()) impl_->LeaveRoomForOwned();
+    // Owned before it is mapped, so that the window manager takes it for the owner's from the start (sway
+    // floats it then, instead of tiling it beside its owner); again after, as mapping may rewrite the property.
+    if (impl_->foreignOwner && !impl_->window->isVisible()) {
+      impl_->window->winId();
+      impl_->ApplyForeignOwner();
+    }
     impl_->window->show();
     impl_->window->raise();
     if (impl_->foreignOwner) impl_->ApplyForeignOwner();
