@@ -17,6 +17,7 @@
 # gives every GIMP the same brisel-* words. Needs Xvfb, openbox, xdotool, wmctrl, ImageMagick and GIMP.
 # Runs in a profile and a display of its own.
 set -euo pipefail
+. "$(dirname "$0")/../support/stroke_across.sh"
 # Driving a real GIMP with synthetic input is timing-sensitive: now and then the canvas did not close after
 # the stroke (seen on a busy machine; the cause is not found yet). A failed try is said and made once more,
 # so that the failure shows in the log but does not fail the suite alone.
@@ -164,13 +165,7 @@ close_canvas() {
 start_brisel
 
 # A stroke across the canvas, from a quarter in to the middle.
-xdotool mousemove $((X + WIDTH / 4)) $((Y + HEIGHT / 4)) mousedown 1
-for i in $(seq 1 25); do
-  xdotool mousemove $((X + WIDTH / 4 + i * WIDTH / 100)) $((Y + HEIGHT / 4 + i * HEIGHT / 100))
-  sleep 0.02
-done
-xdotool mouseup 1
-sleep 0.5
+stroke_across "$X" "$Y" "$WIDTH" "$HEIGHT"
 gimp_id=$(xdotool search --name "$image_title" | head -n 1)
 
 if [ "$scenario" != send ]; then

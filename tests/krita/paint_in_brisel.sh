@@ -6,17 +6,12 @@ set -uo pipefail
 send=true
 [ "${1:-}" = --no-send ] && send=false
 . "$(dirname "$0")/canvas_steps.sh"
+. "$(dirname "$0")/../support/stroke_across.sh"
 await_canvas 60
 eval "$(xdotool getwindowgeometry --shell "$canvas")"
 xprop -id "$canvas" WM_TRANSIENT_FOR | grep -q 'window id' || fail "Brisel's canvas is not kept above Krita's window"
 xdotool windowactivate --sync "$canvas" 2>/dev/null || true
-xdotool mousemove $((X + WIDTH / 4)) $((Y + HEIGHT / 4)) mousedown 1
-for i in $(seq 1 25); do
-  xdotool mousemove $((X + WIDTH / 4 + i * WIDTH / 100)) $((Y + HEIGHT / 4 + i * HEIGHT / 100))
-  sleep 0.02
-done
-xdotool mouseup 1
-sleep 0.5
+stroke_across "$X" "$Y" "$WIDTH" "$HEIGHT"
 $send || exit 0
 xdotool key --window "$canvas" ctrl+s
 sleep 2

@@ -246,23 +246,17 @@ class Run:
             if case.sends and "fetch 45 45" in case.sends:
                 if "probe: pixel 45 45 3 2 1" not in session.stderr_tail:  # Krita's edit, B, G, R = 1, 2, 3
                     result["failures"].append("the fetch read {}".format(session.stderr_tail))
-                document.setModified(False)
-                document.close()
-                return self.later(200, self.next_case)
+                return self.close_case(document)
             if case.sends and "crash" in case.sends:
                 if "ended unexpectedly" not in why:
                     result["failures"].append("Brisel's crash was reported as {}: {!r}".format(code, why))
                 if bytes(layer.pixelData(0, 0, W, H)) != before or session.folder is not None:
                     result["failures"].append("the layer changed, or the exchange folder stayed")
-                document.setModified(False)
-                document.close()
-                return self.later(200, self.next_case)
+                return self.close_case(document)
             if case.meanwhile == "delete":
                 if code == 0 or "no longer in Krita" not in why:
                     result["failures"].append("a send onto a deleted layer ended with {}: {!r}".format(code, why))
-                document.setModified(False)
-                document.close()
-                return self.later(200, self.next_case)
+                return self.close_case(document)
             if code != 0:
                 result["failures"].append("Brisel ended with {}: {}".format(code, why))
             if driver is not None:
@@ -321,24 +315,22 @@ class Run:
         redo = self.app.action("edit_redo").trigger if case.sends else lambda: press("ctrl+shift+z")
         pause = 200 if case.sends else 1500
 
-        def undo_steps(left):
+        # case.steps presses of action, after which the picture must be wanted; then then.
+        def steps(action, left, wanted, what, then):
             if left:
-                undo()
-                return self.later(pause, lambda: undo_steps(left - 1))
-            if self.composite(document) != picture_before:
-                failures.append("{} undo step(s) did not give the picture back exactly".format(case.steps))
-            redo_steps(case.steps)
+                action()
+                return self.later(pause, lambda: steps(action, left - 1, wanted, what, then))
+            if self.composite(document) != wanted:
+                failures.append("{} {} step(s) did not give {} back exactly".format(case.steps, *what))
+            then()
+        steps(undo, case.steps, picture_before, ("undo", "the picture"),
+              lambda: steps(redo, case.steps, picture_after, ("redo", "the painting"),
+                            lambda: self.close_case(document)))
 
-        def redo_steps(left):
-            if left:
-                redo()
-                return self.later(pause, lambda: redo_steps(left - 1))
-            if self.composite(document) != picture_after:
-                failures.append("{} redo step(s) did not give the painting back exactly".format(case.steps))
-            document.setModified(False)
-            document.close()
-            self.later(200, self.next_case)
-        undo_steps(case.steps)
+    def close_case(self, document):
+        document.setModified(False)
+        document.close()
+        self.later(200, self.next_case)
 
     def finish(self):
         self.results["seconds"] = round(time.monotonic() - self.started, 3)
