@@ -26,11 +26,11 @@ kritarc="$config/kritarc"
 # Whether a Krita of this user that keeps its settings in this kritarc is running. One with other settings (a
 # test's, another profile's) does not rewrite it; one whose environment cannot be read is taken as this one's.
 krita_keeps_kritarc() {
-  local pid home xdg
+  local pid environment home xdg
   for pid in $(pgrep -u "$(id -u)" -x krita 2>/dev/null); do
-    [ -r "/proc/$pid/environ" ] || return 0
-    home=$(tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | sed -n 's/^HOME=//p')
-    xdg=$(tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | sed -n 's/^XDG_CONFIG_HOME=//p')
+    environment=$(tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null) || return 0
+    home=$(sed -n 's/^HOME=//p' <<<"$environment")
+    xdg=$(sed -n 's/^XDG_CONFIG_HOME=//p' <<<"$environment")
     [ "$(realpath -m "${xdg:-$home/.config}")" = "$(realpath -m "$config")" ] && return 0
   done
   return 1
