@@ -17,7 +17,7 @@
 # gives every GIMP the same brisel-* words. Needs Xvfb, openbox, xdotool, wmctrl, ImageMagick and GIMP.
 # Runs in a profile and a display of its own.
 set -euo pipefail
-. "$(dirname "$0")/../support/stroke_across.sh"
+. "$(dirname "$0")/../support/desktop.sh"
 # Driving a real GIMP with synthetic input is timing-sensitive: now and then the canvas did not close after
 # the stroke (seen on a busy machine; the cause is not found yet). A failed try is said and made once more,
 # so that the failure shows in the log but does not fail the suite alone.
@@ -105,6 +105,7 @@ export DISPLAY=":$display"
 unset QT_QPA_PLATFORM  # the suite's offscreen platform would keep Brisel's windows off the display
 openbox >/dev/null 2>&1 &
 pids+=($!)
+window_manager_up || fail "openbox did not start"
 
 # GIMP, taking Script-Fu commands from a pipe we write to. It reads the pipe through a descriptor of its own
 # and holds no end we write to, so its Script-Fu sees the pipe close and ends with this script, whatever way
@@ -175,7 +176,8 @@ if [ "$scenario" != send ]; then
     terminated) kill -TERM "$brisel_pid" ;;
     gimp-dies) kill -KILL "$gimp_pid" ;;
     gimp-quits)
-      timeout 10 xdotool windowactivate --sync "$gimp_id" || wmctrl -a "[picture]"
+      timeout 10 xdotool windowactivate --sync "$gimp_id" || wmctrl -a "[picture]" ||
+        fail "GIMP's image window could not be activated (window manager running: $(window_manager_up && echo yes || echo no))"
       sleep 0.5
       xdotool key ctrl+q
       ;;

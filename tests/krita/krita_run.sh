@@ -44,6 +44,8 @@ export DISPLAY=":$display"
 unset WAYLAND_DISPLAY QT_QPA_PLATFORM
 openbox >/dev/null 2>&1 &
 openbox_pid=$!
+. "$source_dir/tests/support/desktop.sh"
+window_manager_up || { echo "FAILED: openbox did not start"; exit 1; }
 
 scenario=scenario.py
 [ "$mode" = cases ] || scenario=lifecycle.py

@@ -6,7 +6,7 @@ set -uo pipefail
 send=true
 [ "${1:-}" = --no-send ] && send=false
 . "$(dirname "$0")/canvas_steps.sh"
-. "$(dirname "$0")/../support/stroke_across.sh"
+. "$(dirname "$0")/../support/desktop.sh"
 await_canvas 60
 eval "$(xdotool getwindowgeometry --shell "$canvas")"
 xprop -id "$canvas" WM_TRANSIENT_FOR | grep -q 'window id' || fail "Brisel's canvas is not kept above Krita's window"
