@@ -5,6 +5,7 @@
 #include "common/host_table.h"
 #include "file/image_file.h"
 #include "file/paper_source.h"
+#include "file/picture_codec.h"
 #include "file/picture_io.h"
 #include "platform/window.h"
 
@@ -69,11 +70,9 @@ void RegisterFileHost(FileHostOptions options) {
 }
 
 std::optional<std::string> CheckPicture(const std::string& path) {
-  const ReadPictureResult read = ReadPicture(path);
+  QByteArray bytes;
+  const DecodedPicture read = DecodePictureFile(path, bytes);
   if (!read.error.empty()) return read.error;
-  if (WriteFormatFor(path, read.format).isEmpty())
-    return path + " can be read but not written back (Brisel has no writer for " + read.format.toStdString() +
-           " pictures); convert it to PNG first";
   return std::nullopt;
 }
 

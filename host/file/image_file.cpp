@@ -13,8 +13,10 @@
 #include <new>
 
 #include "file/atomic_write.h"
+#include "file/picture_codec.h"
 #include "file/picture_path.h"
 #include "platform/error.h"
+#include "platform/qt/picture_planes.h"
 #include "platform/window.h"
 
 namespace brisel::filehost {
@@ -86,7 +88,7 @@ ImageFile::ImageFile(std::string path, std::string newPictureFolder,
     : path_(std::move(path)), newPictureFolder_(std::move(newPictureFolder)), onNamed_(std::move(onNamed)) {
   if (path_.empty()) {
     BytePlane white(kNewPictureWidth, kNewPictureHeight, 255);
-    newPicture_ = std::make_shared<const PicturePlanes>(PicturePlanes{white, white, white, {}, {}, {}});
+    newPicture_ = std::make_shared<const PicturePlanes>(PicturePlanes{white, white, white, {}});
     return;
   }
   // A send cut short (a kill, a power cut) leaves its temporary file beside the picture or its backup.
@@ -104,17 +106,16 @@ std::shared_ptr<const PicturePlanes> ImageFile::Current() {
   std::string error;
   QByteArray digest;
   platform::RunLongWork("Reading " + FileNameOf(path_) + "...", [&] {
-    // Before the decoding: bytes changed meanwhile give another digest than the file's at the next look.
-    digest = DigestOfFile(path_);
-    ReadPictureResult read = ReadPicture(path_);
+    // The digest of the very bytes decoded: bytes changed meanwhile give another at the next look.
+    QByteArray bytes;
+    DecodedPicture read = DecodePictureFile(path_, bytes);
+    digest = QCryptographicHash::hash(bytes, kDigest);
     if (!read.error.empty()) {
       error = std::move(read.error);
       return;
     }
-    planes = std::make_shared<PicturePlanes>(SplitPlanes(read.image));
-    planes->format = read.format;
-    planes->original = std::move(read.image);
-    planes->traits = std::move(read.traits);
+    planes = std::make_shared<PicturePlanes>(
+        PicturePlanes{std::move(read.r), std::move(read.g), std::move(read.b), std::move(read.source)});
   });
   if (!error.empty()) Fail(error);
   if (stamp) cached_ = planes, cachedStamp_ = *stamp, cachedDigest_ = digest;
@@ -233,12 +234,22 @@ void ImageFile::Refresh() {
     }
   }
   const std::string target = isNew ? ReserveNewPictureName() : path_;
-  const QByteArray format = WriteFormatFor(target, current ? current->format : QByteArray());
+  // The file read is written back through its source, which replaces only the pixels painted; a new
+  // picture, or one of another size than the file (sent after the file changed on disk), is written whole.
+  const PictureSource* source = current && current->source && current->width() == model.width() &&
+                                        current->height() == model.height()
+                                    ? current->source.get()
+                                    : nullptr;
+  std::optional<Painting> painting;
+  if (source) painting.emplace(*planes[0], *planes[1], *planes[2], current->r, current->g, current->b);
+  const QByteArray format =
+      source ? source->format() : WriteFormatFor(target, current && current->source ? current->source->format() : "");
   if (format.isEmpty()) {
     if (isNew) ::unlink(target.c_str());
     Fail(target + " cannot be written: no image writer for its format; the file is unchanged");
   }
-  if (const std::string holds = WhatFormatHolds(format, *planes[0], *planes[1], *planes[2]); !holds.empty() && !askedLoss_) {
+  const std::string holds = source ? source->WhatItCannotHold(*painting) : WhatFormatHolds(format, *planes[0], *planes[1], *planes[2]);
+  if (!holds.empty() && !askedLoss_) {
     askedLoss_ = true;
     staged_ = {};
     if (isNew) ::unlink(target.c_str());
@@ -256,9 +267,13 @@ void ImageFile::Refresh() {
   platform::RunLongWork("Writing " + FileNameOf(target) + "...", [&] {
     QByteArray bytes;
     try {
-      const QImage image = ComposeForWrite(current.get(), *planes[0], *planes[1], *planes[2]);
-      outOfMemory = image.isNull();
-      why = outOfMemory ? "not enough memory" : EncodePicture(image, format, current.get(), bytes);
+      if (source) {
+        why = source->Write(*painting, bytes);
+      } else {
+        const QImage image = platform::JoinPlanes(*planes[0], *planes[1], *planes[2]);
+        outOfMemory = image.isNull();
+        why = outOfMemory ? "not enough memory" : EncodePicture(image, format, {}, {}, bytes);
+      }
     } catch (const std::bad_alloc&) {
       outOfMemory = true;
       why = "not enough memory";

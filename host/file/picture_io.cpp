@@ -173,7 +173,7 @@ ReadPictureResult ReadPicture(const std::string& path) {
 PicturePlanes SplitPlanes(const QImage& source) {
   const QImage image = source.convertToFormat(source.hasAlphaChannel() ? QImage::Format_ARGB32 : QImage::Format_RGB32);
   const int32_t w = image.width(), h = image.height();
-  PicturePlanes planes{BytePlane(w, h), BytePlane(w, h), BytePlane(w, h), {}, {}, {}};
+  PicturePlanes planes{BytePlane(w, h), BytePlane(w, h), BytePlane(w, h), {}};
   for (int32_t y = 0; y < h; ++y) {
     const QRgb* line = reinterpret_cast<const QRgb*>(image.constScanLine(y));
     uint8_t *r = planes.r.row(y), *g = planes.g.row(y), *b = planes.b.row(y);
@@ -194,26 +194,12 @@ PicturePlanes SplitPlanes(const QImage& source) {
   return planes;
 }
 
-QImage ComposeForWrite(const PicturePlanes* read, const BytePlane& r, const BytePlane& g, const BytePlane& b) {
-  const int32_t w = r.width(), h = r.height();
-  if (!read || read->original.isNull()) return platform::JoinPlanes(r, g, b);
-  QImage original = read->original;
-  if (original.size() != QSize(w, h) || read->width() != w || read->height() != h) {
-    QImage image = platform::JoinPlanes(r, g, b);  // another size: nothing of the original's pixels is kept
-    CarryMetadata(original, image);
-    return image;
-  }
-
-  bool grey = true;  // every pixel grey once painted
-  for (int32_t y = 0; y < h && grey; ++y) {
-    const uint8_t *pr = r.row(y), *pg = g.row(y), *pb = b.row(y);
-    for (int32_t x = 0; x < w; ++x)
-      if (pr[x] != pg[x] || pg[x] != pb[x]) {
-        grey = false;
-        break;
-      }
-  }
-  auto painted = [&](int32_t x, int32_t y) { return r(x, y) != read->r(x, y) || g(x, y) != read->g(x, y) || b(x, y) != read->b(x, y); };
+QImage ComposeForWrite(const QImage& source, const Painting& painting) {
+  const int32_t w = painting.width(), h = painting.height();
+  const BytePlane &r = painting.r, &g = painting.g, &b = painting.b;
+  QImage original = source;
+  const bool grey = painting.AllGrey();
+  auto painted = [&](int32_t x, int32_t y) { return painting.Painted(x, y); };
 
   QImage image;
   const QImage::Format format = original.format();
@@ -286,7 +272,7 @@ QImage ComposeForWrite(const PicturePlanes* read, const BytePlane& r, const Byte
     }
   }
   if (image.isNull()) image = platform::JoinPlanes(r, g, b);  // 8 bits a channel: the planes are the pixels
-  CarryMetadata(read->original, image);
+  CarryMetadata(source, image);
   return image;
 }
 
@@ -312,27 +298,29 @@ std::string WhatFormatHolds(const QByteArray& format, const BytePlane& r, const 
   return {};
 }
 
-std::string EncodePicture(const QImage& image, const QByteArray& format, const PicturePlanes* read, QByteArray& bytes) {
+std::string EncodePicture(const QImage& image, const QByteArray& format, const QByteArray& readFormat,
+                          const PictureTraits& traits, QByteArray& bytes) {
   bytes.clear();
   // What the file held is kept where it is written in its own format again.
   auto family = [](const QByteArray& f) { return f == "jpg" ? "jpeg" : f == "tif" ? "tiff" : f; };
   const QByteArray kind = family(format.toLower());
-  const bool same = read && family(read->format.toLower()) == kind;
-  if (kind == "jpeg" && same) return EncodeJpegLike(image, read->traits, bytes);
+  const bool isNew = readFormat.isEmpty();
+  const bool same = !isNew && family(readFormat.toLower()) == kind;
+  if (kind == "jpeg" && same) return EncodeJpegLike(image, traits, bytes);
 
   QBuffer buffer(&bytes);
   buffer.open(QIODevice::WriteOnly);
   QImageWriter writer(&buffer, format);
   if (kind == "jpeg") writer.setQuality(95);
   if (kind == "webp") writer.setQuality(100);  // Qt's WebP writer is lossless at 100
-  if (kind == "tiff" && same) writer.setCompression(QtTiffCompressionFor(read->traits.tiffCompression));
+  if (kind == "tiff" && same) writer.setCompression(QtTiffCompressionFor(traits.tiffCompression));
   if (!writer.write(image)) return writer.errorString().toStdString();
   buffer.close();
   if (kind == "png") {
     // Qt writes a resolution always (96 dpi where the picture has none of its own).
-    if (!read || same) ReplacePngPhys(bytes, same ? read->traits.pngPhys : QByteArray());
-    const int depth = same ? read->traits.pngBitDepth : 0;
-    if (same && read->traits.pngColourType == 4 && image.hasAlphaChannel() && (depth == 8 || depth == 16))
+    if (isNew || same) ReplacePngPhys(bytes, same ? traits.pngPhys : QByteArray());
+    const int depth = same ? traits.pngBitDepth : 0;
+    if (same && traits.pngColourType == 4 && image.hasAlphaChannel() && (depth == 8 || depth == 16))
       RewritePngAsGreyAlpha(bytes, image, depth);  // stays RGBA where colour was painted
   }
   return {};

@@ -8,9 +8,11 @@
 #include <QByteArray>
 #include <QImage>
 
+#include <memory>
 #include <string>
 
 #include "common/picture_limits.h"
+#include "file/picture_codec.h"
 #include "file/picture_traits.h"
 #include "platform/byte_plane.h"
 
@@ -42,24 +44,22 @@ QSize PictureSizeFromHeader(const std::string& path);
 // transparency is flattened onto white, since the planes carry no alpha.
 struct PicturePlanes {
   BytePlane r, g, b;
-  QByteArray format;  // the format it was read in, empty for one made in memory
-  QImage original;    // the picture as read, at its own depth and with its metadata; null for a new one
-  PictureTraits traits;
+  std::shared_ptr<const PictureSource> source;  // what writing the file back needs; null for a new picture
   int32_t width() const { return r.width(); }
   int32_t height() const { return r.height(); }
 };
 PicturePlanes SplitPlanes(const QImage& image);
 
-// The picture to write for the planes r, g, b over read (the picture as it was read, same size):
-// - a pixel whose planes equal read's planes (the 8-bit reduction of the original) keeps the original's
-//   own value, every bit of it; a painted pixel is written at the original's depth (16 bits: v * 257);
+// The picture to write over original (the picture as Qt read it, of the painting's size) for painting:
+// - an unpainted pixel keeps the original's own value, every bit of it; a painted pixel is written at the
+//   original's depth (16 bits: v * 257);
 // - a grey picture stays grey while every pixel is grey, a palette picture keeps its palette while every
 //   colour painted is one of its opaque ones; painting in another colour turns either into RGB;
 // - an unpainted pixel keeps its transparency (the planes show it laid on white, as SplitPlanes does); a
 //   painted one is opaque; a picture left with no transparent pixel unpainted is written without alpha;
 // - the colour profile, the text entries and the resolution are carried over.
-// With no original (a new picture, or one of another size), the planes as RGB888.
-QImage ComposeForWrite(const PicturePlanes* read, const BytePlane& r, const BytePlane& g, const BytePlane& b);
+// Null where there is no memory for it.
+QImage ComposeForWrite(const QImage& original, const Painting& painting);
 
 // The format in which a picture at path is written: the one its extension names when a plug-in can
 // write it, else the format it was read in (readFormat) when writable; empty when neither.
@@ -70,9 +70,10 @@ QByteArray WriteFormatFor(const std::string& path, const QByteArray& readFormat)
 // where the format holds them.
 std::string WhatFormatHolds(const QByteArray& format, const BytePlane& r, const BytePlane& g, const BytePlane& b);
 
-// Encodes image in format into bytes: JPEG at quality 95, WebP losslessly. With read (the picture as it
-// was read; null for a new one), what its file held besides the pixels is kept where the format is the
-// same (picture_encoding.h says what). Empty on success, else the writer's reason.
-std::string EncodePicture(const QImage& image, const QByteArray& format, const PicturePlanes* read, QByteArray& bytes);
+// Encodes image in format into bytes: JPEG at quality 95, WebP losslessly. What a file read in readFormat
+// (empty for a new picture) held besides its pixels (traits) is kept where the format is the same
+// (picture_encoding.h says what). Empty on success, else the writer's reason.
+std::string EncodePicture(const QImage& image, const QByteArray& format, const QByteArray& readFormat,
+                          const PictureTraits& traits, QByteArray& bytes);
 
 }  // namespace brisel::filehost

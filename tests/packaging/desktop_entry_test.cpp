@@ -11,7 +11,7 @@
 #include <gtest/gtest.h>
 
 #include "file/file_host.h"
-#include "file/picture_io.h"
+#include "file/picture_codec.h"
 
 namespace brisel::testing {
 namespace {
@@ -46,19 +46,13 @@ TEST(DesktopEntry, EveryOfferedPictureTypeOpensAndTakesAColourPaintingBack) {
     EXPECT_EQ(filehost::CheckPicture(path), std::nullopt) << type.toStdString();
 
     // Painted red in the middle, written back as the file host writes, and read again.
-    const filehost::ReadPictureResult read = filehost::ReadPicture(path);
-    if (!read.error.empty()) continue;  // said by CheckPicture
-    filehost::PicturePlanes planes = filehost::SplitPlanes(read.image);
-    planes.format = read.format;
-    planes.original = read.image;
-    planes.traits = read.traits;
-    for (int y = 10; y < 20; ++y)
-      for (int x = 10; x < 30; ++x) planes.r(x, y) = 230, planes.g(x, y) = 20, planes.b(x, y) = 30;
     QByteArray bytes;
-    EXPECT_EQ(filehost::EncodePicture(filehost::ComposeForWrite(&planes, planes.r, planes.g, planes.b),
-                                      filehost::WriteFormatFor(path, read.format), &planes, bytes),
-              "")
-        << type.toStdString();
+    const filehost::DecodedPicture read = filehost::DecodePictureFile(path, bytes);
+    if (!read.error.empty()) continue;  // said by CheckPicture
+    BytePlane r = read.r, g = read.g, b = read.b;
+    for (int y = 10; y < 20; ++y)
+      for (int x = 10; x < 30; ++x) r(x, y) = 230, g(x, y) = 20, b(x, y) = 30;
+    EXPECT_EQ(read.source->Write(filehost::Painting(r, g, b, read.r, read.g, read.b), bytes), "") << type.toStdString();
     const QColor painted = QImage::fromData(bytes).pixelColor(20, 15);
     EXPECT_TRUE(painted.red() > 200 && painted.green() < 60 && painted.blue() < 60)
         << type.toStdString() << " keeps the painting as " << painted.name().toStdString();

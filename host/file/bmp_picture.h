@@ -1,0 +1,15 @@
+#pragma once
+// Bmp pictures: see picture_codec.h for what reading and writing back promise.
+
+#include <QByteArray>
+
+#include <string>
+
+#include "file/picture_codec.h"
+
+namespace brisel::filehost {
+
+// The picture at path, whose whole content is bytes (a Bmp file by its signature).
+DecodedPicture ReadBmp(const std::string& path, const QByteArray& bytes);
+
+}  // namespace brisel::filehost

@@ -1,0 +1,15 @@
+#pragma once
+// Pnm pictures: see picture_codec.h for what reading and writing back promise.
+
+#include <QByteArray>
+
+#include <string>
+
+#include "file/picture_codec.h"
+
+namespace brisel::filehost {
+
+// The picture at path, whose whole content is bytes (a Pnm file by its signature).
+DecodedPicture ReadPnm(const std::string& path, const QByteArray& bytes);
+
+}  // namespace brisel::filehost

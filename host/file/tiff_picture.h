@@ -1,0 +1,15 @@
+#pragma once
+// Tiff pictures through libtiff: see picture_codec.h for what reading and writing back promise.
+
+#include <QByteArray>
+
+#include <string>
+
+#include "file/picture_codec.h"
+
+namespace brisel::filehost {
+
+// The picture at path, whose whole content is bytes (a Tiff file by its signature).
+DecodedPicture ReadTiff(const std::string& path, const QByteArray& bytes);
+
+}  // namespace brisel::filehost

@@ -1,0 +1,15 @@
+#pragma once
+// Webp pictures through libwebp: see picture_codec.h for what reading and writing back promise.
+
+#include <QByteArray>
+
+#include <string>
+
+#include "file/picture_codec.h"
+
+namespace brisel::filehost {
+
+// The picture at path, whose whole content is bytes (a Webp file by its signature).
+DecodedPicture ReadWebp(const std::string& path, const QByteArray& bytes);
+
+}  // namespace brisel::filehost
