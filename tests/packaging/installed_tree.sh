@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# `make install DESTDIR=... PREFIX=/usr` lays out Brisel as a desktop expects it: the desktop entry and the
+# What `make install DESTDIR=... PREFIX=/usr` installs (its `cmake --install`, of the build folder under test as
+# it is: make's own install would first configure that folder again as make's build does) lays out Brisel as a desktop expects it: the desktop entry and the
 # AppStream metainfo pass their validators; the program the entry runs, the icon it names and the desktop id
 # the metainfo names are there; the icon is 256 x 256; the manual page renders without a warning and tells of
 # every option that `brisel --help` lists. Nothing else is installed, nothing outside PREFIX; and
@@ -21,8 +22,8 @@ manifest=$build/install_manifest.txt
 [ ! -e "$manifest" ] || cp -p "$manifest" "$root.manifest"
 trap 'rm -rf "$root"; if [ -e "$root.manifest" ]; then mv -f "$root.manifest" "$manifest"; else rm -f "$manifest"; fi' EXIT
 unset MAKEFLAGS MFLAGS MAKELEVEL  # not a part of the make that runs the tests
-make -s -C "$source" install BUILD="$build" JOBS=1 DESTDIR="$root" PREFIX=/usr >"$root.log" 2>&1 ||
-  { cat "$root.log"; rm -f "$root.log"; fail "make install"; }
+DESTDIR="$root" cmake --install "$build" --prefix /usr >"$root.log" 2>&1 ||
+  { cat "$root.log"; rm -f "$root.log"; fail "cmake --install"; }
 rm -f "$root.log"
 
 usr=$root/usr
