@@ -123,14 +123,6 @@ std::shared_ptr<const PicturePlanes> ImageFile::Current() {
 }
 
 QSize ImageFile::CurrentSize() {
-  if (!path_.empty()) {
-    const std::optional<FileStamp> stamp = StampOf(path_);
-    if (cached_ && stamp && *stamp == cachedStamp_) return {cached_->width(), cached_->height()};
-    if (stamp && stamp->isRegular()) {
-      const QSize size = PictureSizeFromHeader(path_);
-      if (size.isValid()) return size;
-    }
-  }
   const auto picture = Current();
   return {picture->width(), picture->height()};
 }

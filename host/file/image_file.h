@@ -60,8 +60,8 @@ class ImageFile {
 
   // The picture now; an Error (kHostCallFailed) when the file cannot be read.
   std::shared_ptr<const PicturePlanes> Current();
-  // The picture's size now, without decoding it where the file is not the version last read: from its
-  // header, or from the whole picture where the header does not tell.
+  // The picture's size now: Current()'s, so that it is the planes' size whatever the header says (an
+  // orientation that turns the picture, a reader that takes a size the header does not give).
   QSize CurrentSize();
   // Current(), as the program takes it: the version a later write may replace without asking.
   std::shared_ptr<const PicturePlanes> HandOver();

@@ -87,19 +87,6 @@ QByteArray ReadHintFor(const std::string& path) {
 
 }  // namespace
 
-QSize PictureSizeFromHeader(const std::string& path) {
-  QFile file;
-  if (!OpenForReading(path, file).empty()) return {};
-  auto reader = std::make_unique<QImageReader>(&file, ReadHintFor(path));
-  if (!reader->canRead()) {
-    file.seek(0);
-    reader = std::make_unique<QImageReader>(&file);
-  }
-  if (!reader->canRead()) return {};
-  const QSize size = reader->size();
-  return reader->transformation().testFlag(QImageIOHandler::TransformationRotate90) ? size.transposed() : size;
-}
-
 ReadPictureResult ReadPicture(const std::string& path) {
   ReadPictureResult result;
   auto fail = [&](const std::string& why) {

@@ -36,10 +36,6 @@ struct ReadPictureResult {
 // end-of-image marker after its last scan), which the decoder would otherwise fill with grey.
 ReadPictureResult ReadPicture(const std::string& path);
 
-// The size ReadPicture would give the picture at path (EXIF orientation applied), read from its header
-// alone; invalid where the header does not tell (the whole picture must then be read to know).
-QSize PictureSizeFromHeader(const std::string& path);
-
 // A picture as the host exchanges it: three planes of equal size, red, green and blue. A picture with
 // transparency is flattened onto white, since the planes carry no alpha.
 struct PicturePlanes {
