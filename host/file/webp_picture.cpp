@@ -53,6 +53,7 @@ class WebpSource final : public PictureSource {
     config.lossless = lossy_ ? 0 : 1;
     config.exact = lossy_ ? 0 : 1;  // the colour under a transparent pixel is a pixel's value too
     config.quality = lossy_ ? 95 : 75;  // lossless: the effort, libwebp's default
+    config.use_sharp_yuv = lossy_ ? 1 : 0;  // a painted colour's edges kept sharper against chroma subsampling
     picture.use_argb = lossy_ ? 0 : 1;
     picture.width = w_, picture.height = h_;
     WebPMemoryWriter written;
@@ -97,6 +98,11 @@ uint32_t FrameCount(const QByteArray& bytes) {
   return frames;
 }
 
+bool CanMux(const QByteArray& bytes) {
+  const WebPData file{reinterpret_cast<const uint8_t*>(bytes.constData()), size_t(bytes.size())};
+  return MuxPointer(WebPMuxCreate(&file, 0)) != nullptr;
+}
+
 }  // namespace
 
 DecodedPicture ReadWebp(const std::string& path, const QByteArray& bytes) {
@@ -111,9 +117,15 @@ DecodedPicture ReadWebp(const std::string& path, const QByteArray& bytes) {
                    "paint on as a picture of its own first");
   }
   if (std::string why = SizeProblem(path, features.width, features.height); !why.empty()) return Refused(why);
-  // The container must be one the mux can write back, checked now rather than at the first send.
-  const WebPData file{data, size_t(bytes.size())};
-  if (MuxPointer mux(WebPMuxCreate(&file, 0)); !mux)
+  // The container must be one the mux can write back, checked now rather than at the first send. Some
+  // writers (exiftool, adding metadata to a simple lossless file) leave the VP8X chunk's alpha flag unset
+  // over a picture with transparency, which decoders ignore and the mux refuses: the flag is set.
+  QByteArray container = bytes;
+  if (!CanMux(container) && features.has_alpha && container.mid(12, 4) == "VP8X" && container.size() > 20) {
+    container[20] = char(container[20] | ALPHA_FLAG);
+    if (!CanMux(container)) container = bytes;
+  }
+  if (!CanMux(container))
     return Refused(path + " cannot be written back (its WebP chunks are damaged); the file may be damaged or truncated");
   const int w = features.width, h = features.height;
   const std::vector<uint8_t> rgba = DecodeRgba(bytes, w, h);
@@ -127,7 +139,7 @@ DecodedPicture ReadWebp(const std::string& path, const QByteArray& bytes) {
       decoded.r(x, y) = OnWhite(p[0], p[3]), decoded.g(x, y) = OnWhite(p[1], p[3]), decoded.b(x, y) = OnWhite(p[2], p[3]);
     }
   // VP8L is lossless; VP8 (format 1) lossy, its alpha (ALPH) lossless or not.
-  decoded.source = std::make_shared<WebpSource>(bytes, w, h, features.format != 2);
+  decoded.source = std::make_shared<WebpSource>(std::move(container), w, h, features.format != 2);
   return decoded;
 }
 
