@@ -78,8 +78,8 @@ QByteArray Digest(const QByteArray& bytes) { return QCryptographicHash::hash(byt
 
 // What the file holds besides its pixels, in order: a PNG's chunks but its image data (one entry), a JPEG's
 // segments before its first scan but its Huffman tables, and what follows its end; a WebP's chunks but its
-// picture's (VP8, VP8L, ALPH: one entry) and the VP8X flags (exiftool lists them); empty for other formats
-// (their exiftool listing says it).
+// picture's (VP8, VP8L, ALPH: one entry) and the VP8X flags (exiftool lists them); an XBM's C text before its
+// numbers (the picture's names); empty for other formats (their exiftool listing says it).
 std::vector<std::string> Structure(const QByteArray& file) {
   std::vector<std::string> parts;
   if (file.startsWith("\x89PNG")) {
@@ -114,6 +114,8 @@ std::vector<std::string> Structure(const QByteArray& file) {
       }
       i += 8 + length + (length & 1);
     }
+  } else if (file.startsWith("#define")) {
+    for (const QByteArray& line : file.left(file.indexOf('{')).split('\n')) parts.push_back(line.simplified().toStdString());
   }
   return parts;
 }
@@ -206,7 +208,7 @@ class RoundTripTest : public PictureFolderTest {
             const int off = std::abs(after.at(x, y, ch) - want[ch]);
             offColour += off > c.lossy * 257, mostOff = std::max(mostOff, off);
           }
-          offColour += after.at(x, y, 3) != 0xffff;
+          offColour += after.at(x, y, 3) != 0xffff, mostOff = std::max(mostOff, 0xffff - after.at(x, y, 3));
         } else if (x < x0 || x >= x1 || y < y0 || y >= y1) {
           for (int ch = 0; ch < 4; ++ch) {
             const int moved = std::abs(after.at(x, y, ch) - before.at(x, y, ch));
