@@ -117,6 +117,10 @@ DecodedPicture ReadWebp(const std::string& path, const QByteArray& bytes) {
                    "paint on as a picture of its own first");
   }
   if (std::string why = SizeProblem(path, features.width, features.height); !why.empty()) return Refused(why);
+  const int w = features.width, h = features.height;
+  const std::vector<uint8_t> rgba = DecodeRgba(bytes, w, h);
+  if (rgba.empty())
+    return Refused(path + " cannot be decoded (libwebp cannot decode its picture); the file may be damaged or truncated");
   // The container must be one the mux can write back, checked now rather than at the first send. Some
   // writers (exiftool, adding metadata to a simple lossless file) leave the VP8X chunk's alpha flag unset
   // over a picture with transparency, which decoders ignore and the mux refuses: the flag is set.
@@ -127,10 +131,6 @@ DecodedPicture ReadWebp(const std::string& path, const QByteArray& bytes) {
   }
   if (!CanMux(container))
     return Refused(path + " cannot be written back (its WebP chunks are damaged); the file may be damaged or truncated");
-  const int w = features.width, h = features.height;
-  const std::vector<uint8_t> rgba = DecodeRgba(bytes, w, h);
-  if (rgba.empty())
-    return Refused(path + " cannot be decoded (libwebp cannot decode its picture); the file may be damaged or truncated");
   DecodedPicture decoded;
   decoded.r = BytePlane(w, h), decoded.g = BytePlane(w, h), decoded.b = BytePlane(w, h);
   for (int y = 0; y < h; ++y)

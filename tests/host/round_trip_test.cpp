@@ -130,7 +130,7 @@ Decoded Decode(const std::string& path) {
   Decoded d;
   const std::string size = Shell("identify -format '%w %h\\n' " + Quoted(path + "[0]"));
   if (std::sscanf(size.c_str(), "%d %d", &d.w, &d.h) != 2) return {};
-  const std::string raw = Shell("convert " + Quoted(path + "[0]") + " -auto-orient -depth 16 rgba:-");
+  const std::string raw = Shell("convert " + Quoted(path + "[0]") + " -auto-orient -depth 16 -endian MSB rgba:-");
   if (raw.size() != size_t(d.w) * d.h * 8) return {};
   d.rgba.resize(size_t(d.w) * d.h * 4);
   for (size_t i = 0; i < d.rgba.size(); ++i) d.rgba[i] = quint16(uchar(raw[2 * i]) << 8 | uchar(raw[2 * i + 1]));
@@ -255,6 +255,7 @@ std::vector<Case> OtherCases() {
   const std::string unknownChunk = R"py( && python3 -c "import struct,sys; b=open(sys.argv[1],'rb').read()+b'BRSL'+)py"
                                    R"py(struct.pack('<I',5)+b'hello\0'; b=b[:4]+struct.pack('<I',len(b)-8)+b[8:]; )py"
                                    R"py(open(sys.argv[1],'wb').write(b)" $F)py";
+  const std::string halves = "convert -size 40x30 xc:red -fill blue -draw 'rectangle 0,0 19,29' -type Palette ";  // two colours
   const std::string png = " $F.png && ";
   const QRgb colour = qRgb(10, 200, 30), grey = qRgb(90, 90, 90), black = qRgb(0, 0, 0);
   const QRgb muted = qRgb(120, 100, 140);
@@ -264,34 +265,58 @@ std::vector<Case> OtherCases() {
       {"rgb24.bmp", gradient + "-type TrueColor BMP3:$F", {3, 4, 10, 6, colour}},
       {"top-down.bmp", gradient + "-type TrueColor BMP3:$F && " + topDown, {3, 4, 10, 6, colour}},
       {"rgb565.bmp", gradient + "-define bmp:subtype=RGB565 $F", {3, 4, 10, 6, colour}, "", {}, 5},
-      {"palette.bmp", "convert -size 40x30 xc:red -fill blue -draw 'rectangle 0,0 19,29' -type Palette BMP3:$F",
-       {15, 4, 10, 6, qRgb(0, 0, 255)}},
-      {"palette-painted-outside.bmp", "convert -size 40x30 xc:red -fill blue -draw 'rectangle 0,0 19,29' -type Palette BMP3:$F",
-       {15, 4, 10, 6, colour}, "", {"File:BitDepth", "File:ImageLength", "File:NumColors", "File:NumImportantColors"}},
+      {"rgb555.bmp", gradient + "-define bmp:subtype=RGB555 $F", {3, 4, 10, 6, colour}, "", {}, 5},
+      {"palette4.bmp", gradient + "-colors 16 BMP3:$F", {3, 4, 10, 6, colour}, "", {"File:BitDepth", "File:ImageLength",
+       "File:NumColors", "File:NumImportantColors"}},
+      {"palette.bmp", halves + "BMP3:$F", {15, 4, 10, 6, qRgb(0, 0, 255)}},
+      // A colour outside the palette turns the picture to 24 bits a pixel, its other headers and profile kept.
+      {"palette-painted-outside.bmp", halves + "BMP3:$F", {15, 4, 10, 6, colour}, "",
+       {"File:BitDepth", "File:ImageLength", "File:NumColors", "File:NumImportantColors"}},
+      {"palette-profile-painted-outside.bmp", halves + "-profile" + profile + " BMP:$F", {15, 4, 10, 6, colour}, "",
+       {"File:BitDepth", "File:ImageLength", "File:NumColors", "File:NumImportantColors", "File:ProfileDataOffset"}},
+      {"os2.bmp", halves + "BMP2:$F", {15, 4, 10, 6, qRgb(0, 0, 255)}},
+      {"os2-painted-outside.bmp", halves + "BMP2:$F", {15, 4, 10, 6, colour}, "", {"File:BitDepth"}},
       {"bilevel.bmp", "convert -size 40x30 pattern:checkerboard -monochrome BMP3:$F", {3, 4, 10, 6, black}},
       {"rle.bmp", gradient + "-colors 16 -compress RLE BMP3:$F", {}, "run-length compressed"},
+      {"truncated.bmp", gradient + "BMP3:$F.bmp && (head -c 2000 $F.bmp > $F)", {}, "ends early"},
       // PNM: the header as it was, each sample at the file's maxval.
       {"deep.pgm", "convert -size 148x128 gradient:black-white -depth 16 $F", {3, 4, 10, 6, grey}},
       {"deep.ppm", gradient + "-depth 16 $F", {3, 4, 10, 6, colour}},
       {"fifteen.pgm", gradient + "-colorspace gray -depth 4 $F", {3, 4, 10, 6, grey}, "", {}, 9},
+      {"ten-bits.ppm", gradient + "-depth 10 $F", {3, 4, 10, 6, colour}, "", {}, 1},
       {"plain.pgm", gradient + "-colorspace gray -compress none $F", {3, 4, 10, 6, grey}},
+      {"plain-deep.ppm", gradient + "-depth 16 -compress none $F", {3, 4, 10, 6, colour}},
+      {"plain-fifteen.pgm", gradient + "-colorspace gray -depth 4 -compress none $F", {3, 4, 10, 6, grey}, "", {}, 9},
+      // A file of two pictures: the second is kept as it is.
+      {"two-pictures.pgm", "convert -size 40x30 gradient:black-white \\( +clone -negate \\) $F", {3, 4, 10, 6, grey}},
       {"plain.ppm", gradient + "-compress none $F", {3, 4, 10, 6, colour}},
       {"raw.pbm", "convert -size 37x30 pattern:checkerboard -monochrome $F", {3, 4, 10, 6, black}},
       {"plain.pbm", "convert -size 37x30 pattern:checkerboard -monochrome -compress none $F", {3, 4, 10, 6, black}},
       {"comments.pgm", R"((printf 'P5\n# by hand\n4 3\n# most\n255\n\001\002\003\004\005\006\007\010\011\012\013\014' > $F))",
        {1, 1, 2, 1, grey}},
+      {"truncated.ppm", gradient + "$F.ppm && (head -c 2000 $F.ppm > $F)", {}, "ends early"},
+      {"damaged.pgm", R"((printf 'P5\n4 x\n255\n' > $F))", {}, "header is damaged"},
+      {"above-maxval.pgm", R"((printf 'P2 2 1 9 3 10' > $F))", {}, "no number up to its maximum"},
       {"pam.pam", R"((printf 'P7\nWIDTH 1\nHEIGHT 1\nDEPTH 3\nMAXVAL 255\nTUPLTYPE RGB\nENDHDR\n\001\002\003' > $F))", {},
        "PAM picture"},
       // WebP: its chunks kept; lossless stays lossless, lossy is encoded anew at quality 95.
       {"lossless-tagged.webp", seeThrough + png + "cwebp -quiet -lossless -exact $F.png -o $F" + tagged + unknownChunk,
        {3, 4, 10, 6, colour}, "", {"RIFF:WebP_Flags"}},
       {"lossless.webp", gradient + png + "cwebp -quiet -lossless $F.png -o $F", {3, 4, 10, 6, colour}},
+      {"lossless-opaque-tagged.webp", gradient + png + "cwebp -quiet -lossless $F.png -o $F" + tagged, {3, 4, 10, 6, colour}},
       // Lossy, encoded anew at quality 95: beyond the stroke's chroma pairs (and the reach of their upsampling)
-      // pixels move by up to 5 of 255 here; the stroke's edges blend with their neighbours by up to 51.
+      // pixels move by up to 5 of 255 here (8 after two sends); the stroke's edges blend with their neighbours
+      // by up to 51.
       {"lossy-tagged.webp", gradient + png + "cwebp -quiet -q 80 $F.png -o $F" + tagged, {8, 8, 16, 12, muted}, "", {}, 52,
        2, 2, 1, 6},
       {"lossy-alpha.webp", seeThrough + png + "cwebp -quiet -q 80 $F.png -o $F", {8, 8, 16, 12, muted}, "", {}, 52, 2, 2,
        1, 6},
+      {"lossy-alpha-profile.webp", seeThrough + png + "cwebp -quiet -q 80 $F.png -o $F.plain && webpmux -set icc" + profile +
+       " $F.plain -o $F", {8, 8, 16, 12, muted}, "", {}, 52, 2, 2, 1, 6},
+      {"lossy-sent-twice.webp", gradient + png + "cwebp -quiet -q 80 $F.png -o $F", {8, 8, 16, 12, muted}, "", {}, 52, 2, 2,
+       2, 8},
+      {"truncated.webp", gradient + png + "cwebp -quiet -q 80 $F.png -o $F.whole && (head -c 100 $F.whole > $F)", {},
+       "cannot be decoded"},
       {"animated.webp", "convert -size 16x16 xc:red xc:blue xc:lime $F.gif && gif2webp -quiet $F.gif -o $F", {},
        "holds 3 frames or pages"},
       // Through Qt, where its writer gives back the pixels read.
@@ -301,6 +326,7 @@ std::vector<Case> OtherCases() {
       {"bilevel.wbmp", "convert -size 37x30 pattern:checkerboard -monochrome $F", {3, 4, 10, 6, black}},
       {"palette.xpm", "convert -size 40x30 xc:red -fill blue -draw 'rectangle 0,0 19,29' $F", {}, "could not write back exactly"},
       {"opaque.ico", gradient + "$F", {3, 4, 10, 6, colour}},
+      {"opaque.cur", gradient + "$F", {3, 4, 10, 6, colour}},
       {"see-through.ico", seeThrough + "$F", {}, "with see-through pixels"},
       {"two.ico", gradient + "\\( +clone -resize 16x12 \\) $F", {}, "holds 2 frames or pages"},
       {"still.gif", gradient + "$F", {}, "Brisel has no writer for gif"},
