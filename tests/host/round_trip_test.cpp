@@ -245,10 +245,19 @@ std::vector<Case> OtherCases() {
   const std::string seeThrough = gradient + "\\( -size 40x30 gradient:white-black \\) -alpha off -compose copy_opacity -composite ";
   const std::string profile = " /usr/share/color/icc/ghostscript/a98.icc";
   // The rows of a bottom-up BMP turned top-down, as its negative height says.
-  const std::string topDown = R"py(python3 -c "import struct,sys; b=bytearray(open(sys.argv[1],'rb').read()); )py"
-                              R"py(o=struct.unpack_from('<I',b,10)[0]; w,h=struct.unpack_from('<ii',b,18); s=(w*24+31)//32*4; )py"
+  const std::string topDown = R"py( && python3 -c "import struct,sys; b=bytearray(open(sys.argv[1],'rb').read()); )py"
+                              R"py(o=struct.unpack_from('<I',b,10)[0]; w,h=struct.unpack_from('<ii',b,18); )py"
+                              R"py(s=(w*struct.unpack_from('<H',b,28)[0]+31)//32*4; )py"
                               R"py(r=[b[o+i*s:o+i*s+s] for i in range(h)]; b[o:o+s*h]=b''.join(r[::-1]); )py"
                               R"py(struct.pack_into('<i',b,22,-h); open(sys.argv[1],'wb').write(b)" $F)py";
+  // 16 bytes of no meaning between a BMP's headers and its pixels, where its offset to the pixels points past.
+  const std::string gap = R"py( && python3 -c "import struct,sys; b=bytearray(open(sys.argv[1],'rb').read()); )py"
+                          R"py(o=struct.unpack_from('<I',b,10)[0]; b[o:o]=b'gap bytes kept!!'; )py"
+                          R"py(struct.pack_into('<II',b,2,len(b),0); struct.pack_into('<I',b,10,o+16); )py"
+                          R"py(open(sys.argv[1],'wb').write(b)" $F)py";
+  // A BMP's bits a pixel made 64.
+  const std::string deep = R"py( && python3 -c "import struct,sys; b=bytearray(open(sys.argv[1],'rb').read()); )py"
+                           R"py(struct.pack_into('<H',b,28,64); open(sys.argv[1],'wb').write(b)" $F)py";
   const std::string tagged = " && exiftool -q -overwrite_original -Artist=Ada -XMP-dc:Title=Sea '-ICC_Profile<=" +
                              profile.substr(1) + "' $F";
   // A chunk no reader knows, at the end of an extended WebP.
@@ -263,7 +272,12 @@ std::vector<Case> OtherCases() {
       // BMP: the pixel rows replaced in place, at the file's depth.
       {"alpha-profile.bmp", seeThrough + "-profile" + profile + " $F", {3, 4, 10, 6, colour}},
       {"rgb24.bmp", gradient + "-type TrueColor BMP3:$F", {3, 4, 10, 6, colour}},
-      {"top-down.bmp", gradient + "-type TrueColor BMP3:$F && " + topDown, {3, 4, 10, 6, colour}},
+      {"top-down.bmp", gradient + "-type TrueColor BMP3:$F" + topDown, {3, 4, 10, 6, colour}},
+      {"top-down-alpha-profile.bmp", seeThrough + "-profile" + profile + " $F" + topDown, {3, 4, 10, 6, colour}},
+      {"gap.bmp", gradient + "-type TrueColor BMP3:$F" + gap, {3, 4, 10, 6, colour}},
+      {"64-bits.bmp", gradient + "-type TrueColor BMP3:$F" + deep, {}, "64 bits a pixel"},
+      {"huge.bmp", R"py(python3 -c "import struct,sys; open(sys.argv[1],'wb').write(b'BM'+struct.pack('<IIIIiiHH',)py"
+                   R"py(70,0,54,40,100000,100000,1,24)+bytes(24))" $F)py", {}, "claims 100000 x 100000 pixels"},
       {"rgb565.bmp", gradient + "-define bmp:subtype=RGB565 $F", {3, 4, 10, 6, colour}, "", {}, 5},
       {"rgb555.bmp", gradient + "-define bmp:subtype=RGB555 $F", {3, 4, 10, 6, colour}, "", {}, 5},
       {"palette4.bmp", gradient + "-colors 16 BMP3:$F", {3, 4, 10, 6, colour}, "", {"File:BitDepth", "File:ImageLength",
@@ -280,6 +294,8 @@ std::vector<Case> OtherCases() {
       {"rle.bmp", gradient + "-colors 16 -compress RLE BMP3:$F", {}, "run-length compressed"},
       {"truncated.bmp", gradient + "BMP3:$F.bmp && (head -c 2000 $F.bmp > $F)", {}, "ends early"},
       // PNM: the header as it was, each sample at the file's maxval.
+      {"grey8.pgm", gradient + "-colorspace gray $F", {3, 4, 10, 6, grey}},
+      {"rgb8.ppm", gradient + "$F", {3, 4, 10, 6, colour}},
       {"deep.pgm", "convert -size 148x128 gradient:black-white -depth 16 $F", {3, 4, 10, 6, grey}},
       {"deep.ppm", gradient + "-depth 16 $F", {3, 4, 10, 6, colour}},
       {"fifteen.pgm", gradient + "-colorspace gray -depth 4 $F", {3, 4, 10, 6, grey}, "", {}, 9},
@@ -297,11 +313,13 @@ std::vector<Case> OtherCases() {
       {"truncated.ppm", gradient + "$F.ppm && (head -c 2000 $F.ppm > $F)", {}, "ends early"},
       {"damaged.pgm", R"((printf 'P5\n4 x\n255\n' > $F))", {}, "header is damaged"},
       {"above-maxval.pgm", R"((printf 'P2 2 1 9 3 10' > $F))", {}, "no number up to its maximum"},
+      {"huge.pgm", R"((printf 'P5 100000 100000 255\n' > $F))", {}, "claims 100000 x 100000 pixels"},
       {"pam.pam", R"((printf 'P7\nWIDTH 1\nHEIGHT 1\nDEPTH 3\nMAXVAL 255\nTUPLTYPE RGB\nENDHDR\n\001\002\003' > $F))", {},
        "PAM picture"},
       // WebP: its chunks kept; lossless stays lossless, lossy is encoded anew at quality 95.
       {"lossless-tagged.webp", seeThrough + png + "cwebp -quiet -lossless -exact $F.png -o $F" + tagged + unknownChunk,
        {3, 4, 10, 6, colour}, "", {"RIFF:WebP_Flags"}},
+      {"magick-lossless.webp", gradient + "-define webp:lossless=true $F", {3, 4, 10, 6, colour}},
       {"lossless.webp", gradient + png + "cwebp -quiet -lossless $F.png -o $F", {3, 4, 10, 6, colour}},
       {"lossless-opaque-tagged.webp", gradient + png + "cwebp -quiet -lossless $F.png -o $F" + tagged, {3, 4, 10, 6, colour}},
       // Lossy, encoded anew at quality 95: beyond the stroke's chroma pairs (and the reach of their upsampling)
