@@ -146,7 +146,8 @@ class BmpSource final : public PictureSource {
         SetPixel(rgb, to, x, uint32_t(qBlue(c)) | uint32_t(qGreen(c)) << 8 | uint32_t(qRed(c)) << 16);
       }
     }
-    if (infoSize >= 124 && U32(bytes_, 14 + 56) == 0x4D424544) {  // 'MBED': an embedded profile
+    const uint32_t space = infoSize >= 124 ? U32(bytes_, 14 + 56) : 0;
+    if (space == 0x4D424544 || space == 0x4C494E4B) {  // 'MBED' a profile, 'LINK' its file's name
       const uint32_t at = U32(bytes_, 14 + 112), size = U32(bytes_, 14 + 116);
       if (uint64_t(at) + 14 + size <= uint64_t(bytes_.size())) {
         qToLittleEndian<quint32>(quint32(out.size() - 14), out.data() + 14 + 112);

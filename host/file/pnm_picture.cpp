@@ -56,7 +56,7 @@ bool BlackOf(uint8_t r, uint8_t g, uint8_t b) { return GreyOf(r, g, b) < 128; }
 // locating the sample's text (plain) or bytes (raw; a P4 sample is one bit of the byte at offset, x % 8 from
 // its top). False where the raster ends early or a plain sample is no number within maxval.
 template <typename Visit>
-bool WalkRaster(const PnmLayout& p, const QByteArray& bytes, Visit&& visit, qsizetype* end = nullptr) {
+bool WalkRaster(const PnmLayout& p, const QByteArray& bytes, Visit&& visit) {
   const int channels = p.channels();
   if (!p.plain()) {
     const int64_t rowBytes = p.rawRowBytes();
@@ -81,7 +81,6 @@ bool WalkRaster(const PnmLayout& p, const QByteArray& bytes, Visit&& visit, qsiz
         }
       }
     }
-    if (end) *end = p.raster + qsizetype(rowBytes * p.h);
     return true;
   }
   qsizetype at = p.raster;
@@ -93,7 +92,6 @@ bool WalkRaster(const PnmLayout& p, const QByteArray& bytes, Visit&& visit, qsiz
         if (!NextNumber(bytes, at, p.maxval, v, p.bits(), &start)) return false;
         visit(x, y, c, v, start, at - start);
       }
-  if (end) *end = at;
   return true;
 }
 
@@ -128,16 +126,13 @@ class PnmSource final : public PictureSource {
     // widths and the line breaks between them stay.
     out.clear();
     out.reserve(bytes_.size() + bytes_.size() / 8);
-    qsizetype copied = 0, end = 0;
-    WalkRaster(
-        p_, bytes_,
-        [&](int64_t x, int64_t y, int c, uint32_t, qsizetype at, qsizetype length) {
-          if (!painting.Painted(int32_t(x), int32_t(y))) return;
-          out.append(bytes_.constData() + copied, at - copied);
-          out.append(QByteArray::number(sample(x, y, c)));
-          copied = at + length;
-        },
-        &end);
+    qsizetype copied = 0;
+    WalkRaster(p_, bytes_, [&](int64_t x, int64_t y, int c, uint32_t, qsizetype at, qsizetype length) {
+      if (!painting.Painted(int32_t(x), int32_t(y))) return;
+      out.append(bytes_.constData() + copied, at - copied);
+      out.append(QByteArray::number(sample(x, y, c)));
+      copied = at + length;
+    });
     out.append(bytes_.constData() + copied, bytes_.size() - copied);
     return {};
   }
