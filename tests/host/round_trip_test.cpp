@@ -29,8 +29,8 @@ struct Stroke {
 struct Case {
   std::string name;     // the file's name; its extension names the format
   std::string make;     // a shell command that makes the file $F with other programs
-  Stroke stroke;
-  std::string refused;  // a piece of the reason, where the picture is refused at start
+  Stroke stroke = {};
+  std::string refused = "";  // a piece of the reason, where the picture is refused at start
   // The exiftool tags (Group:Name) the write may change, besides the file system's own.
   std::set<std::string> changes = {};
   int lossy = 0;   // how far (of 255) a painted pixel may come back from its colour
