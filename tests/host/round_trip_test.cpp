@@ -37,6 +37,7 @@ struct Case {
   int block = 1;   // pixels change only inside the stroke's box widened to this grid (JPEG: its MCU)
   int reach = 0;   // and this many pixels around that (the decoder's chroma upsampling)
   int sends = 1;   // the stroke sent this many times (each send paints it once more)
+  double grows = 0;  // where set: the file is at most this many times its first size after the sends
 };
 
 // The output of command, run by the shell; empty where it failed.
@@ -118,9 +119,9 @@ Decoded Decode(const std::string& path) {
   if (raw.size() != size_t(d.w) * d.h * 8) return {};
   d.rgba.resize(size_t(d.w) * d.h * 4);
   for (size_t i = 0; i < d.rgba.size(); ++i) d.rgba[i] = quint16(uchar(raw[2 * i]) << 8 | uchar(raw[2 * i + 1]));
-  if (Shell("identify -format '%[orientation]' " + Quoted(path + "[0]")).find("Right") != std::string::npos ||
-      Shell("identify -format '%[orientation]' " + Quoted(path + "[0]")).find("Left") != std::string::npos)
-    std::swap(d.w, d.h);
+  // Turned a quarter (LeftTop, RightTop, RightBottom, LeftBottom; not TopLeft): rows and columns swap.
+  const std::string orientation = Shell("identify -format '%[orientation]' " + Quoted(path + "[0]"));
+  if (orientation.rfind("Left", 0) == 0 || orientation.rfind("Right", 0) == 0) std::swap(d.w, d.h);
   return d;
 }
 
@@ -162,7 +163,11 @@ class RoundTripTest : public PictureFolderTest {
     const Decoded before = Decode(path);
     ASSERT_FALSE(before.rgba.empty()) << "ImageMagick cannot decode the file made";
 
+    const qsizetype sizeBefore = ReadBytes(path).size();
     for (int send = 0; send < c.sends; ++send) Paint(path, c.stroke);
+    if (c.grows > 0) {
+      EXPECT_LE(ReadBytes(path).size(), c.grows * sizeBefore) << "the file grew from " << sizeBefore << " bytes";
+    }
 
     auto tagsAfter = Tags(path);
     for (const auto& [tag, value] : tagsBefore) {
@@ -213,8 +218,57 @@ std::vector<Case> JpegCases() {
   return {};
 }
 
+// PIL's TIFF writer adds no tag of its own (no resolution, no orientation): what the file holds besides
+// its pixels is what the row gives it.
+std::string Pil(const std::string& code) {
+  return "/usr/bin/python3 -c \"from PIL import Image; g = Image.linear_gradient('L').resize((40, 30)); "
+         "rgb = Image.merge('RGB', (g, g.rotate(90), g.transpose(0))); " + code + "\"";
+}
+
 std::vector<Case> TiffCases() {
-  return {};
+  const std::string rgb = Pil("rgb.save('$F.pil.tif')");
+  const std::string lzw = rgb + " && tiffcp -c lzw -r 4 $F.pil.tif $F";
+  const std::string tags =
+      " && exiftool -q -overwrite_original -Make=Brisa -Model='Mk II' -Software=Tool -Artist=Ada -Copyright='(c) Ada' "
+      "-ImageDescription=Sea -ModifyDate='2024:05:06 07:08:09' -ExifIFD:DateTimeOriginal='2024:05:06 07:08:09' "
+      "-GPSLatitude=48.1 -GPSLatitudeRef=N -XMP-dc:Title=Sea -IPTC:Keywords=sea $F";
+  const std::string palette = "p = Image.new('P', (40, 30)); p.putpalette([0, 0, 0, 250, 10, 10, 10, 250, 10, 0, 0, 255]); "
+                              "p.putdata([(x // 5 + y // 5) % 4 for y in range(30) for x in range(40)]); ";
+  const std::set<std::string> strips = {"IFD0:StripOffsets", "IFD0:StripByteCounts"};
+  const std::set<std::string> toRgb = {"IFD0:StripOffsets", "IFD0:StripByteCounts", "IFD0:BitsPerSample",
+                                       "IFD0:SamplesPerPixel", "IFD0:PhotometricInterpretation"};
+  std::set<std::string> withoutPalette = toRgb;
+  withoutPalette.insert("IFD0:ColorMap");
+  const Stroke stroke{3, 5, 10, 6, qRgb(10, 200, 30)};
+  return {
+      {"cmyk-big.tif", "convert -size 20x20 xc:red -colorspace cmyk $F.c.tif && tiffcp -8 $F.c.tif $F", {}, "is in CMYK"},
+      {"lab.tif", "convert -size 20x20 xc:red -colorspace Lab $F", {}, "is in CIE L*a*b*; Brisel paints in RGB"},
+      {"pages.tif", "convert -size 20x20 xc:red xc:blue $F", {}, "holds 2 frames or pages"},
+      {"float.tif", Pil("g.convert('F').save('$F')"), {}, "floating-point"},
+      {"lzw-big.tif", rgb + " && tiffcp -8 -c lzw -r 4 $F.pil.tif $F", stroke, "", strips},
+      // Every tag kept, the EXIF and GPS directories still where their offsets point; no orientation added.
+      {"tagged.tif", lzw + tags, stroke, "", strips, 0, 1, 0, 3},
+      {"tiled.tif", rgb + " && tiffcp -c zip -t -w 16 -l 16 $F.pil.tif $F", {14, 10, 6, 9, qRgb(200, 0, 90)}, "",
+       {"IFD0:TileOffsets", "IFD0:TileByteCounts"}},
+      {"planes-apart.tif", rgb + " && tiffcp -c packbits -p separate -r 8 $F.pil.tif $F", stroke, "", strips},
+      // A column through every strip: encoded again without the predictor, they would take 6 times the room.
+      {"rgb16-predictor.tif",
+       "convert -size 32x160 gradient:red-blue -rotate 90 -depth 16 $F.c.tif && tiffcp -c lzw:2 -r 4 $F.c.tif $F",
+       {80, 0, 2, 32, qRgb(10, 200, 30)}, "", strips, 0, 1, 0, 1, 2.5},
+      {"grey-alpha.tif", Pil("Image.merge('LA', (g, g.rotate(90))).save('$F', compression='tiff_lzw')"),
+       {3, 4, 10, 6, qRgb(77, 77, 77)}, "", strips},
+      {"associated.tif", "convert -size 40x30 gradient:red-blue -alpha set -channel A -evaluate set 50% +channel "
+       "-define tiff:alpha=associated -compress lzw $F", stroke, "", strips},
+      {"bilevel-g4.tif", "convert -size 40x30 pattern:checkerboard -monochrome -compress group4 $F",
+       {5, 3, 7, 9, qRgb(0, 0, 0)}, "", strips},
+      {"turned.tif", lzw + " && tiffset -s 274 6 $F", {2, 3, 8, 4, qRgb(0, 0, 250)}, "", strips},
+      {"palette.tif", "convert -size 40x30 gradient:red-blue -type palette -depth 8 -compress lzw $F",
+       {3, 4, 10, 6, qRgb(255, 0, 0)}, "", strips},
+      // Painted outside the palette, or in colour on grey: RGB at the file's depth, every other tag kept. PIL's
+      // palette (8-bit colours as v * 256) goes to 16 bits, where its colours stay exact.
+      {"palette-in-colour.tif", Pil(palette + "p.save('$F', compression='tiff_lzw')"), stroke, "", withoutPalette},
+      {"grey16-in-colour.tif", Pil("g.convert('I').point(lambda v: v * 250).convert('I;16').save('$F')"), stroke, "", toRgb},
+  };
 }
 
 std::vector<Case> OtherCases() {
