@@ -9,8 +9,6 @@
 #include <map>
 #include <vector>
 
-#include "file/qt_picture.h"
-
 namespace brisel::filehost {
 namespace {
 
@@ -143,6 +141,7 @@ struct Layout {
   bool associated = false;  // the colour samples premultiplied by alpha
   bool separate = false;    // one plane a sample
   bool tiled = false;
+  bool jpeg = false;        // JPEG-compressed, read as RGB or grey: written again whole, in LZW
   uint32_t tileW = 0, tileH = 0, rowsPerStrip = 0;
   uint32_t pieces = 0;   // strips or tiles
   Turn turn;
@@ -276,6 +275,8 @@ std::string ReadLayout(TIFF* tif, const std::string& path, Layout& l) {
     l.model = Model::kRgb, l.colours = 3;
   } else if (photometric == PHOTOMETRIC_PALETTE) {
     l.model = Model::kPalette, l.colours = 1;
+  } else if (photometric == PHOTOMETRIC_YCBCR && l.jpeg) {
+    l.model = Model::kRgb, l.colours = 3;  // libtiff's JPEG decoder hands over RGB
   } else if (photometric == PHOTOMETRIC_YCBCR) {
     return path + " is in YCbCr without JPEG compression, which Brisel cannot write back as it is" + convert;
   } else {
@@ -384,7 +385,7 @@ class TiffSource final : public PictureSource {
   TiffSource(QByteArray bytes, Layout layout) : bytes_(std::move(bytes)), layout_(std::move(layout)) {}
 
   std::string Write(const Painting& painting, QByteArray& bytes) const override {
-    if (!Holds(painting) && layout_.canWiden()) return WriteWidened(painting, bytes);
+    if (layout_.jpeg || (!Holds(painting) && layout_.canWiden())) return WriteWidened(painting, bytes);
     return WriteInPlace(painting, bytes);
   }
 
@@ -449,11 +450,13 @@ class TiffSource final : public PictureSource {
 
   // The picture in the smallest colour model that holds the painting, in a directory that keeps every
   // other tag: 8-bit grey for a black-and-white one painted grey, else RGB at the file's depth (8 bits
-  // for one bit), its alpha kept. Every strip or tile is written again.
+  // for one bit), its alpha kept. Every strip or tile is written again. A JPEG-compressed one comes here
+  // too: lossless from now on (LZW), its pixels as decoded.
   std::string WriteWidened(const Painting& painting, QByteArray& bytes) const {
     const Layout& from = layout_;
     Layout to = from;
-    to.model = from.model == Model::kGrey && from.bits == 1 && painting.PaintedGrey() ? Model::kGrey : Model::kRgb;
+    to.model = from.model == Model::kGrey && painting.PaintedGrey() ? Model::kGrey : Model::kRgb;
+    to.jpeg = false;
     to.colours = to.model == Model::kGrey ? 1 : 3;
     // A palette's colours have 16 bits a channel; most writers give them 8 (v * 257), some (v * 256) more.
     const bool eightBitPalette = std::all_of(from.map, from.map + 3, [](const std::vector<uint16_t>& channel) {
@@ -468,6 +471,17 @@ class TiffSource final : public PictureSource {
     Tiff reader(original, "r"), writer(copy, "r+");
     if (!reader.get() || !writer.get()) return "libtiff cannot open it again: " + reader.error();
     TIFF* tif = writer.get();
+    uint16_t photometric = 0;
+    TIFFGetField(tif, TIFFTAG_PHOTOMETRIC, &photometric);
+    if (from.jpeg) {
+      if (photometric == PHOTOMETRIC_YCBCR) TIFFSetField(reader.get(), TIFFTAG_JPEGCOLORMODE, JPEGCOLORMODE_RGB);
+      TIFFUnsetField(tif, TIFFTAG_JPEGTABLES);  // the codec's own tag, cleared before the codec goes
+      if (!TIFFSetField(tif, TIFFTAG_COMPRESSION, uint16_t(COMPRESSION_LZW)))
+        return "libtiff cannot change its compression: " + copy.error;
+      for (const uint32_t tag : {TIFFTAG_YCBCRSUBSAMPLING, TIFFTAG_YCBCRPOSITIONING, TIFFTAG_YCBCRCOEFFICIENTS,
+                                 TIFFTAG_REFERENCEBLACKWHITE})
+        if (photometric == PHOTOMETRIC_YCBCR) TIFFUnsetField(tif, tag);
+    }
     if (from.model == Model::kPalette) TIFFUnsetField(tif, TIFFTAG_COLORMAP);
     TIFFUnsetField(tif, TIFFTAG_MINSAMPLEVALUE);
     TIFFUnsetField(tif, TIFFTAG_MAXSAMPLEVALUE);
@@ -477,6 +491,17 @@ class TiffSource final : public PictureSource {
       return "libtiff cannot change its colour model: " + copy.error;
     if (to.samples > 1 && !TIFFSetField(tif, TIFFTAG_PLANARCONFIG, uint16_t(PLANARCONFIG_CONTIG)))
       return "libtiff cannot change its colour model: " + copy.error;
+    // Fax compression holds one bit a sample only: the picture grown out of black and white goes to LZW.
+    uint16_t compression = COMPRESSION_NONE;
+    TIFFGetFieldDefaulted(tif, TIFFTAG_COMPRESSION, &compression);
+    if (compression == COMPRESSION_CCITTRLE || compression == COMPRESSION_CCITTFAX3 || compression == COMPRESSION_CCITTFAX4) {
+      for (const uint32_t tag : {TIFFTAG_T4OPTIONS, TIFFTAG_T6OPTIONS, TIFFTAG_BADFAXLINES, TIFFTAG_CLEANFAXDATA,
+                                 TIFFTAG_CONSECUTIVEBADFAXLINES, TIFFTAG_FAXRECVPARAMS, TIFFTAG_FAXSUBADDRESS,
+                                 TIFFTAG_FAXRECVTIME, TIFFTAG_FAXDCS})
+        if (TIFFFindField(tif, tag, TIFF_ANY)) TIFFUnsetField(tif, tag);  // the codec's own, cleared before it goes
+      if (!TIFFSetField(tif, TIFFTAG_COMPRESSION, uint16_t(COMPRESSION_LZW)))
+        return "libtiff cannot change its compression: " + copy.error;
+    }
 
     const PaintedSamples painted(to);
     std::vector<uint8_t> in(PieceBufferSize(from, from.bits)), out(PieceBufferSize(to, to.bits));
@@ -506,7 +531,9 @@ class TiffSource final : public PictureSource {
           }
           uint32_t colour[3];
           const uint32_t first = SampleAt(source, size_t(x) * from.samples, from.bits);
-          if (from.model == Model::kPalette) {
+          if (from.model == Model::kRgb) {
+            for (int c = 0; c < 3; ++c) colour[c] = SampleAt(source, size_t(x) * from.samples + c, from.bits);
+          } else if (from.model == Model::kPalette) {
             for (int c = 0; c < 3; ++c) colour[c] = to.bits == 16 ? from.map[c][first] : from.map[c][first] / 257u;
           } else {
             // Grey of 1 bit becomes 0 or all ones; 8 and 16 bits keep their values.
@@ -596,16 +623,11 @@ DecodedPicture ReadTiff(const std::string& path, const QByteArray& bytes) {
   uint16_t compression = COMPRESSION_NONE, photometric = 0;
   TIFFGetFieldDefaulted(tif, TIFFTAG_COMPRESSION, &compression);
   TIFFGetField(tif, TIFFTAG_PHOTOMETRIC, &photometric);
-  if (compression == COMPRESSION_JPEG) {
-    // Lossy already: written again whole (LZW, through Qt), never in JPEG once more.
-    if (photometric != PHOTOMETRIC_YCBCR && photometric != PHOTOMETRIC_RGB && photometric != PHOTOMETRIC_MINISBLACK)
-      return Refused(path + " is in " + ColourName(photometric) +
-                     "; Brisel paints in RGB and would change its colours when writing it back: convert it to RGB first");
-    return ReadThroughQt(path, bytes, QtRoundTrip::kAsBefore);
-  }
   Layout layout;
+  layout.jpeg = compression == COMPRESSION_JPEG;
+  if (layout.jpeg && photometric == PHOTOMETRIC_YCBCR) TIFFSetField(tif, TIFFTAG_JPEGCOLORMODE, JPEGCOLORMODE_RGB);
   if (const std::string why = ReadLayout(tif, path, layout); !why.empty()) return Refused(why);
-  if (!KeepsCompression(compression))
+  if (!layout.jpeg && !KeepsCompression(compression))
     return Refused(path + " is compressed in a way Brisel cannot write back (TIFF compression " + std::to_string(compression) +
                    "): convert it to LZW or Deflate first");
   DecodedPicture decoded;

@@ -239,6 +239,15 @@ std::vector<Case> TiffCases() {
                                        "IFD0:SamplesPerPixel", "IFD0:PhotometricInterpretation"};
   std::set<std::string> withoutPalette = toRgb;
   withoutPalette.insert("IFD0:ColorMap");
+  // Fax compression holds only black and white: grey goes to LZW.
+  const std::set<std::string> fromBilevel = {"IFD0:StripOffsets", "IFD0:StripByteCounts", "IFD0:BitsPerSample",
+                                             "IFD0:PhotometricInterpretation", "IFD0:Compression", "IFD0:T6Options"};
+  // JPEG's strips, which exiftool calls a preview, become LZW's.
+  const std::set<std::string> fromJpeg = {"IFD0:Compression", "IFD0:JPEGTables", "IFD0:PreviewImage",
+                                          "IFD0:PreviewImageStart", "IFD0:PreviewImageLength", "IFD0:StripOffsets",
+                                          "IFD0:StripByteCounts"};
+  std::set<std::string> fromYcbcr = fromJpeg;
+  fromYcbcr.insert({"IFD0:PhotometricInterpretation", "IFD0:YCbCrSubSampling", "IFD0:ReferenceBlackWhite"});
   const Stroke stroke{3, 5, 10, 6, qRgb(10, 200, 30)};
   return {
       {"cmyk-big.tif", "convert -size 20x20 xc:red -colorspace cmyk $F.c.tif && tiffcp -8 $F.c.tif $F", {}, "is in CMYK"},
@@ -268,6 +277,13 @@ std::vector<Case> TiffCases() {
       // palette (8-bit colours as v * 256) goes to 16 bits, where its colours stay exact.
       {"palette-in-colour.tif", Pil(palette + "p.save('$F', compression='tiff_lzw')"), stroke, "", withoutPalette},
       {"grey16-in-colour.tif", Pil("g.convert('I').point(lambda v: v * 250).convert('I;16').save('$F')"), stroke, "", toRgb},
+      {"bilevel-in-grey.tif", "convert -size 40x30 pattern:checkerboard -monochrome -compress group4 $F",
+       {5, 3, 7, 9, qRgb(128, 128, 128)}, "", fromBilevel},
+      // JPEG-compressed: written whole in LZW, never lossy again; its pixels as libtiff decodes them.
+      {"jpeg.tif", "convert -size 40x30 gradient:red-blue -compress jpeg $F", stroke, "", fromJpeg},
+      {"ycbcr-jpeg.tif", rgb + " && tiffcp -c jpeg -r 16 $F.pil.tif $F", stroke, "", fromYcbcr},
+      {"truncated.tif", lzw + " && head -c 500 $F > $F.cut && mv $F.cut $F", {}, "cannot be decoded"},
+      {"no-directory.tif", "printf 'II*\\000\\010\\000\\000\\000\\377\\377' | tee $F", {}, "cannot be decoded"},
   };
 }
 
