@@ -282,6 +282,20 @@ std::vector<Case> TiffCases() {
       // JPEG-compressed: written whole in LZW, never lossy again; its pixels as libtiff decodes them.
       {"jpeg.tif", "convert -size 40x30 gradient:red-blue -compress jpeg $F", stroke, "", fromJpeg},
       {"ycbcr-jpeg.tif", rgb + " && tiffcp -c jpeg -r 16 $F.pil.tif $F", stroke, "", fromYcbcr},
+      {"grey4.tif", "convert -size 40x30 gradient: -depth 4 $F", {}, "4-bit samples"},
+      {"signed.tif", "convert -size 20x20 gradient: -depth 16 -define quantum:format=signed $F", {}, "signed samples"},
+      {"rgba16.tif", "convert -size 40x30 gradient:red-blue -alpha set -channel A -fx 'i/w' +channel -depth 16 -compress zip $F",
+       stroke, "", strips},
+      {"grey16-predictor.tif", Pil("g.convert('I').point(lambda v: v * 250).convert('I;16').save('$F.pil.tif')") +
+       " && tiffcp -c zip:2 -r 8 $F.pil.tif $F", {3, 4, 10, 6, qRgb(77, 77, 77)}, "", strips},
+      {"grey-alpha-in-colour.tif", Pil("Image.merge('LA', (g, g.rotate(90))).save('$F', compression='tiff_lzw')"), stroke,
+       "", toRgb},
+      {"big-endian-tiles.tif", rgb + " && tiffcp -8 -B -c lzw:2 -t -w 16 -l 16 $F.pil.tif $F", {14, 10, 6, 9, qRgb(200, 0, 90)},
+       "", {"IFD0:TileOffsets", "IFD0:TileByteCounts"}},
+      {"turned-8.tif", lzw + " && tiffset -s 274 8 $F", {2, 3, 8, 4, qRgb(0, 0, 250)}, "", strips},
+      {"turned-3.tif", lzw + " && tiffset -s 274 3 $F", {2, 3, 8, 4, qRgb(0, 0, 250)}, "", strips},
+      {"bilevel-packbits.tif", "convert -size 40x30 pattern:checkerboard -monochrome -compress group4 $F.g4.tif && "
+       "tiffcp -c packbits $F.g4.tif $F", {5, 3, 7, 9, qRgb(255, 255, 255)}, "", strips},
       {"truncated.tif", lzw + " && head -c 500 $F > $F.cut && mv $F.cut $F", {}, "cannot be decoded"},
       {"no-directory.tif", "printf 'II*\\000\\010\\000\\000\\000\\377\\377' | tee $F", {}, "cannot be decoded"},
   };
