@@ -38,6 +38,8 @@ struct Case {
   int reach = 0;   // and this many pixels around that (the decoder's chroma upsampling)
   int sends = 1;   // the stroke sent this many times (each send paints it once more)
   double grows = 0;  // where set: the file is at most this many times its first size after the sends
+  // Where set: the planes handed over are ImageMagick's decode laid on white, within this (of 255).
+  int planes = -1;
 };
 
 // The output of command, run by the shell; empty where it failed.
@@ -105,7 +107,8 @@ std::vector<std::string> Structure(const QByteArray& file) {
   return parts;
 }
 
-// The picture as ImageMagick decodes it, upright: 16 bits a channel, RGBA.
+// The picture as ImageMagick decodes it, upright: 16 bits a channel, RGBA (big-endian asked for: a raw
+// output otherwise takes the byte order of the file read).
 struct Decoded {
   int w = 0, h = 0;
   std::vector<quint16> rgba;
@@ -115,7 +118,7 @@ Decoded Decode(const std::string& path) {
   Decoded d;
   const std::string size = Shell("identify -format '%w %h\\n' " + Quoted(path + "[0]"));
   if (std::sscanf(size.c_str(), "%d %d", &d.w, &d.h) != 2) return {};
-  const std::string raw = Shell("convert " + Quoted(path + "[0]") + " -auto-orient -depth 16 rgba:-");
+  const std::string raw = Shell("convert " + Quoted(path + "[0]") + " -auto-orient -depth 16 -endian MSB rgba:-");
   if (raw.size() != size_t(d.w) * d.h * 8) return {};
   d.rgba.resize(size_t(d.w) * d.h * 4);
   for (size_t i = 0; i < d.rgba.size(); ++i) d.rgba[i] = quint16(uchar(raw[2 * i]) << 8 | uchar(raw[2 * i + 1]));
@@ -125,14 +128,16 @@ Decoded Decode(const std::string& path) {
   return d;
 }
 
-// Paints the stroke through the file host as the program sends: fetch the planes, paint, send.
-void Paint(const std::string& path, const Stroke& stroke) {
+// Paints the stroke through the file host as the program sends: fetch the planes, paint, send. read
+// receives the planes as fetched.
+void Paint(const std::string& path, const Stroke& stroke, BytePlane (&read)[3]) {
   auto host = filehost::MakeFileHost({path, "", "", "."});
   std::vector<platform::Variant> none;
   host->Invoke("Tarn_BufferWidth", none);
   BytePlane planes[3] = {platform::ToByteArray(host->Invoke("Tarn_GetRBuffer", none)),
                          platform::ToByteArray(host->Invoke("Tarn_GetGBuffer", none)),
                          platform::ToByteArray(host->Invoke("Tarn_GetBBuffer", none))};
+  for (int c = 0; c < 3; ++c) read[c] = planes[c];
   const uint8_t colour[3] = {uint8_t(qRed(stroke.colour)), uint8_t(qGreen(stroke.colour)), uint8_t(qBlue(stroke.colour))};
   for (int c = 0; c < 3; ++c)
     for (int y = stroke.y; y < stroke.y + stroke.h; ++y)
@@ -164,7 +169,20 @@ class RoundTripTest : public PictureFolderTest {
     ASSERT_FALSE(before.rgba.empty()) << "ImageMagick cannot decode the file made";
 
     const qsizetype sizeBefore = ReadBytes(path).size();
-    for (int send = 0; send < c.sends; ++send) Paint(path, c.stroke);
+    BytePlane read[3];
+    for (int send = 0; send < c.sends; ++send) Paint(path, c.stroke, read);
+    if (c.planes >= 0 && c.sends == 1) {
+      int off = 0;
+      for (int y = 0; y < before.h; ++y)
+        for (int x = 0; x < before.w; ++x) {
+          const int a = before.at(x, y, 3);
+          for (int ch = 0; ch < 3; ++ch) {
+            const double onWhite = (before.at(x, y, ch) * double(a) + 65535.0 * (65535 - a)) / 65535 / 257;
+            off += std::abs(read[ch](x, y) - onWhite) > c.planes + 0.5;
+          }
+        }
+      EXPECT_EQ(off, 0) << "samples of the planes handed over not as ImageMagick decodes the file, laid on white";
+    }
     if (c.grows > 0) {
       EXPECT_LE(ReadBytes(path).size(), c.grows * sizeBefore) << "the file grew from " << sizeBefore << " bytes";
     }
@@ -249,7 +267,7 @@ std::vector<Case> TiffCases() {
   std::set<std::string> fromYcbcr = fromJpeg;
   fromYcbcr.insert({"IFD0:PhotometricInterpretation", "IFD0:YCbCrSubSampling", "IFD0:ReferenceBlackWhite"});
   const Stroke stroke{3, 5, 10, 6, qRgb(10, 200, 30)};
-  return {
+  std::vector<Case> cases = {
       {"cmyk-big.tif", "convert -size 20x20 xc:red -colorspace cmyk $F.c.tif && tiffcp -8 $F.c.tif $F", {}, "is in CMYK"},
       {"lab.tif", "convert -size 20x20 xc:red -colorspace Lab $F", {}, "is in CIE L*a*b*; Brisel paints in RGB"},
       {"pages.tif", "convert -size 20x20 xc:red xc:blue $F", {}, "holds 2 frames or pages"},
@@ -299,6 +317,10 @@ std::vector<Case> TiffCases() {
       {"truncated.tif", lzw + " && head -c 500 $F > $F.cut && mv $F.cut $F", {}, "cannot be decoded"},
       {"no-directory.tif", "printf 'II*\\000\\010\\000\\000\\000\\377\\377' | tee $F", {}, "cannot be decoded"},
   };
+  // Every picture opened is seen as ImageMagick sees it: palette, alpha (associated or not), black on
+  // white, the orientation applied.
+  for (Case& c : cases) c.planes = 1;
+  return cases;
 }
 
 std::vector<Case> OtherCases() {
