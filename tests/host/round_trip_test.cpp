@@ -38,6 +38,9 @@ struct Case {
   int reach = 0;   // and this many pixels around that (the decoder's chroma upsampling)
   int sends = 1;   // the stroke sent this many times (each send paints it once more)
   int drift = 0;   // how far (of 255) a pixel outside the box may move (a lossy picture encoded anew whole)
+  double grows = 0;  // where set: the file is at most this many times its first size after the sends
+  // Where set: the planes handed over are ImageMagick's decode laid on white, within this (of 255).
+  int planes = -1;
 };
 
 // The output of command, run by the shell; empty where it failed.
@@ -120,7 +123,8 @@ std::vector<std::string> Structure(const QByteArray& file) {
   return parts;
 }
 
-// The picture as ImageMagick decodes it, upright: 16 bits a channel, RGBA.
+// The picture as ImageMagick decodes it, upright: 16 bits a channel, RGBA (big-endian asked for: a raw
+// output otherwise takes the byte order of the file read).
 struct Decoded {
   int w = 0, h = 0;
   std::vector<quint16> rgba;
@@ -134,20 +138,22 @@ Decoded Decode(const std::string& path) {
   if (raw.size() != size_t(d.w) * d.h * 8) return {};
   d.rgba.resize(size_t(d.w) * d.h * 4);
   for (size_t i = 0; i < d.rgba.size(); ++i) d.rgba[i] = quint16(uchar(raw[2 * i]) << 8 | uchar(raw[2 * i + 1]));
-  if (Shell("identify -format '%[orientation]' " + Quoted(path + "[0]")).find("Right") != std::string::npos ||
-      Shell("identify -format '%[orientation]' " + Quoted(path + "[0]")).find("Left") != std::string::npos)
-    std::swap(d.w, d.h);
+  // Turned a quarter (LeftTop, RightTop, RightBottom, LeftBottom; not TopLeft): rows and columns swap.
+  const std::string orientation = Shell("identify -format '%[orientation]' " + Quoted(path + "[0]"));
+  if (orientation.rfind("Left", 0) == 0 || orientation.rfind("Right", 0) == 0) std::swap(d.w, d.h);
   return d;
 }
 
-// Paints the stroke through the file host as the program sends: fetch the planes, paint, send.
-void Paint(const std::string& path, const Stroke& stroke) {
+// Paints the stroke through the file host as the program sends: fetch the planes, paint, send. read
+// receives the planes as fetched.
+void Paint(const std::string& path, const Stroke& stroke, BytePlane (&read)[3]) {
   auto host = filehost::MakeFileHost({path, "", "", "."});
   std::vector<platform::Variant> none;
   host->Invoke("Tarn_BufferWidth", none);
   BytePlane planes[3] = {platform::ToByteArray(host->Invoke("Tarn_GetRBuffer", none)),
                          platform::ToByteArray(host->Invoke("Tarn_GetGBuffer", none)),
                          platform::ToByteArray(host->Invoke("Tarn_GetBBuffer", none))};
+  for (int c = 0; c < 3; ++c) read[c] = planes[c];
   const uint8_t colour[3] = {uint8_t(qRed(stroke.colour)), uint8_t(qGreen(stroke.colour)), uint8_t(qBlue(stroke.colour))};
   for (int c = 0; c < 3; ++c)
     for (int y = stroke.y; y < stroke.y + stroke.h; ++y)
@@ -178,7 +184,24 @@ class RoundTripTest : public PictureFolderTest {
     const Decoded before = Decode(path);
     ASSERT_FALSE(before.rgba.empty()) << "ImageMagick cannot decode the file made";
 
-    for (int send = 0; send < c.sends; ++send) Paint(path, c.stroke);
+    const qsizetype sizeBefore = ReadBytes(path).size();
+    BytePlane read[3];
+    for (int send = 0; send < c.sends; ++send) Paint(path, c.stroke, read);
+    if (c.planes >= 0 && c.sends == 1) {
+      int off = 0;
+      for (int y = 0; y < before.h; ++y)
+        for (int x = 0; x < before.w; ++x) {
+          const int a = before.at(x, y, 3);
+          for (int ch = 0; ch < 3; ++ch) {
+            const double onWhite = (before.at(x, y, ch) * double(a) + 65535.0 * (65535 - a)) / 65535 / 257;
+            off += std::abs(read[ch](x, y) - onWhite) > c.planes + 0.5;
+          }
+        }
+      EXPECT_EQ(off, 0) << "samples of the planes handed over not as ImageMagick decodes the file, laid on white";
+    }
+    if (c.grows > 0) {
+      EXPECT_LE(ReadBytes(path).size(), c.grows * sizeBefore) << "the file grew from " << sizeBefore << " bytes";
+    }
 
     auto tagsAfter = Tags(path);
     for (const auto& [tag, value] : tagsBefore) {
@@ -235,8 +258,91 @@ std::vector<Case> JpegCases() {
   return {};
 }
 
+// PIL's TIFF writer adds no tag of its own (no resolution, no orientation): what the file holds besides
+// its pixels is what the row gives it.
+std::string Pil(const std::string& code) {
+  return "/usr/bin/python3 -c \"from PIL import Image; g = Image.linear_gradient('L').resize((40, 30)); "
+         "rgb = Image.merge('RGB', (g, g.rotate(90), g.transpose(0))); " + code + "\"";
+}
+
 std::vector<Case> TiffCases() {
-  return {};
+  const std::string rgb = Pil("rgb.save('$F.pil.tif')");
+  const std::string lzw = rgb + " && tiffcp -c lzw -r 4 $F.pil.tif $F";
+  const std::string tags =
+      " && exiftool -q -overwrite_original -Make=Brisa -Model='Mk II' -Software=Tool -Artist=Ada -Copyright='(c) Ada' "
+      "-ImageDescription=Sea -ModifyDate='2024:05:06 07:08:09' -ExifIFD:DateTimeOriginal='2024:05:06 07:08:09' "
+      "-GPSLatitude=48.1 -GPSLatitudeRef=N -XMP-dc:Title=Sea -IPTC:Keywords=sea $F";
+  const std::string palette = "p = Image.new('P', (40, 30)); p.putpalette([0, 0, 0, 250, 10, 10, 10, 250, 10, 0, 0, 255]); "
+                              "p.putdata([(x // 5 + y // 5) % 4 for y in range(30) for x in range(40)]); ";
+  const std::set<std::string> strips = {"IFD0:StripOffsets", "IFD0:StripByteCounts"};
+  const std::set<std::string> toRgb = {"IFD0:StripOffsets", "IFD0:StripByteCounts", "IFD0:BitsPerSample",
+                                       "IFD0:SamplesPerPixel", "IFD0:PhotometricInterpretation"};
+  std::set<std::string> withoutPalette = toRgb;
+  withoutPalette.insert("IFD0:ColorMap");
+  // Fax compression holds only black and white: grey goes to LZW.
+  const std::set<std::string> fromBilevel = {"IFD0:StripOffsets", "IFD0:StripByteCounts", "IFD0:BitsPerSample",
+                                             "IFD0:PhotometricInterpretation", "IFD0:Compression", "IFD0:T6Options"};
+  // JPEG's strips, which exiftool calls a preview, become LZW's.
+  const std::set<std::string> fromJpeg = {"IFD0:Compression", "IFD0:JPEGTables", "IFD0:PreviewImage",
+                                          "IFD0:PreviewImageStart", "IFD0:PreviewImageLength", "IFD0:StripOffsets",
+                                          "IFD0:StripByteCounts"};
+  std::set<std::string> fromYcbcr = fromJpeg;
+  fromYcbcr.insert({"IFD0:PhotometricInterpretation", "IFD0:YCbCrSubSampling", "IFD0:ReferenceBlackWhite"});
+  const Stroke stroke{3, 5, 10, 6, qRgb(10, 200, 30)};
+  std::vector<Case> cases = {
+      {"cmyk-big.tif", "convert -size 20x20 xc:red -colorspace cmyk $F.c.tif && tiffcp -8 $F.c.tif $F", {}, "is in CMYK"},
+      {"lab.tif", "convert -size 20x20 xc:red -colorspace Lab $F", {}, "is in CIE L*a*b*; Brisel paints in RGB"},
+      {"pages.tif", "convert -size 20x20 xc:red xc:blue $F", {}, "holds 2 frames or pages"},
+      {"float.tif", Pil("g.convert('F').save('$F')"), {}, "floating-point"},
+      {"lzw-big.tif", rgb + " && tiffcp -8 -c lzw -r 4 $F.pil.tif $F", stroke, "", strips},
+      // Every tag kept, the EXIF and GPS directories still where their offsets point; no orientation added.
+      {"tagged.tif", lzw + tags, stroke, "", strips, 0, 1, 0, 3},
+      {"tiled.tif", rgb + " && tiffcp -c zip -t -w 16 -l 16 $F.pil.tif $F", {14, 10, 6, 9, qRgb(200, 0, 90)}, "",
+       {"IFD0:TileOffsets", "IFD0:TileByteCounts"}},
+      {"planes-apart.tif", rgb + " && tiffcp -c packbits -p separate -r 8 $F.pil.tif $F", stroke, "", strips},
+      // A column through every strip: encoded again without the predictor, they would take 6 times the room.
+      {"rgb16-predictor.tif",
+       "convert -size 32x160 gradient:red-blue -rotate 90 -depth 16 $F.c.tif && tiffcp -c lzw:2 -r 4 $F.c.tif $F",
+       {80, 0, 2, 32, qRgb(10, 200, 30)}, "", strips, 0, 1, 0, 1, 0, 2.5},
+      {"grey-alpha.tif", Pil("Image.merge('LA', (g, g.rotate(90))).save('$F', compression='tiff_lzw')"),
+       {3, 4, 10, 6, qRgb(77, 77, 77)}, "", strips},
+      {"associated.tif", "convert -size 40x30 gradient:red-blue -alpha set -channel A -evaluate set 50% +channel "
+       "-define tiff:alpha=associated -compress lzw $F", stroke, "", strips},
+      {"bilevel-g4.tif", "convert -size 40x30 pattern:checkerboard -monochrome -compress group4 $F",
+       {5, 3, 7, 9, qRgb(0, 0, 0)}, "", strips},
+      {"turned.tif", lzw + " && tiffset -s 274 6 $F", {2, 3, 8, 4, qRgb(0, 0, 250)}, "", strips},
+      {"palette.tif", "convert -size 40x30 gradient:red-blue -type palette -depth 8 -compress lzw $F",
+       {3, 4, 10, 6, qRgb(255, 0, 0)}, "", strips},
+      // Painted outside the palette, or in colour on grey: RGB at the file's depth, every other tag kept. PIL's
+      // palette (8-bit colours as v * 256) goes to 16 bits, where its colours stay exact.
+      {"palette-in-colour.tif", Pil(palette + "p.save('$F', compression='tiff_lzw')"), stroke, "", withoutPalette},
+      {"grey16-in-colour.tif", Pil("g.convert('I').point(lambda v: v * 250).convert('I;16').save('$F')"), stroke, "", toRgb},
+      {"bilevel-in-grey.tif", "convert -size 40x30 pattern:checkerboard -monochrome -compress group4 $F",
+       {5, 3, 7, 9, qRgb(128, 128, 128)}, "", fromBilevel},
+      // JPEG-compressed: written whole in LZW, never lossy again; its pixels as libtiff decodes them.
+      {"jpeg.tif", "convert -size 40x30 gradient:red-blue -compress jpeg $F", stroke, "", fromJpeg},
+      {"ycbcr-jpeg.tif", rgb + " && tiffcp -c jpeg -r 16 $F.pil.tif $F", stroke, "", fromYcbcr},
+      {"grey4.tif", "convert -size 40x30 gradient: -depth 4 $F", {}, "4-bit samples"},
+      {"signed.tif", "convert -size 20x20 gradient: -depth 16 -define quantum:format=signed $F", {}, "signed samples"},
+      {"rgba16.tif", "convert -size 40x30 gradient:red-blue -alpha set -channel A -fx 'i/w' +channel -depth 16 -compress zip $F",
+       stroke, "", strips},
+      {"grey16-predictor.tif", Pil("g.convert('I').point(lambda v: v * 250).convert('I;16').save('$F.pil.tif')") +
+       " && tiffcp -c zip:2 -r 8 $F.pil.tif $F", {3, 4, 10, 6, qRgb(77, 77, 77)}, "", strips},
+      {"grey-alpha-in-colour.tif", Pil("Image.merge('LA', (g, g.rotate(90))).save('$F', compression='tiff_lzw')"), stroke,
+       "", toRgb},
+      {"big-endian-tiles.tif", rgb + " && tiffcp -8 -B -c lzw:2 -t -w 16 -l 16 $F.pil.tif $F", {14, 10, 6, 9, qRgb(200, 0, 90)},
+       "", {"IFD0:TileOffsets", "IFD0:TileByteCounts"}},
+      {"turned-8.tif", lzw + " && tiffset -s 274 8 $F", {2, 3, 8, 4, qRgb(0, 0, 250)}, "", strips},
+      {"turned-3.tif", lzw + " && tiffset -s 274 3 $F", {2, 3, 8, 4, qRgb(0, 0, 250)}, "", strips},
+      {"bilevel-packbits.tif", "convert -size 40x30 pattern:checkerboard -monochrome -compress group4 $F.g4.tif && "
+       "tiffcp -c packbits $F.g4.tif $F", {5, 3, 7, 9, qRgb(255, 255, 255)}, "", strips},
+      {"truncated.tif", lzw + " && head -c 500 $F > $F.cut && mv $F.cut $F", {}, "cannot be decoded"},
+      {"no-directory.tif", "printf 'II*\\000\\010\\000\\000\\000\\377\\377' | tee $F", {}, "cannot be decoded"},
+  };
+  // Every picture opened is seen as ImageMagick sees it: palette, alpha (associated or not), black on
+  // white, the orientation applied.
+  for (Case& c : cases) c.planes = 1;
+  return cases;
 }
 
 std::vector<Case> OtherCases() {
