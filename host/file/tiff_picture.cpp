@@ -222,6 +222,38 @@ bool WritePiece(TIFF* tif, const Layout& l, const Piece& p, std::vector<uint8_t>
                   : TIFFWriteEncodedStrip(tif, p.index, buffer.data(), size)) == size;
 }
 
+// Where each strip or tile's bytes lie in the file: offset and count; empty where the tags cannot be read.
+std::vector<std::pair<uint64_t, uint64_t>> PieceRanges(TIFF* tif, const Layout& l) {
+  uint64_t *offsets = nullptr, *counts = nullptr;
+  if (!TIFFGetField(tif, l.tiled ? TIFFTAG_TILEOFFSETS : TIFFTAG_STRIPOFFSETS, &offsets) ||
+      !TIFFGetField(tif, l.tiled ? TIFFTAG_TILEBYTECOUNTS : TIFFTAG_STRIPBYTECOUNTS, &counts) || !offsets || !counts)
+    return {};
+  std::vector<std::pair<uint64_t, uint64_t>> ranges(l.pieces);
+  for (uint32_t i = 0; i < l.pieces; ++i) ranges[i] = {offsets[i], counts[i]};
+  return ranges;
+}
+
+// Zeroes what the strips or tiles rewritten left of their old bytes (an old place moved from, the tail of
+// one that shrank): the pixels painted over must not stay in the file, where a tool could carve them out.
+void ZeroLeftBytes(QByteArray& file, const std::vector<uint32_t>& rewritten,
+                   const std::vector<std::pair<uint64_t, uint64_t>>& before,
+                   const std::vector<std::pair<uint64_t, uint64_t>>& after) {
+  for (const uint32_t i : rewritten) {
+    if (i >= before.size()) continue;
+    const uint64_t from = before[i].first, to = std::min<uint64_t>(from + before[i].second, uint64_t(file.size()));
+    for (uint64_t at = from; at < to; ++at) {
+      bool used = false;
+      for (const uint32_t j : rewritten)
+        if (j < after.size() && at >= after[j].first && at < after[j].first + after[j].second) {
+          used = true;
+          at = after[j].first + after[j].second - 1;  // past this piece's bytes
+          break;
+        }
+      if (!used) file[qsizetype(at)] = '\0';
+    }
+  }
+}
+
 size_t PieceBufferSize(const Layout& l, int bits) {
   const Piece any = PieceAt(l, 0, bits);
   return any.rowBytes * size_t(l.tiled ? l.tileH : l.rowsPerStrip > uint32_t(l.turn.h) ? l.turn.h : l.rowsPerStrip);
@@ -424,9 +456,12 @@ class TiffSource final : public PictureSource {
     if (!reader.get() || !writer.get()) return "libtiff cannot open it again: " + reader.error();
     const PaintedSamples samples(l);
     std::vector<uint8_t> buffer(PieceBufferSize(l, l.bits));
+    const auto before = PieceRanges(reader.get(), l);
+    std::vector<uint32_t> rewritten;
     for (uint32_t i = 0; i < l.pieces; ++i) {
       const Piece p = PieceAt(l, i, l.bits);
       if (!Touched(p, painting)) continue;
+      rewritten.push_back(i);
       if (!ReadPiece(reader.get(), l, p, buffer)) return "its strip or tile " + std::to_string(i) + " cannot be decoded: " + reader.error();
       for (int32_t y = 0; y < p.h; ++y) {
         uint8_t* row = buffer.data() + size_t(y) * p.rowBytes;
@@ -444,6 +479,10 @@ class TiffSource final : public PictureSource {
       if (!WritePiece(writer.get(), l, p, buffer)) return "its strip or tile " + std::to_string(i) + " cannot be encoded: " + copy.error;
     }
     if (!writer.Finish()) return "libtiff cannot write it: " + copy.error;
+    MemoryFile written{copy.bytes, 0, {}};
+    Tiff check(written, "r");
+    if (!check.get()) return "libtiff cannot read what it wrote: " + check.error();
+    ZeroLeftBytes(copy.bytes, rewritten, before, PieceRanges(check.get(), l));
     bytes = std::move(copy.bytes);
     return {};
   }
