@@ -126,9 +126,10 @@ Decoded Decode(const std::string& path) {
   if (raw.size() != size_t(d.w) * d.h * 8) return {};
   d.rgba.resize(size_t(d.w) * d.h * 4);
   for (size_t i = 0; i < d.rgba.size(); ++i) d.rgba[i] = quint16(uchar(raw[2 * i]) << 8 | uchar(raw[2 * i + 1]));
-  if (Shell("identify -format '%[orientation]' " + Quoted(path + "[0]")).find("Right") != std::string::npos ||
-      Shell("identify -format '%[orientation]' " + Quoted(path + "[0]")).find("Left") != std::string::npos)
-    std::swap(d.w, d.h);
+  // Orientations 5 to 8 (LeftTop, RightTop, RightBottom, LeftBottom) swap the sides; TopRight and
+  // BottomLeft only mirror.
+  const std::string orientation = Shell("identify -format '%[orientation]' " + Quoted(path + "[0]"));
+  if (orientation.rfind("Left", 0) == 0 || orientation.rfind("Right", 0) == 0) std::swap(d.w, d.h);
   return d;
 }
 
@@ -284,6 +285,24 @@ std::vector<Case> JpegCases() {
       // The second picture follows the primary byte for byte, and the index finds it where it now starts.
       {"mpf.jpg", mpf, {18, 14, 12, 8, green}, "", {"MPImage1:MPImageLength", "MPImage2:MPImageStart"}, 100, 16, 1, 1,
        "exiftool -b -MPImage2 $F | cmp -s - $F.2"},
+      // Every turn of the stored grid, each stroke near a corner so that a wrong turn paints another.
+      {"orientation-2.jpg", swirl + "-quality 85 $F && exiftool -q -overwrite_original -n -Orientation=2 $F", {2, 2, 10, 10, green},
+       "", {}, 120, 16, 1},
+      {"orientation-3.jpg", swirl + "-quality 85 $F && exiftool -q -overwrite_original -n -Orientation=3 $F", {2, 2, 10, 10, green},
+       "", {}, 120, 16, 1},
+      {"orientation-4.jpg", swirl + "-quality 85 $F && exiftool -q -overwrite_original -n -Orientation=4 $F", {2, 2, 10, 10, green},
+       "", {}, 120, 16, 1},
+      {"orientation-5.jpg", swirl + "-quality 85 $F && exiftool -q -overwrite_original -n -Orientation=5 $F", {2, 2, 10, 10, green},
+       "", {}, 120, 16, 1},
+      {"orientation-7.jpg", swirl + "-quality 85 $F && exiftool -q -overwrite_original -n -Orientation=7 $F", {2, 2, 10, 10, green},
+       "", {}, 120, 16, 1},
+      // Sampled 4:4:0 and 4:1:1: MCUs of 8 x 16 and 32 x 8 pixels.
+      {"440.jpg", swirl + "-sampling-factor 1x2 -quality 85 $F", {18, 14, 12, 8, green}, "", {}, 100, 16, 1},
+      {"411.jpg", swirl + "-sampling-factor 4x1 -quality 85 $F", {16, 14, 12, 8, green}, "", {}, 100, 32, 1},
+      // Not a whole number of MCUs: the stroke reaches into the part MCUs at the right and bottom edges.
+      {"part-mcus.jpg", "convert -size 61x45 gradient:red-blue -swirl 120 -quality 85 $F", {50, 36, 11, 9, green}, "",
+       {}, 100, 16, 1},
+      {"not-jpeg-data.jpg", "printf '\\377\\330\\377\\340 no segments here' | tee $F", {}, "cannot be decoded"},
       {"cmyk.jpg", "convert -size 16x16 xc:red -colorspace CMYK $F", {}, "is a CMYK JPEG"},
       {"truncated.jpg", swirl + "$F && truncate -s 700 $F", {}, "ends before its end-of-image marker"},
   };
