@@ -37,6 +37,10 @@ struct Case {
   int block = 1;   // pixels change only inside the stroke's box widened to this grid (JPEG: its MCU)
   int reach = 0;   // and this many pixels around that (the decoder's chroma upsampling)
   int sends = 1;   // the stroke sent this many times (each send paints it once more)
+  // Tags the write changes to these values ("(gone)": no longer there), where the file's model changes.
+  std::map<std::string, std::string> becomes = {};
+  // Chunks or segments (by type) whose bytes the write may change or drop, with the model.
+  std::set<std::string> rewritten = {};
 };
 
 // The output of command, run by the shell; empty where it failed.
@@ -166,12 +170,17 @@ class RoundTripTest : public PictureFolderTest {
 
     auto tagsAfter = Tags(path);
     for (const auto& [tag, value] : tagsBefore) {
-      if (c.changes.count(tag)) continue;
+      if (c.changes.count(tag) || c.becomes.count(tag)) continue;
       EXPECT_EQ(tagsAfter.count(tag) ? tagsAfter[tag] : "(gone)", value) << tag;
     }
     for (const auto& [tag, value] : tagsAfter)
-      if (!tagsBefore.count(tag) && !c.changes.count(tag)) ADD_FAILURE() << tag << " appeared: " << value;
-    EXPECT_EQ(Structure(ReadBytes(path)), partsBefore);
+      if (!tagsBefore.count(tag) && !c.changes.count(tag) && !c.becomes.count(tag)) ADD_FAILURE() << tag << " appeared: " << value;
+    for (const auto& [tag, value] : c.becomes) EXPECT_EQ(tagsAfter.count(tag) ? tagsAfter[tag] : "(gone)", value) << tag;
+    auto kept = [&](std::vector<std::string> parts) {
+      std::erase_if(parts, [&](const std::string& part) { return c.rewritten.count(part.substr(0, part.find(' '))) > 0; });
+      return parts;
+    };
+    EXPECT_EQ(kept(Structure(ReadBytes(path))), kept(partsBefore));
 
     const Decoded after = Decode(path);
     ASSERT_EQ(after.w, before.w);
@@ -203,9 +212,117 @@ class RoundTripTest : public PictureFolderTest {
 
 // --- The cases, a table a format. ---
 
+// A shell command that adds chunks to the PNG $F, in the order given: "header:TYPE:HEX" after its IHDR,
+// "before:TYPE:HEX" before its image data, "after:TYPE:HEX" before its IEND.
+std::string AddChunks(const std::string& chunks) {
+  return "/usr/bin/python3 -c '" R"(
+import sys, struct, zlib
+f = sys.argv[1]; d = open(f, "rb").read(); out = d[:8]; i = 8; placed = False
+add = [a.split(":") for a in sys.argv[2:]]
+def chunks(where):
+    return b"".join(struct.pack(">I", len(bytes.fromhex(h))) + t.encode() + bytes.fromhex(h) +
+                    struct.pack(">I", zlib.crc32(t.encode() + bytes.fromhex(h))) for w, t, h in add if w == where)
+while i < len(d):
+    n = struct.unpack(">I", d[i:i + 4])[0]; t = d[i + 4:i + 8]
+    if t == b"IDAT" and not placed: out += chunks("before"); placed = True
+    if t == b"IEND": out += chunks("after")
+    out += d[i:i + 12 + n]; i += 12 + n
+    if t == b"IHDR": out += chunks("header")
+open(f, "wb").write(out)
+)" "' $F " + chunks;
+}
+
+// A palette PNG of 40 x 30 made by PIL: four colours in stripes, entry 3 transparent and entry 1 half so.
+const std::string kStripedPalette =
+    "/usr/bin/python3 -c 'from PIL import Image; im = Image.new(\"P\", (40, 30)); "
+    "im.putpalette([0, 0, 0, 250, 0, 0, 0, 250, 0, 0, 0, 250]); "
+    "im.putdata([(x // 3 + y) % 4 for y in range(30) for x in range(40)]); "
+    "im.save(\"'$F'\", transparency=bytes([255, 128, 255, 0]))'";
+
 std::vector<Case> PngCases() {
+  const QRgb green = qRgb(10, 200, 30);
+  const std::string gradient = "convert -size 40x30 gradient:red-blue";
+  const std::string grey = "convert -size 40x30 gradient:black-white";
+  const std::string pil = "/usr/bin/python3 -c 'from PIL import Image; im = Image.linear_gradient(\"L\").resize((40, 30)); ";
+  const std::string keyedGrey = pil + "im.save(\"'$F'\", transparency=128)'";
+  const std::string keyedRgb = pil + "im = im.convert(\"RGB\"); im.paste((9, 8, 7), (0, 0, 20, 10)); "
+                                     "im.save(\"'$F'\", transparency=(9, 8, 7))'";
+  const std::set<std::string> header = {"IHDR"};
   return {
-      {"rgb8.png", "convert -size 40x30 gradient:red-blue $F", {3, 4, 10, 6, qRgb(10, 200, 30)}},
+      {"rgb8.png", gradient + " -depth 8 -define png:color-type=2 $F", {3, 4, 10, 6, green}},
+      // 16 bits a sample, transparency, an alpha channel with nothing to hide: as they were, to the bit.
+      {"rgb16.png", gradient + " -depth 16 $F", {3, 4, 10, 6, green}},
+      {"rgba16.png", gradient + " -depth 16 \\( +clone -fx 'j/h' -colorspace gray \\) -compose CopyOpacity -composite $F",
+       {3, 4, 10, 6, green}},
+      {"rgba8-opaque.png", gradient + " -depth 8 -alpha opaque -define png:color-type=6 $F", {3, 4, 10, 6, green}},
+      {"interlaced.png", gradient + " -depth 16 -interlace PNG $F", {3, 4, 10, 6, green}},
+      {"rgb-key.png", keyedRgb, {15, 5, 10, 10, green}},
+      // Painted in the key's colour, which would vanish: the key goes into an alpha channel.
+      {"rgb-key-painted-key.png", keyedRgb, {15, 5, 10, 10, qRgb(9, 8, 7)}, "", {}, 0, 1, 0, 1,
+       {{"PNG:ColorType", "6"}, {"PNG:Transparency", "(gone)"}}, {"IHDR", "tRNS"}},
+      // Grey at its depth while the grey painted is one of its values, else at the next depth that has it.
+      {"grey1.png", pil + "im.convert(\"1\").save(\"'$F'\")'", {3, 4, 10, 6, qRgb(255, 255, 255)}},
+      {"grey1-to-2.png", pil + "im.convert(\"1\").save(\"'$F'\")'", {3, 4, 10, 6, qRgb(85, 85, 85)}, "", {}, 0, 1, 0, 1,
+       {{"PNG:BitDepth", "2"}}, header},
+      {"grey1-interlaced.png", grey + " -monochrome -interlace PNG -define png:bit-depth=1 -define png:color-type=0 $F",
+       {3, 4, 10, 6, qRgb(0, 0, 0)}},
+      {"grey2.png", grey + " -define png:bit-depth=2 -define png:color-type=0 $F", {3, 4, 10, 6, qRgb(170, 170, 170)}},
+      {"grey4-to-8.png", grey + " -define png:bit-depth=4 -define png:color-type=0 $F", {3, 4, 10, 6, qRgb(100, 100, 100)},
+       "", {}, 0, 1, 0, 1, {{"PNG:BitDepth", "8"}, {"PNG:BackgroundColor", "255"}}, {"IHDR", "bKGD"}},
+      {"grey8-key.png", keyedGrey, {3, 4, 10, 6, qRgb(200, 200, 200)}},
+      {"grey8-key-painted-key.png", keyedGrey, {3, 4, 10, 6, qRgb(128, 128, 128)}, "", {}, 0, 1, 0, 1,
+       {{"PNG:ColorType", "4"}, {"PNG:Transparency", "(gone)"}}, {"IHDR", "tRNS"}},
+      {"grey16.png", grey + " -depth 16 -define png:color-type=0 $F", {3, 4, 10, 6, qRgb(77, 77, 77)}},
+      {"grey-alpha-opaque.png", grey + " -depth 8 -alpha opaque -define png:color-type=4 $F", {3, 4, 10, 6, qRgb(77, 77, 77)}},
+      {"grey-alpha16.png", grey + " -depth 16 \\( +clone -fx 'i/w' \\) -compose CopyOpacity -composite -define png:color-type=4 $F",
+       {3, 4, 10, 6, qRgb(77, 77, 77)}},
+      // Colour painted on grey: RGB, or RGBA over an alpha channel; the chunks of grey follow.
+      {"grey-in-colour.png", keyedGrey + " && " + AddChunks("header:sBIT:05 before:bKGD:0010"), {3, 4, 10, 6, green}, "",
+       {}, 0, 1, 0, 1,
+       {{"PNG:ColorType", "2"}, {"PNG:Transparency", "128 128 128"}, {"PNG:SignificantBits", "5 5 5"},
+        {"PNG:BackgroundColor", "16 16 16"}},
+       {"IHDR", "tRNS", "sBIT", "bKGD"}},
+      {"grey2-in-colour.png", grey + " -define png:bit-depth=2 -define png:color-type=0 $F && " + AddChunks("header:sBIT:01"),
+       {3, 4, 10, 6, green}, "", {}, 0, 1, 0, 1,
+       {{"PNG:ColorType", "2"}, {"PNG:BitDepth", "8"}, {"PNG:SignificantBits", "1 1 1"}, {"PNG:BackgroundColor", "255 255 255"}},
+       {"IHDR", "sBIT", "bKGD"}},
+      {"grey-alpha-in-colour.png", grey + " -depth 16 \\( +clone -fx 'i/w' \\) -compose CopyOpacity -composite "
+                                          "-define png:color-type=4 $F && " + AddChunks("header:sBIT:0c0d"),
+       {3, 4, 10, 6, green}, "", {}, 0, 1, 0, 1,
+       {{"PNG:ColorType", "6"}, {"PNG:SignificantBits", "12 12 12 13"}, {"PNG:BackgroundColor", "65535 65535 65535"}},
+       {"IHDR", "sBIT", "bKGD"}},
+      // A palette keeps its entries and every unpainted index while the colours painted are among them.
+      {"palette.png", kStripedPalette + " && " + AddChunks("before:hIST:0001000200030004 before:prVt:0102 after:zzZz:00"),
+       {3, 4, 10, 6, qRgb(0, 250, 0)}},
+      {"palette8.png", pil + "im.quantize(100).save(\"'$F'\")'", {3, 4, 10, 6, qRgb(0, 0, 0)}},
+      {"palette-in-colour.png", kStripedPalette + " && " + AddChunks("header:sBIT:050607 before:bKGD:02 before:hIST:0001000200030004"),
+       {3, 4, 10, 6, green}, "", {}, 0, 1, 0, 1,
+       {{"PNG:ColorType", "6"}, {"PNG:BitDepth", "8"}, {"PNG:Transparency", "(gone)"}, {"PNG:SignificantBits", "5 6 7 8"},
+        {"PNG:BackgroundColor", "0 250 0"}},
+       {"IHDR", "tRNS", "sBIT", "bKGD"}},
+      {"palette-opaque-in-colour.png",
+       "/usr/bin/python3 -c 'from PIL import Image; im = Image.new(\"P\", (40, 30)); "
+       "im.putpalette([0, 0, 0, 250, 0, 0, 0, 250, 0, 0, 0, 250]); "
+       "im.putdata([(x // 3 + y) % 4 for y in range(30) for x in range(40)]); im.save(\"'$F'\", bits=2)'",
+       {3, 4, 10, 6, green}, "", {}, 0, 1, 0, 1, {{"PNG:ColorType", "2"}, {"PNG:BitDepth", "8"}}, header},
+      // What holds no pixels stays where it was, byte for byte: private chunks, text, time, palettes, EXIF.
+      {"chunks.png",
+       gradient + " -depth 8 -define png:color-type=2 $F && " +
+           AddChunks("before:prVt:0102 header:sBIT:050505 before:sPLT:6e616d650008ff0000ff0001 "
+                     "before:eXIf:4d4d002a00000008000000000000 after:tEXt:436f6d6d656e7400686921 "
+                     "after:zzZz:00"),
+       {3, 4, 10, 6, green}},
+      // Refused at start, with the reason.
+      {"truncated.png", gradient + " -depth 8 $F && head -c $(( $(stat -c %s $F) / 2 )) $F > $F.part && mv $F.part $F", {},
+       "truncated"},
+      {"bad-crc.png",
+       gradient + " -depth 8 $F && /usr/bin/python3 -c 'import sys; d = bytearray(open(sys.argv[1], \"rb\").read()); "
+                  "i = d.find(b\"IDAT\"); d[i + 9] ^= 1; open(sys.argv[1], \"wb\").write(d)' $F",
+       {}, "CRC"},
+      {"animated.png",
+       "/usr/bin/python3 -c 'from PIL import Image; a = Image.new(\"RGB\", (8, 8), \"red\"); "
+       "a.save(\"'$F'\", save_all=True, append_images=[Image.new(\"RGB\", (8, 8), \"blue\")])'",
+       {}, "animated PNG of 2 frames"},
   };
 }
 
