@@ -312,6 +312,29 @@ std::vector<Case> PngCases() {
                      "before:eXIf:4d4d002a00000008000000000000 after:tEXt:436f6d6d656e7400686921 "
                      "after:zzZz:00"),
        {3, 4, 10, 6, green}},
+      // 16 bits a sample keep them all through a change of model.
+      {"grey16-in-colour.png", grey + " -depth 16 -define png:color-type=0 $F", {3, 4, 10, 6, green}, "", {}, 0, 1, 0, 1,
+       {{"PNG:ColorType", "2"}, {"PNG:BackgroundColor", "65535 65535 65535"}}, {"IHDR", "bKGD"}},
+      {"rgb16-key.png", gradient + " -depth 16 -define png:color-type=2 $F && " + AddChunks("before:tRNS:ffff00000000"),
+       {3, 4, 10, 6, green}},
+      {"rgb16-key-painted-key.png",
+       gradient + " -depth 16 -define png:color-type=2 $F && " + AddChunks("before:tRNS:101020203030"),
+       {3, 4, 10, 6, qRgb(0x10, 0x20, 0x30)}, "", {}, 0, 1, 0, 1,
+       {{"PNG:ColorType", "6"}, {"PNG:Transparency", "(gone)"}}, {"IHDR", "tRNS"}},
+      // A key of fewer than 8 bits follows the depth; a painted pixel of its colour takes the key to alpha.
+      {"grey4-key-to-8.png", grey + " -define png:bit-depth=4 -define png:color-type=0 $F && " + AddChunks("before:tRNS:0005"),
+       {3, 4, 10, 6, qRgb(100, 100, 100)}, "", {}, 0, 1, 0, 1,
+       {{"PNG:BitDepth", "8"}, {"PNG:Transparency", "85"}, {"PNG:BackgroundColor", "255"}}, {"IHDR", "tRNS", "bKGD"}},
+      {"grey1-painted-key.png", pil + "im.convert(\"1\").save(\"'$F'\", transparency=0)'", {3, 4, 10, 6, qRgb(0, 0, 0)},
+       "", {}, 0, 1, 0, 1, {{"PNG:ColorType", "4"}, {"PNG:BitDepth", "8"}, {"PNG:Transparency", "(gone)"}},
+       {"IHDR", "tRNS"}},
+      // Interlacing stays through a change of model.
+      {"palette-interlaced-in-colour.png",
+       "convert -size 40x30 gradient:red-blue -depth 8 -colors 16 -interlace PNG -define png:color-type=3 $F",
+       {3, 4, 10, 6, green}, "", {}, 0, 1, 0, 1,
+       {{"PNG:ColorType", "2"}, {"PNG:BitDepth", "8"}, {"PNG:BackgroundColor", "255 255 255"}}, {"IHDR", "bKGD"}},
+      {"grey-alpha-opaque-in-colour.png", grey + " -depth 8 -alpha opaque -define png:color-type=4 $F", {3, 4, 10, 6, green},
+       "", {}, 0, 1, 0, 1, {{"PNG:ColorType", "6"}, {"PNG:BackgroundColor", "255 255 255"}}, {"IHDR", "bKGD"}},
       // Refused at start, with the reason.
       {"truncated.png", gradient + " -depth 8 $F && head -c $(( $(stat -c %s $F) / 2 )) $F > $F.part && mv $F.part $F", {},
        "truncated"},
@@ -319,6 +342,12 @@ std::vector<Case> PngCases() {
        gradient + " -depth 8 $F && /usr/bin/python3 -c 'import sys; d = bytearray(open(sys.argv[1], \"rb\").read()); "
                   "i = d.find(b\"IDAT\"); d[i + 9] ^= 1; open(sys.argv[1], \"wb\").write(d)' $F",
        {}, "CRC"},
+      {"bad-crc-after.png",
+       gradient + " -depth 8 $F && " + AddChunks("after:tEXt:6100620a") +
+           " && /usr/bin/python3 -c 'import sys; d = bytearray(open(sys.argv[1], \"rb\").read()); "
+           "d[d.rfind(b\"a\\0b\")] ^= 1; open(sys.argv[1], \"wb\").write(d)' $F",
+       {}, "CRC"},
+      {"no-end.png", gradient + " -depth 8 $F && head -c -12 $F > $F.part && mv $F.part $F", {}, "IEND"},
       {"animated.png",
        "/usr/bin/python3 -c 'from PIL import Image; a = Image.new(\"RGB\", (8, 8), \"red\"); "
        "a.save(\"'$F'\", save_all=True, append_images=[Image.new(\"RGB\", (8, 8), \"blue\")])'",
