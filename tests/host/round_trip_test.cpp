@@ -244,7 +244,7 @@ std::vector<Case> PngCases() {
   const std::string gradient = "convert -size 40x30 gradient:red-blue";
   const std::string grey = "convert -size 40x30 gradient:black-white";
   const std::string pil = "/usr/bin/python3 -c 'from PIL import Image; im = Image.linear_gradient(\"L\").resize((40, 30)); ";
-  const std::string keyedGrey = pil + "im.save(\"'$F'\", transparency=128)'";
+  const std::string keyedGrey = pil + "im.paste(128, (20, 0, 40, 10)); im.save(\"'$F'\", transparency=128)'";
   const std::string keyedRgb = pil + "im = im.convert(\"RGB\"); im.paste((9, 8, 7), (0, 0, 20, 10)); "
                                      "im.save(\"'$F'\", transparency=(9, 8, 7))'";
   const std::set<std::string> header = {"IHDR"};
@@ -318,8 +318,8 @@ std::vector<Case> PngCases() {
       {"rgb16-key.png", gradient + " -depth 16 -define png:color-type=2 $F && " + AddChunks("before:tRNS:ffff00000000"),
        {3, 4, 10, 6, green}},
       {"rgb16-key-painted-key.png",
-       gradient + " -depth 16 -define png:color-type=2 $F && " + AddChunks("before:tRNS:101020203030"),
-       {3, 4, 10, 6, qRgb(0x10, 0x20, 0x30)}, "", {}, 0, 1, 0, 1,
+       gradient + " -depth 16 -define png:color-type=2 $F && " + AddChunks("before:tRNS:ffff00000000"),
+       {3, 4, 10, 6, qRgb(255, 0, 0)}, "", {}, 0, 1, 0, 1,
        {{"PNG:ColorType", "6"}, {"PNG:Transparency", "(gone)"}}, {"IHDR", "tRNS"}},
       // A key of fewer than 8 bits follows the depth; a painted pixel of its colour takes the key to alpha.
       {"grey4-key-to-8.png", grey + " -define png:bit-depth=4 -define png:color-type=0 $F && " + AddChunks("before:tRNS:0005"),
