@@ -238,38 +238,15 @@ bool PngSource::Keyed(const Pixel& p) const {
 }
 
 void PngSource::Planes(BytePlane& r, BytePlane& g, BytePlane& b) const {
-  const Model& m = samples_.model;
-  const bool deep = m.depth == 16;
-  auto eight = [&](uint16_t v) { return deep ? EightBits(v) : m.depth < 8 ? uint8_t(Scaled(v, m.depth, 8)) : uint8_t(v); };
+  const Model rgba{kRgba, samples_.model.depth == 16 ? 16 : 8};
+  auto eight = [&](uint16_t v) { return rgba.depth == 16 ? EightBits(v) : uint8_t(v); };
   for (int32_t y = 0; y < samples_.height; ++y) {
     const uint8_t* row = samples_.row(y);
     uint8_t *pr = r.row(y), *pg = g.row(y), *pb = b.row(y);
     for (int32_t x = 0; x < samples_.width; ++x) {
-      const Pixel p = Stored(row, x);
-      int red = 0, green = 0, blue = 0, alpha = 255;
-      switch (m.colourType) {
-        case kGrey:
-          red = green = blue = eight(p[0]);
-          break;
-        case kGreyAlpha:
-          red = green = blue = eight(p[0]), alpha = eight(p[1]);
-          break;
-        case kRgb:
-          red = eight(p[0]), green = eight(p[1]), blue = eight(p[2]);
-          break;
-        case kRgba:
-          red = eight(p[0]), green = eight(p[1]), blue = eight(p[2]), alpha = eight(p[3]);
-          break;
-        case kPalette:
-          // An index beyond the palette is an error of the file's writer: shown black, and kept.
-          if (p[0] < header_.palette.size()) {
-            red = header_.palette[p[0]][0], green = header_.palette[p[0]][1], blue = header_.palette[p[0]][2];
-            if (p[0] < header_.paletteAlpha.size()) alpha = header_.paletteAlpha[p[0]];
-          }
-          break;
-      }
-      if (Keyed(p)) alpha = 0;
-      pr[x] = OnWhite(red, alpha), pg[x] = OnWhite(green, alpha), pb[x] = OnWhite(blue, alpha);
+      const Pixel p = Convert(Stored(row, x), rgba);
+      const int alpha = eight(p[3]);
+      pr[x] = OnWhite(eight(p[0]), alpha), pg[x] = OnWhite(eight(p[1]), alpha), pb[x] = OnWhite(eight(p[2]), alpha);
     }
   }
 }
@@ -347,6 +324,7 @@ PngSource::Pixel PngSource::Convert(const Pixel& p, const Model& to) const {
       break;
     case kPalette:
       if (to.colourType == kPalette) return p;
+      // An index beyond the palette is an error of the file's writer: shown black, and kept.
       if (p[0] < header_.palette.size()) r = header_.palette[p[0]][0], g = header_.palette[p[0]][1], b = header_.palette[p[0]][2];
       if (p[0] < header_.paletteAlpha.size()) a = header_.paletteAlpha[p[0]];
       break;

@@ -79,7 +79,8 @@ std::map<std::string, std::string> Tags(const std::string& path) {
 
 QByteArray Digest(const QByteArray& bytes) { return QCryptographicHash::hash(bytes, QCryptographicHash::Md5).toHex().left(12); }
 
-// What the file holds besides its pixels, in order: a PNG's chunks but its image data (one entry), a JPEG's
+// What the file holds besides its pixels, in order: a PNG's chunks but its image data (one entry) and what
+// follows its end, a JPEG's
 // segments before its first scan but its Huffman tables, and what follows its end; empty for other formats
 // (their exiftool listing says it).
 std::vector<std::string> Structure(const QByteArray& file) {
@@ -93,6 +94,7 @@ std::vector<std::string> Structure(const QByteArray& file) {
       else if (parts.empty() || parts.back() != "IDAT")
         parts.push_back("IDAT");
       i += 12 + length;
+      if (type == "IEND") parts.push_back("after " + Digest(file.mid(i)).toStdString());
     }
   } else if (file.startsWith("\xff\xd8")) {
     qsizetype i = 2;
@@ -254,6 +256,8 @@ std::vector<Case> PngCases() {
       {"rgb16.png", gradient + " -depth 16 $F", {3, 4, 10, 6, green}},
       {"rgba16.png", gradient + " -depth 16 \\( +clone -fx 'j/h' -colorspace gray \\) -compose CopyOpacity -composite $F",
        {3, 4, 10, 6, green}},
+      {"rgba8.png", gradient + " -depth 8 \\( +clone -fx 'i/w' -colorspace gray \\) -compose CopyOpacity -composite -define png:color-type=6 $F",
+       {3, 4, 10, 6, green}},
       {"rgba8-opaque.png", gradient + " -depth 8 -alpha opaque -define png:color-type=6 $F", {3, 4, 10, 6, green}},
       {"interlaced.png", gradient + " -depth 16 -interlace PNG $F", {3, 4, 10, 6, green}},
       {"rgb-key.png", keyedRgb, {15, 5, 10, 10, green}},
@@ -264,6 +268,10 @@ std::vector<Case> PngCases() {
       {"grey1.png", pil + "im.convert(\"1\").save(\"'$F'\")'", {3, 4, 10, 6, qRgb(255, 255, 255)}},
       {"grey1-to-2.png", pil + "im.convert(\"1\").save(\"'$F'\")'", {3, 4, 10, 6, qRgb(85, 85, 85)}, "", {}, 0, 1, 0, 1,
        {{"PNG:BitDepth", "2"}}, header},
+      {"grey1-to-4.png", pil + "im.convert(\"1\").save(\"'$F'\")'", {3, 4, 10, 6, qRgb(17, 17, 17)}, "", {}, 0, 1, 0, 1,
+       {{"PNG:BitDepth", "4"}}, header},
+      {"grey2-to-8.png", grey + " -define png:bit-depth=2 -define png:color-type=0 $F", {3, 4, 10, 6, qRgb(100, 100, 100)},
+       "", {}, 0, 1, 0, 1, {{"PNG:BitDepth", "8"}, {"PNG:BackgroundColor", "255"}}, {"IHDR", "bKGD"}},
       {"grey1-interlaced.png", grey + " -monochrome -interlace PNG -define png:bit-depth=1 -define png:color-type=0 $F",
        {3, 4, 10, 6, qRgb(0, 0, 0)}},
       {"grey2.png", grey + " -define png:bit-depth=2 -define png:color-type=0 $F", {3, 4, 10, 6, qRgb(170, 170, 170)}},
@@ -294,6 +302,13 @@ std::vector<Case> PngCases() {
       // A palette keeps its entries and every unpainted index while the colours painted are among them.
       {"palette.png", kStripedPalette + " && " + AddChunks("before:hIST:0001000200030004 before:prVt:0102 after:zzZz:00"),
        {3, 4, 10, 6, qRgb(0, 250, 0)}},
+      // Black stands twice, transparent first: the painting takes the opaque entry.
+      {"palette-twice.png",
+       "/usr/bin/python3 -c 'from PIL import Image; im = Image.new(\"P\", (40, 30)); "
+       "im.putpalette([0, 0, 0, 250, 0, 0, 0, 250, 0, 0, 0, 0]); "
+       "im.putdata([(x // 3 + y) % 4 for y in range(30) for x in range(40)]); "
+       "im.save(\"'$F'\", transparency=bytes([0, 255, 255, 255]))'",
+       {3, 4, 10, 6, qRgb(0, 0, 0)}},
       {"palette8.png", pil + "im.quantize(100).save(\"'$F'\")'", {3, 4, 10, 6, qRgb(0, 0, 0)}},
       {"palette-in-colour.png", kStripedPalette + " && " + AddChunks("header:sBIT:050607 before:bKGD:02 before:hIST:0001000200030004"),
        {3, 4, 10, 6, green}, "", {}, 0, 1, 0, 1,
@@ -306,6 +321,7 @@ std::vector<Case> PngCases() {
        "im.putdata([(x // 3 + y) % 4 for y in range(30) for x in range(40)]); im.save(\"'$F'\", bits=2)'",
        {3, 4, 10, 6, green}, "", {}, 0, 1, 0, 1, {{"PNG:ColorType", "2"}, {"PNG:BitDepth", "8"}}, header},
       // What holds no pixels stays where it was, byte for byte: private chunks, text, time, palettes, EXIF.
+      {"bytes-after-end.png", gradient + " -depth 8 -define png:color-type=2 $F && printf 'trailing' >> $F", {3, 4, 10, 6, green}},
       {"chunks.png",
        gradient + " -depth 8 -define png:color-type=2 $F && " +
            AddChunks("before:prVt:0102 header:sBIT:050505 before:sPLT:6e616d650008ff0000ff0001 "
