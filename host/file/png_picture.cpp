@@ -1,3 +1,9 @@
+// A PNG written back is its own chunks in their order, byte for byte, but for its image data (IDAT), which
+// libpng encodes anew from the samples as stored with the painted pixels in place. The header (IHDR) keeps
+// its model, depth and interlacing while the painting fits them; where it does not (colour on grey, a
+// colour outside the palette, a grey not among a shallow depth's values, a painted pixel of the key's
+// colour), the picture moves to the smallest model that holds the painting and every unpainted sample
+// exactly, and the chunks that describe samples of the old model (tRNS, sBIT, bKGD, a grey iCCP) follow it.
 #include "file/png_picture.h"
 
 #include <png.h>
@@ -34,7 +40,6 @@ struct Model {
   int colourType = kRgb;
   int depth = 8;  // bits a sample: 1, 2, 4, 8 or 16 (an index's bits for a palette)
   bool operator==(const Model& o) const { return colourType == o.colourType && depth == o.depth; }
-  bool operator!=(const Model& o) const { return !(*this == o); }
   uint16_t max() const { return uint16_t((1u << depth) - 1); }
 };
 

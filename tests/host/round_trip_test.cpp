@@ -315,6 +315,9 @@ std::vector<Case> PngCases() {
        {{"PNG:ColorType", "6"}, {"PNG:BitDepth", "8"}, {"PNG:Transparency", "(gone)"}, {"PNG:SignificantBits", "5 6 7 8"},
         {"PNG:BackgroundColor", "0 250 0"}},
        {"IHDR", "tRNS", "sBIT", "bKGD"}},
+      // The colour of a half-transparent entry is not one the palette can paint.
+      {"palette-half-entry.png", kStripedPalette, {3, 4, 10, 6, qRgb(250, 0, 0)}, "", {}, 0, 1, 0, 1,
+       {{"PNG:ColorType", "6"}, {"PNG:BitDepth", "8"}, {"PNG:Transparency", "(gone)"}}, {"IHDR", "tRNS"}},
       {"palette-opaque-in-colour.png",
        "/usr/bin/python3 -c 'from PIL import Image; im = Image.new(\"P\", (40, 30)); "
        "im.putpalette([0, 0, 0, 250, 0, 0, 0, 250, 0, 0, 0, 250]); "
@@ -341,6 +344,10 @@ std::vector<Case> PngCases() {
       {"grey4-key-to-8.png", grey + " -define png:bit-depth=4 -define png:color-type=0 $F && " + AddChunks("before:tRNS:0005"),
        {3, 4, 10, 6, qRgb(100, 100, 100)}, "", {}, 0, 1, 0, 1,
        {{"PNG:BitDepth", "8"}, {"PNG:Transparency", "85"}, {"PNG:BackgroundColor", "255"}}, {"IHDR", "tRNS", "bKGD"}},
+      {"grey4-painted-key.png", grey + " -define png:bit-depth=4 -define png:color-type=0 $F && " + AddChunks("before:tRNS:0005"),
+       {3, 4, 10, 6, qRgb(85, 85, 85)}, "", {}, 0, 1, 0, 1,
+       {{"PNG:ColorType", "4"}, {"PNG:BitDepth", "8"}, {"PNG:Transparency", "(gone)"}, {"PNG:BackgroundColor", "255"}},
+       {"IHDR", "tRNS", "bKGD"}},
       {"grey1-painted-key.png", pil + "im.convert(\"1\").save(\"'$F'\", transparency=0)'", {3, 4, 10, 6, qRgb(0, 0, 0)},
        "", {}, 0, 1, 0, 1, {{"PNG:ColorType", "4"}, {"PNG:BitDepth", "8"}, {"PNG:Transparency", "(gone)"}},
        {"IHDR", "tRNS"}},
