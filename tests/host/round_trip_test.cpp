@@ -30,7 +30,7 @@ struct Case {
   std::string name;     // the file's name; its extension names the format
   std::string make;     // a shell command that makes the file $F with other programs
   Stroke stroke;
-  std::string refused;  // a piece of the reason, where the picture is refused at start
+  std::string refused = {};  // a piece of the reason, where the picture is refused at start
   // The exiftool tags (Group:Name) the write may change, besides the file system's own.
   std::set<std::string> changes = {};
   int lossy = 0;   // how far (of 255) a painted pixel may come back from its colour
@@ -371,6 +371,20 @@ std::vector<Case> PngCases() {
            "d[d.rfind(b\"a\\0b\")] ^= 1; open(sys.argv[1], \"wb\").write(d)' $F",
        {}, "CRC"},
       {"no-end.png", gradient + " -depth 8 $F && head -c -12 $F > $F.part && mv $F.part $F", {}, "IEND"},
+      // The image data cut short inside a sound chunk: libpng's reason, not an abort.
+      {"short-data.png",
+       gradient + " -depth 8 -define png:color-type=2 $F && /usr/bin/python3 -c 'import sys, struct, zlib; "
+                  "d = open(sys.argv[1], \"rb\").read(); i = d.find(b\"IDAT\") - 4; n = struct.unpack(\">I\", d[i:i + 4])[0]; "
+                  "data = d[i + 8:i + 8 + n // 2]; chunk = struct.pack(\">I\", len(data)) + b\"IDAT\" + data + "
+                  "struct.pack(\">I\", zlib.crc32(b\"IDAT\" + data)); "
+                  "open(sys.argv[1], \"wb\").write(d[:i] + chunk + d[i + 12 + n:])' $F",
+       {}, "damaged or truncated"},
+      // The size claimed is refused before libpng sees it.
+      {"huge.png",
+       "/usr/bin/python3 -c 'import struct, zlib; h = b\"IHDR\" + struct.pack(\">IIBBBBB\", 100000, 100000, 8, 2, 0, 0, 0); "
+       "e = b\"IEND\"; c = lambda t: struct.pack(\">I\", len(t) - 4) + t + struct.pack(\">I\", zlib.crc32(t)); "
+       "open(\"'$F'\", \"wb\").write(b\"\\x89PNG\\r\\n\\x1a\\n\" + c(h) + c(e))'",
+       {}, "claims 100000 x 100000 pixels"},
       {"animated.png",
        "/usr/bin/python3 -c 'from PIL import Image; a = Image.new(\"RGB\", (8, 8), \"red\"); "
        "a.save(\"'$F'\", save_all=True, append_images=[Image.new(\"RGB\", (8, 8), \"blue\")])'",
