@@ -43,6 +43,10 @@ struct Case {
   // Where set: the planes handed over are ImageMagick's decode laid on white, within this (of 255).
   int planes = -1;
   std::string after = "";  // a shell command on $F that must succeed after the sends
+  // Tags the write changes to these values ("(gone)": no longer there), where the file's model changes.
+  std::map<std::string, std::string> becomes = {};
+  // Chunks or segments (by type) whose bytes the write may change or drop, with the model.
+  std::set<std::string> rewritten = {};
 };
 
 // The output of command, run by the shell; empty where it failed.
@@ -81,7 +85,7 @@ std::map<std::string, std::string> Tags(const std::string& path) {
 
 QByteArray Digest(const QByteArray& bytes) { return QCryptographicHash::hash(bytes, QCryptographicHash::Md5).toHex().left(12); }
 
-// What the file holds besides its pixels, in order: a PNG's chunks but its image data (one entry), a JPEG's
+// What the file holds besides its pixels, in order: a PNG's chunks but its image data (one entry) and what follows its end, a JPEG's
 // segments before its first scan but its Huffman tables, and what follows its end; a WebP's chunks but its
 // picture's (VP8, VP8L, ALPH: one entry) and the VP8X flags (exiftool lists them); an XBM's C text before its
 // numbers (the picture's names); empty for other formats (their exiftool listing says it).
@@ -96,6 +100,7 @@ std::vector<std::string> Structure(const QByteArray& file) {
       else if (parts.empty() || parts.back() != "IDAT")
         parts.push_back("IDAT");
       i += 12 + length;
+      if (type == "IEND") parts.push_back("after " + Digest(file.mid(i)).toStdString());
     }
   } else if (file.startsWith("\xff\xd8")) {
     qsizetype i = 2;
@@ -222,12 +227,17 @@ class RoundTripTest : public PictureFolderTest {
 
     auto tagsAfter = Tags(path);
     for (const auto& [tag, value] : tagsBefore) {
-      if (c.changes.count(tag)) continue;
+      if (c.changes.count(tag) || c.becomes.count(tag)) continue;
       EXPECT_EQ(tagsAfter.count(tag) ? tagsAfter[tag] : "(gone)", value) << tag;
     }
     for (const auto& [tag, value] : tagsAfter)
-      if (!tagsBefore.count(tag) && !c.changes.count(tag)) ADD_FAILURE() << tag << " appeared: " << value;
-    EXPECT_EQ(Structure(ReadBytes(path)), partsBefore);
+      if (!tagsBefore.count(tag) && !c.changes.count(tag) && !c.becomes.count(tag)) ADD_FAILURE() << tag << " appeared: " << value;
+    for (const auto& [tag, value] : c.becomes) EXPECT_EQ(tagsAfter.count(tag) ? tagsAfter[tag] : "(gone)", value) << tag;
+    auto kept = [&](std::vector<std::string> parts) {
+      std::erase_if(parts, [&](const std::string& part) { return c.rewritten.count(part.substr(0, part.find(' '))) > 0; });
+      return parts;
+    };
+    EXPECT_EQ(kept(Structure(ReadBytes(path))), kept(partsBefore));
     if (!c.after.empty()) {
       EXPECT_FALSE(Shell("F=" + Quoted(path) + "; " + c.after + " && echo held").empty()) << c.after;
     }
@@ -268,9 +278,181 @@ class RoundTripTest : public PictureFolderTest {
 
 // --- The cases, a table a format. ---
 
+// A shell command that adds chunks to the PNG $F, in the order given: "header:TYPE:HEX" after its IHDR,
+// "before:TYPE:HEX" before its image data, "after:TYPE:HEX" before its IEND.
+std::string AddChunks(const std::string& chunks) {
+  return "/usr/bin/python3 -c '" R"(
+import sys, struct, zlib
+f = sys.argv[1]; d = open(f, "rb").read(); out = d[:8]; i = 8; placed = False
+add = [a.split(":") for a in sys.argv[2:]]
+def chunks(where):
+    return b"".join(struct.pack(">I", len(bytes.fromhex(h))) + t.encode() + bytes.fromhex(h) +
+                    struct.pack(">I", zlib.crc32(t.encode() + bytes.fromhex(h))) for w, t, h in add if w == where)
+while i < len(d):
+    n = struct.unpack(">I", d[i:i + 4])[0]; t = d[i + 4:i + 8]
+    if t == b"IDAT" and not placed: out += chunks("before"); placed = True
+    if t == b"IEND": out += chunks("after")
+    out += d[i:i + 12 + n]; i += 12 + n
+    if t == b"IHDR": out += chunks("header")
+open(f, "wb").write(out)
+)" "' $F " + chunks;
+}
+
+// A palette PNG of 40 x 30 made by PIL: four colours in stripes, entry 3 transparent and entry 1 half so.
+const std::string kStripedPalette =
+    "/usr/bin/python3 -c 'from PIL import Image; im = Image.new(\"P\", (40, 30)); "
+    "im.putpalette([0, 0, 0, 250, 0, 0, 0, 250, 0, 0, 0, 250]); "
+    "im.putdata([(x // 3 + y) % 4 for y in range(30) for x in range(40)]); "
+    "im.save(\"'$F'\", transparency=bytes([255, 128, 255, 0]))'";
+
 std::vector<Case> PngCases() {
+  const QRgb green = qRgb(10, 200, 30);
+  const std::string gradient = "convert -size 40x30 gradient:red-blue";
+  const std::string grey = "convert -size 40x30 gradient:black-white";
+  const std::string pil = "/usr/bin/python3 -c 'from PIL import Image; im = Image.linear_gradient(\"L\").resize((40, 30)); ";
+  const std::string keyedGrey = pil + "im.paste(128, (20, 0, 40, 10)); im.save(\"'$F'\", transparency=128)'";
+  const std::string keyedRgb = pil + "im = im.convert(\"RGB\"); im.paste((9, 8, 7), (0, 0, 20, 10)); "
+                                     "im.save(\"'$F'\", transparency=(9, 8, 7))'";
+  const std::set<std::string> header = {"IHDR"};
   return {
-      {"rgb8.png", "convert -size 40x30 gradient:red-blue $F", {3, 4, 10, 6, qRgb(10, 200, 30)}},
+      {"rgb8.png", gradient + " -depth 8 -define png:color-type=2 $F", {3, 4, 10, 6, green}},
+      // 16 bits a sample, transparency, an alpha channel with nothing to hide: as they were, to the bit.
+      {"rgb16.png", gradient + " -depth 16 $F", {3, 4, 10, 6, green}},
+      {"rgba16.png", gradient + " -depth 16 \\( +clone -fx 'j/h' -colorspace gray \\) -compose CopyOpacity -composite $F",
+       {3, 4, 10, 6, green}},
+      {"rgba8.png", gradient + " -depth 8 \\( +clone -fx 'i/w' -colorspace gray \\) -compose CopyOpacity -composite -define png:color-type=6 $F",
+       {3, 4, 10, 6, green}},
+      {"rgba8-opaque.png", gradient + " -depth 8 -alpha opaque -define png:color-type=6 $F", {3, 4, 10, 6, green}},
+      {"interlaced.png", gradient + " -depth 16 -interlace PNG $F", {3, 4, 10, 6, green}},
+      {"rgb-key.png", keyedRgb, {15, 5, 10, 10, green}},
+      // Painted in the key's colour, which would vanish: the key goes into an alpha channel.
+      {"rgb-key-painted-key.png", keyedRgb, {15, 5, 10, 10, qRgb(9, 8, 7)}, "", {}, 0, 1, 0, 1, 0, 0, -1, "",
+       {{"PNG:ColorType", "6"}, {"PNG:Transparency", "(gone)"}}, {"IHDR", "tRNS"}},
+      // Grey at its depth while the grey painted is one of its values, else at the next depth that has it.
+      {"grey1.png", pil + "im.convert(\"1\").save(\"'$F'\")'", {3, 4, 10, 6, qRgb(255, 255, 255)}},
+      {"grey1-to-2.png", pil + "im.convert(\"1\").save(\"'$F'\")'", {3, 4, 10, 6, qRgb(85, 85, 85)}, "", {}, 0, 1, 0, 1, 0, 0, -1, "",
+       {{"PNG:BitDepth", "2"}}, header},
+      {"grey1-to-4.png", pil + "im.convert(\"1\").save(\"'$F'\")'", {3, 4, 10, 6, qRgb(17, 17, 17)}, "", {}, 0, 1, 0, 1, 0, 0, -1, "",
+       {{"PNG:BitDepth", "4"}}, header},
+      {"grey2-to-8.png", grey + " -define png:bit-depth=2 -define png:color-type=0 $F", {3, 4, 10, 6, qRgb(100, 100, 100)},
+       "", {}, 0, 1, 0, 1, 0, 0, -1, "", {{"PNG:BitDepth", "8"}, {"PNG:BackgroundColor", "255"}}, {"IHDR", "bKGD"}},
+      {"grey1-interlaced.png", grey + " -monochrome -interlace PNG -define png:bit-depth=1 -define png:color-type=0 $F",
+       {3, 4, 10, 6, qRgb(0, 0, 0)}},
+      {"grey2.png", grey + " -define png:bit-depth=2 -define png:color-type=0 $F", {3, 4, 10, 6, qRgb(170, 170, 170)}},
+      {"grey4-to-8.png", grey + " -define png:bit-depth=4 -define png:color-type=0 $F", {3, 4, 10, 6, qRgb(100, 100, 100)},
+       "", {}, 0, 1, 0, 1, 0, 0, -1, "", {{"PNG:BitDepth", "8"}, {"PNG:BackgroundColor", "255"}}, {"IHDR", "bKGD"}},
+      {"grey8-key.png", keyedGrey, {3, 4, 10, 6, qRgb(200, 200, 200)}},
+      {"grey8-key-painted-key.png", keyedGrey, {3, 4, 10, 6, qRgb(128, 128, 128)}, "", {}, 0, 1, 0, 1, 0, 0, -1, "",
+       {{"PNG:ColorType", "4"}, {"PNG:Transparency", "(gone)"}}, {"IHDR", "tRNS"}},
+      {"grey16.png", grey + " -depth 16 -define png:color-type=0 $F", {3, 4, 10, 6, qRgb(77, 77, 77)}},
+      {"grey-alpha-opaque.png", grey + " -depth 8 -alpha opaque -define png:color-type=4 $F", {3, 4, 10, 6, qRgb(77, 77, 77)}},
+      {"grey-alpha16.png", grey + " -depth 16 \\( +clone -fx 'i/w' \\) -compose CopyOpacity -composite -define png:color-type=4 $F",
+       {3, 4, 10, 6, qRgb(77, 77, 77)}},
+      // Colour painted on grey: RGB, or RGBA over an alpha channel; the chunks of grey follow.
+      {"grey-in-colour.png", keyedGrey + " && " + AddChunks("header:sBIT:05 before:bKGD:0010"), {3, 4, 10, 6, green}, "",
+       {}, 0, 1, 0, 1, 0, 0, -1, "",
+       {{"PNG:ColorType", "2"}, {"PNG:Transparency", "128 128 128"}, {"PNG:SignificantBits", "5 5 5"},
+        {"PNG:BackgroundColor", "16 16 16"}},
+       {"IHDR", "tRNS", "sBIT", "bKGD"}},
+      {"grey2-in-colour.png", grey + " -define png:bit-depth=2 -define png:color-type=0 $F && " + AddChunks("header:sBIT:01"),
+       {3, 4, 10, 6, green}, "", {}, 0, 1, 0, 1, 0, 0, -1, "",
+       {{"PNG:ColorType", "2"}, {"PNG:BitDepth", "8"}, {"PNG:SignificantBits", "1 1 1"}, {"PNG:BackgroundColor", "255 255 255"}},
+       {"IHDR", "sBIT", "bKGD"}},
+      {"grey-alpha-in-colour.png", grey + " -depth 16 \\( +clone -fx 'i/w' \\) -compose CopyOpacity -composite "
+                                          "-define png:color-type=4 $F && " + AddChunks("header:sBIT:0c0d"),
+       {3, 4, 10, 6, green}, "", {}, 0, 1, 0, 1, 0, 0, -1, "",
+       {{"PNG:ColorType", "6"}, {"PNG:SignificantBits", "12 12 12 13"}, {"PNG:BackgroundColor", "65535 65535 65535"}},
+       {"IHDR", "sBIT", "bKGD"}},
+      // A palette keeps its entries and every unpainted index while the colours painted are among them.
+      {"palette.png", kStripedPalette + " && " + AddChunks("before:hIST:0001000200030004 before:prVt:0102 after:zzZz:00"),
+       {3, 4, 10, 6, qRgb(0, 250, 0)}},
+      // Black stands twice, transparent first: the painting takes the opaque entry.
+      {"palette-twice.png",
+       "/usr/bin/python3 -c 'from PIL import Image; im = Image.new(\"P\", (40, 30)); "
+       "im.putpalette([0, 0, 0, 250, 0, 0, 0, 250, 0, 0, 0, 0]); "
+       "im.putdata([(x // 3 + y) % 4 for y in range(30) for x in range(40)]); "
+       "im.save(\"'$F'\", transparency=bytes([0, 255, 255, 255]))'",
+       {3, 4, 10, 6, qRgb(0, 0, 0)}},
+      {"palette8.png", pil + "im.quantize(100).save(\"'$F'\")'", {3, 4, 10, 6, qRgb(0, 0, 0)}},
+      {"palette-in-colour.png", kStripedPalette + " && " + AddChunks("header:sBIT:050607 before:bKGD:02 before:hIST:0001000200030004"),
+       {3, 4, 10, 6, green}, "", {}, 0, 1, 0, 1, 0, 0, -1, "",
+       {{"PNG:ColorType", "6"}, {"PNG:BitDepth", "8"}, {"PNG:Transparency", "(gone)"}, {"PNG:SignificantBits", "5 6 7 8"},
+        {"PNG:BackgroundColor", "0 250 0"}},
+       {"IHDR", "tRNS", "sBIT", "bKGD"}},
+      // The colour of a half-transparent entry is not one the palette can paint.
+      {"palette-half-entry.png", kStripedPalette, {3, 4, 10, 6, qRgb(250, 0, 0)}, "", {}, 0, 1, 0, 1, 0, 0, -1, "",
+       {{"PNG:ColorType", "6"}, {"PNG:BitDepth", "8"}, {"PNG:Transparency", "(gone)"}}, {"IHDR", "tRNS"}},
+      {"palette-opaque-in-colour.png",
+       "/usr/bin/python3 -c 'from PIL import Image; im = Image.new(\"P\", (40, 30)); "
+       "im.putpalette([0, 0, 0, 250, 0, 0, 0, 250, 0, 0, 0, 250]); "
+       "im.putdata([(x // 3 + y) % 4 for y in range(30) for x in range(40)]); im.save(\"'$F'\", bits=2)'",
+       {3, 4, 10, 6, green}, "", {}, 0, 1, 0, 1, 0, 0, -1, "", {{"PNG:ColorType", "2"}, {"PNG:BitDepth", "8"}}, header},
+      // What holds no pixels stays where it was, byte for byte: private chunks, text, time, palettes, EXIF.
+      {"bytes-after-end.png", gradient + " -depth 8 -define png:color-type=2 $F && printf 'trailing' >> $F", {3, 4, 10, 6, green}},
+      {"chunks.png",
+       gradient + " -depth 8 -define png:color-type=2 $F && " +
+           AddChunks("before:prVt:0102 header:sBIT:050505 before:sPLT:6e616d650008ff0000ff0001 "
+                     "before:eXIf:4d4d002a00000008000000000000 after:tEXt:436f6d6d656e7400686921 "
+                     "after:zzZz:00"),
+       {3, 4, 10, 6, green}},
+      // 16 bits a sample keep them all through a change of model.
+      {"grey16-in-colour.png", grey + " -depth 16 -define png:color-type=0 $F", {3, 4, 10, 6, green}, "", {}, 0, 1, 0, 1, 0, 0, -1, "",
+       {{"PNG:ColorType", "2"}, {"PNG:BackgroundColor", "65535 65535 65535"}}, {"IHDR", "bKGD"}},
+      {"rgb16-key.png", gradient + " -depth 16 -define png:color-type=2 $F && " + AddChunks("before:tRNS:ffff00000000"),
+       {3, 4, 10, 6, green}},
+      {"rgb16-key-painted-key.png",
+       gradient + " -depth 16 -define png:color-type=2 $F && " + AddChunks("before:tRNS:ffff00000000"),
+       {3, 4, 10, 6, qRgb(255, 0, 0)}, "", {}, 0, 1, 0, 1, 0, 0, -1, "",
+       {{"PNG:ColorType", "6"}, {"PNG:Transparency", "(gone)"}}, {"IHDR", "tRNS"}},
+      // A key of fewer than 8 bits follows the depth; a painted pixel of its colour takes the key to alpha.
+      {"grey4-key-to-8.png", grey + " -define png:bit-depth=4 -define png:color-type=0 $F && " + AddChunks("before:tRNS:0005"),
+       {3, 4, 10, 6, qRgb(100, 100, 100)}, "", {}, 0, 1, 0, 1, 0, 0, -1, "",
+       {{"PNG:BitDepth", "8"}, {"PNG:Transparency", "85"}, {"PNG:BackgroundColor", "255"}}, {"IHDR", "tRNS", "bKGD"}},
+      {"grey4-painted-key.png", grey + " -define png:bit-depth=4 -define png:color-type=0 $F && " + AddChunks("before:tRNS:0005"),
+       {3, 4, 10, 6, qRgb(85, 85, 85)}, "", {}, 0, 1, 0, 1, 0, 0, -1, "",
+       {{"PNG:ColorType", "4"}, {"PNG:BitDepth", "8"}, {"PNG:Transparency", "(gone)"}, {"PNG:BackgroundColor", "255"}},
+       {"IHDR", "tRNS", "bKGD"}},
+      {"grey1-painted-key.png", pil + "im.convert(\"1\").save(\"'$F'\", transparency=0)'", {3, 4, 10, 6, qRgb(0, 0, 0)},
+       "", {}, 0, 1, 0, 1, 0, 0, -1, "", {{"PNG:ColorType", "4"}, {"PNG:BitDepth", "8"}, {"PNG:Transparency", "(gone)"}},
+       {"IHDR", "tRNS"}},
+      // Interlacing stays through a change of model.
+      {"palette-interlaced-in-colour.png",
+       "convert -size 40x30 gradient:red-blue -depth 8 -colors 16 -interlace PNG -define png:color-type=3 $F",
+       {3, 4, 10, 6, green}, "", {}, 0, 1, 0, 1, 0, 0, -1, "",
+       {{"PNG:ColorType", "2"}, {"PNG:BitDepth", "8"}, {"PNG:BackgroundColor", "255 255 255"}}, {"IHDR", "bKGD"}},
+      {"grey-alpha-opaque-in-colour.png", grey + " -depth 8 -alpha opaque -define png:color-type=4 $F", {3, 4, 10, 6, green},
+       "", {}, 0, 1, 0, 1, 0, 0, -1, "", {{"PNG:ColorType", "6"}, {"PNG:BackgroundColor", "255 255 255"}}, {"IHDR", "bKGD"}},
+      // Refused at start, with the reason.
+      {"truncated.png", gradient + " -depth 8 $F && head -c $(( $(stat -c %s $F) / 2 )) $F > $F.part && mv $F.part $F", {},
+       "truncated"},
+      {"bad-crc.png",
+       gradient + " -depth 8 $F && /usr/bin/python3 -c 'import sys; d = bytearray(open(sys.argv[1], \"rb\").read()); "
+                  "i = d.find(b\"IDAT\"); d[i + 9] ^= 1; open(sys.argv[1], \"wb\").write(d)' $F",
+       {}, "CRC"},
+      {"bad-crc-after.png",
+       gradient + " -depth 8 $F && " + AddChunks("after:tEXt:6100620a") +
+           " && /usr/bin/python3 -c 'import sys; d = bytearray(open(sys.argv[1], \"rb\").read()); "
+           "d[d.rfind(b\"a\\0b\")] ^= 1; open(sys.argv[1], \"wb\").write(d)' $F",
+       {}, "CRC"},
+      {"no-end.png", gradient + " -depth 8 $F && head -c -12 $F > $F.part && mv $F.part $F", {}, "IEND"},
+      // The image data cut short inside a sound chunk: libpng's reason, not an abort.
+      {"short-data.png",
+       gradient + " -depth 8 -define png:color-type=2 $F && /usr/bin/python3 -c 'import sys, struct, zlib; "
+                  "d = open(sys.argv[1], \"rb\").read(); i = d.find(b\"IDAT\") - 4; n = struct.unpack(\">I\", d[i:i + 4])[0]; "
+                  "data = d[i + 8:i + 8 + n // 2]; chunk = struct.pack(\">I\", len(data)) + b\"IDAT\" + data + "
+                  "struct.pack(\">I\", zlib.crc32(b\"IDAT\" + data)); "
+                  "open(sys.argv[1], \"wb\").write(d[:i] + chunk + d[i + 12 + n:])' $F",
+       {}, "damaged or truncated"},
+      // The size claimed is refused before libpng sees it.
+      {"huge.png",
+       "/usr/bin/python3 -c 'import struct, zlib; h = b\"IHDR\" + struct.pack(\">IIBBBBB\", 100000, 100000, 8, 2, 0, 0, 0); "
+       "e = b\"IEND\"; c = lambda t: struct.pack(\">I\", len(t) - 4) + t + struct.pack(\">I\", zlib.crc32(t)); "
+       "open(\"'$F'\", \"wb\").write(b\"\\x89PNG\\r\\n\\x1a\\n\" + c(h) + c(e))'",
+       {}, "claims 100000 x 100000 pixels"},
+      {"animated.png",
+       "/usr/bin/python3 -c 'from PIL import Image; a = Image.new(\"RGB\", (8, 8), \"red\"); "
+       "a.save(\"'$F'\", save_all=True, append_images=[Image.new(\"RGB\", (8, 8), \"blue\")])'",
+       {}, "animated PNG of 2 frames"},
   };
 }
 
