@@ -1,4 +1,5 @@
-// The fuzz target (libFuzzer) for what Brisel reads from bytes itself, without Qt's decoders: a picture's
+// The fuzz target (libFuzzer) for what Brisel reads from bytes itself, without Qt's decoders: every picture
+// format's own reader (PNG, JPEG, TIFF, WebP, BMP, PNM) and its writing back of a painted pixel, a picture's
 // traits (JPEG segments and frame, PNG chunks, the first TIFF directory), the EXIF orientation and its
 // upright rewrite, the pHYs chunk carried into a written PNG, and the names around a recovery copy (the
 // picture's name in its text, the process in its file name, a name made plain), and the header of the Krita
@@ -14,8 +15,14 @@
 #include <cstdlib>
 #include <string>
 
+#include "file/bmp_picture.h"
+#include "file/jpeg_picture.h"
 #include "file/picture_encoding.h"
 #include "file/picture_traits.h"
+#include "file/png_picture.h"
+#include "file/pnm_picture.h"
+#include "file/tiff_picture.h"
+#include "file/webp_picture.h"
 #include "krita/exchange.h"
 #include "platform/recovery.h"
 
@@ -46,7 +53,34 @@ bool IsPlainUtf8(const std::string& s) {
   return QString::fromUtf8(s.data(), qsizetype(s.size())).toStdString() == s;
 }
 
+// A reader takes the bytes or says why not; a picture it takes, written back with its first pixel painted,
+// is one it reads again, at the same size.
+void CheckReader(filehost::DecodedPicture (*read)(const std::string&, const QByteArray&), const QByteArray& bytes) {
+  const filehost::DecodedPicture picture = read("input", bytes);
+  if (!picture.source) {
+    if (picture.error.empty()) Broken("a picture reader says why it refuses a picture");
+    return;
+  }
+  const int32_t w = picture.r.width(), h = picture.r.height();
+  if (w < 1 || h < 1 || picture.g.width() != w || picture.b.width() != w || picture.g.height() != h || picture.b.height() != h)
+    Broken("a picture reader gives three planes of one size");
+  BytePlane r = picture.r;
+  r(0, 0) = uint8_t(r(0, 0) ^ 0x80);
+  const filehost::Painting painting(r, picture.g, picture.b, picture.r, picture.g, picture.b);
+  QByteArray written;
+  picture.source->WhatItCannotHold(painting);
+  if (!picture.source->Write(painting, written).empty()) return;  // a write may fail, saying why
+  const filehost::DecodedPicture again = read("written", written);
+  if (!again.source) Broken("what a picture's source writes, its reader reads again");
+  if (again.r.width() != w || again.r.height() != h) Broken("a picture written back keeps its size");
+}
+
 }  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  filehost::LimitPicturePixels(int64_t(1) << 20);  // an input that claims more is refused before decoding
+  return 0;
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // Not copied: a read past the end lands outside the fuzzer's own buffer, where AddressSanitizer sees it.
@@ -67,6 +101,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (!carried.isEmpty() && carried != png.pngPhys) Broken("ReplacePngPhys writes the pHYs chunk it is given");
 
   filehost::ReadPictureTraits("tiff", bytes);
+
+  for (auto* read : {filehost::ReadPng, filehost::ReadJpeg, filehost::ReadTiff, filehost::ReadWebp, filehost::ReadBmp,
+                     filehost::ReadPnm})
+    CheckReader(read, bytes);
 
   const std::string text(reinterpret_cast<const char*>(data), size);
   platform::PictureFromCopyText(text, text);

@@ -1,6 +1,6 @@
 // Writes the fuzz target's first inputs into a folder: small pictures of the kinds the tests make (PNG with
-// and without a resolution, grey, animated; JPEG baseline and progressive, with a camera's EXIF segment in
-// either byte order; TIFF plain, LZW and CMYK), an EXIF segment alone, and the names and text of a recovery
+// and without a resolution, grey, 16-bit, palette, animated; JPEG baseline and progressive, with a camera's
+// EXIF segment in either byte order; TIFF plain, LZW and CMYK; BMP, WebP, PPM and PGM, 16-bit too), an EXIF segment alone, and the names and text of a recovery
 // copy. Made here rather than kept as binaries.
 //
 //   brisel_fuzz_seeds FOLDER
@@ -115,6 +115,14 @@ int main(int argc, char** argv) {
       {"plain.tif", Encoded(image, "tiff", 0)},
       {"lzw.tif", Encoded(image, "tiff", 1)},
       {"cmyk.tif", CmykTiff()},
+      {"deep.png", Encoded(image.convertToFormat(QImage::Format_RGBA64), "png")},
+      {"palette.png", Encoded(image.convertToFormat(QImage::Format_Indexed8), "png")},
+      {"plain.bmp", Encoded(image, "bmp")},
+      {"alpha.bmp", Encoded(image.convertToFormat(QImage::Format_ARGB32), "bmp")},
+      {"lossless.webp", Encoded(image, "webp", -1)},
+      {"plain.ppm", Encoded(image, "ppm")},
+      {"plain.pgm", Encoded(image.convertToFormat(QImage::Format_Grayscale8), "pgm")},
+      {"deep.pgm", QByteArray("P5\n# deep\n4 2\n65535\n") + QByteArray(16, char(0x9c))},
       {"copy-name", "sample.png-20240131-154502-4711.png"},
       {"copy-text", "%2Fpictures%2Fodd%20%FF%FE%01%09.png"},
       {"picture-name", "caf\xc3\xa9 \xe2\x82\xac \xf0\x9f\x8e\xa8.png"},

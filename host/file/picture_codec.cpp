@@ -57,9 +57,15 @@ DecodedPicture Refused(std::string why) {
   return refused;
 }
 
+namespace {
+int64_t gMostPixels = host::kMaxPicturePixels;
+}  // namespace
+
+void LimitPicturePixels(int64_t pixels) { gMostPixels = std::min(pixels, host::kMaxPicturePixels); }
+
 std::string SizeProblem(const std::string& path, int64_t w, int64_t h) {
   if (w <= 0 || h <= 0) return path + " claims an empty picture size";
-  if (w > host::kMaxPictureSide || h > host::kMaxPictureSide || w * h > host::kMaxPicturePixels)
+  if (w > host::kMaxPictureSide || h > host::kMaxPictureSide || w * h > gMostPixels)
     return path + " claims " + std::to_string(w) + " x " + std::to_string(h) + " pixels; Brisel opens pictures of at most " +
            std::to_string(host::kMaxPictureSide) + " pixels a side and " + std::to_string(host::kMaxPicturePixels) + " pixels in all";
   return {};

@@ -94,6 +94,9 @@ DecodedPicture DecodePictureBytes(const std::string& path, const QByteArray& byt
 DecodedPicture Refused(std::string why);
 // Why a picture of w x h pixels (as its header claims) is not opened, naming path; empty where it may be.
 std::string SizeProblem(const std::string& path, int64_t w, int64_t h);
+// Holds SizeProblem to at most pixels in all, below the hosts' limit: the fuzz target's inputs may claim
+// any size, and a run must not spend its memory on one picture.
+void LimitPicturePixels(int64_t pixels);
 
 // One channel of a straight-alpha pixel laid on white, rounded: c * a / 255 + 255 * (255 - a) / 255.
 inline uint8_t OnWhite(int c, int a) { return uint8_t((c * a + 255 * (255 - a) + 127) / 255); }

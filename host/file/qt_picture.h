@@ -14,7 +14,8 @@ namespace brisel::filehost {
 
 enum class QtRoundTrip {
   kMustBeExact,  // refused where Qt's writer would not give back the pixels and the model read
-  kAsBefore,     // taken as Qt reads it (the formats whose own readers are not built yet)
+  kAsBefore,     // taken as Qt reads it, as every picture was before its format had a reader of its own
+                 // (what the benchmarks compare a send with)
 };
 
 // The picture at path (its whole content is bytes), read by Qt's plug-ins.
