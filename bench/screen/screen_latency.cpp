@@ -175,6 +175,10 @@ bool Measure(const std::string& display, const Case& c, Figures& figures, std::s
     probe.Pump(Now() + 0.2, [](const Box&, double) {});
     windows = probe.Windows();
   }
+  // A long read shows a busy window for a while: the windows that stay are the program's own.
+  probe.Pump(Now() + 1.5, [](const Box&, double) {});
+  windows = probe.Windows();
+  if (windows.empty()) return why = c.program + " showed no window", false;
   // The canvas (the largest window) at the screen's corner, the rest (the tool panel) beside it.
   probe.Place(windows[0], 0, 0, kCanvasWidth, kCanvasHeight);
   for (size_t i = 1; i < windows.size(); ++i) probe.Place(windows[i], kCanvasWidth + 10, 0, 250, 700);

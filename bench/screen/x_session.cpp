@@ -14,6 +14,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <set>
 #include <utility>
 
 #include "screen_probe.h"
@@ -21,11 +23,26 @@
 namespace brisel::bench {
 namespace {
 
-bool Answers(const std::string& display) {
+// Servers in other mount namespaces (other users' sandboxes) leave no lock file in this /tmp, but their
+// abstract sockets are shared, and a client tries those first: a display number is free only where neither
+// kind of socket listens.
+int FreeDisplayNumber() {
+  std::ifstream sockets("/proc/net/unix");
+  std::set<int> taken;
+  for (std::string line; std::getline(sockets, line);)
+    if (const size_t at = line.find("/tmp/.X11-unix/X"); at != std::string::npos)
+      taken.insert(std::atoi(line.c_str() + at + 16));
+  for (int n = 0;; ++n)
+    if (!taken.count(n) && access(("/tmp/.X" + std::to_string(n) + "-lock").c_str(), F_OK) != 0) return n;
+}
+
+// The server answers, and is the one started (its screen has the size asked for).
+bool Answers(const std::string& display, int width, int height) {
   for (const double deadline = Now() + 3; Now() < deadline; usleep(20000))
     if (Display* connection = XOpenDisplay(display.c_str())) {
+      const bool ours = DisplayWidth(connection, 0) == width && DisplayHeight(connection, 0) == height;
       XCloseDisplay(connection);
-      return true;
+      return ours;
     }
   return false;
 }
@@ -39,11 +56,10 @@ void EndProcess(pid_t pid, int signal) {
 }  // namespace
 
 XServer::XServer(int width, int height) {
-  // A display number whose lock file was free here may still be taken by another server's abstract socket
-  // (one in another mount namespace): Xvfb then says its number but answers nobody. Another try picks another.
-  for (int attempt = 0; attempt < 5 && display_.empty(); ++attempt) {
+  for (int attempt = 0; attempt < 10 && display_.empty(); ++attempt) {
+    if (attempt > 0) usleep(300000);  // the last server's sockets may still be going
     Start(width, height);
-    if (!display_.empty() && !Answers(display_)) {
+    if (!display_.empty() && !Answers(display_, width, height)) {
       EndProcess(std::exchange(pid_, -1), SIGTERM);
       display_.clear();
     }
@@ -54,6 +70,7 @@ void XServer::Start(int width, int height) {
   int fds[2];
   if (pipe(fds) != 0) return;
   const std::string screen = std::to_string(width) + "x" + std::to_string(height) + "x24";
+  const std::string number = ":" + std::to_string(FreeDisplayNumber());
   pid_ = fork();
   if (pid_ == 0) {
     prctl(PR_SET_PDEATHSIG, SIGKILL);  // never outlives a bench that was stopped
@@ -61,20 +78,17 @@ void XServer::Start(int width, int height) {
     if (const char* log = getenv("BRISEL_XVFB_LOG")) dup2(open(log, O_WRONLY | O_CREAT | O_TRUNC, 0600), STDERR_FILENO);
     else dup2(open("/dev/null", O_WRONLY), STDERR_FILENO);
     const std::string fd = std::to_string(fds[1]);
-    execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", screen.c_str(), "-nolisten", "tcp", "-noreset",
+    execlp("Xvfb", "Xvfb", number.c_str(), "-displayfd", fd.c_str(), "-screen", "0", screen.c_str(), "-nolisten", "tcp", "-noreset",
            static_cast<char*>(nullptr));
     _exit(127);
   }
   close(fds[1]);
   // Xvfb writes its display number once it accepts clients.
   pollfd ready{fds[0], POLLIN, 0};
-  char number[16] = {};
+  char said[16] = {};
   if (poll(&ready, 1, 20000) == 1) {
-    const ssize_t n = read(fds[0], number, sizeof number - 1);
-    if (n > 0) {
-      number[n] = 0;
-      display_ = ":" + std::to_string(std::atoi(number));
-    }
+    const ssize_t n = read(fds[0], said, sizeof said - 1);
+    if (n > 0) display_ = ":" + std::to_string(std::atoi(said));
   }
   close(fds[0]);
 }

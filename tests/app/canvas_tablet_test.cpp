@@ -1,12 +1,15 @@
 // The tablet: packets into the pen state, proximity, and pen strokes injected as the platform delivers them.
 
 #include <QGuiApplication>
+#include <QPixmap>
 #include <QPointingDevice>
+#include <QScreen>
 #include <QWindow>
 #include <private/qhighdpiscaling_p.h>
 #include <qpa/qwindowsysteminterface.h>
 #include <qpa/qwindowsysteminterface_p.h>
 
+#include <algorithm>
 #include <cmath>
 
 #include "app/canvas_tablet.h"
@@ -120,6 +123,75 @@ TEST_F(TabletTest, PenEventsReachTheCanvasOnceAtThePensPlace) {
   EXPECT_EQ(StrokeCount, 1);  // one point per event: nothing arrived a second time as the mouse
   Tablet(pen, 12, 20, 0.5, Qt::NoButton);
   EXPECT_FALSE(StrokeActive);
+}
+
+// Reports queued faster than the canvas handles them, as a pen or a mouse at 1,000 a second outpaces a busy
+// canvas: each reaches the stroke as a point of its own, none merged into a later one.
+class ReportBurst : public TabletTest, public ::testing::WithParamInterface<bool> {
+ protected:
+  static constexpr int kMoves = 40;
+};
+INSTANTIATE_TEST_SUITE_P(Tablet, ReportBurst, ::testing::Values(true, false),
+                         [](const auto& info) { return info.param ? "OfThePen" : "OfTheMouse"; });
+
+TEST_P(ReportBurst, EveryReportIsAPointOfTheStroke) {
+  const bool byPen = GetParam();
+  PlugInTablet();
+  Start(200, 60);
+  QWindow* window = Form1Window().impl().window->windowHandle();
+  QWindowSystemInterface::flushWindowSystemEvents();  // what opening the canvas queued
+  // The press, the moves, and the release where the last move left the pointer (elsewhere, Qt would make
+  // a move of it first).
+  const auto xOf = [](int i) { return 10 + 4 * std::min(i, kMoves); };
+  for (int i = 0; i <= kMoves + 1; ++i) {
+    const QPointF local = Form1Window().impl().client->mapTo(Form1Window().impl().window, QPointF(xOf(i), 30));
+    const Qt::MouseButtons held = i <= kMoves ? Qt::LeftButton : Qt::NoButton;
+    if (byPen) {
+      QWindowSystemInterface::handleTabletEvent(
+          window, ++time, pen, local, window->mapToGlobal(local), held, 0.5, 0, 0, 0, 0, 0);
+    } else {
+      const QEvent::Type type = i == 0 ? QEvent::MouseButtonPress : i <= kMoves ? QEvent::MouseMove : QEvent::MouseButtonRelease;
+      QWindowSystemInterface::handleMouseEvent<QWindowSystemInterface::AsynchronousDelivery>(
+          window, local, window->mapToGlobal(local), held, Qt::LeftButton, type);
+    }
+  }
+  EXPECT_EQ(QWindowSystemInterface::windowSystemEventsQueued(), kMoves + 2);  // none handled yet
+  QWindowSystemInterface::flushWindowSystemEvents();
+  EXPECT_FALSE(StrokeActive);
+  EXPECT_EQ(StrokeCount, kMoves + 1);  // every move, and the release
+  for (int i = 0; i <= kMoves + 1; ++i) EXPECT_NEAR(StrokePoints[size_t(i)][0], xOf(i), 0.01f) << "point " << i;
+}
+
+// What a pen's event painted is on the screen when the event returns: it does not wait for an idle moment of
+// the event loop, which reports coming 1,000 times a second never leave. The screen shows the canvas's
+// pixels exactly, after every move.
+TEST_F(TabletTest, APensPixelsAreOnTheScreenWhenItsEventReturns) {
+  PlugInTablet();
+  Start(80, 60);
+  PlaneR.fill(255);
+  panel::HProp1().SetValue(6);
+  const platform::Form::Impl& canvas = Form1Window().impl();
+  const QPoint corner = canvas.client->mapTo(canvas.window, QPoint(0, 0));
+  const auto onScreen = [&] {
+    return QGuiApplication::primaryScreen()
+        ->grabWindow(canvas.window->winId(), corner.x(), corner.y(), 80, 60)
+        .toImage()
+        .convertToFormat(QImage::Format_RGB32);
+  };
+  int painted = 0;
+  for (int i = 0; i <= 12; ++i) {
+    Tablet(pen, 10 + 5 * i, 30, 1.0, Qt::LeftButton);  // delivers the event, and nothing the loop has queued
+    const QImage screen = onScreen();
+    const QImage surface = canvas.surface.copy(0, 0, 80, 60);
+    ASSERT_EQ(screen.size(), surface.size());
+    for (int y = 0; y < 60; ++y)
+      for (int x = 0; x < 80; ++x) {
+        ASSERT_EQ(screen.pixel(x, y) & 0xFFFFFF, surface.pixel(x, y) & 0xFFFFFF) << "move " << i << " at " << x << ", " << y;
+        painted += i == 12 && qRed(surface.pixel(x, y)) < 128;
+      }
+  }
+  EXPECT_GT(painted, 50);  // the stroke is there to be seen
+  Tablet(pen, 70, 30, 1.0, Qt::NoButton);
 }
 
 // Whether the pen was known when the canvas opened (X11) or only arrives with its first event, as Qt's
