@@ -126,7 +126,8 @@ void Stroke(ScreenProbe& probe, Window canvas, const Case& c, const std::vector<
     if (draws) next = {k, BoxOf(c, points, k), {}, 0};
     if (draws) next.before = probe.Read(next.box);
     if (k == 0) probe.Button(true);
-    else if (k <= kMoves) probe.MovePointer(int(std::lround(points[size_t(k)].x)), int(std::lround(points[size_t(k)].y)));
+    else if (k <= kMoves)
+      probe.MovePointer(int(std::lround(points[size_t(k)].x)), int(std::lround(points[size_t(k)].y)));
     else probe.Button(false);
     const double sent = Now();
     if (k > kMoves) released = sent;

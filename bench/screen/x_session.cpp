@@ -75,11 +75,12 @@ void XServer::Start(int width, int height) {
   if (pid_ == 0) {
     prctl(PR_SET_PDEATHSIG, SIGKILL);  // never outlives a bench that was stopped
     close(fds[0]);
+    // BRISEL_XVFB_LOG=FILE keeps what Xvfb says, to see why it would not start.
     if (const char* log = getenv("BRISEL_XVFB_LOG")) dup2(open(log, O_WRONLY | O_CREAT | O_TRUNC, 0600), STDERR_FILENO);
     else dup2(open("/dev/null", O_WRONLY), STDERR_FILENO);
     const std::string fd = std::to_string(fds[1]);
-    execlp("Xvfb", "Xvfb", number.c_str(), "-displayfd", fd.c_str(), "-screen", "0", screen.c_str(), "-nolisten", "tcp", "-noreset",
-           static_cast<char*>(nullptr));
+    execlp("Xvfb", "Xvfb", number.c_str(), "-displayfd", fd.c_str(), "-screen", "0", screen.c_str(), "-nolisten", "tcp",
+           "-noreset", static_cast<char*>(nullptr));
     _exit(127);
   }
   close(fds[1]);

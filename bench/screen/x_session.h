@@ -1,6 +1,6 @@
 // A private X server for the screen latency bench, and the programs it runs: Xvfb on a display no other
-// server listens on (-displayfd telling when it is ready), each program with a fresh home and settings of its own, so that nothing of the
-// user's desktop, settings or recovery copies takes part.
+// server listens on (-displayfd telling when it is ready), each program with a fresh home and settings of its
+// own, so that nothing of the user's desktop, settings or recovery copies takes part.
 
 #pragma once
 
