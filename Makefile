@@ -135,8 +135,9 @@ package: build
 bench:
 	@scripts/install-deps --quiet all
 	cmake -S . -B $(BUILD_BENCH) -DCMAKE_BUILD_TYPE=Release -DBRISEL_BENCH=ON $(CMAKE_FLAGS)
-	cmake --build $(BUILD_BENCH) -j $(JOBS) --target brisel_bench
+	cmake --build $(BUILD_BENCH) -j $(JOBS) --target brisel_bench brisel_screen_latency
 	$(BUILD_BENCH)/bench/brisel_bench
+	$(BUILD_BENCH)/bench/screen/brisel_screen_latency
 
 fuzz:
 	@scripts/install-deps --quiet all

@@ -141,6 +141,10 @@ class Form {
 // QT_SCALE_FACTOR_ROUNDING_POLICY, when set, decides.
 void UseWholeScaleFactors();
 
+// Every report of the pen and of the mouse reaches the program, none merged by the toolkit into a later one
+// while the program was busy: each is a control point of the stroke's spline.
+void KeepEveryPointerReport();
+
 // Called before the application object is made, which ends the process when no window system can be
 // reached: whether the program can open windows here. Empty when it can (where both a Wayland compositor
 // and an X server are named but only one can be used, that one is chosen); else one sentence saying why

@@ -1,12 +1,15 @@
 // The tablet: packets into the pen state, proximity, and pen strokes injected as the platform delivers them.
 
 #include <QGuiApplication>
+#include <QPixmap>
 #include <QPointingDevice>
+#include <QScreen>
 #include <QWindow>
 #include <private/qhighdpiscaling_p.h>
 #include <qpa/qwindowsysteminterface.h>
 #include <qpa/qwindowsysteminterface_p.h>
 
+#include <algorithm>
 #include <cmath>
 
 #include "app/canvas_tablet.h"
@@ -62,6 +65,22 @@ class TabletTest : public AppTest {
     for (int yy = 0; yy < ImageHeight; ++yy)
       for (int x = 0; x < ImageWidth; ++x) changed += PlaneR(x, yy) != before(x, yy);
     return changed;
+  }
+
+  // How many of the canvas's client pixels the screen shows otherwise than its surface holds them.
+  int PixelsNotOnScreen() {
+    const platform::Form::Impl& canvas = Form1Window().impl();
+    const QPoint corner = canvas.client->mapTo(canvas.window, QPoint(0, 0));
+    const int width = canvas.client->width(), height = canvas.client->height();
+    const QImage screen = QGuiApplication::primaryScreen()
+                              ->grabWindow(canvas.window->winId(), corner.x(), corner.y(), width, height)
+                              .toImage()
+                              .convertToFormat(QImage::Format_RGB32);
+    if (screen.size() != QSize(width, height)) return width * height;
+    int differ = 0;
+    for (int y = 0; y < height; ++y)
+      for (int x = 0; x < width; ++x) differ += (screen.pixel(x, y) ^ canvas.surface.pixel(x, y)) & 0xFFFFFF ? 1 : 0;
+    return differ;
   }
 
   QPointingDevice* pen = nullptr;
@@ -120,6 +139,67 @@ TEST_F(TabletTest, PenEventsReachTheCanvasOnceAtThePensPlace) {
   EXPECT_EQ(StrokeCount, 1);  // one point per event: nothing arrived a second time as the mouse
   Tablet(pen, 12, 20, 0.5, Qt::NoButton);
   EXPECT_FALSE(StrokeActive);
+}
+
+// Reports queued faster than the canvas handles them, as a pen or a mouse at 1,000 a second outpaces a busy
+// canvas: each reaches the stroke as a point of its own, none merged into a later one.
+class ReportBurst : public TabletTest, public ::testing::WithParamInterface<bool> {
+ protected:
+  static constexpr int kMoves = 40;
+};
+INSTANTIATE_TEST_SUITE_P(Tablet, ReportBurst, ::testing::Values(true, false),
+                         [](const auto& info) { return info.param ? "OfThePen" : "OfTheMouse"; });
+
+TEST_P(ReportBurst, EveryReportIsAPointOfTheStroke) {
+  const bool byPen = GetParam();
+  PlugInTablet();
+  Start(200, 60);
+  PlaneR.fill(255);
+  QWindow* window = Form1Window().impl().window->windowHandle();
+  QWindowSystemInterface::flushWindowSystemEvents();  // what opening the canvas queued
+  // The press, the moves, and the release where the last move left the pointer (elsewhere, Qt would make
+  // a move of it first).
+  const auto xOf = [](int i) { return 10 + 4 * std::min(i, kMoves); };
+  const auto queue = [&](int i) {
+    const QPointF local = Form1Window().impl().client->mapTo(Form1Window().impl().window, QPointF(xOf(i), 30));
+    const Qt::MouseButtons held = i <= kMoves ? Qt::LeftButton : Qt::NoButton;
+    if (byPen) {
+      QWindowSystemInterface::handleTabletEvent(window, ++time, pen, local, window->mapToGlobal(local), held, 0.5, 0,
+                                                0, 0, 0, 0);
+    } else {
+      const QEvent::Type type =
+          i == 0 ? QEvent::MouseButtonPress : i <= kMoves ? QEvent::MouseMove : QEvent::MouseButtonRelease;
+      QWindowSystemInterface::handleMouseEvent<QWindowSystemInterface::AsynchronousDelivery>(
+          window, local, window->mapToGlobal(local), held, Qt::LeftButton, type);
+    }
+  };
+  for (int i = 0; i <= kMoves; ++i) queue(i);
+  EXPECT_EQ(QWindowSystemInterface::windowSystemEventsQueued(), kMoves + 1);  // none handled yet
+  QWindowSystemInterface::flushWindowSystemEvents();
+  EXPECT_EQ(PixelsNotOnScreen(), 0);  // the last move presented what the whole burst painted
+  queue(kMoves + 1);
+  QWindowSystemInterface::flushWindowSystemEvents();
+  EXPECT_FALSE(StrokeActive);
+  EXPECT_EQ(StrokeCount, kMoves + 1);  // every move, and the release
+  for (int i = 0; i <= kMoves + 1; ++i) EXPECT_NEAR(StrokePoints[size_t(i)][0], xOf(i), 0.01f) << "point " << i;
+}
+
+// What a pen's event painted is on the screen when the event returns: it does not wait for an idle moment of
+// the event loop, which reports coming 1,000 times a second never leave. The screen shows the canvas's
+// pixels exactly, after every move.
+TEST_F(TabletTest, APensPixelsAreOnTheScreenWhenItsEventReturns) {
+  PlugInTablet();
+  Start(80, 60);
+  PlaneR.fill(255);
+  panel::HProp1().SetValue(6);
+  for (int i = 0; i <= 12; ++i) {
+    Tablet(pen, 10 + 5 * i, 30, 1.0, Qt::LeftButton);  // delivers the event, and nothing the loop has queued
+    ASSERT_EQ(PixelsNotOnScreen(), 0) << "move " << i;
+  }
+  int painted = 0;
+  for (int x = 0; x < 80; ++x) painted += qRed(Form1Window().impl().surface.pixel(x, 30)) < 128;
+  EXPECT_GT(painted, 30);  // the stroke is there to be seen
+  Tablet(pen, 70, 30, 1.0, Qt::NoButton);
 }
 
 // Whether the pen was known when the canvas opened (X11) or only arrives with its first event, as Qt's

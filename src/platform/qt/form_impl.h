@@ -79,6 +79,8 @@ struct Form::Impl {
   // Forms to be shown as this one's own once it is on screen: shown before it, a window manager has no
   // owner to keep them above.
   std::vector<QPointer<FormWindow>> ownedToShow;
+  QRegion unshown;  // client points changed since the last present, in an input handler's wake
+
 
   void EnsureSurface(int width, int height);
   // From the client area's points to the surface's pixels: the identity where they are the same, else the
@@ -86,6 +88,8 @@ struct Form::Impl {
   QTransform ToSurface() const;
   QSize SurfaceSize() const;  // the client area in the surface's pixels
   void UpdatePixels(const QRect& pixels);  // shows these surface pixels anew at the next paint
+  // Paints and flushes at once what the handlers changed (see form_qt.cpp).
+  void PresentNow();
   void ApplyForeignOwner();
   void ApplyExportedOwner();  // again at each show: a hidden Wayland window's surface is made anew
   // On Wayland, before the first show: narrower where the screen would have no room beside it for the

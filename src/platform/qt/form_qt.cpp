@@ -14,6 +14,7 @@
 #include <QTabletEvent>
 #include <QWheelEvent>
 
+#include <qpa/qwindowsysteminterface.h>
 #include <xcb/xcb.h>
 
 #include <algorithm>
@@ -40,6 +41,7 @@ ClientArea::ClientArea(Form& form) : form_(form) {
 }
 
 void ClientArea::paintEvent(QPaintEvent* event) {
+  form_.impl().unshown -= event->region();  // shown now, by Qt's own update
   QPainter painter(this);
   const QImage& surface = form_.impl().surface;
   const QTransform toSurface = form_.impl().ToSurface();
@@ -90,6 +92,7 @@ void ClientArea::tabletEvent(QTabletEvent* event) {
   // Accepted tablet events are not turned into mouse events too: the pen reaches the handlers once.
   if (form_.impl().tabletEvent && form_.impl().tabletEvent(*event)) event->accept();
   else event->ignore();
+  form_.impl().PresentNow();
 }
 
 void ClientArea::wheelEvent(QWheelEvent* event) {
@@ -111,6 +114,7 @@ void ClientArea::wheelEvent(QWheelEvent* event) {
   turn.PixelsY = float(event->pixelDelta().y() * toSurface.m22());
   event->accept();
   Dispatch([&] { form_.MouseWheel(turn); });
+  form_.impl().PresentNow();
 }
 
 bool ClientArea::event(QEvent* event) {
@@ -141,15 +145,18 @@ bool ClientArea::event(QEvent* event) {
 void ClientArea::mousePressEvent(QMouseEvent* event) {
   NoteRealMouse(form_, *event);
   ForwardPress(form_.MouseDown, *event, form_.impl().ToSurface());
+  form_.impl().PresentNow();
 }
 
 void ClientArea::mouseMoveEvent(QMouseEvent* event) {
   NoteRealMouse(form_, *event);
   ForwardMove(form_.MouseMove, *event, form_.impl().ToSurface());
+  form_.impl().PresentNow();
 }
 
 void ClientArea::mouseReleaseEvent(QMouseEvent* event) {
   ForwardRelease(form_.MouseUp, *event, form_.impl().ToSurface());
+  form_.impl().PresentNow();
 }
 
 // ---- top-level window ------------------------------------------------------------------------------
@@ -180,6 +187,7 @@ void FormWindow::keyPressEvent(QKeyEvent* event) {
     int16_t ascii = int16_t(text[0].unicode());
     Dispatch([&] { form_.KeyPress(ascii); });
   }
+  form_.impl().PresentNow();
 }
 
 bool FormWindow::focusNextPrevChild(bool) { return false; }
@@ -204,6 +212,7 @@ void FormWindow::keyReleaseEvent(QKeyEvent* event) {
     shiftAtPress_.erase(it);
   }
   if (form_.KeyUp) Dispatch([&] { form_.KeyUp(code, shift); });
+  form_.impl().PresentNow();
 }
 
 // ---- Form ------------------------------------------------------------------------------------------
@@ -270,7 +279,26 @@ QTransform Form::Impl::ToSurface() const {
 
 void Form::Impl::UpdatePixels(const QRect& pixels) {
   const QTransform toSurface = ToSurface();
-  client->update(toSurface.isIdentity() ? pixels : toSurface.inverted().mapRect(QRectF(pixels)).toAlignedRect());
+  const QRect points = toSurface.isIdentity() ? pixels : toSurface.inverted().mapRect(QRectF(pixels)).toAlignedRect();
+  client->update(points);
+  unshown += points;
+}
+
+// update() alone shows a change at Qt's next update request, up to 5 ms later, and a pointer reporting
+// 1,000 times a second leaves the event loop no idle moment to bring it sooner: the painter's pixels trail
+// the pen. So what an input handler changed is painted and flushed as it returns, one repaint of its
+// rectangles per event, or per burst when events queue faster than they are handled; the update() already
+// asked for then finds nothing left to paint. On Wayland the
+// compositor's frame callbacks pace the flushes (a flush between them waits for a free buffer), so there the
+// update request, which follows them, stays.
+void Form::Impl::PresentNow() {
+  if (unshown.isEmpty()) return;
+  // Behind the reports (more already queued), the next event's present takes this one's pixels along: a
+  // flush an event would then cost more than it gains and the canvas would fall further behind.
+  if (QWindowSystemInterface::windowSystemEventsQueued() > 0) return;
+  static const bool paced = QGuiApplication::platformName().startsWith("wayland");
+  const QRegion region = std::exchange(unshown, {});
+  if (!paced && client->isVisible()) client->repaint(region);
 }
 
 QSize Form::Impl::SurfaceSize() const {
@@ -282,6 +310,7 @@ QSize Form::Impl::SurfaceSize() const {
 }
 
 Form::Form() : impl_(std::make_unique<Impl>()) {
+  KeepEveryPointerReport();  // here rather than at start, so that every program that makes windows keeps them
   impl_->form = this;
   impl_->window = new FormWindow(*this);
   impl_->client = new ClientArea(*this);

@@ -2,7 +2,18 @@
 
 #include "platform/qt/input_qt.h"
 
+#include <QCoreApplication>
+
 namespace brisel::platform {
+
+void KeepEveryPointerReport() {
+  // Qt drops a queued move when a newer one is queued behind it (on X11, for the mouse by default, and for
+  // the pen once AA_CompressTabletEvents is set). The mouse keeps its moves too: a canvas that falls behind
+  // handles the queued moves at about 54 us each and presents them in one flush (Form::Impl::PresentNow),
+  // and the screen latency bench measured no latency gained by dropping them.
+  QCoreApplication::setAttribute(Qt::AA_CompressHighFrequencyEvents, false);
+  QCoreApplication::setAttribute(Qt::AA_CompressTabletEvents, false);
+}
 
 int16_t ButtonBit(Qt::MouseButton button) {
   switch (button) {
