@@ -23,6 +23,7 @@ void AttachForm1(platform::Form& form) {
   form.KeyPress = Form1::Form_KeyPress;
   form.MouseWheel = Form1::Form_MouseWheel;
   form.Pinch = Form1::Form_Pinch;
+  form.Turn = Form1::Form_Turn;
   form.Deactivate = Form1::Form_Deactivate;
   form.SetMousePointer(platform::MousePointer::Crosshair);  // the painting pointer; comma shows the arrow
   form.AddMenuItem("Options", "Get paper", Form1::GetPaperMenu_Click);

@@ -125,6 +125,13 @@ bool ClientArea::event(QEvent* event) {
     ClientResized(form_);
   }
 #endif
+  if (event->type() == QEvent::NativeGesture && form_.Turn &&
+      static_cast<QNativeGestureEvent*>(event)->gestureType() == Qt::RotateNativeGesture) {
+    // value() is the turn in degrees since the last event of the gesture, clockwise on the screen.
+    const float degrees = float(static_cast<QNativeGestureEvent*>(event)->value());
+    Dispatch([&] { form_.Turn(degrees); });
+    return true;
+  }
   if (event->type() == QEvent::NativeGesture && form_.Pinch) {
     auto* gesture = static_cast<QNativeGestureEvent*>(event);
     if (gesture->gestureType() == Qt::ZoomNativeGesture) {
