@@ -98,7 +98,9 @@ Refusals SetTurn(double degrees, bool mirrored) {
 
 Refusals TurnBy(double degrees) { return SetTurn(ViewAngle + degrees, ViewMirrored); }
 Refusals TurnUpright() { return SetTurn(0, ViewMirrored); }
-Refusals MirrorView() { return SetTurn(ViewAngle, !ViewMirrored); }
+// The mirror flips what the screen shows, left to right: a mirror under the turn, with the turn taken the
+// other way (mirror after turn by a equals turn by -a after mirror), so that the keys' turns stay clockwise.
+Refusals MirrorView() { return SetTurn(-ViewAngle, !ViewMirrored); }
 
 void StartTurnDrag(float X, float Y) {
   gDragStartAngle = ViewAngle;

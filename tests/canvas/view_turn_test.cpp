@@ -63,6 +63,21 @@ TEST_F(AppTest, EveryViewStateTakesAWindowPointToThePictureAndBackWithinAQuarter
   }
 }
 
+TEST_F(AppTest, TheMirrorFlipsWhatTheScreenShowsLeftToRightWhateverTheTurn) {
+  Start(90, 70);
+  Form1Window().SetClientSize(161, 120);
+  for (const double angle : {0.0, 30.0, 90.0, -15.0}) {
+    SetViewState({angle, false, 1.0f}, 5, 3);
+    const canvas::ViewPoint before = WindowOf(20, 50);
+    canvas::MirrorView();
+    const canvas::ViewPoint after = WindowOf(20, 50);
+    EXPECT_NEAR(after.x, 160 - before.x, 1e-9) << angle;
+    EXPECT_NEAR(after.y, before.y, 1e-9) << angle;
+    canvas::MirrorView();
+    EXPECT_NEAR(WindowOf(20, 50).x, before.x, 1e-9) << angle << ": twice is none";
+  }
+}
+
 TEST_F(AppTest, AQuarterTurnOrAMirrorShowsTheUprightDisplaysPixelsMoved) {
   Start(70, 50);
   platform::Form& canvas = Form1Window();
