@@ -143,7 +143,13 @@ void ShowPressureWindow() {
   ShowReading();
 }
 
-void DestroyPressureWindow() { gWindow.reset(); }
+void DestroyPressureWindow() {
+  gWindow.reset();
+  gLastPressure = -1;
+  gReportsThisSecond = gReportsPerSecond = 0;
+}
+
+std::string PressureReading() { return gWindow ? gWindow->reading->caption() : std::string(); }
 
 void PenReport(float pressure) {
   PenPressure = stroke::PenCurve().Apply(pressure);
@@ -155,7 +161,8 @@ void PenReport(float pressure) {
   }
   ++gReportsThisSecond;
   gLastPressure = std::clamp(pressure, 0.0f, 1.0f);
-  if (gWindow && gWindow->form.visible()) {
+  if (gWindow) {
+    if (gDragged < 0) gEdited = stroke::PenCurve();  // the window shows the curve the pen goes through
     Draw();
     ShowReading();
   }

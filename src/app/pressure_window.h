@@ -4,6 +4,7 @@
 // pressure with the pen's report rate, so that a painter sees the pen is seen at all.
 
 #include <cstdint>
+#include <string>
 
 namespace brisel::app {
 
@@ -19,5 +20,7 @@ inline constexpr int32_t kCurveSide = 200;
 void CurveMouseDown(float X, float Y);
 void CurveMouseMove(float X, float Y);
 void CurveMouseUp();
+// What the window says under the graph: the pen's pressure, what it paints, and the reports a second.
+std::string PressureReading();
 
 }  // namespace brisel::app

@@ -58,8 +58,8 @@ bool PressureCurve::ReadText(const std::string& text) {
 }
 
 PressureCurve LinearCurve() { return {{{0, 0}, {1, 1}}}; }
-PressureCurve SoftCurve() { return {{{0, 0}, {0.5f, 0.25f}, {1, 1}}}; }
-PressureCurve FirmCurve() { return {{{0, 0}, {0.5f, 0.75f}, {1, 1}}}; }
+PressureCurve SoftCurve() { return {{{0, 0}, {0.6f, 0.25f}, {1, 1}}}; }
+PressureCurve FirmCurve() { return {{{0, 0}, {0.25f, 0.6f}, {1, 1}}}; }
 
 const PressureCurve& PenCurve() { return gPenCurve; }
 

@@ -41,8 +41,8 @@ TEST(PressureCurve, MapsThePensPressureAlongItsPieces) {
     ASSERT_TRUE(again.ReadText(curve.Text())) << curve.Text();
     EXPECT_EQ(again.points, curve.points) << "its own text reads back";
   }
-  EXPECT_FLOAT_EQ(stroke::FirmCurve().Apply(0.4f), 0.6f);
-  EXPECT_FLOAT_EQ(stroke::SoftCurve().Apply(0.4f), 0.2f);
+  EXPECT_FLOAT_EQ(stroke::FirmCurve().Apply(0.4f), 0.68f);
+  EXPECT_FLOAT_EQ(stroke::SoftCurve().Apply(0.3f), 0.125f);
 }
 
 TEST(PressureCurve, RefusesTextsThatAreNoCurve) {
