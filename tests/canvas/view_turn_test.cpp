@@ -12,6 +12,7 @@
 #include "canvas/navigation.h"
 #include "canvas/undo.h"
 #include "canvas/view_turn.h"
+#include "platform/native.h"
 #include "support/app_fixture.h"
 
 namespace brisel::testing {
@@ -40,6 +41,35 @@ void SetViewState(const ViewState& s, int32_t panX, int32_t panY) {
 // The window point where image point (x, y) is drawn: upright placement, then the turn.
 canvas::ViewPoint WindowOf(double x, double y) {
   return canvas::CurrentTurn().ToWindow(x * Zoom + PanX, y * Zoom + PanY);
+}
+
+// The weights are whole 256ths of a cell: between cells 255 apart the mix may lie two levels off the
+// exact one, never more.
+TEST(TurnedBlit, MatchesItsPlainReferenceWithinTwoLevels) {
+  // A 37 x 29 source whose held cells start at (3, 2), and spans turned, shrunk, magnified and mirrored
+  // reaching past its edges.
+  const int32_t w = 37, h = 29, stride = 41;
+  std::vector<uint8_t> r(size_t(stride) * h), g(r.size()), b(r.size());
+  for (size_t i = 0; i < r.size(); ++i) r[i] = uint8_t(i * 7), g[i] = uint8_t(i * 13 + 5), b[i] = uint8_t(i * i);
+  native::BlitSource source;
+  source.r = r.data(), source.g = g.data(), source.b = b.data();
+  source.stride = stride, source.originX = 3, source.originY = 2;
+  source.width = w, source.height = h, source.extentWidth = 36.5, source.extentHeight = 28.25;
+  struct Span {
+    double qx, qy, iqx, iqy, jqx, jqy;
+  };
+  const Span spans[] = {{-2.3, -1.7, 0.866, 0.5, -0.5, 0.866},   // 30 degrees at zoom 1
+                        {40.1, 3.3, -0.25, 0.1, 0.1, 0.25},       // magnified, mirrored
+                        {5.5, 7.5, 1, 0, 0, 1},                   // upright, on cell centres
+                        {30.2, -5.1, -1.9, 1.1, 1.1, 1.9}};       // shrunk
+  for (const Span& s : spans) {
+    native::TurnedSpan span{s.qx, s.qy, s.iqx, s.iqy, s.jqx, s.jqy, 3, 2, 3 + 30, 2 + 25};
+    std::vector<uint8_t> fast(64 * 40 * 4), plain(fast.size());
+    native::p_turnblit(source, span, 64, 40, 0x332211, fast.data(), 64);
+    native::p_turnblit_reference(source, span, 64, 40, 0x332211, plain.data(), 64);
+    for (size_t i = 0; i < fast.size(); ++i)
+      ASSERT_LE(std::abs(int(fast[i]) - int(plain[i])), 2) << "byte " << i << " of span at " << s.qx << "," << s.qy;
+  }
 }
 
 TEST_F(AppTest, EveryViewStateTakesAWindowPointToThePictureAndBackWithinAQuarterPixel) {
