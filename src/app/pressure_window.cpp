@@ -79,7 +79,7 @@ void Start(stroke::PressureCurve curve) {
 
 void Build(PressureWindow& w) {
   w.form.SetCaption("Pressure curve");
-  platform::SetFixedClientSize(w.form, 2 * kMargin + kCurveSide, 3 * kMargin + kCurveSide + 20);
+  platform::SetFixedClientSize(w.form, 2 * kMargin + kCurveSide, 3 * kMargin + kCurveSide + 30);
   w.graph = std::make_unique<platform::PictureBox>(w.form, kMargin, kMargin, kCurveSide, kCurveSide);
   w.reading = std::make_unique<platform::Label>(w.form, kMargin, 2 * kMargin + kCurveSide, kCurveSide, 20);
   w.graph->MouseDown = [](int16_t, int16_t, float X, float Y) { CurveMouseDown(X, Y); };
