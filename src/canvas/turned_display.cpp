@@ -81,8 +81,16 @@ void CopyQuarterTurned(const TiledBitmap& bitmap, const canvas::ViewTurn& turn, 
       const int32_t ju = int32_t(std::lround(pj.x - p0.x)), jv = int32_t(std::lround(pj.y - p0.y));
       const int32_t su = int32_t(std::floor(p0.x)) - PanX - c * tw, sv = int32_t(std::floor(p0.y)) - PanY - r * th;
       const int32_t w = box.X1 - box.X0, h = box.Y1 - box.Y0;
+      // The box's corners read inside the tile, so every pixel between them does (a quarter turn is exact;
+      // this only guards the tile's memory).
+      bool inside = true;
+      for (const int32_t j : {0, h - 1})
+        for (const int32_t i : {0, w - 1}) {
+          const int32_t u = su + i * iu + j * ju, v = sv + i * iv + j * jv;
+          inside = inside && u >= 0 && v >= 0 && u < pu1 - c * tw && v < pv1 - r * th;
+        }
       platform::MemoryBitmap& scratch = Scratch(w, h);
-      if (!scratch.exists()) continue;
+      if (!inside || !scratch.exists()) continue;
       const uint32_t* from = reinterpret_cast<const uint32_t*>(tile->bits());
       for (int32_t j = 0; j < h; ++j) {
         uint32_t* to = reinterpret_cast<uint32_t*>(scratch.bits()) + int64_t(j) * scratch.width();
