@@ -22,6 +22,7 @@
 #include <string>
 #include <utility>
 
+#include "app/keys.h"
 #include "app/recovery.h"
 #include "app/startup.h"
 #include "file/file_host.h"
@@ -57,16 +58,8 @@ int EndOnUncaught(const char* what) {
   return 1;
 }
 
-// The mouse, the keys and the files, for --help (the manual page, brisel(1), says more).
-constexpr const char* kHelpEpilogue = R"(
-On the canvas:
-  drag with any mouse button     paint a stroke with the primary colour (a click lays one dab)
-  Shift+Ctrl + left drag         pan
-  Shift+Ctrl + right drag        zoom about the picture's centre
-  hold , (comma) + click or drag pick the colour under the pointer
-  Ctrl + + / Ctrl + -            zoom in / out by 25 %
-  u                              undo the last step
-
+// The files, for --help after the keys (the manual page, brisel(1), says more).
+constexpr const char* kHelpFiles = R"(
 Files:
   IMAGE~                         the picture's previous content, kept beside it at each send
   $XDG_STATE_HOME/brisel/recovery/
@@ -129,7 +122,9 @@ std::optional<int> ReadCommandLine(int argc, char* argv[], CommandLine& line) {
     return 2;
   }
   if (parser.isSet(help) || parser.isSet("help-all")) {
-    std::printf("%s%s", parser.helpText().toLocal8Bit().constData(), kHelpEpilogue);
+    // The keys are listed from the program's own table, as the "Keys and mouse" window lists them.
+    std::printf("%s\nOn the canvas (and the tool panel):\n%s%s", parser.helpText().toLocal8Bit().constData(),
+                brisel::Keys::Listing().c_str(), kHelpFiles);
     return 0;
   }
   if (parser.isSet(version)) {

@@ -10,6 +10,7 @@
 #include "canvas/display.h"
 #include "canvas/navigation.h"
 #include "canvas/undo.h"
+#include "canvas/view_turn.h"
 #include "link/host_link.h"
 #include "panel/colour_triangle.h"
 #include "panel/tool_panel.h"
@@ -41,9 +42,18 @@ void TakePenPosition(float& X, float& Y) {
   }
 }
 
-// Window to image pixels, in float and kept fractional.
-float ImageX(float X) { return X / Zoom - float(PanX) / Zoom; }
-float ImageY(float Y) { return Y / Zoom - float(PanY) / Zoom; }
+// A window position as the stroke engine takes it: image pixels, in float and kept fractional, and the
+// upright window position (u, v) that the spline's step is estimated from, so that a stroke painted turned
+// is the one painted upright along the same path of the picture. Every position goes back through the
+// view's turn here, and nowhere else.
+struct Place {
+  float x, y, u, v;
+};
+Place At(float X, float Y) {
+  const canvas::ViewPoint upright = canvas::WindowToUpright(X, Y);
+  const float u = float(upright.x), v = float(upright.y);
+  return {canvas::UprightImageX(u), canvas::UprightImageY(v), u, v};
+}
 
 // What the event changed shown, and what was refused said.
 void Show(canvas::Changed changed) {
@@ -53,7 +63,8 @@ void Show(canvas::Changed changed) {
 
 // The colour of the image pixel under the pointer; none outside the image.
 std::optional<platform::Color> ColourUnder(float X, float Y) {
-  const float px = std::nearbyint(ImageX(X)), py = std::nearbyint(ImageY(Y));
+  const Place at = At(X, Y);
+  const float px = std::nearbyint(at.x), py = std::nearbyint(at.y);
   if (!(px >= 0 && px < float(ImageWidth) && py >= 0 && py < float(ImageHeight))) return std::nullopt;
   const int32_t x = int32_t(px), y = int32_t(py);
   if (!PlaneR.contains(x, y) || !PlaneG.contains(x, y) || !PlaneB.contains(x, y)) return std::nullopt;
@@ -83,9 +94,15 @@ void Form_MouseDown(int16_t Button, int16_t Shift, float X, float Y) {
   canvas::StartViewDrag(X, Y);
   StrokeActive = true;
   if (SpaceHeld) {
-    // A pan, which neither paints nor picks; a stroke painted with another button first ends here.
+    // A pan, or with Shift a turn, which neither paints nor picks; a stroke painted with another button
+    // first ends here.
     Show(stroke::CommitStroke());
-    SpacePan = true;
+    if (Shift == platform::shiftkeys::kShift) {
+      canvas::StartTurnDrag(X, Y);
+      SpaceTurn = true;
+    } else {
+      SpacePan = true;
+    }
     return;
   }
   if (Shift == kShiftCtrl) return;  // a pan or zoom drag begins
@@ -93,30 +110,32 @@ void Form_MouseDown(int16_t Button, int16_t Shift, float X, float Y) {
     PickColour(X, Y);
     return;
   }
-  stroke::BeginStroke(ImageX(X), ImageY(Y), PenPressure);
+  const Place at = At(X, Y);
+  stroke::BeginStroke(at.x, at.y, PenPressure);
 }
 
 void Form_MouseMove(int16_t Button, int16_t Shift, float X, float Y) {
   TakePenPosition(X, Y);
   if (!StrokeActive) return;  // hovering does nothing
-  if (SpacePan) {
-    if (Button != 0) link::Tell(canvas::SpaceDrag(X, Y));
+  if (SpacePan || SpaceTurn) {
+    if (Button != 0) link::Tell(SpacePan ? canvas::SpaceDrag(X, Y) : canvas::TurnDrag(X, Y));
     return;
   }
+  const Place at = At(X, Y);
   if (Shift == kShiftCtrl || PickMode) {
-    stroke::PassOverStroke(ImageX(X), ImageY(Y));
+    stroke::PassOverStroke(at.x, at.y);
     if (Shift == kShiftCtrl) link::Tell(canvas::ViewDrag(Button, X, Y));
     else if (Button != 0) PickColour(X, Y);
     return;
   }
   // Every spline sample of the event composites its own piece; the canvas shows them all at once.
-  link::Tell(canvas::RedrawRect(stroke::ContinueStroke(ImageX(X), ImageY(Y), PenPressure, X, Y, Button != 0)));
+  link::Tell(canvas::RedrawRect(stroke::ContinueStroke(at.x, at.y, PenPressure, at.u, at.v, Button != 0)));
 }
 
 void Form_MouseUp(int16_t /*Button*/, int16_t Shift, float X, float Y) {
   TakePenPosition(X, Y);
-  if (SpacePan) {
-    SpacePan = false;
+  if (SpacePan || SpaceTurn) {
+    SpacePan = SpaceTurn = false;
     StrokeActive = false;
     return;
   }
@@ -130,7 +149,8 @@ void Form_MouseUp(int16_t /*Button*/, int16_t Shift, float X, float Y) {
     return;
   }
   // The release also runs without a press seen; it then ends the leftover stroke.
-  Show(stroke::EndStroke(ImageX(X), ImageY(Y), PenPressure, X, Y));
+  const Place at = At(X, Y);
+  Show(stroke::EndStroke(at.x, at.y, PenPressure, at.u, at.v));
   StrokeActive = false;
 }
 
@@ -150,6 +170,10 @@ void Form_MouseWheel(const platform::WheelTurn& turn) {
 
 void Form_Pinch(float X, float Y, float Factor) {
   if (Factor > 0) link::Tell(canvas::ZoomAbout(X, Y, Zoom * Factor));
+}
+
+void Form_Turn(float Degrees) {
+  if (std::isfinite(Degrees) && Degrees != 0) link::Tell(canvas::TurnBy(Degrees));
 }
 
 void Form_KeyDown(int16_t& KeyCode, int16_t& Shift) {

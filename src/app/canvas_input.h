@@ -26,6 +26,8 @@ void Form_MouseUp(int16_t Button, int16_t Shift, float X, float Y);
 // pixels; with Ctrl the wheel zooms about the pointer, as a pinch does. Nothing of the image changes.
 void Form_MouseWheel(const platform::WheelTurn& turn);
 void Form_Pinch(float X, float Y, float Factor);
+// A touchpad's two-finger rotation turns the view about the canvas's centre.
+void Form_Turn(float Degrees);
 
 // The canvas keys: comma held picks colours, Ctrl with plus or minus zooms on release, "u" undoes, Space
 // held turns a press into a pan; and the keys of app/keys.h. The panel hands its keys here too.

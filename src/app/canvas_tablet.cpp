@@ -1,5 +1,7 @@
 #include "app/canvas_tablet.h"
 
+#include "app/pressure_window.h"
+
 #include "state/shared_state.h"
 #include "state/windows.h"
 
@@ -88,7 +90,7 @@ void Tablet_PacketArrival(int32_t&, int32_t&, int32_t& X, int32_t& Y, int32_t&, 
   platform::ClientToScreen(Form1Window(), ox, oy);
   PenWindowX = float(sx - ox - 0.5);
   PenWindowY = float(sy - oy - 0.5);
-  PenPressure = app::Tablet ? float(Pressure) / app::Tablet->MaxPressure() : 1.0f;
+  app::PenReport(app::Tablet ? float(Pressure) / app::Tablet->MaxPressure() : 1.0f);
   PenAltitude = float(Altitude);
 }
 

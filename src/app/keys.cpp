@@ -8,6 +8,7 @@
 #include "app/canvas_window.h"
 #include "canvas/display.h"
 #include "canvas/undo.h"
+#include "canvas/view_turn.h"
 #include "link/host_link.h"
 #include "panel/panel_buttons.h"
 #include "panel/sliders.h"
@@ -22,6 +23,10 @@ using platform::shiftkeys::kShiftCtrl;
 namespace keys = platform::keys;
 
 void Redo() { link::Tell(canvas::RedrawRect(canvas::RedoLastStep())); }
+void TurnLeft() { link::Tell(canvas::TurnBy(-15)); }
+void TurnRight() { link::Tell(canvas::TurnBy(15)); }
+void TurnUpright() { link::Tell(canvas::TurnUpright()); }
+void Mirror() { link::Tell(canvas::MirrorView()); }
 
 // Listed in this order. Keys that act here come with their code; the rest are done by the canvas's mouse,
 // wheel and key handlers (app/canvas_input.h) as named.
@@ -35,6 +40,12 @@ constexpr Key kTable[] = {
     {"Space + drag", "Pan", 0, 0, When::Elsewhere, nullptr},
     {"Shift+Ctrl + left drag", "Pan", 0, 0, When::Elsewhere, nullptr},
     {"Shift+Ctrl + right drag", "Zoom about the picture's centre", 0, 0, When::Elsewhere, nullptr},
+    {"Shift+Space + drag", "Turn the view", 0, 0, When::Elsewhere, nullptr},
+    {"Two fingers turning on a touchpad", "Turn the view", 0, 0, When::Elsewhere, nullptr},
+    {"4", "Turn the view 15 degrees left", 0, '4', When::Press, TurnLeft},
+    {"6", "Turn the view 15 degrees right", 0, '6', When::Press, TurnRight},
+    {"5", "Put the view upright", 0, '5', When::Press, TurnUpright},
+    {"M", "Mirror the view left to right", 0, 'M', When::Press, Mirror},
     {"Ctrl+plus, Ctrl+minus", "Zoom in, zoom out", 0, 0, When::Elsewhere, nullptr},
     {"Ctrl+0", "Show at 100 %", kCtrl, '0', When::Release, Form2::vx_button11_Click},
     {"Shift+Ctrl+F", "Fit the picture in the window", kShiftCtrl, 'F', When::Release, Form2::vx_button12_Click},
@@ -90,6 +101,16 @@ std::string WithKeys(const std::string& tip, void (*action)()) {
   for (const Key& key : kTable)
     if (key.action == action) names += (names.empty() ? "" : " or ") + std::string(key.name);
   return names.empty() ? tip : tip + " (kbd shortcut: " + names + ")";
+}
+
+std::string Listing() {
+  constexpr size_t kColumn = 36;
+  std::string text;
+  for (const Key& key : kTable) {
+    const std::string name = std::string("  ") + key.name;
+    text += name + std::string(name.size() < kColumn ? kColumn - name.size() : 1, ' ') + key.does + "\n";
+  }
+  return text;
 }
 
 void ShowKeysWindow() {

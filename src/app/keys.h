@@ -29,6 +29,9 @@ bool Run(int16_t code, int16_t shift, When when);
 // tip, followed by " (kbd shortcut: Ctrl+Z or u)" naming the keys that run action; tip alone where none do.
 std::string WithKeys(const std::string& tip, void (*action)());
 
+// The table as text, a row a line: "  Ctrl+Z" and what it does in a column of its own (brisel --help).
+std::string Listing();
+
 // "Keys and mouse" (the canvas's Help menu): a small window listing the table.
 void ShowKeysWindow();
 // Lets the window go (before the canvas it belongs to).

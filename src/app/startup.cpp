@@ -15,6 +15,7 @@
 #include "platform/settings.h"
 #include "state/shared_state.h"
 #include "state/windows.h"
+#include "stroke/pressure_curve.h"
 
 namespace brisel::app {
 namespace {
@@ -43,6 +44,7 @@ void Main() {
   RedoStack.clear();
   UndoLimit = 256;
   UndoMemoryBudget = ReadUndoMemoryBudget();
+  stroke::LoadPenCurve();
   HostObject = platform::CreateObject(platform::kHostProgId);
   blend::BuildCoverageCurves();
   blend::BuildBlendTable();

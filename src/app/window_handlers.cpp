@@ -4,6 +4,7 @@
 #include "app/canvas_tablet.h"
 #include "app/canvas_window.h"
 #include "app/keys.h"
+#include "app/pressure_window.h"
 #include "panel/tool_panel.h"
 #include "state/windows.h"
 
@@ -23,10 +24,12 @@ void AttachForm1(platform::Form& form) {
   form.KeyPress = Form1::Form_KeyPress;
   form.MouseWheel = Form1::Form_MouseWheel;
   form.Pinch = Form1::Form_Pinch;
+  form.Turn = Form1::Form_Turn;
   form.Deactivate = Form1::Form_Deactivate;
   form.SetMousePointer(platform::MousePointer::Crosshair);  // the painting pointer; comma shows the arrow
   form.AddMenuItem("Options", "Get paper", Form1::GetPaperMenu_Click);
   form.AddMenuItem("Options", "Tool panel", Form1::ToolPanelMenu_Click);
+  form.AddMenuItem("Options", "Pressure curve...", app::ShowPressureWindow);
   form.AddMenuItem("Help", "Keys and mouse", Form1::KeysMenu_Click);
 }
 
@@ -44,6 +47,7 @@ void AttachForm2(platform::Form& form) {
 void BeforeDestroy() {
   app::CloseTablet();
   Keys::DestroyKeysWindow();
+  app::DestroyPressureWindow();
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 
 #include "canvas/display_bitmap.h"
 #include "canvas/pyramid.h"
+#include "canvas/view_turn.h"
 #include "state/shared_state.h"
 #include "state/windows.h"
 
@@ -44,6 +45,11 @@ Refusals displaybuffers() {
   platform::Form& canvas = Form1Window();
   const int32_t SW = canvas.clientWidth(), SH = canvas.clientHeight();
   const platform::Color C = canvas.backColor();
+  if (ViewTurned()) {
+    // The turned picture's margins are no boxes: the window is cleared, and the picture drawn over it.
+    canvas.FillBox(0, 0, SW - 1, SH - 1, C);
+    return RepaintImage();
+  }
   const int32_t right = static_cast<int32_t>(std::floor(double(ImageWidth) * Zoom)) + PanX;
   const int32_t bottom = static_cast<int32_t>(std::floor(double(ImageHeight) * Zoom)) + PanY;
   // Four boxes around the image, corners inclusive; each may be empty or reach past the window.

@@ -5,6 +5,8 @@
 #include <string>
 
 #include "canvas/pyramid.h"
+#include "canvas/turned_display.h"
+#include "canvas/view_turn.h"
 #include "platform/native.h"
 #include "platform/native/smoothblit_taps.h"
 #include "platform/numbers.h"
@@ -32,11 +34,13 @@ TileRange TilesOver(const TiledBitmap& bitmap, int32_t u0, int32_t v0, int32_t u
 }
 
 // The bitmap pixels [u0, u1) x [v0, v1) the window shows at the current pan.
+// Turned, the window shows the bitmap pixels of the turned window's box.
 void WindowPart(const TiledBitmap& bitmap, int32_t& u0, int32_t& v0, int32_t& u1, int32_t& v1) {
-  const platform::Form& canvas = Form1Window();
-  u0 = std::max(0, -PanX), v0 = std::max(0, -PanY);
-  u1 = int32_t(std::clamp(int64_t(canvas.clientWidth()) - PanX, int64_t(0), int64_t(bitmap.width())));
-  v1 = int32_t(std::clamp(int64_t(canvas.clientHeight()) - PanY, int64_t(0), int64_t(bitmap.height())));
+  const UprightBox box = WindowUpright();
+  u0 = int32_t(std::clamp(box.x0 - PanX, int64_t(0), int64_t(bitmap.width())));
+  v0 = int32_t(std::clamp(box.y0 - PanY, int64_t(0), int64_t(bitmap.height())));
+  u1 = int32_t(std::clamp(box.x1 - PanX, int64_t(0), int64_t(bitmap.width())));
+  v1 = int32_t(std::clamp(box.y1 - PanY, int64_t(0), int64_t(bitmap.height())));
 }
 
 bool gRefusalAnswered = false;
@@ -151,7 +155,7 @@ void CreateDib() {
   if (DibBitmap.exists()) {
     platform::Form& canvas = Form1Window();
     if (canvas.visible())
-      canvas.SetCaption(AppCaption + " zoom = " + std::to_string(FloorToLong(double(Zoom) * 100.0)));
+      canvas.SetCaption(AppCaption + canvas::ViewCaption());
     made.TakeSpares(DibBitmap);
   }
   DibBitmap = std::move(made);
@@ -183,18 +187,23 @@ canvas::Refusals BlitRect(const BytePlane& R, const BytePlane& G, const BytePlan
 
   platform::Form& canvas = Form1Window();
   const double zoom = Zoom;
-  const int32_t clientWidth = canvas.clientWidth(), clientHeight = canvas.clientHeight();
+  const canvas::ViewTurn turn = canvas::CurrentTurn();
   // Only what the window shows, with a pixel to spare on each side.
-  x1 = std::max(x1, Nearest((-1.0 - PanX) / zoom));
-  y1 = std::max(y1, Nearest((-1.0 - PanY) / zoom));
-  x2 = std::min(x2, Nearest((clientWidth + 1.0 - PanX) / zoom));
-  y2 = std::min(y2, Nearest((clientHeight + 1.0 - PanY) / zoom));
+  const UprightBox shown = WindowUpright();
+  x1 = std::max(x1, Nearest((double(shown.x0) - 1.0 - PanX) / zoom));
+  y1 = std::max(y1, Nearest((double(shown.y0) - 1.0 - PanY) / zoom));
+  x2 = std::min(x2, Nearest((double(shown.x1) + 1.0 - PanX) / zoom));
+  y2 = std::min(y2, Nearest((double(shown.y1) + 1.0 - PanY) / zoom));
   if (x2 <= x1 || y2 <= y1) return {};
 
   // The planes' rows are read with the planes' own width, which may exceed the image's.
   const int32_t rowLength = R.width();
   if (G.width() != rowLength || B.width() != rowLength || G.height() != R.height() || B.height() != R.height())
     return {};
+  if (turn.turned() && !turn.quarter()) {
+    if (BlitTurned(R, G, B, turn, x1, y1, x2, y2)) ++gBlits;
+    return {};
+  }
   // The bitmap pixels of the rectangle, then only those inside the window: nothing else is drawn.
   native::smoothblit::BlitSpan span;
   if (!native::smoothblit::FindBlitSpan(x1, y1, x2, y2, rowLength + 1, R.height() + 1, ZoomedWidth(), DibHeight,
@@ -261,6 +270,10 @@ canvas::Refusals BlitRect(const BytePlane& R, const BytePlane& G, const BytePlan
   const TileRange copied = TilesOver(DibBitmap, cu0, cv0, cu1, cv1);
   const int32_t tw = DibBitmap.tileWidth(), th = DibBitmap.tileHeight();
   if (cu1 > cu0 && cv1 > cv0) ++gBlits;
+  if (turn.turned()) {
+    CopyQuarterTurned(DibBitmap, turn, cu0, cv0, cu1, cv1);
+    return refused;
+  }
   for (int32_t r = copied.r0; r < copied.r1; ++r)
     for (int32_t c = copied.c0; c < copied.c1; ++c) {
       const platform::MemoryBitmap* tile = DibBitmap.FindTile(c, r);

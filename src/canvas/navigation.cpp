@@ -6,6 +6,7 @@
 
 #include "canvas/display.h"
 #include "canvas/display_bitmap.h"
+#include "canvas/view_turn.h"
 #include "platform/numbers.h"
 #include "state/shared_state.h"
 #include "state/windows.h"
@@ -60,7 +61,12 @@ void StartViewDrag(float X, float Y) {
 
 Refusals ViewDrag(int16_t Button, float X, float Y) {
   Refusals refused;
-  if (Button == 1) {
+  if (Button == 1 && ViewTurned()) {
+    // The picture follows the pointer on the screen: the movement, turned back, moves the upright placement.
+    const ViewPoint d = CurrentTurn().MoveToUpright(double(X) - DragStartX, double(Y) - DragStartY);
+    PanX = Nearest(DragStartPanX + d.x);
+    PanY = Nearest(DragStartPanY + d.y);
+  } else if (Button == 1) {
     PanX = Nearest(double(X) + DragStartPanX - DragStartX);
     PanY = Nearest(double(Y) + DragStartPanY - DragStartY);
   } else if (Button == 2) {
@@ -78,12 +84,33 @@ Refusals ViewDrag(int16_t Button, float X, float Y) {
 
 Refusals ScrollView(double dx, double dy) {
   const platform::Form& canvas = Form1Window();
+  if (ViewTurned()) {
+    // A turned picture has no edges along the window's: it scrolls as far as its centre stays in the
+    // window, or back from beyond.
+    const ViewTurn turn = CurrentTurn();
+    const double zoomedWidth = Dibs::ZoomedWidth(), zoomedHeight = Dibs::ZoomedHeight();
+    const ViewPoint centre = turn.ToWindow(PanX + zoomedWidth / 2, PanY + zoomedHeight / 2);
+    const double w = canvas.clientWidth(), h = canvas.clientHeight();
+    const double toX = std::clamp(centre.x + dx, std::min(0.0, centre.x), std::max(w, centre.x));
+    const double toY = std::clamp(centre.y + dy, std::min(0.0, centre.y), std::max(h, centre.y));
+    const ViewPoint d = turn.MoveToUpright(toX - centre.x, toY - centre.y);
+    PanX = Nearest(PanX + d.x);
+    PanY = Nearest(PanY + d.y);
+    return displaybuffers();
+  }
   PanX = ScrolledPan(PanX, dx, canvas.clientWidth(), Dibs::ZoomedWidth());
   PanY = ScrolledPan(PanY, dy, canvas.clientHeight(), Dibs::ZoomedHeight());
   return displaybuffers();
 }
 
 Refusals SpaceDrag(float X, float Y) {
+  if (ViewTurned()) {
+    // The pan the pointer asks for since the press, as the window's movement it makes now.
+    const ViewTurn turn = CurrentTurn();
+    const ViewPoint d = turn.MoveToUpright(double(X) - DragStartX, double(Y) - DragStartY);
+    const ViewPoint now = turn.ToWindow(PanX, PanY), wanted = turn.ToWindow(DragStartPanX + d.x, DragStartPanY + d.y);
+    return ScrollView(wanted.x - now.x, wanted.y - now.y);
+  }
   return ScrollView(double(X) + DragStartPanX - DragStartX - PanX, double(Y) + DragStartPanY - DragStartY - PanY);
 }
 
@@ -94,10 +121,12 @@ float ZoomWithinLimits(float from, float wanted) {
 
 Refusals ZoomAbout(float X, float Y, float zoom) {
   zoom = ZoomWithinLimits(Zoom, zoom);
-  // The image point under the pointer, (X - PanX) / Zoom, is drawn at the pointer again at the new zoom.
-  const double ix = (double(X) - PanX) / Zoom, iy = (double(Y) - PanY) / Zoom;
+  // The image point under the pointer, (X - PanX) / Zoom, is drawn at the pointer again at the new zoom;
+  // turned, the pointer's upright position is that point's, and the turn stays.
+  const ViewPoint p = WindowToUpright(X, Y);
+  const double ix = (p.x - PanX) / Zoom, iy = (p.y - PanY) / Zoom;
   if (zoom == Zoom) return {};
-  Refusals refused = SetView(zoom, Nearest(X - ix * zoom), Nearest(Y - iy * zoom)).refused;
+  Refusals refused = SetView(zoom, Nearest(p.x - ix * zoom), Nearest(p.y - iy * zoom)).refused;
   return refused += displaybuffers();
 }
 
@@ -106,12 +135,29 @@ Refusals ShowAtActualSize() {
   ViewSet view = SetView(1.0f, 0, 0);
   if (view && canvas.windowState() == platform::WindowState::Normal)
     canvas.SetClientSizeOnScreen(ImageWidth, ImageHeight);
+  if (view && ViewTurned()) {
+    // Turned about the canvas's centre, the picture is put there: at no pan it would turn off the window.
+    const ViewTurn turn = CurrentTurn();
+    PanX = Nearest(turn.cx - ImageWidth / 2.0);
+    PanY = Nearest(turn.cy - ImageHeight / 2.0);
+  }
   return view.refused += displaybuffers();
 }
 
 Refusals FitToWindow() {
   platform::Form& canvas = Form1Window();
   const double SW = canvas.clientWidth(), SH = canvas.clientHeight();
+  if (ViewTurned()) {
+    // The turned picture's box fits: its width is |cos| W + |sin| H of the upright one, its height the same
+    // the other way; it is centred on the canvas's centre, about which it turns.
+    const ViewTurn turn = CurrentTurn();
+    const double c = std::fabs(turn.c), s = std::fabs(turn.s);
+    float zoom = float(std::min(SW / (c * ImageWidth + s * ImageHeight), SH / (s * ImageWidth + c * ImageHeight)));
+    zoom = std::clamp(zoom, 0.25f, 6.0f);
+    Refusals refused = SetView(zoom, Nearest(turn.cx - ImageWidth * double(zoom) / 2),
+                               Nearest(turn.cy - ImageHeight * double(zoom) / 2)).refused;
+    return refused += displaybuffers();
+  }
   const double rx = (SW - ImageWidth) / ImageWidth, ry = (SH - ImageHeight) / ImageHeight;
   float zoom = static_cast<float>(1 + (ry > rx ? rx : ry));
   if (zoom < 0.25f) zoom = 0.25f;

@@ -68,6 +68,23 @@ void SmoothblitReads(const smoothblit::WindowFilter& filter, int32_t u0, int32_t
 void p_smoothblit_window(const BlitSource& source, const smoothblit::WindowFilter& filter, int32_t u0, int32_t u1,
                          int32_t v0, int32_t v1, uint8_t* out, int32_t outStride);
 
+// Where the pixels of a turned view read from: window pixel (i, j) of a box, counted from the box's corner,
+// shows the source's cell point (qx + i * iqx + j * jqx, qy + i * iqy + j * jqy), in cells of the source's
+// level (cell k spans [k, k + 1)). Only cells [cx0, cx1) x [cy0, cy1) are held.
+struct TurnedSpan {
+  double qx = 0, qy = 0, iqx = 1, iqy = 0, jqx = 0, jqy = 1;
+  int32_t cx0 = 0, cy0 = 0, cx1 = 0, cy1 = 0;
+};
+// Renders width x height window pixels of a view turned by any angle: bilinear between the four cells
+// nearest each pixel's point (the held cells' edge repeated past them), and `back` (bytes blue, green, red,
+// pad) where the point lies off the image (outside the source's extent). Pixel (i, j) goes to
+// out + (j * outStride + i) * 4, the pad byte as 255.
+void p_turnblit(const BlitSource& source, const TurnedSpan& span, int32_t width, int32_t height, uint32_t back,
+                uint8_t* out, int32_t outStride);
+// The plain reference of p_turnblit, in doubles, kept for tests and benchmarks.
+void p_turnblit_reference(const BlitSource& source, const TurnedSpan& span, int32_t width, int32_t height,
+                          uint32_t back, uint8_t* out, int32_t outStride);
+
 // One pyramid level from the one below: cells [cx0, cx1) x [cy0, cy1) of dst, each the rounded mean of the
 // 2 x 2 cells of src under it (src is srcWidth x srcHeight cells; at an odd edge the one or two cells that
 // exist). src and dst point at their cell (originX, originY) and rows are stride bytes apart.

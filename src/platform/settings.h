@@ -13,4 +13,8 @@ namespace brisel::platform {
 std::string GetSetting(const std::string& application, const std::string& section, const std::string& key,
                        const std::string& defaultValue);
 
+// Stores value as section/key of application's user file (made where it is missing); the other keys stay.
+void SetSetting(const std::string& application, const std::string& section, const std::string& key,
+                const std::string& value);
+
 }  // namespace brisel::platform

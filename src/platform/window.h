@@ -80,6 +80,8 @@ class Form {
   std::function<void()> Deactivate;
   // A touchpad's pinch about client point (X, Y): the zoom should grow by Factor since the last one.
   std::function<void(float X, float Y, float Factor)> Pinch;
+  // A touchpad's two-finger rotation: the view should turn by Degrees (clockwise) since the last one.
+  std::function<void(float Degrees)> Turn;
 
   // Life and placement.
   void Show();

@@ -23,6 +23,8 @@ int32_t PaperWidth = 0, PaperHeight = 0;
 
 float Zoom = 1.0f;
 int32_t PanX = 0, PanY = 0;
+double ViewAngle = 0;
+bool ViewMirrored = false;
 std::deque<UndoStep> UndoStack;
 std::deque<UndoStep> RedoStack;
 int32_t UndoLimit = 256;
@@ -35,6 +37,7 @@ bool StrokeActive = false;
 bool PickMode = false;
 bool SpaceHeld = false;
 bool SpacePan = false;
+bool SpaceTurn = false;
 float StrokeMinX = 0, StrokeMinY = 0, StrokeMaxX = 0, StrokeMaxY = 0;
 float DragStartX = 0, DragStartY = 0, DragStartZoom = 0, DragStartPanX = 0, DragStartPanY = 0;
 float LastDabX = 0, LastDabY = 0, LastDabPressure = 0;
@@ -66,6 +69,8 @@ void ResetSharedState() {
   PaperWidth = PaperHeight = 0;
   Zoom = 1.0f;
   PanX = PanY = 0;
+  ViewAngle = 0;
+  ViewMirrored = false;
   UndoStack.clear();
   RedoStack.clear();
   UndoLimit = 256;
@@ -73,7 +78,7 @@ void ResetSharedState() {
   ChangedSinceSend = ChangedArea();
   StrokePoints.clear();
   StrokeCount = 0;
-  StrokeActive = PickMode = SpaceHeld = SpacePan = false;
+  StrokeActive = PickMode = SpaceHeld = SpacePan = SpaceTurn = false;
   StrokeMinX = StrokeMinY = StrokeMaxX = StrokeMaxY = 0;
   DragStartX = DragStartY = DragStartZoom = DragStartPanX = DragStartPanY = 0;
   LastDabX = LastDabY = LastDabPressure = 0;

@@ -36,6 +36,10 @@ extern int32_t PaperWidth, PaperHeight;   // 0 x 0 means no paper (link/)
 // ---- canvas and view: canvas/, and start-up's first view ---------------------------------------------
 extern float Zoom;           // window pixels per image pixel, > 0
 extern int32_t PanX, PanY;   // client position of the image's top-left corner
+// The view turned by ViewAngle degrees (clockwise on the screen, 0 <= ViewAngle < 360) and mirrored left to
+// right, both about the canvas's centre, after the zoom and pan have placed the picture (canvas/view_turn.h).
+extern double ViewAngle;
+extern bool ViewMirrored;
 
 // One undo step: the three blocks of a rectangle of the image, and where it came from.
 // Block (j, i) holds plane pixel (left + j, top + i).
@@ -67,6 +71,7 @@ extern bool StrokeActive;                            // a press is held on the c
 extern bool PickMode;                                // comma key held
 extern bool SpaceHeld;                               // Space key held: a press begins a pan
 extern bool SpacePan;                                // the press now held began a Space pan, until its release
+extern bool SpaceTurn;                               // the press now held began a Shift+Space turn, until its release
 
 // ---- view drags (canvas/navigation) ------------------------------------------------------------------
 extern float DragStartX, DragStartY, DragStartZoom, DragStartPanX, DragStartPanY;

@@ -4,6 +4,7 @@
 #include <QPixmap>
 #include <QPointingDevice>
 #include <QScreen>
+#include <QTemporaryDir>
 #include <QWindow>
 #include <private/qhighdpiscaling_p.h>
 #include <qpa/qwindowsysteminterface.h>
@@ -13,9 +14,12 @@
 #include <cmath>
 
 #include "app/canvas_tablet.h"
+#include "app/pressure_window.h"
 #include "panel/tool_panel.h"
 #include "platform/qt/form_impl.h"
+#include "stroke/pressure_curve.h"
 #include "support/app_fixture.h"
+#include "support/scoped_env.h"
 
 namespace brisel::testing {
 namespace {
@@ -221,6 +225,23 @@ TEST_P(PenArrival, PressureSetsTheWidthAndTheEraserEndPaintsWhite) {
   EXPECT_GT(light, 0);
   EXPECT_GT(firm, light * 2);  // a firm stroke is much wider than a light one
   EXPECT_EQ(PlaneR(40, 40), 0);
+
+  // Through a firm pressure curve the same light stroke paints wider, and the curve's window shows the
+  // pen's pressure as it comes.
+  QTemporaryDir config;
+  ScopedEnv home("XDG_CONFIG_HOME", config.path().toStdString());
+  app::ShowPressureWindow();
+  PlaneR.fill(255);
+  const int linearLight = PenStroke(pen, 25, 0.2);
+  PlaneR.fill(255);
+  stroke::SetPenCurve(stroke::FirmCurve());
+  EXPECT_GT(PenStroke(pen, 25, 0.2), linearLight * 3 / 2);
+  Tablet(pen, 20, 20, 0.2, Qt::LeftButton);
+  EXPECT_NEAR(PenPressure, 0.48f, 0.002f);
+  EXPECT_EQ(app::PressureReading().rfind("Pen 20 % paints 48 %, ", 0), 0u) << app::PressureReading();
+  Tablet(pen, 20, 20, 0.2, Qt::NoButton);
+  stroke::SetPenCurve(stroke::LinearCurve());
+  app::DestroyPressureWindow();
 
   // One stroke whose pressure grows from light to firm grows from thin to wide.
   PlaneR.fill(255);

@@ -1,9 +1,13 @@
 // The command line is answered before any screen is needed: --help and --version in a terminal without a
 // display, and a mistake in one line with exit status 2, as other commands do.
 
+#include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
 
 #include <gtest/gtest.h>
+
+#include "app/keys.h"
 
 namespace brisel::testing {
 namespace {
@@ -27,7 +31,7 @@ Answer WithoutDisplay(const QStringList& arguments) {
 TEST(CommandLine, AnswersWithoutDisplayAndRefusesMistakesInOneLine) {
   const Answer help = WithoutDisplay({"--help"});
   EXPECT_EQ(help.exitCode, 0) << help.errors.toStdString();
-  for (const char* told : {"--paper", "--wallpaper", "--recover", "Shift+Ctrl", "undo", "IMAGE~", "recovery/",
+  for (const char* told : {"--paper", "--wallpaper", "--recover", "Shift+Ctrl", "Undo", "IMAGE~", "recovery/",
                            "tarnwick.conf"})
     EXPECT_TRUE(help.out.contains(told)) << told << " missing in:\n" << help.out.toStdString();
   EXPECT_TRUE(WithoutDisplay({"--version"}).out.startsWith("brisel "));
@@ -42,6 +46,25 @@ TEST(CommandLine, AnswersWithoutDisplayAndRefusesMistakesInOneLine) {
   // Qt's own options for graphical programs pass the first reading: here the platform is named, so the
   // program goes on to its picture (which is missing: exit status 1, not 2).
   EXPECT_EQ(WithoutDisplay({"-platform", "offscreen", "no-such-picture.png"}).exitCode, 1);
+}
+
+// --help, the manual page and the "Keys and mouse" window (which shows the table itself) name the same keys:
+// every row of the table, its name and what it does, in --help's columns and as the page's tagged paragraph.
+TEST(CommandLine, HelpAndTheManualPageListEveryKeyOfTheTable) {
+  const QString help = WithoutDisplay({"--help"}).out;
+  QFile page(QStringLiteral(BRISEL_SAMPLES_DIR "/../packaging/brisel.1.in"));
+  ASSERT_TRUE(page.open(QIODevice::ReadOnly));
+  const QString manual = QString::fromUtf8(page.readAll());
+  const QString keys = manual.section(".SH MOUSE AND KEYS", 1).section(".SH ", 0, 0);
+  for (const Keys::Key& key : Keys::All()) {
+    const QString name = QString::fromUtf8(key.name), does = QString::fromUtf8(key.does);
+    EXPECT_TRUE(help.contains(QRegularExpression("\\n  " + QRegularExpression::escape(name) + " +" +
+                                                 QRegularExpression::escape(does) + "\\n")))
+        << key.name << " missing in --help";
+    QString roffName = name, roffDoes = does;
+    roffName.replace('-', "\\-"), roffDoes.replace('-', "\\-");
+    EXPECT_TRUE(keys.contains(".TP\n.B " + roffName + "\n" + roffDoes + ".\n")) << key.name << " missing in brisel.1";
+  }
 }
 
 }  // namespace

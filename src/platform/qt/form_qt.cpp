@@ -129,6 +129,13 @@ bool ClientArea::event(QEvent* event) {
     ClientResized(form_);
   }
 #endif
+  if (event->type() == QEvent::NativeGesture && form_.Turn &&
+      static_cast<QNativeGestureEvent*>(event)->gestureType() == Qt::RotateNativeGesture) {
+    // value() is the turn in degrees since the last event of the gesture, clockwise on the screen.
+    const float degrees = float(static_cast<QNativeGestureEvent*>(event)->value());
+    Dispatch([&] { form_.Turn(degrees); });
+    return true;
+  }
   if (event->type() == QEvent::NativeGesture && form_.Pinch) {
     auto* gesture = static_cast<QNativeGestureEvent*>(event);
     if (gesture->gestureType() == Qt::ZoomNativeGesture) {
@@ -247,13 +254,17 @@ void Form::Impl::LeaveRoomForOwned() {
   // does sway its X11 clients' (Xwayland's), which PlaceBesideOwner then moves.
   const bool compositorPlaces =
       QGuiApplication::platformName().startsWith("wayland") || !qEnvironmentVariableIsEmpty("SWAYSOCK");
-  if (!compositorPlaces || ownedToShow.empty()) return;
+  // An X11 window manager with no room beside a window as wide as the screen puts its tool windows over
+  // it, over the canvas's menu bar (openbox does): the room is left there too.
+  const bool mayCoverMenus = QGuiApplication::platformName() == QLatin1String("xcb");
+  if (!(compositorPlaces || mayCoverMenus) || ownedToShow.empty()) return;
   QScreen* screen = window->screen() ? window->screen() : QGuiApplication::primaryScreen();
   if (!screen) return;
   int room = 0;
   for (const QPointer<FormWindow>& owned : ownedToShow)
     if (owned) room += owned->width() + 16;  // with a usual frame
-  const int most = screen->availableGeometry().width() - room - 16;
+  // openbox centres the canvas, so on X11 the room is left on both sides.
+  const int most = screen->availableGeometry().width() - (mayCoverMenus ? 2 * room : room) - 16;
   if (window->width() > most && most >= window->minimumSizeHint().width()) window->resize(most, window->height());
 }
 

@@ -12,6 +12,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -140,13 +141,22 @@ bool SaysDisplayIsGone(const QString& message) {
          message.startsWith(QLatin1String("The Wayland connection experienced a fatal error"));
 }
 
+// The Wayland plug-in reports a lost compositor from its event thread and again from the main thread: the
+// user is told once, and the second report only waits for the first one's ending.
+std::atomic<bool> gDisplayGoneTold{false};
+
 void MessagesWithLastWords(QtMsgType type, const QMessageLogContext& context, const QString& message) {
   const bool displayGone = SaysDisplayIsGone(message);
-  if (gPreviousMessageHandler) gPreviousMessageHandler(type, context, message);
-  else std::fprintf(stderr, "%s\n", qPrintable(qFormatLogMessage(type, context, message)));
+  const bool toldBefore = displayGone && gDisplayGoneTold.exchange(true);
+  if (toldBefore) {
+  } else if (gPreviousMessageHandler) {
+    gPreviousMessageHandler(type, context, message);
+  } else {
+    std::fprintf(stderr, "%s\n", qPrintable(qFormatLogMessage(type, context, message)));
+  }
   if (type == QtFatalMsg || displayGone) {
     const std::string words = SayLastWords();
-    if (!words.empty()) std::fprintf(stderr, "brisel: %s\n", words.c_str());
+    if (!words.empty() && !toldBefore) std::fprintf(stderr, "brisel: %s\n", words.c_str());
   }
   if (displayGone) {
     // No window can be drawn or closed any more, and the toolkit's own teardown may wait for a display that

@@ -34,4 +34,13 @@ std::string GetSetting(const std::string& application, const std::string& sectio
   return defaultValue;
 }
 
+void SetSetting(const std::string& application, const std::string& section, const std::string& key,
+                const std::string& value) {
+  const QStringList files = SettingsFiles(QString::fromStdString(application));
+  if (files.isEmpty()) return;
+  QSettings store(files.front(), QSettings::IniFormat);
+  store.setValue(QString::fromStdString(section) + "/" + QString::fromStdString(key), QString::fromStdString(value));
+  store.sync();
+}
+
 }  // namespace brisel::platform

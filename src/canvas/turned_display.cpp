@@ -1,0 +1,148 @@
+#include "canvas/turned_display.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "canvas/pyramid.h"
+#include "platform/native.h"
+#include "state/shared_state.h"
+#include "state/windows.h"
+
+namespace brisel::Dibs {
+namespace {
+
+// The window box [X0, X1) x [Y0, Y1) that holds the turned images of upright points (u, v) of a box.
+struct WindowBox {
+  int32_t X0 = 0, Y0 = 0, X1 = 0, Y1 = 0;
+  bool empty() const { return X1 <= X0 || Y1 <= Y0; }
+};
+WindowBox TurnedBox(const canvas::ViewTurn& turn, double u0, double v0, double u1, double v1, int32_t spare) {
+  double X0 = INFINITY, Y0 = INFINITY, X1 = -INFINITY, Y1 = -INFINITY;
+  for (const double u : {u0, u1})
+    for (const double v : {v0, v1}) {
+      const canvas::ViewPoint p = turn.ToWindow(u, v);
+      X0 = std::min(X0, p.x), X1 = std::max(X1, p.x), Y0 = std::min(Y0, p.y), Y1 = std::max(Y1, p.y);
+    }
+  const platform::Form& canvas = Form1Window();
+  auto held = [](double v, int32_t hi) { return int32_t(std::clamp(v, 0.0, double(hi))); };
+  return {held(std::floor(X0) - spare, canvas.clientWidth()), held(std::floor(Y0) - spare, canvas.clientHeight()),
+          held(std::ceil(X1) + spare, canvas.clientWidth()), held(std::ceil(Y1) + spare, canvas.clientHeight())};
+}
+
+// The window's pixels are gathered here before they are copied: one bitmap, grown to the largest box drawn.
+platform::MemoryBitmap& Scratch(int32_t width, int32_t height) {
+  static platform::MemoryBitmap scratch;
+  if (scratch.width() < width || scratch.height() < height)
+    scratch.Create(std::max(width, scratch.width()), std::max(height, scratch.height()));
+  return scratch;
+}
+
+uint32_t BackPixel() {
+  const platform::Color c = Form1Window().backColor();
+  return (c >> 16 & 0xFF) | (c & 0xFF00) | (c & 0xFF) << 16;  // 0xBBGGRR to bytes blue, green, red
+}
+
+}  // namespace
+
+UprightBox WindowUpright() {
+  const platform::Form& canvas = Form1Window();
+  const int64_t w = canvas.clientWidth(), h = canvas.clientHeight();
+  if (!canvas::ViewTurned()) return {0, 0, w, h};
+  const canvas::ViewTurn turn = canvas::CurrentTurn();
+  double x0 = INFINITY, y0 = INFINITY, x1 = -INFINITY, y1 = -INFINITY;
+  for (const double X : {0.0, double(w)})
+    for (const double Y : {0.0, double(h)}) {
+      const canvas::ViewPoint p = turn.ToUpright(X, Y);
+      x0 = std::min(x0, p.x), x1 = std::max(x1, p.x), y0 = std::min(y0, p.y), y1 = std::max(y1, p.y);
+    }
+  return {int64_t(std::floor(x0)), int64_t(std::floor(y0)), int64_t(std::ceil(x1)), int64_t(std::ceil(y1))};
+}
+
+void CopyQuarterTurned(const TiledBitmap& bitmap, const canvas::ViewTurn& turn, int32_t u0, int32_t v0, int32_t u1,
+                       int32_t v1) {
+  if (u1 <= u0 || v1 <= v0) return;
+  platform::Form& canvas = Form1Window();
+  const int32_t tw = bitmap.tileWidth(), th = bitmap.tileHeight();
+  for (int32_t r = v0 / th; r <= (v1 - 1) / th; ++r)
+    for (int32_t c = u0 / tw; c <= (u1 - 1) / tw; ++c) {
+      const platform::MemoryBitmap* tile = bitmap.FindTile(c, r);
+      if (!tile) continue;
+      const int32_t pu0 = std::max(u0, c * tw), pu1 = std::min(u1, (c + 1) * tw);
+      const int32_t pv0 = std::max(v0, r * th), pv1 = std::min(v1, (r + 1) * th);
+      const WindowBox box = TurnedBox(turn, double(pu0) + PanX, double(pv0) + PanY, double(pu1) + PanX,
+                                      double(pv1) + PanY, 0);
+      if (box.empty()) continue;
+      // A quarter turn moves whole pixels: the bitmap pixel of window pixel (X, Y) steps by whole pixels
+      // along X and along Y, read at the first pixel's centre and its neighbours'.
+      const canvas::ViewPoint p0 = turn.ToUpright(box.X0 + 0.5, box.Y0 + 0.5);
+      const canvas::ViewPoint pi = turn.ToUpright(box.X0 + 1.5, box.Y0 + 0.5);
+      const canvas::ViewPoint pj = turn.ToUpright(box.X0 + 0.5, box.Y0 + 1.5);
+      const int32_t iu = int32_t(std::lround(pi.x - p0.x)), iv = int32_t(std::lround(pi.y - p0.y));
+      const int32_t ju = int32_t(std::lround(pj.x - p0.x)), jv = int32_t(std::lround(pj.y - p0.y));
+      const int32_t su = int32_t(std::floor(p0.x)) - PanX - c * tw, sv = int32_t(std::floor(p0.y)) - PanY - r * th;
+      const int32_t w = box.X1 - box.X0, h = box.Y1 - box.Y0;
+      // The box's corners read inside the tile, so every pixel between them does (a quarter turn is exact;
+      // this only guards the tile's memory).
+      bool inside = true;
+      for (const int32_t j : {0, h - 1})
+        for (const int32_t i : {0, w - 1}) {
+          const int32_t u = su + i * iu + j * ju, v = sv + i * iv + j * jv;
+          inside = inside && u >= 0 && v >= 0 && u < pu1 - c * tw && v < pv1 - r * th;
+        }
+      platform::MemoryBitmap& scratch = Scratch(w, h);
+      if (!inside || !scratch.exists()) continue;
+      const uint32_t* from = reinterpret_cast<const uint32_t*>(tile->bits());
+      for (int32_t j = 0; j < h; ++j) {
+        uint32_t* to = reinterpret_cast<uint32_t*>(scratch.bits()) + int64_t(j) * scratch.width();
+        int32_t u = su + j * ju, v = sv + j * jv;
+        for (int32_t i = 0; i < w; ++i, u += iu, v += iv) to[i] = from[int64_t(v) * tw + u];
+      }
+      canvas.CopyFromBitmap(scratch, box.X0, box.Y0, w, h, 0, 0);
+    }
+}
+
+bool BlitTurned(const BytePlane& R, const BytePlane& G, const BytePlane& B, const canvas::ViewTurn& turn,
+                int32_t x1, int32_t y1, int32_t x2, int32_t y2) {
+  x1 = std::clamp(x1, 0, ImageWidth), x2 = std::clamp(x2, 0, ImageWidth);
+  y1 = std::clamp(y1, 0, ImageHeight), y2 = std::clamp(y2, 0, ImageHeight);
+  if (x2 <= x1 || y2 <= y1) return false;
+  const double zoom = Zoom;
+  // A pixel of bilinear reach beyond the rectangle, which its edge pixels mix with.
+  const WindowBox box = TurnedBox(turn, x1 * zoom + PanX, y1 * zoom + PanY, x2 * zoom + PanX, y2 * zoom + PanY, 2);
+  if (box.empty()) return false;
+  const int32_t level = Zoom < 1.0f ? native::PyramidLevelFor(Zoom, Pyramid::kPyramidLevels) : 0;
+  const double perCell = zoom * double(1 << level);  // window pixels a cell of that level spans
+  // Window point (X, Y) shows cell point (upright(X, Y) - pan) / perCell.
+  auto cellOf = [&](double X, double Y) {
+    const canvas::ViewPoint u = turn.ToUpright(X, Y);
+    return canvas::ViewPoint{(u.x - PanX) / perCell, (u.y - PanY) / perCell};
+  };
+  native::TurnedSpan span;
+  const canvas::ViewPoint q = cellOf(box.X0 + 0.5, box.Y0 + 0.5);
+  const canvas::ViewPoint qi = turn.MoveToUpright(1, 0), qj = turn.MoveToUpright(0, 1);
+  span.qx = q.x, span.qy = q.y;
+  span.iqx = qi.x / perCell, span.iqy = qi.y / perCell, span.jqx = qj.x / perCell, span.jqy = qj.y / perCell;
+  // The cells the box reads, one beyond for the taps, within the level.
+  const int32_t levelWidth = int32_t((int64_t(R.width()) + (1 << level) - 1) >> level);
+  const int32_t levelHeight = int32_t((int64_t(R.height()) + (1 << level) - 1) >> level);
+  double qx0 = INFINITY, qy0 = INFINITY, qx1 = -INFINITY, qy1 = -INFINITY;
+  for (const double X : {double(box.X0), double(box.X1)})
+    for (const double Y : {double(box.Y0), double(box.Y1)}) {
+      const canvas::ViewPoint p = cellOf(X, Y);
+      qx0 = std::min(qx0, p.x), qx1 = std::max(qx1, p.x), qy0 = std::min(qy0, p.y), qy1 = std::max(qy1, p.y);
+    }
+  auto held = [](double v, int32_t hi) { return int32_t(std::clamp(v, 0.0, double(hi))); };
+  span.cx0 = held(std::floor(qx0) - 1, levelWidth), span.cx1 = held(std::ceil(qx1) + 1, levelWidth);
+  span.cy0 = held(std::floor(qy0) - 1, levelHeight), span.cy1 = held(std::ceil(qy1) + 1, levelHeight);
+  native::BlitSource source = Pyramid::Source(R, G, B, level, span.cx0, span.cy0, span.cx1, span.cy1);
+  source.extentWidth = double(ImageWidth) / double(1 << level);
+  source.extentHeight = double(ImageHeight) / double(1 << level);
+  const int32_t w = box.X1 - box.X0, h = box.Y1 - box.Y0;
+  platform::MemoryBitmap& scratch = Scratch(w, h);
+  if (!scratch.exists()) return false;
+  native::p_turnblit(source, span, w, h, BackPixel(), scratch.bits(), scratch.width());
+  Form1Window().CopyFromBitmap(scratch, box.X0, box.Y0, w, h, 0, 0);
+  return true;
+}
+
+}  // namespace brisel::Dibs
