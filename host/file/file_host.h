@@ -1,7 +1,8 @@
 #pragma once
 // The stand-in host: answers the ProgID "PT_Embers.Wickbox_Class" with a picture file on disk.
 //
-//   image    IMAGE, read and written through Qt's image plug-ins; the host reports the file as it
+//   image    IMAGE, read and written back by its format's own source (picture_codec.h), which replaces
+//            only the painted pixels and keeps the rest of the file; the host reports the file as it
 //            stands at each call (cached while unchanged). Without IMAGE: a new white 1024 x 768
 //            picture, written at its first send to the first free brisel-N.png in the new-picture
 //            folder, whose name is printed on standard output; later sends go to that file.
@@ -9,9 +10,9 @@
 //            are written beside it as IMAGE~ (sample.png -> sample.png~). One backup, the latest step;
 //            none where IMAGE~ is not a plain file (never followed), is another user's that this one may
 //            not replace (a shared sticky folder), or its name too long.
-//   send     Tarn_Set?buffer stage the planes; tarn_Refresh writes them atomically in the format the
-//            extension names (JPEG at quality 95, WebP lossless), keeping what the file held
-//            besides the painting (picture_encoding.h); a format that cannot hold the painting asks first.
+//   send     Tarn_Set?buffer stage the planes; tarn_Refresh writes them atomically, the file's own bytes
+//            with the painted pixels replaced (a new picture: a PNG); a format that cannot hold the
+//            painting asks first.
 //            Planes equal to the file's pixels leave it untouched; a failed write is a failed call and leaves
 //            the file as it was.
 //            A read-only picture is refused. A picture changed on disk since the program fetched or last
@@ -22,7 +23,7 @@
 //   paper    the built-in 256 x 256 grain, or --paper FILE read as greyscale at every call; a paper file
 //            that cannot be read gives no paper (0 x 0) and one warning line on standard error.
 //   wallpaper --wallpaper FILE, reported by name only.
-// The details live in image_file.h, paper_source.h and picture_io.h.
+// The details live in image_file.h, paper_source.h and picture_codec.h.
 
 #include <functional>
 #include <memory>

@@ -13,8 +13,9 @@
 // there that this user may not replace (a shared folder with the sticky bit, such as /tmp), no backup is
 // written, and standard error says so. The backup takes the picture's permissions (and, for root, its owner).
 //
-// Writing: the red, green and blue planes are staged one by one; Refresh writes them, in the format the
-// file's extension names, atomically (a temporary file in the same folder, renamed over the old one).
+// Writing: the red, green and blue planes are staged one by one; Refresh writes them through the picture's
+// source (picture_codec.h: the file's own bytes, only the painted pixels replaced), atomically (a temporary
+// file in the same folder, renamed over the old one).
 // Temporary files that interrupted writes left beside the picture or its backup are removed when the
 // ImageFile is made, once their writer no longer runs (platform/atomic_file.h).
 // Planes equal to the file's pixels leave the file untouched. A picture this user may not write (0444) is
@@ -28,7 +29,7 @@
 // question ("pic.pgm can hold only grey. Write your painting in grey?"). Another mode, owner or links alone is no change. The
 // path is bytes throughout (picture_path.h): any name the system takes works. The planes are RGB only: a
 // picture that has transparency is read laid on white, and written back with the transparency of every
-// pixel not painted (picture_io.h, ComposeForWrite). A new
+// pixel not painted. A new
 // picture goes, at its first write, to a new file "brisel-N.png" in the new-picture folder (N the first
 // number whose name is free; no file is ever overwritten), whose name is printed on standard output.
 
