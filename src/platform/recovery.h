@@ -4,7 +4,9 @@
 // 8-bit RGB and, in text chunks, the picture it was painted on: "Brisel-Picture" as text, and
 // "Brisel-Picture-Bytes" percent-encoded, which keeps every byte of the name (the text chunks are read back
 // with their white space simplified). Every copy is written atomically (platform/atomic_file.h), so a copy
-// is whole or absent, never half written.
+// is whole or absent, never half written. Beside a copy its journal (platform/journal.h) holds every change
+// made since; "Brisel-Journal-Sequence" says the journal's last record the copy already holds. A reader that
+// knows no journal reads the copy as it was last written.
 
 #include <cstdint>
 #include <memory>
@@ -25,6 +27,8 @@ struct RecoveryCopy {
   int64_t savedAt = 0;   // its last write, seconds since the epoch
   int32_t width = 0, height = 0;
   int64_t writer = 0;    // the process that wrote it, from its name (0 when the name does not say)
+  std::string journal;   // its journal, empty when it has none; a painting that has only its journal so far
+                         // (its records follow the picture itself) has no file at path
 };
 
 // The folder, as the environment names it now (it need not exist).
@@ -38,8 +42,12 @@ std::string NewRecoveryPath(const std::string& picture);
 // copies are left out. Temporary files of writes cut short are removed on the way
 // (platform::RemoveLeftoverTemporaries).
 std::vector<RecoveryCopy> ListRecoveryCopies(const std::string& picture = {});
-// The copy's planes, or false when it cannot be read.
+// The painting of the copy at path, its journal's records applied: false when it cannot be read. Where the
+// painting has only its journal so far, the planes given are the picture it follows (the host's, as the
+// program fetched it) and the records are applied to them; false when the journal does not fit them.
 bool ReadRecoveryCopy(const std::string& path, BytePlane& red, BytePlane& green, BytePlane& blue);
+// Removes the copy and its journal.
+void RemoveRecoveryCopy(const RecoveryCopy& copy);
 // "2024-01-31 15:45:02", local time.
 std::string LocalTimeText(int64_t secondsSinceEpoch);
 // The last modification of the file at path, seconds since the epoch; nullopt when there is no such file.
@@ -92,6 +100,48 @@ class RecoveryWriter {
   void Discard(const std::string& path);
   // Waits for a background write to end.
   void Wait();
+
+  struct Impl;
+
+ private:
+  std::unique_ptr<Impl> impl_;
+};
+
+// Keeps the painting of one run, change by change: each change's rectangle is handed over as a record of its
+// new pixels, which a thread of its own appends to the journal, syncing it to disk at most once a second;
+// from time to time (Fold, or when the journal has grown past the picture's size) the copy is written anew
+// on another thread from the records, never from the caller's planes, and the journal then starts over
+// after it. A crash at any moment leaves a copy and a journal that together give the painting as of one
+// of the last records handed over.
+class RecoveryJournal {
+ public:
+  RecoveryJournal();
+  ~RecoveryJournal();  // writes what was handed over, lets a fold end
+  RecoveryJournal(const RecoveryJournal&) = delete;
+  RecoveryJournal& operator=(const RecoveryJournal&) = delete;
+
+  // Starts over on the planes as they are now, the picture's own (a start, a send): what was kept goes.
+  // copyPath is where the copy and its journal go (platform::RecoveryPlaces the places after it), picture
+  // its identity. The planes are copied here once.
+  void Begin(const std::string& copyPath, const std::string& picture, const BytePlane& red, const BytePlane& green,
+             const BytePlane& blue);
+  // The rectangle (x, y, w, h) of the planes changed: its pixels are copied, and the call returns. False
+  // when there was no memory for the record: the journal then misses a change, and only KeepNow's copy
+  // from the planes brings it back in step.
+  bool Record(int32_t x, int32_t y, int32_t w, int32_t h, const BytePlane& red, const BytePlane& green,
+              const BytePlane& blue);
+  // Asks for the copy to be written anew in the background; returns at once.
+  void Fold();
+  // Writes the copy now, from the planes (everything recorded must be in them); empty or why not.
+  std::string KeepNow(const BytePlane& red, const BytePlane& green, const BytePlane& blue);
+  // Waits until every record handed over is in the journal and on disk, and no fold runs.
+  void Flush();
+  // The copy and its journal go, and nothing more is kept until the next Begin.
+  void Discard();
+  // Where the copy is (or goes), and its journal beside it.
+  std::string CopyPath() const;
+  // The journal's size on disk, bytes.
+  uint64_t JournalBytes() const;
 
   struct Impl;
 

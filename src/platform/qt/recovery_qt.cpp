@@ -28,12 +28,15 @@
 #include <functional>
 #include <mutex>
 #include <new>
+#include <optional>
 #include <string_view>
 #include <thread>
 #include <vector>
 
 #include "platform/atomic_file.h"
+#include "platform/journal.h"
 #include "platform/qt/picture_planes.h"
+#include "platform/qt/recovery_files.h"
 #include "platform/recovery.h"
 
 namespace brisel::platform {
@@ -44,11 +47,15 @@ namespace {
 constexpr const char* kMarkKey = "Brisel-Recovery";
 constexpr const char* kPictureKey = "Brisel-Picture";
 constexpr const char* kPictureBytesKey = "Brisel-Picture-Bytes";
+// The last record of the journal beside the copy that the copy holds (none: 0).
+constexpr const char* kSequenceKey = "Brisel-Journal-Sequence";
 
 std::string PictureOf(const QImageReader& reader) {
   return PictureFromCopyText(reader.text(kPictureBytesKey).toLatin1().toStdString(),
                              reader.text(kPictureKey).toStdString());
 }
+
+}  // namespace
 
 // Makes folder and its missing parents, private to the user (paintings are nobody else's business); the
 // folder itself, found readable by others (made by another tool, or restored from a backup), is made private.
@@ -64,6 +71,8 @@ bool MakeFolder(const std::string& folder) {
     return false;
   return true;
 }
+
+namespace {
 
 // libpng reports a failure by calling these and then jumping back to the setjmp in EncodePng: the message is
 // kept (it says when libpng itself found no memory), and nothing is printed.
@@ -97,12 +106,13 @@ void FlushPngBytes(png_structp) {}
 // Encodes the planes as an 8-bit RGB PNG, one row at a time: besides the encoded bytes it needs a row of
 // 3 x width bytes and libpng's own buffers, never a picture of the whole size. Everything that has a
 // destructor is made before the setjmp that a failure jumps back to.
-std::string EncodePng(const std::string& picture, const BytePlane& red, const BytePlane& green,
+std::string EncodePng(const std::string& picture, uint64_t sequence, const BytePlane& red, const BytePlane& green,
                       const BytePlane& blue, QByteArray& bytes) {
   const int32_t w = red.width(), h = red.height();
   std::vector<uint8_t> row(size_t(w) * 3);
   const QByteArray name = QString::fromStdString(picture).toUtf8();
   const QByteArray nameBytes = QByteArray::fromStdString(picture).toPercentEncoding("/");
+  const std::string sequenceText = std::to_string(sequence);
   PngOutput out{&bytes};
   png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &out, OnPngError, OnPngWarning);
   png_infop info = png ? png_create_info_struct(png) : nullptr;
@@ -121,11 +131,14 @@ std::string EncodePng(const std::string& picture, const BytePlane& red, const By
   png_set_IHDR(png, info, png_uint_32(w), png_uint_32(h), 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
                PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
   // The text chunks go before the pixels, where a reader that reads only the header finds them.
-  png_text text[3] = {};
+  png_text text[4] = {};
   int texts = 0;
   text[texts].compression = PNG_TEXT_COMPRESSION_NONE;
   text[texts].key = const_cast<char*>(kMarkKey);
   text[texts++].text = const_cast<char*>("1");
+  text[texts].compression = PNG_TEXT_COMPRESSION_NONE;
+  text[texts].key = const_cast<char*>(kSequenceKey);
+  text[texts++].text = const_cast<char*>(sequenceText.c_str());
   if (!picture.empty()) {
     text[texts].compression = PNG_ITXT_COMPRESSION_NONE;  // UTF-8 text
     text[texts].key = const_cast<char*>(kPictureKey);
@@ -150,12 +163,21 @@ std::string EncodePng(const std::string& picture, const BytePlane& red, const By
   return {};
 }
 
-std::string Encode(const std::string& picture, const BytePlane& red, const BytePlane& green, const BytePlane& blue,
-                   QByteArray& bytes) {
+}  // namespace
+
+std::string EncodeCopy(const std::string& picture, uint64_t sequence, const BytePlane& red, const BytePlane& green,
+                       const BytePlane& blue, QByteArray& bytes) {
   const int32_t w = red.width(), h = red.height();
   if (red.empty() || green.width() != w || green.height() != h || blue.width() != w || blue.height() != h)
     return "the image planes are empty or of different sizes";
-  return EncodePng(picture, red, green, blue, bytes);
+  return EncodePng(picture, sequence, red, green, blue, bytes);
+}
+
+namespace {
+
+std::string Encode(const std::string& picture, const BytePlane& red, const BytePlane& green, const BytePlane& blue,
+                   QByteArray& bytes) {
+  return EncodeCopy(picture, 0, red, green, blue, bytes);
 }
 
 // Writes encoded bytes to path, the folder made first; empty or why not. A copy is the user's alone (0600),
@@ -186,6 +208,17 @@ std::string RuntimeRecoveryFolder() {
   return runtime && runtime[0] == '/' ? std::string(runtime) + "/brisel-recovery" : std::string();
 }
 
+}  // namespace
+
+std::vector<std::string> RecoveryPlaces(const std::string& path, const std::string& picture) {
+  std::vector<std::string> places{path};
+  const std::string name = path.substr(path.rfind('/') + 1);
+  if (const std::string runtime = RuntimeRecoveryFolder(); !runtime.empty()) places.push_back(runtime + "/" + name);
+  if (const std::string beside = PictureFolder(picture); !beside.empty())
+    places.push_back((beside == "/" ? "" : beside) + "/." + name);
+  return places;
+}
+
 // Writes the copy at path (in the recovery folder) or, where that fails (a folder that cannot be written,
 // a full disk), under the same name in the runtime folder, then beside the picture as a hidden file.
 // written receives where it went; empty or why not (the first place's reason).
@@ -196,12 +229,7 @@ std::string WriteEncoded(const std::string& path, const std::string& picture, co
     written = path;
     return {};
   }
-  const std::string name = path.substr(path.rfind('/') + 1);
-  std::vector<std::string> others;
-  if (const std::string runtime = RuntimeRecoveryFolder(); !runtime.empty()) others.push_back(runtime + "/" + name);
-  if (const std::string beside = PictureFolder(picture); !beside.empty())
-    others.push_back((beside == "/" ? "" : beside) + "/." + name);
-  for (const std::string& other : others) {
+  for (const std::string& other : RecoveryPlaces(path, picture)) {
     if (other == path || !WriteCopyFile(other, bytes).empty()) continue;
     std::fprintf(stderr, "brisel: the recovery copy cannot go to %s (%s); it is kept in %s\n", path.c_str(),
                  why.c_str(), other.c_str());
@@ -210,6 +238,8 @@ std::string WriteEncoded(const std::string& path, const std::string& picture, co
   }
   return why;
 }
+
+namespace {
 
 // Tells planes apart from the ones written last, without keeping a copy of them.
 size_t Fingerprint(const BytePlane& red, const BytePlane& green, const BytePlane& blue) {
@@ -275,7 +305,30 @@ std::string LocalTimeText(int64_t secondsSinceEpoch) {
 
 namespace {
 
-// The copies in folder whose file names match pattern.
+// The bytes of the file at path, at most limit of them; false when it cannot be read.
+bool ReadBytes(const std::string& path, std::string& bytes, size_t limit = SIZE_MAX) {
+  std::ifstream file(path, std::ios::binary);
+  if (!file) return false;
+  bytes.clear();
+  char chunk[1 << 16];
+  while (bytes.size() < limit && file) {
+    file.read(chunk, std::streamsize(std::min(sizeof chunk, limit - bytes.size())));
+    bytes.append(chunk, size_t(file.gcount()));
+  }
+  return !file.bad();
+}
+
+// A journal's header and its file's time, read without its records.
+std::optional<JournalHeader> JournalHeaderAt(const std::string& path) {
+  std::string bytes;
+  if (!ReadBytes(path, bytes, 1 << 17)) return std::nullopt;
+  const JournalReplay replay = ReplayJournal(bytes, 0);
+  if (!replay.headerRead) return std::nullopt;
+  return replay.header;
+}
+
+// The copies in folder whose file names match pattern (".png" at its end), and the journals there that have
+// no copy yet, whose records follow the picture itself.
 void AddCopiesIn(const std::string& folder, const QString& pattern, std::vector<RecoveryCopy>& copies) {
   if (folder.empty()) return;
   const QDir dir(QString::fromStdString(folder));
@@ -284,8 +337,25 @@ void AddCopiesIn(const std::string& folder, const QString& pattern, std::vector<
     if (reader.text(kMarkKey).isEmpty()) continue;
     const QSize size = reader.size();
     const std::string path = file.filePath().toStdString();
-    copies.push_back({path, PictureOf(reader), file.lastModified().toSecsSinceEpoch(), size.width(), size.height(),
-                      WriterOf(path)});
+    RecoveryCopy copy{path, PictureOf(reader), file.lastModified().toSecsSinceEpoch(), size.width(), size.height(),
+                      WriterOf(path), {}};
+    const std::string journal = JournalPathOf(path);
+    if (const std::optional<int64_t> changed = ModifiedAt(journal)) {
+      copy.journal = journal;
+      copy.savedAt = std::max(copy.savedAt, *changed);
+    }
+    copies.push_back(std::move(copy));
+  }
+  QString journals = pattern;
+  journals.chop(4);
+  for (const QFileInfo& file : dir.entryInfoList({journals + ".journal"}, QDir::Files | QDir::Hidden)) {
+    const std::string journal = file.filePath().toStdString();
+    const std::string path = journal.substr(0, journal.size() - 8) + ".png";
+    if (QFileInfo::exists(QString::fromStdString(path))) continue;
+    const std::optional<JournalHeader> header = JournalHeaderAt(journal);
+    if (!header || header->base != 0) continue;  // its copy is gone: the records alone are not the painting
+    copies.push_back({path, header->picture, file.lastModified().toSecsSinceEpoch(), header->width, header->height,
+                      WriterOf(path), journal});
   }
 }
 
@@ -382,15 +452,33 @@ void ReleasePicture() {
 }
 
 bool ReadRecoveryCopy(const std::string& path, BytePlane& red, BytePlane& green, BytePlane& blue) {
-  QImageReader reader(QString::fromStdString(path), "png");
-  // The copies are the program's own, in the user's private folder: one as large as the painting reads.
-  DecodingAllowance allowance;
-  const QSize size = reader.size();
-  if (size.isValid()) allowance.Allow(size.width(), size.height());
-  const QImage image = reader.read().convertToFormat(QImage::Format_RGB888);
-  if (image.isNull()) return false;
-  SplitRgb888(image, red, green, blue);
+  uint64_t sequence = 0;
+  const bool haveCopy = QFileInfo::exists(QString::fromStdString(path));
+  if (haveCopy) {
+    QImageReader reader(QString::fromStdString(path), "png");
+    // The copies are the program's own, in the user's private folder: one as large as the painting reads.
+    DecodingAllowance allowance;
+    const QSize size = reader.size();
+    if (size.isValid()) allowance.Allow(size.width(), size.height());
+    sequence = reader.text(kSequenceKey).toULongLong();
+    const QImage image = reader.read().convertToFormat(QImage::Format_RGB888);
+    if (image.isNull()) return false;
+    SplitRgb888(image, red, green, blue);
+  }
+  std::string bytes;
+  const std::string journal = JournalPathOf(path);
+  if (!ModifiedAt(journal) || !ReadBytes(journal, bytes)) return haveCopy;
+  const JournalReplay replay = ReplayJournal(bytes, sequence, &red, &green, &blue);
+  // Without a copy the journal is all there is: it must follow the picture given, and fit it.
+  if (!haveCopy)
+    return replay.headerRead && replay.header.base == 0 && replay.header.width == red.width() &&
+           replay.header.height == red.height();
   return true;
+}
+
+void RemoveRecoveryCopy(const RecoveryCopy& copy) {
+  ::unlink(copy.path.c_str());
+  ::unlink(JournalPathOf(copy.path).c_str());
 }
 
 // ---- the writer ------------------------------------------------------------------------------------
