@@ -75,9 +75,9 @@ void OfferCopies() {
   if (gRecovery->picture.empty()) return;
   for (const platform::RecoveryCopy& copy : platform::ListRecoveryCopies(gRecovery->picture)) {
     if (copy.picture != gRecovery->picture) continue;
-    if (platform::StillRunning(copy.writer)) {
+    if (platform::StillWritten(copy)) {
       std::fprintf(stderr, "brisel: the recovery copy %s is kept up to date by process %lld, which still runs: "
-                   "not offered\n", copy.path.c_str(), static_cast<long long>(copy.writer));
+                   "not offered\n", platform::ShownName(copy.path).c_str(), static_cast<long long>(copy.writer));
       continue;
     }
     if (copy.width != ImageWidth || copy.height != ImageHeight) {
@@ -137,7 +137,7 @@ int32_t AutosaveSeconds() {
       platform::GetSetting("tarnwick", "Startup", "Autosave_Seconds", std::to_string(kDefaultAutosaveSeconds));
   const std::optional<int32_t> seconds = panel::SettingNumber(text);
   // The timer counts in milliseconds, in 32 bits: about 24 days at most.
-  if (!seconds || *seconds > kLongestAutosaveSeconds) {
+  if (!seconds || *seconds < 0 || *seconds > kLongestAutosaveSeconds) {
     std::fprintf(stderr,
                  "brisel: warning: the setting Autosave_Seconds=%s is not a number of seconds up to %d; "
                  "autosaving every %d seconds\n",
@@ -194,6 +194,8 @@ void RecoveryAfterSend() {
   if (!gRecovery) return;
   // The host holds the painting: the copy and its journal go, and the journal starts over on it.
   if (HaveImage()) BeginJournal();
+  // A picture written anew is a new file: the claim moves to it.
+  if (platform::ClaimedPicture() && !gRecovery->picture.empty()) platform::ClaimPicture(gRecovery->picture);
   else gRecovery->journal.Discard();
   gRecovery->copyPath.clear();
 }

@@ -62,16 +62,26 @@ int64_t WriterOf(const std::string& path);
 // - name with its control characters and the bytes that are not UTF-8 replaced by "_": a copy's file name
 //   is for people to read and for every tool to handle.
 std::string PlainName(const std::string& name);
+// - name as a terminal or a message may show it: its control characters and the bytes that are not UTF-8
+//   escaped ("\n", "\t", "\x1b"), so that no name can move the cursor, retitle or clear the terminal.
+std::string ShownName(const std::string& name);
 
 // Whether process is another run of this program that still runs (so its copies are not lost work).
 bool StillRunning(int64_t process);
+// Whether another process still writes the copy (it holds the copy's journal locked), whatever the number
+// in the copy's name now stands for.
+bool StillWritten(const RecoveryCopy& copy);
 
-// Marks picture as open in this process, until ReleasePicture or the process's end (a lock on a small file
-// in the recovery folder, which the system lets go when the process dies, however it dies). Returns 0 when
-// this process now has it (or where that cannot be told), else the process that has it open already (-1
-// when that process did not say which it is).
+// Marks picture as open in this process, until ReleasePicture or the process's end: a lock that the
+// system lets go when the process dies, however it dies, on the picture's file itself where it is one (so
+// that every name of it, through links and hard links, and every user's run meet the same claim), else on a
+// small file in the recovery folder; standard error says so when no claim can be made. Returns 0 when this
+// process now has it (or where that cannot be told), else the process that has it open already (-1 when
+// that process did not say which it is: another user's run).
 int64_t ClaimPicture(const std::string& picture);
 void ReleasePicture();
+// Whether this process holds a claim.
+bool ClaimedPicture();
 
 // Writes copies, now or in the background, one file at a time. Where a copy cannot be written at its path
 // in the folder (a folder that cannot be written, a full disk), it goes under the same name to
@@ -134,6 +144,9 @@ class RecoveryJournal {
   void Fold();
   // Writes the copy now, from the planes (everything recorded must be in them); empty or why not.
   std::string KeepNow(const BytePlane& red, const BytePlane& green, const BytePlane& blue);
+  // Waits until every record handed over is in the journal's file (the system's cache of it: a kill no
+  // longer loses it, a power cut may until the next sync).
+  void WaitForRecords();
   // Waits until every record handed over is in the journal and on disk, and no fold runs.
   void Flush();
   // The copy and its journal go, and nothing more is kept until the next Begin.

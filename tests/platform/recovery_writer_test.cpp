@@ -15,7 +15,9 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 
+#include "platform/journal.h"
 #include "platform/recovery.h"
 #include "support/scoped_env.h"
 
@@ -116,25 +118,47 @@ TEST(RecoveryWriter, ACopyThatCannotGoToTheFolderGoesToTheNextPlace) {
   const std::string base = root.path().toStdString();
   ASSERT_TRUE(QDir(root.path()).mkpath("pictures"));
   ASSERT_TRUE(QFile(root.filePath("state")).open(QIODevice::WriteOnly)) << "a file where the folder would be";
+  // Folders of others' too: a shared sticky one and a group's, whose modes must never change.
+  ASSERT_TRUE(QDir(root.path()).mkpath("shared") && QDir(root.path()).mkpath("group"));
+  ASSERT_EQ(::chmod(root.filePath("pictures").toLocal8Bit(), 0700), 0);
+  ASSERT_EQ(::chmod(root.filePath("shared").toLocal8Bit(), 01777), 0);
+  ASSERT_EQ(::chmod(root.filePath("group").toLocal8Bit(), 02775), 0);
+  const auto modes = [&] {
+    std::string text;
+    for (const char* folder : {"pictures", "shared", "group"}) {
+      struct stat st {};
+      ::stat(root.filePath(folder).toLocal8Bit(), &st);
+      text += std::to_string(st.st_mode & 07777) + " ";
+    }
+    return text;
+  };
+  const std::string modesBefore = modes();
   struct Case {
-    const char* runtime;  // XDG_RUNTIME_DIR, or nullptr
+    const char* runtime;    // XDG_RUNTIME_DIR, or nullptr
+    const char* temporary;  // TMPDIR
     std::string picture;
     std::string expected;  // the folder it lands in; empty: nowhere
   };
+  const std::string ownTemporary = "/tmp/brisel-recovery-" + std::to_string(::geteuid()) + "/";
   const std::vector<Case> cases = {
-      {"/run-here", base + "/pictures/p.png", base + "/run-here/brisel-recovery/"},
-      {nullptr, base + "/pictures/p.png", base + "/pictures/."},
-      {nullptr, "/proc/no such folder/p.png", ""},
+      {"/run-here", "/tmp", base + "/pictures/p.png", base + "/run-here/brisel-recovery/"},
+      {nullptr, "/tmp", base + "/pictures/p.png", base + ownTemporary},
+      {nullptr, "/state", base + "/pictures/p.png", base + "/pictures/."},
+      {nullptr, "/state", base + "/shared/p.png", ""},
+      {nullptr, "/state", base + "/group/p.png", ""},
+      {nullptr, "/state", "/proc/no such folder/p.png", ""},
   };
   const ScopedEnv stateHome("XDG_STATE_HOME", base + "/state");
   const BytePlane plane(4, 4);
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.expected);
+    SCOPED_TRACE(c.picture + " -> " + c.expected);
     const ScopedEnv runtime("XDG_RUNTIME_DIR",
                             c.runtime ? std::optional<std::string>(base + c.runtime) : std::nullopt);
+    const ScopedEnv temporary("TMPDIR", base + c.temporary);
     platform::RecoveryWriter writer;
     const std::string path = platform::NewRecoveryPath(c.picture);
     const std::string why = writer.WriteNow(path, c.picture, plane, plane, plane);
+    EXPECT_EQ(modes(), modesBefore) << "a folder not the program's own changed";
     if (c.expected.empty()) {
       EXPECT_THAT(why, ::testing::HasSubstr("/state/brisel"));
       EXPECT_EQ(writer.LastWritten(), "");
@@ -149,6 +173,66 @@ TEST(RecoveryWriter, ACopyThatCannotGoToTheFolderGoesToTheNextPlace) {
     EXPECT_EQ(copies[0].picture, c.picture);
     writer.Discard(path);
     EXPECT_TRUE(platform::ListRecoveryCopies(c.picture).empty());
+  }
+}
+
+// A copy that this user did not write as the program writes them (a link to one, another user's file, one
+// others may read or write) may have been planted to be restored into a picture: it is neither listed nor
+// read, nor is a journal planted beside a true copy.
+TEST(RecoveryWriter, APlantedCopyOrJournalIsNeverOffered) {
+  QTemporaryDir root;
+  const ScopedEnv stateHome("XDG_STATE_HOME", root.path().toStdString());
+  const std::string picture = "/pictures/p.png";
+  const BytePlane plane(3, 3, 9);
+  struct Case {
+    const char* what;
+    std::function<void(const std::string& copy)> plant;
+    bool copyStays;  // the copy is sound, only its journal is planted
+  };
+  const std::string elsewhere = root.filePath("elsewhere.png").toStdString();
+  const std::vector<Case> cases = {
+      {"another user's", [](const std::string& copy) { ASSERT_EQ(::chown(copy.c_str(), 12345, 12345), 0); }, false},
+      {"readable by others", [](const std::string& copy) { ASSERT_EQ(::chmod(copy.c_str(), 0644), 0); }, false},
+      {"a link to a copy",
+       [&](const std::string& copy) {
+         ASSERT_EQ(::rename(copy.c_str(), elsewhere.c_str()), 0);
+         ASSERT_EQ(::symlink(elsewhere.c_str(), copy.c_str()), 0);
+       },
+       false},
+      {"a journal of another user's beside it",
+       [&](const std::string& copy) {
+         const std::string journal = platform::JournalPathOf(copy);
+         BytePlane forged(3, 3, 200);
+         const std::string bytes = platform::JournalHeaderBytes({0, 3, 3, picture}) +
+                                   platform::JournalRecordBytes(1, 0, 0, 3, 3, forged, forged, forged);
+         std::FILE* file = std::fopen(journal.c_str(), "wb");
+         ASSERT_TRUE(file);
+         std::fwrite(bytes.data(), 1, bytes.size(), file);
+         std::fclose(file);
+         ASSERT_EQ(::chown(journal.c_str(), 12345, 12345), 0);
+       },
+       true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    platform::RecoveryWriter writer;
+    const std::string path = platform::NewRecoveryPath(picture);
+    ASSERT_EQ(writer.WriteNow(path, picture, plane, plane, plane), "");
+    c.plant(path);
+    const std::vector<platform::RecoveryCopy> copies = platform::ListRecoveryCopies(picture);
+    BytePlane r, g, b;
+    if (c.copyStays) {
+      ASSERT_EQ(copies.size(), 1u);
+      EXPECT_TRUE(copies[0].journal.empty());
+      ASSERT_TRUE(platform::ReadRecoveryCopy(path, r, g, b));
+      EXPECT_EQ(r, plane) << "the planted journal's pixels came in";
+    } else {
+      EXPECT_TRUE(copies.empty());
+      EXPECT_FALSE(platform::ReadRecoveryCopy(path, r, g, b));
+    }
+    std::remove(path.c_str());
+    std::remove(platform::JournalPathOf(path).c_str());
+    std::remove(elsewhere.c_str());
   }
 }
 

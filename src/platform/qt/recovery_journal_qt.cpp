@@ -8,6 +8,7 @@
 // shared by both, until the next fold: the fold comes once they pass the picture's size.
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -134,6 +135,8 @@ struct RecoveryJournal::Impl {
       if (!MakeFolder(FolderOf(journal))) continue;
       const int opened = ::open(journal.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600);
       if (opened < 0) continue;
+      // Locked while this run writes it: another run asks the lock whether the copy is still kept.
+      (void)::flock(opened, LOCK_EX | LOCK_NB);
       if (!WriteWhole(opened, header)) {
         ::close(opened);
         ::unlink(journal.c_str());
@@ -240,6 +243,7 @@ struct RecoveryJournal::Impl {
     journalBytes = bytes.size();
     fd = ::open(journal.c_str(), O_WRONLY | O_APPEND | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0) journalBase = UINT64_MAX;
+    else (void)::flock(fd, LOCK_EX | LOCK_NB);
   }
 
   // Lands an encoded copy of `sequence`: empty or why not. A copy older than the one there never replaces it.
@@ -439,6 +443,11 @@ std::string RecoveryJournal::KeepNow(const BytePlane& red, const BytePlane& gree
   } catch (const std::bad_alloc&) {
     return kNotEnoughMemory;
   }
+}
+
+void RecoveryJournal::WaitForRecords() {
+  std::unique_lock<std::mutex> hold(impl_->state);
+  impl_->settled.wait(hold, [&] { return impl_->toWrite.empty() && !impl_->writing; });
 }
 
 void RecoveryJournal::Flush() {
