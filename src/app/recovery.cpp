@@ -103,7 +103,8 @@ void OfferCopies() {
     if (const std::optional<int64_t> changed = platform::ModifiedAt(gRecovery->picture); changed && *changed > copy.savedAt)
       question += "\rThe picture was changed after the copy was made, at " + platform::LocalTimeText(*changed) +
                   ": restoring the copy paints over that change (one undo step gives it back).";
-    const auto answer = platform::AskYesNo(kProgramName, question + "\r(" + copy.path + ")");
+    const std::string file = platform::ModifiedAt(copy.path) ? copy.path : copy.journal;
+    const auto answer = platform::AskYesNo(kProgramName, question + "\r(" + platform::ShownName(file) + ")");
     if (answer != platform::MessageBoxAnswer::Yes ||
         !link::ReplaceImage(std::move(red), std::move(green), std::move(blue)))
       return;

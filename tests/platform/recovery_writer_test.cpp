@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -264,6 +265,52 @@ TEST(RecoveryWriter, ACopyWrittenRowByRowReadsBackAsItsPlanesAndPicture) {
     EXPECT_EQ(copies[0].height, size.height);
     writer.Discard(path);
   }
+}
+
+}  // namespace
+}  // namespace brisel::testing
+
+namespace brisel::testing {
+namespace {
+
+// A picture is claimed once, however it is named: through a link to its folder or a hard link another run
+// meets the same claim, which names this process; another picture is free, and the claim goes with the
+// process that held it.
+TEST(RecoveryClaim, EveryNameOfAPictureMeetsTheSameClaim) {
+  QTemporaryDir root;
+  const ScopedEnv stateHome("XDG_STATE_HOME", root.filePath("state").toStdString());
+  ASSERT_TRUE(QDir(root.path()).mkpath("real"));
+  const std::string picture = root.filePath("real/p.png").toStdString();
+  ASSERT_TRUE(QFile(QString::fromStdString(picture)).open(QIODevice::WriteOnly));
+  ASSERT_TRUE(QFile(root.filePath("real/other.png")).open(QIODevice::WriteOnly));
+  ASSERT_EQ(::symlink(root.filePath("real").toLocal8Bit().constData(), root.filePath("link").toLocal8Bit().constData()), 0);
+  ASSERT_EQ(::link(picture.c_str(), root.filePath("real/hard.png").toLocal8Bit().constData()), 0);
+  ASSERT_EQ(platform::ClaimPicture(picture), 0);
+  struct Case {
+    const char* name;
+    bool held;
+  };
+  for (const Case c : {Case{"real/p.png", true}, Case{"link/p.png", true}, Case{"real/hard.png", true},
+                       Case{"link/hard.png", true}, Case{"real/other.png", false}}) {
+    SCOPED_TRACE(c.name);
+    const std::string path = root.filePath(c.name).toStdString();
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      const int64_t holder = platform::ClaimPicture(path);
+      ::_exit(holder == int64_t(::getppid()) ? 1 : holder == 0 ? 0 : 2);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), c.held ? 1 : 0) << "1: held by this process, 0: free, 2: someone else";
+  }
+  platform::ReleasePicture();
+  const pid_t child = ::fork();
+  if (child == 0) ::_exit(platform::ClaimPicture(root.filePath("link/hard.png").toStdString()) == 0 ? 0 : 1);
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  EXPECT_EQ(WEXITSTATUS(status), 0) << "released, the picture is free";
 }
 
 }  // namespace

@@ -557,7 +557,8 @@ bool ClaimedPicture() { return gClaimFile >= 0; }
 
 void ReleasePicture() {
   if (gClaimFile < 0) return;
-  if (!gClaimNotePath.empty()) ::unlink(gClaimNotePath.c_str());
+  // A process forked from the holder lets go of its copies of the descriptors only: the note stays its.
+  if (!gClaimNotePath.empty() && NotedHolder(gClaimNotePath) == ::getpid()) ::unlink(gClaimNotePath.c_str());
   if (gClaimNote >= 0) ::close(gClaimNote);
   ::close(gClaimFile);
   gClaimFile = gClaimNote = -1;
