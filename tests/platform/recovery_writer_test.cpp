@@ -306,6 +306,26 @@ TEST(RecoveryClaim, EveryNameOfAPictureMeetsTheSameClaim) {
     EXPECT_EQ(WEXITSTATUS(status), c.held ? 1 : 0) << "1: held by this process, 0: free, 2: someone else";
   }
   platform::ReleasePicture();
+
+  // A copy is still written while its journal is held, not while some process has the number in its name.
+  {
+    const ScopedEnv stateHome("XDG_STATE_HOME", root.filePath("copies").toStdString());
+    const BytePlane plane(2, 2);
+    platform::RecoveryJournal journal;
+    journal.Begin(platform::NewRecoveryPath(picture), picture, plane, plane, plane);
+    ASSERT_EQ(journal.KeepNow(plane, plane, plane), "");
+    std::vector<platform::RecoveryCopy> copies = platform::ListRecoveryCopies(picture);
+    ASSERT_EQ(copies.size(), 1u);
+    EXPECT_TRUE(platform::StillWritten(copies[0])) << "its journal is held";
+  }
+  for (const platform::RecoveryCopy& copy : [&] {
+         const ScopedEnv stateHome("XDG_STATE_HOME", root.filePath("copies").toStdString());
+         return platform::ListRecoveryCopies(picture);
+       }()) {
+    platform::RecoveryCopy named = copy;
+    named.writer = 1;  // a process that runs, and is no run of the program's
+    EXPECT_FALSE(platform::StillWritten(named)) << "its writer is gone, whatever runs under its number";
+  }
   const pid_t child = ::fork();
   if (child == 0) ::_exit(platform::ClaimPicture(root.filePath("link/hard.png").toStdString()) == 0 ? 0 : 1);
   int status = 0;
