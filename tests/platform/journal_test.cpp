@@ -2,6 +2,7 @@
 // test theirs, a painter killed by SIGKILL at random moments, whose copy and journal must give back the
 // picture after one of its last two strokes, never anything else.
 
+#include <QDir>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -104,6 +105,39 @@ TEST(JournalFile, EveryCutOrDamageOfTheLastRecordGivesThePreviousStrokeExactly) 
   // Read over a copy newer than the journal's start, the records apply to nothing older than it.
   const std::string later = platform::JournalHeaderBytes({3, 29, 17, "p"}) + Record(4, s, p);
   EXPECT_EQ(Replayed(later, 1, after[1]), after[1]) << "the copy holds 1, the journal follows 3";
+}
+
+// The journal folds itself into the copy once its records pass the picture's size, without being asked, and
+// starts over after it; the copy and the journal read back as the painting at every step; Discard takes
+// both away.
+TEST(JournalWriter, RecordsPastThePicturesSizeFoldIntoTheCopyAndDiscardTakesBoth) {
+  QTemporaryDir state;
+  const ScopedEnv stateHome("XDG_STATE_HOME", state.path().toStdString());
+  const std::string picture = "/nowhere/small.png";
+  Painting p = Blank(20, 10);  // 600 bytes: the third record of an 8 x 8 stroke (228 bytes) passes it
+  const Painting original = p;
+  platform::RecoveryJournal journal;
+  journal.Begin(platform::NewRecoveryPath(picture), picture, p[0], p[1], p[2]);
+  for (int k = 1; k <= 6; ++k) {
+    SCOPED_TRACE("stroke " + std::to_string(k));
+    const Stroke s{(k * 3) % 12, k % 3, 8, 8};
+    for (BytePlane& plane : p)
+      for (int32_t y = s.y; y < s.y + s.h; ++y)
+        for (int32_t x = s.x; x < s.x + s.w; ++x) plane(x, y) = uint8_t(40 * k + x);
+    ASSERT_TRUE(journal.Record(s.x, s.y, s.w, s.h, p[0], p[1], p[2]));
+    journal.Flush();
+    const std::vector<platform::RecoveryCopy> copies = platform::ListRecoveryCopies(picture);
+    ASSERT_EQ(copies.size(), 1u);
+    EXPECT_EQ(::access(copies[0].path.c_str(), F_OK) == 0, k >= 3) << "a copy once the records pass 600 bytes";
+    Painting read = original;
+    ASSERT_TRUE(platform::ReadRecoveryCopy(copies[0].path, read[0], read[1], read[2]));
+    EXPECT_EQ(read, p);
+    EXPECT_LT(journal.JournalBytes(), 3 * platform::JournalRecordSize(8, 8)) << "the journal starts over";
+  }
+  journal.Record(15, 0, 8, 1, p[0], p[1], p[2]);  // past the edge: no record
+  journal.Discard();
+  EXPECT_TRUE(platform::ListRecoveryCopies(picture).empty());
+  EXPECT_TRUE(QDir(state.path() + "/brisel/recovery").entryList(QDir::Files | QDir::Hidden).isEmpty());
 }
 
 // ---- a painter killed at random moments ---------------------------------------------------------
