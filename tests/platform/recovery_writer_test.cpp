@@ -87,6 +87,8 @@ TEST(RecoveryWriter, EveryPictureNameComesBackByteForByteInAPrivateCopy) {
                                   "trailing.png ", "latin1 \xe9t\xe9.png", "overlong \xe0\x87\x87.png",
                                   "surrogate \xed\xa0\x80.png", "past \xf4\x90\x80\x80.png"};
   std::vector<std::string> names(std::begin(literals), std::end(literals));
+  names.emplace_back("clears \x1b[2J the terminal.png");
+  EXPECT_EQ(platform::ShownName("a\x1b[2Jb\n\t\xff.png"), "a\\x1b[2Jb\\n\\t\\xff.png");
   names.emplace_back(251, 'n');
   names.back() += ".png";
   for (const std::string& name : names) {
@@ -96,6 +98,9 @@ TEST(RecoveryWriter, EveryPictureNameComesBackByteForByteInAPrivateCopy) {
     const std::string copyName = path.substr(path.rfind('/') + 1);
     EXPECT_EQ(QString::fromStdString(copyName).toStdString(), copyName) << "not whole UTF-8";
     EXPECT_EQ(copyName.find_first_of("\t\n"), std::string::npos);
+    const std::string shown = platform::ShownName(picture);  // as messages and --recover show it
+    EXPECT_EQ(QString::fromStdString(shown).toStdString(), shown) << "not whole UTF-8";
+    EXPECT_TRUE(std::none_of(shown.begin(), shown.end(), [](char c) { return uint8_t(c) < 0x20 || c == 0x7f; }));
     platform::RecoveryWriter writer;
     ASSERT_EQ(writer.WriteNow(path, picture, plane, plane, plane), "");
     const std::vector<platform::RecoveryCopy> copies = platform::ListRecoveryCopies();
