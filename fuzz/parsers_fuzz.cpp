@@ -24,6 +24,7 @@
 #include "file/tiff_picture.h"
 #include "file/webp_picture.h"
 #include "krita/exchange.h"
+#include "platform/journal.h"
 #include "platform/recovery.h"
 
 namespace {
@@ -112,6 +113,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string plain = platform::PlainName(text);
   if (!IsPlainUtf8(plain)) Broken("PlainName leaves whole UTF-8 without control characters");
   if (platform::PlainName(plain) != plain) Broken("PlainName keeps a plain name as it is");
+  const std::string shown = platform::ShownName(text);
+  if (!IsPlainUtf8(shown)) Broken("ShownName leaves whole UTF-8 without control characters");
+
+  // A journal read over small planes: its records land inside them or not at all.
+  const platform::JournalReplay replay = platform::ReplayJournal(text, 0);
+  if (replay.headerRead && replay.header.width > 0 && replay.header.height > 0 &&
+      int64_t(replay.header.width) * replay.header.height <= 4096) {
+    BytePlane r(replay.header.width, replay.header.height), g = r, b = r;
+    const platform::JournalReplay applied = platform::ReplayJournal(text, 0, &r, &g, &b);
+    if (applied.last != replay.last || applied.goodBytes > text.size()) Broken("ReplayJournal reads the same records");
+  }
 
   std::string why;
   if (const auto header = kritahost::ParseHeader(text, why)) {

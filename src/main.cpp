@@ -43,9 +43,13 @@ int ListRecoveryCopies() {
     std::printf("No recovery copies in %s\n", brisel::platform::RecoveryFolder().c_str());
     return 0;
   }
-  for (const brisel::platform::RecoveryCopy& copy : copies)
-    std::printf("%s  (%s, %d x %d, of %s)\n", copy.path.c_str(), brisel::platform::LocalTimeText(copy.savedAt).c_str(),
-                copy.width, copy.height, copy.picture.empty() ? "a new picture" : copy.picture.c_str());
+  for (const brisel::platform::RecoveryCopy& copy : copies) {
+    using brisel::platform::ShownName;
+    const bool gone = copy.picture.rfind('/', 0) == 0 && !brisel::platform::ModifiedAt(copy.picture);
+    std::printf("%s  (%s, %d x %d, of %s%s)\n", ShownName(brisel::platform::ModifiedAt(copy.path) ? copy.path : copy.journal).c_str(),
+                brisel::platform::LocalTimeText(copy.savedAt).c_str(), copy.width, copy.height,
+                copy.picture.empty() ? "a new picture" : ShownName(copy.picture).c_str(), gone ? ", which no longer exists" : "");
+  }
   std::printf("Brisel offers a copy back when it next opens its picture; a copy opens as a picture too.\n");
   return 0;
 }

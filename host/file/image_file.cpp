@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <iostream>
 #include <new>
@@ -223,6 +224,19 @@ void ImageFile::Refresh() {
       staged_ = {};
       Fail(path_ + " is read-only: Brisel does not replace it (make it writable, or paint on a copy); the file is "
                    "unchanged");
+    }
+    // The new file goes beside the one it replaces (through a link, the file linked to): its folder must take
+    // it, which is said before anything, an undo backup included, is written there.
+    if (char* resolved = ::realpath(path_.c_str(), nullptr)) {
+      std::string folder(resolved);
+      std::free(resolved);
+      folder = folder.substr(0, folder.rfind('/'));
+      if (folder.empty()) folder = "/";
+      if (::faccessat(AT_FDCWD, folder.c_str(), W_OK | X_OK, AT_EACCESS) != 0 && errno == EACCES) {
+        staged_ = {};
+        Fail(path_ + " cannot be written: Brisel writes a picture through a new file in its folder, and the folder " +
+             folder + " is not writable for you; the file is unchanged");
+      }
     }
   }
   const std::string target = isNew ? ReserveNewPictureName() : path_;

@@ -20,6 +20,7 @@
 #include "platform/settings.h"
 #include "platform/window.h"
 #include "state/shared_state.h"
+#include "stroke/stroke.h"
 
 namespace brisel::app {
 namespace {
@@ -29,8 +30,9 @@ constexpr int32_t kLongestAutosaveSeconds = INT32_MAX / 1000;
 
 struct Recovery {
   std::string picture;
-  std::string copyPath;
-  platform::RecoveryWriter writer;
+  std::string copyPath;  // the run's copy, once written or taken back
+  platform::RecoveryJournal journal;
+  bool journalMissed = false;  // a change could not be recorded: only a copy from the planes catches up
   platform::RepeatingTimer autosave;
 };
 std::unique_ptr<Recovery> gRecovery;  // armed while it exists
@@ -40,21 +42,31 @@ bool HaveImage() {
   return ImageWidth > 0 && ImageHeight > 0 && PlaneR.width() == ImageWidth && PlaneR.height() == ImageHeight;
 }
 
-const std::string& CopyPath() {
-  if (gRecovery->copyPath.empty()) gRecovery->copyPath = platform::NewRecoveryPath(gRecovery->picture);
-  return gRecovery->copyPath;
+// The journal starts over on the planes as the host holds them (a start, a send).
+void BeginJournal() {
+  gRecovery->journal.Begin(platform::NewRecoveryPath(gRecovery->picture), gRecovery->picture, PlaneR, PlaneG, PlaneB);
+  canvas::TakeChangedSinceRecord();
 }
 
-// Refreshes the copy while there are changes the host has not had. The planes are copied here, between two
-// events, and written on the writer's own thread.
+// After each handler: what it changed goes to the journal, its pixels copied here and written on the
+// journal's own thread.
+void RecordChanges() {
+  if (!gRecovery || !HaveImage()) return;
+  const PixelRect r = canvas::TakeChangedSinceRecord();
+  if (r.empty()) return;
+  if (!gRecovery->journal.Record(r.x1, r.y1, r.width(), r.height(), PlaneR, PlaneG, PlaneB))
+    gRecovery->journalMissed = true;
+}
+
+// Folds the journal into the copy while there are changes the host has not had; the copy is written on the
+// journal's thread, from the journal's own planes.
 void AutosaveTick() {
   if (!gRecovery || !HaveImage() || canvas::ChangedBoxToSend().empty()) return;
-  try {
-    gRecovery->writer.WriteInBackground(CopyPath(), gRecovery->picture, PlaneR, PlaneG, PlaneB);
-  } catch (const std::exception& e) {
-    // No room for the snapshot (or no thread for it): the painting goes on, and the next turn tries again.
-    std::fprintf(stderr, "brisel: the recovery copy is not refreshed this time: %s\n", e.what());
+  if (gRecovery->journalMissed) {
+    if (const std::string words = KeepRecoveryCopy(); !words.empty()) std::fprintf(stderr, "brisel: %s\n", words.c_str());
+    return;
   }
+  gRecovery->journal.Fold();
 }
 
 // The newest copy of this picture that differs from the image is offered; the ones equal to it go. A copy
@@ -63,9 +75,9 @@ void OfferCopies() {
   if (gRecovery->picture.empty()) return;
   for (const platform::RecoveryCopy& copy : platform::ListRecoveryCopies(gRecovery->picture)) {
     if (copy.picture != gRecovery->picture) continue;
-    if (platform::StillRunning(copy.writer)) {
+    if (platform::StillWritten(copy)) {
       std::fprintf(stderr, "brisel: the recovery copy %s is kept up to date by process %lld, which still runs: "
-                   "not offered\n", copy.path.c_str(), static_cast<long long>(copy.writer));
+                   "not offered\n", platform::ShownName(copy.path).c_str(), static_cast<long long>(copy.writer));
       continue;
     }
     if (copy.width != ImageWidth || copy.height != ImageHeight) {
@@ -74,14 +86,16 @@ void OfferCopies() {
                    copy.path.c_str(), copy.width, copy.height, ImageWidth, ImageHeight);
       continue;
     }
-    BytePlane red, green, blue;
+    // A painting kept only in its journal so far is the picture with its records.
+    BytePlane red = copy.journal.empty() ? BytePlane() : PlaneR, green = copy.journal.empty() ? BytePlane() : PlaneG,
+              blue = copy.journal.empty() ? BytePlane() : PlaneB;
     if (!platform::ReadRecoveryCopy(copy.path, red, green, blue) || red.width() != ImageWidth ||
         red.height() != ImageHeight) {
       std::fprintf(stderr, "brisel: the recovery copy %s cannot be read: it is kept, not offered\n", copy.path.c_str());
       continue;
     }
     if (red == PlaneR && green == PlaneG && blue == PlaneB) {
-      std::remove(copy.path.c_str());
+      platform::RemoveRecoveryCopy(copy);
       continue;
     }
     std::string question = "A recovery copy from " + platform::LocalTimeText(copy.savedAt) + " exists. Restore it?";
@@ -89,7 +103,8 @@ void OfferCopies() {
     if (const std::optional<int64_t> changed = platform::ModifiedAt(gRecovery->picture); changed && *changed > copy.savedAt)
       question += "\rThe picture was changed after the copy was made, at " + platform::LocalTimeText(*changed) +
                   ": restoring the copy paints over that change (one undo step gives it back).";
-    const auto answer = platform::AskYesNo(kProgramName, question + "\r(" + copy.path + ")");
+    const std::string file = platform::ModifiedAt(copy.path) ? copy.path : copy.journal;
+    const auto answer = platform::AskYesNo(kProgramName, question + "\r(" + platform::ShownName(file) + ")");
     if (answer != platform::MessageBoxAnswer::Yes ||
         !link::ReplaceImage(std::move(red), std::move(green), std::move(blue)))
       return;
@@ -97,7 +112,7 @@ void OfferCopies() {
     // the old one goes (a run that still wrote there would be told apart by that name).
     const std::string words = KeepRecoveryCopy();
     if (RecoveryCopyPath() != copy.path && platform::ModifiedAt(RecoveryCopyPath())) {
-      std::remove(copy.path.c_str());
+      platform::RemoveRecoveryCopy(copy);
     } else {
       std::fprintf(stderr, "brisel: %s\n", words.c_str());
       gRecovery->copyPath = copy.path;
@@ -123,7 +138,7 @@ int32_t AutosaveSeconds() {
       platform::GetSetting("tarnwick", "Startup", "Autosave_Seconds", std::to_string(kDefaultAutosaveSeconds));
   const std::optional<int32_t> seconds = panel::SettingNumber(text);
   // The timer counts in milliseconds, in 32 bits: about 24 days at most.
-  if (!seconds || *seconds > kLongestAutosaveSeconds) {
+  if (!seconds || *seconds < 0 || *seconds > kLongestAutosaveSeconds) {
     std::fprintf(stderr,
                  "brisel: warning: the setting Autosave_Seconds=%s is not a number of seconds up to %d; "
                  "autosaving every %d seconds\n",
@@ -150,7 +165,10 @@ void StartRecovery(const std::string& picture, int32_t autosaveSeconds) {
   link::SetAfterSend(RecoveryAfterSend);
   platform::SetLastWords(KeepRecoveryCopy);
   platform::OnTerminationSignal(OnTermination);
+  if (HaveImage()) BeginJournal();
   OfferCopies();
+  RecordChanges();
+  platform::SetAfterEachHandler(RecordChanges);
   if (autosaveSeconds > 0)
     gRecovery->autosave.Start(int32_t(std::min<int64_t>(int64_t(autosaveSeconds) * 1000, INT32_MAX)), AutosaveTick);
 }
@@ -169,26 +187,37 @@ void StopRecovery() {
   link::SetAfterSend(nullptr);
   platform::OnTerminationSignal(nullptr);
   platform::SetLastWords(nullptr);
-  gRecovery.reset();  // stops the timer and waits for the writer
+  platform::SetAfterEachHandler(nullptr);
+  gRecovery.reset();  // stops the timer, writes what the journal was handed and lets a fold end
 }
 
 void RecoveryAfterSend() {
-  if (!gRecovery || gRecovery->copyPath.empty()) return;
-  gRecovery->writer.Discard(gRecovery->copyPath);
+  if (!gRecovery) return;
+  // The host holds the painting: the copy and its journal go, and the journal starts over on it.
+  if (HaveImage()) BeginJournal();
+  // A picture written anew is a new file: the claim moves to it.
+  if (platform::ClaimedPicture() && !gRecovery->picture.empty()) platform::ClaimPicture(gRecovery->picture);
+  else gRecovery->journal.Discard();
   gRecovery->copyPath.clear();
 }
 
 std::string KeepRecoveryCopy() {
+  if (!gRecovery || !HaveImage()) return {};
+  // A stroke held at the end is painting too: it is committed, as its release would.
+  if (StrokeUncommitted) (void)stroke::CommitStroke();
   // With nothing changed since the host last had the planes, the host's picture is the painting.
-  if (!gRecovery || !HaveImage() || canvas::ChangedBoxToSend().empty()) return {};
+  if (canvas::ChangedBoxToSend().empty()) return {};
   // The copy is worth more than the oldest undo steps: they go, one at a time, while memory is short.
   std::string why;
   link::RunLettingUndoStepsGo([&] {
-    why = gRecovery->writer.WriteNow(CopyPath(), gRecovery->picture, PlaneR, PlaneG, PlaneB);
+    why = gRecovery->journal.KeepNow(PlaneR, PlaneG, PlaneB);
     return why.rfind(platform::kNotEnoughMemory, 0) != 0;
   });
   if (!why.empty()) return "No recovery copy of the painting could be written (" + why + ").";
-  gRecovery->copyPath = gRecovery->writer.LastWritten();  // where it went, when not to the recovery folder
+  // The copy holds every change so far, those not yet recorded among them.
+  canvas::TakeChangedSinceRecord();
+  gRecovery->journalMissed = false;
+  gRecovery->copyPath = gRecovery->journal.CopyPath();  // where it went, when not to the recovery folder
   return "A recovery copy of the painting is kept in " + gRecovery->copyPath + ".";
 }
 

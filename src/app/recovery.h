@@ -15,7 +15,7 @@
 namespace brisel::app {
 
 // The autosave interval in seconds: the host's setting Autosave_Seconds in section "Startup" (read as the
-// theme's settings are), 60 where it is absent or not a number; 0 or less turns autosave off.
+// theme's settings are), 60 where it is absent, negative or not a number (with a warning); 0 turns autosave off.
 int32_t AutosaveSeconds();
 
 // Before the program opens picture (its identity, as below): marks it as open in this run; where another run

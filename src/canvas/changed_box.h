@@ -15,7 +15,9 @@ void NoteChanged(const PixelRect& r);
 void NoteWholeImageChanged();
 // The box to send, within the picture as it is now; all 0 when nothing changed.
 PixelRect ChangedBoxToSend();
-// The host holds the planes as they are now.
+// The box changed since the recovery journal last took it, within the picture; taken, it is empty.
+PixelRect TakeChangedSinceRecord();
+// The host holds the planes as they are now (and so does the recovery journal, which starts over).
 void ForgetChanges();
 
 }  // namespace brisel::canvas

@@ -38,6 +38,8 @@ const char* SignalName(int signal);
 // On a termination signal, calls onSignal(signal number) from the event loop (the signal handler itself
 // only wakes the loop), then ends the process by that signal, unless onSignal answers false: then the
 // program ends its run itself (a plug-in returns to its host). Empty onSignal restores the signals' defaults.
+// A signal ignored when the program started (SIGHUP under nohup) stays ignored. Armed, it also ignores
+// SIGXFSZ, so that a write past the file size limit fails (EFBIG) instead of ending the program.
 void OnTerminationSignal(std::function<bool(int signal)> onSignal);
 
 // The last words: what the program does before it ends on a failure (a fatal report, an exception that

@@ -173,6 +173,9 @@ void ShowMessage(const std::string& title, const std::string& text);
 [[noreturn]] void ReportFatal(const Error& error);
 // Runs a handler; an Error escaping it is reported as fatal.
 void Dispatch(const std::function<void()>& handler);
+// Runs after every handler Dispatch runs (a nested one's too), as part of it: every change the handler
+// made to the picture is whole by then. Empty: nothing.
+void SetAfterEachHandler(std::function<void()> after);
 
 // Test seams: answer message boxes (ShowMessage passes through the answerer too) and pop-up menus without a user, and catch fatal reports.
 void SetMessageBoxAnswerer(std::function<MessageBoxAnswer(const std::string& title, const std::string& text)>);

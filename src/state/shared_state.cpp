@@ -30,6 +30,7 @@ std::deque<UndoStep> RedoStack;
 int32_t UndoLimit = 256;
 uint64_t UndoMemoryBudget = DefaultUndoMemoryBudget();
 ChangedArea ChangedSinceSend;
+ChangedArea ChangedSinceRecord;
 
 std::vector<StrokePoint> StrokePoints;
 int32_t StrokeCount = 0;
@@ -76,6 +77,7 @@ void ResetSharedState() {
   UndoLimit = 256;
   UndoMemoryBudget = DefaultUndoMemoryBudget();
   ChangedSinceSend = ChangedArea();
+  ChangedSinceRecord = ChangedArea();
   StrokePoints.clear();
   StrokeCount = 0;
   StrokeActive = PickMode = SpaceHeld = SpacePan = SpaceTurn = false;

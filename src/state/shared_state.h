@@ -65,6 +65,8 @@ struct ChangedArea {
   bool wholeImage = false;
 };
 extern ChangedArea ChangedSinceSend;
+// The same since the recovery journal's last record (app/recovery.h takes it after each handler).
+extern ChangedArea ChangedSinceRecord;
 
 // ---- the canvas's mouse and key handlers (app/canvas_input) ----------------------------------------
 extern bool StrokeActive;                            // a press is held on the canvas

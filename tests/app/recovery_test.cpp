@@ -73,6 +73,14 @@ bool Catches(qint64 pid, int signal) {
   return false;
 }
 
+// Whether the process ignores the signal (the SigIgn mask).
+bool Ignores(qint64 pid, int signal) {
+  std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+  for (std::string line; std::getline(status, line);)
+    if (line.rfind("SigIgn:", 0) == 0) return (std::stoull(line.substr(7), nullptr, 16) >> (signal - 1)) & 1;
+  return false;
+}
+
 template <class Condition>
 bool WaitFor(Condition condition, int milliseconds = 20000) {
   for (int waited = 0; waited < milliseconds; waited += 20) {
@@ -191,10 +199,20 @@ TEST(RecoveryProcess, EveryWayOutKeepsThePaintingAsACopyThatRecoverLists) {
   unpainted.setProcessEnvironment(environment);
   unpainted.start(BRISEL_BINARY, {picture});
   ASSERT_TRUE(WaitFor([&] { return Catches(unpainted.processId(), SIGINT); })) << "never ready for the signal";
+  EXPECT_TRUE(Ignores(unpainted.processId(), SIGXFSZ)) << "a write past ulimit -f would end it, copy unwritten";
   ::kill(pid_t(unpainted.processId()), SIGINT);
   ASSERT_TRUE(unpainted.waitForFinished(20000));
   EXPECT_EQ(unpainted.exitStatus(), QProcess::CrashExit) << "ends by the signal itself";
   EXPECT_TRUE(platform::ListRecoveryCopies().empty());
+
+  // Started with SIGHUP ignored (nohup), it leaves it ignored.
+  QProcess underNohup;
+  underNohup.setProcessEnvironment(environment);
+  underNohup.start("sh", {"-c", "trap '' HUP; exec \"$0\" \"$1\"", BRISEL_BINARY, picture});
+  ASSERT_TRUE(WaitFor([&] { return Catches(underNohup.processId(), SIGTERM); })) << "never ready for the signal";
+  EXPECT_TRUE(Ignores(underNohup.processId(), SIGHUP) && !Catches(underNohup.processId(), SIGHUP));
+  ::kill(pid_t(underNohup.processId()), SIGTERM);
+  ASSERT_TRUE(underNohup.waitForFinished(20000));
 
   constexpr int kDisplayGone = 0;
   for (const int way : {SIGTERM, SIGHUP, SIGINT, SIGQUIT, kDisplayGone}) {

@@ -212,6 +212,13 @@ TEST_F(FileHostTest, HostileSendsNeverFollowLinksNorOverwriteUnasked) {
        false, "a folder is there"},
       {"backup-of-another-user-in-shared-folder", "o.png", othersBackupInSharedFolder, "", false, false,
        "another user's file", true},
+      {"folder-not-writable", "nw.png",
+       [this](const std::string& picture, const std::string&) {
+         const std::string folder = picture.substr(0, picture.rfind('/'));
+         ASSERT_EQ(chmod(dir_.path().toLocal8Bit().constData(), 0711) | chmod(folder.c_str(), 0755), 0);
+         ASSERT_EQ(chown(picture.c_str(), OtherUser::kId, OtherUser::kId), 0);
+       },
+       "the folder", false, false, "", true},
       {"name-250-bytes", std::string(246, 'n') + ".png", [](auto&, auto&) {}, "", false, true},
       {"name-255-bytes-no-room-for-backup", std::string(251, 'm') + ".png", [](auto&, auto&) {}, "", false, false,
        "too long"},

@@ -14,6 +14,9 @@
 #include <string>
 #include <utility>
 
+#include <sys/stat.h>
+
+#include "app/recovery.h"
 #include "canvas/undo.h"
 #include "panel/theme.h"
 #include "panel/tool_panel.h"
@@ -188,6 +191,24 @@ TEST_F(ThemeTest, UndoMemoryMBSetsTheUndoBudgetAtStartUp) {
     EXPECT_EQ(UndoMemoryBudget, budget) << lines;
     DestroyWindows();
   }
+}
+
+// The autosave interval: whole seconds, 0 for none; a negative or unreadable value is the default, and a
+// settings file that is not a regular file (a FIFO, which would never answer) is not read at all.
+TEST_F(ThemeTest, AutosaveSecondsAreWholeSecondsAndASettingsFifoIsNeverRead) {
+  const std::pair<const char*, int32_t> cases[] = {
+      {"Autosave_Seconds=5\n", 5}, {"Autosave_Seconds=0\n", 0}, {"Autosave_Seconds=-3\n", 60},
+      {"Autosave_Seconds=soon\n", 60}, {"Autosave_Seconds=2147484\n", 60}, {"", 60},
+  };
+  for (const auto& [lines, seconds] : cases) {
+    Settings(lines);
+    EXPECT_EQ(app::AutosaveSeconds(), seconds) << lines;
+  }
+  Settings("Autosave_Seconds=5\n");
+  const std::filesystem::path file = std::filesystem::path(std::getenv("XDG_CONFIG_HOME")) / "tarnwick" / "tarnwick.conf";
+  std::filesystem::remove(file);
+  ASSERT_EQ(::mkfifo(file.c_str(), 0600), 0);
+  EXPECT_EQ(app::AutosaveSeconds(), 60) << "the FIFO was read, or the start hangs here";
 }
 
 TEST_F(ThemeTest, RolesByTagAndControlsThePassLeavesAlone) {

@@ -83,9 +83,16 @@ QString FatalText(const Error& error, const std::string& lastWords) {
       .arg(QString::number(error.number()), QString::fromUtf8(error.what()), QString::fromStdString(lastWords));
 }
 
+namespace {
+std::function<void()> gAfterEachHandler;
+}  // namespace
+
+void SetAfterEachHandler(std::function<void()> after) { gAfterEachHandler = std::move(after); }
+
 void Dispatch(const std::function<void()>& handler) {
   try {
     handler();
+    if (gAfterEachHandler) gAfterEachHandler();
   } catch (const Error& e) {
     ReportFatal(e);
   } catch (const std::bad_alloc&) {

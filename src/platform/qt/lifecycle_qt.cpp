@@ -94,12 +94,34 @@ const char* SignalName(int signal) {
   }
 }
 
+namespace {
+
+// Whether the signal was ignored when the program started (SIGHUP under nohup): it stays ignored. Asked
+// once per signal, before the program first catches it.
+bool IgnoredAtStart(int signal) {
+  static int known = 0, ignored = 0;
+  const int bit = 1 << signal;
+  if (!(known & bit)) {
+    struct sigaction now {};
+    if (::sigaction(signal, nullptr, &now) == 0 && now.sa_handler == SIG_IGN) ignored |= bit;
+    known |= bit;
+  }
+  return ignored & bit;
+}
+
+}  // namespace
+
 void OnTerminationSignal(std::function<bool(int signal)> onSignal) {
+  for (const int signal : kTerminationSignals) IgnoredAtStart(signal);
   gOnSignal = std::move(onSignal);
   if (!gOnSignal) {
-    for (const int signal : kTerminationSignals) ::signal(signal, SIG_DFL);
+    for (const int signal : kTerminationSignals)
+      if (!IgnoredAtStart(signal)) ::signal(signal, SIG_DFL);
     return;
   }
+  // A write past the file size limit (ulimit -f) fails with EFBIG, as a full disk does, with its question and
+  // its copy, instead of ending the program with neither.
+  ::signal(SIGXFSZ, SIG_IGN);
   if (gSignalPipe[0] < 0 && ::pipe2(gSignalPipe, O_CLOEXEC | O_NONBLOCK) != 0) {
     std::fprintf(stderr, "brisel: warning: termination signals cannot be caught (%s)\n", std::strerror(errno));
     return;
@@ -112,7 +134,8 @@ void OnTerminationSignal(std::function<bool(int signal)> onSignal) {
   action.sa_handler = NoteSignal;
   sigemptyset(&action.sa_mask);
   action.sa_flags = SA_RESTART;
-  for (const int signal : kTerminationSignals) ::sigaction(signal, &action, nullptr);
+  for (const int signal : kTerminationSignals)
+    if (!IgnoredAtStart(signal)) ::sigaction(signal, &action, nullptr);
 }
 
 // ---- last words ------------------------------------------------------------------------------------

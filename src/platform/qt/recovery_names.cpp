@@ -6,6 +6,7 @@
 #include <QByteArray>
 
 #include <cstdint>
+#include <cstdio>
 
 #include "platform/recovery.h"
 
@@ -27,7 +28,12 @@ int64_t WriterOf(const std::string& path) {
   return pid;
 }
 
-std::string PlainName(const std::string& name) {
+namespace {
+
+// name, with each control character and each byte that does not begin whole UTF-8 replaced by what
+// replace(byte) answers.
+template <class Replace>
+std::string Rewritten(const std::string& name, Replace replace) {
   std::string plain;
   for (size_t i = 0; i < name.size();) {
     const uint8_t lead = uint8_t(name[i]);
@@ -41,7 +47,7 @@ std::string PlainName(const std::string& name) {
       valid = next >= (k == 1 ? low : 0x80) && next <= (k == 1 ? high : 0xBF);
     }
     if (!valid || lead < 0x20 || lead == 0x7F) {
-      plain += '_';
+      plain += replace(lead);
       ++i;
     } else {
       plain.append(name, i, length);
@@ -49,6 +55,26 @@ std::string PlainName(const std::string& name) {
     }
   }
   return plain;
+}
+
+}  // namespace
+
+std::string PlainName(const std::string& name) {
+  return Rewritten(name, [](uint8_t) { return std::string("_"); });
+}
+
+std::string ShownName(const std::string& name) {
+  return Rewritten(name, [](uint8_t byte) {
+    switch (byte) {
+      case '\n': return std::string("\\n");
+      case '\t': return std::string("\\t");
+      default: {
+        char escaped[8];
+        std::snprintf(escaped, sizeof escaped, "\\x%02x", byte);
+        return std::string(escaped);
+      }
+    }
+  });
 }
 
 }  // namespace brisel::platform

@@ -3,6 +3,7 @@
 // write on a std::thread.
 
 #include <fcntl.h>
+#include <pwd.h>
 #include <signal.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -28,12 +29,15 @@
 #include <functional>
 #include <mutex>
 #include <new>
+#include <optional>
 #include <string_view>
 #include <thread>
 #include <vector>
 
 #include "platform/atomic_file.h"
+#include "platform/journal.h"
 #include "platform/qt/picture_planes.h"
+#include "platform/qt/recovery_files.h"
 #include "platform/recovery.h"
 
 namespace brisel::platform {
@@ -44,26 +48,63 @@ namespace {
 constexpr const char* kMarkKey = "Brisel-Recovery";
 constexpr const char* kPictureKey = "Brisel-Picture";
 constexpr const char* kPictureBytesKey = "Brisel-Picture-Bytes";
+// The last record of the journal beside the copy that the copy holds (none: 0).
+constexpr const char* kSequenceKey = "Brisel-Journal-Sequence";
 
 std::string PictureOf(const QImageReader& reader) {
   return PictureFromCopyText(reader.text(kPictureBytesKey).toLatin1().toStdString(),
                              reader.text(kPictureKey).toStdString());
 }
 
-// Makes folder and its missing parents, private to the user (paintings are nobody else's business); the
-// folder itself, found readable by others (made by another tool, or restored from a backup), is made private.
+}  // namespace
+
+namespace {
+
+std::string RuntimeRecoveryFolder();
+std::string TemporaryRecoveryFolder();
+
+// Whether folder is one that the program keeps for itself (and so may make and tighten).
+bool OwnFolder(const std::string& folder) {
+  return !folder.empty() && (folder == RecoveryFolder() || folder == RuntimeRecoveryFolder() ||
+                             folder == TemporaryRecoveryFolder());
+}
+
+// Whether folder, found as it is, is the user's alone: a real folder (not a link), the user's, which nobody
+// else may write to or read.
+bool UsersAlone(const std::string& folder, bool readableByOthers) {
+  struct stat st {};
+  return ::lstat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::geteuid() &&
+         (st.st_mode & (readableByOthers ? 022 : 077)) == 0;
+}
+
+}  // namespace
+
+// The program's own folders are made with their missing parents, private to the user (paintings are nobody
+// else's business), and one found readable by others (made by another tool, restored from a backup) is made
+// private; one that is a link or another user's is refused. Any other folder (a picture's) is never made
+// nor changed: it is used only where it is already the user's alone.
 bool MakeFolder(const std::string& folder) {
+  if (!OwnFolder(folder)) {
+    if (UsersAlone(folder, true)) return true;
+    errno = EACCES;
+    return false;
+  }
   for (size_t slash = folder.find('/', 1);; slash = folder.find('/', slash + 1)) {
     const std::string part = folder.substr(0, slash);
     if (::mkdir(part.c_str(), 0700) != 0 && errno != EEXIST) return false;
     if (slash == std::string::npos) break;
   }
   struct stat st {};
-  if (::stat(folder.c_str(), &st) != 0) return false;
-  if ((st.st_mode & 077) != 0 && st.st_uid == ::geteuid() && ::chmod(folder.c_str(), st.st_mode & 07700) != 0)
+  if (::lstat(folder.c_str(), &st) != 0) return false;
+  if (!S_ISDIR(st.st_mode) || st.st_uid != ::geteuid()) {
+    errno = S_ISDIR(st.st_mode) ? EACCES : ENOTDIR;
     return false;
+  }
+  if ((st.st_mode & 077) != 0 && ::chmod(folder.c_str(), st.st_mode & 07700) != 0) return false;
   return true;
 }
+
+namespace {
 
 // libpng reports a failure by calling these and then jumping back to the setjmp in EncodePng: the message is
 // kept (it says when libpng itself found no memory), and nothing is printed.
@@ -97,12 +138,13 @@ void FlushPngBytes(png_structp) {}
 // Encodes the planes as an 8-bit RGB PNG, one row at a time: besides the encoded bytes it needs a row of
 // 3 x width bytes and libpng's own buffers, never a picture of the whole size. Everything that has a
 // destructor is made before the setjmp that a failure jumps back to.
-std::string EncodePng(const std::string& picture, const BytePlane& red, const BytePlane& green,
+std::string EncodePng(const std::string& picture, uint64_t sequence, const BytePlane& red, const BytePlane& green,
                       const BytePlane& blue, QByteArray& bytes) {
   const int32_t w = red.width(), h = red.height();
   std::vector<uint8_t> row(size_t(w) * 3);
   const QByteArray name = QString::fromStdString(picture).toUtf8();
   const QByteArray nameBytes = QByteArray::fromStdString(picture).toPercentEncoding("/");
+  const std::string sequenceText = std::to_string(sequence);
   PngOutput out{&bytes};
   png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &out, OnPngError, OnPngWarning);
   png_infop info = png ? png_create_info_struct(png) : nullptr;
@@ -121,11 +163,14 @@ std::string EncodePng(const std::string& picture, const BytePlane& red, const By
   png_set_IHDR(png, info, png_uint_32(w), png_uint_32(h), 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
                PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
   // The text chunks go before the pixels, where a reader that reads only the header finds them.
-  png_text text[3] = {};
+  png_text text[4] = {};
   int texts = 0;
   text[texts].compression = PNG_TEXT_COMPRESSION_NONE;
   text[texts].key = const_cast<char*>(kMarkKey);
   text[texts++].text = const_cast<char*>("1");
+  text[texts].compression = PNG_TEXT_COMPRESSION_NONE;
+  text[texts].key = const_cast<char*>(kSequenceKey);
+  text[texts++].text = const_cast<char*>(sequenceText.c_str());
   if (!picture.empty()) {
     text[texts].compression = PNG_ITXT_COMPRESSION_NONE;  // UTF-8 text
     text[texts].key = const_cast<char*>(kPictureKey);
@@ -150,12 +195,21 @@ std::string EncodePng(const std::string& picture, const BytePlane& red, const By
   return {};
 }
 
-std::string Encode(const std::string& picture, const BytePlane& red, const BytePlane& green, const BytePlane& blue,
-                   QByteArray& bytes) {
+}  // namespace
+
+std::string EncodeCopy(const std::string& picture, uint64_t sequence, const BytePlane& red, const BytePlane& green,
+                       const BytePlane& blue, QByteArray& bytes) {
   const int32_t w = red.width(), h = red.height();
   if (red.empty() || green.width() != w || green.height() != h || blue.width() != w || blue.height() != h)
     return "the image planes are empty or of different sizes";
-  return EncodePng(picture, red, green, blue, bytes);
+  return EncodePng(picture, sequence, red, green, blue, bytes);
+}
+
+namespace {
+
+std::string Encode(const std::string& picture, const BytePlane& red, const BytePlane& green, const BytePlane& blue,
+                   QByteArray& bytes) {
+  return EncodeCopy(picture, 0, red, green, blue, bytes);
 }
 
 // Writes encoded bytes to path, the folder made first; empty or why not. A copy is the user's alone (0600),
@@ -186,6 +240,28 @@ std::string RuntimeRecoveryFolder() {
   return runtime && runtime[0] == '/' ? std::string(runtime) + "/brisel-recovery" : std::string();
 }
 
+// The third: a folder of the user's own in the temporary folder, named by the user's number, which another
+// user could only have planted (then it is refused).
+std::string TemporaryRecoveryFolder() {
+  const char* temporary = std::getenv("TMPDIR");
+  std::string base = temporary && temporary[0] == '/' ? temporary : "/tmp";
+  while (base.size() > 1 && base.back() == '/') base.pop_back();
+  return base + "/brisel-recovery-" + std::to_string(::geteuid());
+}
+
+}  // namespace
+
+std::vector<std::string> RecoveryPlaces(const std::string& path, const std::string& picture) {
+  std::vector<std::string> places{path};
+  const std::string name = path.substr(path.rfind('/') + 1);
+  for (const std::string& folder : {RecoveryFolder(), RuntimeRecoveryFolder(), TemporaryRecoveryFolder()})
+    if (!folder.empty() && folder + "/" + name != path) places.push_back(folder + "/" + name);
+  // Beside the picture last, and only where its folder is the user's alone.
+  if (const std::string beside = PictureFolder(picture); !beside.empty() && UsersAlone(beside, true))
+    places.push_back((beside == "/" ? "" : beside) + "/." + name);
+  return places;
+}
+
 // Writes the copy at path (in the recovery folder) or, where that fails (a folder that cannot be written,
 // a full disk), under the same name in the runtime folder, then beside the picture as a hidden file.
 // written receives where it went; empty or why not (the first place's reason).
@@ -196,12 +272,7 @@ std::string WriteEncoded(const std::string& path, const std::string& picture, co
     written = path;
     return {};
   }
-  const std::string name = path.substr(path.rfind('/') + 1);
-  std::vector<std::string> others;
-  if (const std::string runtime = RuntimeRecoveryFolder(); !runtime.empty()) others.push_back(runtime + "/" + name);
-  if (const std::string beside = PictureFolder(picture); !beside.empty())
-    others.push_back((beside == "/" ? "" : beside) + "/." + name);
-  for (const std::string& other : others) {
+  for (const std::string& other : RecoveryPlaces(path, picture)) {
     if (other == path || !WriteCopyFile(other, bytes).empty()) continue;
     std::fprintf(stderr, "brisel: the recovery copy cannot go to %s (%s); it is kept in %s\n", path.c_str(),
                  why.c_str(), other.c_str());
@@ -210,6 +281,8 @@ std::string WriteEncoded(const std::string& path, const std::string& picture, co
   }
   return why;
 }
+
+namespace {
 
 // Tells planes apart from the ones written last, without keeping a copy of them.
 size_t Fingerprint(const BytePlane& red, const BytePlane& green, const BytePlane& blue) {
@@ -229,8 +302,14 @@ std::string RecoveryFolder() {
   if (state && state[0] == '/') {
     base = state;
   } else {
+    // Without HOME (env -i, cron), the account's own home; none, or the root of the file system: no folder.
     const char* home = std::getenv("HOME");
-    base = (home && home[0] ? std::string(home) : QDir::homePath().toStdString()) + "/.local/state";
+    std::string folder = home && home[0] == '/' ? home : "";
+    if (folder.empty())
+      if (const passwd* account = ::getpwuid(::geteuid()); account && account->pw_dir) folder = account->pw_dir;
+    while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+    if (folder.empty() || folder == "/" || folder[0] != '/') return {};
+    base = folder + "/.local/state";
   }
   while (base.size() > 1 && base.back() == '/') base.pop_back();
   return base + "/brisel/recovery";
@@ -261,7 +340,10 @@ std::string NewRecoveryPath(const std::string& picture) {
   tm local {};
   localtime_r(&now, &local);
   std::strftime(when, sizeof when, "%Y%m%d-%H%M%S", &local);
-  return RecoveryFolder() + "/" + name + "-" + when + "-" + std::to_string(::getpid()) + ".png";
+  std::string folder = RecoveryFolder();
+  if (folder.empty()) folder = RuntimeRecoveryFolder();
+  if (folder.empty()) folder = TemporaryRecoveryFolder();
+  return folder + "/" + name + "-" + when + "-" + std::to_string(::getpid()) + ".png";
 }
 
 std::string LocalTimeText(int64_t secondsSinceEpoch) {
@@ -275,17 +357,66 @@ std::string LocalTimeText(int64_t secondsSinceEpoch) {
 
 namespace {
 
-// The copies in folder whose file names match pattern.
+// The bytes of the file at path, at most limit of them; false when it cannot be read.
+bool ReadBytes(const std::string& path, std::string& bytes, size_t limit = SIZE_MAX) {
+  std::ifstream file(path, std::ios::binary);
+  if (!file) return false;
+  bytes.clear();
+  char chunk[1 << 16];
+  while (bytes.size() < limit && file) {
+    file.read(chunk, std::streamsize(std::min(sizeof chunk, limit - bytes.size())));
+    bytes.append(chunk, size_t(file.gcount()));
+  }
+  return !file.bad();
+}
+
+// Whether the file at path is a copy (or a journal) that this user wrote: a regular file, not a link, the
+// user's, 0600. Anything else may have been planted by another user, to be restored into a picture.
+bool OwnPrivateFile(const std::string& path) {
+  struct stat st {};
+  return ::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == ::geteuid() &&
+         (st.st_mode & 07777) == 0600;
+}
+
+// A journal's header and its file's time, read without its records.
+std::optional<JournalHeader> JournalHeaderAt(const std::string& path) {
+  std::string bytes;
+  if (!ReadBytes(path, bytes, 1 << 17)) return std::nullopt;
+  const JournalReplay replay = ReplayJournal(bytes, 0);
+  if (!replay.headerRead) return std::nullopt;
+  return replay.header;
+}
+
+// The copies in folder whose file names match pattern (".png" at its end), and the journals there that have
+// no copy yet, whose records follow the picture itself.
 void AddCopiesIn(const std::string& folder, const QString& pattern, std::vector<RecoveryCopy>& copies) {
   if (folder.empty()) return;
   const QDir dir(QString::fromStdString(folder));
   for (const QFileInfo& file : dir.entryInfoList({pattern}, QDir::Files | QDir::Hidden)) {
+    if (!OwnPrivateFile(file.filePath().toStdString())) continue;
     QImageReader reader(file.filePath(), "png");
     if (reader.text(kMarkKey).isEmpty()) continue;
     const QSize size = reader.size();
     const std::string path = file.filePath().toStdString();
-    copies.push_back({path, PictureOf(reader), file.lastModified().toSecsSinceEpoch(), size.width(), size.height(),
-                      WriterOf(path)});
+    RecoveryCopy copy{path, PictureOf(reader), file.lastModified().toSecsSinceEpoch(), size.width(), size.height(),
+                      WriterOf(path), {}};
+    const std::string journal = JournalPathOf(path);
+    if (const std::optional<int64_t> changed = ModifiedAt(journal); changed && OwnPrivateFile(journal)) {
+      copy.journal = journal;
+      copy.savedAt = std::max(copy.savedAt, *changed);
+    }
+    copies.push_back(std::move(copy));
+  }
+  QString journals = pattern;
+  journals.chop(4);
+  for (const QFileInfo& file : dir.entryInfoList({journals + ".journal"}, QDir::Files | QDir::Hidden)) {
+    const std::string journal = file.filePath().toStdString();
+    const std::string path = journal.substr(0, journal.size() - 8) + ".png";
+    if (QFileInfo::exists(QString::fromStdString(path)) || !OwnPrivateFile(journal)) continue;
+    const std::optional<JournalHeader> header = JournalHeaderAt(journal);
+    if (!header || header->base != 0) continue;  // its copy is gone: the records alone are not the painting
+    copies.push_back({path, header->picture, file.lastModified().toSecsSinceEpoch(), header->width, header->height,
+                      WriterOf(path), journal});
   }
 }
 
@@ -293,10 +424,11 @@ void AddCopiesIn(const std::string& folder, const QString& pattern, std::vector<
 
 std::vector<RecoveryCopy> ListRecoveryCopies(const std::string& picture) {
   const std::string folder = RecoveryFolder();
-  RemoveLeftoverTemporaries(folder);
+  if (!folder.empty()) RemoveLeftoverTemporaries(folder);
   std::vector<RecoveryCopy> copies;
   AddCopiesIn(folder, "*.png", copies);
   AddCopiesIn(RuntimeRecoveryFolder(), "*.png", copies);
+  if (UsersAlone(TemporaryRecoveryFolder(), false)) AddCopiesIn(TemporaryRecoveryFolder(), "*.png", copies);
   // Hidden beside the picture: ".NAME-TIME-PROCESS.png", NAME as a copy's name spells the picture's.
   if (const std::string beside = PictureFolder(picture); !beside.empty()) {
     QString stem = QString::fromStdString(CopyStem(picture));
@@ -336,61 +468,132 @@ bool StillRunning(int64_t process) {
   return CommandOf(process) == CommandOf(::getpid());
 }
 
+bool StillWritten(const RecoveryCopy& copy) {
+  if (copy.journal.empty()) return StillRunning(copy.writer);  // a copy of a version without journals
+  const int fd = ::open(copy.journal.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return false;
+  const bool held = ::flock(fd, LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+  ::close(fd);
+  return held;
+}
+
 namespace {
 
-int gClaimFile = -1;
-std::string gClaimPath;
+int gClaimFile = -1;     // the picture itself, locked; or, for a picture that is no file, the claim's file
+int gClaimNote = -1;     // the small file that names this process as the claim's holder
+std::string gClaimNotePath;
 
-// The claim's file for picture: a hash of its bytes (FNV-1a), so any name has one.
-std::string ClaimPathOf(const std::string& picture) {
-  uint64_t hash = 0xcbf29ce484222325ull;
-  for (const char c : picture) hash = (hash ^ uint8_t(c)) * 0x100000001b3ull;
-  char name[40];
-  std::snprintf(name, sizeof name, "/.open-%016llx.lock", static_cast<unsigned long long>(hash));
-  return RecoveryFolder() + name;
+// The claim's small file in folder, for picture: by its file's device and inode where it is a file (so
+// that every name of it, through any link, is the same claim), else by a hash of its bytes (FNV-1a).
+std::string ClaimNoteOf(const std::string& folder, const std::string& picture, const struct stat* file) {
+  char name[80];
+  if (file) {
+    std::snprintf(name, sizeof name, "/.open-%llx-%llx.lock", static_cast<unsigned long long>(file->st_dev),
+                  static_cast<unsigned long long>(file->st_ino));
+  } else {
+    uint64_t hash = 0xcbf29ce484222325ull;
+    for (const char c : picture) hash = (hash ^ uint8_t(c)) * 0x100000001b3ull;
+    std::snprintf(name, sizeof name, "/.open-%016llx.lock", static_cast<unsigned long long>(hash));
+  }
+  return folder + name;
+}
+
+// The folder of the claims' notes: the first of the program's own folders that can be made.
+std::string ClaimFolder() {
+  for (const std::string& folder : {RecoveryFolder(), RuntimeRecoveryFolder(), TemporaryRecoveryFolder()})
+    if (!folder.empty() && MakeFolder(folder)) return folder;
+  return {};
+}
+
+int64_t NotedHolder(const std::string& note) {
+  char text[24] = {};
+  const int fd = ::open(note.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return -1;
+  const ssize_t n = ::pread(fd, text, sizeof text - 1, 0);
+  ::close(fd);
+  const long long holder = n > 0 ? std::atoll(text) : 0;
+  return holder > 0 ? holder : -1;
 }
 
 }  // namespace
 
 int64_t ClaimPicture(const std::string& picture) {
   ReleasePicture();
-  const std::string path = ClaimPathOf(picture);
-  if (!MakeFolder(RecoveryFolder())) return 0;
-  const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
-  if (fd < 0) return 0;
-  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-    char text[24] = {};
-    const ssize_t n = ::pread(fd, text, sizeof text - 1, 0);
-    ::close(fd);
-    const long long holder = n > 0 ? std::atoll(text) : 0;
-    return holder > 0 ? holder : -1;
+  // A picture that is a file is claimed by a lock on the file itself: every name of it, every user's run,
+  // and the kernel lets it go with the process.
+  struct stat st {};
+  const bool isFile = picture.size() > 1 && picture[0] == '/' && ::stat(picture.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+  const std::string folder = ClaimFolder();
+  const std::string note = folder.empty() ? std::string() : ClaimNoteOf(folder, picture, isFile ? &st : nullptr);
+  int fd = -1;
+  if (isFile) fd = ::open(picture.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+  else if (!note.empty()) fd = ::open(note.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+  if (fd < 0) {
+    std::fprintf(stderr, "brisel: warning: %s cannot be claimed (%s): another Brisel opening it is not warned\n",
+                 ShownName(picture).c_str(), std::strerror(errno));
+    return 0;
   }
-  // Without the number the claim holds all the same; another run then names no process.
-  const std::string pid = std::to_string(::getpid()) + "\n";
-  if (::ftruncate(fd, 0) == 0) (void)!::pwrite(fd, pid.data(), pid.size(), 0);
+  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    const int why = errno;
+    ::close(fd);
+    if (why == EWOULDBLOCK) return note.empty() ? -1 : NotedHolder(note);
+    std::fprintf(stderr, "brisel: warning: %s cannot be claimed (%s): another Brisel opening it is not warned\n",
+                 ShownName(picture).c_str(), std::strerror(why));
+    return 0;
+  }
   gClaimFile = fd;
-  gClaimPath = path;
+  // Who holds it, for another run of this user to name; without it the claim holds all the same.
+  const int noteFd = !isFile ? fd : note.empty() ? -1 : ::open(note.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+  if (noteFd >= 0) {
+    const std::string pid = std::to_string(::getpid()) + "\n";
+    if (::ftruncate(noteFd, 0) == 0) (void)!::pwrite(noteFd, pid.data(), pid.size(), 0);
+    if (noteFd != fd) gClaimNote = noteFd;
+    gClaimNotePath = note;
+  }
   return 0;
 }
 
+bool ClaimedPicture() { return gClaimFile >= 0; }
+
 void ReleasePicture() {
   if (gClaimFile < 0) return;
-  ::unlink(gClaimPath.c_str());
+  // A process forked from the holder lets go of its copies of the descriptors only: the note stays its.
+  if (!gClaimNotePath.empty() && NotedHolder(gClaimNotePath) == ::getpid()) ::unlink(gClaimNotePath.c_str());
+  if (gClaimNote >= 0) ::close(gClaimNote);
   ::close(gClaimFile);
-  gClaimFile = -1;
-  gClaimPath.clear();
+  gClaimFile = gClaimNote = -1;
+  gClaimNotePath.clear();
 }
 
 bool ReadRecoveryCopy(const std::string& path, BytePlane& red, BytePlane& green, BytePlane& blue) {
-  QImageReader reader(QString::fromStdString(path), "png");
-  // The copies are the program's own, in the user's private folder: one as large as the painting reads.
-  DecodingAllowance allowance;
-  const QSize size = reader.size();
-  if (size.isValid()) allowance.Allow(size.width(), size.height());
-  const QImage image = reader.read().convertToFormat(QImage::Format_RGB888);
-  if (image.isNull()) return false;
-  SplitRgb888(image, red, green, blue);
+  uint64_t sequence = 0;
+  const bool haveCopy = QFileInfo::exists(QString::fromStdString(path));
+  if (haveCopy && !OwnPrivateFile(path)) return false;
+  if (haveCopy) {
+    QImageReader reader(QString::fromStdString(path), "png");
+    // The copies are the program's own, in the user's private folder: one as large as the painting reads.
+    DecodingAllowance allowance;
+    const QSize size = reader.size();
+    if (size.isValid()) allowance.Allow(size.width(), size.height());
+    sequence = reader.text(kSequenceKey).toULongLong();
+    const QImage image = reader.read().convertToFormat(QImage::Format_RGB888);
+    if (image.isNull()) return false;
+    SplitRgb888(image, red, green, blue);
+  }
+  std::string bytes;
+  const std::string journal = JournalPathOf(path);
+  if (!ModifiedAt(journal) || !OwnPrivateFile(journal) || !ReadBytes(journal, bytes)) return haveCopy;
+  const JournalReplay replay = ReplayJournal(bytes, sequence, &red, &green, &blue);
+  // Without a copy the journal is all there is: it must follow the picture given, and fit it.
+  if (!haveCopy)
+    return replay.headerRead && replay.header.base == 0 && replay.header.width == red.width() &&
+           replay.header.height == red.height();
   return true;
+}
+
+void RemoveRecoveryCopy(const RecoveryCopy& copy) {
+  ::unlink(copy.path.c_str());
+  ::unlink(JournalPathOf(copy.path).c_str());
 }
 
 // ---- the writer ------------------------------------------------------------------------------------
