@@ -1,5 +1,7 @@
 #include "file/jpeg_picture.h"
 
+#include <algorithm>
+#include <iterator>
 #include <vector>
 
 #include "file/jpeg_blocks.h"
@@ -37,6 +39,7 @@ struct Header {
   int components = 0;
   J_COLOR_SPACE model = JCS_UNKNOWN;
   int orientation = 1;
+  std::vector<int> quantTables;  // the quantisation table each component uses
 };
 
 bool ReadHeader(jpeg_decompress_struct& info, JpegFailure& failure, const QByteArray& bytes, Header& header) {
@@ -47,6 +50,7 @@ bool ReadHeader(jpeg_decompress_struct& info, JpegFailure& failure, const QByteA
   jpeg_read_header(&info, TRUE);
   header.width = info.image_width, header.height = info.image_height;
   header.components = info.num_components, header.model = info.jpeg_color_space;
+  for (int c = 0; c < info.num_components; ++c) header.quantTables.push_back(info.comp_info[c].quant_tbl_no);
   for (jpeg_saved_marker_ptr m = info.marker_list; m; m = m->next) {
     const QByteArray payload = QByteArray::fromRawData(reinterpret_cast<const char*>(m->data), qsizetype(m->data_length));
     if (m->marker != JPEG_APP0 + 1 || !payload.startsWith(kExifHeader)) continue;
@@ -73,6 +77,18 @@ bool ReadPixels(jpeg_decompress_struct& info, JpegFailure& failure, const JpegTu
   }
   jpeg_finish_decompress(&info);
   return true;
+}
+
+// Whether a quantisation table a component uses holds a zero, as the tables stand after the last scan: a
+// decoder multiplies by it, but the encoder of a send would divide by it. The tables outlive the
+// decompression's end; the components do not, hence the header's note of which table each uses.
+bool QuantisesByZero(const jpeg_decompress_struct& info, const Header& header) {
+  for (const int table : header.quantTables) {
+    const JQUANT_TBL* quant = table >= 0 && table < NUM_QUANT_TBLS ? info.quant_tbl_ptrs[table] : nullptr;
+    if (quant && std::find(std::begin(quant->quantval), std::end(quant->quantval), 0) != std::end(quant->quantval))
+      return true;
+  }
+  return false;
 }
 
 }  // namespace
@@ -106,7 +122,11 @@ DecodedPicture ReadJpeg(const std::string& path, const QByteArray& bytes) {
   BytePlane rgb[3] = {BytePlane(w, h), BytePlane(w, h), BytePlane(w, h)};
   std::vector<uint8_t> row(size_t(header.width) * 3);
   if (!ReadPixels(info, failure, turn, row.data(), rgb) || failure.endedEarly) return failed();
+  const bool byZero = QuantisesByZero(info, header);
   jpeg_destroy_decompress(&info);
+  if (byZero)
+    return Refused(path + " cannot be written back: a quantisation table of it holds a zero, which no JPEG encoder "
+                          "takes; the file is damaged");
   decoded.r = std::move(rgb[0]), decoded.g = std::move(rgb[1]), decoded.b = std::move(rgb[2]);
   decoded.source = std::make_shared<JpegSource>(bytes, turn, header.components == 1);
   return decoded;

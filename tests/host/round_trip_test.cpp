@@ -494,6 +494,9 @@ std::vector<Case> JpegCases() {
       {"grey-in-colour.jpg", swirl + "-colorspace Gray -quality 90 $F", {19, 13, 10, 7, qRgb(90, 96, 90)}, "", {}, 12, 8, 0},
       {"progressive.jpg", swirl + "-interlace JPEG -quality 85 $F", {18, 14, 12, 8, green}, "", {}, 100, 16, 1},
       {"restarts.jpg", swirl + "ppm:- | cjpeg -restart 1B -quality 80 -outfile $F", {18, 14, 12, 8, green}, "", {}, 96, 16, 1},
+      // A quantiser of 0 decodes, but the encoder of a send would divide by it (a fuzzed file found it).
+      {"zero-quantiser.jpg", swirl + "ppm:- | cjpeg -quality 80 -outfile $F && printf '\\000' | dd of=$F bs=1 seek=26 "
+       "conv=notrunc", {}, "a quantisation table of it holds a zero"},
       {"arithmetic.jpg", swirl + "ppm:- | cjpeg -arithmetic -quality 80 -outfile $F", {18, 14, 12, 8, green}, "", {}, 96, 16, 1},
       // Coded as RGB, told by libjpeg's Adobe segment.
       {"rgb-coded.jpg", swirl + "ppm:- | cjpeg -rgb -quality 90 -outfile $F", {18, 14, 12, 8, green}, "", {}, 16, 8, 0},
