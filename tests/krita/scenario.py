@@ -313,7 +313,9 @@ class Run:
             subprocess.Popen(["xdotool", "windowactivate", "--sync", str(window), "key", keys])
         undo = self.app.action("edit_undo").trigger if case.sends else lambda: press("ctrl+z")
         redo = self.app.action("edit_redo").trigger if case.sends else lambda: press("ctrl+shift+z")
-        pause = 200 if case.sends else 1500
+        # Krita 5.2 (Debian 13) finishes an undo of a send in the background: at 200 ms between steps the
+        # 16-bit and half-transparent cases read the layer before the step had ended.
+        pause = 2000 if case.sends else 1500
 
         # case.steps presses of action, after which the picture must be wanted; then then.
         def steps(action, left, wanted, what, then):
