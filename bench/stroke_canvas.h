@@ -5,8 +5,12 @@
 
 #include <QApplication>
 
+#include <time.h>
+
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
+#include <vector>
 
 #include "app/reset_state.h"
 #include "app/startup.h"
@@ -64,6 +68,19 @@ inline void DropCanvas() {
   Dibs::FreeDib();
   DestroyWindows();
   app::ResetProgramState();
+}
+
+// The calling thread's CPU time, in microseconds: a move's cost whatever else the machine does.
+inline double ThreadMicroseconds() {
+  timespec t;
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+  return double(t.tv_sec) * 1e6 + double(t.tv_nsec) / 1e3;
+}
+
+// The p-th quantile (0..1) of v, the nearest rank below.
+inline double Percentile(std::vector<double> v, double p) {
+  std::sort(v.begin(), v.end());
+  return v[std::min(v.size() - 1, size_t(p * double(v.size())))];
 }
 
 }  // namespace brisel::bench

@@ -36,16 +36,8 @@ std::vector<Point> ScriptedStroke() {
   return points;
 }
 
-double ThreadMicroseconds() {
-  timespec t;
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-  return double(t.tv_sec) * 1e6 + double(t.tv_nsec) / 1e3;
-}
-
-double Percentile(std::vector<double> v, double p) {
-  std::sort(v.begin(), v.end());
-  return v[std::min(v.size() - 1, size_t(p * double(v.size())))];
-}
+using brisel::bench::Percentile;
+using brisel::bench::ThreadMicroseconds;
 
 void StrokeLatency(benchmark::State& state, int32_t side, float zoom) {
   brisel::bench::MakeCanvas(side, side, zoom, 1920, 1080);

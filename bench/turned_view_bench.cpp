@@ -73,16 +73,8 @@ void Pixman(benchmark::State& state, float zoom) {
   brisel::bench::DropCanvas();
 }
 
-double ThreadMicroseconds() {
-  timespec t;
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-  return double(t.tv_sec) * 1e6 + double(t.tv_nsec) / 1e3;
-}
-
-double Percentile(std::vector<double> v, double p) {
-  std::sort(v.begin(), v.end());
-  return v[std::min(v.size() - 1, size_t(p * double(v.size())))];
-}
+using brisel::bench::Percentile;
+using brisel::bench::ThreadMicroseconds;
 
 // The stroke of stroke_latency_bench.cpp (a figure of eight, about 9 window pixels an event), turned.
 void TurnedStroke(benchmark::State& state) {
