@@ -4,7 +4,8 @@
 # be activated from then on. Waits up to 10 s.
 window_manager_up() {
   local i
-  for i in $(seq 100); do
+  # Up to 30 s: beside the rest of the suite on two cores, openbox has been seen to take more than 10.
+  for i in $(seq 300); do
     grep -q 'window id' <<<"$(xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null)" && return 0
     sleep 0.1
   done
