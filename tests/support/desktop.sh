@@ -1,7 +1,7 @@
 # Sourced by the window tests (GIMP's, Krita's): steps on the Xvfb desktop they make.
 
 # Whether the window manager started on $DISPLAY manages it yet (it says so on the root window): windows can
-# be activated from then on. Waits up to 10 s.
+# be activated from then on.
 window_manager_up() {
   local i
   # Up to 30 s: beside the rest of the suite on two cores, openbox has been seen to take more than 10.
