@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -14,6 +15,10 @@ namespace brisel::platform {
 
 // Makes folder and its missing parents, private to the user.
 bool MakeFolder(const std::string& folder);
+
+// Writes size bytes of data to path atomically as the user's alone (0600), whatever the umask or the
+// picture's permissions, never through a link in its place; empty or why not.
+std::string WritePrivateFile(const std::string& path, const char* data, size_t size);
 
 // A copy's PNG of the planes, naming picture and the journal's last record it holds (sequence); empty or why
 // not (kNotEnoughMemory first when memory ran short).

@@ -223,14 +223,7 @@ struct RecoveryJournal::Impl {
     for (const Entry& record : inJournal) bytes += *record.bytes;
     const std::string journal = JournalPathOf(copy);
     SyncFolder(FolderOf(copy));  // the copy's rename first: a journal that skips records needs its copy
-    struct stat privateFile {};
-    privateFile.st_mode = S_IFREG | 0600;
-    privateFile.st_uid = ::geteuid();
-    privateFile.st_gid = ::getegid();
-    AtomicWriteOptions options;
-    options.like = &privateFile;
-    options.followLink = false;
-    const std::string why = WriteFileAtomically(journal, bytes.data(), bytes.size(), options);
+    const std::string why = WritePrivateFile(journal, bytes.data(), bytes.size());
     CloseJournal();
     if (!why.empty()) {
       std::fprintf(stderr, "brisel: the painting's journal %s cannot start over (%s)\n", journal.c_str(), why.c_str());

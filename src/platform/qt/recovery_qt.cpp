@@ -205,18 +205,7 @@ std::string EncodeCopy(const std::string& picture, uint64_t sequence, const Byte
   return EncodePng(picture, sequence, red, green, blue, bytes);
 }
 
-namespace {
-
-std::string Encode(const std::string& picture, const BytePlane& red, const BytePlane& green, const BytePlane& blue,
-                   QByteArray& bytes) {
-  return EncodeCopy(picture, 0, red, green, blue, bytes);
-}
-
-// Writes encoded bytes to path, the folder made first; empty or why not. A copy is the user's alone (0600),
-// whatever the umask or the picture's permissions, and a link in its place is never followed.
-std::string WriteCopyFile(const std::string& path, const QByteArray& bytes) {
-  const std::string folder = path.substr(0, path.rfind('/'));
-  if (!folder.empty() && !MakeFolder(folder)) return folder + ": " + std::strerror(errno);
+std::string WritePrivateFile(const std::string& path, const char* data, size_t size) {
   struct stat privateFile {};
   privateFile.st_mode = S_IFREG | 0600;
   privateFile.st_uid = ::geteuid();
@@ -224,7 +213,21 @@ std::string WriteCopyFile(const std::string& path, const QByteArray& bytes) {
   AtomicWriteOptions options;
   options.like = &privateFile;
   options.followLink = false;
-  return WriteFileAtomically(path, bytes.constData(), size_t(bytes.size()), options);
+  return WriteFileAtomically(path, data, size, options);
+}
+
+namespace {
+
+std::string Encode(const std::string& picture, const BytePlane& red, const BytePlane& green, const BytePlane& blue,
+                   QByteArray& bytes) {
+  return EncodeCopy(picture, 0, red, green, blue, bytes);
+}
+
+// Writes encoded bytes to path, the folder made first, as the user's alone; empty or why not.
+std::string WriteCopyFile(const std::string& path, const QByteArray& bytes) {
+  const std::string folder = path.substr(0, path.rfind('/'));
+  if (!folder.empty() && !MakeFolder(folder)) return folder + ": " + std::strerror(errno);
+  return WritePrivateFile(path, bytes.constData(), size_t(bytes.size()));
 }
 
 // The folder of picture when it names a file by its absolute path; empty otherwise (a GIMP layer).
