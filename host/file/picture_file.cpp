@@ -2,12 +2,10 @@
 
 #include <QFile>
 
-#include <cstring>
-
 #include "file/bmp_picture.h"
-#include "file/file_stamp.h"
 #include "file/jpeg_picture.h"
 #include "file/picture_codec.h"
+#include "file/picture_io.h"
 #include "file/picture_path.h"
 #include "file/png_picture.h"
 #include "file/pnm_picture.h"
@@ -19,12 +17,7 @@ namespace brisel::filehost {
 
 DecodedPicture DecodePictureFile(const std::string& path, QByteArray& bytes) {
   bytes.clear();
-  int err = 0;
-  const std::optional<FileStamp> stamp = StampOf(path, &err);
-  if (!stamp) return Refused(path + ": " + std::strerror(err));
-  if (stamp->isFolder()) return Refused(path + " is a folder, not a picture");
-  if (!stamp->isRegular()) return Refused(path + " is not a regular file");
-  if (stamp->size == 0) return Refused(path + " is empty");
+  if (const std::string why = WhyNotAPictureFile(path); !why.empty()) return Refused(why);
   QFile file;
   if (const std::string why = OpenForReading(path, file); !why.empty()) return Refused(path + " cannot be opened: " + why);
   bytes = file.readAll();

@@ -87,6 +87,16 @@ QByteArray ReadHintFor(const std::string& path) {
 
 }  // namespace
 
+std::string WhyNotAPictureFile(const std::string& path) {
+  int err = 0;
+  const std::optional<FileStamp> stamp = StampOf(path, &err);
+  if (!stamp) return path + ": " + std::strerror(err);
+  if (stamp->isFolder()) return path + " is a folder, not a picture";
+  if (!stamp->isRegular()) return path + " is not a regular file";
+  if (stamp->size == 0) return path + " is empty";
+  return {};
+}
+
 ReadPictureResult ReadPicture(const std::string& path) {
   ReadPictureResult result;
   auto fail = [&](const std::string& why) {
@@ -95,12 +105,7 @@ ReadPictureResult ReadPicture(const std::string& path) {
     return result;
   };
 
-  int err = 0;
-  const std::optional<FileStamp> stamp = StampOf(path, &err);
-  if (!stamp) return fail(path + ": " + std::strerror(err));
-  if (stamp->isFolder()) return fail(path + " is a folder, not a picture");
-  if (!stamp->isRegular()) return fail(path + " is not a regular file");
-  if (stamp->size == 0) return fail(path + " is empty");
+  if (const std::string why = WhyNotAPictureFile(path); !why.empty()) return fail(why);
 
   QFile file;
   if (const std::string why = OpenForReading(path, file); !why.empty()) return fail(path + " cannot be opened: " + why);

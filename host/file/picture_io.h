@@ -36,6 +36,10 @@ struct ReadPictureResult {
 // end-of-image marker after its last scan), which the decoder would otherwise fill with grey.
 ReadPictureResult ReadPicture(const std::string& path);
 
+// Why the entry at path cannot be a picture to read (missing, a folder, not a regular file, empty), one line
+// naming it; empty where it may be.
+std::string WhyNotAPictureFile(const std::string& path);
+
 // A picture as the host exchanges it: three planes of equal size, red, green and blue. A picture with
 // transparency is flattened onto white, since the planes carry no alpha.
 struct PicturePlanes {
