@@ -47,7 +47,7 @@ Variant HostTable::Invoke(std::string_view name, Args args) {
     size_t argCount;
     Variant (*call)(HostTable&, Args);
   };
-  static constexpr std::array<Entry, 17> kCalls = {{
+  static constexpr std::array<Entry, 19> kCalls = {{
       {"Tarn_GetPaperWidth", 0, [](HostTable& h, Args) -> Variant { return h.PaperWidth(); }},
       {"tarn_GetPaperHeight", 0, [](HostTable& h, Args) -> Variant { return h.PaperHeight(); }},
       {"Tarn_GetPaper", 0, [](HostTable& h, Args) -> Variant { return h.Paper(); }},
@@ -76,6 +76,8 @@ Variant HostTable::Invoke(std::string_view name, Args args) {
          h.TakeForm(**form);
          return {};
        }},
+      {"Brisel_HostName", 0, [](HostTable& h, Args) -> Variant { return h.HostName(); }},
+      {"Brisel_PictureGone", 0, [](HostTable& h, Args) -> Variant { return h.PictureGone(); }},
   }};
   for (const Entry& entry : kCalls) {
     if (name != entry.name) continue;

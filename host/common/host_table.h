@@ -1,5 +1,5 @@
 #pragma once
-// The host application's side of the exchange, once for every host: the seventeen calls the program makes
+// The host application's side of the exchange, once for every host: the nineteen calls the program makes
 // by name, their argument counts and kinds, and the errors a wrong call gets. A host says what each call
 // does; HostTable says how it is called.
 
@@ -49,6 +49,11 @@ class HostTable : public platform::HostObject {
   virtual std::string WallpaperFilename() = 0;
   // The canvas window handed over; the host shows it. (The Integer that comes with it is left alone.)
   virtual void TakeForm(platform::Form& form) = 0;
+  // The host as the painter knows it, for the program's messages and tooltips ("GIMP", "sample.png").
+  virtual std::string HostName() { return "the host"; }
+  // Empty while the layer or document the program was started on is still in the host; once it is gone, the
+  // host's own sentence saying so ("The layer Brisel was started on is no longer in GIMP.").
+  virtual std::string PictureGone() { return {}; }
 };
 
 }  // namespace brisel::host

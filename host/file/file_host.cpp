@@ -7,6 +7,7 @@
 #include "file/paper_source.h"
 #include "file/picture_codec.h"
 #include "file/picture_io.h"
+#include "file/picture_path.h"
 #include "platform/window.h"
 
 namespace brisel::filehost {
@@ -53,6 +54,10 @@ class FileHost final : public host::HostTable {
   std::string WallpaperFilename() override { return wallpaper_; }
   // This host sets nothing in return: it only shows the window.
   void TakeForm(platform::Form& form) override { form.Show(); }
+  // The picture file by its name; a new picture has none until its first send writes it.
+  std::string HostName() override {
+    return image_.path().empty() ? "the new picture" : FileNameOf(image_.path());
+  }
 
   ImageFile image_;
   PaperSource paper_;

@@ -23,6 +23,8 @@
 //   paper    the built-in 256 x 256 grain, or --paper FILE read as greyscale at every call; a paper file
 //            that cannot be read gives no paper (0 x 0) and one warning line on standard error.
 //   wallpaper --wallpaper FILE, reported by name only.
+//   name     the picture's file name (Brisel_HostName: "sample.png"), "the new picture" before a new one is
+//            written.
 // The details live in image_file.h, paper_source.h and picture_codec.h.
 
 #include <functional>

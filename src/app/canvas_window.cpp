@@ -65,9 +65,11 @@ void Form_Unload(int16_t& Cancel) {
     const int32_t width = platform::ToLong(link::CallHost("Tarn_BufferWidth"));
     const int32_t height = platform::ToLong(link::CallHost("Tarn_BufferHeight"));
     if (width != ImageWidth || height != ImageHeight) {
+      // A layer or document gone from the host reports 0 x 0: the host's own sentence says what happened.
+      const std::string gone = link::PictureGone();
       const auto answer = platform::AskYesNo(
-          kProgramName, "Can't copy buffer back to Project Tarnwick because the buffer size has changed\r" +
-                            RecoveryNote() + "Loose all changes?");
+          kProgramName, (gone.empty() ? "" : gone + "\r") + "Can't copy buffer back to " + link::HostName() +
+                            " because the buffer size has changed\r" + RecoveryNote() + "Loose all changes?");
       if (answer == platform::MessageBoxAnswer::Yes) {
         Cancel = 0;
         // The panel and the menu owner close with their owner, so that the program ends.
@@ -83,7 +85,8 @@ void Form_Unload(int16_t& Cancel) {
       return;
     }
   } catch (const Error& e) {
-    failure = "Can't copy buffer back to Project Tarnwick (error " + std::to_string(e.number()) + ": " + e.text() + ")";
+    failure = "Can't copy buffer back to " + link::HostName() + " (error " + std::to_string(e.number()) + ": " +
+              e.text() + ")";
   }
   if (!failure.empty()) {
     // Closing would drop the painting without it ever reaching the host: ask, as for a changed size.

@@ -88,6 +88,27 @@ platform::Variant CallHost(std::string_view name, std::span<platform::Variant> a
   return HostObject->Invoke(name, args);
 }
 
+namespace {
+
+// A text the host answers for the painter, or empty where it does not (or cannot) say.
+std::string HostText(std::string_view name) {
+  if (!HostObject) return {};
+  try {
+    return platform::ToString(CallHost(name));
+  } catch (const Error&) {
+    return {};  // a host without the call, or failing it, says nothing: the default stands
+  }
+}
+
+}  // namespace
+
+std::string HostName() {
+  const std::string name = HostText("Brisel_HostName");
+  return name.empty() ? "the host" : name;
+}
+
+std::string PictureGone() { return HostText("Brisel_PictureGone"); }
+
 void FetchPaper() {
   // Asked in full before anything changes, so that a failing call leaves the old paper whole.
   const int32_t width = platform::ToLong(CallHost("Tarn_GetPaperWidth"));
@@ -209,10 +230,12 @@ void SendImageToTarnwick() {
     const int32_t width = platform::ToLong(CallHost("Tarn_BufferWidth"));
     const int32_t height = platform::ToLong(CallHost("Tarn_BufferHeight"));
     if (width != ImageWidth || height != ImageHeight) {
-      // Sending now would replace a picture that was resized in the host with one of the old size.
-      platform::ShowMessage(kProgramName, "Can't send the image to Project Tarnwick: its buffer is now " +
-                                              SizeText(width, height) + ", this image " +
-                                              SizeText(ImageWidth, ImageHeight) + ".");
+      // Sending now would replace a picture that was resized in the host with one of the old size. A layer
+      // or document gone from the host reports 0 x 0: the host's own sentence says what happened.
+      const std::string gone = PictureGone();
+      platform::ShowMessage(kProgramName, (gone.empty() ? "" : gone + "\r") + "Can't send the image to " +
+                                              HostName() + ": its buffer is now " + SizeText(width, height) +
+                                              ", this image " + SizeText(ImageWidth, ImageHeight) + ".");
       return;
     }
     SendBackUnlessRefused();

@@ -2,6 +2,7 @@
 // Every exchange with the host application: calls by name on HostObject, and the procedures built on them.
 
 #include <span>
+#include <string>
 #include <string_view>
 
 #include "canvas/refusal.h"
@@ -18,6 +19,15 @@ void Tell(const canvas::Refusals& refused);
 
 // One late-bound call on HostObject. Errors propagate.
 platform::Variant CallHost(std::string_view name, std::span<platform::Variant> args = {});
+
+// The host as the painter knows it, for messages and tooltips: Brisel_HostName ("GIMP", "sample.png"), or
+// "the host" where there is no host yet or it does not say (an unknown call, a failure, an empty name).
+std::string HostName();
+
+// Brisel_PictureGone: the host's own sentence once the layer or document the program was started on is gone
+// from it ("The layer Brisel was started on is no longer in GIMP."); empty while it is there, or where the host
+// does not say.
+std::string PictureGone();
 
 // Paper width, paper height, paper texture, in that order. A texture that does not cover the size the host
 // reported, or of size 0, leaves the program without paper (PaperWidth = PaperHeight = 0).
@@ -52,8 +62,9 @@ bool SendBackUnlessRefused();
 // the user told) when the undo step cannot be made.
 bool ReplaceImage(BytePlane&& red, BytePlane&& green, BytePlane&& blue);
 void GetImageFromTarnwick();
-// "Send image to Tarnwick": SendBackUnlessRefused, refused when the host's image changed size meanwhile.
-// A failing call is reported; nothing of the program's image changes either way.
+// "Send image to Tarnwick": SendBackUnlessRefused, refused when the host's image changed size meanwhile
+// (the message names the host, after its own sentence where the picture is gone from it). A failing call is
+// reported; nothing of the program's image changes either way.
 void SendImageToTarnwick();
 
 }  // namespace brisel::link

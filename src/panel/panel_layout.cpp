@@ -117,8 +117,9 @@ Controls::Controls(platform::Form& form)
   IconButton(vx_button12, Icon::FourArrows,
              WithKeys("Fit to Window: shrink or expand, but keep aspect ratio", Form2::vx_button12_Click));
 
-  IconButton(vx_button3, Icon::WindowOut, "Get image from Tarnwick");
-  IconButton(vx_button4, Icon::WindowIn, WithKeys("Send image to Tarnwick", Form2::vx_button4_Click));
+  vx_button3.SetPicture(Icon::WindowOut);
+  vx_button4.SetPicture(Icon::WindowIn);
+  NameHostInTips(*this, "the host");
   IconButton(vx_button1, Icon::LeftArrow, WithKeys("Undo (restore prior step)", Form2::vx_button1_Click));
   IconButton(vx_button2, Icon::Cross, "Clear");
 
@@ -162,5 +163,10 @@ Controls::Controls(platform::Form& form)
 }
 
 void SetTipWithKeys(TipWithKeys tipWithKeys) { gTipWithKeys = tipWithKeys; }
+
+void NameHostInTips(Controls& panel, const std::string& host) {
+  panel.vx_button3.SetToolTip("Get image from " + host);
+  panel.vx_button4.SetToolTip(WithKeys("Send image to " + host, Form2::vx_button4_Click));
+}
 
 }  // namespace brisel::panel

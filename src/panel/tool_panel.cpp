@@ -4,6 +4,7 @@
 
 #include <memory>
 
+#include "link/host_link.h"
 #include "panel/colour_swatch.h"
 #include "panel/colour_triangle.h"
 #include "panel/hue_strip.h"
@@ -104,6 +105,7 @@ void Form_Load() {
   panel::PrefsCallback(Form2Window());
   panel::SetColor();
   TriPicker::DrawTriangleMask();
+  panel::NameHostInTips(panel::Panel(), link::HostName());
   panel::LoadWallpaper(Form2Window());  // a failure skips only this step
   Picture1_Paint();
   TriPicker::DrawTriangle();

@@ -49,6 +49,10 @@ void Attach(platform::Form& form);
 using TipWithKeys = std::string (*)(const std::string& tip, void (*action)());
 void SetTipWithKeys(TipWithKeys tipWithKeys);
 
+// The get and send buttons' tips name host ("Get image from GIMP"); built naming "the host", and named by
+// the panel's load after the host's own name.
+void NameHostInTips(Controls& panel, const std::string& host);
+
 // The panel's controls; the panel window is made on first use.
 Controls& Panel();
 

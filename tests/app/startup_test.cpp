@@ -26,7 +26,7 @@ TEST_F(AppTest, StartUpFetchesPaperThenImageThenHandsOverTheCanvas) {
   Start(40, 30);
   EXPECT_THAT(host->calls, ElementsAre("Tarn_GetPaperWidth", "tarn_GetPaperHeight", "Tarn_GetPaper", "Tarn_BufferWidth",
                                        "Tarn_BufferHeight", "Tarn_GetRBuffer", "Tarn_GetGBuffer", "Tarn_GetBBuffer",
-                                       "Tarn_SendFormObject", "Tarn_WallpaperFilename"));
+                                       "Tarn_SendFormObject", "Brisel_HostName", "Tarn_WallpaperFilename"));
   EXPECT_EQ(ImageWidth, 40);
   EXPECT_EQ(ImageHeight, 30);
   EXPECT_EQ(PlaneR, host->red);
@@ -105,7 +105,7 @@ TEST_F(AppTest, ClosingAfterTheHostResizedAsksAndYesDropsTheChanges) {
   answer = platform::MessageBoxAnswer::Yes;
   Form1Window().Close();
   ASSERT_EQ(messages.size(), 1u);
-  EXPECT_EQ(messages[0], "Brisel|Can't copy buffer back to Project Tarnwick because the buffer size has changed\r"
+  EXPECT_EQ(messages[0], "Brisel|Can't copy buffer back to the host because the buffer size has changed\r"
                          "Loose all changes?");
   EXPECT_FALSE(Form1Window().visible());
   EXPECT_EQ(host->saveUndoCount, 0);
@@ -134,7 +134,7 @@ TEST_F(AppTest, ASendBackThatFailsAtCloseAsksBeforeTheWorkIsLost) {
   answer = platform::MessageBoxAnswer::No;
   Form1Window().Close();
   ASSERT_EQ(messages.size(), 1u);
-  EXPECT_THAT(messages[0], HasSubstr("The host refused Tarn_SetGbuffer"));
+  EXPECT_THAT(messages[0], HasSubstr("Can't copy buffer back to the host (error 440: The host refused Tarn_SetGbuffer)"));
   EXPECT_THAT(messages[0], HasSubstr("\rLoose all changes?"));
   EXPECT_TRUE(Form1Window().visible());
 
@@ -245,8 +245,26 @@ TEST_F(AppTest, SendImageSavesUndoThenPlanesThenRefreshesAndReportsFailures) {
   host->width = 9;  // resized in the host: the send is refused, the host's picture kept
   host->ClearCalls();
   link::SendImageToTarnwick();
-  EXPECT_THAT(host->calls, ElementsAre("Tarn_BufferWidth", "Tarn_BufferHeight"));
+  EXPECT_THAT(host->calls, ElementsAre("Tarn_BufferWidth", "Tarn_BufferHeight", "Brisel_PictureGone", "Brisel_HostName"));
   EXPECT_EQ(messages.size(), 2u);
+}
+
+// A host that says its name and that its layer is gone is named, after its own sentence.
+TEST_F(AppTest, MessagesAndTipsNameTheHostAfterItsOwnSentence) {
+  host = InstallRecordingHost(6, 5);
+  host->hostName = "GIMP";
+  app::Main();
+  EXPECT_EQ(panel::Panel().vx_button3.toolTip(), "Get image from GIMP");
+  EXPECT_EQ(panel::Panel().vx_button4.toolTip(), "Send image to GIMP (kbd shortcut: Ctrl+S)");
+  host->width = host->height = 0;
+  host->pictureGone = "The layer Brisel was started on is no longer in GIMP.";
+  link::SendImageToTarnwick();
+  Form1Window().Close();
+  ASSERT_EQ(messages.size(), 2u);
+  EXPECT_EQ(messages[0], "Brisel|The layer Brisel was started on is no longer in GIMP.\rCan't send the image to GIMP: "
+                         "its buffer is now 0 x 0, this image 6 x 5.");
+  EXPECT_EQ(messages[1], "Brisel|The layer Brisel was started on is no longer in GIMP.\rCan't copy buffer back to "
+                         "GIMP because the buffer size has changed\rLoose all changes?");
 }
 
 // After a send the canvas shows the host's own edits inside the box sent (and only there), and undoing a step

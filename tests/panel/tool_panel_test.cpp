@@ -77,8 +77,8 @@ TEST_F(ToolPanelTest, TooltipsPicturesAndCaptionsAreTheDesignedOnes) {
       {&p.vx_button14, "Zoom in-out dynamically (kbd shortcut: ctrl-shift + right mouse button)"},
       {&p.vx_button11, "Show As Is, at 100% zoom (kbd shortcut: Ctrl+0)"},
       {&p.vx_button12, "Fit to Window: shrink or expand, but keep aspect ratio (kbd shortcut: Shift+Ctrl+F)"},
-      {&p.vx_button3, "Get image from Tarnwick"},
-      {&p.vx_button4, "Send image to Tarnwick (kbd shortcut: Ctrl+S)"},
+      {&p.vx_button3, "Get image from the host"},  // named after the host at the panel's load
+      {&p.vx_button4, "Send image to the host (kbd shortcut: Ctrl+S)"},
       {&p.vx_button1, "Undo (restore prior step) (kbd shortcut: Ctrl+Z or u)"},
       {&p.vx_button2, "Clear"},
       {&p.vx_button5, "primary (paint) color"},

@@ -84,6 +84,8 @@ platform::Variant RecordingHost::Invoke(std::string_view nameView, std::span<pla
     }
     return int32_t(any);
   }
+  if (name == "Brisel_HostName" && hostName) return *hostName;
+  if (name == "Brisel_PictureGone" && pictureGone) return *pictureGone;
   if (name == "Tarn_WallpaperFilename") return wallpaper;
   if (name == "Tarn_SendFormObject") {
     if (args.size() != 2 || !std::holds_alternative<platform::Form*>(args[0]) || !std::holds_alternative<int16_t*>(args[1]))

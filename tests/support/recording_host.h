@@ -4,6 +4,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -29,6 +30,8 @@ class RecordingHost : public platform::HostObject {
   int saveUndoCount = 0;
   int refreshCount = 0;
   bool showsForms = true;  // Tarn_SendFormObject shows the window it is handed
+  // Brisel_HostName and Brisel_PictureGone answer these; a host without them (none) answers 438.
+  std::optional<std::string> hostName, pictureGone;
 
   // Brisel_ChangedBox: each box the program sent, as left, top, width, height. A host that does not know the
   // call answers 438; one that trusts the box takes the sent planes' pixels inside the latest box only.
