@@ -28,6 +28,8 @@ inline bool IsValid(int32_t id) { return gimp_item_id_is_valid(id); }
 inline bool IsLayerMask(int32_t id) { return gimp_item_id_is_layer_mask(id); }
 inline bool IsChannel(int32_t id) { return gimp_item_id_is_channel(id); }
 inline bool IsGroup(int32_t id) { return gimp_item_id_is_group_layer(id); }
+inline bool IsTextLayer(int32_t id) { return gimp_item_is_text_layer(Item(id)); }
+inline bool ImageIsValid(int32_t image) { return gimp_image_id_is_valid(image); }
 inline int32_t Width(int32_t id) { return gimp_drawable_get_width(Drawable(id)); }
 inline int32_t Height(int32_t id) { return gimp_drawable_get_height(Drawable(id)); }
 inline ImageRef ImageOf(int32_t id) { return gimp_item_get_image(Item(id)); }
@@ -47,6 +49,8 @@ inline bool IsValid(int32_t id) { return gimp_item_is_valid(id); }
 inline bool IsLayerMask(int32_t id) { return gimp_item_is_layer_mask(id); }
 inline bool IsChannel(int32_t id) { return gimp_item_is_channel(id); }
 inline bool IsGroup(int32_t id) { return gimp_item_is_group(id); }
+inline bool IsTextLayer(int32_t id) { return gimp_item_is_text_layer(id); }
+inline bool ImageIsValid(int32_t image) { return gimp_image_is_valid(image); }
 inline int32_t Width(int32_t id) { return gimp_drawable_width(id); }
 inline int32_t Height(int32_t id) { return gimp_drawable_height(id); }
 inline ImageRef ImageOf(int32_t id) { return gimp_item_get_image(id); }

@@ -5,6 +5,9 @@
 #include <algorithm>
 #include <array>
 #include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -82,7 +85,8 @@ class NarrowedSelection {
 
 class GimpHost final : public host::HostTable {
  public:
-  explicit GimpHost(int32_t drawable) : drawable_(drawable) {}
+  explicit GimpHost(int32_t drawable)
+      : drawable_(drawable), image_(api::IsValid(drawable) ? api::Id(api::ImageOf(drawable)) : 0) {}
 
  private:
   // ---- paper: the current pattern -----------------------------------------------------------------
@@ -100,30 +104,49 @@ class GimpHost final : public host::HostTable {
 
   // ---- the layer ------------------------------------------------------------------------------------
   bool Present() { return api::IsValid(drawable_); }
-  int32_t BufferWidth() override { return Present() ? api::Width(drawable_) : 0; }
-  int32_t BufferHeight() override { return Present() ? api::Height(drawable_) : 0; }
+  int32_t LayerWidth() { return Present() ? api::Width(drawable_) : 0; }
+  int32_t LayerHeight() { return Present() ? api::Height(drawable_) : 0; }
+  // The program asks the size before every send of its own: what the last send asked is asked anew.
+  int32_t BufferWidth() override {
+    askedText_ = false;
+    return LayerWidth();
+  }
+  int32_t BufferHeight() override { return LayerHeight(); }
+
+  std::string HostName() override { return "GIMP"; }
+
+  // A closed image takes its layers with it: which of the two went is what the painter did.
+  std::string PictureGone() override {
+    if (Present()) return {};
+    if (image_ == 0 || !api::ImageIsValid(image_)) return "The image Brisel was started on is no longer open in GIMP.";
+    return "The layer Brisel was started on is no longer in GIMP.";
+  }
 
   void ExpectPresent(const char* doing) {
-    if (!Present())
-      Fail(std::string("The layer Brisel was started on is no longer in GIMP; nothing was ") + doing);
+    if (Present()) return;
+    std::string gone = PictureGone();
+    gone.pop_back();  // its full stop
+    Fail(gone + "; nothing was " + doing);
   }
 
   int Channels() { return api::HasAlpha(drawable_) ? 4 : 3; }
 
-  // The layer's pixels of area as perceptual bytes, interleaved, channels as Channels() says.
+  // The layer's pixels of area as the program sees them: perceptual bytes, interleaved, channels as Channels()
+  // says, a layer's colours laid on white through its alpha (which comes along).
   std::vector<uint8_t> ReadPixels(const Box& area, int channels) {
     std::vector<uint8_t> pixels(size_t(area.width) * size_t(area.height) * size_t(channels));
     BufferRef buffer(api::Buffer(drawable_));
     const GeglRectangle rect = Rect(area);
     gegl_buffer_get(buffer.get(), &rect, 1.0, babl_format(channels == 4 ? "R'G'B'A u8" : "R'G'B' u8"), pixels.data(),
                     GEGL_AUTO_ROWSTRIDE, GEGL_ABYSS_NONE);
+    if (channels == 4) ShowOnWhite(pixels);
     return pixels;
   }
 
   BytePlane Buffer(host::Channel channel) override {
     return planes_.Fetch(channel, [this] {
       ExpectPresent("read");
-      const int32_t width = BufferWidth(), height = BufferHeight();
+      const int32_t width = LayerWidth(), height = LayerHeight();
       const int channels = Channels();
       const std::vector<uint8_t> pixels = ReadPixels({0, 0, width, height}, channels);
       host::SendPlanes::Reading planes;
@@ -146,7 +169,7 @@ class GimpHost final : public host::HostTable {
   void Refresh() override {
     const bool pushUndo = std::exchange(pushUndo_, false);
     ExpectPresent("sent");
-    const int32_t width = BufferWidth(), height = BufferHeight();
+    const int32_t width = LayerWidth(), height = LayerHeight();
     const host::Send send = planes_.Take(width, height, "GIMP's layer");
     // What made Brisel refuse the layer at the start may have come about since (an image made indexed).
     if (auto refusal = RefusalFor(drawable_)) Fail(*refusal + " Nothing was sent; the painting is kept.");
@@ -175,6 +198,7 @@ class GimpHost final : public host::HostTable {
     const std::vector<uint8_t> current = ReadPixels(area, channels);
     const Box changed = gimphost::ChangedBox(current, channels, area, planes);
     if (changed.empty()) return TakeHeld(send);  // nothing to change: no undo step either
+    AskBeforePaintingOnText();
 
     UndoGroup group(api::ImageOf(drawable_));
     std::optional<NarrowedSelection> narrowed;
@@ -188,8 +212,8 @@ class GimpHost final : public host::HostTable {
       const GeglRectangle mergedRect = Rect(narrowed ? changed : selected);
       gegl_buffer_copy(source.get(), &mergedRect, GEGL_ABYSS_NONE, shadow.get(), &mergedRect);
       // The changes go in strip by strip in the layer's own format. A changed pixel's colour is converted
-      // once from the bytes sent, and its alpha goes through doubles, which hold any precision's exactly;
-      // the pixels left alone keep every bit they had.
+      // once from the bytes sent, and its alpha goes through doubles, which hold any precision's exactly,
+      // rising only as far as the colour shown on white needs; the pixels left alone keep every bit they had.
       const Babl* native = gegl_buffer_get_format(source.get());
       const Babl* wide = babl_format(channels == 4 ? "R'G'B'A double" : "R'G'B' double");
       const Babl* toWide = babl_fish(native, wide);
@@ -206,8 +230,10 @@ class GimpHost final : public host::HostTable {
         babl_process(toWide, pixels.data(), wideStrip.data(), long(count));
         for (size_t i = 0; i < count; ++i) {
           if (!composed.changed[i]) continue;
-          for (size_t c = 0; c < 3; ++c)
-            wideStrip[i * size_t(channels) + c] = composed.pixels[i * size_t(channels) + c] / 255.0;
+          double* pixel = &wideStrip[i * size_t(channels)];
+          const uint8_t* shown = &composed.pixels[i * size_t(channels)];
+          if (channels == 4) ShowOverWhite(pixel, shown);
+          else for (size_t c = 0; c < 3; ++c) pixel[c] = shown[c] / 255.0;
         }
         babl_process(toNative, wideStrip.data(), converted.data(), long(count));
         TakeChanged(pixels, converted, pixelBytes, composed.changed);
@@ -222,6 +248,21 @@ class GimpHost final : public host::HostTable {
     // Not kept above GIMP's window: it may have come up over the canvas to show the change. A raise is
     // ignored on Wayland; an activation request is the compositor's to grant.
     if (canvas_ && !keptAbove_) canvas_->SetFocus();
+  }
+
+  // GIMP keeps a text layer's text only while its pixels are GIMP's own: painted on, it is a plain layer. The
+  // first send that would paint on one asks (the same send again at once is the painter's yes), and once it
+  // went through, the layer is plain.
+  void AskBeforePaintingOnText() {
+    if (paintOnText_ || !api::IsTextLayer(drawable_)) return;
+    if (askedText_) {
+      paintOnText_ = true;
+      return;
+    }
+    askedText_ = true;
+    throw Error(errors::kAskBeforeWriting, "\"" + api::ItemName(drawable_) +
+                                               "\" is a text layer in GIMP: painted on, it becomes a plain layer "
+                                               "and its text can no longer be edited. Send your painting to it?");
   }
 
   // After a send, what the layer holds over the part sent becomes the common ground, and where it differs
@@ -296,9 +337,36 @@ class GimpHost final : public host::HostTable {
   platform::Form* canvas_ = nullptr;
   bool keptAbove_ = false;  // the canvas is GIMP's window's transient
   int32_t drawable_;
+  int32_t image_;             // the drawable's image at the start, to tell a closed image from a deleted layer
+  bool askedText_ = false;    // the send under way asked before painting on a text layer
+  bool paintOnText_ = false;  // and the painter said yes
   bool pushUndo_ = false;
   host::SendPlanes planes_;
 };
+
+// The run of the process pid, told apart from any other run on any start of the system: its id, and a
+// digest of when it started since which boot. Empty when the system does not say.
+std::string GimpRun(int64_t pid) {
+  std::ifstream bootFile("/proc/sys/kernel/random/boot_id");
+  std::string boot;
+  std::getline(bootFile, boot);
+  std::ifstream statFile("/proc/" + std::to_string(pid) + "/stat");
+  std::string stat;
+  std::getline(statFile, stat);
+  // The fields after the name in parentheses (which may hold anything): the start time is the 20th.
+  const size_t nameEnd = stat.rfind(')');
+  if (boot.empty() || nameEnd == std::string::npos) return {};
+  std::istringstream fields(stat.substr(nameEnd + 1));
+  std::string started;
+  for (int i = 0; i < 20 && fields >> started;) ++i;
+  if (!fields) return {};
+  // FNV-1a, the same in every build.
+  uint64_t digest = 14695981039346656037u;
+  for (const char c : boot + "/" + started) digest = (digest ^ uint8_t(c)) * 1099511628211u;
+  char text[17];
+  std::snprintf(text, sizeof text, "%08x", unsigned(digest ^ (digest >> 32)));
+  return std::to_string(pid) + "." + text;
+}
 
 }  // namespace
 
@@ -310,10 +378,18 @@ void RegisterGimpHost(int32_t drawable) {
 
 std::string PictureIdentity(int32_t drawable) {
   if (!api::IsValid(drawable)) return {};
-  std::string image = api::ImageFile(drawable);
-  if (image.empty()) image = api::ImageName(drawable);
-  if (image.empty()) return {};
-  return image + " (GIMP layer \"" + api::ItemName(drawable) + "\")";
+  const std::string layer = "\"" + api::ItemName(drawable) + "\"";
+  // A file tells pictures apart for good, and GIMP keeps its layers' names unique within an image.
+  if (const std::string file = api::ImageFile(drawable); !file.empty()) return file + " (GIMP layer " + layer + ")";
+  // Without one, only the IDs tell this image and layer apart, and those start over at each start of GIMP:
+  // this run of GIMP is named too, so that no other picture, now or after a restart, can share the identity.
+  const std::string run = GimpRun(gimp_getpid());
+  if (run.empty()) return {};
+  std::string image = api::ImageName(drawable);
+  if (image.empty()) image = "[Untitled]";
+  return image + "-" + std::to_string(api::Id(api::ImageOf(drawable))) + " (GIMP layer " +
+         std::to_string(drawable) + " " + layer + ", " + std::to_string(api::Width(drawable)) + " x " +
+         std::to_string(api::Height(drawable)) + ", GIMP run " + run + ")";
 }
 
 std::optional<std::string> RefusalFor(int32_t drawable) {

@@ -36,6 +36,22 @@ BytePlane PatternToGrey(std::span<const uint8_t> bytes, int32_t width, int32_t h
   return grey;
 }
 
+void ShowOnWhite(std::span<uint8_t> pixels) {
+  for (size_t i = 0; i + 3 < pixels.size(); i += 4)
+    for (size_t c = 0; c < 3; ++c) pixels[i + c] = OverWhite(pixels[i + c], pixels[i + 3]);
+}
+
+void ShowOverWhite(double* pixel, const uint8_t* shown) {
+  const double darkest = std::min({shown[0], shown[1], shown[2]}) / 255.0;
+  const double alpha = std::max(pixel[3], 1.0 - darkest);
+  pixel[3] = alpha;
+  for (int c = 0; c < 3; ++c) {
+    const double colour = shown[c] / 255.0;
+    // Nothing shows at alpha 0: the colour is white, as seen.
+    pixel[c] = alpha > 0 ? std::clamp((colour - (1.0 - alpha)) / alpha, 0.0, 1.0) : colour;
+  }
+}
+
 BytePlane ChannelPlane(std::span<const uint8_t> pixels, int32_t width, int32_t height, int channels,
                        host::Channel channel) {
   BytePlane plane(width, height);

@@ -17,6 +17,16 @@ namespace brisel::gimphost {
 // An empty plane when the bytes do not hold width x height pixels of that kind.
 BytePlane PatternToGrey(std::span<const uint8_t> bytes, int32_t width, int32_t height, int32_t bytesPerPixel);
 
+// Interleaved R'G'B'A bytes with each colour laid on white through its alpha, as the program shows them (a
+// transparent pixel white); the alphas stay.
+void ShowOnWhite(std::span<uint8_t> pixels);
+
+// A pixel of R'G'B'A doubles (0 to 1, alpha not premultiplied) made to show shown (R'G'B' bytes) on white, as
+// the program showed it: its alpha rises to the least that shows that colour and never falls (ink on a
+// transparent pixel covers as far as it is dark, and an opaque pixel stays opaque), and its colour is the
+// one that shows it at that alpha.
+void ShowOverWhite(double* pixel, const uint8_t* shown);
+
 // One colour of interleaved R'G'B' or R'G'B'A bytes (channels 3 or 4).
 BytePlane ChannelPlane(std::span<const uint8_t> pixels, int32_t width, int32_t height, int channels,
                        host::Channel channel);

@@ -16,6 +16,7 @@
 #include <memory>
 #include <sstream>
 #include <string>
+#include <tuple>
 
 namespace {
 
@@ -173,8 +174,8 @@ std::string GimpHostSuite::log_;
 
 const QRect kWholeLayer(0, 0, kWidth, kHeight);
 
-TEST_F(GimpHostSuite, SendsBackThePlanesOfRgbGreyAndAlphaLayersWithAlphaUntouched) {
-  for (const char* picture : {"rgb", "rgba", "grey"}) {
+TEST_F(GimpHostSuite, SendsBackThePlanesOfRgbAndGreyLayers) {
+  for (const char* picture : {"rgb", "grey"}) {
     SCOPED_TRACE(picture);
     const Report report = ReadReport(std::string("invert-") + picture);
     EXPECT_EQ(report.at("width"), std::to_string(kWidth));
@@ -182,6 +183,38 @@ TEST_F(GimpHostSuite, SendsBackThePlanesOfRgbGreyAndAlphaLayersWithAlphaUntouche
     EXPECT_EQ(report.at("sent"), "yes") << (report.count("error") ? report.at("error") : "");
     EXPECT_EQ(Mismatches(picture, std::string("invert-") + picture, kWholeLayer), 0);
   }
+}
+
+// An alpha layer shows on white: painted (the colours shown inverted, all of it or a square of it cleared
+// left of x = 16), a pixel shows on white as painted, at no less alpha than it had; every other pixel keeps its
+// colour and alpha (a cleared one its alpha 0).
+TEST_F(GimpHostSuite, AnAlphaLayerShowsOnWhiteAndTakesWhatWasPaintedAlone) {
+  const auto onWhite = [](QRgb p, int c) {
+    const int a = qAlpha(p), v = c == 0 ? qRed(p) : c == 1 ? qGreen(p) : qBlue(p);
+    return (v * a + 255 * (255 - a) + 127) / 255;
+  };
+  for (const auto& [name, square, cleared] : {std::tuple{"invert-rgba", kWholeLayer, 0},
+                                              {"transparent", QRect(10, 10, 12, 12), 16}}) {
+    SCOPED_TRACE(name);
+    EXPECT_EQ(ReadReport(name).at("sent"), "yes");
+    const QImage before(In("rgba")), after = Saved(name);
+    ASSERT_EQ(after.size(), before.size());
+    int wrong = 0;
+    for (int y = 0; y < kHeight; ++y)
+      for (int x = 0; x < kWidth; ++x) {
+        const QRgb old = x < cleared ? qRgba(255, 255, 255, 0) : before.pixel(x, y), now = after.pixel(x, y);
+        const bool painted = square.contains(x, y);
+        bool ok = painted ? qAlpha(now) >= qAlpha(old) : x < cleared ? qAlpha(now) == 0 : now == old;
+        for (int c = 0; c < 3 && painted; ++c) ok = ok && qAbs(onWhite(now, c) - (255 - onWhite(old, c))) <= 1;
+        wrong += !ok;
+      }
+    EXPECT_EQ(wrong, 0);
+  }
+}
+
+// Recovery copies are found by identity: two new images alike in all GIMP shows of them never share one.
+TEST_F(GimpHostSuite, NoTwoUnnamedPicturesShareAnIdentity) {
+  EXPECT_NE(ReadReport("new1").at("identity"), ReadReport("new2").at("identity"));
 }
 
 // A clean image that stays clean proves nothing was merged, so no undo step was pushed.
@@ -219,6 +252,8 @@ TEST_F(GimpHostSuite, ALayerResizedOrDeletedMeanwhileIsAChangedSizeAndRefusesThe
   EXPECT_EQ(deleted.at("height_after"), "0");
   EXPECT_EQ(deleted.at("sent"), "no");
   EXPECT_NE(deleted.at("error").find("no longer in GIMP"), std::string::npos) << deleted.at("error");
+  EXPECT_EQ(deleted.at("gone"), "The layer Brisel was started on is no longer in GIMP.");  // for the program to say
+  EXPECT_EQ(deleted.at("gone_closed"), "The image Brisel was started on is no longer open in GIMP.");
 }
 
 // Against a reference merge: the painted line as painted, every other pixel as GIMP left it.
@@ -249,7 +284,7 @@ TEST_F(GimpHostSuite, ASendRefusedForWhatCameAboutMeanwhileSaysWhyAndLeavesTheIm
   EXPECT_NE(indexed.at("error").find("this image is indexed"), std::string::npos) << indexed.at("error");
 }
 
-TEST_F(GimpHostSuite, AlphaKeepsEveryBitInDeepLayers) {
+TEST_F(GimpHostSuite, AlphaKeepsEveryBitInDeepLayersWherePaintingNeedsNoMore) {
   for (const auto& [name, bytes] : {std::pair{"deep-alpha16", "8"}, {"deep-alpha32", "16"}}) {
     SCOPED_TRACE(name);
     const Report report = ReadReport(name);

@@ -10,7 +10,9 @@
 //   grey-again colours sent to a grey layer twice: whether the second send made the image dirty
 //   offset     the same on a layer moved by (7, 5), inside a selection
 //   resize     the planes read, the layer made 10 pixels wider, then a send
-//   delete     the planes read, the layer removed from its image, then a send
+//   delete     the planes read, the layer removed, then a send; the host's words, then with the image closed
+//   new1, new2  the identities of two new unnamed images alike
+//   transparent  an RGBA layer cleared left of x = 16, and a send of a square of its planes inverted
 //   paper      the paper calls on GIMP's "Pine" pattern
 //   precision, precision32   on a 16-bit integer or 32-bit float linear copy with values between the 8-bit
 //              steps, a send changing two opposite corners; which pixels moved, byte for byte
@@ -179,6 +181,20 @@ class Probe {
       gimp_image_remove_layer(api::Image(image), api::Layer(layer));
       SizeAfter(layer);
       Send(layer, planes);
+      Write("gone", brisel::platform::ToString(Call(layer, "Brisel_PictureGone")));
+      gimp_image_delete(api::Image(image));
+      Write("gone_closed", brisel::platform::ToString(Call(layer, "Brisel_PictureGone")));
+    });
+    for (const char* name : {"new1", "new2"})
+      OnNew(40, 30, name, [&](int32_t layer) { Write("identity", brisel::gimphost::PictureIdentity(layer)); });
+    OnCopy(rgba, "transparent", [&](int32_t image, int32_t layer) {
+      gimp_image_select_rectangle(api::Image(image), GIMP_CHANNEL_OP_REPLACE, 0, 0, 16, 30);
+      gimp_drawable_edit_clear(api::Drawable(layer));
+      gimp_selection_none(api::Image(image));
+      Planes planes = Read(layer);
+      Invert(planes, {10, 10, 12});
+      Send(layer, planes, Square{10, 10, 12});
+      Save(layer);
     });
     OnCopy(rgb, "paper", [&](int32_t, int32_t layer) { Paper(layer); });
     for (const auto& [name, precision] : {std::pair{"precision", GIMP_PRECISION_U16_LINEAR},
@@ -241,7 +257,7 @@ class Probe {
       Save(layer);
     });
     // Alpha between the 8-bit steps, in 16-bit integer and 32-bit float layers: a send of new colours
-    // everywhere keeps every alpha exactly.
+    // everywhere, lighter ones that show at the layer's alpha, keeps every alpha exactly.
     for (const auto& [name, precision] : {std::pair{"deep-alpha16", 250}, {"deep-alpha32", 350}}) {
       OnCopy(rgba, name, [&](int32_t image, int32_t layer) {
         gimp_image_convert_precision(api::Image(image), GimpPrecision(precision));  // non-linear
@@ -269,7 +285,7 @@ class Probe {
     }
     Write("ms", Since(start));
     host_.reset();
-    gimp_image_delete(api::Image(image));
+    if (api::ImageIsValid(image)) gimp_image_delete(api::Image(image));
   }
 
   template <typename Case>
@@ -462,7 +478,8 @@ class Probe {
     size_t pixelBytes = 0;
     const std::vector<uint8_t> before = ReadNative(layer, pixelBytes);
     Planes planes = Read(layer);
-    Invert(planes, {0, 0, std::max(planes.r.width(), planes.r.height())});
+    for (BytePlane* p : {&planes.r, &planes.g, &planes.b})
+      for (size_t i = 0; i < p->size(); ++i) p->data()[i] = uint8_t((p->data()[i] + 256) / 2);  // halfway to white
     Send(layer, planes);
     const std::vector<uint8_t> after = ReadNative(layer, pixelBytes);
     const size_t alphaBytes = pixelBytes / 4, count = before.size() / pixelBytes;  // alpha: the last of four
