@@ -460,5 +460,23 @@ TEST_F(RecoveryAtClose, EveryFailureWritesTheCopyAndTheQuestionNamesIt) {
   EXPECT_TRUE(platform::ListRecoveryCopies().empty());
 }
 
+// A fetch is no painting: the host's own edit it brought in stays the host's. Kept after a fetch and a
+// stroke, and restored over the host's picture as it was before that edit (the host quit without saving),
+// the copy brings back the stroke alone.
+TEST_F(RecoveryAtClose, AHostsEditThatAFetchBroughtInIsNotBroughtBackByTheCopy) {
+  const Planes beforeTheEdit{host->red, host->green, host->blue};
+  host->red(10, 8) = 77;
+  link::GetImageFromTarnwick();
+  Paint(PlaneB, 1, 1, 9);
+  ASSERT_FALSE(app::KeepRecoveryCopy().empty());
+  Planes restored = beforeTheEdit;
+  const platform::RestoredCopy found =
+      platform::RestoreRecoveryCopy(app::RecoveryCopyPath(), restored.r, restored.g, restored.b);
+  EXPECT_TRUE(found.read && found.pictureChanged);
+  Planes expected = beforeTheEdit;
+  expected.b(1, 1) = 9;
+  EXPECT_EQ(restored, expected) << "the stroke alone: neither the host's edit nor the painting the fetch replaced";
+}
+
 }  // namespace
 }  // namespace brisel::testing
