@@ -96,24 +96,22 @@ void WriteMask(const RecordView& record, BytePlane& painted) {
   }
 }
 
-// Whether the pixel at offset i of the planes differs from the one of base there, in any channel.
-bool Painted(const BytePlane* const (&planes)[3], const PlaneTriple& base, size_t i) {
-  return planes[0]->data()[i] != base[0].data()[i] || planes[1]->data()[i] != base[1].data()[i] ||
-         planes[2]->data()[i] != base[2].data()[i];
-}
-
-// The painted mask of rectangle (x, y, w, h) of the planes against base, a bit a pixel.
+// The painted mask of rectangle (x, y, w, h) of the planes against base, a bit a pixel: a pixel is painted
+// where any of its channels differs.
 void AppendMask(std::string& out, int32_t x, int32_t y, int32_t w, int32_t h, const BytePlane* const (&planes)[3],
                 const PlaneTriple& base) {
-  uint8_t byte = 0;
+  const size_t first = out.size();
+  out.resize(first + (size_t(w) * size_t(h) + 7) / 8, '\0');
+  char* bits = out.data() + first;
   size_t bit = 0;
-  const size_t width = size_t(planes[0]->width());
-  for (int32_t row = y; row < y + h; ++row)
-    for (size_t i = size_t(row) * width + size_t(x), end = i + size_t(w); i < end; ++i) {
-      byte |= uint8_t(Painted(planes, base, i)) << (bit % 8);
-      if (++bit % 8 == 0) out.push_back(char(byte)), byte = 0;
+  for (int32_t row = y; row < y + h; ++row) {
+    const uint8_t *r = planes[0]->row(row) + x, *g = planes[1]->row(row) + x, *b = planes[2]->row(row) + x;
+    const uint8_t *r0 = base[0].row(row) + x, *g0 = base[1].row(row) + x, *b0 = base[2].row(row) + x;
+    for (int32_t i = 0; i < w; ++i, ++bit) {
+      const bool painted = ((r[i] ^ r0[i]) | (g[i] ^ g0[i]) | (b[i] ^ b0[i])) != 0;
+      bits[bit / 8] = char(uint8_t(bits[bit / 8]) | uint8_t(painted) << (bit % 8));
     }
-  if (bit % 8 != 0) out.push_back(char(byte));
+  }
 }
 
 bool Fits(const BytePlane& plane, const JournalHeader& header) {
@@ -144,7 +142,6 @@ std::string JournalHeaderBytes(const JournalHeader& header) {
 std::string PaintedMaskBits(int32_t x, int32_t y, int32_t w, int32_t h, const BytePlane& red, const BytePlane& green,
                             const BytePlane& blue, const PlaneTriple& base) {
   std::string out;
-  out.reserve((size_t(w) * size_t(h) + 7) / 8);
   AppendMask(out, x, y, w, h, {&red, &green, &blue}, base);
   return out;
 }
@@ -220,8 +217,10 @@ JournalReplay ReplayJournal(std::string_view bytes, uint64_t after, BytePlane* r
 
 bool ApplyJournalRecord(std::string_view record, BytePlane& red, BytePlane& green, BytePlane& blue) {
   const RecordView view = ReadRecord(record, red.width(), red.height());
-  if (view.size == 0 || !Fits(green, {0, red.width(), red.height(), {}, {}}) || !Fits(blue, {0, red.width(), red.height(), {}, {}}))
-    return false;
+  const auto sameSize = [&](const BytePlane& plane) {
+    return plane.width() == red.width() && plane.height() == red.height();
+  };
+  if (view.size == 0 || !sameSize(green) || !sameSize(blue)) return false;
   Write(view, {&red, &green, &blue});
   return true;
 }

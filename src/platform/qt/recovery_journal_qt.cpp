@@ -334,9 +334,11 @@ struct RecoveryJournal::Impl {
               ApplyJournalRecord(*record.bytes, planes->planes[0], planes->planes[1], planes->planes[2]))
             planes->sequence = record.sequence;
         const PlaneTriple& p = planes->planes;
-        painted.maskBits = PaintedMaskBits(0, 0, p[0].width(), p[0].height(), p[0], p[1], p[2], *from);
+        // A mirror that KeepNow made of planes of another size cannot say what was painted.
+        const bool sameSize = p[0].width() == (*from)[0].width() && p[0].height() == (*from)[0].height();
+        if (sameSize) painted.maskBits = PaintedMaskBits(0, 0, p[0].width(), p[0].height(), p[0], p[1], p[2], *from);
         QByteArray bytes;
-        std::string why = EncodeCopy(name, planes->sequence, p[0], p[1], p[2], bytes, &painted);
+        std::string why = EncodeCopy(name, planes->sequence, p[0], p[1], p[2], bytes, sameSize ? &painted : nullptr);
         if (why.empty()) why = Land(bytes, planes->sequence, gen);
         if (!why.empty()) std::fprintf(stderr, "brisel: the recovery copy is not written this time: %s\n", why.c_str());
       } catch (const std::exception& e) {
