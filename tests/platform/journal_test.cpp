@@ -92,10 +92,9 @@ TEST(JournalFile, EveryCutOrDamageOfTheLastRecordGivesThePreviousStrokeExactly) 
     for (int k = 1; k <= 4; ++k) {
       Painting p = after.back();
       const Stroke s = Paint(p, 7, k);
-      if (k == 4) {
-        p[0](s.x, s.y) = base[0](s.x, s.y), p[1](s.x, s.y) = base[1](s.x, s.y) ^ 1;  // painted in green alone
-        p[2](s.x, s.y) = base[2](s.x, s.y);
-        for (int c = 0; c < 3; ++c) p[c](s.x + s.w - 1, s.y + s.h - 1) = base[c](0, 0);  // painted back as it was
+      for (int c = 0; k == 4 && c < 3; ++c) {  // a pixel painted in green alone, and one painted back as it was
+        p[c](s.x, s.y) = uint8_t(base[c](s.x, s.y) ^ (c == 1));
+        p[c](s.x + s.w - 1, s.y + s.h - 1) = base[c](0, 0);
       }
       journal += Record(uint64_t(k), s, p, start);
       for (int32_t y = s.y; y < s.y + s.h; ++y)
@@ -185,9 +184,8 @@ TEST(JournalRestore, OverAnotherVersionOfThePictureOnlyThePaintedPixelsComeBack)
   const ScopedEnv stateHome("XDG_STATE_HOME", state.path().toStdString());
   const std::string picture = "/nowhere/restored.png";
   const Painting start = Blank(80, 50);  // larger than the records: the journal folds only when asked
-  Painting edited = start;  // another program's edit: a band across the picture, under strokes and beside them
-  for (int32_t y = 0; y < 50; ++y)
-    for (int32_t x = 0; x < 80; ++x) edited[2](x, y) = uint8_t(x + y);
+  Painting edited = start;  // another program's edit, under the strokes and beside them
+  for (size_t i = 0; i < edited[2].size(); ++i) edited[2].data()[i] = uint8_t(i);
   enum Kept { kJournalAlone, kCopyAndJournal, kCopyAtOnce, kEarlierCopy };
   for (const Kept kept : {kJournalAlone, kCopyAndJournal, kCopyAtOnce, kEarlierCopy}) {
     SCOPED_TRACE("kept as " + std::to_string(int(kept)));
@@ -205,14 +203,10 @@ TEST(JournalRestore, OverAnotherVersionOfThePictureOnlyThePaintedPixelsComeBack)
       if (k == 2 && kept == kCopyAndJournal) journal.Fold();
       journal.Flush();
     }
-    if (kept == kCopyAtOnce) {
-      ASSERT_EQ(journal.KeepNow(p[0], p[1], p[2]), "");
-    }
     platform::RecoveryWriter earlier;
     const std::string path = kept == kEarlierCopy ? platform::NewRecoveryPath("/nowhere/earlier.png") : journal.CopyPath();
-    if (kept == kEarlierCopy) {
-      ASSERT_EQ(earlier.WriteNow(path, picture, p[0], p[1], p[2]), "");
-    }
+    ASSERT_EQ(kept == kCopyAtOnce ? journal.KeepNow(p[0], p[1], p[2])
+              : kept == kEarlierCopy ? earlier.WriteNow(path, picture, p[0], p[1], p[2]) : "", "");
     EXPECT_EQ(::access(path.c_str(), F_OK) == 0, kept != kJournalAlone);
     for (const bool changed : {false, true}) {
       Painting restored = changed ? edited : start;
