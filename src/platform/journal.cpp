@@ -101,17 +101,19 @@ void WriteMask(const RecordView& record, BytePlane& painted) {
 void AppendMask(std::string& out, int32_t x, int32_t y, int32_t w, int32_t h, const BytePlane* const (&planes)[3],
                 const PlaneTriple& base) {
   const size_t first = out.size();
-  out.resize(first + (size_t(w) * size_t(h) + 7) / 8, '\0');
-  char* bits = out.data() + first;
+  out.resize(first + (size_t(w) * size_t(h) + 7) / 8);
+  char* to = out.data() + first;
+  uint8_t byte = 0;
   size_t bit = 0;
   for (int32_t row = y; row < y + h; ++row) {
     const uint8_t *r = planes[0]->row(row) + x, *g = planes[1]->row(row) + x, *b = planes[2]->row(row) + x;
     const uint8_t *r0 = base[0].row(row) + x, *g0 = base[1].row(row) + x, *b0 = base[2].row(row) + x;
-    for (int32_t i = 0; i < w; ++i, ++bit) {
-      const bool painted = ((r[i] ^ r0[i]) | (g[i] ^ g0[i]) | (b[i] ^ b0[i])) != 0;
-      bits[bit / 8] = char(uint8_t(bits[bit / 8]) | uint8_t(painted) << (bit % 8));
+    for (int32_t i = 0; i < w; ++i) {
+      byte |= uint8_t(((r[i] ^ r0[i]) | (g[i] ^ g0[i]) | (b[i] ^ b0[i])) != 0) << (bit % 8);
+      if (++bit % 8 == 0) *to++ = char(byte), byte = 0;
     }
   }
+  if (bit % 8 != 0) *to = char(byte);
 }
 
 bool Fits(const BytePlane& plane, const JournalHeader& header) {
