@@ -42,10 +42,11 @@ bool HaveImage() {
   return ImageWidth > 0 && ImageHeight > 0 && PlaneR.width() == ImageWidth && PlaneR.height() == ImageHeight;
 }
 
-// The journal starts over on the planes as the host holds them (a start, a send).
+// The journal starts over on the planes as the host holds them (a start, a send, a fetch).
 void BeginJournal() {
   gRecovery->journal.Begin(platform::NewRecoveryPath(gRecovery->picture), gRecovery->picture, PlaneR, PlaneG, PlaneB);
   canvas::TakeChangedSinceRecord();
+  gRecovery->journalMissed = false;  // the journal starts from the planes as they are
 }
 
 // After each handler: what it changed goes to the journal, its pixels copied here and written on the
