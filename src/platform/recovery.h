@@ -5,7 +5,7 @@
 // "Brisel-Picture-Bytes" percent-encoded, which keeps every byte of the name (the text chunks are read back
 // with their white space simplified). A copy the journal wrote also says what was painted: the fingerprint
 // of the picture the painting started from ("Brisel-Start-Fingerprint", 16 hex digits) and, in a private
-// chunk "brPm" before the pixels, the painted mask (a bit a pixel, row after row, as the journal's records
+// chunk "brPM" before the pixels, the painted mask (a bit a pixel, row after row, as the journal's records
 // hold it) compressed by zlib. Every copy is written atomically (platform/atomic_file.h), so a copy
 // is whole or absent, never half written. Beside a copy its journal (platform/journal.h) holds every change
 // made since; "Brisel-Journal-Sequence" says the journal's last record the copy already holds. A reader that
