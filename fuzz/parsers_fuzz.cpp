@@ -120,9 +120,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const platform::JournalReplay replay = platform::ReplayJournal(text, 0);
   if (replay.headerRead && replay.header.width > 0 && replay.header.height > 0 &&
       int64_t(replay.header.width) * replay.header.height <= 4096) {
-    BytePlane r(replay.header.width, replay.header.height), g = r, b = r;
-    const platform::JournalReplay applied = platform::ReplayJournal(text, 0, &r, &g, &b);
+    BytePlane r(replay.header.width, replay.header.height), g = r, b = r, painted = r;
+    const platform::JournalReplay applied = platform::ReplayJournal(text, 0, &r, &g, &b, &painted);
     if (applied.last != replay.last || applied.goodBytes > text.size()) Broken("ReplayJournal reads the same records");
+    for (size_t i = 0; i < painted.size(); ++i)
+      if (painted.data()[i] > 1) Broken("ReplayJournal's painted mask is 0 or 1");
   }
 
   std::string why;

@@ -42,10 +42,11 @@ bool HaveImage() {
   return ImageWidth > 0 && ImageHeight > 0 && PlaneR.width() == ImageWidth && PlaneR.height() == ImageHeight;
 }
 
-// The journal starts over on the planes as the host holds them (a start, a send).
+// The journal starts over on the planes as the host holds them (a start, a send, a fetch).
 void BeginJournal() {
   gRecovery->journal.Begin(platform::NewRecoveryPath(gRecovery->picture), gRecovery->picture, PlaneR, PlaneG, PlaneB);
   canvas::TakeChangedSinceRecord();
+  gRecovery->journalMissed = false;  // the journal starts from the planes as they are
 }
 
 // After each handler: what it changed goes to the journal, its pixels copied here and written on the
@@ -86,11 +87,10 @@ void OfferCopies() {
                    copy.path.c_str(), copy.width, copy.height, ImageWidth, ImageHeight);
       continue;
     }
-    // A painting kept only in its journal so far is the picture with its records.
-    BytePlane red = copy.journal.empty() ? BytePlane() : PlaneR, green = copy.journal.empty() ? BytePlane() : PlaneG,
-              blue = copy.journal.empty() ? BytePlane() : PlaneB;
-    if (!platform::ReadRecoveryCopy(copy.path, red, green, blue) || red.width() != ImageWidth ||
-        red.height() != ImageHeight) {
+    // The painting comes back onto the picture as it is now: what it painted, and the picture elsewhere.
+    BytePlane red = PlaneR, green = PlaneG, blue = PlaneB;
+    const platform::RestoredCopy restored = platform::RestoreRecoveryCopy(copy.path, red, green, blue);
+    if (!restored.read) {
       std::fprintf(stderr, "brisel: the recovery copy %s cannot be read: it is kept, not offered\n", copy.path.c_str());
       continue;
     }
@@ -99,10 +99,16 @@ void OfferCopies() {
       continue;
     }
     std::string question = "A recovery copy from " + platform::LocalTimeText(copy.savedAt) + " exists. Restore it?";
-    // Another program's later edit would be painted over: say so, with both times.
-    if (const std::optional<int64_t> changed = platform::ModifiedAt(gRecovery->picture); changed && *changed > copy.savedAt)
-      question += "\rThe picture was changed after the copy was made, at " + platform::LocalTimeText(*changed) +
-                  ": restoring the copy paints over that change (one undo step gives it back).";
+    if (restored.pictureChanged) {
+      question += "\rThe picture was changed since the copy's painting began: restoring the copy brings back only "
+                  "the pixels it painted, and keeps that change everywhere else (one undo step gives it back).";
+    } else if (!restored.knowsItsStart) {
+      // A copy that does not say what it painted: another program's later edit would be painted over. Say
+      // so, with both times.
+      if (const std::optional<int64_t> changed = platform::ModifiedAt(gRecovery->picture); changed && *changed > copy.savedAt)
+        question += "\rThe picture was changed after the copy was made, at " + platform::LocalTimeText(*changed) +
+                    ": restoring the copy paints over that change (one undo step gives it back).";
+    }
     const std::string file = platform::ModifiedAt(copy.path) ? copy.path : copy.journal;
     const auto answer = platform::AskYesNo(kProgramName, question + "\r(" + platform::ShownName(file) + ")");
     if (answer != platform::MessageBoxAnswer::Yes ||
@@ -163,6 +169,7 @@ void StartRecovery(const std::string& picture, int32_t autosaveSeconds) {
   gRecovery = std::make_unique<Recovery>();
   gRecovery->picture = picture;
   link::SetAfterSend(RecoveryAfterSend);
+  link::SetAfterFetch(RecoveryAfterFetch);
   platform::SetLastWords(KeepRecoveryCopy);
   platform::OnTerminationSignal(OnTermination);
   if (HaveImage()) BeginJournal();
@@ -185,6 +192,7 @@ void EndRunOnTermination(std::function<void(const std::string& sentence)> endRun
 void StopRecovery() {
   if (!gRecovery) return;
   link::SetAfterSend(nullptr);
+  link::SetAfterFetch(nullptr);
   platform::OnTerminationSignal(nullptr);
   platform::SetLastWords(nullptr);
   platform::SetAfterEachHandler(nullptr);
@@ -199,6 +207,13 @@ void RecoveryAfterSend() {
   if (platform::ClaimedPicture() && !gRecovery->picture.empty()) platform::ClaimPicture(gRecovery->picture);
   else gRecovery->journal.Discard();
   gRecovery->copyPath.clear();
+}
+
+void RecoveryAfterFetch() {
+  // The image is the host's picture again: the painting starts over from it (what was painted before is in
+  // the undo history, and a later undo of the fetch is painting like any other).
+  if (gRecovery && HaveImage()) BeginJournal();
+  if (gRecovery) gRecovery->copyPath.clear();
 }
 
 std::string KeepRecoveryCopy() {

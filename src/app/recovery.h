@@ -47,6 +47,8 @@ void StopRecovery();
 
 // A send went through: the host holds the painting, and the copy goes.
 void RecoveryAfterSend();
+// After a fetch of the host's picture: the painting starts over from it, and its copy and journal go.
+void RecoveryAfterFetch();
 
 // Writes the copy now, from the image as it is, and returns one sentence that names it or says why there
 // is none; empty when recovery is not armed.

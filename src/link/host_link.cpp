@@ -17,6 +17,7 @@ namespace brisel::link {
 namespace {
 
 void (*gAfterSend)() = nullptr;
+void (*gAfterFetch)() = nullptr;
 
 void AfterSend() {
   if (gAfterSend) gAfterSend();
@@ -27,6 +28,7 @@ std::string SizeText(int32_t w, int32_t h) { return std::to_string(w) + " x " + 
 }  // namespace
 
 void SetAfterSend(void (*afterSend)()) { gAfterSend = afterSend; }
+void SetAfterFetch(void (*afterFetch)()) { gAfterFetch = afterFetch; }
 
 void Tell(const canvas::Refusals& refused) {
   for (const std::string& text : refused.texts) platform::ShowMessage(kProgramName, text);
@@ -222,7 +224,7 @@ void GetImageFromTarnwick() {
   }
   // Without room for the undo step the fetched picture is dropped and the image stays as it is. The host's
   // picture may have changed anywhere since the last send.
-  ReplaceImage(std::move(red), std::move(green), std::move(blue));
+  if (ReplaceImage(std::move(red), std::move(green), std::move(blue)) && gAfterFetch) gAfterFetch();
 }
 
 void SendImageToTarnwick() {

@@ -13,6 +13,9 @@ namespace brisel::link {
 // What runs after every send that went through, or found nothing to send (the recovery copy goes then,
 // app/recovery.h, which sets it while it runs); nullptr: nothing.
 void SetAfterSend(void (*afterSend)());
+// What runs after a fetch of the host's picture replaced the image (the recovery's painting starts over
+// from it); nullptr: nothing.
+void SetAfterFetch(void (*afterFetch)());
 
 // Says each refusal of the engine to the user, in a message box of its own titled as the host's errors are.
 void Tell(const canvas::Refusals& refused);

@@ -3,7 +3,10 @@
 // (default ~/.local/state/brisel/recovery, private: 0700, each copy 0600), each holding the three planes as
 // 8-bit RGB and, in text chunks, the picture it was painted on: "Brisel-Picture" as text, and
 // "Brisel-Picture-Bytes" percent-encoded, which keeps every byte of the name (the text chunks are read back
-// with their white space simplified). Every copy is written atomically (platform/atomic_file.h), so a copy
+// with their white space simplified). A copy the journal wrote also says what was painted: the fingerprint
+// of the picture the painting started from ("Brisel-Start-Fingerprint", 16 hex digits) and, in a private
+// chunk "brPM" before the pixels, the painted mask (a bit a pixel, row after row, as the journal's records
+// hold it) compressed by zlib. Every copy is written atomically (platform/atomic_file.h), so a copy
 // is whole or absent, never half written. Beside a copy its journal (platform/journal.h) holds every change
 // made since; "Brisel-Journal-Sequence" says the journal's last record the copy already holds. A reader that
 // knows no journal reads the copy as it was last written.
@@ -46,6 +49,20 @@ std::vector<RecoveryCopy> ListRecoveryCopies(const std::string& picture = {});
 // painting has only its journal so far, the planes given are the picture it follows (the host's, as the
 // program fetched it) and the records are applied to them; false when the journal does not fit them.
 bool ReadRecoveryCopy(const std::string& path, BytePlane& red, BytePlane& green, BytePlane& blue);
+
+// What a restore found besides the painting.
+struct RestoredCopy {
+  bool read = false;            // false: the copy cannot be read, or does not fit the picture given
+  bool knowsItsStart = false;   // the copy says which version of the picture its painting started from
+  bool pictureChanged = false;  // ... and the picture given is another one: only the painted pixels came back
+};
+// The painting of the copy at path brought onto the planes given, the picture as it is now (the host's, as
+// the program fetched it): the pixels the painting changed are the copy's, every other pixel stays the
+// picture's, so that another program's edit of the picture since the painting started survives where the
+// painting did not touch it. Over the very picture the painting started from, that is the painting exactly.
+// A copy of an earlier version, which does not say what it painted, gives back all of itself (a painting
+// kept only in its journal: its records' whole rectangles).
+RestoredCopy RestoreRecoveryCopy(const std::string& path, BytePlane& red, BytePlane& green, BytePlane& blue);
 // Removes the copy and its journal.
 void RemoveRecoveryCopy(const RecoveryCopy& copy);
 // "2024-01-31 15:45:02", local time.

@@ -280,7 +280,7 @@ class RecoveryAfterKill : public AppTest {
   ScopedEnv state{"XDG_STATE_HOME", folder.filePath("state").toStdString()};
 };
 
-TEST_F(RecoveryAfterKill, AnAutosavedCopyOutlivesKillNineAndIsOfferedBackExactly) {
+TEST_F(RecoveryAfterKill, AnAutosavedCopyOutlivesKillNineAndComesBackOverAnotherProgramsEdit) {
   const std::string picture = folder.filePath("picture.png").toStdString();
   ASSERT_TRUE(Pattern(40, 30).save(QString::fromStdString(picture)));
   const Planes original = PlanesOf(QImage(QString::fromStdString(picture)));
@@ -317,15 +317,22 @@ TEST_F(RecoveryAfterKill, AnAutosavedCopyOutlivesKillNineAndIsOfferedBackExactly
   EXPECT_TRUE(messages.empty());
   platform::ReleasePicture();
 
-  // Another program changed the picture after the copy was made (its time is all that changed here).
   const std::string childCopy = platform::ListRecoveryCopies().at(0).path;
-  const timespec later[2] = {{0, UTIME_OMIT}, {platform::ListRecoveryCopies()[0].savedAt + 90, 0}};
-  ASSERT_EQ(utimensat(AT_FDCWD, picture.c_str(), later, 0), 0);
-
   const std::optional<Planes> paintedByChild = PaintedBy(picture, 40, 30);
   ASSERT_TRUE(paintedByChild) << "the child put its planes beside the picture";
   const Planes painted = *paintedByChild;
   ASSERT_NE(painted, original) << "the child painted";
+
+  // Another program changed the picture meanwhile: a pixel the stroke never touched, and one it painted.
+  QImage edited = Pattern(40, 30);
+  int paintedAt = 0;
+  while (painted.r.data()[paintedAt] == original.r.data()[paintedAt]) ++paintedAt;
+  const QPoint outside(38, 1), inside(paintedAt % 40, paintedAt / 40);
+  ASSERT_EQ(painted.r(outside.x(), outside.y()), original.r(outside.x(), outside.y()));
+  for (const QPoint at : {outside, inside}) edited.setPixel(at, qRgb(1, 2, 3));
+  ASSERT_TRUE(edited.save(QString::fromStdString(picture)));
+  Planes restored = painted;  // the painting wins where it painted, the edit everywhere else
+  restored.r(38, 1) = 1, restored.g(38, 1) = 2, restored.b(38, 1) = 3;
 
   // No: the picture as it is, and the copy kept for later.
   answer = platform::MessageBoxAnswer::No;
@@ -333,27 +340,28 @@ TEST_F(RecoveryAfterKill, AnAutosavedCopyOutlivesKillNineAndIsOfferedBackExactly
   ASSERT_EQ(messages.size(), 1u);
   EXPECT_THAT(messages[0], HasSubstr("A recovery copy from "));
   EXPECT_THAT(messages[0], HasSubstr("exists. Restore it?"));
-  EXPECT_THAT(messages[0], HasSubstr("The picture was changed after the copy was made, at " +
-                                     platform::LocalTimeText(platform::ListRecoveryCopies()[0].savedAt + 90)));
-  EXPECT_EQ(Image(), original);
+  EXPECT_THAT(messages[0], HasSubstr("The picture was changed since the copy's painting began: restoring the copy "
+                                     "brings back only the pixels it painted"));
+  EXPECT_EQ(Image(), PlanesOf(edited));
   ASSERT_EQ(platform::ListRecoveryCopies().size(), 1u);
   app::StopRecovery();
 
-  // Yes: the painting exactly, as unsent changes one undo step away from the picture.
+  // Yes: the painting, as unsent changes one undo step away from the picture, the edit kept where the
+  // painting did not touch it.
   answer = platform::MessageBoxAnswer::Yes;
   StartOn(picture);
   ASSERT_EQ(messages.size(), 1u);
-  EXPECT_EQ(Image(), painted);
-  EXPECT_EQ((Planes{ViewR, ViewG, ViewB}), painted) << "the canvas shows it";
+  EXPECT_EQ(Image(), restored);
+  EXPECT_EQ((Planes{ViewR, ViewG, ViewB}), restored) << "the canvas shows it";
   const PixelRect box = canvas::ChangedBoxToSend();
   EXPECT_TRUE(box.x1 == 0 && box.y1 == 0 && box.x2 == 40 && box.y2 == 30) << "the whole picture is unsent";
   ASSERT_EQ(platform::ListRecoveryCopies().size(), 1u) << "taken back, the copy is this run's own";
   EXPECT_EQ(platform::ListRecoveryCopies()[0].writer, ::getpid());
   EXPECT_NE(platform::ListRecoveryCopies()[0].path, childCopy);
-  EXPECT_EQ(CopyAt(app::RecoveryCopyPath()), painted);
+  EXPECT_EQ(CopyAt(app::RecoveryCopyPath()), restored);
   ASSERT_EQ(UndoStack.size(), 1u);
   canvas::UndoLastStep();
-  EXPECT_EQ(Image(), original);
+  EXPECT_EQ(Image(), PlanesOf(edited));
   PlaneR = painted.r, PlaneG = painted.g, PlaneB = painted.b;
 
   // A close that sends it puts it in the picture, and the copy is gone.
@@ -449,6 +457,24 @@ TEST_F(RecoveryAtClose, EveryFailureWritesTheCopyAndTheQuestionNamesIt) {
   EXPECT_FALSE(Form1Window().loaded());
   EXPECT_EQ(host->blue, PlaneB);
   EXPECT_TRUE(platform::ListRecoveryCopies().empty());
+}
+
+// A fetch is no painting: the host's own edit it brought in stays the host's. Kept after a fetch and a
+// stroke, and restored over the host's picture as it was before that edit (the host quit without saving),
+// the copy brings back the stroke alone.
+TEST_F(RecoveryAtClose, AHostsEditThatAFetchBroughtInIsNotBroughtBackByTheCopy) {
+  const Planes beforeTheEdit{host->red, host->green, host->blue};
+  host->red(10, 8) = 77;
+  link::GetImageFromTarnwick();
+  Paint(PlaneB, 1, 1, 9);
+  ASSERT_FALSE(app::KeepRecoveryCopy().empty());
+  Planes restored = beforeTheEdit;
+  const platform::RestoredCopy found =
+      platform::RestoreRecoveryCopy(app::RecoveryCopyPath(), restored.r, restored.g, restored.b);
+  EXPECT_TRUE(found.read && found.pictureChanged);
+  Planes expected = beforeTheEdit;
+  expected.b(1, 1) = 9;
+  EXPECT_EQ(restored, expected) << "the stroke alone: neither the host's edit nor the painting the fetch replaced";
 }
 
 }  // namespace

@@ -209,7 +209,7 @@ TEST(RecoveryWriter, APlantedCopyOrJournalIsNeverOffered) {
        [&](const std::string& copy) {
          const std::string journal = platform::JournalPathOf(copy);
          BytePlane forged(3, 3, 200);
-         const std::string bytes = platform::JournalHeaderBytes({0, 3, 3, picture}) +
+         const std::string bytes = platform::JournalHeaderBytes({0, 3, 3, picture, {}}) +
                                    platform::JournalRecordBytes(1, 0, 0, 3, 3, forged, forged, forged);
          std::FILE* file = std::fopen(journal.c_str(), "wb");
          ASSERT_TRUE(file);

@@ -20,10 +20,17 @@ bool MakeFolder(const std::string& folder);
 // picture's permissions, never through a link in its place; empty or why not.
 std::string WritePrivateFile(const std::string& path, const char* data, size_t size);
 
-// A copy's PNG of the planes, naming picture and the journal's last record it holds (sequence); empty or why
-// not (kNotEnoughMemory first when memory ran short).
+// What a copy the journal writes says of its painting: the fingerprint of the picture it started from, and
+// which pixels it changed (platform::PaintedMaskBits over the whole picture).
+struct PaintedPart {
+  uint64_t startFingerprint = 0;
+  std::string maskBits;
+};
+
+// A copy's PNG of the planes, naming picture and the journal's last record it holds (sequence), and what was
+// painted where given; empty or why not (kNotEnoughMemory first when memory ran short).
 std::string EncodeCopy(const std::string& picture, uint64_t sequence, const BytePlane& red, const BytePlane& green,
-                       const BytePlane& blue, QByteArray& bytes);
+                       const BytePlane& blue, QByteArray& bytes, const PaintedPart* painted = nullptr);
 
 // Where the copy named path may go, in order: path, the runtime folder, beside the picture.
 std::vector<std::string> RecoveryPlaces(const std::string& path, const std::string& picture);

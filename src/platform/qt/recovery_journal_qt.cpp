@@ -40,9 +40,11 @@ struct Entry {
   std::shared_ptr<const std::string> bytes;
 };
 
-// The planes as of record `sequence`, owned by the fold thread while it folds.
+// The planes as of record `sequence`, owned by the fold thread while it folds; made from the planes the
+// painting started from at the first fold (empty until then, so that a run that paints nothing holds one
+// copy of the picture, not two).
 struct Mirror {
-  std::array<BytePlane, 3> planes;
+  PlaneTriple planes;
   uint64_t sequence = 0;
 };
 
@@ -90,6 +92,11 @@ struct RecoveryJournal::Impl {
   std::deque<Entry> toMirror;       // handed over, not yet in the mirror
   uint64_t toMirrorBytes = 0;
   std::shared_ptr<Mirror> mirror;
+  // The planes as they were at Begin, never changed after: a record's and a copy's painted mask are the
+  // pixels that differ from them. Kept whole (3 bytes a pixel), as the exact comparison needs; the masks
+  // themselves are a bit a pixel in the records and the copy, where they stay for the painting's life.
+  std::shared_ptr<const PlaneTriple> start;
+  uint64_t startFingerprint = 0;
   bool foldWanted = false, folding = false;
   bool unsynced = false;
   Clock::time_point lastSync{};
@@ -117,6 +124,11 @@ struct RecoveryJournal::Impl {
     return active && gen == generation;
   }
 
+  uint64_t StartFingerprint() {
+    std::lock_guard<std::mutex> hold(state);
+    return startFingerprint;
+  }
+
   // ---- the journal file (file held)
 
   void CloseJournal() {
@@ -129,7 +141,7 @@ struct RecoveryJournal::Impl {
   bool OpenJournal(const std::string& path, const std::string& name, int32_t w, int32_t h, uint64_t base,
                    bool besideCopy) {
     const std::vector<std::string> places = besideCopy ? std::vector<std::string>{path} : RecoveryPlaces(path, name);
-    const std::string header = JournalHeaderBytes({base, w, h, name});
+    const std::string header = JournalHeaderBytes({base, w, h, name, StartFingerprint()});
     for (const std::string& place : places) {
       const std::string journal = JournalPathOf(place);
       if (!MakeFolder(FolderOf(journal))) continue;
@@ -219,7 +231,7 @@ struct RecoveryJournal::Impl {
     while (!inJournal.empty() && inJournal.front().sequence <= sequence) inJournal.pop_front();
     // What the journal holds must follow the copy without a gap.
     if (!inJournal.empty() && inJournal.front().sequence != sequence + 1) inJournal.clear();
-    std::string bytes = JournalHeaderBytes({sequence, w, h, name});
+    std::string bytes = JournalHeaderBytes({sequence, w, h, name, StartFingerprint()});
     for (const Entry& record : inJournal) bytes += *record.bytes;
     const std::string journal = JournalPathOf(copy);
     SyncFolder(FolderOf(copy));  // the copy's rename first: a journal that skips records needs its copy
@@ -312,14 +324,21 @@ struct RecoveryJournal::Impl {
       toMirrorBytes = 0;
       const uint64_t gen = generation;
       const std::string name = picture;
+      const std::shared_ptr<const PlaneTriple> from = start;
+      PaintedPart painted{startFingerprint, {}};
       hold.unlock();
       try {
+        if (planes->planes[0].empty()) planes->planes = *from;
         for (const Entry& record : records)
           if (record.sequence == planes->sequence + 1 &&
               ApplyJournalRecord(*record.bytes, planes->planes[0], planes->planes[1], planes->planes[2]))
             planes->sequence = record.sequence;
+        const PlaneTriple& p = planes->planes;
+        // A mirror that KeepNow made of planes of another size cannot say what was painted.
+        const bool sameSize = p[0].width() == (*from)[0].width() && p[0].height() == (*from)[0].height();
+        if (sameSize) painted.maskBits = PaintedMaskBits(0, 0, p[0].width(), p[0].height(), p[0], p[1], p[2], *from);
         QByteArray bytes;
-        std::string why = EncodeCopy(name, planes->sequence, planes->planes[0], planes->planes[1], planes->planes[2], bytes);
+        std::string why = EncodeCopy(name, planes->sequence, p[0], p[1], p[2], bytes, sameSize ? &painted : nullptr);
         if (why.empty()) why = Land(bytes, planes->sequence, gen);
         if (!why.empty()) std::fprintf(stderr, "brisel: the recovery copy is not written this time: %s\n", why.c_str());
       } catch (const std::exception& e) {
@@ -354,7 +373,8 @@ void RecoveryJournal::Begin(const std::string& copyPath, const std::string& pict
                             const BytePlane& green, const BytePlane& blue) {
   Discard();
   auto mirror = std::make_shared<Mirror>();
-  mirror->planes = {red, green, blue};
+  auto start = std::make_shared<const PlaneTriple>(PlaneTriple{red, green, blue});
+  const uint64_t fingerprint = PlanesFingerprint(red, green, blue);
   std::lock_guard<std::mutex> holdLanding(impl_->landing);
   std::lock_guard<std::mutex> holdFile(impl_->file);
   std::lock_guard<std::mutex> hold(impl_->state);
@@ -365,6 +385,8 @@ void RecoveryJournal::Begin(const std::string& copyPath, const std::string& pict
   // The records of this start follow the picture itself.
   mirror->sequence = impl_->next - 1;
   impl_->mirror = std::move(mirror);
+  impl_->start = std::move(start);
+  impl_->startFingerprint = fingerprint;
   impl_->journalBase = impl_->next - 1;
   impl_->copySequence = impl_->next - 1;
   impl_->saidNoJournal = false;
@@ -375,15 +397,18 @@ bool RecoveryJournal::Record(int32_t x, int32_t y, int32_t w, int32_t h, const B
                              const BytePlane& blue) {
   Impl& impl = *impl_;
   uint64_t sequence;
+  std::shared_ptr<const PlaneTriple> start;
   {
     std::lock_guard<std::mutex> hold(impl.state);
     if (!impl.active) return true;
     if (x < 0 || y < 0 || w <= 0 || h <= 0 || w > impl.width - x || h > impl.height - y) return true;
+    if (red.width() != impl.width || red.height() != impl.height) return false;  // not the planes begun with
     sequence = impl.next;
+    start = impl.start;
   }
   std::shared_ptr<const std::string> bytes;
   try {
-    bytes = std::make_shared<const std::string>(JournalRecordBytes(sequence, x, y, w, h, red, green, blue));
+    bytes = std::make_shared<const std::string>(JournalRecordBytes(sequence, x, y, w, h, red, green, blue, start.get()));
   } catch (const std::bad_alloc&) {
     return false;
   }
@@ -411,20 +436,27 @@ std::string RecoveryJournal::KeepNow(const BytePlane& red, const BytePlane& gree
   Impl& impl = *impl_;
   uint64_t sequence, gen;
   std::string name;
+  std::shared_ptr<const PlaneTriple> start;
+  PaintedPart painted;
   {
     std::lock_guard<std::mutex> hold(impl.state);
     if (!impl.active) return "nothing is kept";
     sequence = impl.next - 1;
     gen = impl.generation;
     name = impl.picture;
+    start = impl.start;
+    painted.startFingerprint = impl.startFingerprint;
   }
   try {
     // The planes become the mirror: they hold every record so far.
     auto mirror = std::make_shared<Mirror>();
     mirror->planes = {red, green, blue};
     mirror->sequence = sequence;
+    // Planes of another size than at the start cannot say what was painted: the copy is all painting.
+    const bool sameSize = start && red.width() == (*start)[0].width() && red.height() == (*start)[0].height();
+    if (sameSize) painted.maskBits = PaintedMaskBits(0, 0, red.width(), red.height(), red, green, blue, *start);
     QByteArray bytes;
-    std::string why = EncodeCopy(name, sequence, red, green, blue, bytes);
+    std::string why = EncodeCopy(name, sequence, red, green, blue, bytes, sameSize ? &painted : nullptr);
     if (!why.empty()) return why;
     {
       std::lock_guard<std::mutex> hold(impl.state);
@@ -462,6 +494,7 @@ void RecoveryJournal::Discard() {
     impl.toMirrorBytes = 0;
     impl.foldWanted = false;
     impl.mirror.reset();
+    impl.start.reset();
   }
   std::lock_guard<std::mutex> holdLanding(impl.landing);
   std::lock_guard<std::mutex> holdFile(impl.file);

@@ -16,6 +16,7 @@
 #include <QImageReader>
 
 #include <png.h>
+#include <zlib.h>
 
 #include <algorithm>
 #include <atomic>
@@ -50,6 +51,10 @@ constexpr const char* kPictureKey = "Brisel-Picture";
 constexpr const char* kPictureBytesKey = "Brisel-Picture-Bytes";
 // The last record of the journal beside the copy that the copy holds (none: 0).
 constexpr const char* kSequenceKey = "Brisel-Journal-Sequence";
+// The fingerprint of the picture the painting started from, in hex, and the private chunk of its painted
+// mask: ancillary, private, and not safe to copy (it means nothing once the pixels change).
+constexpr const char* kStartKey = "Brisel-Start-Fingerprint";
+constexpr png_byte kPaintedChunk[5] = {'b', 'r', 'P', 'M', '\0'};
 
 std::string PictureOf(const QImageReader& reader) {
   return PictureFromCopyText(reader.text(kPictureBytesKey).toLatin1().toStdString(),
@@ -139,12 +144,23 @@ void FlushPngBytes(png_structp) {}
 // 3 x width bytes and libpng's own buffers, never a picture of the whole size. Everything that has a
 // destructor is made before the setjmp that a failure jumps back to.
 std::string EncodePng(const std::string& picture, uint64_t sequence, const BytePlane& red, const BytePlane& green,
-                      const BytePlane& blue, QByteArray& bytes) {
+                      const BytePlane& blue, QByteArray& bytes, const PaintedPart* painted) {
   const int32_t w = red.width(), h = red.height();
   std::vector<uint8_t> row(size_t(w) * 3);
   const QByteArray name = QString::fromStdString(picture).toUtf8();
   const QByteArray nameBytes = QByteArray::fromStdString(picture).toPercentEncoding("/");
   const std::string sequenceText = std::to_string(sequence);
+  char startText[17] = {};
+  std::vector<Bytef> mask;
+  if (painted) {
+    std::snprintf(startText, sizeof startText, "%016llx", static_cast<unsigned long long>(painted->startFingerprint));
+    uLongf size = compressBound(uLong(painted->maskBits.size()));
+    mask.resize(size);
+    if (compress2(mask.data(), &size, reinterpret_cast<const Bytef*>(painted->maskBits.data()),
+                  uLong(painted->maskBits.size()), Z_DEFAULT_COMPRESSION) != Z_OK)
+      return kNotEnoughMemory;
+    mask.resize(size);
+  }
   PngOutput out{&bytes};
   png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &out, OnPngError, OnPngWarning);
   png_infop info = png ? png_create_info_struct(png) : nullptr;
@@ -163,7 +179,7 @@ std::string EncodePng(const std::string& picture, uint64_t sequence, const ByteP
   png_set_IHDR(png, info, png_uint_32(w), png_uint_32(h), 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
                PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
   // The text chunks go before the pixels, where a reader that reads only the header finds them.
-  png_text text[4] = {};
+  png_text text[5] = {};
   int texts = 0;
   text[texts].compression = PNG_TEXT_COMPRESSION_NONE;
   text[texts].key = const_cast<char*>(kMarkKey);
@@ -178,6 +194,18 @@ std::string EncodePng(const std::string& picture, uint64_t sequence, const ByteP
     text[texts].compression = PNG_TEXT_COMPRESSION_NONE;
     text[texts].key = const_cast<char*>(kPictureBytesKey);
     text[texts++].text = const_cast<char*>(nameBytes.constData());
+  }
+  png_unknown_chunk maskChunk{};
+  if (painted) {
+    text[texts].compression = PNG_TEXT_COMPRESSION_NONE;
+    text[texts].key = const_cast<char*>(kStartKey);
+    text[texts++].text = startText;
+    std::memcpy(maskChunk.name, kPaintedChunk, sizeof kPaintedChunk);
+    maskChunk.data = mask.data();
+    maskChunk.size = mask.size();
+    maskChunk.location = PNG_HAVE_IHDR;  // before the pixels, where a reader of the header finds it
+    png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_ALWAYS, kPaintedChunk, 1);
+    png_set_unknown_chunks(png, info, &maskChunk, 1);
   }
   png_set_text(png, info, text, texts);
   png_write_info(png, info);
@@ -198,11 +226,11 @@ std::string EncodePng(const std::string& picture, uint64_t sequence, const ByteP
 }  // namespace
 
 std::string EncodeCopy(const std::string& picture, uint64_t sequence, const BytePlane& red, const BytePlane& green,
-                       const BytePlane& blue, QByteArray& bytes) {
+                       const BytePlane& blue, QByteArray& bytes, const PaintedPart* painted) {
   const int32_t w = red.width(), h = red.height();
   if (red.empty() || green.width() != w || green.height() != h || blue.width() != w || blue.height() != h)
     return "the image planes are empty or of different sizes";
-  return EncodePng(picture, sequence, red, green, blue, bytes);
+  return EncodePng(picture, sequence, red, green, blue, bytes, painted);
 }
 
 std::string WritePrivateFile(const std::string& path, const char* data, size_t size) {
@@ -568,7 +596,61 @@ void ReleasePicture() {
   gClaimNotePath.clear();
 }
 
-bool ReadRecoveryCopy(const std::string& path, BytePlane& red, BytePlane& green, BytePlane& blue) {
+namespace {
+
+// The compressed painted mask of the copy at path, from its private chunk (before the pixels: libpng reads
+// the header only); empty when it has none.
+std::string PaintedChunkOf(const std::string& path, size_t largest) {
+  std::string found;
+  QByteArray unused;
+  PngOutput failure{&unused};  // where libpng's message goes, unread: a copy without the chunk says nothing
+  FILE* file = std::fopen(path.c_str(), "rb");
+  if (!file) return found;
+  png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &failure, OnPngError, OnPngWarning);
+  png_infop info = png ? png_create_info_struct(png) : nullptr;
+  if (!info || setjmp(png_jmpbuf(png))) {
+    png_destroy_read_struct(&png, &info, nullptr);
+    std::fclose(file);
+    return {};
+  }
+  png_init_io(png, file);
+  png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_ALWAYS, kPaintedChunk, 1);
+  png_set_chunk_malloc_max(png, largest);
+  png_read_info(png, info);
+  png_unknown_chunkp chunks = nullptr;
+  for (int i = 0, n = png_get_unknown_chunks(png, info, &chunks); i < n; ++i)
+    if (std::memcmp(chunks[i].name, kPaintedChunk, 4) == 0)
+      found.assign(reinterpret_cast<const char*>(chunks[i].data), chunks[i].size);
+  png_destroy_read_struct(&png, &info, nullptr);
+  std::fclose(file);
+  return found;
+}
+
+// What the copy at path (width x height) says was painted: its mask, a byte a pixel, and the fingerprint of
+// the picture it started from; nullopt for a copy that does not say.
+std::optional<uint64_t> PaintedOfCopy(const std::string& path, const QImageReader& reader, int32_t width,
+                                      int32_t height, BytePlane& painted) {
+  bool isNumber = false;
+  const uint64_t start = reader.text(kStartKey).toULongLong(&isNumber, 16);
+  if (!isNumber) return std::nullopt;
+  const uLong maskBytes = uLong((uint64_t(width) * uint64_t(height) + 7) / 8);
+  const std::string compressed = PaintedChunkOf(path, compressBound(maskBytes) + 64);
+  std::string bits(maskBytes, '\0');
+  uLongf size = maskBytes;
+  if (compressed.empty() || uncompress(reinterpret_cast<Bytef*>(bits.data()), &size,
+                                       reinterpret_cast<const Bytef*>(compressed.data()), uLong(compressed.size())) != Z_OK ||
+      size != maskBytes)
+    return std::nullopt;
+  painted = UnpackPaintedMask(bits, width, height);
+  if (painted.empty()) return std::nullopt;
+  return start;
+}
+
+// The painting of the copy at path as kept, its journal's records applied (see ReadRecoveryCopy). Given
+// painted, it receives which pixels the painting changed, a byte a pixel (all of them for a copy that does
+// not say), and start the fingerprint of the picture the painting started from where the copy says.
+bool ReadPainting(const std::string& path, BytePlane& red, BytePlane& green, BytePlane& blue, BytePlane* painted,
+                  std::optional<uint64_t>* start) {
   uint64_t sequence = 0;
   const bool haveCopy = QFileInfo::exists(QString::fromStdString(path));
   if (haveCopy && !OwnPrivateFile(path)) return false;
@@ -579,19 +661,54 @@ bool ReadRecoveryCopy(const std::string& path, BytePlane& red, BytePlane& green,
     const QSize size = reader.size();
     if (size.isValid()) allowance.Allow(size.width(), size.height());
     sequence = reader.text(kSequenceKey).toULongLong();
+    if (painted) {
+      *start = size.isValid() ? PaintedOfCopy(path, reader, size.width(), size.height(), *painted) : std::nullopt;
+      if (!*start) *painted = BytePlane(std::max(size.width(), 0), std::max(size.height(), 0), 1);
+    }
     const QImage image = reader.read().convertToFormat(QImage::Format_RGB888);
     if (image.isNull()) return false;
     SplitRgb888(image, red, green, blue);
+    if (painted && (painted->width() != red.width() || painted->height() != red.height())) return false;
+  } else if (painted) {
+    *painted = BytePlane(red.width(), red.height(), 0);
   }
   std::string bytes;
   const std::string journal = JournalPathOf(path);
   if (!ModifiedAt(journal) || !OwnPrivateFile(journal) || !ReadBytes(journal, bytes)) return haveCopy;
-  const JournalReplay replay = ReplayJournal(bytes, sequence, &red, &green, &blue);
+  const JournalReplay replay = ReplayJournal(bytes, sequence, &red, &green, &blue, painted);
   // Without a copy the journal is all there is: it must follow the picture given, and fit it.
-  if (!haveCopy)
+  if (!haveCopy) {
+    if (start) *start = replay.header.fingerprint;
     return replay.headerRead && replay.header.base == 0 && replay.header.width == red.width() &&
            replay.header.height == red.height();
+  }
   return true;
+}
+
+}  // namespace
+
+bool ReadRecoveryCopy(const std::string& path, BytePlane& red, BytePlane& green, BytePlane& blue) {
+  return ReadPainting(path, red, green, blue, nullptr, nullptr);
+}
+
+RestoredCopy RestoreRecoveryCopy(const std::string& path, BytePlane& red, BytePlane& green, BytePlane& blue) {
+  RestoredCopy restored;
+  const int32_t w = red.width(), h = red.height();
+  if (w <= 0 || green.width() != w || green.height() != h || blue.width() != w || blue.height() != h) return restored;
+  PlaneTriple painting{red, green, blue};  // the picture under a painting kept only in its journal
+  BytePlane painted;
+  std::optional<uint64_t> start;
+  if (!ReadPainting(path, painting[0], painting[1], painting[2], &painted, &start) || painting[0].width() != w ||
+      painting[0].height() != h)
+    return restored;
+  restored.read = true;
+  restored.knowsItsStart = start.has_value();
+  restored.pictureChanged = start && *start != PlanesFingerprint(red, green, blue);
+  BytePlane* now[3] = {&red, &green, &blue};
+  for (size_t i = 0; i < painted.size(); ++i)
+    if (painted.data()[i])
+      for (int c = 0; c < 3; ++c) now[c]->data()[i] = painting[c].data()[i];
+  return restored;
 }
 
 void RemoveRecoveryCopy(const RecoveryCopy& copy) {
