@@ -90,20 +90,24 @@ def fill(depth, w, h, bgr):
 
 
 Case = namedtuple("Case", "name depth alpha sends selected steps meanwhile joined size moved",
-                  defaults=((), 1, None, False, (240, 180), None))
+                  defaults=((), 2, None, False, (240, 180), None))
 # sends: the probe's boxes (x, y, w, h, r, g, b) and words ("paper", "crash", "fetch X Y"), None for Brisel's
 # window; selected: selection boxes
-# (x, y, w, h, value); steps: Krita undo steps a send makes; meanwhile: what Krita does after the probe read the
-# layer and before it sends ("edit": paints a box in place, "delete": removes the layer, "undo": Krita's undo
-# of the send before); joined: the boxes are
+# (x, y, w, h, value); steps: Krita undo steps the sends make (two a send: the painted copy added, the layer
+# removed); meanwhile: what Krita does after the probe read the layer and before it sends ("edit": paints a box
+# in place, "delete": removes the layer, "undo": Krita's undo of the send before, "undo-once": one of its two
+# steps, "second": a second Brisel on the layer sends SECOND, "float": the layer converted to floating point);
+# joined: the boxes are
 # painted and sent together, in one send whose changed box holds them all; size: the image's, (240, 180) unless
 # told (a larger one is filled with one colour); moved: the layer moved by (dx, dy) first, partly off the image
 CASES = [
     Case("opaque", "U8", 255, ["paper", (10, 8, 20, 15, 200, 30, 40)]),
-    Case("half-transparent", "U8", 128, [(5, 5, 30, 10, 10, 220, 90)], steps=2),
+    Case("half-transparent", "U8", 128, [(5, 5, 30, 10, 10, 220, 90)]),
     Case("selection", "U8", 255, [(0, 0, 40, 30, 250, 250, 0)], [(10, 10, 20, 20, 255), (30, 0, 20, 10, 128)]),
     Case("16-bit", "U16", 255, [(20, 20, 12, 9, 17, 99, 201)]),
-    Case("two-sends", "U8", 255, [(2, 2, 10, 10, 255, 0, 0), (8, 8, 10, 10, 0, 0, 255)], steps=2),
+    Case("two-sends", "U8", 255, [(2, 2, 10, 10, 255, 0, 0), (8, 8, 10, 10, 0, 0, 255)], steps=4),
+    # the layer's opacity changed after the send shows the painting, and only it, at that opacity
+    Case("opacity-after", "U8", 128, [(5, 5, 30, 10, 10, 220, 90)]),
     # a layer moved partly off the image, painted across its edge: the part off the image stays as it was
     Case("moved", "U8", 255, [(200, 150, 40, 30, 0, 90, 180)], moved=(16, 12)),
     # Krita's own change meanwhile stays wherever Brisel did not paint, inside the send's box too
@@ -111,8 +115,15 @@ CASES = [
          joined=True),
     Case("layer-deleted", "U8", 255, [(50, 50, 20, 20, 9, 9, 9)], meanwhile="delete"),
     # a send undone in Krita, then another: it goes onto the layer the undo brought back
-    Case("undone-then-sent", "U8", 255, [(10, 10, 30, 30, 200, 0, 0), "wait", (100, 100, 20, 20, 0, 200, 0)],
+    Case("undone-then-sent", "U8", 128, [(10, 10, 30, 30, 200, 0, 0), "wait", (100, 100, 20, 20, 0, 200, 0)],
          meanwhile="undo"),
+    # one Ctrl+Z into a send (the old layer back under its copy): the next send is refused, the picture kept
+    Case("undone-once-then-sent", "U8", 128, [(10, 10, 30, 30, 200, 0, 0), "wait", (100, 100, 20, 20, 0, 200, 0)],
+         meanwhile="undo-once"),
+    # a second Brisel on the layer sends while the first is open; the first's send follows the layer's copy
+    Case("two-brisels", "U8", 128, [(10, 10, 30, 30, 200, 0, 0)], meanwhile="second", steps=4),
+    # converted meanwhile to a depth Brisel does not paint: refused with the start's sentence
+    Case("converted-to-float", "U8", 255, [(50, 50, 20, 20, 9, 9, 9)], meanwhile="float"),
     # the get-image button reads the layer as Krita holds it now
     Case("fetch-again", "U8", 255, ["fetch 45 45"], meanwhile="edit", steps=0),
     # Brisel ending on a crash: the plug-in says so, and the layer is as it was
@@ -126,6 +137,7 @@ if os.environ.get("BRISEL_KRITA_LARGE") == "1":
     CASES.insert(-1, Case("4000x3000", "U8", 255, [(2000, 1500, 100, 100, 1, 2, 3), (0, 0, 1000, 1000, 7, 8, 9)],
                           steps=2, size=(4000, 3000)))
 EDIT = (40, 40, 20, 20)  # the box Krita paints meanwhile, half under the probe's
+SECOND = (120, 100, 20, 20, 0, 99, 0)  # what the second Brisel sends
 
 
 class Run:
@@ -226,10 +238,31 @@ class Run:
                 self.settle(document)
                 state["before"] = bytes(layer.pixelData(0, 0, W, H))
                 state["picture"] = self.composite(document)
-            elif case.meanwhile == "undo":
+            elif case.meanwhile in ("undo", "undo-once"):
                 self.app.action("edit_undo").trigger()
+                if case.meanwhile == "undo":
+                    self.settle(document)
+                    self.app.action("edit_undo").trigger()
                 self.settle(document)
+                state["undone once"] = self.composite(document)
                 state["sends"] = case.sends[2:]  # the first is undone, and not sent again
+            elif case.meanwhile == "second":
+                os.environ["BRISEL_KRITA_PROBE"] = " ".join(str(v) for v in SECOND)
+                os.environ.pop("BRISEL_KRITA_PROBE_GO", None)
+                second = self.extension.paint()
+                state["sends"] = [SECOND] + list(case.sends)
+                os.environ["BRISEL_KRITA_PROBE_GO"] = self.go
+
+                def after_second():
+                    if second in self.extension.sessions:
+                        return self.later(50, after_second)
+                    open(self.go, "w").close()
+                return self.later(50, after_second)
+            elif case.meanwhile == "float":
+                converted = layer.setColorSpace("RGBA", "F32", layer.colorProfile())
+                self.settle(document)
+                if not converted or layer.colorDepth() != "F32":
+                    result["failures"].append("Krita did not convert the layer ({})".format(layer.colorDepth()))
             elif case.meanwhile == "delete":
                 layer.remove()
                 self.settle(document)
@@ -253,9 +286,13 @@ class Run:
                 if bytes(layer.pixelData(0, 0, W, H)) != before or session.folder is not None:
                     result["failures"].append("the layer changed, or the exchange folder stayed")
                 return self.close_case(document)
-            if case.meanwhile == "delete":
-                if code == 0 or "no longer in Krita" not in why:
-                    result["failures"].append("a send onto a deleted layer ended with {}: {!r}".format(code, why))
+            refused = {"delete": "no longer in Krita", "undo-once": "Ctrl+Z once more",
+                       "float": "this one is floating point"}.get(case.meanwhile)
+            if refused:
+                if code == 0 or refused not in why:
+                    result["failures"].append("a send after {} ended with {}: {!r}".format(case.meanwhile, code, why))
+                if case.meanwhile == "undo-once" and self.composite(document) != state["undone once"]:
+                    result["failures"].append("the refused send changed the picture")
                 return self.close_case(document)
             if code != 0:
                 result["failures"].append("Brisel ended with {}: {}".format(code, why))
@@ -303,6 +340,9 @@ class Run:
                 failures.append("the layer's part off the image changed")
         if node.name() != "painted":
             failures.append("the layer is named {!r} after the send".format(node.name()))
+        names = [n.name() for n in document.rootNode().childNodes()]
+        if names.count("painted") != 1:
+            failures.append("the picture holds the layers {} after the send".format(names))
         picture_after = self.composite(document)
         if picture_after == picture_before:
             failures.append("the picture did not change")
@@ -325,16 +365,53 @@ class Run:
             if self.composite(document) != wanted:
                 failures.append("{} {} step(s) did not give {} back exactly".format(case.steps, *what))
             then()
+        def at_opacity():
+            # the layer at half its opacity looks as a layer of its pixels alone does at that opacity
+            control = document.createNode("control", "paintlayer")
+            control.setPixelData(after, 0, 0, W, H)
+            control.setOpacity(128)
+            control.setVisible(False)
+            document.rootNode().addChildNode(control, None)
+            node.setOpacity(128)
+            self.settle(document)
+
+            def compare():
+                seen = self.composite(document)
+                node.setVisible(False)
+                control.setVisible(True)
+                if self.composite(document) != seen:
+                    failures.append("at half opacity the layer does not show its pixels alone")
+                self.later(300, lambda: self.close_case(document))
+            self.later(300, compare)
         steps(undo, case.steps, picture_before, ("undo", "the picture"),
               lambda: steps(redo, case.steps, picture_after, ("redo", "the painting"),
-                            lambda: self.close_case(document)))
+                            at_opacity if case.name == "opacity-after" else lambda: self.close_case(document)))
 
     def close_case(self, document):
         document.setModified(False)
         document.close()
         self.later(200, self.next_case)
 
+    def unnamed_documents(self):
+        """Two new documents, alike in name, layer and size, are told apart by what the plug-in hands Brisel."""
+        from brisel_krita.session import Session
+        identities = []
+        for _ in range(2):
+            document = self.app.createDocument(W, H, "", "RGBA", "U8", "", 72.0)
+            layer = document.createNode("Paint Layer 1", "paintlayer")
+            document.rootNode().addChildNode(layer, None)
+            identities.append(Session(self.app, document, layer, "brisel").identity())
+            identities.append(Session(self.app, document, layer, "brisel").identity())
+            document.close()
+        failures = []
+        if identities[0] != identities[1] or identities[2] != identities[3]:
+            failures.append("one document's identity changed: {}".format(identities))
+        if identities[0] == identities[2]:
+            failures.append("two unnamed documents share the identity {}".format(identities[0]))
+        self.results["cases"]["two-unnamed-documents"] = {"failures": failures}
+
     def finish(self):
+        self.unnamed_documents()
         self.results["seconds"] = round(time.monotonic() - self.started, 3)
         with open(os.environ["BRISEL_KRITA_RESULT"], "w", encoding="utf-8") as f:
             json.dump(self.results, f, indent=1)

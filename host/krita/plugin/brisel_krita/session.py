@@ -49,8 +49,9 @@ def _nodes_by_key(root, into=None):
     return into
 
 
-# The copy that took a layer's place at a send, by the replaced layer's uniqueId: every session on the layer
-# (a second Brisel on it too) follows the layer through the copies.
+# The uniqueId of the copy that took a layer's place at a send, by the replaced layer's: every session on the
+# layer (a second Brisel on it too) follows the layer through the copies. Ids only: a node held here would
+# keep its image alive after its document closed.
 _successors = {}
 
 # An identity for each unsaved document, for as long as Krita runs: every new document is "Unnamed", and one
@@ -88,7 +89,7 @@ class Session(QObject):
         self.document = document
         self.node = node
         # The layer and the copies that took its place, oldest first: an undo in Krita brings an earlier one back.
-        self.chain = [node]
+        self.chain = [_key(node)]
         self.between_steps = False  # one Ctrl+Z into a send: the layer and its copy are both in the image
         self.program = program
         self.depth = node.colorDepth()
@@ -132,11 +133,8 @@ class Session(QObject):
 
     def generations(self):
         """The layer and every copy that took its place since, this session's sends and others', oldest first."""
-        while _key(self.chain[-1]) in _successors:
-            following = _successors[_key(self.chain[-1])]
-            if any(_key(n) == _key(following) for n in self.chain):
-                break
-            self.chain.append(following)
+        while self.chain[-1] in _successors and _successors[self.chain[-1]] not in self.chain:
+            self.chain.append(_successors[self.chain[-1]])
         return self.chain
 
     def present(self):
@@ -149,7 +147,7 @@ class Session(QObject):
         if root is None:
             return False
         held = _nodes_by_key(root)
-        found = [held[_key(n)] for n in self.generations() if _key(n) in held]
+        found = [held[key] for key in self.generations() if key in held]
         self.between_steps = len(found) > 1
         if not found:
             return False
@@ -172,7 +170,7 @@ class Session(QObject):
         if self.document.fileName():
             return document, self.node.name()
         width, height = self.size()
-        return "{}, layer {} {} x {}".format(document, _key(self.chain[0]), width, height), self.node.name()
+        return "{}, layer {} {} x {}".format(document, self.chain[0], width, height), self.node.name()
 
     def export(self):
         width, height = self.size()
@@ -298,9 +296,9 @@ class Session(QObject):
         copy.setPixelData(pixels, x, y, w, h)  # before the copy is in the image: no history to corrupt
         parent.addChildNode(copy, node)
         node.remove()
-        _successors[_key(node)] = copy
+        _successors[_key(node)] = _key(copy)
         self.node = copy
-        self.chain.append(copy)
+        self.chain.append(_key(copy))
         # Krita redraws what a layer added or removed covers by itself: no refreshProjection, which would redraw
         # the whole image (a quarter to half a second on a 4000 x 3000 one).
         self.document.setActiveNode(copy)
