@@ -66,10 +66,14 @@ def held_after_last_send(read, after, depth, sends, joined):
     size = 8 if depth == "U16" else 4
 
     def rgb(data, x, y):
+        """The pixel as Brisel's canvas shows it: laid on white."""
         at = (y * W + x) * size
         if size == 4:
-            return tuple(data[at:at + 3])
-        return tuple((v * 255 + 32767) // 65535 for v in struct.unpack_from("<3H", data, at))
+            bgra = data[at:at + 4]
+        else:
+            bgra = [(v * 255 + 32767) // 65535 for v in struct.unpack_from("<4H", data, at)]
+        a = bgra[3]
+        return tuple((c * a + 255 * (255 - a) + 127) // 255 for c in bgra[:3])
     boxes = [box for box in sends if not isinstance(box, str)]
     painted = {}
     for (bx, by, bw, bh, r, g, b) in boxes:
