@@ -93,8 +93,8 @@ def fill(depth, w, h, bgr):
     return pixel * (w * h)
 
 
-Case = namedtuple("Case", "name depth alpha sends selected steps meanwhile joined size moved",
-                  defaults=((), 2, None, False, (240, 180), None))
+Case = namedtuple("Case", "name depth alpha sends selected steps meanwhile joined size moved style",
+                  defaults=((), 2, None, False, (240, 180), None, False))
 # sends: the probe's boxes (x, y, w, h, r, g, b) and words ("paper", "crash", "fetch X Y"), None for Brisel's
 # window; selected: selection boxes
 # (x, y, w, h, value); steps: Krita undo steps the sends make (two a send: the painted copy added, the layer
@@ -103,7 +103,8 @@ Case = namedtuple("Case", "name depth alpha sends selected steps meanwhile joine
 # steps, "second": a second Brisel on the layer sends SECOND, "float", "u16": the layer converted to floating
 # point, to 16-bit); joined: the boxes are
 # painted and sent together, in one send whose changed box holds them all; size: the image's, (240, 180) unless
-# told (a larger one is filled with one colour); moved: the layer moved by (dx, dy) first, partly off the image
+# told (a larger one is filled with one colour); moved: the layer moved by (dx, dy) first, partly off the image;
+# style: the layer has a drop shadow (SHADOW)
 CASES = [
     Case("opaque", "U8", 255, ["paper", (10, 8, 20, 15, 200, 30, 40)]),
     Case("half-transparent", "U8", 128, [(5, 5, 30, 10, 10, 220, 90)]),
@@ -112,6 +113,8 @@ CASES = [
     Case("two-sends", "U8", 255, [(2, 2, 10, 10, 255, 0, 0), (8, 8, 10, 10, 0, 0, 255)], steps=4),
     # the layer's opacity changed after the send shows the painting, and only it, at that opacity
     Case("opacity-after", "U8", 128, [(5, 5, 30, 10, 10, 220, 90)]),
+    # a half-transparent layer with a drop shadow: the send keeps the style, drawn once
+    Case("drop-shadow", "U8", 128, [(100, 60, 30, 20, 250, 200, 0)], style=True),
     # a layer moved partly off the image, painted across its edge: the part off the image stays as it was
     Case("moved", "U8", 255, [(200, 150, 40, 30, 0, 90, 180)], moved=(16, 12)),
     # Krita's own change meanwhile stays wherever Brisel did not paint, inside the send's box too
@@ -143,6 +146,33 @@ if os.environ.get("BRISEL_KRITA_LARGE") == "1":
     CASES.insert(-1, Case("4000x3000", "U8", 255, [(2000, 1500, 100, 100, 1, 2, 3), (0, 0, 1000, 1000, 7, 8, 9)],
                           steps=2, size=(4000, 3000)))
 EDIT = (40, 40, 20, 20)  # the box Krita paints meanwhile, half under the probe's
+# A layer style of one black drop shadow, 8 pixels away, as Node.setLayerStyleFromAsl reads one.
+SHADOW = """<asl>
+ <node type="Descriptor" name="" classId="null">
+  <node unit="#Prc" key="Scl " value="100" type="UnitFloat"/>
+  <node key="masterFXSwitch" value="1" type="Boolean"/>
+  <node type="Descriptor" key="DrSh" name="" classId="DrSh">
+   <node type="Boolean" key="enab" value="1"/>
+   <node type="Enum" key="Md  " typeId="BlnM" value="Mltp"/>
+   <node type="Descriptor" key="Clr " name="" classId="RGBC">
+    <node type="Double" key="Rd  " value="0"/><node type="Double" key="Grn " value="0"/>
+    <node type="Double" key="Bl  " value="0"/>
+   </node>
+   <node type="UnitFloat" key="Opct" unit="#Prc" value="75"/>
+   <node type="Boolean" key="uglg" value="0"/>
+   <node type="UnitFloat" key="lagl" unit="#Ang" value="120"/>
+   <node type="UnitFloat" key="Dstn" unit="#Pxl" value="8"/>
+   <node type="UnitFloat" key="Ckmt" unit="#Pxl" value="0"/>
+   <node type="UnitFloat" key="blur" unit="#Pxl" value="4"/>
+   <node type="UnitFloat" key="Nose" unit="#Prc" value="0"/>
+   <node type="Boolean" key="AntA" value="0"/>
+   <node type="Boolean" key="layerConceals" value="1"/>
+  </node>
+ </node>
+ <node type="Descriptor" name="" classId="Styl">
+  <node key="documentMode" type="Descriptor" name="" classId="documentMode"/>
+ </node>
+</asl>"""
 SECOND = (120, 100, 20, 20, 0, 99, 0)  # what the second Brisel sends
 
 
@@ -186,7 +216,15 @@ class Run:
         layer = document.createNode("painted", "paintlayer")
         document.rootNode().addChildNode(layer, None)
         before = layer_bytes(case.depth, case.alpha) if case.size == (240, 180) else fill(case.depth, W, H, (90, 60, 30))
+        if case.style:
+            # a shape, so that the shadow shows around it
+            shape = bytearray(len(before))
+            for y in range(40, 140):
+                shape[(y * W + 60) * 4:(y * W + 180) * 4] = before[(y * W + 60) * 4:(y * W + 180) * 4]
+            before = bytes(shape)
         layer.setPixelData(before, 0, 0, W, H)
+        if case.style:
+            layer.setLayerStyleFromAsl(SHADOW)
         if case.moved:
             layer.move(*case.moved)
             self.settle(document)
@@ -350,6 +388,8 @@ class Run:
                 failures.append("the layer's part off the image changed")
         if node.name() != "painted":
             failures.append("the layer is named {!r} after the send".format(node.name()))
+        if case.style and "DrSh" not in node.layerStyleToAsl():
+            failures.append("the layer lost its drop shadow at the send")
         names = [n.name() for n in document.rootNode().childNodes()]
         if names.count("painted") != 1:
             failures.append("the picture holds the layers {} after the send".format(names))
