@@ -10,6 +10,7 @@ its canvas, sends it with Ctrl+S and closes it; Ctrl+Z and Ctrl+Shift+Z on Krita
 
 import json
 import os
+import shutil
 import struct
 import subprocess
 import time
@@ -96,15 +97,14 @@ def fill(depth, w, h, bgr):
 Case = namedtuple("Case", "name depth alpha sends selected steps meanwhile joined size moved style",
                   defaults=((), 2, None, False, (240, 180), None, False))
 # sends: the probe's boxes (x, y, w, h, r, g, b) and words ("paper", "crash", "fetch X Y"), None for Brisel's
-# window; selected: selection boxes
-# (x, y, w, h, value); steps: Krita undo steps the sends make (two a send: the painted copy added, the layer
-# removed); meanwhile: what Krita does after the probe read the layer and before it sends ("edit": paints a box
-# in place, "delete": removes the layer, "undo": Krita's undo of the send before, "undo-once": one of its two
-# steps, "second": a second Brisel on the layer sends SECOND, "float", "u16": the layer converted to floating
-# point, to 16-bit); joined: the boxes are
-# painted and sent together, in one send whose changed box holds them all; size: the image's, (240, 180) unless
-# told (a larger one is filled with one colour); moved: the layer moved by (dx, dy) first, partly off the image;
-# style: the layer has a drop shadow (SHADOW)
+# window; selected: selection boxes (x, y, w, h, value); steps: Krita undo steps the sends make (two a send: the
+# painted copy added, the layer removed); meanwhile: what Krita does after the probe read the layer and before
+# it sends ("edit": paints a box in place, "delete": removes the layer, "lock": locks it, "rmdir": deletes the
+# exchange folder, "undo": Krita's undo of the send before, "undo-once": one of its two steps, "second": a second
+# Brisel on the layer sends SECOND, "float", "u16": the layer converted to floating point, to 16-bit); joined:
+# the boxes are painted and sent together, in one send whose changed box holds them all; size: the image's,
+# (240, 180) unless told (a larger one is filled with one colour); moved: the layer moved by (dx, dy) first,
+# partly off the image; style: the layer has a drop shadow (SHADOW)
 CASES = [
     Case("opaque", "U8", 255, ["paper", (10, 8, 20, 15, 200, 30, 40)]),
     Case("half-transparent", "U8", 128, [(5, 5, 30, 10, 10, 220, 90)]),
@@ -131,6 +131,10 @@ CASES = [
     Case("two-brisels", "U8", 128, [(10, 10, 30, 30, 200, 0, 0)], meanwhile="second", steps=4),
     # converted meanwhile to the other depth Brisel paints: Brisel fetches the layer again and sends at it
     Case("converted-to-16-bit", "U8", 255, [(50, 50, 20, 20, 9, 99, 200)], meanwhile="u16"),
+    # locked meanwhile: refused, with what to do (send again: the menu entry would start a second Brisel)
+    Case("locked-meanwhile", "U8", 255, [(50, 50, 20, 20, 9, 9, 9)], meanwhile="lock"),
+    # the exchange folder deleted meanwhile (a cleaner of temporary files): made again, and the send goes on
+    Case("folder-deleted", "U8", 255, [(50, 50, 20, 20, 9, 9, 9)], meanwhile="rmdir"),
     # converted meanwhile to a depth Brisel does not paint: refused with the start's sentence
     Case("converted-to-float", "U8", 255, [(50, 50, 20, 20, 9, 9, 9)], meanwhile="float"),
     # the get-image button reads the layer as Krita holds it now
@@ -302,6 +306,10 @@ class Run:
                         return self.later(50, after_second)
                     open(self.go, "w").close()
                 return self.later(50, after_second)
+            elif case.meanwhile == "lock":
+                layer.setLocked(True)
+            elif case.meanwhile == "rmdir":
+                shutil.rmtree(session.folder)
             elif case.meanwhile in ("float", "u16"):
                 depth = "F32" if case.meanwhile == "float" else "U16"
                 converted = layer.setColorSpace("RGBA", depth, layer.colorProfile())
@@ -333,7 +341,7 @@ class Run:
                 if bytes(layer.pixelData(0, 0, W, H)) != before or session.folder is not None:
                     result["failures"].append("the layer changed, or the exchange folder stayed")
                 return self.close_case(document)
-            refused = {"delete": "no longer in Krita", "undo-once": "Ctrl+Z once more",
+            refused = {"delete": "no longer in Krita", "undo-once": "Ctrl+Z once more", "lock": "and send again",
                        "float": "this one is floating point"}.get(case.meanwhile)
             if refused:
                 if code == 0 or refused not in why:
@@ -429,7 +437,8 @@ class Run:
 
             def compare():
                 seen = self.composite(document)
-                node.setVisible(False)
+                for other in document.rootNode().childNodes():
+                    other.setVisible(other.name() == "Background")
                 control.setVisible(True)
                 if self.composite(document) != seen:
                     failures.append("at half opacity the layer does not show its pixels alone")
