@@ -355,11 +355,12 @@ class Session(QObject):
             self.process.terminate()
             self.process.waitForFinished(20000)
             self._on_stderr()
-            kept = [line for line in self.stderr_tail if "recovery copy" in line]
+            kept = [line[line.find(" recovery copy") - 2:].lstrip() for line in self.stderr_tail
+                    if "A recovery copy" in line or "No recovery copy" in line]
             if kept:
                 # as Brisel's own message would say it, had Krita not taken its window away
-                text = ("Krita quit while Brisel held painting not yet sent to the layer \"{}\". {}".format(
-                    self.node.name(), kept[-1].split(": ", 1)[-1]))
+                text = "Krita quit while Brisel held painting not yet sent to the layer \"{}\". {}".format(
+                    self.node.name(), kept[-1])
                 _say(text)
                 if not os.environ.get("BRISEL_KRITA_SCENARIO"):
                     QMessageBox.information(None, "Brisel", text)
