@@ -17,6 +17,7 @@ import time
 import traceback
 from collections import namedtuple
 
+from brisel_krita.session import Session
 from krita import Krita, Selection
 from PyQt5.QtCore import QTimer
 from PyQt5.QtWidgets import QApplication
@@ -151,32 +152,18 @@ if os.environ.get("BRISEL_KRITA_LARGE") == "1":
                           steps=2, size=(4000, 3000)))
 EDIT = (40, 40, 20, 20)  # the box Krita paints meanwhile, half under the probe's
 # A layer style of one black drop shadow, 8 pixels away, as Node.setLayerStyleFromAsl reads one.
-SHADOW = """<asl>
- <node type="Descriptor" name="" classId="null">
-  <node unit="#Prc" key="Scl " value="100" type="UnitFloat"/>
-  <node key="masterFXSwitch" value="1" type="Boolean"/>
-  <node type="Descriptor" key="DrSh" name="" classId="DrSh">
-   <node type="Boolean" key="enab" value="1"/>
-   <node type="Enum" key="Md  " typeId="BlnM" value="Mltp"/>
-   <node type="Descriptor" key="Clr " name="" classId="RGBC">
-    <node type="Double" key="Rd  " value="0"/><node type="Double" key="Grn " value="0"/>
-    <node type="Double" key="Bl  " value="0"/>
-   </node>
-   <node type="UnitFloat" key="Opct" unit="#Prc" value="75"/>
-   <node type="Boolean" key="uglg" value="0"/>
-   <node type="UnitFloat" key="lagl" unit="#Ang" value="120"/>
-   <node type="UnitFloat" key="Dstn" unit="#Pxl" value="8"/>
-   <node type="UnitFloat" key="Ckmt" unit="#Pxl" value="0"/>
-   <node type="UnitFloat" key="blur" unit="#Pxl" value="4"/>
-   <node type="UnitFloat" key="Nose" unit="#Prc" value="0"/>
-   <node type="Boolean" key="AntA" value="0"/>
-   <node type="Boolean" key="layerConceals" value="1"/>
-  </node>
- </node>
- <node type="Descriptor" name="" classId="Styl">
-  <node key="documentMode" type="Descriptor" name="" classId="documentMode"/>
- </node>
-</asl>"""
+SHADOW = ('<asl><node type="Descriptor" name="" classId="null">'
+          '<node unit="#Prc" key="Scl " value="100" type="UnitFloat"/><node key="masterFXSwitch" value="1" type="Boolean"/>'
+          '<node type="Descriptor" key="DrSh" name="" classId="DrSh"><node type="Boolean" key="enab" value="1"/>'
+          '<node type="Enum" key="Md  " typeId="BlnM" value="Mltp"/><node type="Descriptor" key="Clr " name="" classId="RGBC">'
+          '<node type="Double" key="Rd  " value="0"/><node type="Double" key="Grn " value="0"/>'
+          '<node type="Double" key="Bl  " value="0"/></node><node type="UnitFloat" key="Opct" unit="#Prc" value="75"/>'
+          '<node type="Boolean" key="uglg" value="0"/><node type="UnitFloat" key="lagl" unit="#Ang" value="120"/>'
+          '<node type="UnitFloat" key="Dstn" unit="#Pxl" value="8"/><node type="UnitFloat" key="Ckmt" unit="#Pxl" value="0"/>'
+          '<node type="UnitFloat" key="blur" unit="#Pxl" value="4"/><node type="UnitFloat" key="Nose" unit="#Prc" value="0"/>'
+          '<node type="Boolean" key="AntA" value="0"/><node type="Boolean" key="layerConceals" value="1"/></node></node>'
+          '<node type="Descriptor" name="" classId="Styl"><node key="documentMode" type="Descriptor" name="" '
+          'classId="documentMode"/></node></asl>')
 SECOND = (120, 100, 20, 20, 0, 99, 0)  # what the second Brisel sends
 
 
@@ -396,6 +383,8 @@ class Run:
                 failures.append("the layer's part off the image changed")
         if node.name() != "painted":
             failures.append("the layer is named {!r} after the send".format(node.name()))
+        if Session(self.app, document, node, "brisel").identity() != session.identity():
+            failures.append("a Brisel started on the layer after the send would not know it for the same")
         if case.style and "DrSh" not in node.layerStyleToAsl():
             failures.append("the layer lost its drop shadow at the send")
         names = [n.name() for n in document.rootNode().childNodes()]
@@ -455,21 +444,16 @@ class Run:
 
     def unnamed_documents(self):
         """Two new documents, alike in name, layer and size, are told apart by what the plug-in hands Brisel."""
-        from brisel_krita.session import Session
-        identities = []
+        identities = []  # twice each: the same for one document
         for _ in range(2):
             document = self.app.createDocument(W, H, "", "RGBA", "U8", "", 72.0)
             layer = document.createNode("Paint Layer 1", "paintlayer")
             document.rootNode().addChildNode(layer, None)
-            identities.append(Session(self.app, document, layer, "brisel").identity())
-            identities.append(Session(self.app, document, layer, "brisel").identity())
+            identities += [Session(self.app, document, layer, "brisel").identity() for _ in range(2)]
             document.close()
-        failures = []
-        if identities[0] != identities[1] or identities[2] != identities[3]:
-            failures.append("one document's identity changed: {}".format(identities))
-        if identities[0] == identities[2]:
-            failures.append("two unnamed documents share the identity {}".format(identities[0]))
-        self.results["cases"]["two-unnamed-documents"] = {"failures": failures}
+        told_apart = identities[0] == identities[1] != identities[2] == identities[3]
+        self.results["cases"]["two-unnamed-documents"] = {
+            "failures": [] if told_apart else ["the documents' identities: {}".format(identities)]}
 
     def finish(self):
         self.unnamed_documents()

@@ -54,6 +54,16 @@ def _nodes_by_key(root, into=None):
 # keep its image alive after its document closed.
 _successors = {}
 
+
+def _origin(key):
+    """The uniqueId of the layer Brisel first painted on that key's layer descends from."""
+    earlier = {later: replaced for replaced, later in _successors.items()}
+    seen = {key}
+    while key in earlier and earlier[key] not in seen:
+        key = earlier[key]
+        seen.add(key)
+    return key
+
 # An identity for each unsaved document, for as long as Krita runs: every new document is "Unnamed", and one
 # document's recovery copy is never to be offered on another.
 _document_keys = []
@@ -148,7 +158,7 @@ class Session(QObject):
             return False
         held = _nodes_by_key(root)
         found = [held[key] for key in self.generations() if key in held]
-        self.between_steps = len(found) > 1
+        self.between_steps = checks.between_steps(held.keys(), self.chain)
         if not found:
             return False
         self.node = found[-1]
@@ -170,7 +180,7 @@ class Session(QObject):
         if self.document.fileName():
             return document, self.node.name()
         width, height = self.size()
-        return "{}, layer {} {} x {}".format(document, self.chain[0], width, height), self.node.name()
+        return "{}, layer {} {} x {}".format(document, _origin(self.chain[0]), width, height), self.node.name()
 
     def export(self):
         width, height = self.size()
