@@ -149,7 +149,7 @@ CASES = [
 # case takes Krita 10 to 30 s here), for the figures krita_run.sh prints.
 if os.environ.get("BRISEL_KRITA_LARGE") == "1":
     CASES.insert(-1, Case("4000x3000", "U8", 255, [(2000, 1500, 100, 100, 1, 2, 3), (0, 0, 1000, 1000, 7, 8, 9)],
-                          steps=2, size=(4000, 3000)))
+                          steps=4, size=(4000, 3000)))
 EDIT = (40, 40, 20, 20)  # the box Krita paints meanwhile, half under the probe's
 # A layer style of one black drop shadow, 8 pixels away, as Node.setLayerStyleFromAsl reads one.
 SHADOW = ('<asl><node type="Descriptor" name="" classId="null">'

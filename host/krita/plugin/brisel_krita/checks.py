@@ -1,5 +1,6 @@
 """What the plug-in decides without Krita: which layers Brisel paints on, the exchange folder's header, the
-environment Brisel starts in, the requests it reads, and how a send becomes an undo step.
+environment Brisel starts in, the requests it reads, where Krita's history stands at a send, and which exchange
+folders a Krita that died left.
 
 Nothing here imports Krita or Qt, so that it is tested anywhere (tests/krita/checks_test.py).
 """
