@@ -14,9 +14,10 @@
 //
 // Requests, each answered "ok ..." or "error TEXT" (TEXT said to the painter as it is):
 //   fetch             the plug-in writes header.txt and layer.raw afresh   -> ok
-//   size              the layer's size now                                 -> ok W H
+//   size              the layer's size and depth now (8|16; converted    -> ok W H D
+//                     meanwhile: Brisel fetches again)
 //   read X Y W H      current.raw (and selection.raw) for that box         -> ok 0|1 (whether a selection is)
-//   apply X Y W H     result.raw onto the layer as an undo step            -> ok, or "changed" when the box's
+//   apply X Y W H     result.raw onto the layer as undo steps              -> ok, or "changed" when the box's
 //                     pixels are no longer those of the last read (Krita painted there meanwhile)
 //   paper             paper.raw                                            -> ok W H (0 0: no pattern)
 

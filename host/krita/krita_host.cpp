@@ -66,6 +66,7 @@ class KritaHost final : public host::HostTable {
       const auto words = AskOk(exchange_, "size");
       width_ = Word(words, 0);
       height_ = Word(words, 1);
+      depth_ = words.size() > 2 ? Word(words, 2) : header_.depth;
     } catch (const Error& e) {
       std::fprintf(stderr, "brisel: %s\n", e.text().c_str());
       width_ = height_ = 0;
@@ -105,6 +106,11 @@ class KritaHost final : public host::HostTable {
     if (width_ == 0)
       Fail("The layer Brisel was started on is no longer in Krita (deleted, or its document closed); nothing "
            "was sent");
+    // Converted meanwhile to the other depth Brisel paints: the layer's pixels are read at it from here on.
+    if (depth_ != header_.depth) {
+      AskOk(exchange_, "fetch");
+      header_ = ReadHeader(exchange_.Path(""));
+    }
     const host::Send send = planes_.Take(width_, height_, "Krita's layer");
     const Box area = send.Area({0, 0, width_, height_});
     if (area.empty()) return planes_.Agreed(send);
@@ -151,6 +157,7 @@ class KritaHost final : public host::HostTable {
   Header header_;
   bool firstFetch_ = true;
   int32_t width_ = 0, height_ = 0;  // as Krita last said
+  int depth_ = 8;
   BytePlane paper_;
   host::SendPlanes planes_;
 };

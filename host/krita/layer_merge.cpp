@@ -34,15 +34,13 @@ std::array<BytePlane, 3> PlanesOf(std::span<const uint8_t> pixels, int32_t width
   uint8_t *r = planes[0].data(), *g = planes[1].data(), *b = planes[2].data();
   const uint8_t* p = pixels.data();
   for (size_t i = 0, n = planes[0].size(); i < n; ++i, p += pixelBytes) {
-    if (depth == 8) {
-      b[i] = p[0];
-      g[i] = p[1];
-      r[i] = p[2];
-    } else {
-      b[i] = Narrow(uint16_t(Sample(p, 16, 0)));
-      g[i] = Narrow(uint16_t(Sample(p, 16, 1)));
-      r[i] = Narrow(uint16_t(Sample(p, 16, 2)));
-    }
+    uint32_t bgra[4];
+    for (int c = 0; c < 4; ++c) bgra[c] = depth == 8 ? p[c] : Narrow(uint16_t(Sample(p, 16, c)));
+    // Straight alpha over white, rounded, as the file host shows a picture: c * a / 255 + 255 * (255 - a) / 255.
+    const uint32_t a = bgra[3], white = 255 * (255 - a) + 127;
+    b[i] = uint8_t((bgra[0] * a + white) / 255);
+    g[i] = uint8_t((bgra[1] * a + white) / 255);
+    r[i] = uint8_t((bgra[2] * a + white) / 255);
   }
   return planes;
 }

@@ -22,8 +22,9 @@ constexpr size_t PixelBytes(int depth) { return depth == 16 ? 8 : 4; }
 
 constexpr uint8_t Narrow(uint16_t v) { return uint8_t((uint32_t(v) * 255 + 32767) / 65535); }
 
-// The layer's red, green and blue planes (in that order) from its pixels; empty planes when the bytes do not
-// hold width x height pixels of that depth.
+// The layer's red, green and blue planes (in that order) from its pixels, as they look laid on white (a
+// transparent pixel is white, a half-transparent one half its colour); empty planes when the bytes do not hold
+// width x height pixels of that depth.
 std::array<BytePlane, 3> PlanesOf(std::span<const uint8_t> pixels, int32_t width, int32_t height, int depth);
 
 // A send's result for the layer: the pixels of changed (a box of layer pixels) as the layer is to hold them,

@@ -57,7 +57,7 @@ TEST(KritaHeader, ReadsWhatThePluginWritesAndRefusesTheRest) {
 
 TEST(KritaPixels, SixteenBitValuesReadAsTheNearestByteAndShortBytesReadAsNothing) {
   // Two pixels of B, G, R, A in 16 bits: each value's nearest 8-bit one.
-  const uint16_t values[8] = {0, 128, 129, 257, 32767, 32896, 65535, 1};
+  const uint16_t values[8] = {0, 128, 129, 65535, 32767, 32896, 65535, 65535};
   std::vector<uint8_t> bytes(sizeof values);
   std::memcpy(bytes.data(), values, sizeof values);
   const auto planes = PlanesOf(bytes, 2, 1, 16);
@@ -70,6 +70,19 @@ TEST(KritaPixels, SixteenBitValuesReadAsTheNearestByteAndShortBytesReadAsNothing
   EXPECT_EQ(planes[0](1, 0), 255);
   for (uint32_t v = 0; v < 65536; ++v) EXPECT_EQ(Narrow(uint16_t(Narrow(uint16_t(v)) * 257)), Narrow(uint16_t(v)));
   EXPECT_TRUE(PlanesOf(std::span(bytes).first(15), 2, 1, 16)[0].empty());
+  // Laid on white: transparent is white, half-transparent half its colour; the reference over every pair.
+  for (int depth : {8, 16})
+    for (uint32_t a = 0; a < 256; a += 5)
+      for (uint32_t c = 0; c < 256; c += 3) {
+        const uint16_t wide[4] = {uint16_t(c * 257), 0, 65535, uint16_t(a * 257)};
+        const uint8_t narrow[4] = {uint8_t(c), 0, 255, uint8_t(a)};
+        std::vector<uint8_t> pixel(PixelBytes(depth));
+        std::memcpy(pixel.data(), depth == 8 ? static_cast<const void*>(narrow) : wide, pixel.size());
+        const auto laid = PlanesOf(pixel, 1, 1, depth);
+        ASSERT_EQ(laid[2](0, 0), uint8_t((c * a + 255 * (255 - a) + 127) / 255)) << depth << " " << a << " " << c;
+        ASSERT_EQ(laid[1](0, 0), uint8_t((255 * (255 - a) + 127) / 255));
+        ASSERT_EQ(laid[0](0, 0), 255);
+      }
   EXPECT_TRUE(PlanesOf(bytes, 2, 1, 12)[0].empty());
 }
 
@@ -180,7 +193,7 @@ TEST(KritaMerge, MatchesTheReferenceOverDepthsSelectionsAndPartsOfTheLayer) {
 }
 
 TEST(KritaMerge, PlanesEqualToTheLayerChangeNothing) {
-  std::vector<uint8_t> layer = {10, 20, 30, 128, 1, 2, 3, 0};
+  std::vector<uint8_t> layer = {10, 20, 30, 255, 1, 2, 3, 255};
   const auto planes = PlanesOf(layer, 2, 1, 8);
   const Merged merged = MergeSend(layer, 8, {0, 0, 2, 1}, {planes[0], planes[1], planes[2]}, {});
   EXPECT_TRUE(merged.changed.empty());

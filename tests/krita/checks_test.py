@@ -46,6 +46,9 @@ class RefusalTest(unittest.TestCase):
                 refusal = checks.refusal_for(GOOD._replace(**change))
                 self.assertIsNotNone(refusal)
                 self.assertIn(words, refusal)
+        # at a send the painter sends again: choosing the menu entry again would start a second Brisel
+        self.assertIn("send again", checks.refusal_for(GOOD._replace(locked=True), again="send again"))
+        self.assertNotIn("Paint in Brisel", checks.refusal_for(GOOD._replace(locked=True), again="send again"))
 
 
 class StartTest(unittest.TestCase):
@@ -95,27 +98,33 @@ class RequestTest(unittest.TestCase):
         self.assertFalse(checks.box_inside((-1, 0, 4, 4), 64, 48))
 
 
-class WriteBackTest(unittest.TestCase):
-    def test_one_undo_step_only_where_the_copy_hides_the_layer_exactly(self):
-        def pixels8(*alphas):
-            return b"".join(bytes((1, 2, 3, a)) for a in alphas)
+class SessionTest(unittest.TestCase):
+    def test_a_send_between_the_two_steps_of_the_last_is_told_apart(self):
+        for present, between in [({"a"}, False), ({"b"}, False), ({"a", "b"}, True), ({"a", "c"}, True),
+                                 (set(), False), ({"x", "c"}, False)]:
+            with self.subTest(present=present):
+                self.assertEqual(checks.between_steps(present, ["a", "b", "c"]), between)
 
-        def pixels16(*alphas):
-            return b"".join(struct.pack("<4H", 1, 2, 3, a) for a in alphas)
-        self.assertTrue(checks.alpha_is_all_or_nothing(pixels8(255, 0, 255), "U8"))
-        self.assertFalse(checks.alpha_is_all_or_nothing(pixels8(255, 128, 0), "U8"))
-        self.assertTrue(checks.alpha_is_all_or_nothing(pixels16(65535, 0), "U16"))
-        self.assertFalse(checks.alpha_is_all_or_nothing(pixels16(65535, 65280), "U16"))  # 0xff00: high byte full
-        self.assertFalse(checks.alpha_is_all_or_nothing(pixels16(255), "U16"))            # 0x00ff: low byte full
-
-        self.assertEqual(checks.write_back_for("normal", 255, False, False, True), "above")
-        for blending, opacity, inherit, masks, opaque in [("multiply", 255, False, False, True),
-                                                          ("normal", 254, False, False, True),
-                                                          ("normal", 255, True, False, True),
-                                                          ("normal", 255, False, True, True),
-                                                          ("normal", 255, False, False, False)]:
-            with self.subTest(blending=blending, opacity=opacity, inherit=inherit, masks=masks, opaque=opaque):
-                self.assertEqual(checks.write_back_for(blending, opacity, inherit, masks, opaque), "swap")
+    def test_only_folders_of_this_user_whose_krita_died_are_stale(self):
+        import tempfile
+        with tempfile.TemporaryDirectory() as base:
+            def folder(name, pid):
+                os.mkdir(os.path.join(base, name))
+                if pid is not None:
+                    with open(os.path.join(base, name, "krita.pid"), "w") as f:
+                        f.write(pid)
+            folder("brisel-krita-dead", "41")
+            folder("brisel-krita-alive", "42")
+            folder("brisel-krita-nopid", None)
+            folder("brisel-krita-garbled", "x")
+            folder("other-dead", "41")
+            os.symlink(os.path.join(base, "brisel-krita-dead"), os.path.join(base, "brisel-krita-link"))
+            alive = lambda pid: pid == 42
+            self.assertEqual(checks.stale_exchange_folders(base, os.getuid(), alive),
+                             [os.path.join(base, "brisel-krita-dead")])
+            self.assertEqual(checks.stale_exchange_folders(base, os.getuid() + 1, alive), [])
+        self.assertEqual(checks.stale_exchange_folders("/nonexistent", os.getuid(), alive), [])
+        self.assertTrue(checks.process_alive(os.getpid()))
 
 
 if __name__ == "__main__":

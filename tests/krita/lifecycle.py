@@ -5,9 +5,10 @@ Starts Brisel ($BRISEL_KRITA_WINDOW_PROGRAM) from the plug-in's menu entry on a 
 paint_in_brisel.sh paint a stroke without sending it, and writes $BRISEL_KRITA_RESULT; then, for krita-quits
 ($BRISEL_KRITA_END=quit), quits Krita as File > Quit does. krita_run.sh kills Krita for krita-dies.
 
-With $BRISEL_KRITA_END=reopen, Krita's next start: Brisel again on a layer of the same name in a document of
-the same name, take_copy_back.sh takes the painting back and closes the canvas, and the result says how many of
-the layer's pixels the send changed.
+The document is saved first (a copy is offered again on the same saved document and layer only). With
+$BRISEL_KRITA_END=reopen, Krita's next start: the document opened again and Brisel on its layer,
+take_copy_back.sh takes the painting back and closes the canvas, and the result says how many of the layer's
+pixels the send changed.
 """
 
 import json
@@ -20,11 +21,19 @@ from PyQt5.QtCore import QTimer
 
 def run(extension):
     app = Krita.instance()
-    document = app.createDocument(240, 180, "brisel-lifecycle", "RGBA", "U8", "", 72.0)
-    app.activeWindow().addView(document)
-    layer = document.createNode("painted", "paintlayer")
-    document.rootNode().addChildNode(layer, None)
-    layer.setPixelData(bytes((200, 180, 160, 255)) * (240 * 180), 0, 0, 240, 180)
+    saved = os.path.join(os.path.dirname(os.environ["BRISEL_KRITA_RESULT"]), "brisel-lifecycle.kra")
+    if os.environ.get("BRISEL_KRITA_END") == "reopen":
+        document = app.openDocument(saved)
+        app.activeWindow().addView(document)
+        layer = document.nodeByName("painted")
+    else:
+        document = app.createDocument(240, 180, "brisel-lifecycle", "RGBA", "U8", "", 72.0)
+        app.activeWindow().addView(document)
+        layer = document.createNode("painted", "paintlayer")
+        document.rootNode().addChildNode(layer, None)
+        layer.setPixelData(bytes((200, 180, 160, 255)) * (240 * 180), 0, 0, 240, 180)
+        document.waitForDone()
+        document.saveAs(saved)
     document.setActiveNode(layer)
     os.environ["BRISEL_PROGRAM"] = os.environ["BRISEL_KRITA_WINDOW_PROGRAM"]
     state = {}

@@ -1,11 +1,13 @@
 """What the plug-in decides without Krita: which layers Brisel paints on, the exchange folder's header, the
-environment Brisel starts in, the requests it reads, and how a send becomes an undo step.
+environment Brisel starts in, the requests it reads, where Krita's history stands at a send, and which exchange
+folders a Krita that died left.
 
 Nothing here imports Krita or Qt, so that it is tested anywhere (tests/krita/checks_test.py).
 """
 
 import os
 import shutil
+import stat
 from collections import namedtuple
 
 # What is known of the layer the painter chose, as Krita reports it. kind is Node.type() ("paintlayer",
@@ -26,8 +28,10 @@ _KIND_ADVICE = {
 }
 
 
-def refusal_for(facts):
-    """None when Brisel can paint on the layer; else why not, with what to do, in a sentence for the painter."""
+def refusal_for(facts, again="choose Paint in Brisel again"):
+    """None when Brisel can paint on the layer; else why not, with what to do, in a sentence for the painter.
+    again is what the painter does once the layer is fit: at a send, "send again" (choosing the menu entry
+    again would start a second Brisel)."""
     if facts.selected == 0:
         return "Select the paint layer to paint on in the Layers docker, then choose Paint in Brisel again."
     if facts.selected > 1:
@@ -50,7 +54,7 @@ def refusal_for(facts):
     if not facts.visible:
         return "The layer is hidden: show it (the eye in the Layers docker) so you can see what you paint."
     if facts.locked:
-        return "The layer is locked: unlock it (the lock in the Layers docker) and choose Paint in Brisel again."
+        return "The layer is locked: unlock it (the lock in the Layers docker) and {}.".format(again)
     if facts.animated:
         return ("The layer is animated, and Brisel paints on one picture: paint on a layer without frames, or "
                 "copy this frame to a layer of its own.")
@@ -141,23 +145,52 @@ def box_inside(box, width, height):
     return x >= 0 and y >= 0 and w > 0 and h > 0 and x + w <= width and y + h <= height
 
 
-def alpha_is_all_or_nothing(pixels, depth):
-    """Whether every pixel of B, G, R, A bytes at depth ("U8", "U16") is fully opaque or fully transparent."""
-    if depth == "U16":
-        low, high = pixels[6::8], pixels[7::8]
-        return low == high and not low.translate(None, b"\x00\xff")
-    return not pixels[3::4].translate(None, b"\x00\xff")
+# How a send becomes Krita's undo steps. libkis has no way to replace a layer's pixels as one step: writing in
+# place has no undo at all (and the next undo of a stroke on the layer would take the write with it), and a
+# copy left above the layer makes it secretly two layers (its opacity, a style or a hidden copy shows the old
+# one). So the result goes onto a copy of the layer (its masks, style and blending with it), which is added
+# just above it ("Add Layer"), and the layer is removed ("Remove Layer"): the layer as painted, exact on any
+# layer, in two steps. Between the two (one Ctrl+Z) the old layer is back under the copy: a send refuses to
+# go on from there (see between_steps).
 
 
-# How a send becomes Krita's undo step. libkis has no way to replace a layer's pixels as one step: writing in
-# place has no undo at all (and the next undo would take Krita's previous step's pixels with it), so the result
-# always goes onto a copy of the layer.
-#   "above": the copy, with the result, is added just above the layer (one step, "Add Layer"). It hides the
-#            layer exactly only where each pixel is fully opaque or fully transparent and the copy replaces
-#            what is under it (Normal, 100 % opacity, no inherited alpha, no masks).
-#   "swap":  the copy is added above and the layer removed (two steps, exact on any layer).
-def write_back_for(blending, opacity, inherit_alpha, has_children, all_or_nothing):
-    if blending == "normal" and opacity == 255 and not inherit_alpha and not has_children and all_or_nothing:
-        return "above"
-    return "swap"
+def between_steps(present_ids, chain_ids):
+    """Whether Krita's history stands between the two steps of a send: more than one of the layer's
+    generations (chain_ids, oldest first) is in the image. present_ids: the uniqueIds the image holds."""
+    return sum(1 for i in chain_ids if i in present_ids) > 1
 
+
+def stale_exchange_folders(base, uid, alive):
+    """The exchange folders in base that a Krita of this user left behind when it died: directories (not links)
+    named brisel-krita-*, owned by uid, whose krita.pid names a process that alive(pid) says is gone. A folder
+    without a readable pid is kept: it may be another program's, or a Krita's that is starting."""
+    stale = []
+    try:
+        names = os.listdir(base)
+    except OSError:
+        return stale
+    for name in names:
+        if not name.startswith("brisel-krita-"):
+            continue
+        path = os.path.join(base, name)
+        try:
+            st = os.lstat(path)
+            if not stat.S_ISDIR(st.st_mode) or st.st_uid != uid:
+                continue
+            with open(os.path.join(path, "krita.pid"), encoding="ascii") as f:
+                pid = int(f.read().strip())
+        except (OSError, ValueError):
+            continue
+        if pid > 0 and not alive(pid):
+            stale.append(path)
+    return stale
+
+
+def process_alive(pid):
+    try:
+        os.kill(pid, 0)
+    except ProcessLookupError:
+        return False
+    except PermissionError:
+        return True  # another user's process has that number now: not ours to judge
+    return True

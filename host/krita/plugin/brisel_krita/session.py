@@ -10,10 +10,11 @@ import shutil
 import sys
 import tempfile
 import time
+import uuid
 
 from PyQt5.QtCore import QObject, QProcess, QProcessEnvironment, pyqtSignal
 from PyQt5.QtGui import QColor, QImage, QPainter
-from PyQt5.QtWidgets import QApplication
+from PyQt5.QtWidgets import QApplication, QMessageBox
 
 from . import checks
 
@@ -35,16 +36,49 @@ def layer_facts(view, node):
         animated=node.animated() if node is not None else False)
 
 
-def _find_node(root, unique_id):
-    if root is None:
-        return None
-    for child in root.childNodes():
-        if child.uniqueId() == unique_id:
-            return child
-        found = _find_node(child, unique_id)
-        if found is not None:
-            return found
-    return None
+def _key(node):
+    return node.uniqueId().toString()
+
+
+def _nodes_by_key(root, into=None):
+    """Every node under root, by uniqueId."""
+    into = {} if into is None else into
+    for child in root.childNodes() if root is not None else []:
+        into[_key(child)] = child
+        _nodes_by_key(child, into)
+    return into
+
+
+# The uniqueId of the copy that took a layer's place at a send, by the replaced layer's: every session on the
+# layer (a second Brisel on it too) follows the layer through the copies. Ids only: a node held here would
+# keep its image alive after its document closed.
+_successors = {}
+
+
+def _origin(key):
+    """The uniqueId of the layer Brisel first painted on that key's layer descends from."""
+    earlier = {later: replaced for replaced, later in _successors.items()}
+    seen = {key}
+    while key in earlier and earlier[key] not in seen:
+        key = earlier[key]
+        seen.add(key)
+    return key
+
+# An identity for each unsaved document, for as long as Krita runs: every new document is "Unnamed", and one
+# document's recovery copy is never to be offered on another.
+_document_keys = []
+
+
+def document_identity(document):
+    path = document.fileName()
+    if path:
+        return os.path.abspath(path)
+    for known, key in _document_keys:
+        if known == document:
+            return key
+    key = "unsaved Krita document " + uuid.uuid4().hex
+    _document_keys.append((document, key))
+    return key
 
 
 def _write(path, data):
@@ -65,7 +99,8 @@ class Session(QObject):
         self.document = document
         self.node = node
         # The layer and the copies that took its place, oldest first: an undo in Krita brings an earlier one back.
-        self.chain = [node]
+        self.chain = [_key(node)]
+        self.between_steps = False  # one Ctrl+Z into a send: the layer and its copy are both in the image
         self.program = program
         self.depth = node.colorDepth()
         self.pixel_bytes = 8 if self.depth == "U16" else 4
@@ -83,7 +118,11 @@ class Session(QObject):
         base = os.environ.get("XDG_RUNTIME_DIR")
         if not base or not os.path.isdir(base):
             base = None
+        # What a Krita that died left (a whole layer, in memory where XDG_RUNTIME_DIR is).
+        for stale in checks.stale_exchange_folders(base or tempfile.gettempdir(), os.getuid(), checks.process_alive):
+            shutil.rmtree(stale, ignore_errors=True)
         self.folder = tempfile.mkdtemp(prefix="brisel-krita-", dir=base)  # 0700: the painter's alone
+        _write(os.path.join(self.folder, "krita.pid"), str(os.getpid()).encode("ascii"))
         self.export()
         environment = QProcessEnvironment()
         for key, value in checks.clean_environment(dict(os.environ)).items():
@@ -102,6 +141,12 @@ class Session(QObject):
     def size(self):
         return self.document.width(), self.document.height()
 
+    def generations(self):
+        """The layer and every copy that took its place since, this session's sends and others', oldest first."""
+        while self.chain[-1] in _successors and _successors[self.chain[-1]] not in self.chain:
+            self.chain.append(_successors[self.chain[-1]])
+        return self.chain
+
     def present(self):
         """Whether the layer is still in its document (and the document still open): the newest of the sends'
         copies that is, or the layer itself, once Krita's undo took the copies away."""
@@ -111,12 +156,13 @@ class Session(QObject):
             return False
         if root is None:
             return False
-        for node in reversed(self.chain):
-            found = _find_node(root, node.uniqueId())
-            if found is not None:
-                self.node = found
-                return True
-        return False
+        held = _nodes_by_key(root)
+        found = [held[key] for key in self.generations() if key in held]
+        self.between_steps = checks.between_steps(held.keys(), self.chain)
+        if not found:
+            return False
+        self.node = found[-1]
+        return True
 
     def window_id(self):
         """Krita's main window, which Brisel's canvas stays above; 0 when there is none."""
@@ -127,19 +173,28 @@ class Session(QObject):
             return 0
 
     def identity(self):
-        name = self.document.fileName() or self.document.name() or ""
-        return name
+        """What tells this picture from every other, for Brisel's recovery copies and its "already open": the
+        document's file and the layer's name, or, for a document never saved, the document's identity in this
+        Krita with the layer's uniqueId and size."""
+        document = document_identity(self.document)
+        if self.document.fileName():
+            return document, self.node.name()
+        width, height = self.size()
+        return "{}, layer {} {} x {}".format(document, _origin(self.chain[0]), width, height), self.node.name()
 
     def export(self):
         width, height = self.size()
-        header = checks.header_text(width, height, 0, 0, checks.depth_bits(self.depth), self.identity(),
-                                    self.node.name(), self.window_id())
+        self.depth = self.node.colorDepth()
+        self.pixel_bytes = 8 if self.depth == "U16" else 4
+        document, layer = self.identity()
+        header = checks.header_text(width, height, 0, 0, checks.depth_bits(self.depth), document, layer,
+                                    self.window_id())
         pixels = bytes(self.node.pixelData(0, 0, width, height))
         if len(pixels) != width * height * self.pixel_bytes:
             raise RuntimeError("Krita gave {} bytes for the layer, not {}".format(
                 len(pixels), width * height * self.pixel_bytes))
-        _write(os.path.join(self.folder, "layer.raw"), pixels)
-        _write(os.path.join(self.folder, "header.txt"), header.encode("utf-8"))
+        _write(self._folder_file("layer.raw"), pixels)
+        _write(self._folder_file("header.txt"), header.encode("utf-8"))
 
     # ---- the requests ------------------------------------------------------------------------------------
     def _on_requests(self):
@@ -160,6 +215,25 @@ class Session(QObject):
             _say("{} failed: {!r}".format(verb, e))
             return "error {}".format(e)
 
+    def _folder_file(self, name):
+        """A file of the exchange folder, made again (0700) when something deleted the folder meanwhile."""
+        if not os.path.isdir(self.folder):
+            os.mkdir(self.folder, 0o700)
+            _write(os.path.join(self.folder, "krita.pid"), str(os.getpid()).encode("ascii"))
+            _say("the exchange folder {} was deleted meanwhile; made again".format(self.folder))
+        return os.path.join(self.folder, name)
+
+    def _layer_fit(self):
+        """Raises, with the start's sentence, when the layer became one Brisel cannot paint (converted, locked,
+        hidden meanwhile); else takes up its depth as it is now."""
+        if not self.present():
+            raise self._gone()
+        refusal = checks.refusal_for(layer_facts(None, self.node), again="send again")
+        if refusal:
+            raise RuntimeError(refusal + " Nothing was sent; the painting is kept in Brisel.")
+        self.depth = self.node.colorDepth()
+        self.pixel_bytes = 8 if self.depth == "U16" else 4
+
     def _gone(self):
         return RuntimeError("The layer Brisel was started on is no longer in Krita (deleted, or its document "
                             "closed); nothing was sent, and the painting is kept in Brisel")
@@ -168,41 +242,44 @@ class Session(QObject):
         if not self.present():
             return "ok 0 0"
         width, height = self.size()
-        return "ok {} {}".format(width, height)
+        # the depth as the layer has it now: Brisel fetches the layer again when it was converted meanwhile
+        return "ok {} {} {}".format(width, height, checks.depth_bits(self.node.colorDepth()))
 
     def _fetch(self):
-        if not self.present():
-            raise self._gone()
+        self._layer_fit()
         self.export()
         return "ok"
 
     def _read(self, x, y, w, h):
-        if not self.present():
-            raise self._gone()
+        self._layer_fit()
         width, height = self.size()
         if not checks.box_inside((x, y, w, h), width, height):
             raise RuntimeError("Brisel asked for pixels outside the layer")
         pixels = bytes(self.node.pixelData(x, y, w, h))
-        _write(os.path.join(self.folder, "current.raw"), pixels)
+        _write(self._folder_file("current.raw"), pixels)
         self.last_read = ((x, y, w, h), pixels)
         selection = self.document.selection()
         if selection is None:
             return "ok 0"
-        _write(os.path.join(self.folder, "selection.raw"), bytes(selection.pixelData(x, y, w, h)))
+        _write(self._folder_file("selection.raw"), bytes(selection.pixelData(x, y, w, h)))
         return "ok 1"
 
     def _apply(self, x, y, w, h):
         started = time.monotonic()
-        if not self.present():
-            raise self._gone()
-        refusal = checks.refusal_for(layer_facts(None, self.node))
-        if refusal:
-            raise RuntimeError(refusal + " Nothing was sent; the painting is kept in Brisel.")
+        self._layer_fit()
+        if self.between_steps:
+            raise RuntimeError("Krita's history stands between the two steps of Brisel's last send (the layer and "
+                               "its painted copy are both in the picture): press Ctrl+Z once more, or "
+                               "Ctrl+Shift+Z, then send again. Nothing was sent; the painting is kept in Brisel.")
         width, height = self.size()
         if not checks.box_inside((x, y, w, h), width, height):
             raise RuntimeError("Brisel sent pixels outside the layer")
-        with open(os.path.join(self.folder, "result.raw"), "rb") as f:
-            result = f.read()
+        try:
+            with open(os.path.join(self.folder, "result.raw"), "rb") as f:
+                result = f.read()
+        except FileNotFoundError:
+            raise RuntimeError("Brisel's painting did not reach Krita: its exchange folder {} was deleted "
+                               "meanwhile. Nothing was sent; send again.".format(self.folder))
         if len(result) != w * h * self.pixel_bytes:
             raise RuntimeError("Brisel's result holds {} bytes, not {}".format(len(result), w * h * self.pixel_bytes))
         # Only onto the pixels Brisel merged with: where Krita painted in the box since, Brisel merges again.
@@ -219,31 +296,23 @@ class Session(QObject):
         return "ok"
 
     def write_back(self, box, pixels):
-        """Puts pixels onto box of the layer as Krita undo steps (see checks.write_back_for): on a copy of the
-        layer, which takes its place. Returns how ("above" or "swap")."""
+        """Puts pixels onto box of the layer as Krita undo steps (see checks.py): on a copy of the layer, which
+        takes its place. Returns how ("swap")."""
         x, y, w, h = box
         node = self.node
-        width, height = self.size()
-        # The layer's alpha is read (a whole copy of it) only where the rest allows one step.
-        kind = checks.write_back_for(node.blendingMode(), node.opacity(), node.inheritAlpha(),
-                                     bool(node.childNodes()), True)
-        if kind == "above":
-            whole = bytes(node.pixelData(0, 0, width, height))
-            kind = checks.write_back_for(node.blendingMode(), node.opacity(), node.inheritAlpha(),
-                                         bool(node.childNodes()), checks.alpha_is_all_or_nothing(whole, self.depth))
         parent = node.parentNode()
         copy = node.duplicate()
         copy.setName(node.name())
         copy.setPixelData(pixels, x, y, w, h)  # before the copy is in the image: no history to corrupt
         parent.addChildNode(copy, node)
-        if kind == "swap":
-            node.remove()
+        node.remove()
+        _successors[_key(node)] = _key(copy)
         self.node = copy
-        self.chain.append(copy)
+        self.chain.append(_key(copy))
         # Krita redraws what a layer added or removed covers by itself: no refreshProjection, which would redraw
         # the whole image (a quarter to half a second on a 4000 x 3000 one).
         self.document.setActiveNode(copy)
-        return kind
+        return "swap"
 
     def _paper(self):
         window = self.krita.activeWindow()
@@ -263,7 +332,7 @@ class Session(QObject):
             line = grey.constScanLine(row)
             line.setsize(grey.bytesPerLine())
             rows.append(bytes(line)[:grey.width()])
-        _write(os.path.join(self.folder, "paper.raw"), b"".join(rows))
+        _write(self._folder_file("paper.raw"), b"".join(rows))
         return "ok {} {}".format(grey.width(), grey.height())
 
     # ---- the end -----------------------------------------------------------------------------------------
@@ -295,6 +364,16 @@ class Session(QObject):
             self.krita_quitting = True
             self.process.terminate()
             self.process.waitForFinished(20000)
+            self._on_stderr()
+            kept = [line[line.find(" recovery copy") - 2:].lstrip() for line in self.stderr_tail
+                    if "A recovery copy" in line or "No recovery copy" in line]
+            if kept:
+                # as Brisel's own message would say it, had Krita not taken its window away
+                text = "Krita quit while Brisel held painting not yet sent to the layer \"{}\". {}".format(
+                    self.node.name(), kept[-1])
+                _say(text)
+                if not os.environ.get("BRISEL_KRITA_SCENARIO"):
+                    QMessageBox.information(None, "Brisel", text)
 
     def _end(self, code, why):
         try:
