@@ -19,6 +19,7 @@
 #include <memory>
 #include <string>
 
+#include "common/over_white.h"
 #include "platform/byte_plane.h"
 
 namespace brisel::filehost {
@@ -98,8 +99,8 @@ std::string SizeProblem(const std::string& path, int64_t w, int64_t h);
 // any size, and a run must not spend its memory on one picture.
 void LimitPicturePixels(int64_t pixels);
 
-// One channel of a straight-alpha pixel laid on white, rounded: c * a / 255 + 255 * (255 - a) / 255.
-inline uint8_t OnWhite(int c, int a) { return uint8_t((c * a + 255 * (255 - a) + 127) / 255); }
+// One channel of a straight-alpha pixel laid on white, rounded, as every host shows alpha.
+using host::OnWhite;
 // A 16-bit sample to 8 bits, rounded (v / 257); and back, exactly (an 8-bit value v is 257 v in 16 bits).
 inline uint8_t EightBits(uint32_t v) { return uint8_t((v * 255 + 32767) / 65535); }
 inline uint16_t SixteenBits(uint8_t v) { return uint16_t(v * 257); }

@@ -7,11 +7,6 @@ namespace {
 
 constexpr uint8_t Grey(uint32_t r, uint32_t g, uint32_t b) { return uint8_t((r * 11 + g * 16 + b * 5) / 32); }
 
-// A grey seen over white paper through alpha.
-constexpr uint8_t OverWhite(uint32_t grey, uint32_t alpha) {
-  return uint8_t((grey * alpha + 255 * (255 - alpha) + 127) / 255);
-}
-
 size_t PixelOffset(int32_t x, int32_t y, int32_t width, int channels) {
   return (size_t(y) * size_t(width) + size_t(x)) * size_t(channels);
 }
@@ -28,9 +23,9 @@ BytePlane PatternToGrey(std::span<const uint8_t> bytes, int32_t width, int32_t h
   for (size_t i = 0; i < count; ++i, p += bytesPerPixel) {
     switch (bytesPerPixel) {
       case 1: out[i] = p[0]; break;
-      case 2: out[i] = OverWhite(p[0], p[1]); break;
+      case 2: out[i] = host::OnWhite(p[0], p[1]); break;
       case 3: out[i] = Grey(p[0], p[1], p[2]); break;
-      case 4: out[i] = OverWhite(Grey(p[0], p[1], p[2]), p[3]); break;
+      case 4: out[i] = host::OnWhite(Grey(p[0], p[1], p[2]), p[3]); break;
     }
   }
   return grey;
@@ -38,18 +33,7 @@ BytePlane PatternToGrey(std::span<const uint8_t> bytes, int32_t width, int32_t h
 
 void ShowOnWhite(std::span<uint8_t> pixels) {
   for (size_t i = 0; i + 3 < pixels.size(); i += 4)
-    for (size_t c = 0; c < 3; ++c) pixels[i + c] = OverWhite(pixels[i + c], pixels[i + 3]);
-}
-
-void ShowOverWhite(double* pixel, const uint8_t* shown) {
-  const double darkest = std::min({shown[0], shown[1], shown[2]}) / 255.0;
-  const double alpha = std::max(pixel[3], 1.0 - darkest);
-  pixel[3] = alpha;
-  for (int c = 0; c < 3; ++c) {
-    const double colour = shown[c] / 255.0;
-    // Nothing shows at alpha 0: the colour is white, as seen.
-    pixel[c] = alpha > 0 ? std::clamp((colour - (1.0 - alpha)) / alpha, 0.0, 1.0) : colour;
-  }
+    for (size_t c = 0; c < 3; ++c) pixels[i + c] = host::OnWhite(pixels[i + c], pixels[i + 3]);
 }
 
 BytePlane ChannelPlane(std::span<const uint8_t> pixels, int32_t width, int32_t height, int channels,

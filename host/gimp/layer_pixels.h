@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "common/host_table.h"
+#include "common/over_white.h"
 #include "common/send_planes.h"
 #include "platform/byte_plane.h"
 
@@ -21,11 +22,8 @@ BytePlane PatternToGrey(std::span<const uint8_t> bytes, int32_t width, int32_t h
 // transparent pixel white); the alphas stay.
 void ShowOnWhite(std::span<uint8_t> pixels);
 
-// A pixel of R'G'B'A doubles (0 to 1, alpha not premultiplied) made to show shown (R'G'B' bytes) on white, as
-// the program showed it: its alpha rises to the least that shows that colour and never falls (ink on a
-// transparent pixel covers as far as it is dark, and an opaque pixel stays opaque), and its colour is the
-// one that shows it at that alpha.
-void ShowOverWhite(double* pixel, const uint8_t* shown);
+// A painted pixel made to show on white what the program showed (common/over_white.h).
+using host::ShowOverWhite;
 
 // One colour of interleaved R'G'B' or R'G'B'A bytes (channels 3 or 4).
 BytePlane ChannelPlane(std::span<const uint8_t> pixels, int32_t width, int32_t height, int channels,

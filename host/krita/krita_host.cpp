@@ -12,6 +12,10 @@
 namespace brisel::kritahost {
 namespace {
 
+constexpr const char* kLayerGone =
+    "The layer Brisel was started on is no longer in Krita (deleted, or its document closed)";
+
+
 [[noreturn]] void Fail(const std::string& text) { throw Error(errors::kHostCallFailed, text); }
 
 // Krita may have painted in the box between the read and the apply: the send reads it again, so often.
@@ -78,6 +82,11 @@ class KritaHost final : public host::HostTable {
   }
   int32_t BufferHeight() override { return height_; }
 
+  std::string HostName() override { return "Krita"; }
+  // The plug-in answers 0 x 0 for a layer deleted or a document closed (and the size asked fails when Krita
+  // itself is gone).
+  std::string PictureGone() override { return width_ == 0 ? std::string(kLayerGone) + "." : std::string(); }
+
   // The first reading is the one the plug-in made before starting Brisel; later ones ask it to read again.
   BytePlane Buffer(host::Channel channel) override {
     return planes_.Fetch(channel, [this] {
@@ -104,8 +113,7 @@ class KritaHost final : public host::HostTable {
   void Refresh() override {
     AskSize();
     if (width_ == 0)
-      Fail("The layer Brisel was started on is no longer in Krita (deleted, or its document closed); nothing "
-           "was sent");
+      Fail(std::string(kLayerGone) + "; nothing was sent");
     // Converted meanwhile to the other depth Brisel paints: the layer's pixels are read at it from here on.
     if (depth_ != header_.depth) {
       AskOk(exchange_, "fetch");

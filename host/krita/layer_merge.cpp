@@ -1,6 +1,9 @@
 #include "krita/layer_merge.h"
 
+#include "common/over_white.h"
+
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 namespace brisel::kritahost {
@@ -36,11 +39,9 @@ std::array<BytePlane, 3> PlanesOf(std::span<const uint8_t> pixels, int32_t width
   for (size_t i = 0, n = planes[0].size(); i < n; ++i, p += pixelBytes) {
     uint32_t bgra[4];
     for (int c = 0; c < 4; ++c) bgra[c] = depth == 8 ? p[c] : Narrow(uint16_t(Sample(p, 16, c)));
-    // Straight alpha over white, rounded, as the file host shows a picture: c * a / 255 + 255 * (255 - a) / 255.
-    const uint32_t a = bgra[3], white = 255 * (255 - a) + 127;
-    b[i] = uint8_t((bgra[0] * a + white) / 255);
-    g[i] = uint8_t((bgra[1] * a + white) / 255);
-    r[i] = uint8_t((bgra[2] * a + white) / 255);
+    b[i] = host::OnWhite(bgra[0], bgra[3]);
+    g[i] = host::OnWhite(bgra[1], bgra[3]);
+    r[i] = host::OnWhite(bgra[2], bgra[3]);
   }
   return planes;
 }
@@ -48,7 +49,7 @@ std::array<BytePlane, 3> PlanesOf(std::span<const uint8_t> pixels, int32_t width
 Merged MergeSend(std::span<const uint8_t> current, int depth, const Box& area, const host::StagedPlanes& planes,
                  std::span<const uint8_t> selection) {
   const size_t pixelBytes = PixelBytes(depth);
-  const uint32_t widen = depth == 16 ? 257 : 1;
+  const uint32_t most = depth == 16 ? 65535 : 255;
   std::vector<uint8_t> merged(current.begin(), current.end());
   int32_t left = area.x + area.width, right = -1, top = area.y + area.height, bottom = -1;
   for (int32_t y = area.y; y < area.y + area.height; ++y) {
@@ -60,11 +61,15 @@ Merged MergeSend(std::span<const uint8_t> current, int depth, const Box& area, c
       if (s == 0 || !planes.Painted(x, y)) continue;
       uint8_t* pixel = merged.data() + i * pixelBytes;
       const int32_t px = x - planes.x;
-      const uint32_t colour[3] = {b[px] * widen, g[px] * widen, r[px] * widen};  // B, G, R as stored
+      // What was painted, made to show on white as the canvas showed it: B, G, R and A as stored.
+      double wanted[4] = {0, 0, 0, Sample(pixel, depth, 3) / double(most)};
+      const uint8_t shown[3] = {b[px], g[px], r[px]};
+      host::ShowOverWhite(wanted, shown);
       bool changed = false;
-      for (int c = 0; c < 3; ++c) {
+      for (int c = 0; c < 4; ++c) {
         const uint32_t old = Sample(pixel, depth, c);
-        const uint32_t value = s == 255 ? colour[c] : (old * (255 - s) + colour[c] * s + 127) / 255;
+        const uint32_t target = uint32_t(std::lround(wanted[c] * most));
+        const uint32_t value = s == 255 ? target : (old * (255 - s) + target * s + 127) / 255;
         if (value == old) continue;
         Put(pixel, depth, c, value);
         changed = true;

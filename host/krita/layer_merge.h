@@ -38,8 +38,10 @@ struct Merged {
 // Merges the staged planes into area (layer pixels), whose pixels current holds as the layer stands now (in
 // its format, rows of area.width). A pixel takes the planes' colour only where the program painted it
 // (planes.Painted) and where selection (one byte a pixel of area, 0 to 255; empty: all of it) selects it,
-// blended by how much it is selected: c' = (c * (255 - s) + new * s + 127) / 255 at the layer's depth. Alpha is
-// never changed, and every pixel left alone keeps every bit it had.
+// blended by how much it is selected: c' = (c * (255 - s) + new * s + 127) / 255 at the layer's depth, alpha
+// too. new is the planes' colour made to show on white as the canvas showed it (common/over_white.h): an
+// opaque pixel takes the colour as it is, a transparent one as much alpha as the paint needs to show. Every
+// pixel left alone keeps every bit it had.
 Merged MergeSend(std::span<const uint8_t> current, int depth, const Box& area, const host::StagedPlanes& planes,
                  std::span<const uint8_t> selection);
 
