@@ -40,6 +40,10 @@ def run(extension):
     blank = bytes(layer.pixelData(0, 0, 240, 180))
 
     def reopen():
+        # Krita 5.2 makes the opened document's saved active layer the active one once its view is up.
+        if document.activeNode() is None or document.activeNode().name() != "painted":
+            document.setActiveNode(document.nodeByName("painted"))
+            return QTimer.singleShot(500, reopen)
         state["driver"] = subprocess.Popen(["bash", os.path.join(os.path.dirname(__file__), "take_copy_back.sh")])
         known = list(extension.sessions)
         app.action("brisel_paint").trigger()
