@@ -139,6 +139,35 @@ TEST_F(AppTest, AQuarterTurnOrAMirrorShowsTheUprightDisplaysPixelsMoved) {
   }
 }
 
+// A redraw of a rectangle draws only the pixels near its turned image: every pixel it changed must be among
+// them, so the window shows what a redraw of the whole picture shows (a level off at most, the rows'
+// fixed-point starts differing), near the picture's edges too.
+TEST_F(AppTest, ARectangleRedrawnTurnedShowsWhatTheWholePictureRedrawnShows) {
+  Start(90, 70);
+  platform::Form& canvas = Form1Window();
+  canvas.SetClientSize(170, 130);
+  const PixelRect blocks[] = {{30, 20, 45, 31}, {0, 50, 9, 70}};
+  for (const ViewState& s : AllViewStates()) {
+    if (std::fmod(s.angle, 90.0) == 0) continue;
+    SCOPED_TRACE(::testing::Message() << s.angle << " degrees, mirrored " << s.mirrored << ", zoom " << s.zoom);
+    SetViewState(s, 12, -5);
+    for (const PixelRect& block : blocks) {
+      for (int32_t y = block.y1; y < block.y2; ++y)
+        for (int32_t x = block.x1; x < block.x2; ++x) ViewR(x, y) ^= 0xFF, ViewG(x, y) ^= 0x80, ViewB(x, y) = 255;
+      canvas::RedrawRect(block);
+    }
+    std::vector<platform::Color> part(size_t(170) * 130);
+    for (int Y = 0; Y < 130; ++Y)
+      for (int X = 0; X < 170; ++X) part[size_t(Y) * 170 + X] = canvas.SurfacePixel(X, Y);
+    canvas::RedrawRect({0, 0, ImageWidth, ImageHeight});
+    for (int Y = 0; Y < 130; ++Y)
+      for (int X = 0; X < 170; ++X) {
+        const platform::Color a = part[size_t(Y) * 170 + X], b = canvas.SurfacePixel(X, Y);
+        for (const int k : {0, 8, 16}) ASSERT_LE(std::abs(int(a >> k & 0xFF) - int(b >> k & 0xFF)), 1) << X << "," << Y;
+      }
+  }
+}
+
 TEST_F(AppTest, ThePixelUnderThePointerIsThePictureTheHandlersReadThere) {
   // At zoom 1 every turn shows the picture's own pixel under the pointer, or its neighbour at a free angle
   // (its bilinear mix lies between them): the colour a pick takes there is what the display shows.
