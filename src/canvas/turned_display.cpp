@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 #include "canvas/pyramid.h"
 #include "platform/native.h"
@@ -169,10 +170,12 @@ bool BlitTurned(const BytePlane& R, const BytePlane& G, const BytePlane& B, cons
                                        y1 == 0 ? -far : y1 * zoom + PanY - kSpare,
                                        x2 == ImageWidth ? far : x2 * zoom + PanX + kSpare,
                                        y2 == ImageHeight ? far : y2 * zoom + PanY + kSpare);
-  platform::MemoryBitmap& scratch = Scratch(box.X1 - box.X0, std::min(box.Y1 - box.Y0, kBandRows));
+  platform::MemoryBitmap& scratch = Scratch(box.X1 - box.X0, box.Y1 - box.Y0);
   if (!scratch.exists()) return false;
   const uint32_t back = BackPixel();
-  bool drawn = false;
+  // Each band is drawn where it lies in the box, and all go to the window in one copy.
+  static std::vector<platform::Form::BitmapPart> bands;
+  bands.clear();
   for (int32_t Y0 = box.Y0; Y0 < box.Y1; Y0 += kBandRows) {
     const int32_t Y1 = std::min(box.Y1, Y0 + kBandRows);
     double left, right;
@@ -183,11 +186,13 @@ bool BlitTurned(const BytePlane& R, const BytePlane& G, const BytePlane& B, cons
     if (X1 <= X0) continue;
     const canvas::ViewPoint q = cellOf(X0 + 0.5, Y0 + 0.5);
     span.qx = q.x, span.qy = q.y;
-    native::p_turnblit(source, span, X1 - X0, Y1 - Y0, back, scratch.bits(), scratch.width());
-    Form1Window().CopyFromBitmap(scratch, X0, Y0, X1 - X0, Y1 - Y0, 0, 0);
-    drawn = true;
+    const int32_t sx = X0 - box.X0, sy = Y0 - box.Y0;
+    uint8_t* at = scratch.bits() + (int64_t(sy) * scratch.width() + sx) * 4;
+    native::p_turnblit(source, span, X1 - X0, Y1 - Y0, back, at, scratch.width());
+    bands.push_back({X0, Y0, X1 - X0, Y1 - Y0, sx, sy});
   }
-  return drawn;
+  Form1Window().CopyFromBitmap(scratch, bands);
+  return !bands.empty();
 }
 
 }  // namespace brisel::Dibs
