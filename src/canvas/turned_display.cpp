@@ -173,7 +173,8 @@ bool BlitTurned(const BytePlane& R, const BytePlane& G, const BytePlane& B, cons
   platform::MemoryBitmap& scratch = Scratch(box.X1 - box.X0, box.Y1 - box.Y0);
   if (!scratch.exists()) return false;
   const uint32_t back = BackPixel();
-  // Each band is drawn where it lies in the box, and all go to the window in one copy.
+  // Each band is drawn where it lies in the box, and all go to the window in one copy. Bands of the same
+  // columns are drawn as one (a whole picture's redraw is a single one), since the kernel's tiles are taller.
   static std::vector<platform::Form::BitmapPart> bands;
   bands.clear();
   for (int32_t Y0 = box.Y0; Y0 < box.Y1; Y0 += kBandRows) {
@@ -184,12 +185,18 @@ bool BlitTurned(const BytePlane& R, const BytePlane& G, const BytePlane& B, cons
     const int32_t X0 = int32_t(std::clamp(std::floor(left) - 1, double(box.X0), double(box.X1)));
     const int32_t X1 = int32_t(std::clamp(std::ceil(right) + 1, double(box.X0), double(box.X1)));
     if (X1 <= X0) continue;
-    const canvas::ViewPoint q = cellOf(X0 + 0.5, Y0 + 0.5);
+    platform::Form::BitmapPart* last = bands.empty() ? nullptr : &bands.back();
+    if (last && last->dx == X0 && last->w == X1 - X0 && last->dy + last->h == Y0) {
+      last->h = Y1 - last->dy;
+    } else {
+      bands.push_back({X0, Y0, X1 - X0, Y1 - Y0, X0 - box.X0, Y0 - box.Y0});
+    }
+  }
+  for (const platform::Form::BitmapPart& band : bands) {
+    const canvas::ViewPoint q = cellOf(band.dx + 0.5, band.dy + 0.5);
     span.qx = q.x, span.qy = q.y;
-    const int32_t sx = X0 - box.X0, sy = Y0 - box.Y0;
-    uint8_t* at = scratch.bits() + (int64_t(sy) * scratch.width() + sx) * 4;
-    native::p_turnblit(source, span, X1 - X0, Y1 - Y0, back, at, scratch.width());
-    bands.push_back({X0, Y0, X1 - X0, Y1 - Y0, sx, sy});
+    uint8_t* at = scratch.bits() + (int64_t(band.sy) * scratch.width() + band.sx) * 4;
+    native::p_turnblit(source, span, band.w, band.h, back, at, scratch.width());
   }
   Form1Window().CopyFromBitmap(scratch, bands);
   return !bands.empty();

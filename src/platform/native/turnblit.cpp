@@ -12,7 +12,7 @@
 // window row is split once into the margin off the image (the back colour), the pixels whose four taps all
 // lie inside the held cells and the image, mixed without a clamp or a branch, and the edges between, taken
 // one by one. The inside pixels go eight at a time with AVX2 where the processor has it (their taps
-// gathered, or, magnified, loaded from the tile's cells laid out beforehand), else four at a time with SSE2.
+// gathered from the tile's rows interleaved in pairs beforehand), else four at a time with SSE2.
 // Every path computes the same integers, so the output does not depend on the processor.
 
 #include <algorithm>
@@ -33,10 +33,10 @@ namespace brisel::native {
 namespace {
 
 constexpr int64_t kOne = 1 << 16, kHalf = kOne / 2;
-// A tile of window pixels. Turned 30 degrees at zoom 1, a 64 x 128 tile reads about 140 source rows of each
-// plane, 120 cells of each; of tiles 16 to 256 wide and 32 to 128 tall it drew the window the fastest at
-// zooms 1 and 4 (at zoom 1 in under half the time whole rows take).
-constexpr int32_t kTileWidth = 64, kTileHeight = 128;
+// A tile of window pixels. Turned 30 degrees at zoom 1, a 128 x 128 tile reads about 180 x 180 cells of each
+// plane; of tiles 16 to 256 wide and 32 to 256 tall it drew the window the fastest at zooms 1, 1.5 and 4 (at
+// zoom 1 in under half the time whole rows take).
+constexpr int32_t kTileWidth = 128, kTileHeight = 128;
 
 // The planes in the window's byte order, addressed from cell (0, 0), and the call's fixed-point frame.
 struct Frame {
@@ -164,9 +164,8 @@ int32_t InsideRun4(const Frame&, int64_t, int64_t, int32_t, uint32_t*) { return 
 
 #if defined(__x86_64__) && defined(__GNUC__)
 #define BRISEL_AVX2 __attribute__((target("avx2")))
-// With AVX2, eight pixels a step, and each row's two taps of a plane gathered as one 32-bit word at the left
-// tap (so two cells past the right one are read too: such a run ends three cells before the held ones do).
-// The gather's offsets are 32-bit, from the run's first cell.
+// Mix4 for eight pixels. Either axis may go first (weights wxLo, wxHi), the other second (wy): the sum of
+// the four taps' products is the same.
 BRISEL_AVX2 inline __m256i Mix8(__m256i quads, __m256i wxLo, __m256i wxHi, __m256i wy) {
   const __m256i zero = _mm256_setzero_si256(), lowByte = _mm256_set1_epi32(0xFF);
   const __m256i rows01 = _mm256_madd_epi16(_mm256_unpacklo_epi8(quads, zero), wxLo);
@@ -184,130 +183,49 @@ BRISEL_AVX2 inline __m256i WeightPairs8(__m256i v) {
   return _mm256_or_si256(_mm256_sub_epi32(_mm256_set1_epi32(256), w), _mm256_slli_epi32(w, 16));
 }
 
-BRISEL_AVX2 inline __m256i Quads8(const uint8_t* p, __m256i at, __m256i below) {
-  const int* words = reinterpret_cast<const int*>(p);
-  const __m256i top = _mm256_i32gather_epi32(words, at, 1), bottom = _mm256_i32gather_epi32(words, below, 1);
-  return _mm256_or_si256(_mm256_and_si256(top, _mm256_set1_epi32(0xFFFF)), _mm256_slli_epi32(bottom, 16));
-}
-
-// Pixels [0, n) of a gathering run from point (fx, fy), eight at a time; returns how many were drawn.
-BRISEL_AVX2 int32_t InsideRun8(const Frame& f, int64_t fx, int64_t fy, int32_t n, uint32_t* row) {
-  const int32_t steps = n / 8;
-  if (steps == 0) return 0;
-  const int64_t sx = fx - kHalf, sy = fy - kHalf;
-  const int64_t cellX = sx >> 16, cellY = sy >> 16;
-  const __m256i k = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
-  __m256i vx = _mm256_add_epi32(_mm256_set1_epi32(int32_t(sx - cellX * kOne)),
-                                _mm256_mullo_epi32(k, _mm256_set1_epi32(int32_t(f.stepX))));
-  __m256i vy = _mm256_add_epi32(_mm256_set1_epi32(int32_t(sy - cellY * kOne)),
-                                _mm256_mullo_epi32(k, _mm256_set1_epi32(int32_t(f.stepY))));
-  const __m256i vx8 = _mm256_set1_epi32(int32_t(8 * f.stepX)), vy8 = _mm256_set1_epi32(int32_t(8 * f.stepY));
-  const int64_t base = cellY * f.stride + cellX;
-  const uint8_t* const blue = f.bgr[0] + base;
-  const uint8_t* const green = f.bgr[1] + base;
-  const uint8_t* const red = f.bgr[2] + base;
-  const __m256i stride = _mm256_set1_epi32(int32_t(f.stride)), opaque = _mm256_set1_epi32(int32_t(0xFF000000u));
-  for (int32_t s = 0; s < steps; ++s) {
-    const __m256i at =
-        _mm256_add_epi32(_mm256_mullo_epi32(_mm256_srai_epi32(vy, 16), stride), _mm256_srai_epi32(vx, 16));
-    const __m256i below = _mm256_add_epi32(at, stride);
-    const __m256i px = WeightPairs8(vx), wy = WeightPairs8(vy);
-    const __m256i wxLo = _mm256_unpacklo_epi32(px, px), wxHi = _mm256_unpackhi_epi32(px, px);
-    const __m256i b = Mix8(Quads8(blue, at, below), wxLo, wxHi, wy);
-    const __m256i g = Mix8(Quads8(green, at, below), wxLo, wxHi, wy);
-    const __m256i r = Mix8(Quads8(red, at, below), wxLo, wxHi, wy);
-    const __m256i pixels = _mm256_or_si256(_mm256_or_si256(b, _mm256_slli_epi32(g, 8)),
-                                           _mm256_or_si256(_mm256_slli_epi32(r, 16), opaque));
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(row + 8 * s), pixels);
-    vx = _mm256_add_epi32(vx, vx8), vy = _mm256_add_epi32(vy, vy8);
-  }
-  return 8 * steps;
-}
-
-// Whether a run of n pixels may gather: the processor has AVX2, and the run's offsets from its first cell
-// (a row apart at most n steps down, and one more) stay well inside 32 bits.
-bool Gathers(const Frame& f, int32_t n) {
+// Whether the processor runs the AVX2 paths.
+bool HasAvx2() {
   static const bool avx2 = __builtin_cpu_supports("avx2");
-  const int64_t rows = (int64_t(n) * std::abs(f.stepY) >> 16) + 3, columns = (int64_t(n) * std::abs(f.stepX) >> 16) + 3;
-  return avx2 && rows * std::abs(f.stride) + columns < (int64_t(1) << 30) && std::abs(8 * f.stepX) < (int64_t(1) << 30) &&
-         std::abs(8 * f.stepY) < (int64_t(1) << 30);
+  return avx2;
 }
 #else
-int32_t InsideRun8(const Frame&, int64_t, int64_t, int32_t, uint32_t*) { return 0; }
-bool Gathers(const Frame&, int32_t) { return false; }
+bool HasAvx2() { return false; }
 #endif
 
-
-// Magnified, a tile's pixels read few cells, each many times: the cells are first laid out as one 16-byte
-// record each, the quads of blue, green and red that Mix takes there, so that eight pixels need eight loads
-// and a transpose rather than six gathers.
-struct CellQuads {
-  std::vector<uint32_t> records;  // four words a cell: blue, green and red quads, and a spare
+// With AVX2, each plane's rows of a tile are first interleaved in pairs, each cell's byte beside the one
+// below it, so that one gather fetches a plane's four taps of a pixel (left, below it, right, below that).
+struct RowPairs {
+  std::vector<uint16_t> pairs[3];  // per plane: (x, y) at (y - y0) * width + x - x0, (x, y + 1) its high byte
   int32_t x0 = 0, y0 = 0, width = 0;
 };
 
-// The record of the cell at `at`: its quads of blue, green and red.
-inline void Record(const Frame& f, int64_t at, uint32_t* to) {
+// Pairs for cells [x0, x1 + 1] x [y0, y1] (the right taps of cells up to x1), within the held cells.
+void MakeRowPairs(const Frame& f, int32_t x0, int32_t y0, int32_t x1, int32_t y1, RowPairs& q) {
+  q.x0 = x0, q.y0 = y0, q.width = x1 + 2 - x0;
   for (int k = 0; k < 3; ++k) {
-    const uint8_t* p = f.bgr[k] + at;
-    to[k] = uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[f.stride]) << 16 | uint32_t(p[f.stride + 1]) << 24;
-  }
-  to[3] = 0;
-}
-
+    q.pairs[k].resize(size_t(q.width) * size_t(y1 - y0 + 1));
+    uint16_t* to = q.pairs[k].data();
+    for (int32_t y = y0; y <= y1; ++y, to += q.width) {
+      const uint8_t* top = f.bgr[k] + y * f.stride;
+      const uint8_t* bottom = top + f.stride;
+      int32_t x = x0;
 #if defined(__SSE2__)
-// The records of sixteen cells of a row from the one at `at`: each plane's quads from its row and the next
-// (each byte paired with its right neighbour, then with the pair below), then the planes' quads of each cell
-// side by side.
-inline void Records16(const Frame& f, int64_t at, uint32_t* to) {
-  __m128i quads[3][4];
-  for (int k = 0; k < 3; ++k) {
-    const uint8_t* p = f.bgr[k] + at;
-    auto load = [](const uint8_t* a) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(a)); };
-    const __m128i top = load(p), topRight = load(p + 1);
-    const __m128i bottom = load(p + f.stride), bottomRight = load(p + f.stride + 1);
-    const __m128i topLo = _mm_unpacklo_epi8(top, topRight), topHi = _mm_unpackhi_epi8(top, topRight);
-    const __m128i bottomLo = _mm_unpacklo_epi8(bottom, bottomRight);
-    const __m128i bottomHi = _mm_unpackhi_epi8(bottom, bottomRight);
-    quads[k][0] = _mm_unpacklo_epi16(topLo, bottomLo), quads[k][1] = _mm_unpackhi_epi16(topLo, bottomLo);
-    quads[k][2] = _mm_unpacklo_epi16(topHi, bottomHi), quads[k][3] = _mm_unpackhi_epi16(topHi, bottomHi);
-  }
-  const __m128i zero = _mm_setzero_si128();
-  __m128i* out = reinterpret_cast<__m128i*>(to);
-  for (int c = 0; c < 4; ++c, out += 4) {
-    const __m128i bg01 = _mm_unpacklo_epi32(quads[0][c], quads[1][c]), bg23 = _mm_unpackhi_epi32(quads[0][c], quads[1][c]);
-    const __m128i r01 = _mm_unpacklo_epi32(quads[2][c], zero), r23 = _mm_unpackhi_epi32(quads[2][c], zero);
-    _mm_storeu_si128(out + 0, _mm_unpacklo_epi64(bg01, r01));
-    _mm_storeu_si128(out + 1, _mm_unpackhi_epi64(bg01, r01));
-    _mm_storeu_si128(out + 2, _mm_unpacklo_epi64(bg23, r23));
-    _mm_storeu_si128(out + 3, _mm_unpackhi_epi64(bg23, r23));
-  }
-}
+      for (; x + 15 <= x1 + 1; x += 16) {
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(top + x));
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bottom + x));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(to + (x - x0)), _mm_unpacklo_epi8(a, b));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(to + (x - x0) + 8), _mm_unpackhi_epi8(a, b));
+      }
 #endif
-
-// Records for cells [x0, x1] x [y0, y1], each of whose quads lies within the held cells.
-void MakeCellQuads(const Frame& f, int32_t x0, int32_t y0, int32_t x1, int32_t y1, CellQuads& q) {
-  q.x0 = x0, q.y0 = y0, q.width = x1 - x0 + 1;
-  q.records.resize(size_t(q.width) * size_t(y1 - y0 + 1) * 4);
-  uint32_t* to = q.records.data();
-  for (int32_t y = y0; y <= y1; ++y) {
-    int32_t x = x0;
-#if defined(__SSE2__)
-    // Sixteen cells read seventeen bytes of each row: their quads' right taps.
-    for (; x + 15 <= x1; x += 16, to += 64) Records16(f, y * f.stride + x, to);
-#endif
-    for (; x <= x1; ++x, to += 4) Record(f, y * f.stride + x, to);
+      for (; x <= x1 + 1; ++x) to[x - x0] = uint16_t(top[x] | bottom[x] << 8);
+    }
   }
 }
 
 #if defined(__x86_64__) && defined(__GNUC__)
-// Two pixels' records, in the low and the high lane.
-BRISEL_AVX2 inline __m256i RecordPair(const __m128i* low, const __m128i* high) {
-  return _mm256_inserti128_si256(_mm256_castsi128_si256(_mm_loadu_si128(low)), _mm_loadu_si128(high), 1);
-}
-
-// Pixels [0, n) of an inside run from point (fx, fy), eight at a time from the records; returns how many.
-BRISEL_AVX2 int32_t InsideRunQuads(const Frame& f, const CellQuads& q, int64_t fx, int64_t fy, int32_t n,
+// Pixels [0, n) of an inside run from point (fx, fy), eight at a time from the pairs; returns how many. The
+// taps come column by column, so the columns are mixed first.
+BRISEL_AVX2 int32_t InsideRunPairs(const Frame& f, const RowPairs& q, int64_t fx, int64_t fy, int32_t n,
                                    uint32_t* row) {
   const int32_t steps = n / 8;
   if (steps == 0) return 0;
@@ -319,22 +237,19 @@ BRISEL_AVX2 int32_t InsideRunQuads(const Frame& f, const CellQuads& q, int64_t f
   __m256i vy = _mm256_add_epi32(_mm256_set1_epi32(int32_t(sy - cellY * kOne)),
                                 _mm256_mullo_epi32(k, _mm256_set1_epi32(int32_t(f.stepY))));
   const __m256i vx8 = _mm256_set1_epi32(int32_t(8 * f.stepX)), vy8 = _mm256_set1_epi32(int32_t(8 * f.stepY));
-  const __m128i* const base =
-      reinterpret_cast<const __m128i*>(q.records.data()) + (cellY - q.y0) * q.width + (cellX - q.x0);
+  const int64_t base = (cellY - q.y0) * q.width + (cellX - q.x0);
+  const int* const blue = reinterpret_cast<const int*>(q.pairs[0].data() + base);
+  const int* const green = reinterpret_cast<const int*>(q.pairs[1].data() + base);
+  const int* const red = reinterpret_cast<const int*>(q.pairs[2].data() + base);
   const __m256i width = _mm256_set1_epi32(q.width), opaque = _mm256_set1_epi32(int32_t(0xFF000000u));
-  alignas(32) int32_t at[8];
   for (int32_t s = 0; s < steps; ++s) {
-    _mm256_store_si256(reinterpret_cast<__m256i*>(at),
-                       _mm256_add_epi32(_mm256_mullo_epi32(_mm256_srai_epi32(vy, 16), width), _mm256_srai_epi32(vx, 16)));
-    const __m256i c0 = RecordPair(base + at[0], base + at[4]), c1 = RecordPair(base + at[1], base + at[5]);
-    const __m256i c2 = RecordPair(base + at[2], base + at[6]), c3 = RecordPair(base + at[3], base + at[7]);
-    const __m256i bg01 = _mm256_unpacklo_epi32(c0, c1), bg23 = _mm256_unpacklo_epi32(c2, c3);
-    const __m256i r01 = _mm256_unpackhi_epi32(c0, c1), r23 = _mm256_unpackhi_epi32(c2, c3);
-    const __m256i px = WeightPairs8(vx), wy = WeightPairs8(vy);
-    const __m256i wxLo = _mm256_unpacklo_epi32(px, px), wxHi = _mm256_unpackhi_epi32(px, px);
-    const __m256i b = Mix8(_mm256_unpacklo_epi64(bg01, bg23), wxLo, wxHi, wy);
-    const __m256i g = Mix8(_mm256_unpackhi_epi64(bg01, bg23), wxLo, wxHi, wy);
-    const __m256i r = Mix8(_mm256_unpacklo_epi64(r01, r23), wxLo, wxHi, wy);
+    const __m256i at =
+        _mm256_add_epi32(_mm256_mullo_epi32(_mm256_srai_epi32(vy, 16), width), _mm256_srai_epi32(vx, 16));
+    const __m256i py = WeightPairs8(vy), wx = WeightPairs8(vx);
+    const __m256i wyLo = _mm256_unpacklo_epi32(py, py), wyHi = _mm256_unpackhi_epi32(py, py);
+    const __m256i b = Mix8(_mm256_i32gather_epi32(blue, at, 2), wyLo, wyHi, wx);
+    const __m256i g = Mix8(_mm256_i32gather_epi32(green, at, 2), wyLo, wyHi, wx);
+    const __m256i r = Mix8(_mm256_i32gather_epi32(red, at, 2), wyLo, wyHi, wx);
     const __m256i pixels = _mm256_or_si256(_mm256_or_si256(b, _mm256_slli_epi32(g, 8)),
                                            _mm256_or_si256(_mm256_slli_epi32(r, 16), opaque));
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(row + 8 * s), pixels);
@@ -345,18 +260,18 @@ BRISEL_AVX2 int32_t InsideRunQuads(const Frame& f, const CellQuads& q, int64_t f
 #endif
 
 // A window row: its first pixel's point, and its pixels split into the margin off the image before
-// `shown`, the edge before `first`, the inside run [first, last) (gathering up to `gathered`), the edge
-// before `hidden` and the margin from there on.
+// `shown`, the edge before `first`, the inside run [first, last), the edge before `hidden` and the margin
+// from there on.
 struct RowPlan {
   int64_t fx, fy;
-  int32_t shown, first, gathered, last, hidden;
+  int32_t shown, first, last, hidden;
 };
 
 RowPlan PlanRow(const Frame& f, int64_t fx, int64_t fy, int32_t n) {
   int32_t ax, bx, ay, by;
   RunWithin(fx, f.stepX, 0, f.extentX, n, ax, bx);
   RunWithin(fy, f.stepY, 0, f.extentY, n, ay, by);
-  RowPlan plan{fx, fy, std::max(ax, ay), 0, 0, 0, 0};
+  RowPlan plan{fx, fy, std::max(ax, ay), 0, 0, 0};
   plan.hidden = std::max(plan.shown, std::min(bx, by));
   // Inside: the image, and both taps of each axis within the held cells (x0 >= cx0, x0 + 1 <= cx1 - 1).
   RunWithin(fx, f.stepX, std::max<int64_t>(0, int64_t(f.cx0) * kOne + kHalf),
@@ -365,34 +280,22 @@ RowPlan PlanRow(const Frame& f, int64_t fx, int64_t fy, int32_t n) {
             std::min<int64_t>(f.extentY, int64_t(f.cy1 - 1) * kOne + kHalf), n, ay, by);
   plan.first = std::clamp(std::max(ax, ay), plan.shown, plan.hidden);
   plan.last = std::clamp(std::min(bx, by), plan.first, plan.hidden);
-  plan.gathered = plan.first;
-  if (Gathers(f, std::min(plan.last - plan.first, kTileWidth))) {
-    int32_t gx0, gx1;
-    RunWithin(fx, f.stepX, 0, std::min<int64_t>(f.extentX, int64_t(f.cx1 - 3) * kOne + kHalf), n, gx0, gx1);
-    plan.gathered = std::clamp(gx1, plan.first, plan.last);
-  }
   return plan;
 }
 
-#if defined(__x86_64__) && defined(__GNUC__)
-constexpr bool kQuadsAvailable = true;
-#else
-constexpr bool kQuadsAvailable = false;
-#endif
-
 // Pixels [i0, i1) of a planned row.
-void DrawRow(const Frame& f, const RowPlan& plan, const CellQuads* quads, int32_t i0, int32_t i1, uint32_t* row) {
+void DrawRow(const Frame& f, const RowPlan& plan, const RowPairs* pairs, int32_t i0, int32_t i1, uint32_t* row) {
   auto fx = [&](int32_t i) { return plan.fx + i * f.stepX; };
   auto fy = [&](int32_t i) { return plan.fy + i * f.stepY; };
   int32_t i = i0;
   if (const int32_t end = std::min(i1, plan.shown); i < end) std::fill(row + i, row + end, f.backPixel), i = end;
   for (const int32_t end = std::min(i1, plan.first); i < end; ++i) row[i] = EdgePixel(f, fx(i), fy(i));
 #if defined(__x86_64__) && defined(__GNUC__)
-  if (const int32_t end = std::min(i1, plan.last); quads && i < end)
-    i += InsideRunQuads(f, *quads, fx(i), fy(i), end - i, row + i);
+  if (const int32_t end = std::min(i1, plan.last); pairs && i < end)
+    i += InsideRunPairs(f, *pairs, fx(i), fy(i), end - i, row + i);
+#else
+  (void)pairs;  // made only for the AVX2 path
 #endif
-  if (const int32_t end = std::min(i1, plan.gathered); !quads && i < end)
-    i += InsideRun8(f, fx(i), fy(i), end - i, row + i);
   if (const int32_t end = std::min(i1, plan.last); i < end) {
     i += InsideRun4(f, fx(i), fy(i), end - i, row + i);
     for (; i < end; ++i) row[i] = InsidePixel(f, fx(i), fy(i));
@@ -424,11 +327,12 @@ void p_turnblit(const BlitSource& source, const TurnedSpan& span, int32_t width,
                 std::llround(span.iqy * kOne),
                 back | 0xFF000000u};
   RowPlan plans[kTileHeight];
-  // Magnified at least twice (a step of half a cell or less), with AVX2, the tiles' cells are laid out first:
-  // that took a fifth off the time the gathers take at zoom 4, a twelfth at zoom 2 (at zoom 1, a sixth more).
-  const bool magnified =
-      kQuadsAvailable && std::abs(f.stepX) <= kHalf && std::abs(f.stepY) <= kHalf && Gathers(f, kTileWidth);
-  static thread_local CellQuads quads;
+  // With AVX2 the tiles' rows are paired first. Against gathering each row's taps from the planes themselves
+  // that took a tenth off at zoom 1, a fifth at zooms 1.5 and 4; against loading magnified tiles' cells laid
+  // out as 16-byte records of all their taps, a twentieth at zoom 4 and a tenth at zoom 2. The program's steps
+  // are at most two cells, so a tile reads at most 512 x 512 cells; longer steps take the SSE2 path.
+  const bool paired = HasAvx2() && std::abs(f.stepX) <= 2 * kOne && std::abs(f.stepY) <= 2 * kOne;
+  static thread_local RowPairs pairs;
   for (int32_t j0 = 0; j0 < height; j0 += kTileHeight) {
     const int32_t j1 = std::min(height, j0 + kTileHeight);
     // Each row starts from its own exact point, so the fixed-point steps drift by a row's length at most.
@@ -437,9 +341,9 @@ void p_turnblit(const BlitSource& source, const TurnedSpan& span, int32_t width,
                               std::llround((span.qy + j * span.jqy) * kOne), width);
     for (int32_t i0 = 0; i0 < width; i0 += kTileWidth) {
       const int32_t i1 = std::min(width, i0 + kTileWidth);
-      const CellQuads* tileQuads = nullptr;
-      if (magnified) {
-        // The cells the tile's inside runs read from: its rows' ends, within the cells whose quads are held.
+      const RowPairs* tilePairs = nullptr;
+      if (paired) {
+        // The cells the tile's inside runs read from: its rows' ends, within the cells whose four taps are held.
         int64_t sx0 = INT64_MAX, sy0 = INT64_MAX, sx1 = INT64_MIN, sy1 = INT64_MIN;
         for (int32_t j = j0; j < j1; ++j) {
           const RowPlan& p = plans[j - j0];
@@ -451,12 +355,13 @@ void p_turnblit(const BlitSource& source, const TurnedSpan& span, int32_t width,
           }
         }
         if (sx0 <= sx1) {
-          MakeCellQuads(f, int32_t(sx0 >> 16), int32_t(sy0 >> 16), int32_t(sx1 >> 16), int32_t(sy1 >> 16), quads);
-          tileQuads = &quads;
+          MakeRowPairs(f, int32_t(sx0 >> 16), int32_t(sy0 >> 16), int32_t(sx1 >> 16), int32_t(sy1 >> 16), pairs);
+          tilePairs = &pairs;
         }
       }
       for (int32_t j = j0; j < j1; ++j)
-        DrawRow(f, plans[j - j0], tileQuads, i0, i1, reinterpret_cast<uint32_t*>(out + int64_t(j) * outStride * 4));
+        DrawRow(f, plans[j - j0], tilePairs, i0, i1,
+                reinterpret_cast<uint32_t*>(out + int64_t(j) * outStride * 4));
     }
   }
 }
