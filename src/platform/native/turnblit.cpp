@@ -33,6 +33,7 @@ namespace brisel::native {
 namespace {
 
 constexpr int64_t kOne = 1 << 16, kHalf = kOne / 2;
+bool gVectors = true;  // UseTurnblitVectors
 // A tile of window pixels. Turned 30 degrees at zoom 1, a 128 x 128 tile reads about 180 x 180 cells of each
 // plane; of tiles 16 to 256 wide and 32 to 256 tall it drew the window the fastest at zooms 1, 1.5 and 4 (at
 // zoom 1 in under half the time whole rows take).
@@ -297,7 +298,7 @@ void DrawRow(const Frame& f, const RowPlan& plan, const RowPairs* pairs, int32_t
   (void)pairs;  // made only for the AVX2 path
 #endif
   if (const int32_t end = std::min(i1, plan.last); i < end) {
-    i += InsideRun4(f, fx(i), fy(i), end - i, row + i);
+    if (gVectors) i += InsideRun4(f, fx(i), fy(i), end - i, row + i);
     for (; i < end; ++i) row[i] = InsidePixel(f, fx(i), fy(i));
   }
   for (const int32_t end = std::min(i1, plan.hidden); i < end; ++i) row[i] = EdgePixel(f, fx(i), fy(i));
@@ -331,7 +332,7 @@ void p_turnblit(const BlitSource& source, const TurnedSpan& span, int32_t width,
   // that took a tenth off at zoom 1, a fifth at zooms 1.5 and 4; against loading magnified tiles' cells laid
   // out as 16-byte records of all their taps, a twentieth at zoom 4 and a tenth at zoom 2. The program's steps
   // are at most two cells, so a tile reads at most 512 x 512 cells; longer steps take the SSE2 path.
-  const bool paired = HasAvx2() && std::abs(f.stepX) <= 2 * kOne && std::abs(f.stepY) <= 2 * kOne;
+  const bool paired = gVectors && HasAvx2() && std::abs(f.stepX) <= 2 * kOne && std::abs(f.stepY) <= 2 * kOne;
   static thread_local RowPairs pairs;
   for (int32_t j0 = 0; j0 < height; j0 += kTileHeight) {
     const int32_t j1 = std::min(height, j0 + kTileHeight);
@@ -365,6 +366,8 @@ void p_turnblit(const BlitSource& source, const TurnedSpan& span, int32_t width,
     }
   }
 }
+void UseTurnblitVectors(bool use) { gVectors = use; }
+
 void p_turnblit_reference(const BlitSource& source, const TurnedSpan& span, int32_t width, int32_t height,
                           uint32_t back, uint8_t* out, int32_t outStride) {
   const uint8_t* planes[3] = {source.b, source.g, source.r};
