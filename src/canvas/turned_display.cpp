@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 #include "canvas/pyramid.h"
 #include "platform/native.h"
@@ -28,6 +29,31 @@ WindowBox TurnedBox(const canvas::ViewTurn& turn, double u0, double v0, double u
   return {held(std::floor(X0) - spare, canvas.clientWidth()), held(std::floor(Y0) - spare, canvas.clientHeight()),
           held(std::ceil(X1) + spare, canvas.clientWidth()), held(std::ceil(Y1) + spare, canvas.clientHeight())};
 }
+
+// The window pixels of an upright box [u0, u1] x [v0, v1] turned: a convex quadrilateral, corners in order.
+struct TurnedQuad {
+  canvas::ViewPoint corner[4];
+  // The quadrilateral's reach along X between rows Y0 and Y1 (window coordinates); false when it misses them.
+  bool AcrossRows(double Y0, double Y1, double& left, double& right) const {
+    left = INFINITY, right = -INFINITY;
+    auto take = [&](double x) { left = std::min(left, x), right = std::max(right, x); };
+    for (int k = 0; k < 4; ++k) {
+      const canvas::ViewPoint a = corner[k], b = corner[(k + 1) % 4];
+      if (a.y >= Y0 && a.y <= Y1) take(a.x);
+      for (const double Y : {Y0, Y1})
+        if ((a.y < Y && b.y > Y) || (a.y > Y && b.y < Y)) take(a.x + (Y - a.y) * (b.x - a.x) / (b.y - a.y));
+    }
+    return left <= right;
+  }
+};
+TurnedQuad TurnedQuadOf(const canvas::ViewTurn& turn, double u0, double v0, double u1, double v1) {
+  return {{turn.ToWindow(u0, v0), turn.ToWindow(u1, v0), turn.ToWindow(u1, v1), turn.ToWindow(u0, v1)}};
+}
+
+// Window pixels beyond a rectangle's turned box that its edge pixels' bilinear mix reaches, and the rows of
+// a band drawn at a time.
+constexpr double kSpare = 2;
+constexpr int32_t kBandRows = 16;
 
 // The window's pixels are gathered here before they are copied: one bitmap, grown to the largest box drawn.
 platform::MemoryBitmap& Scratch(int32_t width, int32_t height) {
@@ -108,7 +134,8 @@ bool BlitTurned(const BytePlane& R, const BytePlane& G, const BytePlane& B, cons
   if (x2 <= x1 || y2 <= y1) return false;
   const double zoom = Zoom;
   // A pixel of bilinear reach beyond the rectangle, which its edge pixels mix with.
-  const WindowBox box = TurnedBox(turn, x1 * zoom + PanX, y1 * zoom + PanY, x2 * zoom + PanX, y2 * zoom + PanY, 2);
+  const WindowBox box =
+      TurnedBox(turn, x1 * zoom + PanX, y1 * zoom + PanY, x2 * zoom + PanX, y2 * zoom + PanY, int32_t(kSpare));
   if (box.empty()) return false;
   const int32_t level = Zoom < 1.0f ? native::PyramidLevelFor(Zoom, Pyramid::kPyramidLevels) : 0;
   const double perCell = zoom * double(1 << level);  // window pixels a cell of that level spans
@@ -118,9 +145,7 @@ bool BlitTurned(const BytePlane& R, const BytePlane& G, const BytePlane& B, cons
     return canvas::ViewPoint{(u.x - PanX) / perCell, (u.y - PanY) / perCell};
   };
   native::TurnedSpan span;
-  const canvas::ViewPoint q = cellOf(box.X0 + 0.5, box.Y0 + 0.5);
   const canvas::ViewPoint qi = turn.MoveToUpright(1, 0), qj = turn.MoveToUpright(0, 1);
-  span.qx = q.x, span.qy = q.y;
   span.iqx = qi.x / perCell, span.iqy = qi.y / perCell, span.jqx = qj.x / perCell, span.jqy = qj.y / perCell;
   // The cells the box reads, one beyond for the taps, within the level.
   const int32_t levelWidth = int32_t((int64_t(R.width()) + (1 << level) - 1) >> level);
@@ -137,12 +162,44 @@ bool BlitTurned(const BytePlane& R, const BytePlane& G, const BytePlane& B, cons
   native::BlitSource source = Pyramid::Source(R, G, B, level, span.cx0, span.cy0, span.cx1, span.cy1);
   source.extentWidth = double(ImageWidth) / double(1 << level);
   source.extentHeight = double(ImageHeight) / double(1 << level);
-  const int32_t w = box.X1 - box.X0, h = box.Y1 - box.Y0;
-  platform::MemoryBitmap& scratch = Scratch(w, h);
+  // A turned rectangle covers about half of its box: only the pixels near it are drawn, a band of rows at a
+  // time. Where the rectangle reaches the image's edge, the margin beyond it is drawn too (in the back colour).
+  const platform::Form& canvas = Form1Window();
+  const double far = 4.0 * (double(canvas.clientWidth()) + canvas.clientHeight()) + 16;
+  const TurnedQuad near = TurnedQuadOf(turn, x1 == 0 ? -far : x1 * zoom + PanX - kSpare,
+                                       y1 == 0 ? -far : y1 * zoom + PanY - kSpare,
+                                       x2 == ImageWidth ? far : x2 * zoom + PanX + kSpare,
+                                       y2 == ImageHeight ? far : y2 * zoom + PanY + kSpare);
+  platform::MemoryBitmap& scratch = Scratch(box.X1 - box.X0, box.Y1 - box.Y0);
   if (!scratch.exists()) return false;
-  native::p_turnblit(source, span, w, h, BackPixel(), scratch.bits(), scratch.width());
-  Form1Window().CopyFromBitmap(scratch, box.X0, box.Y0, w, h, 0, 0);
-  return true;
+  const uint32_t back = BackPixel();
+  // Each band is drawn where it lies in the box, and all go to the window in one copy. Bands of the same
+  // columns are drawn as one (a whole picture's redraw is a single one), since the kernel's tiles are taller.
+  static std::vector<platform::Form::BitmapPart> bands;
+  bands.clear();
+  for (int32_t Y0 = box.Y0; Y0 < box.Y1; Y0 += kBandRows) {
+    const int32_t Y1 = std::min(box.Y1, Y0 + kBandRows);
+    double left, right;
+    if (!near.AcrossRows(Y0, Y1, left, right)) continue;
+    // A pixel to spare either side for the pixels' own width.
+    const int32_t X0 = int32_t(std::clamp(std::floor(left) - 1, double(box.X0), double(box.X1)));
+    const int32_t X1 = int32_t(std::clamp(std::ceil(right) + 1, double(box.X0), double(box.X1)));
+    if (X1 <= X0) continue;
+    platform::Form::BitmapPart* last = bands.empty() ? nullptr : &bands.back();
+    if (last && last->dx == X0 && last->w == X1 - X0 && last->dy + last->h == Y0) {
+      last->h = Y1 - last->dy;
+    } else {
+      bands.push_back({X0, Y0, X1 - X0, Y1 - Y0, X0 - box.X0, Y0 - box.Y0});
+    }
+  }
+  for (const platform::Form::BitmapPart& band : bands) {
+    const canvas::ViewPoint q = cellOf(band.dx + 0.5, band.dy + 0.5);
+    span.qx = q.x, span.qy = q.y;
+    uint8_t* at = scratch.bits() + (int64_t(band.sy) * scratch.width() + band.sx) * 4;
+    native::p_turnblit(source, span, band.w, band.h, back, at, scratch.width());
+  }
+  Form1Window().CopyFromBitmap(scratch, bands);
+  return !bands.empty();
 }
 
 }  // namespace brisel::Dibs

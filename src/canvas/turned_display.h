@@ -22,9 +22,10 @@ UprightBox WindowUpright();
 void CopyQuarterTurned(const TiledBitmap& bitmap, const canvas::ViewTurn& turn, int32_t u0, int32_t v0, int32_t u1,
                        int32_t v1);
 
-// Draws image rectangle [x1, x2) x [y1, y2) of R, G, B (clamped to the image) turned by any angle: every
-// window pixel its turned box covers, the margins' among them in the window's back colour. False when no
-// window pixel was drawn.
+// Draws image rectangle [x1, x2) x [y1, y2) of R, G, B (clamped to the image) turned by any angle: the window
+// pixels its turned image and their bilinear reach cover, and where the rectangle reaches the image's edge,
+// the margin beyond it within its turned box, in the window's back colour. False when no window pixel was
+// drawn.
 bool BlitTurned(const BytePlane& R, const BytePlane& G, const BytePlane& B, const canvas::ViewTurn& turn,
                 int32_t x1, int32_t y1, int32_t x2, int32_t y2);
 

@@ -84,6 +84,9 @@ void p_turnblit(const BlitSource& source, const TurnedSpan& span, int32_t width,
 // The plain reference of p_turnblit, in doubles, kept for tests and benchmarks.
 void p_turnblit_reference(const BlitSource& source, const TurnedSpan& span, int32_t width, int32_t height,
                           uint32_t back, uint8_t* out, int32_t outStride);
+// Test seam: p_turnblit's vector paths (SSE2, AVX2) off, so that it takes every pixel one by one as a
+// processor without them does, or on again where the processor has them.
+void UseTurnblitVectors(bool use);
 
 // One pyramid level from the one below: cells [cx0, cx1) x [cy0, cy1) of dst, each the rounded mean of the
 // 2 x 2 cells of src under it (src is srcWidth x srcHeight cells; at an odd edge the one or two cells that

@@ -10,6 +10,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <variant>
 #include <vector>
@@ -126,6 +127,12 @@ class Form {
   // Copies w x h pixels from bitmap position (sx, sy) to client position (dx, dy).
   void CopyFromBitmap(const MemoryBitmap& bitmap, int32_t dx, int32_t dy, int32_t w, int32_t h, int32_t sx,
                       int32_t sy);
+  // The same for several parts of one bitmap, at the cost of one copy's bookkeeping; the window presents
+  // the box around them.
+  struct BitmapPart {
+    int32_t dx, dy, w, h, sx, sy;
+  };
+  void CopyFromBitmap(const MemoryBitmap& bitmap, std::span<const BitmapPart> parts);
   Color SurfacePixel(int32_t x, int32_t y) const;  // -1 as Color outside
 
   // The toolkit's own object behind this form, for the platform layer's other parts.

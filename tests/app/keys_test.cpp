@@ -39,6 +39,16 @@ TEST_F(AppTest, TheKeysDoWhatTheirButtonsDoFromTheCanvasAndFromThePanel) {
     EXPECT_EQ(Zoom, 1.0f);
     EXPECT_EQ(PanY, 0);
 
+    // The turn keys, on the main row and on the keypad (num lock on).
+    for (const Qt::KeyboardModifiers row : {Qt::KeyboardModifiers(), Qt::KeyboardModifiers(Qt::KeypadModifier)}) {
+      QTest::keyClick(window, Qt::Key_6, row);
+      QTest::keyClick(window, Qt::Key_6, row);
+      QTest::keyClick(window, Qt::Key_4, row);
+      EXPECT_EQ(ViewAngle, 15) << "keypad " << (row != 0);
+      QTest::keyClick(window, Qt::Key_5, row);
+      EXPECT_EQ(ViewAngle, 0) << "keypad " << (row != 0);
+    }
+
     Paint(PlaneR, 5, 5, uint8_t(PlaneR(5, 5) + 1));
     const uint8_t painted = PlaneR(5, 5);
     QTest::keyClick(window, Qt::Key_Z, Qt::ControlModifier);

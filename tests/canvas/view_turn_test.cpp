@@ -44,31 +44,39 @@ canvas::ViewPoint WindowOf(double x, double y) {
 }
 
 // The weights are whole 256ths of a cell: between cells 255 apart the mix may lie two levels off the
-// exact one, never more.
+// exact one, never more. (A point within a 65536th of a cell of the image's edge may fall on either side of
+// it: the spans keep clear of that.)
 TEST(TurnedBlit, MatchesItsPlainReferenceWithinTwoLevels) {
-  // A 37 x 29 source whose held cells start at (3, 2), and spans turned, shrunk, magnified and mirrored
-  // reaching past its edges.
-  const int32_t w = 37, h = 29, stride = 41;
+  // A 181 x 143 source whose held cells start at (3, 2), and spans turned, shrunk, magnified and mirrored
+  // reaching past its edges, into a window of several of the kernel's tiles.
+  const int32_t w = 181, h = 143, stride = 185, outW = 300, outH = 200;
   std::vector<uint8_t> r(size_t(stride) * h), g(r.size()), b(r.size());
   for (size_t i = 0; i < r.size(); ++i) r[i] = uint8_t(i * 7), g[i] = uint8_t(i * 13 + 5), b[i] = uint8_t(i * i);
   native::BlitSource source;
   source.r = r.data(), source.g = g.data(), source.b = b.data();
   source.stride = stride, source.originX = 3, source.originY = 2;
-  source.width = w, source.height = h, source.extentWidth = 36.5, source.extentHeight = 28.25;
+  source.width = w, source.height = h, source.extentWidth = 180.5, source.extentHeight = 142.25;
   struct Span {
     double qx, qy, iqx, iqy, jqx, jqy;
   };
-  const Span spans[] = {{-2.3, -1.7, 0.866, 0.5, -0.5, 0.866},   // 30 degrees at zoom 1
-                        {40.1, 3.3, -0.25, 0.1, 0.1, 0.25},       // magnified, mirrored
-                        {5.5, 7.5, 1, 0, 0, 1},                   // upright, on cell centres
-                        {30.2, -5.1, -1.9, 1.1, 1.1, 1.9}};       // shrunk
+  const Span spans[] = {{-2.37, -1.71, 0.866, 0.5, -0.5, 0.866},                  // 30 degrees at zoom 1
+                        {140.1, 3.3, -0.25, 0.1, 0.1, 0.25},                      // magnified, mirrored
+                        {5.5, 7.5, 1, 0, 0, 1},                                   // upright, on cell centres
+                        {150.23, -5.17, -0.9013, 0.5477, 0.5477, 0.9013},         // shrunk, mirrored
+                        {10.53, 130.29, 2.5031, -1.2017, 1.2017, -2.5031}};       // over two cells a pixel
   for (const Span& s : spans) {
-    native::TurnedSpan span{s.qx, s.qy, s.iqx, s.iqy, s.jqx, s.jqy, 3, 2, 3 + 30, 2 + 25};
-    std::vector<uint8_t> fast(64 * 40 * 4), plain(fast.size());
-    native::p_turnblit(source, span, 64, 40, 0x332211, fast.data(), 64);
-    native::p_turnblit_reference(source, span, 64, 40, 0x332211, plain.data(), 64);
+    native::TurnedSpan span{s.qx, s.qy, s.iqx, s.iqy, s.jqx, s.jqy, 3, 2, 3 + 170, 2 + 135};
+    std::vector<uint8_t> fast(size_t(outW) * outH * 4), plain(fast.size()), single(fast.size());
+    native::p_turnblit(source, span, outW, outH, 0x332211, fast.data(), outW);
+    native::p_turnblit_reference(source, span, outW, outH, 0x332211, plain.data(), outW);
     for (size_t i = 0; i < fast.size(); ++i)
       ASSERT_LE(std::abs(int(fast[i]) - int(plain[i])), 2) << "byte " << i << " of span at " << s.qx << "," << s.qy;
+    // The vector paths compute the pixel-by-pixel integers exactly, whatever the processor runs.
+    native::UseTurnblitVectors(false);
+    native::p_turnblit(source, span, outW, outH, 0x332211, single.data(), outW);
+    native::UseTurnblitVectors(true);
+    for (size_t i = 0; i < fast.size(); ++i)
+      ASSERT_EQ(fast[i], single[i]) << "byte " << i << " of span at " << s.qx << "," << s.qy;
   }
 }
 
@@ -136,6 +144,35 @@ TEST_F(AppTest, AQuarterTurnOrAMirrorShowsTheUprightDisplaysPixelsMoved) {
         }
       EXPECT_GT(compared, width * 60);
     }
+  }
+}
+
+// A redraw of a rectangle draws only the pixels near its turned image: every pixel it changed must be among
+// them, so the window shows what a redraw of the whole picture shows (a level off at most, the rows'
+// fixed-point starts differing), near the picture's edges too.
+TEST_F(AppTest, ARectangleRedrawnTurnedShowsWhatTheWholePictureRedrawnShows) {
+  Start(90, 70);
+  platform::Form& canvas = Form1Window();
+  canvas.SetClientSize(170, 130);
+  const PixelRect blocks[] = {{30, 20, 45, 31}, {0, 50, 9, 70}};
+  for (const ViewState& s : AllViewStates()) {
+    if (std::fmod(s.angle, 90.0) == 0) continue;
+    SCOPED_TRACE(::testing::Message() << s.angle << " degrees, mirrored " << s.mirrored << ", zoom " << s.zoom);
+    SetViewState(s, 12, -5);
+    for (const PixelRect& block : blocks) {
+      for (int32_t y = block.y1; y < block.y2; ++y)
+        for (int32_t x = block.x1; x < block.x2; ++x) ViewR(x, y) ^= 0xFF, ViewG(x, y) ^= 0x80, ViewB(x, y) = 255;
+      canvas::RedrawRect(block);
+    }
+    std::vector<platform::Color> part(size_t(170) * 130);
+    for (int Y = 0; Y < 130; ++Y)
+      for (int X = 0; X < 170; ++X) part[size_t(Y) * 170 + X] = canvas.SurfacePixel(X, Y);
+    canvas::RedrawRect({0, 0, ImageWidth, ImageHeight});
+    for (int Y = 0; Y < 130; ++Y)
+      for (int X = 0; X < 170; ++X) {
+        const platform::Color a = part[size_t(Y) * 170 + X], b = canvas.SurfacePixel(X, Y);
+        for (const int k : {0, 8, 16}) ASSERT_LE(std::abs(int(a >> k & 0xFF) - int(b >> k & 0xFF)), 1) << X << "," << Y;
+      }
   }
 }
 

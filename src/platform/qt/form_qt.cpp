@@ -542,22 +542,35 @@ void Form::FillBox(int32_t x1, int32_t y1, int32_t x2, int32_t y2, Color color) 
 
 void Form::CopyFromBitmap(const MemoryBitmap& bitmap, int32_t dx, int32_t dy, int32_t w, int32_t h, int32_t sx,
                           int32_t sy) {
-  if (!bitmap.exists() || w <= 0 || h <= 0) return;
-  impl_->EnsureSurface(clientWidth(), clientHeight());
-  // Clip the source to the bitmap and the destination to the client area, moving both corners together.
-  const QRect source = QRect(sx, sy, w, h).intersected(QRect(0, 0, bitmap.width(), bitmap.height()));
-  QRect target = source.translated(dx - sx, dy - sy).intersected(QRect(0, 0, clientWidth(), clientHeight()));
-  if (target.isEmpty()) return;
-  const int fromX = target.left() - (dx - sx), fromY = target.top() - (dy - sy);
-  const size_t rowBytes = size_t(target.width()) * 4;
-  // The surface's rows are taken once: each scanLine call would check again whether the image is shared.
-  uchar* to = impl_->surface.bits() + size_t(target.top()) * size_t(impl_->surface.bytesPerLine()) +
-              size_t(target.left()) * 4;
+  const BitmapPart part{dx, dy, w, h, sx, sy};
+  CopyFromBitmap(bitmap, std::span(&part, 1));
+}
+
+void Form::CopyFromBitmap(const MemoryBitmap& bitmap, std::span<const BitmapPart> parts) {
+  if (!bitmap.exists()) return;
+  // The client's size and the surface's rows are taken once: each asks the window system about the screen,
+  // and each scanLine call would check again whether the image is shared.
+  const QRect client(0, 0, clientWidth(), clientHeight());
+  impl_->EnsureSurface(client.width(), client.height());
+  uchar* const surface = impl_->surface.bits();
   const size_t toStride = size_t(impl_->surface.bytesPerLine());
-  const uint8_t* from = bitmap.bits() + (size_t(fromY) * size_t(bitmap.width()) + size_t(fromX)) * 4;
   const size_t fromStride = size_t(bitmap.width()) * 4;
-  for (int row = 0; row < target.height(); ++row, to += toStride, from += fromStride) std::memcpy(to, from, rowBytes);
-  impl_->UpdatePixels(target);
+  QRect changed;
+  for (const BitmapPart& part : parts) {
+    if (part.w <= 0 || part.h <= 0) continue;
+    // Clip the source to the bitmap and the destination to the client area, moving both corners together.
+    const QRect source =
+        QRect(part.sx, part.sy, part.w, part.h).intersected(QRect(0, 0, bitmap.width(), bitmap.height()));
+    const QRect target = source.translated(part.dx - part.sx, part.dy - part.sy).intersected(client);
+    if (target.isEmpty()) continue;
+    const int fromX = target.left() - (part.dx - part.sx), fromY = target.top() - (part.dy - part.sy);
+    const size_t rowBytes = size_t(target.width()) * 4;
+    uchar* to = surface + size_t(target.top()) * toStride + size_t(target.left()) * 4;
+    const uint8_t* from = bitmap.bits() + (size_t(fromY) * size_t(bitmap.width()) + size_t(fromX)) * 4;
+    for (int row = 0; row < target.height(); ++row, to += toStride, from += fromStride) std::memcpy(to, from, rowBytes);
+    changed |= target;
+  }
+  if (!changed.isEmpty()) impl_->UpdatePixels(changed);
 }
 
 Color Form::SurfacePixel(int32_t x, int32_t y) const {

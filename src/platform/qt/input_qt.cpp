@@ -43,11 +43,11 @@ int16_t ShiftBits(Qt::KeyboardModifiers modifiers) {
 // The program speaks in the virtual-key codes of its original platform. The physical comma, plus/equals
 // and minus keys (and the keypad's plus and minus, which users reach for when zooming) map to the codes
 // of those keys; Qt reports them by key(), never by scan code, under X11, Wayland and the offscreen platform.
+// The keypad's digits (num lock on) are the main row's: Qt gives them the same key, with KeypadModifier.
 int16_t VirtualKeyCode(const QKeyEvent& event) {
   const int key = event.key();
   if (key >= Qt::Key_A && key <= Qt::Key_Z) return int16_t('A' + (key - Qt::Key_A));
-  if (key >= Qt::Key_0 && key <= Qt::Key_9 && !(event.modifiers() & Qt::KeypadModifier))
-    return int16_t('0' + (key - Qt::Key_0));
+  if (key >= Qt::Key_0 && key <= Qt::Key_9) return int16_t('0' + (key - Qt::Key_0));
   if (key >= Qt::Key_F1 && key <= Qt::Key_F24) return int16_t(112 + (key - Qt::Key_F1));
   switch (key) {
     case Qt::Key_Comma: case Qt::Key_Less: return keys::kComma;
