@@ -3,11 +3,12 @@
 # is dragged on Brisel's canvas. Then, as SCENARIO says:
 #   send        (the default) the canvas is closed; GIMP's image must then hold the stroke, and one Ctrl+Z in
 #               GIMP must give the picture back exactly.
-#   gimp-dies   GIMP is killed (SIGKILL); Brisel must keep the stroke in a recovery copy, say so in a message,
-#               and end once it is read. GIMP and Brisel started again on the picture must offer the copy,
-#               and the stroke taken back must reach GIMP's image.
+#   gimp-dies   GIMP inverts the layer, Brisel sends and paints a second stroke, and GIMP is killed (SIGKILL);
+#               Brisel must keep the stroke in a recovery copy, say so in a message, and end once it is read.
+#               GIMP and Brisel started again on the picture must offer the copy, and the second stroke alone
+#               (not GIMP's discarded invert) must reach GIMP's image.
 #   gimp-quits  GIMP is quit from its image window (Ctrl+Q), which kills a running plug-in 10 ms after asking
-#               it to quit; the same must hold.
+#               it to quit; the stroke must be kept, offered and taken back the same way, whole.
 #   terminated  Brisel is sent SIGTERM; it must keep the stroke in a recovery copy and end its run with an
 #               error that says where the copy is (GIMP must not report a crash).
 #
@@ -95,6 +96,10 @@ wait_for() {
 mkdir -p "$work/profile/plug-ins/brisel" "$work/out"
 for sub in brushes gradients patterns palettes dynamics tool-presets; do mkdir -p "$work/profile/$sub"; done
 cp "$plug_in" "$work/profile/plug-ins/brisel/brisel"
+# Colors > Invert on a key of its own, for gimp-dies's edit of GIMP's (GIMP 2.10 reads menurc, GIMP 3 shortcutsrc).
+echo '(gtk_accel_path "<Actions>/filters/filters-invert-perceptual" "<Primary><Alt>i")' >"$work/profile/menurc"
+printf '(protocol-version 1)\n(file-version 1)\n(action "filters-invert-perceptual" "<Primary><Alt>i")\n' \
+  >"$work/profile/shortcutsrc"
 cp "$picture" "$work/picture.png"
 
 # A display of our own, and a window manager that places and focuses windows as a desktop does.
@@ -169,6 +174,13 @@ start_brisel
 stroke_across "$X" "$Y" "$WIDTH" "$HEIGHT"
 gimp_id=$(xdotool search --name "$image_title" | head -n 1)
 
+if [ "$scenario" = gimp-dies ]; then
+  # GIMP's own edit (an invert of the whole layer), a send, which shows Brisel that edit inside the box it
+  # sent, and a second stroke over that box, not sent: the copy must bring back that stroke alone.
+  timeout 10 xdotool windowactivate --sync "$gimp_id" && sleep 0.5 && xdotool key ctrl+alt+i && sleep 2
+  timeout 10 xdotool windowactivate --sync "$canvas" && sleep 0.5 && xdotool key ctrl+s && sleep 2
+  stroke_across "$((X + 20))" "$Y" "$WIDTH" "$HEIGHT"
+fi
 if [ "$scenario" != send ]; then
   brisel_pid=$(pgrep -f "^$work/profile/plug-ins/brisel/brisel " | head -n 1)
   [ -n "$brisel_pid" ] || fail "Brisel's process was not found"
@@ -212,7 +224,13 @@ if [ "$scenario" != send ]; then
     close_canvas
     save_as restored.png
     restored=$(differing_pixels "$work/picture.png" "$work/out/restored.png")
-    [ "$restored" = "$kept" ] || fail "the painting taken back reached GIMP with $restored pixels changed, not $kept"
+    if [ "$scenario" = gimp-dies ]; then
+      # The copy holds GIMP's invert inside the box sent; only the stroke, a small part of it, comes back.
+      [ "$restored" -gt 100 ] && [ $((restored * 4)) -lt "$kept" ] ||
+        fail "the painting taken back reached GIMP with $restored pixels changed (the copy: $kept): not the stroke alone"
+    else
+      [ "$restored" = "$kept" ] || fail "the painting taken back reached GIMP with $restored pixels changed, not $kept"
+    fi
   fi
   script_fu "(gimp-quit 0)"
   echo "PASS: $scenario: the stroke was kept ($kept pixels) in ${copies[0]##*/}${restored:+, offered back and sent}"
