@@ -72,8 +72,14 @@ QByteArray ExifWithoutThumbnail(const QByteArray& app1) {
     if (tag == kThumbnailOffsetTag) offset = value;
     if (tag == kThumbnailLengthTag) length = value;
   }
-  if (offset > 0 && length > 0) tiff.Zero(offset, std::min<int64_t>(length, out.size() - kExifHeader.size() - offset));
-  tiff.Zero(ifd1, 2 + 12 * int64_t(count1) + 4);
+  // However a damaged file's offsets point, the header and IFD0's own entries (its orientation among them)
+  // are never cleared.
+  const int64_t ifd0End = Tiff::Next(ifd0, count0) + 4;
+  const auto clear = [&](int64_t at, int64_t n) {
+    if (at >= 8 && (at >= ifd0End || at + n <= ifd0)) tiff.Zero(at, n);
+  };
+  if (offset > 0 && length > 0) clear(offset, std::min<int64_t>(length, out.size() - kExifHeader.size() - offset));
+  clear(ifd1, 2 + 12 * int64_t(count1) + 4);
   tiff.Put32(Tiff::Next(ifd0, count0), 0);
   return out;
 }
