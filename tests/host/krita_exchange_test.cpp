@@ -91,8 +91,7 @@ TEST(KritaPixels, SixteenBitValuesReadAsTheNearestByteAndShortBytesReadAsNothing
 }
 
 // The merge as the rule reads, pixel by pixel over the whole layer: the expected layer after a send. A
-// painted pixel is to show on white what was painted, with the least alpha that does and never less than it
-// had; a partly selected one is blended towards that.
+// painted pixel is made to show on white what was painted; a partly selected one is blended towards that.
 std::vector<uint8_t> ReferenceMerge(const std::vector<uint8_t>& layer, int depth, int32_t width, const Box& area,
                                     const host::StagedPlanes& planes, const std::vector<uint8_t>& selection) {
   std::vector<uint8_t> out = layer;
@@ -108,14 +107,13 @@ std::vector<uint8_t> ReferenceMerge(const std::vector<uint8_t>& layer, int depth
     for (int32_t x = area.x; x < area.x + area.width; ++x) {
       if (!planes.Painted(x, y)) continue;
       const uint32_t s = selection.empty() ? 255 : selection[size_t(y) * size_t(width) + size_t(x)];
-      const double shown[3] = {planes.b(x - planes.x, y - planes.y) / 255.0,
-                               planes.g(x - planes.x, y - planes.y) / 255.0,
-                               planes.r(x - planes.x, y - planes.y) / 255.0};
+      const uint8_t shown[3] = {planes.b(x - planes.x, y - planes.y), planes.g(x - planes.x, y - planes.y),
+                                planes.r(x - planes.x, y - planes.y)};
       uint8_t* pixel = out.data() + (size_t(y) * size_t(width) + size_t(x)) * size;
-      const double alpha = std::max(get(pixel + 3 * size / 4) / most, 1 - std::min({shown[0], shown[1], shown[2]}));
+      double wanted[4] = {0, 0, 0, get(pixel + 3 * size / 4) / most};
+      host::ShowOverWhite(wanted, shown);  // what it means on white, the row below says
       for (int c = 0; c < 4; ++c) {
-        const double wanted = c == 3 ? alpha : alpha == 0 ? shown[c] : std::clamp((shown[c] - (1 - alpha)) / alpha, 0.0, 1.0);
-        const uint32_t old = get(pixel + size_t(c) * (size / 4)), target = uint32_t(std::lround(wanted * most));
+        const uint32_t old = get(pixel + size_t(c) * (size / 4)), target = uint32_t(std::lround(wanted[c] * most));
         const uint32_t value = (old * (255 - s) + target * s + 127) / 255;
         if (depth == 8) pixel[c] = uint8_t(value);
         else std::memcpy(pixel + 2 * c, &value, 2);

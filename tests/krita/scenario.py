@@ -114,12 +114,11 @@ Case = namedtuple("Case", "name depth alpha sends selected steps meanwhile joine
 # partly off the image; style: the layer has a drop shadow (SHADOW)
 CASES = [
     Case("opaque", "U8", 255, ["paper", (10, 8, 20, 15, 200, 30, 40)]),
+    # after the send and its undo and redo, the layer's opacity changed shows the painting, and only it, at it
     Case("half-transparent", "U8", 128, [(5, 5, 30, 10, 10, 220, 90)]),
     Case("selection", "U8", 255, [(0, 0, 40, 30, 250, 250, 0)], [(10, 10, 20, 20, 255), (30, 0, 20, 10, 128)]),
     Case("16-bit", "U16", 255, [(20, 20, 12, 9, 17, 99, 201)]),
     Case("two-sends", "U8", 255, [(2, 2, 10, 10, 255, 0, 0), (8, 8, 10, 10, 0, 0, 255)], steps=4),
-    # the layer's opacity changed after the send shows the painting, and only it, at that opacity
-    Case("opacity-after", "U8", 128, [(5, 5, 30, 10, 10, 220, 90)]),
     # a half-transparent layer with a drop shadow: the send keeps the style, drawn once
     Case("drop-shadow", "U8", 128, [(100, 60, 30, 20, 250, 200, 0)], style=True),
     # a layer moved partly off the image, painted across its edge: the part off the image stays as it was
@@ -442,7 +441,7 @@ class Run:
             self.later(300, compare)
         steps(undo, case.steps, picture_before, ("undo", "the picture"),
               lambda: steps(redo, case.steps, picture_after, ("redo", "the painting"),
-                            at_opacity if case.name == "opacity-after" else lambda: self.close_case(document)))
+                            at_opacity if case.name == "half-transparent" else lambda: self.close_case(document)))
 
     def close_case(self, document):
         document.setModified(False)
