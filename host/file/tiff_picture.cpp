@@ -659,6 +659,11 @@ DecodedPicture ReadTiff(const std::string& path, const QByteArray& bytes) {
                    " frames or pages; Brisel writes back one picture and would drop the others: save the one to paint "
                    "on as a picture of its own first");
   TIFFSetDirectory(tif, 0);
+  // A first directory that links on to bytes that are no directory: libtiff counts one page and stops, and a
+  // write back would carry the broken link on into a file that no longer reads.
+  if (!TIFFLastDirectory(tif))
+    return Refused(path + " cannot be decoded (its TIFF directories are damaged after the first); the file may be "
+                          "damaged or truncated");
   uint16_t compression = COMPRESSION_NONE, photometric = 0;
   TIFFGetFieldDefaulted(tif, TIFFTAG_COMPRESSION, &compression);
   TIFFGetField(tif, TIFFTAG_PHOTOMETRIC, &photometric);
