@@ -6,6 +6,7 @@
 
 #include "canvas/pyramid.h"
 #include "platform/native.h"
+#include "platform/quad_reach.h"
 #include "state/shared_state.h"
 #include "state/windows.h"
 
@@ -31,23 +32,19 @@ WindowBox TurnedBox(const canvas::ViewTurn& turn, double u0, double v0, double u
 }
 
 // The window pixels of an upright box [u0, u1] x [v0, v1] turned: a convex quadrilateral, corners in order.
+platform::QuadCorner Corner(const canvas::ViewTurn& turn, double u, double v) {
+  const canvas::ViewPoint p = turn.ToWindow(u, v);
+  return {p.x, p.y};
+}
 struct TurnedQuad {
-  canvas::ViewPoint corner[4];
+  platform::QuadCorner corner[4];
   // The quadrilateral's reach along X between rows Y0 and Y1 (window coordinates); false when it misses them.
   bool AcrossRows(double Y0, double Y1, double& left, double& right) const {
-    left = INFINITY, right = -INFINITY;
-    auto take = [&](double x) { left = std::min(left, x), right = std::max(right, x); };
-    for (int k = 0; k < 4; ++k) {
-      const canvas::ViewPoint a = corner[k], b = corner[(k + 1) % 4];
-      if (a.y >= Y0 && a.y <= Y1) take(a.x);
-      for (const double Y : {Y0, Y1})
-        if ((a.y < Y && b.y > Y) || (a.y > Y && b.y < Y)) take(a.x + (Y - a.y) * (b.x - a.x) / (b.y - a.y));
-    }
-    return left <= right;
+    return platform::QuadReach(corner, Y0, Y1, left, right);
   }
 };
 TurnedQuad TurnedQuadOf(const canvas::ViewTurn& turn, double u0, double v0, double u1, double v1) {
-  return {{turn.ToWindow(u0, v0), turn.ToWindow(u1, v0), turn.ToWindow(u1, v1), turn.ToWindow(u0, v1)}};
+  return {{Corner(turn, u0, v0), Corner(turn, u1, v0), Corner(turn, u1, v1), Corner(turn, u0, v1)}};
 }
 
 // Window pixels beyond a rectangle's turned box that its edge pixels' bilinear mix reaches, and the rows of

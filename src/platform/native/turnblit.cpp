@@ -11,8 +11,9 @@
 // TLB hold, not a source row per pixel or two across the whole window (each row a page of its own). Each
 // window row is split once into the margin off the image (the back colour), the pixels whose four taps all
 // lie inside the held cells and the image, mixed without a clamp or a branch, and the edges between, taken
-// one by one. The inside pixels go eight at a time with AVX2 where the processor has it (their taps
-// gathered from the tile's rows interleaved in pairs beforehand), else four at a time with SSE2.
+// one by one. The inside pixels go eight at a time with AVX2 where the processor has it (their taps read
+// from records of the tile's cells laid out beforehand, all three planes' taps of a cell side by side), else
+// four at a time with SSE2.
 // Every path computes the same integers, so the output does not depend on the processor.
 
 #include <algorithm>
@@ -21,6 +22,7 @@
 #include <vector>
 
 #include "platform/native.h"
+#include "platform/quad_reach.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -34,10 +36,11 @@ namespace {
 
 constexpr int64_t kOne = 1 << 16, kHalf = kOne / 2;
 bool gVectors = true;  // UseTurnblitVectors
-// A tile of window pixels. Turned 30 degrees at zoom 1, a 128 x 128 tile reads about 180 x 180 cells of each
-// plane; of tiles 16 to 256 wide and 32 to 256 tall it drew the window the fastest at zooms 1, 1.5 and 4 (at
-// zoom 1 in under half the time whole rows take).
-constexpr int32_t kTileWidth = 128, kTileHeight = 128;
+// A tile of window pixels. Turned 30 degrees at zoom 1, a 256 x 128 tile reads a turned square of about
+// 33,000 cells of each plane (its bounding box holds 68,000); of tiles 64 to 256 wide and 64 to 256 tall it
+// drew the window the fastest at zooms 0.25, 1 and 4 (128 x 128 a tenth slower at zoom 1, 256 x 64 and
+// 64 x 64 slower still).
+constexpr int32_t kTileWidth = 256, kTileHeight = 128;
 
 // The planes in the window's byte order, addressed from cell (0, 0), and the call's fixed-point frame.
 struct Frame {
@@ -153,7 +156,8 @@ int32_t InsideRun4(const Frame& f, int64_t fx, int64_t fy, int32_t n, uint32_t* 
     const __m128i px = WeightPairs(vx), wy = WeightPairs(vy);
     const __m128i wxLo = _mm_unpacklo_epi32(px, px), wxHi = _mm_unpackhi_epi32(px, px);
     const __m128i b = Mix4(qb, wxLo, wxHi, wy), g = Mix4(qg, wxLo, wxHi, wy), r = Mix4(qr, wxLo, wxHi, wy);
-    const __m128i pixels = _mm_or_si128(_mm_or_si128(b, _mm_slli_epi32(g, 8)), _mm_or_si128(_mm_slli_epi32(r, 16), opaque));
+    const __m128i pixels =
+        _mm_or_si128(_mm_or_si128(b, _mm_slli_epi32(g, 8)), _mm_or_si128(_mm_slli_epi32(r, 16), opaque));
     _mm_storeu_si128(reinterpret_cast<__m128i*>(row + 4 * q), pixels);
     vx = _mm_add_epi32(vx, vx4), vy = _mm_add_epi32(vy, vy4);
   }
@@ -165,20 +169,6 @@ int32_t InsideRun4(const Frame&, int64_t, int64_t, int32_t, uint32_t*) { return 
 
 #if defined(__x86_64__) && defined(__GNUC__)
 #define BRISEL_AVX2 __attribute__((target("avx2")))
-// Mix4 for eight pixels. Either axis may go first (weights wxLo, wxHi), the other second (wy): the sum of
-// the four taps' products is the same.
-BRISEL_AVX2 inline __m256i Mix8(__m256i quads, __m256i wxLo, __m256i wxHi, __m256i wy) {
-  const __m256i zero = _mm256_setzero_si256(), lowByte = _mm256_set1_epi32(0xFF);
-  const __m256i rows01 = _mm256_madd_epi16(_mm256_unpacklo_epi8(quads, zero), wxLo);
-  const __m256i rows23 = _mm256_madd_epi16(_mm256_unpackhi_epi8(quads, zero), wxHi);
-  const __m256i high =
-      _mm256_madd_epi16(_mm256_packs_epi32(_mm256_srli_epi32(rows01, 8), _mm256_srli_epi32(rows23, 8)), wy);
-  const __m256i low = _mm256_madd_epi16(
-      _mm256_packs_epi32(_mm256_and_si256(rows01, lowByte), _mm256_and_si256(rows23, lowByte)), wy);
-  return _mm256_srli_epi32(
-      _mm256_add_epi32(_mm256_add_epi32(_mm256_slli_epi32(high, 8), low), _mm256_set1_epi32(32768)), 16);
-}
-
 BRISEL_AVX2 inline __m256i WeightPairs8(__m256i v) {
   const __m256i w = _mm256_and_si256(_mm256_srli_epi32(v, 8), _mm256_set1_epi32(0xFF));
   return _mm256_or_si256(_mm256_sub_epi32(_mm256_set1_epi32(256), w), _mm256_slli_epi32(w, 16));
@@ -193,41 +183,101 @@ bool HasAvx2() {
 bool HasAvx2() { return false; }
 #endif
 
-// With AVX2, each plane's rows of a tile are first interleaved in pairs, each cell's byte beside the one
-// below it, so that one gather fetches a plane's four taps of a pixel (left, below it, right, below that).
-struct RowPairs {
-  std::vector<uint16_t> pairs[3];  // per plane: (x, y) at (y - y0) * width + x - x0, (x, y + 1) its high byte
-  int32_t x0 = 0, y0 = 0, width = 0;
+// With AVX2, a tile's cells are first laid out as records of eight bytes, one a cell: its blue, the blue
+// below it, its green, the green below, its red, the red below, and two pads. A pixel's four taps of all three
+// planes are then the sixteen bytes of two neighbouring records, fetched in one load. A turned tile reads a
+// turned square of cells, so each row holds only the cells its part of that square reads.
+struct CellRecords {
+  std::vector<uint64_t> records;
+  std::vector<int64_t> rowStart;  // cell (x, y) at records[rowStart[y - y0] + x]
+  std::vector<int32_t> lo, hi;    // row y holds cells [lo[y - y0], hi[y - y0]]
+  int32_t y0 = 0;
 };
 
-// Pairs for cells [x0, x1 + 1] x [y0, y1] (the right taps of cells up to x1), within the held cells.
-void MakeRowPairs(const Frame& f, int32_t x0, int32_t y0, int32_t x1, int32_t y1, RowPairs& q) {
-  q.x0 = x0, q.y0 = y0, q.width = x1 + 2 - x0;
-  for (int k = 0; k < 3; ++k) {
-    q.pairs[k].resize(size_t(q.width) * size_t(y1 - y0 + 1));
-    uint16_t* to = q.pairs[k].data();
-    for (int32_t y = y0; y <= y1; ++y, to += q.width) {
-      const uint8_t* top = f.bgr[k] + y * f.stride;
-      const uint8_t* bottom = top + f.stride;
-      int32_t x = x0;
+// Records for rows [y0, y1], row y holding cells [lo(y), hi(y)] (none where hi < lo), within the held cells.
+// The tile's rows of the planes are far apart in memory and short, too short for the processor to see
+// coming: each is fetched a few rows ahead.
+template <typename Reach>
+void MakeCellRecords(const Frame& f, int32_t y0, int32_t y1, Reach reach, CellRecords& q) {
+  constexpr int32_t kAhead = 6;
+  q.y0 = y0;
+  q.rowStart.resize(size_t(y1 - y0 + 1));
+  q.lo.resize(q.rowStart.size()), q.hi.resize(q.rowStart.size());
+  size_t count = 0;
+  for (int32_t y = y0; y <= y1; ++y) {
+    int32_t& lo = q.lo[size_t(y - y0)];
+    int32_t& hi = q.hi[size_t(y - y0)];
+    reach(y, lo, hi);
+    q.rowStart[size_t(y - y0)] = int64_t(count) - lo;
+    count += size_t(std::max(0, hi + 1 - lo));
+  }
+  q.records.resize(count);
+  auto fetch = [&](int32_t y) {
+    if (y > y1 + 1) return;
+    const size_t r = size_t(std::min(y, y1) - y0);
+    for (int k = 0; k < 3; ++k)
+      for (int32_t x = q.lo[r]; x <= q.hi[r]; x += 64) __builtin_prefetch(f.bgr[k] + y * f.stride + x);
+  };
+  for (int32_t y = y0; y < std::min(y1 + 2, y0 + kAhead); ++y) fetch(y);
+  for (int32_t y = y0; y <= y1; ++y) {
+    fetch(y + kAhead);
+    int32_t x = q.lo[size_t(y - y0)];
+    const int32_t last = q.hi[size_t(y - y0)];
+    uint8_t* to = reinterpret_cast<uint8_t*>(q.records.data() + q.rowStart[size_t(y - y0)] + x);
+    const int64_t at = y * f.stride;
+    const uint8_t *blue = f.bgr[0] + at, *green = f.bgr[1] + at, *red = f.bgr[2] + at;
 #if defined(__SSE2__)
-      for (; x + 15 <= x1 + 1; x += 16) {
-        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(top + x));
-        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bottom + x));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(to + (x - x0)), _mm_unpacklo_epi8(a, b));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(to + (x - x0) + 8), _mm_unpackhi_epi8(a, b));
+    const __m128i zero = _mm_setzero_si128();
+    auto load = [](const uint8_t* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); };
+    for (; x + 15 <= last; x += 16, to += 128) {
+      const __m128i bt = load(blue + x), bb = load(blue + x + f.stride);
+      const __m128i gt = load(green + x), gb = load(green + x + f.stride);
+      const __m128i rt = load(red + x), rb = load(red + x + f.stride);
+      const __m128i b2[2] = {_mm_unpacklo_epi8(bt, bb), _mm_unpackhi_epi8(bt, bb)};
+      const __m128i g2[2] = {_mm_unpacklo_epi8(gt, gb), _mm_unpackhi_epi8(gt, gb)};
+      const __m128i r2[2] = {_mm_unpacklo_epi8(rt, rb), _mm_unpackhi_epi8(rt, rb)};
+      for (int h = 0; h < 2; ++h) {  // cells 0-7, then 8-15
+        const __m128i bg[2] = {_mm_unpacklo_epi16(b2[h], g2[h]), _mm_unpackhi_epi16(b2[h], g2[h])};
+        const __m128i r0[2] = {_mm_unpacklo_epi16(r2[h], zero), _mm_unpackhi_epi16(r2[h], zero)};
+        for (int k = 0; k < 2; ++k) {
+          __m128i* out = reinterpret_cast<__m128i*>(to + 64 * h + 32 * k);
+          _mm_storeu_si128(out, _mm_unpacklo_epi32(bg[k], r0[k]));
+          _mm_storeu_si128(out + 1, _mm_unpackhi_epi32(bg[k], r0[k]));
+        }
       }
+    }
 #endif
-      for (; x <= x1 + 1; ++x) to[x - x0] = uint16_t(top[x] | bottom[x] << 8);
+    for (; x <= last; ++x, to += 8) {
+      const uint8_t cell[8] = {blue[x],  blue[x + f.stride], green[x], green[x + f.stride],
+                               red[x],   red[x + f.stride],  0,        0};
+      std::memcpy(to, cell, 8);
     }
   }
 }
 
 #if defined(__x86_64__) && defined(__GNUC__)
-// Pixels [0, n) of an inside run from point (fx, fy), eight at a time from the pairs; returns how many. The
-// taps come column by column, so the columns are mixed first.
-BRISEL_AVX2 int32_t InsideRunPairs(const Frame& f, const RowPairs& q, int64_t fx, int64_t fy, int32_t n,
-                                   uint32_t* row) {
+// One register of two pixels' taps (records x and x + 1, the second pixel's in the high half) mixed: the
+// column first by wy ([256 - wy, wy] words), then the row by the dwords 256 - wx and wx, which the high
+// half takes from its own pixel. Gives the blue, green, red and a zero, as dwords.
+BRISEL_AVX2 inline __m256i MixRecords(__m256i taps, __m256i wy, __m256i wxLeft, __m256i wxRight) {
+  const __m256i zero = _mm256_setzero_si256();
+  const __m256i left = _mm256_madd_epi16(_mm256_unpacklo_epi8(taps, zero), wy);
+  const __m256i right = _mm256_madd_epi16(_mm256_unpackhi_epi8(taps, zero), wy);
+  const __m256i sum = _mm256_add_epi32(_mm256_mullo_epi32(left, wxLeft), _mm256_mullo_epi32(right, wxRight));
+  return _mm256_srli_epi32(_mm256_add_epi32(sum, _mm256_set1_epi32(32768)), 16);
+}
+
+// The taps of two pixels, from their left records.
+BRISEL_AVX2 inline __m256i Taps(const uint64_t* a, const uint64_t* b) {
+  const __m128i low = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a));
+  const __m128i high = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b));
+  return _mm256_inserti128_si256(_mm256_castsi128_si256(low), high, 1);
+}
+
+// Pixels [0, n) of an inside run from point (fx, fy), eight at a time from the records; returns how many.
+// Register k holds pixels k and k + 4, so that packing the four gives the eight in order.
+BRISEL_AVX2 int32_t InsideRunRecords(const Frame& f, const CellRecords& q, int64_t fx, int64_t fy, int32_t n,
+                                     uint32_t* row) {
   const int32_t steps = n / 8;
   if (steps == 0) return 0;
   const int64_t sx = fx - kHalf, sy = fy - kHalf;
@@ -238,22 +288,29 @@ BRISEL_AVX2 int32_t InsideRunPairs(const Frame& f, const RowPairs& q, int64_t fx
   __m256i vy = _mm256_add_epi32(_mm256_set1_epi32(int32_t(sy - cellY * kOne)),
                                 _mm256_mullo_epi32(k, _mm256_set1_epi32(int32_t(f.stepY))));
   const __m256i vx8 = _mm256_set1_epi32(int32_t(8 * f.stepX)), vy8 = _mm256_set1_epi32(int32_t(8 * f.stepY));
-  const int64_t base = (cellY - q.y0) * q.width + (cellX - q.x0);
-  const int* const blue = reinterpret_cast<const int*>(q.pairs[0].data() + base);
-  const int* const green = reinterpret_cast<const int*>(q.pairs[1].data() + base);
-  const int* const red = reinterpret_cast<const int*>(q.pairs[2].data() + base);
-  const __m256i width = _mm256_set1_epi32(q.width), opaque = _mm256_set1_epi32(int32_t(0xFF000000u));
+  const __m256i toRow = _mm256_set1_epi32(int32_t(cellY - q.y0)), toColumn = _mm256_set1_epi32(int32_t(cellX));
+  const __m256i opaque = _mm256_set1_epi32(int32_t(0xFF000000u));
+  const __m256i byte = _mm256_set1_epi32(0xFF), full = _mm256_set1_epi32(256);
+  const uint64_t* const records = q.records.data();
+  const int64_t* const start = q.rowStart.data();
+  alignas(32) int32_t rows[8], columns[8];
   for (int32_t s = 0; s < steps; ++s) {
-    const __m256i at =
-        _mm256_add_epi32(_mm256_mullo_epi32(_mm256_srai_epi32(vy, 16), width), _mm256_srai_epi32(vx, 16));
-    const __m256i py = WeightPairs8(vy), wx = WeightPairs8(vx);
-    const __m256i wyLo = _mm256_unpacklo_epi32(py, py), wyHi = _mm256_unpackhi_epi32(py, py);
-    const __m256i b = Mix8(_mm256_i32gather_epi32(blue, at, 2), wyLo, wyHi, wx);
-    const __m256i g = Mix8(_mm256_i32gather_epi32(green, at, 2), wyLo, wyHi, wx);
-    const __m256i r = Mix8(_mm256_i32gather_epi32(red, at, 2), wyLo, wyHi, wx);
-    const __m256i pixels = _mm256_or_si256(_mm256_or_si256(b, _mm256_slli_epi32(g, 8)),
-                                           _mm256_or_si256(_mm256_slli_epi32(r, 16), opaque));
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(row + 8 * s), pixels);
+    _mm256_store_si256(reinterpret_cast<__m256i*>(rows), _mm256_add_epi32(_mm256_srai_epi32(vy, 16), toRow));
+    _mm256_store_si256(reinterpret_cast<__m256i*>(columns), _mm256_add_epi32(_mm256_srai_epi32(vx, 16), toColumn));
+    auto left = [&](int p) { return records + start[rows[p]] + columns[p]; };
+    const __m256i wy = WeightPairs8(vy);
+    const __m256i wxRight = _mm256_and_si256(_mm256_srli_epi32(vx, 8), byte);
+    const __m256i wxLeft = _mm256_sub_epi32(full, wxRight);
+    const __m256i p0 = MixRecords(Taps(left(0), left(4)), _mm256_shuffle_epi32(wy, 0x00),
+                                  _mm256_shuffle_epi32(wxLeft, 0x00), _mm256_shuffle_epi32(wxRight, 0x00));
+    const __m256i p1 = MixRecords(Taps(left(1), left(5)), _mm256_shuffle_epi32(wy, 0x55),
+                                  _mm256_shuffle_epi32(wxLeft, 0x55), _mm256_shuffle_epi32(wxRight, 0x55));
+    const __m256i p2 = MixRecords(Taps(left(2), left(6)), _mm256_shuffle_epi32(wy, 0xAA),
+                                  _mm256_shuffle_epi32(wxLeft, 0xAA), _mm256_shuffle_epi32(wxRight, 0xAA));
+    const __m256i p3 = MixRecords(Taps(left(3), left(7)), _mm256_shuffle_epi32(wy, 0xFF),
+                                  _mm256_shuffle_epi32(wxLeft, 0xFF), _mm256_shuffle_epi32(wxRight, 0xFF));
+    const __m256i pixels = _mm256_packus_epi16(_mm256_packus_epi32(p0, p1), _mm256_packus_epi32(p2, p3));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(row + 8 * s), _mm256_or_si256(pixels, opaque));
     vx = _mm256_add_epi32(vx, vx8), vy = _mm256_add_epi32(vy, vy8);
   }
   return 8 * steps;
@@ -285,17 +342,17 @@ RowPlan PlanRow(const Frame& f, int64_t fx, int64_t fy, int32_t n) {
 }
 
 // Pixels [i0, i1) of a planned row.
-void DrawRow(const Frame& f, const RowPlan& plan, const RowPairs* pairs, int32_t i0, int32_t i1, uint32_t* row) {
+void DrawRow(const Frame& f, const RowPlan& plan, const CellRecords* records, int32_t i0, int32_t i1, uint32_t* row) {
   auto fx = [&](int32_t i) { return plan.fx + i * f.stepX; };
   auto fy = [&](int32_t i) { return plan.fy + i * f.stepY; };
   int32_t i = i0;
   if (const int32_t end = std::min(i1, plan.shown); i < end) std::fill(row + i, row + end, f.backPixel), i = end;
   for (const int32_t end = std::min(i1, plan.first); i < end; ++i) row[i] = EdgePixel(f, fx(i), fy(i));
 #if defined(__x86_64__) && defined(__GNUC__)
-  if (const int32_t end = std::min(i1, plan.last); pairs && i < end)
-    i += InsideRunPairs(f, *pairs, fx(i), fy(i), end - i, row + i);
+  if (const int32_t end = std::min(i1, plan.last); records && i < end)
+    i += InsideRunRecords(f, *records, fx(i), fy(i), end - i, row + i);
 #else
-  (void)pairs;  // made only for the AVX2 path
+  (void)records;  // made only for the AVX2 path
 #endif
   if (const int32_t end = std::min(i1, plan.last); i < end) {
     if (gVectors) i += InsideRun4(f, fx(i), fy(i), end - i, row + i);
@@ -328,12 +385,13 @@ void p_turnblit(const BlitSource& source, const TurnedSpan& span, int32_t width,
                 std::llround(span.iqy * kOne),
                 back | 0xFF000000u};
   RowPlan plans[kTileHeight];
-  // With AVX2 the tiles' rows are paired first. Against gathering each row's taps from the planes themselves
-  // that took a tenth off at zoom 1, a fifth at zooms 1.5 and 4; against loading magnified tiles' cells laid
-  // out as 16-byte records of all their taps, a twentieth at zoom 4 and a tenth at zoom 2. The program's steps
-  // are at most two cells, so a tile reads at most 512 x 512 cells; longer steps take the SSE2 path.
-  const bool paired = gVectors && HasAvx2() && std::abs(f.stepX) <= 2 * kOne && std::abs(f.stepY) <= 2 * kOne;
-  static thread_local RowPairs pairs;
+  // With AVX2 each tile's cells are laid out as records first, a row holding only the cells of the tile's
+  // turned square (with the rows fetched ahead). Against gathering each row's taps from the planes themselves
+  // in interleaved pairs of rows, that took a quarter off at zoom 0.25, a tenth at zoom 1 and three tenths at
+  // zoom 4. The program's steps are at most two cells, so a tile reads at most 512 x 256 cells; longer steps
+  // take the SSE2 path.
+  const bool recorded = gVectors && HasAvx2() && std::abs(f.stepX) <= 2 * kOne && std::abs(f.stepY) <= 2 * kOne;
+  static thread_local CellRecords records;
   for (int32_t j0 = 0; j0 < height; j0 += kTileHeight) {
     const int32_t j1 = std::min(height, j0 + kTileHeight);
     // Each row starts from its own exact point, so the fixed-point steps drift by a row's length at most.
@@ -342,8 +400,8 @@ void p_turnblit(const BlitSource& source, const TurnedSpan& span, int32_t width,
                               std::llround((span.qy + j * span.jqy) * kOne), width);
     for (int32_t i0 = 0; i0 < width; i0 += kTileWidth) {
       const int32_t i1 = std::min(width, i0 + kTileWidth);
-      const RowPairs* tilePairs = nullptr;
-      if (paired) {
+      const CellRecords* tileRecords = nullptr;
+      if (recorded) {
         // The cells the tile's inside runs read from: its rows' ends, within the cells whose four taps are held.
         int64_t sx0 = INT64_MAX, sy0 = INT64_MAX, sx1 = INT64_MIN, sy1 = INT64_MIN;
         for (int32_t j = j0; j < j1; ++j) {
@@ -356,12 +414,34 @@ void p_turnblit(const BlitSource& source, const TurnedSpan& span, int32_t width,
           }
         }
         if (sx0 <= sx1) {
-          MakeRowPairs(f, int32_t(sx0 >> 16), int32_t(sy0 >> 16), int32_t(sx1 >> 16), int32_t(sy1 >> 16), pairs);
-          tilePairs = &pairs;
+          // Those points lie in the turned square of the tile's pixels (its corner rows' points; the rows
+          // between start within a 65536th of a cell of it). A row of records holds the cells of the points
+          // whose left taps lie in it, and the taps to their right, a cell to spare either side.
+          platform::QuadCorner square[4];
+          const RowPlan& top = plans[0];
+          const RowPlan& bottom = plans[j1 - 1 - j0];
+          const int32_t corners[4][2] = {{i0, 0}, {i1 - 1, 0}, {i1 - 1, 1}, {i0, 1}};
+          for (int c = 0; c < 4; ++c) {
+            const RowPlan& p = corners[c][1] ? bottom : top;
+            square[c] = {double(p.fx + corners[c][0] * f.stepX - kHalf) / kOne,
+                         double(p.fy + corners[c][0] * f.stepY - kHalf) / kOne};
+          }
+          const int32_t xLeast = int32_t(sx0 >> 16), xMost = int32_t(sx1 >> 16) + 1;
+          auto reach = [&](int32_t y, int32_t& lo, int32_t& hi) {
+            double left, right;
+            if (!platform::QuadReach(square, y - 0.01, y + 1.01, left, right)) {
+              lo = 0, hi = -1;
+              return;
+            }
+            lo = std::max(xLeast, int32_t(std::floor(left)) - 1);
+            hi = std::min(xMost, int32_t(std::floor(right)) + 2);
+          };
+          MakeCellRecords(f, int32_t(sy0 >> 16), int32_t(sy1 >> 16), reach, records);
+          tileRecords = &records;
         }
       }
       for (int32_t j = j0; j < j1; ++j)
-        DrawRow(f, plans[j - j0], tilePairs, i0, i1,
+        DrawRow(f, plans[j - j0], tileRecords, i0, i1,
                 reinterpret_cast<uint32_t*>(out + int64_t(j) * outStride * 4));
     }
   }
