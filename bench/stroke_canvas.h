@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "app/canvas_stroke.h"
 #include "app/reset_state.h"
 #include "app/startup.h"
 #include "app/window_handlers.h"
@@ -50,7 +51,7 @@ inline void MakeCanvas(int32_t imageWidth, int32_t imageHeight, float zoom, int3
   ViewR = PlaneR;
   ViewG = PlaneG;
   ViewB = PlaneB;
-  StrokePoints.assign(kStrokePointsLast + 1, StrokePoint{0, 0, 0});
+  brisel::app::CanvasStroke().StrokePoints.assign(stroke::kStrokePointsLast + 1, stroke::StrokePoint{0, 0, 0});
   Zoom = zoom;
   Form1Window().SetClientSize(clientWidth, clientHeight);
   Dibs::CreateDib();

@@ -15,6 +15,7 @@
 #include <cstring>
 #include <string>
 
+#include "app/canvas_stroke.h"
 #include "stroke/compositing.h"
 #include "stroke_canvas.h"
 
@@ -34,8 +35,10 @@ void BriselComposite(benchmark::State& state, int32_t side, int32_t flags, bool 
   brisel::bench::MakeCanvas(side, side, 1, std::min(side, 1920), std::min(side, 1080));
   FillMask(side, full);
   const float r = brisel::BrushSize;
+  brisel::stroke::Surface surface = brisel::app::CanvasSurface();
+  const brisel::stroke::compositing::Brush brush = brisel::app::CanvasBrush();
   for (auto _ : state) {
-    brisel::stroke::RenderSegment(flags, r, r, float(side) - 1 - r, float(side) - 1 - r);
+    brisel::stroke::RenderSegment(surface, brush, flags, r, r, float(side) - 1 - r, float(side) - 1 - r);
     benchmark::ClobberMemory();
   }
   state.SetItemsProcessed(state.iterations() * int64_t(side) * side);

@@ -25,8 +25,6 @@ extern "C" {
 #include <cmath>
 #include <cstdint>
 
-#include "app/reset_state.h"
-#include "state/shared_state.h"
 #include "stroke/aa_line.h"
 
 namespace {
@@ -44,20 +42,20 @@ float LineRow(int64_t i) { return 40.5f + float((i * 37) % (kSide - 80)); }
 
 void BriselDabs(benchmark::State& state, float slant) {
   const float size = float(state.range(0));
-  brisel::app::ResetProgramState();
-  brisel::ImageWidth = brisel::ImageHeight = kSide;
-  brisel::FXbuffer = brisel::BytePlane(kSide, kSide);
-  brisel::BrushStep = kStepPercent;
-  brisel::BrushPress = 255;
+  brisel::BytePlane mask(kSide, kSide), none;
+  brisel::stroke::Surface surface{none, none, none, none, none, none, mask, none, 0, 0, kSide, kSide};
+  brisel::stroke::compositing::Brush brush;
+  brush.step = kStepPercent;
+  brush.press = 255;
+  brisel::stroke::Stroke stroke;
   int64_t lines = 0;
   for (auto _ : state) {
     const float y = LineRow(lines++);
-    brisel::StepDistance = 0;
-    brisel::stroke::AALine(kLineStart, y, kLineEnd, y + slant, size, size);
+    stroke.StepDistance = 0;
+    brisel::stroke::AALine(stroke, surface, brush, kLineStart, y, kLineEnd, y + slant, size, size);
     benchmark::ClobberMemory();
   }
   state.SetItemsProcessed(lines * DabsPerLine(size));
-  brisel::app::ResetProgramState();
 }
 
 void LibmypaintDabs(benchmark::State& state, float slant) {

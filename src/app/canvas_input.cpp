@@ -6,6 +6,7 @@
 #include <optional>
 #include <utility>
 
+#include "app/canvas_stroke.h"
 #include "app/keys.h"
 #include "canvas/display.h"
 #include "canvas/navigation.h"
@@ -96,7 +97,7 @@ void Form_MouseDown(int16_t Button, int16_t Shift, float X, float Y) {
   if (SpaceHeld) {
     // A pan, or with Shift a turn, which neither paints nor picks; a stroke painted with another button
     // first ends here.
-    Show(stroke::CommitStroke());
+    Show(app::CommitCanvasStroke());
     if (Shift == platform::shiftkeys::kShift) {
       canvas::StartTurnDrag(X, Y);
       SpaceTurn = true;
@@ -111,7 +112,7 @@ void Form_MouseDown(int16_t Button, int16_t Shift, float X, float Y) {
     return;
   }
   const Place at = At(X, Y);
-  stroke::BeginStroke(at.x, at.y, PenPressure);
+  stroke::BeginStroke(app::CanvasStroke(), app::CanvasBrush(), at.x, at.y, PenPressure);
 }
 
 void Form_MouseMove(int16_t Button, int16_t Shift, float X, float Y) {
@@ -123,13 +124,16 @@ void Form_MouseMove(int16_t Button, int16_t Shift, float X, float Y) {
   }
   const Place at = At(X, Y);
   if (Shift == kShiftCtrl || PickMode) {
-    stroke::PassOverStroke(at.x, at.y);
+    stroke::PassOverStroke(app::CanvasStroke(), app::CanvasBrush(), at.x, at.y);
     if (Shift == kShiftCtrl) link::Tell(canvas::ViewDrag(Button, X, Y));
     else if (Button != 0) PickColour(X, Y);
     return;
   }
   // Every spline sample of the event composites its own piece; the canvas shows them all at once.
-  link::Tell(canvas::RedrawRect(stroke::ContinueStroke(at.x, at.y, PenPressure, at.u, at.v, Button != 0)));
+  stroke::Surface surface = app::CanvasSurface();
+  const PixelRect drawn = stroke::ContinueStroke(app::CanvasStroke(), surface, app::CanvasBrush(), at.x, at.y,
+                                                 PenPressure, at.u, at.v, Button != 0);
+  link::Tell(canvas::RedrawRect(drawn));
 }
 
 void Form_MouseUp(int16_t /*Button*/, int16_t Shift, float X, float Y) {
@@ -144,13 +148,15 @@ void Form_MouseUp(int16_t /*Button*/, int16_t Shift, float X, float Y) {
     // ends with its button all the same, in its own colour. The pick reads the image as it was before that
     // commit, so the colour picked is the picture's, not the stroke's blended over it.
     const std::optional<platform::Color> picked = Shift != kShiftCtrl ? ColourUnder(X, Y) : std::nullopt;
-    Show(stroke::CommitStroke());
+    Show(app::CommitCanvasStroke());
     TakeColour(picked);
     return;
   }
   // The release also runs without a press seen; it then ends the leftover stroke.
   const Place at = At(X, Y);
-  Show(stroke::EndStroke(at.x, at.y, PenPressure, at.u, at.v));
+  stroke::Surface surface = app::CanvasSurface();
+  Show(stroke::EndStroke(app::CanvasStroke(), surface, app::CanvasBrush(), app::CanvasCommitHooks(), at.x, at.y,
+                         PenPressure, at.u, at.v));
   StrokeActive = false;
 }
 
@@ -217,7 +223,7 @@ void Form_KeyUp(int16_t& KeyCode, int16_t& Shift) {
 }
 
 void Form_KeyPress(int16_t& KeyAscii) {
-  if (KeyAscii == 'u') link::Tell(canvas::RedrawRect(canvas::UndoLastStep()));
+  if (KeyAscii == 'u') link::Tell(canvas::RedrawRect(canvas::UndoLastStep(app::CanvasStroke().StrokeUncommitted)));
 }
 
 }  // namespace brisel::Form1

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <string>
 
+#include "app/canvas_stroke.h"
 #include "app/canvas_tablet.h"
 #include "app/keys.h"
 #include "app/recovery.h"
@@ -47,7 +48,7 @@ void KeepCanvasOpen(int16_t& Cancel) {
 void Form_Load() {
   platform::Form& canvas = Form1Window();
   canvas.SetCaption(AppCaption);
-  StrokePoints.assign(kStrokePointsLast + 1, StrokePoint{0, 0, 0});
+  app::CanvasStroke().StrokePoints.assign(stroke::kStrokePointsLast + 1, stroke::StrokePoint{0, 0, 0});
   canvas.SetClientSizeOnScreen(ImageWidth, ImageHeight);
   Form2Window().ShowOwnedBy(canvas);
   // The brush starts as the panel's sliders were designed.

@@ -5,6 +5,7 @@
 #include <memory>
 #include <vector>
 
+#include "app/canvas_stroke.h"
 #include "app/canvas_window.h"
 #include "canvas/display.h"
 #include "canvas/undo.h"
@@ -22,7 +23,7 @@ using platform::shiftkeys::kCtrl;
 using platform::shiftkeys::kShiftCtrl;
 namespace keys = platform::keys;
 
-void Redo() { link::Tell(canvas::RedrawRect(canvas::RedoLastStep())); }
+void Redo() { link::Tell(canvas::RedrawRect(canvas::RedoLastStep(app::CanvasStroke().StrokeUncommitted))); }
 void TurnLeft() { link::Tell(canvas::TurnBy(-15)); }
 void TurnRight() { link::Tell(canvas::TurnBy(15)); }
 void TurnUpright() { link::Tell(canvas::TurnUpright()); }

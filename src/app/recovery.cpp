@@ -9,6 +9,7 @@
 #include <string>
 #include <utility>
 
+#include "app/canvas_stroke.h"
 #include "canvas/changed_box.h"
 #include "canvas/display.h"
 #include "canvas/undo.h"
@@ -20,7 +21,6 @@
 #include "platform/settings.h"
 #include "platform/window.h"
 #include "state/shared_state.h"
-#include "stroke/stroke.h"
 
 namespace brisel::app {
 namespace {
@@ -219,7 +219,7 @@ void RecoveryAfterFetch() {
 std::string KeepRecoveryCopy() {
   if (!gRecovery || !HaveImage()) return {};
   // A stroke held at the end is painting too: it is committed, as its release would.
-  if (StrokeUncommitted) (void)stroke::CommitStroke();
+  if (CanvasStroke().StrokeUncommitted) (void)CommitCanvasStroke();
   // With nothing changed since the host last had the planes, the host's picture is the painting.
   if (canvas::ChangedBoxToSend().empty()) return {};
   // The copy is worth more than the oldest undo steps: they go, one at a time, while memory is short.

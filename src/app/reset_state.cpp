@@ -1,5 +1,6 @@
 #include "app/reset_state.h"
 
+#include "app/canvas_stroke.h"
 #include "app/canvas_tablet.h"
 #include "canvas/display.h"
 #include "panel/triangle_pick.h"
@@ -11,6 +12,7 @@ void ResetProgramState() {
   app::CloseTablet();
   canvas::ResetDisplay();
   panel::TrianglePicking = 0;
+  ResetCanvasStroke();
   ResetSharedState();
 }
 

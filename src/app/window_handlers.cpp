@@ -1,10 +1,12 @@
 #include "app/window_handlers.h"
 
 #include "app/canvas_input.h"
+#include "app/canvas_stroke.h"
 #include "app/canvas_tablet.h"
 #include "app/canvas_window.h"
 #include "app/keys.h"
 #include "app/pressure_window.h"
+#include "panel/panel_buttons.h"
 #include "panel/tool_panel.h"
 #include "state/windows.h"
 
@@ -52,6 +54,9 @@ void BeforeDestroy() {
 
 }  // namespace
 
-void WireWindowHandlers() { SetWindowWiring({AttachForm1, AttachForm2, BeforeDestroy}); }
+void WireWindowHandlers() {
+  SetWindowWiring({AttachForm1, AttachForm2, BeforeDestroy});
+  Form2::SetStrokeUncommittedQuery([] { return app::CanvasStroke().StrokeUncommitted; });
+}
 
 }  // namespace brisel::app

@@ -96,7 +96,7 @@ void TrimHistory() {
 // The newest step of `from` goes onto `to` with the image's pixels in its place: the image takes the step's
 // pixels, and the step keeps those it replaced, so that it now does again what was just undone (or undoes
 // again what was just redone). The exchange needs no memory of its own.
-PixelRect ExchangeNewest(std::deque<UndoStep>& from, std::deque<UndoStep>& to) {
+PixelRect ExchangeNewest(std::deque<UndoStep>& from, std::deque<UndoStep>& to, bool strokeUncommitted) {
   if (from.empty()) return {};
   UndoStep step = std::move(from.back());
   from.pop_back();
@@ -110,7 +110,7 @@ PixelRect ExchangeNewest(std::deque<UndoStep>& from, std::deque<UndoStep>& to) {
     std::swap(PlaneB, step.blue);
     // The display copy set aside with it (a clear's) trades places with the display copy the same way, and
     // stays with the step, which now holds what the display copy showed.
-    if (gStepViewOf == PlaneR.data() && gStepViewOf != nullptr && !StrokeUncommitted && WholeViews(w, h)) {
+    if (gStepViewOf == PlaneR.data() && gStepViewOf != nullptr && !strokeUncommitted && WholeViews(w, h)) {
       std::swap(ViewR, gStepView[0]);
       std::swap(ViewG, gStepView[1]);
       std::swap(ViewB, gStepView[2]);
@@ -178,7 +178,7 @@ UndoSaved SaveUndoRect(const PixelRect& rect) {
   return {};
 }
 
-UndoSaved SaveUndoImageToReplace() {
+UndoSaved SaveUndoImageToReplace(bool strokeUncommitted) {
   const int32_t w = ImageWidth, h = ImageHeight;
   if (w <= 0 || h <= 0 || !WholePlanes(w, h)) return SaveUndoRect({0, 0, w, h});
   try {
@@ -187,7 +187,7 @@ UndoSaved SaveUndoImageToReplace() {
     BytePlane next[3], nextView[3];
     for (int k = 0; k < 3; ++k) next[k] = SpareOr(gSpare[k], w, h);
     // Between strokes the display copy is the image: it is set aside with the step, to come back with it.
-    const bool viewToo = !StrokeUncommitted && WholeViews(w, h);
+    const bool viewToo = !strokeUncommitted && WholeViews(w, h);
     if (viewToo)
       for (int k = 0; k < 3; ++k) nextView[k] = SpareOr(gSpareView[k], w, h);
     UndoStack.push_back(UndoStep{std::move(PlaneB), std::move(PlaneG), std::move(PlaneR), 0, 0});
@@ -276,8 +276,8 @@ PixelRect TakeHostPixels(const PixelRect& box, const BytePlane (&held)[3], const
   return taken;
 }
 
-PixelRect UndoLastStep() { return ExchangeNewest(UndoStack, RedoStack); }
+PixelRect UndoLastStep(bool strokeUncommitted) { return ExchangeNewest(UndoStack, RedoStack, strokeUncommitted); }
 
-PixelRect RedoLastStep() { return ExchangeNewest(RedoStack, UndoStack); }
+PixelRect RedoLastStep(bool strokeUncommitted) { return ExchangeNewest(RedoStack, UndoStack, strokeUncommitted); }
 
 }  // namespace brisel::canvas

@@ -28,16 +28,17 @@ struct UndoSaved {
 // planes themselves become the step, and the planes (and, between strokes, the display copy, which then comes
 // back with the step's undo) are replaced by planes of the same size whose pixels are undefined: the caller
 // writes every pixel of both. Answers false, with the refusal and nothing changed, when the step cannot be made.
-[[nodiscard]] UndoSaved SaveUndoImageToReplace();
+// strokeUncommitted: a stroke's preview is in the display copy, which is then no copy of the image.
+[[nodiscard]] UndoSaved SaveUndoImageToReplace(bool strokeUncommitted);
 
 // Writes the newest step back into the image and refreshes the display copy over the step's rectangle
 // (nothing else changed); the rectangle joins the box of what changed since the last send and is answered,
 // for the caller to show. The pixels it replaced become the newest redo step. Nothing to undo: nothing
 // happens, and an empty answer.
-PixelRect UndoLastStep();
+PixelRect UndoLastStep(bool strokeUncommitted);
 // The same for the newest redo step: the image becomes exactly what it was before that undo, and the pixels
 // the redo replaced become the newest undo step again. Nothing to redo: nothing happens.
-PixelRect RedoLastStep();
+PixelRect RedoLastStep(bool strokeUncommitted);
 
 // The host holds other pixels than the image inside box after a send (its own edits meanwhile, a selection's
 // feather, a grey layer's conversion): where mask is non-zero, the image takes held's red, green and blue

@@ -11,14 +11,22 @@
 #include "state/shared_state.h"
 
 namespace brisel::Form2 {
+namespace {
 
-void vx_button1_Click() { link::Tell(canvas::RedrawRect(canvas::UndoLastStep())); }
+bool (*gStrokeUncommitted)() = nullptr;
+bool StrokeUncommitted() { return gStrokeUncommitted && gStrokeUncommitted(); }
+
+}  // namespace
+
+void SetStrokeUncommittedQuery(bool (*query)()) { gStrokeUncommitted = query; }
+
+void vx_button1_Click() { link::Tell(canvas::RedrawRect(canvas::UndoLastStep(StrokeUncommitted()))); }
 
 // Clear: the whole image becomes one undo step first, so the clear can be undone; without that step the
 // clear is refused.
 void vx_button2_Click() {
   // The planes are taken as the step: clearbuffer writes every pixel.
-  if (const canvas::UndoSaved saved = canvas::SaveUndoImageToReplace(); !saved) {
+  if (const canvas::UndoSaved saved = canvas::SaveUndoImageToReplace(StrokeUncommitted()); !saved) {
     link::Tell(saved.refused);
     return;
   }

@@ -5,6 +5,11 @@
 
 namespace brisel::Form2 {
 
+// Whether the canvas's stroke holds dabs no release has committed yet (its preview is in the display copy),
+// which undo and clear must know; the canvas's handlers own the stroke, and the top hands the question here.
+// Unset: never.
+void SetStrokeUncommittedQuery(bool (*query)());
+
 void vx_button1_Click();  // undo
 void vx_button2_Click();  // clear to white, as one undo step
 void vx_button3_Click();  // get the image from the host

@@ -32,19 +32,12 @@ uint64_t UndoMemoryBudget = DefaultUndoMemoryBudget();
 ChangedArea ChangedSinceSend;
 ChangedArea ChangedSinceRecord;
 
-std::vector<StrokePoint> StrokePoints;
-int32_t StrokeCount = 0;
 bool StrokeActive = false;
 bool PickMode = false;
 bool SpaceHeld = false;
 bool SpacePan = false;
 bool SpaceTurn = false;
-float StrokeMinX = 0, StrokeMinY = 0, StrokeMaxX = 0, StrokeMaxY = 0;
 float DragStartX = 0, DragStartY = 0, DragStartZoom = 0, DragStartPanX = 0, DragStartPanY = 0;
-float LastDabX = 0, LastDabY = 0, LastDabPressure = 0;
-float StepDistance = 0;
-bool StrokeUncommitted = false;
-bool StrokeUndrawn = false;
 
 bool TabletPresent = false;
 int16_t PenInProximity = 0;
@@ -78,15 +71,8 @@ void ResetSharedState() {
   UndoMemoryBudget = DefaultUndoMemoryBudget();
   ChangedSinceSend = ChangedArea();
   ChangedSinceRecord = ChangedArea();
-  StrokePoints.clear();
-  StrokeCount = 0;
   StrokeActive = PickMode = SpaceHeld = SpacePan = SpaceTurn = false;
-  StrokeMinX = StrokeMinY = StrokeMaxX = StrokeMaxY = 0;
   DragStartX = DragStartY = DragStartZoom = DragStartPanX = DragStartPanY = 0;
-  LastDabX = LastDabY = LastDabPressure = 0;
-  StepDistance = 0;
-  StrokeUncommitted = false;
-  StrokeUndrawn = false;
   TabletPresent = false;
   PenInProximity = 0;
   PenWindowX = PenWindowY = PenAltitude = 0;

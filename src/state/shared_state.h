@@ -78,17 +78,6 @@ extern bool SpaceTurn;                               // the press now held began
 // ---- view drags (canvas/navigation) ------------------------------------------------------------------
 extern float DragStartX, DragStartY, DragStartZoom, DragStartPanX, DragStartPanY;
 
-// ---- stroke engine (stroke/) -----------------------------------------------------------------------
-inline constexpr int32_t kStrokePointsLast = 10000;  // the point list's upper bound
-using StrokePoint = std::array<float, 3>;            // image x, image y, pressure 0..1
-extern std::vector<StrokePoint> StrokePoints;        // 0..10000, allocated by the canvas load (app/)
-extern int32_t StrokeCount;                          // index of the newest point
-extern float StrokeMinX, StrokeMinY, StrokeMaxX, StrokeMaxY;  // dirty rectangle, image pixels
-extern float LastDabX, LastDabY, LastDabPressure;    // the last spline sample drawn
-extern float StepDistance;                           // distance walked since the last dab
-extern bool StrokeUndrawn;                           // a painting press began a stroke nothing of which is drawn yet
-extern bool StrokeUncommitted;                       // the mask holds dabs no release has committed yet
-
 // Tablet (app/canvas_tablet): pen state of the latest packet. A mouse press without the pen in proximity
 // sets PenPressure to 1 (app/canvas_input).
 extern bool TabletPresent;

@@ -6,7 +6,6 @@
 #include <cmath>
 
 #include "platform/native.h"
-#include "state/shared_state.h"
 
 namespace brisel::stroke {
 
@@ -18,7 +17,8 @@ float Distance(float xa, float ya, float xb, float yb) {
   return float(std::sqrt(double(dx2) + dy * dy));
 }
 
-void AALine(float x0, float y0, float x1, float y1, float Bsize1, float BSize2) {
+void AALine(Stroke& s, Surface& surface, const compositing::Brush& brush, float x0, float y0, float x1, float y1,
+            float Bsize1, float BSize2) {
   const float dx = x1 - x0, dy = y1 - y0;
   const float len = Distance(x0, y0, x1, y1);
   // A length that is not a number or not finite (coordinates gone wild) is walked like a zero-length one,
@@ -31,16 +31,16 @@ void AALine(float x0, float y0, float x1, float y1, float Bsize1, float BSize2) 
   // pixel still visits its start once (0.000001 keeps i / steps defined).
   float steps = wild ? 0.0f : std::max(std::nearbyint(len), 0.0f);
   if (!(steps > 0)) steps = 0.000001f;
-  const float spacing = BrushStep / 100 * Bsize1;  // from the start size only
-  const float strength = BrushPress / 255;
+  const float spacing = brush.step / 100 * Bsize1;  // from the start size only
+  const float strength = brush.press / 255;
   // Where the mask is not the image's, there is nowhere to stamp; the walk still counts its distance.
-  uint8_t* const mask = FXbuffer.width() == ImageWidth && FXbuffer.covers(ImageWidth, ImageHeight) ? FXbuffer.data()
-                                                                                                    : nullptr;
-  const int32_t width = ImageWidth, height = ImageHeight;
+  const int32_t width = surface.width, height = surface.height;
+  uint8_t* const mask =
+      surface.mask.width() == width && surface.mask.covers(width, height) ? surface.mask.data() : nullptr;
   const float walked = Distance(0, 0, ux, uy);  // 1 for a piece of non-zero length, 0 otherwise
 
   // The count is kept here and stored once: the pen never reads it.
-  float distance = StepDistance;
+  float distance = s.StepDistance;
   for (int32_t i = 0; float(i) <= steps; ++i) {
     distance += walked;
     if (!(distance >= spacing)) continue;
@@ -54,7 +54,7 @@ void AALine(float x0, float y0, float x1, float y1, float Bsize1, float BSize2) 
     const float size = (1 - f) * Bsize1 + f * BSize2;
     native::AAcpen(mask, px, py, size, 255, strength, width, height);
   }
-  StepDistance = distance;
+  s.StepDistance = distance;
 }
 
 }  // namespace brisel::stroke

@@ -1,10 +1,10 @@
 // RenderSegment: the stroke mask composited into the display copy or the image planes.
 //
 // The arithmetic per pixel (integers throughout, div truncating):
-//   c = mask, less (PaperStrength * texel) div 255 (not below 0), then through the coverage curve;
-//   a = N(c * BrushOpacity) div 255; a pixel with a = 0 is not written at all;
+//   c = mask, less (paper strength * texel) div 255 (not below 0), then through the coverage curve;
+//   a = N(c * opacity) div 255; a pixel with a = 0 is not written at all;
 //   v = (b * a + (255 - a) * i) div 255 per channel, i the image's value and b the paint component p
-//       (mode 0) or BlendTable(p, i, mode - 1);
+//       (mode 0) or the blend table's (p, i) for the mode;
 //   relief: v + (mask(x + 1, y + 1) - mask(x - 1, y - 1)), each neighbour thinned by its own texel,
 //       held to 0..255, two pixels or more inside the image's border.
 // RenderSegmentReference does exactly that pixel by pixel. Here the work is arranged by row: a run of a
@@ -17,7 +17,6 @@
 #include <cmath>
 #include <cstring>
 
-#include "state/shared_state.h"
 #include "stroke/compositing.h"
 #include "stroke/compositing_parts.h"
 
@@ -44,44 +43,44 @@ struct Tables {
   int32_t wholeOpacity = -1;
 };
 
-void BuildTables(const compositing::Brush& brush, Tables& t) {
+void BuildTables(const compositing::Ink& ink, Tables& t) {
   for (int32_t c = 0; c < 256; ++c) {
-    const int32_t curved = brush.curve >= 0 ? CoverageEntry(c, brush.curve) : c;
-    t.alpha[c] = uint8_t(compositing::Opacity(curved, brush.opacity));
-    t.thin[c] = uint8_t(std::min<int64_t>(int64_t(brush.paperStrength) * c / 255, 255));
+    const int32_t curved = ink.curve ? ink.curve[c] : c;
+    t.alpha[c] = uint8_t(compositing::Opacity(curved, ink.opacity));
+    t.thin[c] = uint8_t(std::min<int64_t>(int64_t(ink.paperStrength) * c / 255, 255));
   }
   for (int ch = 0; ch < 3; ++ch) {
-    std::memset(t.flat[ch], brush.paint[ch], 256);
-    t.mix[ch] = brush.layer < 0 ? t.flat[ch] : &BlendEntry(brush.paint[ch], 0, brush.layer);
+    std::memset(t.flat[ch], ink.paint[ch], 256);
+    t.mix[ch] = ink.layer ? ink.layer + size_t(ink.paint[ch]) * 256 : t.flat[ch];
   }
-  if (brush.curve < 0 && brush.opacity >= 0 && brush.opacity <= 255 && brush.opacity == std::floor(brush.opacity))
-    t.wholeOpacity = int32_t(brush.opacity);
+  if (!ink.curve && ink.opacity >= 0 && ink.opacity <= 255 && ink.opacity == std::floor(ink.opacity))
+    t.wholeOpacity = int32_t(ink.opacity);
 }
 
 // x div 255 for 0 <= x <= 65025, in 16-bit arithmetic (exact over that range: checked exhaustively).
 inline uint16_t Div255(uint16_t x) { return uint16_t((x + 1 + (x >> 8)) >> 8); }
 
 // Coverage of n pixels of row y from column x on, thinned by the paper (paperStrength >= 1).
-void ThinnedRun(const Tables& t, int32_t x, int32_t y, int32_t n, int16_t* out) {
-  const uint8_t* fx = FXbuffer.row(y) + x;
-  const uint8_t* texels = PaperTexture.row(y % PaperHeight);
-  int32_t px = x % PaperWidth;
+void ThinnedRun(const Surface& surface, const Tables& t, int32_t x, int32_t y, int32_t n, int16_t* out) {
+  const uint8_t* fx = surface.mask.row(y) + x;
+  const uint8_t* texels = surface.paper.row(y % surface.paperHeight);
+  int32_t px = x % surface.paperWidth;
   for (int32_t k = 0; k < n; ++k) {
     out[k] = int16_t(std::max(fx[k] - t.thin[texels[px]], 0));
-    if (++px == PaperWidth) px = 0;
+    if (++px == surface.paperWidth) px = 0;
   }
 }
 
 // a for n pixels of row y from column x on; false when every one is 0 (nothing to write).
-BRISEL_VECTOR_CLONES bool OpacityRun(const Tables& t, int32_t paperStrength, int32_t x, int32_t y, int32_t n,
-                                     uint8_t* __restrict a, int16_t* __restrict scratch) {
+BRISEL_VECTOR_CLONES bool OpacityRun(const Surface& surface, const Tables& t, int32_t paperStrength, int32_t x,
+                                     int32_t y, int32_t n, uint8_t* __restrict a, int16_t* __restrict scratch) {
   uint8_t any = 0;
   if (paperStrength >= 1) {
-    ThinnedRun(t, x, y, n, scratch);
+    ThinnedRun(surface, t, x, y, n, scratch);
     for (int32_t k = 0; k < n; ++k) any |= a[k] = t.alpha[scratch[k]];
     return any != 0;
   }
-  const uint8_t* __restrict fx = FXbuffer.row(y) + x;
+  const uint8_t* __restrict fx = surface.mask.row(y) + x;
   if (t.wholeOpacity >= 0) {
     const uint16_t opacity = uint16_t(t.wholeOpacity);
     for (int32_t k = 0; k < n; ++k) any |= a[k] = uint8_t(Div255(uint16_t(fx[k] * opacity)));
@@ -93,18 +92,18 @@ BRISEL_VECTOR_CLONES bool OpacityRun(const Tables& t, int32_t paperStrength, int
 
 // The relief's slope for a run: mask(x + 1, y + 1) - mask(x - 1, y - 1), each thinned by its own texel, on
 // the columns two or more pixels from the border, 0 elsewhere. False when the run has no such column.
-bool SlopeRun(const Tables& t, int32_t paperStrength, int32_t x, int32_t y, int32_t n, int16_t* slope,
-              int16_t* below, int16_t* above) {
-  const int32_t from = std::max(x, 2), to = std::min(x + n, ImageWidth - 2);  // columns [from, to)
+bool SlopeRun(const Surface& surface, const Tables& t, int32_t paperStrength, int32_t x, int32_t y, int32_t n,
+              int16_t* slope, int16_t* below, int16_t* above) {
+  const int32_t from = std::max(x, 2), to = std::min(x + n, surface.width - 2);  // columns [from, to)
   if (from >= to) return false;
   std::fill_n(slope, n, int16_t(0));
   const int32_t m = to - from;
   if (paperStrength >= 1) {
-    ThinnedRun(t, from + 1, y + 1, m, below);
-    ThinnedRun(t, from - 1, y - 1, m, above);
+    ThinnedRun(surface, t, from + 1, y + 1, m, below);
+    ThinnedRun(surface, t, from - 1, y - 1, m, above);
   } else {
-    std::copy_n(FXbuffer.row(y + 1) + from + 1, m, below);
-    std::copy_n(FXbuffer.row(y - 1) + from - 1, m, above);
+    std::copy_n(surface.mask.row(y + 1) + from + 1, m, below);
+    std::copy_n(surface.mask.row(y - 1) + from - 1, m, above);
   }
   for (int32_t k = 0; k < m; ++k) slope[from - x + k] = int16_t(below[k] - above[k]);
   return true;
@@ -147,23 +146,23 @@ void MixChannel(bool relief, bool table, int32_t n, const uint8_t* a, const int1
 
 }  // namespace
 
-PixelRect CompositeStroke(int32_t flags, const PixelRect& area) {
-  const compositing::Brush brush = compositing::ReadBrush();
-  const PixelRect box = Intersection(area, {0, 0, ImageWidth, ImageHeight});
-  if (!compositing::PlanesReady(flags) || box.empty()) return {};
+PixelRect CompositeStroke(Surface& surface, const compositing::Brush& brush, int32_t flags, const PixelRect& area) {
+  const compositing::Ink ink = compositing::ReadInk(brush, surface);
+  const PixelRect box = Intersection(area, {0, 0, surface.width, surface.height});
+  if (!compositing::PlanesReady(surface, flags) || box.empty()) return {};
   Tables t;
-  BuildTables(brush, t);
-  BytePlane* planes[3] = {&PlaneR, &PlaneG, &PlaneB};
-  BytePlane* views[3] = {&ViewR, &ViewG, &ViewB};
-  const bool table = brush.layer >= 0;
+  BuildTables(ink, t);
+  BytePlane* planes[3] = {&surface.planeR, &surface.planeG, &surface.planeB};
+  BytePlane* views[3] = {&surface.viewR, &surface.viewG, &surface.viewB};
+  const bool table = ink.layer != nullptr;
   int16_t scratch[kRun], above[kRun], below[kRun], slope[kRun];
   uint8_t a[kRun];
   for (int32_t y = box.y1; y < box.y2; ++y) {
-    const bool reliefRow = brush.relief && y >= 2 && y < ImageHeight - 2;
+    const bool reliefRow = ink.relief && y >= 2 && y < surface.height - 2;
     for (int32_t x = box.x1; x < box.x2; x += kRun) {
       const int32_t n = std::min(kRun, box.x2 - x);
-      if (!OpacityRun(t, brush.paperStrength, x, y, n, a, scratch)) continue;
-      const bool relief = reliefRow && SlopeRun(t, brush.paperStrength, x, y, n, slope, below, above);
+      if (!OpacityRun(surface, t, ink.paperStrength, x, y, n, a, scratch)) continue;
+      const bool relief = reliefRow && SlopeRun(surface, t, ink.paperStrength, x, y, n, slope, below, above);
       for (int ch = 0; ch < 3; ++ch) {
         const uint8_t* src = planes[ch]->row(y) + x;
         if (flags & 1) MixChannel<false>(relief, table, n, a, slope, src, t.mix[ch], views[ch]->row(y) + x);
@@ -174,8 +173,10 @@ PixelRect CompositeStroke(int32_t flags, const PixelRect& area) {
   return box;
 }
 
-PixelRect RenderSegment(int32_t flags, float x1, float y1, float x2, float y2) {
-  return CompositeStroke(flags, compositing::PixelBox(x1, y1, x2, y2, BrushSize));
+PixelRect RenderSegment(Surface& surface, const compositing::Brush& brush, int32_t flags, float x1, float y1, float x2,
+                        float y2) {
+  const PixelRect box = compositing::PixelBox(x1, y1, x2, y2, brush.size, surface.width, surface.height);
+  return CompositeStroke(surface, brush, flags, box);
 }
 
 }  // namespace brisel::stroke

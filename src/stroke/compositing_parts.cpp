@@ -2,7 +2,6 @@
 
 #include <cmath>
 
-#include "state/shared_state.h"
 
 namespace brisel::stroke::compositing {
 namespace {
@@ -36,27 +35,32 @@ void Span(float a, float b, float r, int32_t limit, int32_t& lo, int32_t& hi) {
   hi = int32_t(last) + 1;
 }
 
-bool Holds(const BytePlane& p) { return p.width() == ImageWidth && p.covers(ImageWidth, ImageHeight); }
+bool Holds(const BytePlane& p, const Surface& surface) {
+  return p.width() == surface.width && p.covers(surface.width, surface.height);
+}
 
 }  // namespace
 
-Brush ReadBrush() {
-  Brush b;
-  if (PenAltitude < 0) {
-    b.paint[0] = b.paint[1] = b.paint[2] = 255;  // a turned-over pen paints white
+Ink ReadInk(const Brush& brush, const Surface& surface) {
+  Ink ink;
+  if (brush.turnedOver) {
+    ink.paint[0] = ink.paint[1] = ink.paint[2] = 255;  // a turned-over pen paints white
   } else {
-    b.paint[0] = ComponentByte(PaintRed);
-    b.paint[1] = ComponentByte(PaintGreen);
-    b.paint[2] = ComponentByte(PaintBlue);
+    ink.paint[0] = ComponentByte(brush.paintRed);
+    ink.paint[1] = ComponentByte(brush.paintGreen);
+    ink.paint[2] = ComponentByte(brush.paintBlue);
   }
   // Modes and curves outside the tables' range are taken as none rather than read past the tables.
-  b.layer = BlendMode >= 1 && BlendMode <= kBlendLayers ? BlendMode - 1 : -1;
-  b.curve = CoverageCurve >= 1 && CoverageCurve <= 2 ? CoverageCurve - 1 : -1;
-  const bool paper = PaperWidth > 0 && PaperHeight > 0 && PaperTexture.covers(PaperWidth, PaperHeight);
-  b.paperStrength = paper && PaperStrength >= 1 ? PaperStrength : 0;
-  b.relief = ReliefEffect >= 1;
-  b.opacity = BrushOpacity;
-  return b;
+  if (brush.blendTable && brush.mode >= 1 && brush.mode <= kBlendLayers)
+    ink.layer = brush.blendTable + size_t(brush.mode - 1) * 256 * 256;
+  if (brush.coverageCurves && brush.curve >= 1 && brush.curve <= 2)
+    ink.curve = brush.coverageCurves + size_t(brush.curve - 1) * 256;
+  const bool paper = surface.paperWidth > 0 && surface.paperHeight > 0 &&
+                     surface.paper.covers(surface.paperWidth, surface.paperHeight);
+  ink.paperStrength = paper && brush.paperStrength >= 1 ? brush.paperStrength : 0;
+  ink.relief = brush.relief;
+  ink.opacity = brush.opacity;
+  return ink;
 }
 
 int32_t Opacity(int32_t c, double opacity) {
@@ -66,18 +70,19 @@ int32_t Opacity(int32_t c, double opacity) {
   return n >= 255.0 * 255.0 ? 255 : int32_t(n) / 255;
 }
 
-PixelRect PixelBox(float x1, float y1, float x2, float y2, float r) {
+PixelRect PixelBox(float x1, float y1, float x2, float y2, float r, int32_t width, int32_t height) {
   PixelRect box;
-  if (ImageWidth <= 0 || ImageHeight <= 0) return box;
-  Span(x1, x2, r, ImageWidth, box.x1, box.x2);
-  Span(y1, y2, r, ImageHeight, box.y1, box.y2);
+  if (width <= 0 || height <= 0) return box;
+  Span(x1, x2, r, width, box.x1, box.x2);
+  Span(y1, y2, r, height, box.y1, box.y2);
   return box.empty() ? PixelRect{} : box;
 }
 
-bool PlanesReady(int32_t flags) {
-  if (ImageWidth <= 0 || ImageHeight <= 0) return false;
-  if (!Holds(FXbuffer) || !Holds(PlaneR) || !Holds(PlaneG) || !Holds(PlaneB)) return false;
-  return !(flags & 1) || (Holds(ViewR) && Holds(ViewG) && Holds(ViewB));
+bool PlanesReady(const Surface& surface, int32_t flags) {
+  if (surface.width <= 0 || surface.height <= 0) return false;
+  const auto holds = [&](const BytePlane& p) { return Holds(p, surface); };
+  if (!holds(surface.mask) || !holds(surface.planeR) || !holds(surface.planeG) || !holds(surface.planeB)) return false;
+  return !(flags & 1) || (holds(surface.viewR) && holds(surface.viewG) && holds(surface.viewB));
 }
 
 }  // namespace brisel::stroke::compositing

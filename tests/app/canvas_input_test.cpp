@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/canvas_input.h"
+#include "app/canvas_stroke.h"
 #include "app/reset_state.h"
 #include "canvas/display.h"
 #include "canvas/display_bitmap.h"
@@ -15,7 +16,7 @@
 #include "platform/native.h"
 #include "state/windows.h"
 #include "stroke/compositing.h"
-#include "stroke/stroke_fixture.h"
+#include "support/canvas_stroke_fixture.h"
 
 namespace brisel::testing {
 namespace {
@@ -26,10 +27,10 @@ using Form1::Form_MouseUp;
 
 constexpr int16_t kLeft = 1, kNone = 0, kShiftCtrl = 3;
 
-class CaptureTest : public StrokeTest {
+class CaptureTest : public CanvasStrokeTest {
  protected:
   void SetUp() override {
-    StrokeTest::SetUp();
+    CanvasStrokeTest::SetUp();
     MakeImage(64, 24);
   }
   static bool Painted(int32_t x, int32_t y) { return PlaneR(x, y) != 255; }
@@ -87,11 +88,11 @@ TEST_F(CaptureTest, AClickLaysTheDabOfItsPressPoint) {
     UndoStack.clear();
     FXbuffer(30, 8) = 255;  // coverage left in the mask far from the click
     PenPressure = c.pressure;
-    StepDistance = c.leftoverStep;
+    app::CanvasStroke().StepDistance = c.leftoverStep;
     const BytePlane before = PlaneR;
     Form_MouseDown(kLeft, 0, 10.5f, 8.5f);
     Form_MouseUp(kLeft, 0, 10.5f, 8.5f);
-    EXPECT_EQ(StrokeCount, 1);
+    EXPECT_EQ(app::CanvasStroke().StrokeCount, 1);
     ASSERT_EQ(UndoStack.size(), 1u);
     EXPECT_EQ(UndoStack.back().left, 8);  // floor(10.5 - 2 - 0.5)
     EXPECT_EQ(UndoStack.back().red.width(), 6);  // columns 8 .. 13
@@ -101,7 +102,7 @@ TEST_F(CaptureTest, AClickLaysTheDabOfItsPressPoint) {
     EXPECT_TRUE(Painted(10, 8));
     const BytePlane clicked = PlaneR;
 
-    canvas::UndoLastStep();
+    canvas::UndoLastStep(false);
     Form_MouseUp(kLeft, 0, 10.5f, 8.5f);
     EXPECT_EQ(PlaneR, before) << "a release with no press of its own lays nothing";
 
@@ -109,7 +110,8 @@ TEST_F(CaptureTest, AClickLaysTheDabOfItsPressPoint) {
     PlaneR = PlaneG = PlaneB = before;
     FXbuffer.fill(0);
     native::AAcpen(FXbuffer.data(), 10.5f, 8.5f, BrushSize * c.pressure, 255, BrushPress / 255, 64, 24);
-    stroke::RenderSegment(2, 8, 6, 13, 11);  // the release's rectangle
+    stroke::Surface surface = app::CanvasSurface();
+    stroke::RenderSegment(surface, app::CanvasBrush(), 2, 8, 6, 13, 11);  // the release's rectangle
     EXPECT_EQ(clicked, PlaneR);
   }
 }
@@ -144,7 +146,7 @@ TEST_F(CaptureTest, TheDabSpacingRunsOnFromStrokeToStroke) {
   std::vector<float> left;  // the count each stroke begins with
   std::vector<int32_t> first;  // the column of each stroke's first dab; the press is at column 4
   for (const float y : {6.5f, 16.5f}) {
-    left.push_back(StepDistance);
+    left.push_back(app::CanvasStroke().StepDistance);
     Form_MouseDown(kLeft, 0, 4.5f, y);
     for (const float x : {14.5f, 24.5f, 34.5f}) Form_MouseMove(kLeft, 0, x, y);
     Form_MouseUp(kLeft, 0, 44.5f, y);
@@ -159,10 +161,10 @@ TEST_F(CaptureTest, TheDabSpacingRunsOnFromStrokeToStroke) {
 TEST_F(CaptureTest, TheListWrapsSoThe10002ndEventLandsAtIndexZero) {
   Form_MouseDown(kLeft, 0, 1, 1);
   for (int i = 1; i <= 10000; ++i) Form_MouseMove(kNone, 0, float(i % 50), 2);
-  EXPECT_EQ(StrokeCount, 10000);
+  EXPECT_EQ(app::CanvasStroke().StrokeCount, 10000);
   Form_MouseMove(kNone, 0, 7.25f, 3.5f);
-  EXPECT_EQ(StrokeCount, 0);
-  EXPECT_EQ(StrokePoints[0], (StrokePoint{7.25f, 3.5f, 1.0f}));
+  EXPECT_EQ(app::CanvasStroke().StrokeCount, 0);
+  EXPECT_EQ(app::CanvasStroke().StrokePoints[0], (stroke::StrokePoint{7.25f, 3.5f, 1.0f}));
   EXPECT_EQ(CountNonZero(FXbuffer), 0) << "moves without a button record but never draw";
   // With a button, drawing waits for the new count to reach 3 and then goes on from the last sample.
   Form_MouseMove(kLeft, 0, 12, 3.5f);
@@ -173,15 +175,15 @@ TEST_F(CaptureTest, TheListWrapsSoThe10002ndEventLandsAtIndexZero) {
 }
 
 TEST_F(CaptureTest, AShiftCtrlPressRecordsNoPointAndItsReleaseLeavesTheImage) {
-  StrokeCount = 17;
-  StrokePoints[0] = {-1, -2, -3};
+  app::CanvasStroke().StrokeCount = 17;
+  app::CanvasStroke().StrokePoints[0] = {-1, -2, -3};
   Zoom = 1.5f;
   PanX = 4;
   PanY = -6;
   Form_MouseDown(kLeft, kShiftCtrl, 5, 7);
   EXPECT_TRUE(StrokeActive);
-  EXPECT_EQ(StrokeCount, 17);
-  EXPECT_EQ(StrokePoints[0], (StrokePoint{-1, -2, -3}));
+  EXPECT_EQ(app::CanvasStroke().StrokeCount, 17);
+  EXPECT_EQ(app::CanvasStroke().StrokePoints[0], (stroke::StrokePoint{-1, -2, -3}));
   EXPECT_EQ(DragStartX, 5);
   EXPECT_EQ(DragStartY, 7);
   EXPECT_EQ(DragStartPanX, 4);
@@ -217,8 +219,8 @@ TEST_F(CaptureTest, AStrokeReleasedInPickModeOrWithShiftCtrlIsCommittedAtThatRel
     ASSERT_EQ(UndoStack.size(), 2u);
     EXPECT_EQ(UndoStack.back().left, 37);  // floor(40 - 2 - 0.5)
     EXPECT_EQ(UndoStack.back().red.width(), 43 - 37);
-    canvas::UndoLastStep();
-    canvas::UndoLastStep();
+    canvas::UndoLastStep(false);
+    canvas::UndoLastStep(false);
     EXPECT_FALSE(Painted(12, 6));
   }
 }
@@ -267,7 +269,7 @@ TEST_F(CaptureTest, AMoveOfTenSamplesRedrawsTheCanvasOnce) {
     Form_MouseMove(kLeft, 0, 56 * zoom, 16 * zoom);
     EXPECT_EQ(Dibs::BlitsToWindow(), blits + 1);
     // Ten samples, t = 0 to 0.9 (the float sum falls short of 1), from point 1 at x = 14 towards point 2 at 30.
-    EXPECT_NEAR(LastDabX, 27.97f, 0.01f);
+    EXPECT_NEAR(app::CanvasStroke().LastDabX, 27.97f, 0.01f);
     const std::vector<platform::Color> shown = window();
     canvas::RedrawRect({0, 0, ImageWidth, ImageHeight});
     EXPECT_TRUE(shown == window());
@@ -277,21 +279,21 @@ TEST_F(CaptureTest, AMoveOfTenSamplesRedrawsTheCanvasOnce) {
 }
 
 TEST_F(CaptureTest, HoveringDoesNothing) {
-  StrokeMinX = StrokeMaxX = 3;
+  app::CanvasStroke().StrokeMinX = app::CanvasStroke().StrokeMaxX = 3;
   Form_MouseMove(kNone, 0, 40, 10);
-  EXPECT_EQ(StrokeCount, 0);
-  EXPECT_EQ(StrokeMaxX, 3);
+  EXPECT_EQ(app::CanvasStroke().StrokeCount, 0);
+  EXPECT_EQ(app::CanvasStroke().StrokeMaxX, 3);
 }
 
 TEST_F(CaptureTest, AMoveGrowsTheRectangleWhateverItDoes) {
   Form_MouseDown(kLeft, kShiftCtrl, 10, 10);
-  StrokeMinX = StrokeMaxX = 10;
-  StrokeMinY = StrokeMaxY = 10;
+  app::CanvasStroke().StrokeMinX = app::CanvasStroke().StrokeMaxX = 10;
+  app::CanvasStroke().StrokeMinY = app::CanvasStroke().StrokeMaxY = 10;
   Form_MouseMove(kLeft, kShiftCtrl, 30, 4);  // a view drag: no point, but the rectangle grows
-  EXPECT_EQ(StrokeMaxX, 32);
-  EXPECT_EQ(StrokeMinY, 2);
-  EXPECT_EQ(StrokeMinX, 10);
-  EXPECT_EQ(StrokeCount, 0);
+  EXPECT_EQ(app::CanvasStroke().StrokeMaxX, 32);
+  EXPECT_EQ(app::CanvasStroke().StrokeMinY, 2);
+  EXPECT_EQ(app::CanvasStroke().StrokeMinX, 10);
+  EXPECT_EQ(app::CanvasStroke().StrokeCount, 0);
 }
 
 TEST_F(CaptureTest, APenInProximityReplacesTheMousePosition) {
@@ -304,13 +306,13 @@ TEST_F(CaptureTest, APenInProximityReplacesTheMousePosition) {
   PanX = 10;
   PanY = 4;  // image x = 30 / 2 - 10 / 2 = 10, y = 10 / 2 - 4 / 2 = 3
   Form_MouseDown(kLeft, 0, 3, 3);
-  EXPECT_EQ(StrokePoints[0], (StrokePoint{10, 3, 0.5f}));
+  EXPECT_EQ(app::CanvasStroke().StrokePoints[0], (stroke::StrokePoint{10, 3, 0.5f}));
   EXPECT_EQ(DragStartX, 30);
   EXPECT_EQ(PenPressure, 0.5f) << "a pen in proximity keeps its pressure";
   Form_MouseMove(kLeft, 0, 50, 50);
-  EXPECT_EQ(StrokePoints[1], (StrokePoint{10, 3, 0.5f}));
+  EXPECT_EQ(app::CanvasStroke().StrokePoints[1], (stroke::StrokePoint{10, 3, 0.5f}));
   Form_MouseUp(kLeft, 0, 60, 60);
-  EXPECT_EQ(StrokePoints[2], (StrokePoint{10, 3, 0.5f}));
+  EXPECT_EQ(app::CanvasStroke().StrokePoints[2], (stroke::StrokePoint{10, 3, 0.5f}));
 }
 
 TEST_F(CaptureTest, APressSetsFullPressureOnlyWhileTheTabletsPenIsAway) {
@@ -321,7 +323,7 @@ TEST_F(CaptureTest, APressSetsFullPressureOnlyWhileTheTabletsPenIsAway) {
   PenInProximity = 0;
   Form_MouseDown(kNone, 0, 3, 3);  // even a press without a button
   EXPECT_EQ(PenPressure, 1.0f);
-  EXPECT_EQ(StrokePoints[0][2], 0.25f) << "a press without a button starts nothing";
+  EXPECT_EQ(app::CanvasStroke().StrokePoints[0][2], 0.25f) << "a press without a button starts nothing";
 }
 
 TEST_F(CaptureTest, PickModePicksOnPressDragAndReleaseInsideTheImageOnly) {
@@ -346,14 +348,14 @@ TEST_F(CaptureTest, PickModePicksOnPressDragAndReleaseInsideTheImageOnly) {
   EXPECT_EQ(picked(), "77,88,99");
   EXPECT_TRUE(StrokeActive);
   EXPECT_TRUE(UndoStack.empty());
-  EXPECT_EQ(StrokeCount, 0);
+  EXPECT_EQ(app::CanvasStroke().StrokeCount, 0);
 }
 
 TEST_F(CaptureTest, AReleaseWithoutAnyPressOrPointListIsSafe) {
-  StrokePoints.clear();  // as before the canvas's load
+  app::CanvasStroke().StrokePoints.clear();  // as before the canvas's load
   Form_MouseUp(kLeft, 0, 5, 5);
-  EXPECT_EQ(StrokePoints.size(), size_t(kStrokePointsLast + 1));
-  EXPECT_EQ(StrokeCount, 1);
+  EXPECT_EQ(app::CanvasStroke().StrokePoints.size(), size_t(stroke::kStrokePointsLast + 1));
+  EXPECT_EQ(app::CanvasStroke().StrokeCount, 1);
   EXPECT_FALSE(StrokeActive);
   app::ResetProgramState();  // no image either
   Form_MouseMove(kLeft, 0, 5, 5);

@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "app/canvas_stroke.h"
 #include "app/canvas_tablet.h"
 #include "app/pressure_window.h"
 #include "panel/tool_panel.h"
@@ -134,13 +135,13 @@ TEST_F(TabletTest, PenEventsReachTheCanvasOnceAtThePensPlace) {
   Start(80, 40);
   Tablet(pen, 10.25, 20.5, 0.5, Qt::LeftButton);
   EXPECT_TRUE(StrokeActive);
-  EXPECT_EQ(StrokeCount, 0);
+  EXPECT_EQ(app::CanvasStroke().StrokeCount, 0);
   EXPECT_EQ(PenInProximity, -1);
-  EXPECT_NEAR(StrokePoints[0][0], 10.25f, 0.01f);
-  EXPECT_NEAR(StrokePoints[0][1], 20.5f, 0.01f);
-  EXPECT_NEAR(StrokePoints[0][2], 0.5f, 0.001f);
+  EXPECT_NEAR(app::CanvasStroke().StrokePoints[0][0], 10.25f, 0.01f);
+  EXPECT_NEAR(app::CanvasStroke().StrokePoints[0][1], 20.5f, 0.01f);
+  EXPECT_NEAR(app::CanvasStroke().StrokePoints[0][2], 0.5f, 0.001f);
   Tablet(pen, 12, 20, 0.5, Qt::LeftButton);
-  EXPECT_EQ(StrokeCount, 1);  // one point per event: nothing arrived a second time as the mouse
+  EXPECT_EQ(app::CanvasStroke().StrokeCount, 1);  // one point per event: nothing arrived a second time as the mouse
   Tablet(pen, 12, 20, 0.5, Qt::NoButton);
   EXPECT_FALSE(StrokeActive);
 }
@@ -184,8 +185,8 @@ TEST_P(ReportBurst, EveryReportIsAPointOfTheStroke) {
   queue(kMoves + 1);
   QWindowSystemInterface::flushWindowSystemEvents();
   EXPECT_FALSE(StrokeActive);
-  EXPECT_EQ(StrokeCount, kMoves + 1);  // every move, and the release
-  for (int i = 0; i <= kMoves + 1; ++i) EXPECT_NEAR(StrokePoints[size_t(i)][0], xOf(i), 0.01f) << "point " << i;
+  EXPECT_EQ(app::CanvasStroke().StrokeCount, kMoves + 1);  // every move, and the release
+  for (int i = 0; i <= kMoves + 1; ++i) EXPECT_NEAR(app::CanvasStroke().StrokePoints[size_t(i)][0], xOf(i), 0.01f) << "point " << i;
 }
 
 // What a pen's event painted is on the screen when the event returns: it does not wait for an idle moment of
@@ -286,7 +287,7 @@ class CanvasScale : public TabletTest, public ::testing::WithParamInterface<doub
         QWindowSystemInterface::handleMouseEvent<QWindowSystemInterface::SynchronousDelivery>(
             window, local * toNative, window->mapToGlobal(local) * toNative, held, Qt::LeftButton, type);
     }
-    return {StrokePoints[0][0], StrokePoints[0][1]};
+    return {app::CanvasStroke().StrokePoints[0][0], app::CanvasStroke().StrokePoints[0][1]};
   }
 };
 INSTANTIATE_TEST_SUITE_P(Tablet, CanvasScale, ::testing::Values(1.25, 1.5, 2.0),

@@ -45,7 +45,7 @@ TEST_F(AppTest, ASendShortOfMemoryLetsTheOldestUndoStepsGoUntilItGoesThrough) {
     app::ResetProgramState();
     Start(12, 6);
     for (int32_t x = 0; x < 5; ++x) Paint(PlaneR, x, 1, uint8_t(200 + x));
-    canvas::UndoLastStep();
+    canvas::UndoLastStep(false);
     const BytePlane red = PlaneR, green = PlaneG, blue = PlaneB, view = ViewR;
     std::vector<std::pair<size_t, size_t>> heldAtEachWrite;  // undo steps, redo steps
     host->beforeCall = [&](const std::string& name) {

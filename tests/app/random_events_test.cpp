@@ -17,6 +17,7 @@
 #include <sstream>
 
 #include "app/canvas_input.h"
+#include "app/canvas_stroke.h"
 #include "app/canvas_tablet.h"
 #include "app/canvas_window.h"
 #include "canvas/display.h"
@@ -197,9 +198,9 @@ class RandomEvents : public AppTest {
         for (size_t k = 0; k < FXbuffer.size(); ++k)
           if (FXbuffer.data()[k] != 0)
             FAIL() << "stroke mask left at " << k % size_t(size.w) << "," << k / size_t(size.w) << " rect "
-                   << StrokeMinX << "," << StrokeMinY << " - " << StrokeMaxX << "," << StrokeMaxY << " size "
-                   << BrushSize << " zoom " << Zoom << " pan " << PanX << "," << PanY << " last " << LastDabX << ","
-                   << LastDabY << " count " << StrokeCount;
+                   << app::CanvasStroke().StrokeMinX << "," << app::CanvasStroke().StrokeMinY << " - " << app::CanvasStroke().StrokeMaxX << "," << app::CanvasStroke().StrokeMaxY << " size "
+                   << BrushSize << " zoom " << Zoom << " pan " << PanX << "," << PanY << " last " << app::CanvasStroke().LastDabX << ","
+                   << app::CanvasStroke().LastDabY << " count " << app::CanvasStroke().StrokeCount;
       // Each event saves at most one step, always the newest: mark what it covers.
       if (!UndoStack.empty()) {
         const UndoStep& s = UndoStack.back();
@@ -218,7 +219,7 @@ class RandomEvents : public AppTest {
         FAIL() << "the send's box left out a change";
       // Between strokes the display copy is the image; and an undo, a clear or a fetch, which redraw only
       // their rectangle, leave the window as a whole redraw would show it.
-      if (!StrokeUncommitted) {
+      if (!app::CanvasStroke().StrokeUncommitted) {
         if (ViewR != PlaneR || ViewG != PlaneG || ViewB != PlaneB) FAIL() << "the display copy is not the image";
         if (rectangleRedraw) ExpectWindowIsAWholeRedraw();
       }
@@ -226,7 +227,7 @@ class RandomEvents : public AppTest {
     }
     SCOPED_TRACE(replay);
     if (deepest < 257 && limits.budget == 0) {  // no step was dropped
-      while (!UndoStack.empty()) canvas::UndoLastStep();
+      while (!UndoStack.empty()) canvas::UndoLastStep(false);
       EXPECT_EQ(PlaneR, red);
       EXPECT_EQ(PlaneG, green);
       EXPECT_EQ(PlaneB, blue);

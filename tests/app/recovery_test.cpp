@@ -360,7 +360,7 @@ TEST_F(RecoveryAfterKill, AnAutosavedCopyOutlivesKillNineAndComesBackOverAnother
   EXPECT_NE(platform::ListRecoveryCopies()[0].path, childCopy);
   EXPECT_EQ(CopyAt(app::RecoveryCopyPath()), restored);
   ASSERT_EQ(UndoStack.size(), 1u);
-  canvas::UndoLastStep();
+  canvas::UndoLastStep(false);
   EXPECT_EQ(Image(), PlanesOf(edited));
   PlaneR = painted.r, PlaneG = painted.g, PlaneB = painted.b;
 

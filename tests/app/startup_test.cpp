@@ -6,6 +6,7 @@
 #include <map>
 
 #include "app/canvas_input.h"
+#include "app/canvas_stroke.h"
 #include "app/canvas_window.h"
 #include "canvas/display.h"
 #include "canvas/undo.h"
@@ -40,7 +41,7 @@ TEST_F(AppTest, StartUpFetchesPaperThenImageThenHandsOverTheCanvas) {
   EXPECT_TRUE(canvas.visible());
   EXPECT_EQ(canvas.caption(), kCaption);  // no zoom until the zoom first changes
   EXPECT_EQ(canvas.clientHeight(), 30);  // and as wide as its menu bar and caption need
-  EXPECT_EQ(StrokePoints.size(), 10001u);
+  EXPECT_EQ(app::CanvasStroke().StrokePoints.size(), 10001u);
   EXPECT_EQ(PenPressure, 1.0f);
   EXPECT_FALSE(TabletPresent);
   // The canvas shows the image at 100 %: pixel for pixel.
@@ -199,7 +200,7 @@ TEST_F(AppTest, GetImageThenUndoRestoresTheImageAsItWasBeforeTheFetch) {
   EXPECT_EQ(PlaneG, BytePlane(6, 4, 3));
   EXPECT_EQ(ViewG, PlaneG);
   EXPECT_EQ(Form1Window().SurfacePixel(1, 1) >> 8 & 0xFF, 3u);
-  canvas::RedrawRect(canvas::UndoLastStep());
+  canvas::RedrawRect(canvas::UndoLastStep(false));
   EXPECT_EQ(PlaneG, before);
   EXPECT_EQ(Form1Window().SurfacePixel(1, 1) >> 8 & 0xFF, 200u);
 }
@@ -278,7 +279,7 @@ TEST_F(AppTest, AfterASendTheCanvasShowsTheHostsOwnEditsInTheBoxSent) {
   link::SendImageToTarnwick();
   EXPECT_TRUE(PlaneR(2, 1) == 200 && PlaneG(2, 1) == 100 && PlaneB(2, 1) == 50 && ViewR(2, 1) == 200);
   EXPECT_NE(PlaneR(5, 3), 1);  // outside the box: not looked at
-  canvas::UndoLastStep();
+  canvas::UndoLastStep(false);
   EXPECT_EQ(PlaneR(0, 0), before);
   EXPECT_TRUE(PlaneR(2, 1) == 200 && ViewR(2, 1) == 200);
   EXPECT_TRUE(messages.empty());
@@ -312,7 +313,7 @@ TEST_P(ChangedBoxTest, EachSendNamesWhatChangedSinceTheLastGoodOne) {
     } else if (*a == 'c') {
       Form2::vx_button2_Click();
     } else if (*a == 'u') {
-      canvas::UndoLastStep();
+      canvas::UndoLastStep(false);
     } else if (*a == 'f') {
       host->green = BytePlane(64, 48, 7);
       link::GetImageFromTarnwick();

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "app/canvas_input.h"
+#include "app/canvas_stroke.h"
 #include "app/reset_state.h"
 #include "canvas/undo.h"
 #include "link/host_link.h"
@@ -33,7 +34,7 @@ void Apply(const Op& op, RecordingHost& host) {
   int16_t code = 0, shift = 0;
   switch (op.kind) {
     case Op::Stroke: {
-      StepDistance = 0;  // the dab spacing runs on from stroke to stroke: each starts afresh, as in the replay
+      app::CanvasStroke().StepDistance = 0;  // the dab spacing runs on from stroke to stroke: each starts afresh, as in the replay
       const auto& p = op.points;
       Form1::Form_MouseDown(1, 0, p.front().first, p.front().second);
       for (size_t i = 1; i + 1 < p.size(); ++i) Form1::Form_MouseMove(1, 0, p[i].first, p[i].second);

@@ -23,26 +23,26 @@ void PaintStep(int x1, int y1, int x2, int y2, uint8_t value) {
 
 TEST_F(AppTest, NormalisationFloorsNearCornersAndMakesFarCornersExclusive) {
   Start(100, 100);
-  const PixelRect a = canvas::NormaliseRect(2.7f, 3.2f, 5.1f, 6.9f);
+  const PixelRect a = canvas::NormaliseRect(2.7f, 3.2f, 5.1f, 6.9f, ImageWidth, ImageHeight);
   EXPECT_EQ(a.x1, 2);
   EXPECT_EQ(a.y1, 3);
   EXPECT_EQ(a.x2, 6);  // x = 2..5
   EXPECT_EQ(a.y2, 7);  // y = 3..6
-  const PixelRect b = canvas::NormaliseRect(4.2f, 0, 4.6f, 10);
+  const PixelRect b = canvas::NormaliseRect(4.2f, 0, 4.6f, 10, ImageWidth, ImageHeight);
   EXPECT_EQ(b.x2 - b.x1, 1);
   EXPECT_EQ(b.y2 - b.y1, 11);
   // Wholly outside on any side: empty.
-  EXPECT_TRUE(canvas::NormaliseRect(-20, 5, -3, 8).empty());
-  EXPECT_TRUE(canvas::NormaliseRect(5, 100, 8, 140).empty());
-  EXPECT_TRUE(canvas::NormaliseRect(1e30f, 0, 3e30f, 4).empty());
+  EXPECT_TRUE(canvas::NormaliseRect(-20, 5, -3, 8, ImageWidth, ImageHeight).empty());
+  EXPECT_TRUE(canvas::NormaliseRect(5, 100, 8, 140, ImageWidth, ImageHeight).empty());
+  EXPECT_TRUE(canvas::NormaliseRect(1e30f, 0, 3e30f, 4, ImageWidth, ImageHeight).empty());
   // Reaching the far edge keeps the last column.
-  EXPECT_EQ(canvas::NormaliseRect(98.5f, 0, 99.2f, 0).x2, 100);
+  EXPECT_EQ(canvas::NormaliseRect(98.5f, 0, 99.2f, 0, ImageWidth, ImageHeight).x2, 100);
 }
 
 TEST_F(AppTest, ClearFXbufferClearsExactlyTheNormalisedRectangle) {
   Start(12, 12);
   FXbuffer.fill(7);
-  canvas::ClearFXbuffer(canvas::NormaliseRect(2.7f, 3.2f, 5.1f, 6.9f));
+  canvas::ClearFXbuffer(canvas::NormaliseRect(2.7f, 3.2f, 5.1f, 6.9f, ImageWidth, ImageHeight));
   for (int y = 0; y < 12; ++y)
     for (int x = 0; x < 12; ++x) {
       const bool inside = x >= 2 && x <= 5 && y >= 3 && y <= 6;
@@ -52,7 +52,7 @@ TEST_F(AppTest, ClearFXbufferClearsExactlyTheNormalisedRectangle) {
 
 TEST_F(AppTest, SaveUndoRectKeepsOneColumnForASliverAndNothingOutside) {
   Start(50, 50);
-  EXPECT_TRUE(canvas::SaveUndoRect(canvas::NormaliseRect(4.2f, 0, 4.6f, 10)));
+  EXPECT_TRUE(canvas::SaveUndoRect(canvas::NormaliseRect(4.2f, 0, 4.6f, 10, ImageWidth, ImageHeight)));
   ASSERT_EQ(UndoStack.size(), 1u);
   EXPECT_EQ(UndoStack.back().left, 4);
   EXPECT_EQ(UndoStack.back().top, 0);
@@ -69,14 +69,14 @@ TEST_F(AppTest, OverlappingStepsUndoneInReverseRestoreTheImageExactly) {
   const BytePlane red = PlaneR, green = PlaneG, blue = PlaneB;
   PaintStep(2, 2, 15, 10, 11);
   PaintStep(8, 5, 25, 18, 22);
-  canvas::UndoLastStep();
-  canvas::UndoLastStep();
+  canvas::UndoLastStep(false);
+  canvas::UndoLastStep(false);
   EXPECT_EQ(PlaneR, red);
   EXPECT_EQ(PlaneG, green);
   EXPECT_EQ(PlaneB, blue);
   EXPECT_EQ(ViewR, red);
   EXPECT_EQ(Form1Window().SurfacePixel(10, 6), platform::RGB(red(10, 6), green(10, 6), blue(10, 6)));
-  canvas::UndoLastStep();  // empty: nothing happens
+  canvas::UndoLastStep(false);  // empty: nothing happens
   EXPECT_EQ(PlaneR, red);
 }
 
@@ -85,7 +85,7 @@ TEST_F(AppTest, TheStackHoldsTwoHundredFiftySevenSteps) {
   const BytePlane original = PlaneR;
   for (int i = 0; i < 258; ++i) PaintStep(i, 0, i, 0, 255);
   EXPECT_EQ(UndoStack.size(), 257u);
-  for (int i = 0; i < 258; ++i) canvas::UndoLastStep();
+  for (int i = 0; i < 258; ++i) canvas::UndoLastStep(false);
   // The oldest stroke (column 0) was dropped and stays; every later one is undone.
   EXPECT_EQ(PlaneR(0, 0), 255);
   for (int x = 1; x < 258; ++x) ASSERT_EQ(PlaneR(x, 0), original(x, 0)) << x;
@@ -100,7 +100,7 @@ TEST_F(AppTest, ClearThenUndoBringsBackEveryColumnAndRow) {
   EXPECT_EQ(PlaneR, BytePlane(100, 80, 255));
   EXPECT_EQ(ViewB, BytePlane(100, 80, 255));
   EXPECT_EQ(FXbuffer, BytePlane(100, 80, 0));
-  canvas::UndoLastStep();
+  canvas::UndoLastStep(false);
   EXPECT_EQ(PlaneR, red);
   EXPECT_EQ(PlaneB, blue);
 }
@@ -121,7 +121,7 @@ TEST_F(AppTest, TheMemoryBudgetDropsTheOldestStepsAndKeepsTheNewest) {
   PaintStep(0, 0, 39, 9, 4);  // 1200 bytes: alone past the budget, kept
   ASSERT_EQ(UndoStack.size(), 1u);
   EXPECT_EQ(canvas::UndoStackBytes(), 1200u);
-  canvas::UndoLastStep();
+  canvas::UndoLastStep(false);
   for (int x = 0; x < 40; ++x) ASSERT_EQ(PlaneR(x, 5), x < 30 ? x / 10 + 1 : original(x, 5)) << x;
   EXPECT_TRUE(UndoStack.empty());
 }

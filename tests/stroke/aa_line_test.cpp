@@ -27,35 +27,35 @@ TEST(Distance, RoundsTheFirstSquareToFloatBeforeTheSum) {
 
 // Dabs of size 0.1 centred on pixel centres mark exactly one pixel each (a cone of radius one pixel, its
 // neighbours' centres on its rim), so the positions that got a dab can be counted. The spacing is set
-// through BrushStep: spacing = BrushStep / 100 * 0.1.
+// through brush.step: spacing = brush.step / 100 * 0.1.
 class AALineTest : public StrokeTest {
  protected:
   void SetUp() override {
     StrokeTest::SetUp();
     MakeImage(40, 8);
   }
-  static std::vector<int> DabbedColumns(int32_t row) {
+  std::vector<int> DabbedColumns(int32_t row) {
     std::vector<int> columns;
-    for (int32_t x = 0; x < ImageWidth; ++x)
-      if (FXbuffer(x, row) != 0) columns.push_back(x);
+    for (int32_t x = 0; x < surface.width; ++x)
+      if (mask(x, row) != 0) columns.push_back(x);
     return columns;
   }
-  static void Line(float x0, float x1, float spacing) {
-    BrushStep = spacing / 0.1f * 100;
-    stroke::AALine(x0, 3.5f, x1, 3.5f, 0.1f, 0.1f);
+  void Line(float x0, float x1, float spacing) {
+    brush.step = spacing / 0.1f * 100;
+    stroke::AALine(s, surface, brush, x0, 3.5f, x1, 3.5f, 0.1f, 0.1f);
   }
 };
 
 TEST_F(AALineTest, SpacingOfBrushSizeTwoDabsEveryPixel) {
   Line(2.5f, 5.5f, 0.3f);  // a piece of length 3 with spacing 0.3 (size 2 at step 15)
   EXPECT_EQ(DabbedColumns(3), (std::vector<int>{2, 3, 4, 5}));
-  EXPECT_EQ(StepDistance, 0);
+  EXPECT_EQ(s.StepDistance, 0);
 }
 
 TEST_F(AALineTest, SpacingOfBrushSizeThirtyTwoDabsEveryFifthStep) {
   Line(0.5f, 20.5f, 4.8f);  // 21 positions; spacing 4.8 (size 32 at step 15)
   EXPECT_EQ(DabbedColumns(3), (std::vector<int>{4, 9, 14, 19}));
-  EXPECT_NEAR(StepDistance, 1, 1e-5);
+  EXPECT_NEAR(s.StepDistance, 1, 1e-5);
 }
 
 TEST_F(AALineTest, WalkedDistanceCarriesOverFromPieceToPiece) {
@@ -66,11 +66,11 @@ TEST_F(AALineTest, WalkedDistanceCarriesOverFromPieceToPiece) {
 }
 
 TEST_F(AALineTest, ZeroLengthPieceWalksNothingAndDabsOnlyIfTheSpacingIsReached) {
-  StepDistance = 2;
+  s.StepDistance = 2;
   Line(6.5f, 6.5f, 4.8f);
-  EXPECT_EQ(StepDistance, 2);
+  EXPECT_EQ(s.StepDistance, 2);
   EXPECT_TRUE(DabbedColumns(3).empty());
-  StepDistance = 5;
+  s.StepDistance = 5;
   Line(6.5f, 6.5f, 4.8f);
   EXPECT_EQ(DabbedColumns(3), (std::vector<int>{6}));
   Line(9.5f, 9.5f, 0);  // spacing 0: every position gets a dab
@@ -83,32 +83,32 @@ TEST_F(AALineTest, APieceOfWildCoordinatesCountsNothingAndLaterPiecesDabAsEver) 
   const float inf = std::numeric_limits<float>::infinity(), nan = std::numeric_limits<float>::quiet_NaN();
   for (const auto& [x0, x1] : {std::pair{6.5f, nan}, {nan, 6.5f}, {6.5f, inf}, {inf, inf}, {-inf, 6.5f}, {3e38f, -3e38f}}) {
     SCOPED_TRACE(::testing::Message() << x0 << " to " << x1);
-    FXbuffer.fill(0);
-    StepDistance = 2;
+    mask.fill(0);
+    s.StepDistance = 2;
     Line(x0, x1, 4.8f);
-    EXPECT_EQ(StepDistance, 2);
+    EXPECT_EQ(s.StepDistance, 2);
     Line(10.5f, 20.5f, 4.8f);  // its third position completes the spacing
     EXPECT_EQ(DabbedColumns(3), (std::vector<int>{12, 17}));
   }
 }
 
-// The spacing is BrushStep percent of the start size, whichever way the size slides: sizes 0.1 to 0.5 each
+// The spacing is brush.step percent of the start size, whichever way the size slides: sizes 0.1 to 0.5 each
 // mark one pixel, and at step 300 they space the dabs 0.3 and 1.5 apart.
 TEST_F(AALineTest, SpacingIsTakenFromTheStartSize) {
-  BrushStep = 300;
-  stroke::AALine(2.5f, 3.5f, 8.5f, 3.5f, 0.1f, 0.5f);
+  brush.step = 300;
+  stroke::AALine(s, surface, brush, 2.5f, 3.5f, 8.5f, 3.5f, 0.1f, 0.5f);
   EXPECT_EQ(DabbedColumns(3), (std::vector<int>{2, 3, 4, 5, 6, 7, 8}));
-  StepDistance = 0;
-  stroke::AALine(2.5f, 5.5f, 8.5f, 5.5f, 0.5f, 0.1f);
+  s.StepDistance = 0;
+  stroke::AALine(s, surface, brush, 2.5f, 5.5f, 8.5f, 5.5f, 0.5f, 0.1f);
   EXPECT_EQ(DabbedColumns(5), (std::vector<int>{3, 5, 7}));
 }
 
 TEST_F(AALineTest, PieceShorterThanHalfAPixelVisitsItsStartOnceAndWalksOne) {
-  StepDistance = 0;
+  s.StepDistance = 0;
   Line(6.5f, 6.9f, 4.8f);
-  EXPECT_NEAR(StepDistance, 1, 1e-6);
+  EXPECT_NEAR(s.StepDistance, 1, 1e-6);
   EXPECT_TRUE(DabbedColumns(3).empty());
-  StepDistance = 4;
+  s.StepDistance = 4;
   Line(6.5f, 6.9f, 4.8f);
   EXPECT_EQ(DabbedColumns(3), (std::vector<int>{6}));
 }
@@ -119,31 +119,31 @@ TEST_F(AALineTest, StepZeroDabsEveryPosition) {
 }
 
 TEST_F(AALineTest, DabSizeSlidesFromStartToEnd) {
-  BrushStep = 0;
-  stroke::AALine(5.5f, 3.5f, 35.5f, 3.5f, 0.5f, 3.0f);
+  brush.step = 0;
+  stroke::AALine(s, surface, brush, 5.5f, 3.5f, 35.5f, 3.5f, 0.5f, 3.0f);
   // Thin at the start, three pixels of radius at the end.
-  EXPECT_EQ(FXbuffer(5, 1), 0);
-  EXPECT_EQ(FXbuffer(35, 1), 255);
-  EXPECT_EQ(FXbuffer(35, 5), 255);
+  EXPECT_EQ(mask(5, 1), 0);
+  EXPECT_EQ(mask(35, 1), 255);
+  EXPECT_EQ(mask(35, 5), 255);
 }
 
 TEST_F(AALineTest, StrengthIsThePressSliderOverFull) {
-  BrushStep = 0;
-  BrushPress = 128;
-  stroke::AALine(5.5f, 3.5f, 10.5f, 3.5f, 3, 3);
-  EXPECT_EQ(FXbuffer(7, 3), 128);
+  brush.step = 0;
+  brush.press = 128;
+  stroke::AALine(s, surface, brush, 5.5f, 3.5f, 10.5f, 3.5f, 3, 3);
+  EXPECT_EQ(mask(7, 3), 128);
 }
 
 TEST_F(AALineTest, WithoutAMaskOfTheImagesSizeNothingIsStampedButTheWalkCounts) {
-  FXbuffer = BytePlane(10, 10);
-  BrushStep = 0;
-  stroke::AALine(1.5f, 1.5f, 30.5f, 1.5f, 2, 2);
-  EXPECT_EQ(CountNonZero(FXbuffer), 0);
-  FXbuffer = BytePlane();
-  BrushStep = 1e6f;
-  StepDistance = 0;
-  stroke::AALine(1.5f, 1.5f, 4.5f, 1.5f, 2, 2);
-  EXPECT_NEAR(StepDistance, 4, 1e-5);
+  mask = BytePlane(10, 10);
+  brush.step = 0;
+  stroke::AALine(s, surface, brush, 1.5f, 1.5f, 30.5f, 1.5f, 2, 2);
+  EXPECT_EQ(CountNonZero(mask), 0);
+  mask = BytePlane();
+  brush.step = 1e6f;
+  s.StepDistance = 0;
+  stroke::AALine(s, surface, brush, 1.5f, 1.5f, 4.5f, 1.5f, 2, 2);
+  EXPECT_NEAR(s.StepDistance, 4, 1e-5);
 }
 
 }  // namespace

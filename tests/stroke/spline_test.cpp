@@ -24,16 +24,16 @@ class SplineTest : public StrokeTest {
     gSamples.clear();
   }
   // Points n - 3 .. n at x = 0, 10, 20, 30 on the row y = 5, pressure 1; the last sample at point n - 2.
-  static void CollinearPoints(int32_t n = 3) {
-    for (int k = 0; k < 4; ++k) StrokePoints[size_t(n - 3 + k)] = {10.0f * k, 5, 1};
-    StrokeCount = n;
-    LastDabX = 10;
-    LastDabY = 5;
-    LastDabPressure = 1;
+  void CollinearPoints(int32_t n = 3) {
+    for (int k = 0; k < 4; ++k) s.StrokePoints[size_t(n - 3 + k)] = {10.0f * k, 5, 1};
+    s.StrokeCount = n;
+    s.LastDabX = 10;
+    s.LastDabY = 5;
+    s.LastDabPressure = 1;
   }
-  static std::vector<float> SampleXs(float X, float Y) {
+  std::vector<float> SampleXs(float X, float Y) {
     gSamples.clear();
-    stroke::SampleSpline(X, Y, Record);
+    stroke::SampleSpline(s, X, Y, Record);
     std::vector<float> xs;
     for (const auto& s : gSamples) xs.push_back(s[0]);
     return xs;
@@ -59,7 +59,7 @@ TEST_F(SplineTest, CollinearEvenlySpacedPointsGiveEvenlySpacedSamplesOnTheLine) 
   for (size_t k = 0; k < gSamples.size(); ++k) {
     EXPECT_NEAR(gSamples[k][0], 10 + 10.0f * k / 3, 1e-4) << k;
     EXPECT_EQ(gSamples[k][1], 5) << k;
-    EXPECT_EQ(gSamples[k][2], 1) << "pressure 1 throughout keeps the width at BrushSize";
+    EXPECT_EQ(gSamples[k][2], 1) << "pressure 1 throughout keeps the width at brush.size";
   }
 }
 
@@ -79,69 +79,67 @@ TEST_F(SplineTest, StepFollowsTheDistanceFromTheLastSample) {
   EXPECT_EQ(SampleXs(20.5f, 5), xs);
   // 0 < d < 1: s > 1, only t = 0.
   EXPECT_EQ(SampleXs(10.5f, 5), (std::vector<float>{10}));
-  // The event's window position is compared as it is with the last sample's image position: at zoom 2 with
-  // a pan, window (32, 5) is image (13, 5), 3 from the last sample (four samples), yet d = 22: ten.
-  Zoom = 2;
-  PanX = 6;
-  PanY = -5;
+  // The event's window position is compared as it is with the last sample's image position, whatever the
+  // view (the engine knows none): at zoom 2 with a pan, window (32, 5) may be image (13, 5), 3 from the last
+  // sample, yet d = 22: ten samples.
   EXPECT_EQ(SampleXs(32, 5).size(), 10u);
-  EXPECT_EQ(SampleXs(10, 5).size(), 2u);  // image (2, 5), 8 away (nine samples), yet d = 0
+  EXPECT_EQ(SampleXs(10, 5).size(), 2u);  // d = 0, whatever image point the window's (10, 5) shows
 }
 
 TEST_F(SplineTest, NothingIsSampledBeforeTheFourthPoint) {
   CollinearPoints();
-  StrokeCount = 2;
+  s.StrokeCount = 2;
   EXPECT_TRUE(SampleXs(10, 5).empty());
 }
 
 TEST_F(SplineTest, TheFirstPiecesOfAWrappedListAreTakenFromTheNewPoints) {
-  CollinearPoints(kStrokePointsLast);
-  StrokePoints[0] = {100, 5, 1};
-  StrokePoints[1] = {110, 5, 1};
-  StrokePoints[2] = {120, 5, 1};
-  StrokePoints[3] = {130, 5, 1};
-  StrokeCount = 3;
-  LastDabX = 110;
+  CollinearPoints(stroke::kStrokePointsLast);
+  s.StrokePoints[0] = {100, 5, 1};
+  s.StrokePoints[1] = {110, 5, 1};
+  s.StrokePoints[2] = {120, 5, 1};
+  s.StrokePoints[3] = {130, 5, 1};
+  s.StrokeCount = 3;
+  s.LastDabX = 110;
   EXPECT_EQ(SampleXs(110, 5), (std::vector<float>{110, 120}));
 }
 
 TEST_F(SplineTest, DrawBrushJoinsFromTheLastSampleAndPreviewsOnly) {
   CollinearPoints();
-  LastDabX = 2;  // the press point, as on a stroke's first piece
-  BrushStep = 0;
-  StrokeMinX = StrokeMaxX = 2;
-  StrokeMinY = StrokeMaxY = 5;
-  stroke::DrawBrush(10, 5);  // d = 8
+  s.LastDabX = 2;  // the press point, as on a stroke's first piece
+  brush.step = 0;
+  s.StrokeMinX = s.StrokeMaxX = 2;
+  s.StrokeMinY = s.StrokeMaxY = 5;
+  stroke::DrawBrush(s, surface, brush, 10, 5);  // d = 8
   // The straight join from x = 2 and the piece up to x = 20 are in the mask; nothing beyond.
-  EXPECT_EQ(FXbuffer(3, 5), 255);
-  EXPECT_EQ(FXbuffer(15, 5), 255);
-  EXPECT_EQ(FXbuffer(19, 5), 255);
-  EXPECT_EQ(FXbuffer(24, 5), 0);
+  EXPECT_EQ(mask(3, 5), 255);
+  EXPECT_EQ(mask(15, 5), 255);
+  EXPECT_EQ(mask(19, 5), 255);
+  EXPECT_EQ(mask(24, 5), 0);
   // Shown in the display copy, not in the image.
-  EXPECT_EQ(ViewR(15, 5), 0);
-  EXPECT_EQ(PlaneR(15, 5), 255);
+  EXPECT_EQ(viewR(15, 5), 0);
+  EXPECT_EQ(planeR(15, 5), 255);
   // The last sample became the last dab and the rectangle grew around every sample.
-  EXPECT_NEAR(LastDabX, 20, 1e-4);
-  EXPECT_EQ(LastDabY, 5);
-  EXPECT_NEAR(StrokeMaxX, 20 + BrushSize, 1e-4);
-  EXPECT_EQ(StrokeMinX, 2 - BrushSize);  // the join's first dab, at the last sample, is inside too
-  EXPECT_EQ(StrokeMinY, 5 - BrushSize);
-  EXPECT_EQ(StrokeMaxY, 5 + BrushSize);
+  EXPECT_NEAR(s.LastDabX, 20, 1e-4);
+  EXPECT_EQ(s.LastDabY, 5);
+  EXPECT_NEAR(s.StrokeMaxX, 20 + brush.size, 1e-4);
+  EXPECT_EQ(s.StrokeMinX, 2 - brush.size);  // the join's first dab, at the last sample, is inside too
+  EXPECT_EQ(s.StrokeMinY, 5 - brush.size);
+  EXPECT_EQ(s.StrokeMaxY, 5 + brush.size);
 }
 
 // The pressure is used unclamped: above 1 (a pen pressed hard, the spline overshooting) the dabs grow past
-// BrushSize.
+// brush.size.
 TEST_F(SplineTest, PressureAboveOneWidensTheDabs) {
   CollinearPoints();
-  for (int k = 0; k < 4; ++k) StrokePoints[size_t(k)][2] = 2;
-  LastDabPressure = 2;
-  BrushStep = 0;
-  stroke::DrawBrush(10, 5);  // d = 0: samples at x = 10 and 20
+  for (int k = 0; k < 4; ++k) s.StrokePoints[size_t(k)][2] = 2;
+  s.LastDabPressure = 2;
+  brush.step = 0;
+  stroke::DrawBrush(s, surface, brush, 10, 5);  // d = 0: samples at x = 10 and 20
   // Dabs of size 4 from end to end: full two and a half rows off the line, where size 2 reaches nothing;
   // nothing at four and a half.
-  EXPECT_EQ(FXbuffer(10, 7), 255);
-  EXPECT_EQ(FXbuffer(20, 7), 255);
-  EXPECT_EQ(FXbuffer(15, 9), 0);
+  EXPECT_EQ(mask(10, 7), 255);
+  EXPECT_EQ(mask(20, 7), 255);
+  EXPECT_EQ(mask(15, 9), 0);
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include "app/canvas_stroke.h"
 #include "app/canvas_window.h"
 #include "canvas/display.h"
 #include "canvas/display_bitmap.h"
@@ -13,6 +14,7 @@
 #include "platform/qt/form_impl.h"
 #include "state/shared_state.h"
 #include "state/windows.h"
+#include "stroke/compositing.h"
 #include "support/app_fixture.h"
 
 namespace brisel::testing {
@@ -65,7 +67,7 @@ TEST_F(StrokeEndToEndTest, AStrokeOfMouseEventsPaintsCommitsAndCanBeUndone) {
     for (int32_t x = 0; x < ImageWidth; ++x) ASSERT_EQ(FXbuffer(x, y), 0) << "mask left at " << x << "," << y;
 
   ASSERT_EQ(UndoStack.size(), 1u);
-  canvas::RedrawRect(canvas::UndoLastStep());
+  canvas::RedrawRect(canvas::UndoLastStep(false));
   EXPECT_EQ(PlaneR, host->red);
   EXPECT_EQ(PlaneG, host->green);
   EXPECT_EQ(PlaneB, host->blue);
@@ -109,6 +111,29 @@ TEST_F(StrokeEndToEndTest, AShiftCtrlDragPaintsNothing) {
 
 namespace brisel::testing {
 namespace {
+
+// Compositing shows nothing itself: the box its preview answers, redrawn, shows it with a pixel to spare.
+TEST_F(StrokeEndToEndTest, ThePreviewsAnswerShownRefreshesTheCanvas) {
+  Start(16, 12);
+  platform::Form& canvas = Form1Window();
+  canvas.SetClientSize(ImageWidth, ImageHeight);
+  Dibs::CreateDib();
+  for (BytePlane* p : {&PlaneR, &PlaneG, &PlaneB, &ViewR, &ViewG, &ViewB}) p->fill(100);
+  canvas.FillBox(0, 0, ImageWidth - 1, ImageHeight - 1, platform::RGB(1, 2, 3));
+  FXbuffer.fill(255);
+  BrushSize = 2, BrushOpacity = 255, PaintRed = 200, PaintGreen = PaintBlue = 0;
+  stroke::Surface surface = app::CanvasSurface();
+  stroke::RenderSegment(surface, app::CanvasBrush(), 2, 8, 6, 8, 6);
+  const PixelRect box = stroke::RenderSegment(surface, app::CanvasBrush(), 1, 8, 6, 8, 6);
+  EXPECT_EQ(box, (PixelRect{6, 4, 11, 9}));
+  EXPECT_EQ(canvas.SurfacePixel(8, 6), platform::RGB(1, 2, 3)) << "compositing shows nothing itself";
+  canvas::RedrawRect(box);  // refreshed with a pixel to spare at zoom 1
+  EXPECT_EQ(canvas.SurfacePixel(8, 6), platform::RGB(200, 0, 0));
+  EXPECT_EQ(canvas.SurfacePixel(5, 3), platform::RGB(100, 100, 100));
+  EXPECT_EQ(canvas.SurfacePixel(11, 9), platform::RGB(100, 100, 100));
+  EXPECT_EQ(canvas.SurfacePixel(4, 6), platform::RGB(1, 2, 3));
+  EXPECT_EQ(canvas.SurfacePixel(12, 6), platform::RGB(1, 2, 3));
+}
 
 // However the preview cut a stroke into boxes, after the release the canvas shows exactly the committed
 // image, rim pixels of the dabs included; at zoom 2 as well as at 1.
