@@ -18,7 +18,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "platform/recovery.h"
+#include "platform/recovery_copies.h"
 
 namespace {
 

@@ -4,17 +4,12 @@
 #include <QCommandLineParser>
 #include <QIcon>
 #include <QImageReader>
-#include <QSocketNotifier>
 
 #include <langinfo.h>
-#include <fcntl.h>
-#include <poll.h>
-#include <sys/ioctl.h>
 #include <unistd.h>
 #include <strings.h>
 
 #include <clocale>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
@@ -28,9 +23,10 @@
 #include "file/file_host.h"
 #include "file/file_stamp.h"
 #include "file/picture_path.h"
-#include "krita/krita_host.h"
+#include "krita/plugin_main.h"
 #include "platform/lifecycle.h"
-#include "platform/recovery.h"
+#include "platform/program.h"
+#include "platform/recovery_copies.h"
 #include "platform/window.h"
 #include "state/windows.h"
 
@@ -188,60 +184,11 @@ int RunOnPicture(const std::string& picture) {
   return status;
 }
 
-// Krita gone while the canvas is open (killed, or crashed: a Krita that quits asks Brisel to end with SIGTERM
-// first) shows as the end of the answers' pipe, seen here between requests. The painting not yet sent goes
-// into a recovery copy, the painter is told where, and Brisel ends: nothing can reach Krita any more.
-void WatchForKritaGone() {
-  auto* watch = new QSocketNotifier(STDIN_FILENO, QSocketNotifier::Read, QCoreApplication::instance());
-  QObject::connect(watch, &QSocketNotifier::activated, [watch] {
-    // Answers are read by the request that waits for them; between requests the pipe holds nothing, unless
-    // it has ended.
-    pollfd pipe{STDIN_FILENO, POLLIN, 0};
-    int waiting = 0;
-    if (::poll(&pipe, 1, 0) != 1 || (::ioctl(STDIN_FILENO, FIONREAD, &waiting) == 0 && waiting > 0)) return;
-    watch->setEnabled(false);
-    const std::string words = brisel::app::KeepRecoveryCopy();
-    brisel::platform::ReleasePicture();
-    std::fprintf(stderr, "brisel: Krita has ended while Brisel was open.%s%s\n", words.empty() ? "" : " ",
-                 words.c_str());
-    if (!words.empty())
-      brisel::platform::ShowMessage("Brisel", "Krita has ended, so the painting cannot go back to it. " + words +
-                                                  " Start Brisel on the same picture and layer in Krita to have it back.");
-    std::fflush(nullptr);
-    ::_exit(1);
-  });
-}
-
-// brisel --krita-exchange FOLDER, as the Krita plug-in starts it: requests go to the plug-in on the standard
-// output as it was given, answers come on the standard input. The standard output the rest of the program
-// (and Qt) writes to becomes the standard error, so that nothing else reaches the plug-in as a request.
-int PaintOnKritaLayer(const std::string& folder) {
-  brisel::kritahost::Header header;
-  try {
-    header = brisel::kritahost::ReadHeader(folder);
-  } catch (const brisel::Error& e) {
-    std::fprintf(stderr, "brisel: %s\n", e.text().c_str());
-    return 1;
-  }
-  std::fflush(stdout);
-  const int requests = ::fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 3);
-  if (requests < 0 || ::dup2(STDERR_FILENO, STDOUT_FILENO) < 0) {
-    std::perror("brisel: the pipe to Krita");
-    return 1;
-  }
-  // A request written after Krita died fails as a call (the painting stays, and a copy is kept) instead of
-  // ending Brisel by SIGPIPE; so does a word on the standard error, which Krita read.
-  std::signal(SIGPIPE, SIG_IGN);
-  brisel::kritahost::RegisterKritaHost(folder, requests, STDIN_FILENO);
-  WatchForKritaGone();
-  return RunOnPicture(brisel::kritahost::PictureIdentity(header));
-}
-
 }  // namespace
 
 int main(int argc, char* argv[]) {
   UseUtf8CharacterType();
-  QCoreApplication::setApplicationName("Brisel");
+  QCoreApplication::setApplicationName(brisel::kProgramName);
   QCoreApplication::setApplicationVersion(BRISEL_VERSION);
   CommandLine line;
   if (const std::optional<int> status = ReadCommandLine(argc, argv, line)) return *status;
@@ -257,7 +204,7 @@ int main(int argc, char* argv[]) {
   QGuiApplication::setDesktopFileName(BRISEL_APP_ID);  // Wayland desktops find the icon by it
   QApplication::setWindowIcon(QIcon::fromTheme(BRISEL_APP_ID));  // X11 task bars take the windows' own (once installed)
 
-  if (!line.kritaExchange.empty()) return PaintOnKritaLayer(line.kritaExchange);
+  if (!line.kritaExchange.empty()) return brisel::kritahost::PaintOnKritaLayer(line.kritaExchange, RunOnPicture);
 
   brisel::filehost::FileHostOptions options;
   options.imagePath = line.image;

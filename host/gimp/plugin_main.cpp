@@ -21,7 +21,8 @@
 #include "gimp/gimp_host.h"
 #include "gimp/plugin_shell.h"
 #include "platform/lifecycle.h"
-#include "platform/recovery.h"
+#include "platform/program.h"
+#include "platform/recovery_copies.h"
 #include "platform/window.h"
 #include "state/windows.h"
 
@@ -49,7 +50,7 @@ std::string GimpEndedText(const std::string& words) {
   brisel::platform::ReleasePicture();
   std::fprintf(stderr, "brisel: GIMP has ended while Brisel was open.%s%s\n", words.empty() ? "" : " ",
                words.c_str());
-  if (!words.empty()) brisel::platform::ShowMessage("Brisel", GimpEndedText(words));
+  if (!words.empty()) brisel::platform::ShowMessage(brisel::kProgramName, GimpEndedText(words));
   std::fflush(nullptr);
   ::_exit(1);
 }
@@ -89,7 +90,7 @@ int SayGimpEnded(const char* text) {
   static char name[] = "brisel";
   static char* argv[] = {name, nullptr};
   QApplication app(argc, argv);
-  brisel::platform::ShowMessage("Brisel", text);
+  brisel::platform::ShowMessage(brisel::kProgramName, text);
   return 0;
 }
 
@@ -111,7 +112,7 @@ Outcome PaintOn(int32_t drawable) {
   if (const std::string why = brisel::platform::WhyNoWindows(); !why.empty()) return Outcome::ExecutionError(why);
   brisel::platform::UseWholeScaleFactors();
   QApplication app(argc, argv);
-  QApplication::setApplicationName("Brisel");
+  QApplication::setApplicationName(brisel::kProgramName);
   brisel::gimphost::RegisterGimpHost(drawable);
   // A layer open in another Brisel is opened again only when the painter says so: each send would then
   // carry only its own strokes.

@@ -15,9 +15,8 @@
 #include "canvas/undo.h"
 #include "link/host_link.h"
 #include "link/low_memory.h"
-#include "panel/theme.h"
 #include "platform/lifecycle.h"
-#include "platform/recovery.h"
+#include "platform/recovery_copies.h"
 #include "platform/settings.h"
 #include "platform/window.h"
 #include "state/shared_state.h"
@@ -142,7 +141,7 @@ bool OnTermination(int signal) {
 int32_t AutosaveSeconds() {
   const std::string text =
       platform::GetSetting("tarnwick", "Startup", "Autosave_Seconds", std::to_string(kDefaultAutosaveSeconds));
-  const std::optional<int32_t> seconds = panel::SettingNumber(text);
+  const std::optional<int32_t> seconds = platform::SettingNumber(text);
   // The timer counts in milliseconds, in 32 bits: about 24 days at most.
   if (!seconds || *seconds < 0 || *seconds > kLongestAutosaveSeconds) {
     std::fprintf(stderr,

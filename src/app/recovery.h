@@ -1,5 +1,5 @@
 #pragma once
-// Recovery copies of the painting (platform/recovery.h), so that no way out of the program loses it: one is
+// Recovery copies of the painting (platform/recovery_copies.h), so that no way out of the program loses it: one is
 // written before the program ends on a failure, a lost display or a termination signal (SIGTERM, SIGHUP,
 // SIGINT, SIGQUIT), and whenever a send at close fails;
 // while there are changes not yet sent it is refreshed in the background at the autosave interval; a send

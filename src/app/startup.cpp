@@ -11,7 +11,6 @@
 #include "canvas/pyramid.h"
 #include "canvas/undo.h"
 #include "link/host_link.h"
-#include "panel/theme.h"
 #include "platform/settings.h"
 #include "state/shared_state.h"
 #include "state/windows.h"
@@ -25,7 +24,7 @@ namespace {
 uint64_t ReadUndoMemoryBudget() {
   constexpr uint64_t kMiB = uint64_t(1) << 20;
   const std::optional<int32_t> megabytes =
-      panel::SettingNumber(platform::GetSetting("tarnwick", "Startup", "Undo_Memory_MB", ""));
+      platform::SettingNumber(platform::GetSetting("tarnwick", "Startup", "Undo_Memory_MB", ""));
   return megabytes && *megabytes > 0 ? uint64_t(*megabytes) * kMiB : DefaultUndoMemoryBudget();
 }
 
@@ -38,11 +37,8 @@ void SizeBuffers() {
 
 void Main() {
   WireWindowHandlers();
-  Zoom = 1.0f;
-  PanX = PanY = 0;
-  UndoStack.clear();
-  RedoStack.clear();
-  UndoLimit = 256;
+  // The view, the histories and their limit are as at process start (ResetSharedState's values); the budget
+  // is the host's setting.
   UndoMemoryBudget = ReadUndoMemoryBudget();
   stroke::LoadPenCurve();
   HostObject = platform::CreateObject(platform::kHostProgId);
@@ -62,7 +58,7 @@ void Main() {
   canvas::ForgetChanges();  // the planes are the host's own
   Pyramid::Forget();
   Dibs::CreateDib();
-  AppCaption = "Brisel 1.1 for PT Embers - Spline based paint engine";
+  AppCaption.assign(kProgramNameAndVersion).append(" for PT Embers - Spline based paint engine");
 
   platform::Form& canvas = Form1Window();
   int16_t zero = 0;

@@ -27,10 +27,6 @@ struct HostTheme {
 // Reads the ten settings the panel shows; an absent key, or a value that is not a number, keeps its default.
 HostTheme ReadHostTheme();
 
-// A setting's text as a Long: a decimal number, rounded half to even when it has a fraction, or a hex
-// number written &Hxx; surrounding blanks allowed. Nothing else (and nothing outside Long's range) is one.
-std::optional<int32_t> SettingNumber(const std::string& text);
-
 // The themed form's back colour, whatever the settings.
 inline constexpr platform::Color kThemeBackColor = 0x9E958F;
 

@@ -28,7 +28,27 @@ enum class Icon {
   Cross,          // clear
 };
 
-class VxButton {
+// What each panel control has besides its looks: its place on its form, in client pixels and fixed when it
+// is made, and a tag of the program's (the theme reads it).
+class ControlPlace {
+ public:
+  int32_t left() const { return left_; }
+  int32_t top() const { return top_; }
+  int32_t width() const { return width_; }
+  int32_t height() const { return height_; }
+  void SetTag(const std::string& tag) { tag_ = tag; }
+  std::string tag() const { return tag_; }
+
+ protected:
+  ControlPlace(int32_t left, int32_t top, int32_t width, int32_t height)
+      : left_(left), top_(top), width_(width), height_(height) {}
+
+ private:
+  int32_t left_, top_, width_, height_;
+  std::string tag_;
+};
+
+class VxButton : public ControlPlace {
  public:
   using MouseHandler = Form::MouseHandler;
 
@@ -61,16 +81,9 @@ class VxButton {
   Color shadow() const;
   void SetBorderless(bool borderless);
   bool borderless() const;
-  void SetTag(const std::string& tag);
-  std::string tag() const;
   void SetToolTip(const std::string& text);
   std::string toolTip() const;
   void Refresh();
-
-  int32_t left() const;
-  int32_t top() const;
-  int32_t width() const;
-  int32_t height() const;
 
   struct Impl;
   Impl& impl() { return *impl_; }
@@ -79,7 +92,7 @@ class VxButton {
   std::unique_ptr<Impl> impl_;
 };
 
-class HProp {
+class HProp : public ControlPlace {
  public:
   HProp(Form& parent, int32_t left, int32_t top, int32_t width, int32_t height);
   ~HProp();
@@ -105,14 +118,7 @@ class HProp {
   Color highlight() const;
   void SetShadow(Color color);
   Color shadow() const;
-  void SetTag(const std::string& tag);
-  std::string tag() const;
   void Refresh();
-
-  int32_t left() const;
-  int32_t top() const;
-  int32_t width() const;
-  int32_t height() const;
 
   struct Impl;
   Impl& impl() { return *impl_; }

@@ -13,11 +13,11 @@
 
 #include "platform/byte_plane.h"
 #include "platform/host.h"
+#include "platform/program.h"
 #include "state/pixel_rect.h"
 
 namespace brisel {
 
-inline constexpr const char* kProgramName = "Brisel";  // the title of the program's message boxes
 
 // ---- start-up (app/startup) and the host link (link/) ---------------------------------------------
 extern std::shared_ptr<platform::HostObject> HostObject;  // target of every host call (start-up)

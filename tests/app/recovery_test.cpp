@@ -33,7 +33,7 @@
 #include "link/host_link.h"
 #include "platform/lifecycle.h"
 #include "platform/qt/form_impl.h"
-#include "platform/recovery.h"
+#include "platform/recovery_copies.h"
 #include "support/app_fixture.h"
 #include "support/scoped_env.h"
 

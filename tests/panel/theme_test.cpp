@@ -19,6 +19,7 @@
 #include "app/recovery.h"
 #include "canvas/undo.h"
 #include "panel/theme.h"
+#include "platform/settings.h"
 #include "panel/tool_panel.h"
 #include "panel/wallpaper.h"
 #include "platform/controls.h"
@@ -159,18 +160,18 @@ TEST_F(ThemeTest, StoredColoursApplyAndWhatIsNoNumberKeepsItsDefault) {
 }
 
 TEST(SettingNumber, AcceptsDecimalAndHexLongsOnly) {
-  EXPECT_EQ(panel::SettingNumber("14737632"), 14737632);
-  EXPECT_EQ(panel::SettingNumber("  -1 "), -1);
-  EXPECT_EQ(panel::SettingNumber("+7"), 7);
-  EXPECT_EQ(panel::SettingNumber("2.5"), 2);
-  EXPECT_EQ(panel::SettingNumber("3.5"), 4);
-  EXPECT_EQ(panel::SettingNumber(".5"), 0);
-  EXPECT_EQ(panel::SettingNumber("&HE0E0E0"), 0xE0E0E0);
-  EXPECT_EQ(panel::SettingNumber("&hffffffff"), -1);
-  EXPECT_EQ(panel::SettingNumber("2147483647"), 2147483647);
+  EXPECT_EQ(platform::SettingNumber("14737632"), 14737632);
+  EXPECT_EQ(platform::SettingNumber("  -1 "), -1);
+  EXPECT_EQ(platform::SettingNumber("+7"), 7);
+  EXPECT_EQ(platform::SettingNumber("2.5"), 2);
+  EXPECT_EQ(platform::SettingNumber("3.5"), 4);
+  EXPECT_EQ(platform::SettingNumber(".5"), 0);
+  EXPECT_EQ(platform::SettingNumber("&HE0E0E0"), 0xE0E0E0);
+  EXPECT_EQ(platform::SettingNumber("&hffffffff"), -1);
+  EXPECT_EQ(platform::SettingNumber("2147483647"), 2147483647);
   for (const char* bad : {"", " ", "-", ".", "1e3", "12px", "0x10", "&H", "&H123456789", "&HG0", "1, 2",
                           "2147483648", "-2147483649"})
-    EXPECT_EQ(panel::SettingNumber(bad), std::nullopt) << "'" << bad << "'";
+    EXPECT_EQ(platform::SettingNumber(bad), std::nullopt) << "'" << bad << "'";
 }
 
 // The same settings bound the undo history's memory, read at start-up: Undo_Memory_MB in megabytes; what

@@ -18,7 +18,7 @@
 #include <random>
 
 #include "platform/journal.h"
-#include "platform/recovery.h"
+#include "platform/recovery_copies.h"
 #include "support/scoped_env.h"
 
 namespace brisel::testing {

@@ -19,7 +19,7 @@
 #include <functional>
 
 #include "platform/journal.h"
-#include "platform/recovery.h"
+#include "platform/recovery_copies.h"
 #include "support/scoped_env.h"
 
 namespace brisel::testing {

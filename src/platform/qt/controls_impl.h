@@ -50,9 +50,7 @@ struct VxButton::Impl {
   bool borderless = false;
   bool held = false;       // a mouse button went down on the button and is not yet released
   bool underMouse = false; // while held: the pointer is over the button
-  std::string tag;
   std::string toolTip;
-  int32_t left = 0, top = 0, width = 0, height = 0;
 
   void Redraw() {
     if (widget) widget->update();
@@ -86,8 +84,6 @@ struct HProp::Impl {
   Color fore = RGB(224, 224, 224);
   Color highlight = RGB(224, 224, 224);
   Color shadow = RGB(32, 32, 32);
-  std::string tag;
-  int32_t left = 0, top = 0, width = 0, height = 0;
 
   // A move by the user: rounded to a whole number, kept inside min..max, and Change raised (through the
   // event dispatch) only when the value really changes.

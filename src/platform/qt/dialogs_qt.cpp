@@ -16,6 +16,7 @@
 #include <utility>
 
 #include "platform/lifecycle.h"
+#include "platform/program.h"
 #include "platform/qt/form_impl.h"
 #include "platform/qt/screen_qt.h"
 
@@ -73,7 +74,7 @@ void ReportFatal(const Error& error) {
   if (!lastWords.empty()) std::fprintf(stderr, "brisel: %s\n", lastWords.c_str());
   std::fflush(stderr);
   if (qApp && !HeadlessPlatform())
-    QMessageBox::critical(nullptr, "Brisel", FatalText(error, lastWords));
+    QMessageBox::critical(nullptr, kProgramName, FatalText(error, lastWords));
   std::exit(1);
 }
 

@@ -109,11 +109,7 @@ void HPropWidget::keyPressEvent(QKeyEvent* event) {
 // ---- HProp -----------------------------------------------------------------------------------------
 
 HProp::HProp(Form& parent, int32_t left, int32_t top, int32_t width, int32_t height)
-    : impl_(std::make_unique<Impl>()) {
-  impl_->left = left;
-  impl_->top = top;
-  impl_->width = width;
-  impl_->height = height;
+    : ControlPlace(left, top, width, height), impl_(std::make_unique<Impl>()) {
   impl_->widget = new HPropWidget(*this, parent.impl().client);
   impl_->widget->setGeometry(left, top, width, height);
   impl_->widget->show();
@@ -172,16 +168,9 @@ void HProp::SetShadow(Color color) {
   impl_->Redraw();
 }
 Color HProp::shadow() const { return impl_->shadow; }
-void HProp::SetTag(const std::string& tag) { impl_->tag = tag; }
-std::string HProp::tag() const { return impl_->tag; }
 
 void HProp::Refresh() {
   if (impl_->widget) impl_->widget->repaint();
 }
-
-int32_t HProp::left() const { return impl_->left; }
-int32_t HProp::top() const { return impl_->top; }
-int32_t HProp::width() const { return impl_->width; }
-int32_t HProp::height() const { return impl_->height; }
 
 }  // namespace brisel::platform

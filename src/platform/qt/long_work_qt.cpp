@@ -16,6 +16,7 @@
 #include <future>
 #include <thread>
 
+#include "platform/program.h"
 #include "platform/qt/form_impl.h"
 #include "platform/qt/screen_qt.h"
 
@@ -29,7 +30,7 @@ constexpr auto kQuietTime = std::chrono::milliseconds(500);
 class ProgressWindow final : public QDialog {
  public:
   explicit ProgressWindow(const QString& what) {
-    setWindowTitle("Brisel");
+    setWindowTitle(kProgramName);
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
     setWindowModality(Qt::ApplicationModal);
     auto* layout = new QVBoxLayout(this);

@@ -27,7 +27,7 @@
 #include "platform/atomic_file.h"
 #include "platform/journal.h"
 #include "platform/qt/recovery_files.h"
-#include "platform/recovery.h"
+#include "platform/recovery_copies.h"
 
 namespace brisel::platform {
 namespace {

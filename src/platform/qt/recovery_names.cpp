@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "platform/recovery.h"
+#include "platform/recovery_copies.h"
 
 namespace brisel::platform {
 

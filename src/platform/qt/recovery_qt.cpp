@@ -39,7 +39,7 @@
 #include "platform/journal.h"
 #include "platform/qt/picture_planes.h"
 #include "platform/qt/recovery_files.h"
-#include "platform/recovery.h"
+#include "platform/recovery_copies.h"
 
 namespace brisel::platform {
 namespace {

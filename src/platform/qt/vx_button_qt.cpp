@@ -114,11 +114,7 @@ void VxButtonWidget::mouseReleaseEvent(QMouseEvent* event) {
 // ---- VxButton --------------------------------------------------------------------------------------
 
 VxButton::VxButton(Form& parent, int32_t left, int32_t top, int32_t width, int32_t height)
-    : impl_(std::make_unique<Impl>()) {
-  impl_->left = left;
-  impl_->top = top;
-  impl_->width = width;
-  impl_->height = height;
+    : ControlPlace(left, top, width, height), impl_(std::make_unique<Impl>()) {
   impl_->widget = new VxButtonWidget(*this, parent.impl().client);
   impl_->widget->setGeometry(left, top, width, height);
   impl_->widget->show();
@@ -194,9 +190,6 @@ void VxButton::SetBorderless(bool borderless) {
 }
 bool VxButton::borderless() const { return impl_->borderless; }
 
-void VxButton::SetTag(const std::string& tag) { impl_->tag = tag; }
-std::string VxButton::tag() const { return impl_->tag; }
-
 void VxButton::SetToolTip(const std::string& text) {
   impl_->toolTip = text;
   if (impl_->widget) impl_->widget->setToolTip(QString::fromStdString(text));
@@ -206,10 +199,5 @@ std::string VxButton::toolTip() const { return impl_->toolTip; }
 void VxButton::Refresh() {
   if (impl_->widget) impl_->widget->repaint();
 }
-
-int32_t VxButton::left() const { return impl_->left; }
-int32_t VxButton::top() const { return impl_->top; }
-int32_t VxButton::width() const { return impl_->width; }
-int32_t VxButton::height() const { return impl_->height; }
 
 }  // namespace brisel::platform
