@@ -1,6 +1,6 @@
 #pragma once
 // What the canvas could not do for want of memory, in the words the user hears. The canvas opens no window:
-// it answers these, and the window's handler that called it says them (Tell, app/host_link.h).
+// it answers these, and the window's handler that called it says them (Tell, link/host_link.h).
 
 #include <string>
 #include <utility>

@@ -60,6 +60,19 @@ inline void StoreBgrx16(uint8_t* out, __m128i blue, __m128i green, __m128i red) 
 }
 #endif
 
+#if defined(__SSE2__)
+// Runs block(at) over n pixels sixteen at a time, the last block overlapping the one before (it writes the
+// same values again); false, having run nothing, when n is under sixteen.
+template <typename Block>
+inline bool InBlocksOf16(int32_t n, Block&& block) {
+  if (n < 16) return false;
+  int32_t i = 0;
+  for (; i + 16 <= n; i += 16) block(i);
+  if (i < n) block(n - 16);
+  return true;
+}
+#endif
+
 // Interleaves n pixels of one row: out gets blue, green, red, 255 for each.
 void InterleaveRow(const uint8_t* r, const uint8_t* g, const uint8_t* b, uint8_t* out, int32_t n) {
   int32_t i = 0;
@@ -69,11 +82,7 @@ void InterleaveRow(const uint8_t* r, const uint8_t* g, const uint8_t* b, uint8_t
                 _mm_loadu_si128(reinterpret_cast<const __m128i*>(g + at)),
                 _mm_loadu_si128(reinterpret_cast<const __m128i*>(r + at)));
   };
-  if (n >= 16) {
-    for (; i + 16 <= n; i += 16) block(i);
-    if (i < n) block(n - 16);  // the last block overlaps the one before; it writes the same values
-    return;
-  }
+  if (InBlocksOf16(n, block)) return;
 #endif
   for (; i < n; ++i) {
     out[i * 4 + 0] = b[i];
@@ -125,11 +134,7 @@ void BoxRow(const Planes& planes, int32_t u0, int32_t n, int32_t v, uint8_t* out
     StoreBgrx16(out + static_cast<size_t>(at) * 4, channel(planes.bgr[0] + from), channel(planes.bgr[1] + from),
                 channel(planes.bgr[2] + from));
   };
-  if (n >= 16) {
-    for (; i + 16 <= n; i += 16) block(i);
-    if (i < n) block(n - 16);  // overlapping last block, as in InterleaveRow
-    return;
-  }
+  if (InBlocksOf16(n, block)) return;
 #endif
   for (; i < n; ++i) {
     for (int c = 0; c < 3; ++c) {
@@ -185,11 +190,7 @@ void VerticalPass(const Planes& planes, int32_t x0, int32_t n, int32_t firstRow,
     store(o, bLo, gLo, rLo);
     store(o + 4, bHi, gHi, rHi);
   };
-  if (n >= 16) {
-    for (; i + 16 <= n; i += 16) block(i);
-    if (i < n) block(n - 16);  // overlapping last block, as in InterleaveRow
-    return;
-  }
+  if (InBlocksOf16(n, block)) return;
 #endif
   for (; i < n; ++i) {
     for (int c = 0; c < 3; ++c) {
