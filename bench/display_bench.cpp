@@ -31,12 +31,13 @@ double Seconds(Clock::time_point since) { return std::chrono::duration<double>(C
 
 void Fit(benchmark::State& state) {
   brisel::bench::MakeCanvas(kSide, kSide, 1.0f, 1920, 1080);
+  brisel::platform::Form& canvas = brisel::Form1Window();
   const auto first = Clock::now();
-  brisel::canvas::FitToWindow();  // the first makes the pyramid
+  brisel::canvas::FitToWindow(canvas);  // the first makes the pyramid
   state.counters["first_ms"] = Seconds(first) * 1e3;
   for (auto _ : state) {
     const auto start = Clock::now();
-    brisel::canvas::FitToWindow();
+    brisel::canvas::FitToWindow(canvas);
     state.SetIterationTime(Seconds(start));
   }
   state.counters["zoom"] = brisel::Zoom;
@@ -98,10 +99,11 @@ void CopyPlanes(benchmark::State& state) {
 
 void Zoom6(benchmark::State& state) {
   brisel::bench::MakeCanvas(kSide, kSide, 1.0f, 1920, 1080);
+  brisel::platform::Form& canvas = brisel::Form1Window();
   for (auto _ : state) {
     const auto start = Clock::now();
-    brisel::canvas::SetView(6.0f, -20000, -20000);
-    brisel::canvas::displaybuffers();
+    brisel::canvas::SetView(canvas, 6.0f, -20000, -20000);
+    brisel::canvas::displaybuffers(canvas);
     state.SetIterationTime(Seconds(start));
   }
 #ifdef BRISEL_DISPLAY_BYTES

@@ -61,7 +61,7 @@ void Main() {
   canvas::SyncView({0, 0, ImageWidth, ImageHeight});
   canvas::ForgetChanges();  // the planes are the host's own
   Pyramid::Forget();
-  Dibs::CreateDib();
+  Dibs::CreateDib(Form1Window());
   AppCaption = "Brisel 1.1 for PT Embers - Spline based paint engine";
 
   platform::Form& canvas = Form1Window();

@@ -5,6 +5,7 @@
 #include "app/canvas_window.h"
 #include "app/keys.h"
 #include "app/pressure_window.h"
+#include "canvas/window_frame.h"
 #include "panel/tool_panel.h"
 #include "state/windows.h"
 
@@ -52,6 +53,9 @@ void BeforeDestroy() {
 
 }  // namespace
 
-void WireWindowHandlers() { SetWindowWiring({AttachForm1, AttachForm2, BeforeDestroy}); }
+void WireWindowHandlers() {
+  SetWindowWiring({AttachForm1, AttachForm2, BeforeDestroy});
+  canvas::SetFrameWiring({ShowViewInCaption, FitCanvasToPicture});
+}
 
 }  // namespace brisel::app

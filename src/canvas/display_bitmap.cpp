@@ -11,7 +11,6 @@
 #include "platform/native/smoothblit_taps.h"
 #include "platform/numbers.h"
 #include "state/shared_state.h"
-#include "state/windows.h"
 
 namespace brisel::Dibs {
 
@@ -35,8 +34,9 @@ TileRange TilesOver(const TiledBitmap& bitmap, int32_t u0, int32_t v0, int32_t u
 
 // The bitmap pixels [u0, u1) x [v0, v1) the window shows at the current pan.
 // Turned, the window shows the bitmap pixels of the turned window's box.
-void WindowPart(const TiledBitmap& bitmap, int32_t& u0, int32_t& v0, int32_t& u1, int32_t& v1) {
-  const UprightBox box = WindowUpright();
+void WindowPart(const platform::Form& canvas, const TiledBitmap& bitmap, int32_t& u0, int32_t& v0, int32_t& u1,
+                int32_t& v1) {
+  const UprightBox box = WindowUpright(canvas);
   u0 = int32_t(std::clamp(box.x0 - PanX, int64_t(0), int64_t(bitmap.width())));
   v0 = int32_t(std::clamp(box.y0 - PanY, int64_t(0), int64_t(bitmap.height())));
   u1 = int32_t(std::clamp(box.x1 - PanX, int64_t(0), int64_t(bitmap.width())));
@@ -138,7 +138,7 @@ uint32_t TiledBitmap::Pixel(int32_t u, int32_t v) const {
 int32_t ZoomedWidth() { return FloorToLong(double(ImageWidth) * double(Zoom)); }
 int32_t ZoomedHeight() { return FloorToLong(double(ImageHeight) * double(Zoom)); }
 
-void CreateDib() {
+void CreateDib(const platform::Form& canvas) {
   const int32_t zoomedWidth = ZoomedWidth();
   const int32_t zoomedHeight = ZoomedHeight();
   const int32_t dibWidth = int32_t((int64_t(zoomedWidth) + 3) / 4 * 4);  // rows of whole 32-bit words
@@ -147,17 +147,12 @@ void CreateDib() {
   TiledBitmap made;
   made.Reset(dibWidth, zoomedHeight);
   int32_t u0, v0, u1, v1;
-  WindowPart(made, u0, v0, u1, v1);
+  WindowPart(canvas, made, u0, v0, u1, v1);
   const TileRange visible = TilesOver(made, u0, v0, u1, v1);
   for (int32_t r = visible.r0; r < visible.r1; ++r)
     for (int32_t c = visible.c0; c < visible.c1; ++c)
       if (!made.Tile(c, r)) throw Error(errors::kDisplayBitmap, "Unable to create the display bitmap");
-  if (DibBitmap.exists()) {
-    platform::Form& canvas = Form1Window();
-    if (canvas.visible())
-      canvas.SetCaption(AppCaption + canvas::ViewCaption());
-    made.TakeSpares(DibBitmap);
-  }
+  if (DibBitmap.exists()) made.TakeSpares(DibBitmap);
   DibBitmap = std::move(made);
   DibWidth = dibWidth;
   DibHeight = zoomedHeight;
@@ -177,7 +172,8 @@ uint64_t DisplayBytes() {
   return DibBitmap.bytes() + spares + Pyramid::Bytes();
 }
 
-canvas::Refusals BlitRect(const BytePlane& R, const BytePlane& G, const BytePlane& B, const PixelRect& r) {
+canvas::Refusals BlitRect(platform::Form& canvas, const BytePlane& R, const BytePlane& G, const BytePlane& B,
+                          const PixelRect& r) {
   if (Zoom == 0 || !DibBitmap.exists()) return {};
   // The planes must hold the whole image; a shorter plane is never read beyond its end.
   if (!R.covers(ImageWidth, ImageHeight) || !G.covers(ImageWidth, ImageHeight) || !B.covers(ImageWidth, ImageHeight))
@@ -185,11 +181,10 @@ canvas::Refusals BlitRect(const BytePlane& R, const BytePlane& G, const BytePlan
   int32_t x1 = std::clamp(r.x1, 0, ImageWidth), x2 = std::clamp(r.x2, 0, ImageWidth);
   int32_t y1 = std::clamp(r.y1, 0, ImageHeight), y2 = std::clamp(r.y2, 0, ImageHeight);
 
-  platform::Form& canvas = Form1Window();
   const double zoom = Zoom;
-  const canvas::ViewTurn turn = canvas::CurrentTurn();
+  const canvas::ViewTurn turn = canvas::CurrentTurn(canvas);
   // Only what the window shows, with a pixel to spare on each side.
-  const UprightBox shown = WindowUpright();
+  const UprightBox shown = WindowUpright(canvas);
   x1 = std::max(x1, Nearest((double(shown.x0) - 1.0 - PanX) / zoom));
   y1 = std::max(y1, Nearest((double(shown.y0) - 1.0 - PanY) / zoom));
   x2 = std::min(x2, Nearest((double(shown.x1) + 1.0 - PanX) / zoom));
@@ -201,7 +196,7 @@ canvas::Refusals BlitRect(const BytePlane& R, const BytePlane& G, const BytePlan
   if (G.width() != rowLength || B.width() != rowLength || G.height() != R.height() || B.height() != R.height())
     return {};
   if (turn.turned() && !turn.quarter()) {
-    if (BlitTurned(R, G, B, turn, x1, y1, x2, y2)) ++gBlits;
+    if (BlitTurned(canvas, R, G, B, turn, x1, y1, x2, y2)) ++gBlits;
     return {};
   }
   // The bitmap pixels of the rectangle, then only those inside the window: nothing else is drawn.
@@ -211,7 +206,7 @@ canvas::Refusals BlitRect(const BytePlane& R, const BytePlane& G, const BytePlan
     return {};
   canvas::Refusals refused;
   int32_t wu0, wv0, wu1, wv1;
-  WindowPart(DibBitmap, wu0, wv0, wu1, wv1);
+  WindowPart(canvas, DibBitmap, wu0, wv0, wu1, wv1);
   const int32_t u0 = std::max(span.u0, wu0), u1 = std::min(span.u1, wu1);
   const int32_t v0 = std::max(span.v0, wv0), v1 = std::min(span.v1, wv1);
   // Tiles the window has left go first, so that panning never gathers more than the window's worth.
@@ -271,7 +266,7 @@ canvas::Refusals BlitRect(const BytePlane& R, const BytePlane& G, const BytePlan
   const int32_t tw = DibBitmap.tileWidth(), th = DibBitmap.tileHeight();
   if (cu1 > cu0 && cv1 > cv0) ++gBlits;
   if (turn.turned()) {
-    CopyQuarterTurned(DibBitmap, turn, cu0, cv0, cu1, cv1);
+    CopyQuarterTurned(canvas, DibBitmap, turn, cu0, cv0, cu1, cv1);
     return refused;
   }
   for (int32_t r = copied.r0; r < copied.r1; ++r)

@@ -251,8 +251,8 @@ TEST_F(CaptureTest, AMoveOfTenSamplesRedrawsTheCanvasOnce) {
     Zoom = zoom;
     platform::Form& canvas = Form1Window();
     canvas.SetClientSize(int32_t(64 * zoom), int32_t(24 * zoom));
-    Dibs::CreateDib();
-    canvas::displaybuffers();
+    Dibs::CreateDib(Form1Window());
+    canvas::displaybuffers(Form1Window());
     const auto window = [&] {
       std::vector<platform::Color> pixels;
       for (int32_t y = 0; y < canvas.clientHeight(); ++y)
@@ -269,7 +269,7 @@ TEST_F(CaptureTest, AMoveOfTenSamplesRedrawsTheCanvasOnce) {
     // Ten samples, t = 0 to 0.9 (the float sum falls short of 1), from point 1 at x = 14 towards point 2 at 30.
     EXPECT_NEAR(LastDabX, 27.97f, 0.01f);
     const std::vector<platform::Color> shown = window();
-    canvas::RedrawRect({0, 0, ImageWidth, ImageHeight});
+    canvas::RedrawRect(Form1Window(), {0, 0, ImageWidth, ImageHeight});
     EXPECT_TRUE(shown == window());
     Form_MouseUp(kLeft, 0, 56 * zoom, 16 * zoom);
     Zoom = 1;

@@ -199,7 +199,7 @@ TEST_F(AppTest, GetImageThenUndoRestoresTheImageAsItWasBeforeTheFetch) {
   EXPECT_EQ(PlaneG, BytePlane(6, 4, 3));
   EXPECT_EQ(ViewG, PlaneG);
   EXPECT_EQ(Form1Window().SurfacePixel(1, 1) >> 8 & 0xFF, 3u);
-  canvas::RedrawRect(canvas::UndoLastStep());
+  canvas::RedrawRect(Form1Window(), canvas::UndoLastStep());
   EXPECT_EQ(PlaneG, before);
   EXPECT_EQ(Form1Window().SurfacePixel(1, 1) >> 8 & 0xFF, 200u);
 }

@@ -143,7 +143,7 @@ TEST_F(AppTest, TheWheelATouchpadAndSpaceMoveTheViewAndNothingElse) {
   const BytePlane red = PlaneR, green = PlaneG, blue = PlaneB;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    ASSERT_TRUE(canvas::SetView(c.zoom, c.panX, c.panY));
+    ASSERT_TRUE(canvas::SetView(Form1Window(), c.zoom, c.panX, c.panY));
     const QPointF before = ImageAt(c.zoomAbout);
     for (const Input& in : c.inputs) Deliver(in);
     EXPECT_FLOAT_EQ(Zoom, c.wantZoom);

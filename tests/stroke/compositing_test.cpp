@@ -202,7 +202,7 @@ TEST_F(CompositingTest, ABoxReachingPastTheImageIsClipped) {
 TEST_F(CompositingTest, ThePreviewsAnswerShownRefreshesTheCanvas) {
   platform::Form& canvas = Form1Window();
   canvas.SetClientSize(ImageWidth, ImageHeight);
-  Dibs::CreateDib();
+  Dibs::CreateDib(Form1Window());
   canvas.FillBox(0, 0, ImageWidth - 1, ImageHeight - 1, platform::RGB(1, 2, 3));
   FXbuffer.fill(255);
   PaintRed = 200;
@@ -210,7 +210,7 @@ TEST_F(CompositingTest, ThePreviewsAnswerShownRefreshesTheCanvas) {
   const PixelRect box = stroke::RenderSegment(1, 8, 6, 8, 6);
   EXPECT_EQ(box, (PixelRect{6, 4, 11, 9}));
   EXPECT_EQ(canvas.SurfacePixel(8, 6), platform::RGB(1, 2, 3)) << "compositing shows nothing itself";
-  canvas::RedrawRect(box);  // refreshed with a pixel to spare at zoom 1
+  canvas::RedrawRect(Form1Window(), box);  // refreshed with a pixel to spare at zoom 1
   EXPECT_EQ(canvas.SurfacePixel(8, 6), platform::RGB(200, 0, 0));
   EXPECT_EQ(canvas.SurfacePixel(5, 3), platform::RGB(100, 100, 100));
   EXPECT_EQ(canvas.SurfacePixel(11, 9), platform::RGB(100, 100, 100));

@@ -65,7 +65,7 @@ TEST_F(StrokeEndToEndTest, AStrokeOfMouseEventsPaintsCommitsAndCanBeUndone) {
     for (int32_t x = 0; x < ImageWidth; ++x) ASSERT_EQ(FXbuffer(x, y), 0) << "mask left at " << x << "," << y;
 
   ASSERT_EQ(UndoStack.size(), 1u);
-  canvas::RedrawRect(canvas::UndoLastStep());
+  canvas::RedrawRect(Form1Window(), canvas::UndoLastStep());
   EXPECT_EQ(PlaneR, host->red);
   EXPECT_EQ(PlaneG, host->green);
   EXPECT_EQ(PlaneB, host->blue);
@@ -117,9 +117,9 @@ TEST_F(StrokeEndToEndTest, AfterTheReleaseTheCanvasShowsExactlyTheCommittedImage
     Start(60, 40);
     Form1Window().SetClientSize(120, 80);
     Zoom = zoom;
-    Dibs::CreateDib();
+    Dibs::CreateDib(Form1Window());
     for (BytePlane* p : {&PlaneR, &PlaneG, &PlaneB, &ViewR, &ViewG, &ViewB}) p->fill(255);
-    canvas::displaybuffers();
+    canvas::displaybuffers(Form1Window());
     BrushSize = 4.5f;
     Send(QEvent::MouseButtonPress, QPointF(10 * zoom, 10 * zoom), Qt::LeftButton, Qt::LeftButton);
     for (int i = 1; i <= 12; ++i)
