@@ -50,10 +50,10 @@ void Fit(benchmark::State& state) {
 void UndoStroke(benchmark::State& state) {
   brisel::bench::MakeCanvas(kSide, kSide, 1.0f, 1920, 1080);
   for (auto _ : state) {
-    if (!brisel::canvas::SaveUndoRect({900, 700, 1100, 900})) state.SkipWithError("no undo step");
+    if (!brisel::canvas::TheHistory().Save({900, 700, 1100, 900})) state.SkipWithError("no undo step");
     for (int32_t y = 700; y < 900; ++y) std::memset(&brisel::PlaneR(900, y), 7, 200);
     const auto start = Clock::now();
-    brisel::canvas::UndoLastStep();
+    brisel::canvas::TheHistory().UndoLastStep(brisel::StrokeUncommitted);
     state.SetIterationTime(Seconds(start));
   }
   brisel::bench::DropCanvas();
@@ -65,14 +65,14 @@ void ClearThenUndo(benchmark::State& state) {
   brisel::bench::MakeCanvas(kSide, kSide, 1.0f, 1920, 1080);
   auto start = Clock::now();
   brisel::Form2::vx_button2_Click();
-  brisel::canvas::UndoLastStep();
+  brisel::canvas::TheHistory().UndoLastStep(brisel::StrokeUncommitted);
   state.counters["first_ms"] = Seconds(start) * 1e3;
   double clear = 0, undo = 0;
   for (auto _ : state) {
     start = Clock::now();
     brisel::Form2::vx_button2_Click();
     const double c = Seconds(start);
-    brisel::canvas::UndoLastStep();
+    brisel::canvas::TheHistory().UndoLastStep(brisel::StrokeUncommitted);
     const double both = Seconds(start);
     clear += c, undo += both - c;
     state.SetIterationTime(both);

@@ -220,7 +220,8 @@ void Form_KeyUp(int16_t& KeyCode, int16_t& Shift) {
 }
 
 void Form_KeyPress(int16_t& KeyAscii) {
-  if (KeyAscii == 'u') link::Tell(canvas::RedrawRect(Form1Window(), canvas::UndoLastStep()));
+  if (KeyAscii == 'u')
+    link::Tell(canvas::RedrawRect(Form1Window(), canvas::TheHistory().UndoLastStep(StrokeUncommitted)));
 }
 
 }  // namespace brisel::Form1

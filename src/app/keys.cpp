@@ -13,6 +13,7 @@
 #include "panel/panel_buttons.h"
 #include "panel/sliders.h"
 #include "platform/window.h"
+#include "state/shared_state.h"
 #include "state/windows.h"
 
 namespace brisel::Keys {
@@ -22,7 +23,7 @@ using platform::shiftkeys::kCtrl;
 using platform::shiftkeys::kShiftCtrl;
 namespace keys = platform::keys;
 
-void Redo() { link::Tell(canvas::RedrawRect(Form1Window(), canvas::RedoLastStep())); }
+void Redo() { link::Tell(canvas::RedrawRect(Form1Window(), canvas::TheHistory().RedoLastStep(StrokeUncommitted))); }
 void TurnLeft() { link::Tell(canvas::TurnBy(Form1Window(), -15)); }
 void TurnRight() { link::Tell(canvas::TurnBy(Form1Window(), 15)); }
 void TurnUpright() { link::Tell(canvas::TurnUpright(Form1Window())); }

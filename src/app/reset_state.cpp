@@ -2,6 +2,7 @@
 
 #include "app/canvas_tablet.h"
 #include "canvas/display.h"
+#include "canvas/undo.h"
 #include "panel/triangle_pick.h"
 #include "state/shared_state.h"
 
@@ -10,6 +11,7 @@ namespace brisel::app {
 void ResetProgramState() {
   app::CloseTablet();
   canvas::ResetDisplay();
+  canvas::TheHistory().Reset();
   panel::TrianglePicking = 0;
   ResetSharedState();
 }

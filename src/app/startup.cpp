@@ -26,7 +26,7 @@ uint64_t ReadUndoMemoryBudget() {
   constexpr uint64_t kMiB = uint64_t(1) << 20;
   const std::optional<int32_t> megabytes =
       panel::SettingNumber(platform::GetSetting("tarnwick", "Startup", "Undo_Memory_MB", ""));
-  return megabytes && *megabytes > 0 ? uint64_t(*megabytes) * kMiB : DefaultUndoMemoryBudget();
+  return megabytes && *megabytes > 0 ? uint64_t(*megabytes) * kMiB : canvas::History::DefaultUndoMemoryBudget();
 }
 
 }  // namespace
@@ -40,10 +40,8 @@ void Main() {
   WireWindowHandlers();
   Zoom = 1.0f;
   PanX = PanY = 0;
-  UndoStack.clear();
-  RedoStack.clear();
-  UndoLimit = 256;
-  UndoMemoryBudget = ReadUndoMemoryBudget();
+  canvas::TheHistory().Reset();
+  canvas::TheHistory().SetUndoMemoryBudget(ReadUndoMemoryBudget());
   stroke::LoadPenCurve();
   HostObject = platform::CreateObject(platform::kHostProgId);
   blend::BuildCoverageCurves();

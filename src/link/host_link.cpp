@@ -75,7 +75,7 @@ void ShowWhatTheHostHolds(const PixelRect& box) {
   platform::Variant args[] = {&held[0], &held[1], &held[2], &mask};
   try {
     if (platform::ToLong(CallHost("Brisel_HeldAfterSend", args)) == 0) return;
-    Tell(canvas::RedrawRect(Form1Window(), canvas::TakeHostPixels(box, held, mask)));
+    Tell(canvas::RedrawRect(Form1Window(), canvas::TheHistory().TakeHostPixels(box, held, mask)));
   } catch (const Error& e) {
     if (e.number() != errors::kNoSuchMethod)
       std::fprintf(stderr, "brisel: the canvas may not show the host's own changes: %s\n", e.text().c_str());
@@ -197,7 +197,7 @@ void GetPaperFromTarnwick() {
 }
 
 bool ReplaceImage(BytePlane&& red, BytePlane&& green, BytePlane&& blue) {
-  if (const canvas::UndoSaved saved = canvas::SaveUndoRect({0, 0, ImageWidth, ImageHeight}); !saved) {
+  if (const canvas::UndoSaved saved = canvas::TheHistory().Save({0, 0, ImageWidth, ImageHeight}); !saved) {
     Tell(saved.refused);
     return false;
   }

@@ -13,13 +13,15 @@
 
 namespace brisel::Form2 {
 
-void vx_button1_Click() { link::Tell(canvas::RedrawRect(Form1Window(), canvas::UndoLastStep())); }
+void vx_button1_Click() {
+  link::Tell(canvas::RedrawRect(Form1Window(), canvas::TheHistory().UndoLastStep(StrokeUncommitted)));
+}
 
 // Clear: the whole image becomes one undo step first, so the clear can be undone; without that step the
 // clear is refused.
 void vx_button2_Click() {
   // The planes are taken as the step: clearbuffer writes every pixel.
-  if (const canvas::UndoSaved saved = canvas::SaveUndoImageToReplace(); !saved) {
+  if (const canvas::UndoSaved saved = canvas::TheHistory().SaveUndoImageToReplace(StrokeUncommitted); !saved) {
     link::Tell(saved.refused);
     return;
   }

@@ -76,7 +76,7 @@ canvas::Changed CommitStroke() {
   // The rectangle in whole pixels, once: every dab lies inside it (each grew it by its reach), so the mask is
   // 0 outside it and it is all the commit changes. The undo step must see the image before the commit.
   const PixelRect box = canvas::NormaliseRect(StrokeMinX, StrokeMinY, StrokeMaxX, StrokeMaxY);
-  canvas::UndoSaved saved = canvas::SaveUndoRect(box);
+  canvas::UndoSaved saved = canvas::TheHistory().Save(box);
   if (saved) CompositeStroke(2, box);
   canvas::ClearFXbuffer(box);
   StrokeUncommitted = false;

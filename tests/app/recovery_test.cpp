@@ -359,8 +359,8 @@ TEST_F(RecoveryAfterKill, AnAutosavedCopyOutlivesKillNineAndComesBackOverAnother
   EXPECT_EQ(platform::ListRecoveryCopies()[0].writer, ::getpid());
   EXPECT_NE(platform::ListRecoveryCopies()[0].path, childCopy);
   EXPECT_EQ(CopyAt(app::RecoveryCopyPath()), restored);
-  ASSERT_EQ(UndoStack.size(), 1u);
-  canvas::UndoLastStep();
+  ASSERT_EQ(canvas::TheHistory().undoStack().size(), 1u);
+  canvas::TheHistory().UndoLastStep(StrokeUncommitted);
   EXPECT_EQ(Image(), PlanesOf(edited));
   PlaneR = painted.r, PlaneG = painted.g, PlaneB = painted.b;
 

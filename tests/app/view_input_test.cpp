@@ -158,7 +158,8 @@ TEST_F(AppTest, TheWheelATouchpadAndSpaceMoveTheViewAndNothingElse) {
     }
     EXPECT_TRUE(PlaneR == red && PlaneG == green && PlaneB == blue) << "the image changed";
     EXPECT_EQ(FXbuffer, BytePlane(200, 300, 0)) << "something was painted";
-    EXPECT_TRUE(UndoStack.empty() && RedoStack.empty()) << "the history changed";
+    EXPECT_TRUE(canvas::TheHistory().undoStack().empty() && canvas::TheHistory().redoStack().empty())
+        << "the history changed";
     EXPECT_FALSE(SpaceHeld || SpacePan || StrokeActive);
   }
 }

@@ -205,7 +205,7 @@ TEST_F(AppTest, ABigPictureTakesEveryZoomInAWindowsWorthOfMemory) {
   Form2::vx_button2_Click();
   for (int32_t y = 0; y < 400; y += 3)
     for (int32_t x = 0; x < 640; x += 3) ASSERT_EQ(canvas.SurfacePixel(x, y), platform::RGB(255, 255, 255));
-  canvas::RedrawRect(Form1Window(), canvas::UndoLastStep());
+  canvas::RedrawRect(Form1Window(), canvas::TheHistory().UndoLastStep(StrokeUncommitted));
   size_t i = 0;
   for (int32_t y = 0; y < 400; y += 3)
     for (int32_t x = 0; x < 640; x += 3) ASSERT_EQ(canvas.SurfacePixel(x, y), shrunk[i++]) << x << "," << y;

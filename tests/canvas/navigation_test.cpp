@@ -122,7 +122,7 @@ TEST_F(AppTest, CommaHeldPicksAndLowerCaseUUndoes) {
   EXPECT_EQ(Form1Window().mousePointer(), platform::MousePointer::Crosshair);
 
   const uint8_t before = PlaneR(1, 1);
-  ASSERT_TRUE(canvas::SaveUndoRect({0, 0, 4, 4}));
+  ASSERT_TRUE(canvas::TheHistory().Save({0, 0, 4, 4}));
   PlaneR(1, 1) = uint8_t(before + 1);
   Type('U');
   EXPECT_EQ(PlaneR(1, 1), before + 1);

@@ -216,7 +216,7 @@ TEST_F(AppTest, AStrokePaintedTurnedIsTheStrokePaintedUprightAlongTheSamePath) {
     for (size_t i = 1; i + 1 < window.size(); ++i) Form1::Form_MouseMove(1, 0, float(window[i].x), float(window[i].y));
     Form1::Form_MouseUp(1, 0, float(window.back().x), float(window.back().y));
     BytePlane painted[3] = {PlaneR, PlaneG, PlaneB};
-    canvas::UndoLastStep();
+    canvas::TheHistory().UndoLastStep(StrokeUncommitted);
     return std::vector<BytePlane>(painted, painted + 3);
   };
   for (const float zoom : {1.0f, 3.0f}) {

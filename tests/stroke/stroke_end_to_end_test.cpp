@@ -64,8 +64,8 @@ TEST_F(StrokeEndToEndTest, AStrokeOfMouseEventsPaintsCommitsAndCanBeUndone) {
   for (int32_t y = 0; y < ImageHeight; ++y)
     for (int32_t x = 0; x < ImageWidth; ++x) ASSERT_EQ(FXbuffer(x, y), 0) << "mask left at " << x << "," << y;
 
-  ASSERT_EQ(UndoStack.size(), 1u);
-  canvas::RedrawRect(Form1Window(), canvas::UndoLastStep());
+  ASSERT_EQ(canvas::TheHistory().undoStack().size(), 1u);
+  canvas::RedrawRect(Form1Window(), canvas::TheHistory().UndoLastStep(StrokeUncommitted));
   EXPECT_EQ(PlaneR, host->red);
   EXPECT_EQ(PlaneG, host->green);
   EXPECT_EQ(PlaneB, host->blue);
@@ -90,7 +90,7 @@ TEST_F(StrokeEndToEndTest, AClickAndAOneMovementDragPaintWhereThePointerWent) {
     EXPECT_EQ(platform::RGB(PlaneR(x, y), PlaneG(x, y), PlaneB(x, y)), paint) << x << "," << y;
     EXPECT_EQ(Shown(x, y), paint) << x << "," << y;
   }
-  EXPECT_EQ(UndoStack.size(), 2u);
+  EXPECT_EQ(canvas::TheHistory().undoStack().size(), 2u);
 }
 
 TEST_F(StrokeEndToEndTest, AShiftCtrlDragPaintsNothing) {
@@ -101,7 +101,7 @@ TEST_F(StrokeEndToEndTest, AShiftCtrlDragPaintsNothing) {
   for (float x : {16.0f, 22.0f, 28.0f, 34.0f}) Send(QEvent::MouseMove, {x, 20}, Qt::NoButton, Qt::LeftButton, shiftCtrl);
   Send(QEvent::MouseButtonRelease, {40, 20}, Qt::LeftButton, Qt::NoButton, shiftCtrl);
   EXPECT_EQ(PlaneR, before);
-  EXPECT_TRUE(UndoStack.empty());
+  EXPECT_TRUE(canvas::TheHistory().undoStack().empty());
 }
 
 }  // namespace
