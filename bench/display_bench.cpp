@@ -31,12 +31,13 @@ double Seconds(Clock::time_point since) { return std::chrono::duration<double>(C
 
 void Fit(benchmark::State& state) {
   brisel::bench::MakeCanvas(kSide, kSide, 1.0f, 1920, 1080);
+  brisel::platform::Form& canvas = brisel::Form1Window();
   const auto first = Clock::now();
-  brisel::canvas::FitToWindow();  // the first makes the pyramid
+  brisel::canvas::FitToWindow(canvas);  // the first makes the pyramid
   state.counters["first_ms"] = Seconds(first) * 1e3;
   for (auto _ : state) {
     const auto start = Clock::now();
-    brisel::canvas::FitToWindow();
+    brisel::canvas::FitToWindow(canvas);
     state.SetIterationTime(Seconds(start));
   }
   state.counters["zoom"] = brisel::Zoom;
@@ -49,10 +50,10 @@ void Fit(benchmark::State& state) {
 void UndoStroke(benchmark::State& state) {
   brisel::bench::MakeCanvas(kSide, kSide, 1.0f, 1920, 1080);
   for (auto _ : state) {
-    if (!brisel::canvas::SaveUndoRect({900, 700, 1100, 900})) state.SkipWithError("no undo step");
+    if (!brisel::canvas::TheHistory().Save({900, 700, 1100, 900})) state.SkipWithError("no undo step");
     for (int32_t y = 700; y < 900; ++y) std::memset(&brisel::PlaneR(900, y), 7, 200);
     const auto start = Clock::now();
-    brisel::canvas::UndoLastStep(false);
+    brisel::canvas::TheHistory().UndoLastStep(false);
     state.SetIterationTime(Seconds(start));
   }
   brisel::bench::DropCanvas();
@@ -64,14 +65,14 @@ void ClearThenUndo(benchmark::State& state) {
   brisel::bench::MakeCanvas(kSide, kSide, 1.0f, 1920, 1080);
   auto start = Clock::now();
   brisel::Form2::vx_button2_Click();
-  brisel::canvas::UndoLastStep(false);
+  brisel::canvas::TheHistory().UndoLastStep(false);
   state.counters["first_ms"] = Seconds(start) * 1e3;
   double clear = 0, undo = 0;
   for (auto _ : state) {
     start = Clock::now();
     brisel::Form2::vx_button2_Click();
     const double c = Seconds(start);
-    brisel::canvas::UndoLastStep(false);
+    brisel::canvas::TheHistory().UndoLastStep(false);
     const double both = Seconds(start);
     clear += c, undo += both - c;
     state.SetIterationTime(both);
@@ -98,10 +99,11 @@ void CopyPlanes(benchmark::State& state) {
 
 void Zoom6(benchmark::State& state) {
   brisel::bench::MakeCanvas(kSide, kSide, 1.0f, 1920, 1080);
+  brisel::platform::Form& canvas = brisel::Form1Window();
   for (auto _ : state) {
     const auto start = Clock::now();
-    brisel::canvas::SetView(6.0f, -20000, -20000);
-    brisel::canvas::displaybuffers();
+    brisel::canvas::SetView(canvas, 6.0f, -20000, -20000);
+    brisel::canvas::displaybuffers(canvas);
     state.SetIterationTime(Seconds(start));
   }
 #ifdef BRISEL_DISPLAY_BYTES

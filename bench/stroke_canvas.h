@@ -54,8 +54,8 @@ inline void MakeCanvas(int32_t imageWidth, int32_t imageHeight, float zoom, int3
   brisel::app::CanvasStroke().StrokePoints.assign(stroke::kStrokePointsLast + 1, stroke::StrokePoint{0, 0, 0});
   Zoom = zoom;
   Form1Window().SetClientSize(clientWidth, clientHeight);
-  Dibs::CreateDib();
-  canvas::displaybuffers();
+  Dibs::CreateDib(Form1Window());
+  canvas::displaybuffers(Form1Window());
   BrushSize = 2;
   BrushOpacity = 255;
   BrushPress = 255;

@@ -29,15 +29,17 @@ constexpr double kAngle = 30;
 // The picture's centre at the canvas's centre, at zoom, turned by angle.
 void TurnedCanvas(float zoom, double angle) {
   brisel::bench::MakeCanvas(kSide, kSide, zoom, kWidth, kHeight);
-  brisel::canvas::SetView(zoom, int32_t(kWidth / 2 - kSide * double(zoom) / 2),
+  brisel::platform::Form& canvas = brisel::Form1Window();
+  brisel::canvas::SetView(canvas, zoom, int32_t(kWidth / 2 - kSide * double(zoom) / 2),
                           int32_t(kHeight / 2 - kSide * double(zoom) / 2));
-  brisel::canvas::SetTurn(angle, false);
-  brisel::canvas::RepaintImage();
+  brisel::canvas::SetTurn(canvas, angle, false);
+  brisel::canvas::RepaintImage(canvas);
 }
 
 void Redraw(benchmark::State& state, float zoom, double angle) {
   TurnedCanvas(zoom, angle);
-  for (auto _ : state) benchmark::DoNotOptimize(brisel::canvas::RepaintImage());
+  brisel::platform::Form& canvas = brisel::Form1Window();
+  for (auto _ : state) benchmark::DoNotOptimize(brisel::canvas::RepaintImage(canvas));
   state.SetItemsProcessed(state.iterations() * int64_t(kWidth) * kHeight);
   brisel::bench::DropCanvas();
 }
@@ -79,8 +81,8 @@ using brisel::bench::ThreadMicroseconds;
 // The stroke of stroke_latency_bench.cpp (a figure of eight, about 9 window pixels an event), turned.
 void TurnedStroke(benchmark::State& state) {
   brisel::bench::MakeCanvas(2048, 2048, 4.0f, kWidth, kHeight);
-  brisel::canvas::SetTurn(kAngle, false);
-  brisel::canvas::RepaintImage();
+  brisel::canvas::SetTurn(brisel::Form1Window(), kAngle, false);
+  brisel::canvas::RepaintImage(brisel::Form1Window());
   brisel::BrushSize = 32;
   std::vector<double> cpuMoves;
   for (auto _ : state) {

@@ -51,14 +51,14 @@ struct Place {
   float x, y, u, v;
 };
 Place At(float X, float Y) {
-  const canvas::ViewPoint upright = canvas::WindowToUpright(X, Y);
+  const canvas::ViewPoint upright = canvas::WindowToUpright(Form1Window(), X, Y);
   const float u = float(upright.x), v = float(upright.y);
   return {canvas::UprightImageX(u), canvas::UprightImageY(v), u, v};
 }
 
 // What the event changed shown, and what was refused said.
 void Show(canvas::Changed changed) {
-  changed.refused += canvas::RedrawRect(changed.rect);
+  changed.refused += canvas::RedrawRect(Form1Window(), changed.rect);
   link::Tell(changed.refused);
 }
 
@@ -99,7 +99,7 @@ void Form_MouseDown(int16_t Button, int16_t Shift, float X, float Y) {
     // first ends here.
     Show(app::CommitCanvasStroke());
     if (Shift == platform::shiftkeys::kShift) {
-      canvas::StartTurnDrag(X, Y);
+      canvas::StartTurnDrag(Form1Window(), X, Y);
       SpaceTurn = true;
     } else {
       SpacePan = true;
@@ -119,13 +119,14 @@ void Form_MouseMove(int16_t Button, int16_t Shift, float X, float Y) {
   TakePenPosition(X, Y);
   if (!StrokeActive) return;  // hovering does nothing
   if (SpacePan || SpaceTurn) {
-    if (Button != 0) link::Tell(SpacePan ? canvas::SpaceDrag(X, Y) : canvas::TurnDrag(X, Y));
+    if (Button != 0)
+      link::Tell(SpacePan ? canvas::SpaceDrag(Form1Window(), X, Y) : canvas::TurnDrag(Form1Window(), X, Y));
     return;
   }
   const Place at = At(X, Y);
   if (Shift == kShiftCtrl || PickMode) {
     stroke::PassOverStroke(app::CanvasStroke(), app::CanvasBrush(), at.x, at.y);
-    if (Shift == kShiftCtrl) link::Tell(canvas::ViewDrag(Button, X, Y));
+    if (Shift == kShiftCtrl) link::Tell(canvas::ViewDrag(Form1Window(), Button, X, Y));
     else if (Button != 0) PickColour(X, Y);
     return;
   }
@@ -133,7 +134,7 @@ void Form_MouseMove(int16_t Button, int16_t Shift, float X, float Y) {
   stroke::Surface surface = app::CanvasSurface();
   const PixelRect drawn = stroke::ContinueStroke(app::CanvasStroke(), surface, app::CanvasBrush(), at.x, at.y,
                                                  PenPressure, at.u, at.v, Button != 0);
-  link::Tell(canvas::RedrawRect(drawn));
+  link::Tell(canvas::RedrawRect(Form1Window(), drawn));
 }
 
 void Form_MouseUp(int16_t /*Button*/, int16_t Shift, float X, float Y) {
@@ -163,7 +164,8 @@ void Form_MouseUp(int16_t /*Button*/, int16_t Shift, float X, float Y) {
 void Form_MouseWheel(const platform::WheelTurn& turn) {
   if (turn.Shift == platform::shiftkeys::kCtrl) {
     const double notches = turn.NotchesY != 0 ? turn.NotchesY : turn.PixelsY / kPixelsPerNotch;
-    if (notches != 0) link::Tell(canvas::ZoomAbout(turn.X, turn.Y, float(Zoom * std::pow(kZoomPerNotch, notches))));
+    if (notches != 0)
+      link::Tell(canvas::ZoomAbout(Form1Window(), turn.X, turn.Y, float(Zoom * std::pow(kZoomPerNotch, notches))));
     return;
   }
   if (turn.Shift != 0 && turn.Shift != platform::shiftkeys::kShift) return;
@@ -171,15 +173,15 @@ void Form_MouseWheel(const platform::WheelTurn& turn) {
   double dx = turn.HasPixels ? turn.PixelsX : turn.NotchesX * kPixelsPerNotch;
   double dy = turn.HasPixels ? turn.PixelsY : turn.NotchesY * kPixelsPerNotch;
   if (turn.Shift == platform::shiftkeys::kShift && dx == 0) std::swap(dx, dy);  // Shift turns the wheel sideways
-  if (dx != 0 || dy != 0) link::Tell(canvas::ScrollView(dx, dy));
+  if (dx != 0 || dy != 0) link::Tell(canvas::ScrollView(Form1Window(), dx, dy));
 }
 
 void Form_Pinch(float X, float Y, float Factor) {
-  if (Factor > 0) link::Tell(canvas::ZoomAbout(X, Y, Zoom * Factor));
+  if (Factor > 0) link::Tell(canvas::ZoomAbout(Form1Window(), X, Y, Zoom * Factor));
 }
 
 void Form_Turn(float Degrees) {
-  if (std::isfinite(Degrees) && Degrees != 0) link::Tell(canvas::TurnBy(Degrees));
+  if (std::isfinite(Degrees) && Degrees != 0) link::Tell(canvas::TurnBy(Form1Window(), Degrees));
 }
 
 void Form_KeyDown(int16_t& KeyCode, int16_t& Shift) {
@@ -212,18 +214,18 @@ void Form_KeyUp(int16_t& KeyCode, int16_t& Shift) {
   }
   Keys::Run(KeyCode, Shift, Keys::When::Release);
   // Zoom keys act on release, about the image's top-left corner; Ctrl must be the only modifier.
-  if (Shift == platform::shiftkeys::kCtrl && KeyCode == platform::keys::kPlus) {
-    canvas::Refusals refused = canvas::SetView(Zoom + 0.25f, PanX, PanY).refused;
-    link::Tell(refused += canvas::displaybuffers());
-  }
-  if (Shift == platform::shiftkeys::kCtrl && KeyCode == platform::keys::kMinus && Zoom > 0.25f) {
-    canvas::Refusals refused = canvas::SetView(Zoom - 0.25f, PanX, PanY).refused;
-    link::Tell(refused += canvas::displaybuffers());
+  const bool plus = KeyCode == platform::keys::kPlus, minus = KeyCode == platform::keys::kMinus;
+  if (Shift == platform::shiftkeys::kCtrl && (plus || (minus && Zoom > canvas::kZoomKeyStep))) {
+    platform::Form& window = Form1Window();
+    const float zoom = plus ? Zoom + canvas::kZoomKeyStep : Zoom - canvas::kZoomKeyStep;
+    canvas::Refusals refused = canvas::SetView(window, zoom, PanX, PanY).refused;
+    link::Tell(refused += canvas::displaybuffers(window));
   }
 }
 
 void Form_KeyPress(int16_t& KeyAscii) {
-  if (KeyAscii == 'u') link::Tell(canvas::RedrawRect(canvas::UndoLastStep(app::CanvasStroke().StrokeUncommitted)));
+  if (KeyAscii == 'u')
+    link::Tell(canvas::RedrawRect(Form1Window(), canvas::TheHistory().UndoLastStep(app::CanvasStroke().StrokeUncommitted)));
 }
 
 }  // namespace brisel::Form1

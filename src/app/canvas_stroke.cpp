@@ -14,7 +14,7 @@ stroke::Stroke gStroke;
 
 class Hooks final : public stroke::CommitHooks {
  public:
-  canvas::Refusals SaveUndo(const PixelRect& box) override { return canvas::SaveUndoRect(box).refused; }
+  canvas::Refusals SaveUndo(const PixelRect& box) override { return canvas::TheHistory().Save(box).refused; }
   void Settle(const PixelRect& box) override {
     canvas::ClearFXbuffer(box);
     canvas::SyncView(box);

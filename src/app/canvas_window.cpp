@@ -10,6 +10,7 @@
 #include "app/startup.h"
 #include "canvas/display.h"
 #include "canvas/display_bitmap.h"
+#include "canvas/view_turn.h"
 #include "link/host_link.h"
 #include "panel/tool_panel.h"
 #include "platform/window.h"
@@ -56,7 +57,7 @@ void Form_Load() {
   BrushSize = float(panel::HProp1().value());
   BrushOpacity = float(panel::HProp5().value());
   BrushStep = float(panel::HProp6().value());
-  link::Tell(canvas::displaybuffers());
+  link::Tell(canvas::displaybuffers(canvas));
   app::OpenTablet();  // sets the pen values to their start and TabletPresent to whether a tablet opened
 }
 
@@ -100,7 +101,7 @@ void Form_Unload(int16_t& Cancel) {
   ReleaseWindows();
 }
 
-void Form_Paint() { link::Tell(canvas::RepaintImage()); }
+void Form_Paint() { link::Tell(canvas::RepaintImage(Form1Window())); }
 
 void GetPaperMenu_Click() { link::GetPaperFromTarnwick(); }
 
@@ -119,6 +120,14 @@ void ToggleToolPanel() {
   }
   Form2Window().Hide();
   Form1Window().SetFocus();  // the keys come to the canvas again, Tab included
+}
+
+void ShowViewInCaption(platform::Form& canvas) {
+  if (canvas.visible()) canvas.SetCaption(AppCaption + canvas::ViewCaption());
+}
+
+void FitCanvasToPicture(platform::Form& canvas) {
+  if (canvas.windowState() == platform::WindowState::Normal) canvas.SetClientSizeOnScreen(ImageWidth, ImageHeight);
 }
 
 }  // namespace brisel::app

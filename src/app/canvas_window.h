@@ -3,6 +3,8 @@
 
 #include <cstdint>
 
+#include "platform/window.h"
+
 namespace brisel::Form1 {
 
 // Sizes the canvas to the picture on screen, shows the tool panel as its child, starts the brush as the
@@ -26,5 +28,11 @@ namespace brisel::app {
 
 // Tab: the tool panel hidden when shown, shown when hidden; the keys go on reaching the canvas's handlers.
 void ToggleToolPanel();
+
+// The canvas window's frame, which the view asks for (canvas/window_frame.h): the caption names the program
+// and the view (zoom, angle, mirror) while the window is shown; and at 100 % the window takes the picture's
+// size on the screen, unless it is maximised or minimised.
+void ShowViewInCaption(platform::Form& canvas);
+void FitCanvasToPicture(platform::Form& canvas);
 
 }  // namespace brisel::app

@@ -14,6 +14,7 @@
 #include "panel/panel_buttons.h"
 #include "panel/sliders.h"
 #include "platform/window.h"
+#include "state/shared_state.h"
 #include "state/windows.h"
 
 namespace brisel::Keys {
@@ -23,11 +24,11 @@ using platform::shiftkeys::kCtrl;
 using platform::shiftkeys::kShiftCtrl;
 namespace keys = platform::keys;
 
-void Redo() { link::Tell(canvas::RedrawRect(canvas::RedoLastStep(app::CanvasStroke().StrokeUncommitted))); }
-void TurnLeft() { link::Tell(canvas::TurnBy(-15)); }
-void TurnRight() { link::Tell(canvas::TurnBy(15)); }
-void TurnUpright() { link::Tell(canvas::TurnUpright()); }
-void Mirror() { link::Tell(canvas::MirrorView()); }
+void Redo() { link::Tell(canvas::RedrawRect(Form1Window(), canvas::TheHistory().RedoLastStep(app::CanvasStroke().StrokeUncommitted))); }
+void TurnLeft() { link::Tell(canvas::TurnBy(Form1Window(), -15)); }
+void TurnRight() { link::Tell(canvas::TurnBy(Form1Window(), 15)); }
+void TurnUpright() { link::Tell(canvas::TurnUpright(Form1Window())); }
+void Mirror() { link::Tell(canvas::MirrorView(Form1Window())); }
 
 // Listed in this order. Keys that act here come with their code; the rest are done by the canvas's mouse,
 // wheel and key handlers (app/canvas_input.h) as named.

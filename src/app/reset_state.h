@@ -3,8 +3,8 @@
 
 namespace brisel::app {
 
-// Each subsystem lets go of what it holds (the tablet, the display, the triangle's pick), then every shared
-// variable takes its value at process start (ResetSharedState, state/shared_state.h).
+// Each subsystem lets go of what it holds (the tablet, the display, the undo history, the triangle's pick),
+// then every shared variable takes its value at process start (ResetSharedState, state/shared_state.h).
 void ResetProgramState();
 
 }  // namespace brisel::app

@@ -25,7 +25,7 @@ uint64_t ReadUndoMemoryBudget() {
   constexpr uint64_t kMiB = uint64_t(1) << 20;
   const std::optional<int32_t> megabytes =
       platform::SettingNumber(platform::GetSetting("tarnwick", "Startup", "Undo_Memory_MB", ""));
-  return megabytes && *megabytes > 0 ? uint64_t(*megabytes) * kMiB : DefaultUndoMemoryBudget();
+  return megabytes && *megabytes > 0 ? uint64_t(*megabytes) * kMiB : canvas::History::DefaultUndoMemoryBudget();
 }
 
 }  // namespace
@@ -37,9 +37,9 @@ void SizeBuffers() {
 
 void Main() {
   WireWindowHandlers();
-  // The view, the histories and their limit are as at process start (ResetSharedState's values); the budget
-  // is the host's setting.
-  UndoMemoryBudget = ReadUndoMemoryBudget();
+  // The view and the histories are as at process start (the program's reset gives tests the same); the
+  // histories' budget is the host's setting.
+  canvas::TheHistory().SetUndoMemoryBudget(ReadUndoMemoryBudget());
   stroke::LoadPenCurve();
   HostObject = platform::CreateObject(platform::kHostProgId);
   blend::BuildCoverageCurves();
@@ -57,7 +57,7 @@ void Main() {
   canvas::SyncView({0, 0, ImageWidth, ImageHeight});
   canvas::ForgetChanges();  // the planes are the host's own
   Pyramid::Forget();
-  Dibs::CreateDib();
+  Dibs::CreateDib(Form1Window());
   AppCaption.assign(kProgramNameAndVersion).append(" for PT Embers - Spline based paint engine");
 
   platform::Form& canvas = Form1Window();

@@ -6,6 +6,7 @@
 #include "app/canvas_window.h"
 #include "app/keys.h"
 #include "app/pressure_window.h"
+#include "canvas/window_frame.h"
 #include "panel/panel_buttons.h"
 #include "panel/tool_panel.h"
 #include "state/windows.h"
@@ -56,6 +57,7 @@ void BeforeDestroy() {
 
 void WireWindowHandlers() {
   SetWindowWiring({AttachForm1, AttachForm2, BeforeDestroy});
+  canvas::SetFrameWiring({ShowViewInCaption, FitCanvasToPicture});
   Form2::SetStrokeUncommittedQuery([] { return app::CanvasStroke().StrokeUncommitted; });
 }
 

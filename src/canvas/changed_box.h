@@ -1,7 +1,7 @@
 #pragma once
 // The box of the image planes changed since the last send, so that a send can tell the host where to look
-// and a host need not compare the whole picture. Every change of the planes passes through the undo module
-// (SaveUndoRect before a stroke's commit, a clear or a fetch; UndoLastStep for the step it writes back),
+// and a host need not compare the whole picture. Every change of the planes passes through the undo history
+// (History::Save before a stroke's commit, a clear or a fetch; UndoLastStep for the step it writes back),
 // which grows the box here; the host link empties it once a send has gone through. The image pyramid of the
 // zoomed-out redraws (canvas/pyramid.h) hears of every change here too.
 

@@ -7,7 +7,6 @@
 #include "canvas/pyramid.h"
 #include "canvas/view_turn.h"
 #include "state/shared_state.h"
-#include "state/windows.h"
 
 namespace brisel::canvas {
 
@@ -27,28 +26,29 @@ void SyncView(const PixelRect& r) {
   }
 }
 
-Refusals RedrawRect(const PixelRect& r) {
+Refusals RedrawRect(platform::Form& canvas, const PixelRect& r) {
   if (r.empty()) return {};
   // Zoomed out, a bitmap pixel mixes the cells within about 1 / Zoom of it.
   const int32_t reach = Zoom >= 1 || !(Zoom > 0) ? 1 : int32_t(std::ceil(1.0 / double(Zoom))) + 1;
-  return Dibs::BlitRect(ViewR, ViewG, ViewB, Widened(r, reach));
+  return Dibs::BlitRect(canvas, ViewR, ViewG, ViewB, Widened(r, reach));
 }
 
-Refusals RepaintImage() { return Dibs::BlitRect(PlaneR, PlaneG, PlaneB, {0, 0, ImageWidth, ImageHeight}); }
+Refusals RepaintImage(platform::Form& canvas) {
+  return Dibs::BlitRect(canvas, PlaneR, PlaneG, PlaneB, {0, 0, ImageWidth, ImageHeight});
+}
 
 void ResetDisplay() {
   Dibs::FreeDib();
   Pyramid::Forget();  // new planes may come back at the old ones' addresses
 }
 
-Refusals displaybuffers() {
-  platform::Form& canvas = Form1Window();
+Refusals displaybuffers(platform::Form& canvas) {
   const int32_t SW = canvas.clientWidth(), SH = canvas.clientHeight();
   const platform::Color C = canvas.backColor();
   if (ViewTurned()) {
     // The turned picture's margins are no boxes: the window is cleared, and the picture drawn over it.
     canvas.FillBox(0, 0, SW - 1, SH - 1, C);
-    return RepaintImage();
+    return RepaintImage(canvas);
   }
   const int32_t right = static_cast<int32_t>(std::floor(double(ImageWidth) * Zoom)) + PanX;
   const int32_t bottom = static_cast<int32_t>(std::floor(double(ImageHeight) * Zoom)) + PanY;
@@ -57,7 +57,7 @@ Refusals displaybuffers() {
   canvas.FillBox(-1, -1, SW, PanY - 1, C);             // top
   canvas.FillBox(SW + 1, -1, right, SH + 1, C);        // right
   canvas.FillBox(-1, SH + 1, SW + 1, bottom, C);       // bottom
-  return RepaintImage();
+  return RepaintImage(canvas);
 }
 
 }  // namespace brisel::canvas

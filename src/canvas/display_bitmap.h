@@ -61,15 +61,16 @@ extern int32_t DibHeight;      // zoomed height
 int32_t ZoomedWidth();
 int32_t ZoomedHeight();
 
-// (Re)creates the bitmap for the current Zoom, with the tiles the window shows at the current pan; Error
-// 31001 when they cannot be made, leaving the old bitmap in place. Changes the canvas caption to show the zoom
-// when a bitmap existed before.
-void CreateDib();
+// (Re)creates the bitmap for the current Zoom, with the tiles the canvas window shows at the current pan;
+// Error 31001 when they cannot be made, leaving the old bitmap in place.
+void CreateDib(const platform::Form& canvas);
 void FreeDib();
 
-// Renders image rectangle r of R, G, B into the bitmap and copies it to the canvas window. Clamped to the image and to the visible part of the window. A tile that cannot be
-// made is left as it was, and answered as a refusal the first time.
-canvas::Refusals BlitRect(const BytePlane& R, const BytePlane& G, const BytePlane& B, const PixelRect& r);
+// Renders image rectangle r of R, G, B into the bitmap and copies it to the canvas window. Clamped to the image
+// and to the visible part of the window. A tile that cannot be made is left as it was, and answered as a
+// refusal the first time.
+canvas::Refusals BlitRect(platform::Form& canvas, const BytePlane& R, const BytePlane& G, const BytePlane& B,
+                          const PixelRect& r);
 
 // How many redraws have reached the window so far (a BlitRect that copied at least one pixel): the tests and
 // the benchmarks count the redraws an event makes with it.

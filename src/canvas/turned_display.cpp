@@ -8,7 +8,6 @@
 #include "platform/native.h"
 #include "platform/quad_reach.h"
 #include "state/shared_state.h"
-#include "state/windows.h"
 
 namespace brisel::Dibs {
 namespace {
@@ -18,14 +17,14 @@ struct WindowBox {
   int32_t X0 = 0, Y0 = 0, X1 = 0, Y1 = 0;
   bool empty() const { return X1 <= X0 || Y1 <= Y0; }
 };
-WindowBox TurnedBox(const canvas::ViewTurn& turn, double u0, double v0, double u1, double v1, int32_t spare) {
+WindowBox TurnedBox(const platform::Form& canvas, const canvas::ViewTurn& turn, double u0, double v0, double u1,
+                    double v1, int32_t spare) {
   double X0 = INFINITY, Y0 = INFINITY, X1 = -INFINITY, Y1 = -INFINITY;
   for (const double u : {u0, u1})
     for (const double v : {v0, v1}) {
       const canvas::ViewPoint p = turn.ToWindow(u, v);
       X0 = std::min(X0, p.x), X1 = std::max(X1, p.x), Y0 = std::min(Y0, p.y), Y1 = std::max(Y1, p.y);
     }
-  const platform::Form& canvas = Form1Window();
   auto held = [](double v, int32_t hi) { return int32_t(std::clamp(v, 0.0, double(hi))); };
   return {held(std::floor(X0) - spare, canvas.clientWidth()), held(std::floor(Y0) - spare, canvas.clientHeight()),
           held(std::ceil(X1) + spare, canvas.clientWidth()), held(std::ceil(Y1) + spare, canvas.clientHeight())};
@@ -60,18 +59,17 @@ platform::MemoryBitmap& Scratch(int32_t width, int32_t height) {
   return scratch;
 }
 
-uint32_t BackPixel() {
-  const platform::Color c = Form1Window().backColor();
+uint32_t BackPixel(const platform::Form& canvas) {
+  const platform::Color c = canvas.backColor();
   return (c >> 16 & 0xFF) | (c & 0xFF00) | (c & 0xFF) << 16;  // 0xBBGGRR to bytes blue, green, red
 }
 
 }  // namespace
 
-UprightBox WindowUpright() {
-  const platform::Form& canvas = Form1Window();
+UprightBox WindowUpright(const platform::Form& canvas) {
   const int64_t w = canvas.clientWidth(), h = canvas.clientHeight();
   if (!canvas::ViewTurned()) return {0, 0, w, h};
-  const canvas::ViewTurn turn = canvas::CurrentTurn();
+  const canvas::ViewTurn turn = canvas::CurrentTurn(canvas);
   double x0 = INFINITY, y0 = INFINITY, x1 = -INFINITY, y1 = -INFINITY;
   for (const double X : {0.0, double(w)})
     for (const double Y : {0.0, double(h)}) {
@@ -81,10 +79,9 @@ UprightBox WindowUpright() {
   return {int64_t(std::floor(x0)), int64_t(std::floor(y0)), int64_t(std::ceil(x1)), int64_t(std::ceil(y1))};
 }
 
-void CopyQuarterTurned(const TiledBitmap& bitmap, const canvas::ViewTurn& turn, int32_t u0, int32_t v0, int32_t u1,
-                       int32_t v1) {
+void CopyQuarterTurned(platform::Form& canvas, const TiledBitmap& bitmap, const canvas::ViewTurn& turn, int32_t u0,
+                       int32_t v0, int32_t u1, int32_t v1) {
   if (u1 <= u0 || v1 <= v0) return;
-  platform::Form& canvas = Form1Window();
   const int32_t tw = bitmap.tileWidth(), th = bitmap.tileHeight();
   for (int32_t r = v0 / th; r <= (v1 - 1) / th; ++r)
     for (int32_t c = u0 / tw; c <= (u1 - 1) / tw; ++c) {
@@ -92,7 +89,7 @@ void CopyQuarterTurned(const TiledBitmap& bitmap, const canvas::ViewTurn& turn, 
       if (!tile) continue;
       const int32_t pu0 = std::max(u0, c * tw), pu1 = std::min(u1, (c + 1) * tw);
       const int32_t pv0 = std::max(v0, r * th), pv1 = std::min(v1, (r + 1) * th);
-      const WindowBox box = TurnedBox(turn, double(pu0) + PanX, double(pv0) + PanY, double(pu1) + PanX,
+      const WindowBox box = TurnedBox(canvas, turn, double(pu0) + PanX, double(pv0) + PanY, double(pu1) + PanX,
                                       double(pv1) + PanY, 0);
       if (box.empty()) continue;
       // A quarter turn moves whole pixels: the bitmap pixel of window pixel (X, Y) steps by whole pixels
@@ -124,15 +121,15 @@ void CopyQuarterTurned(const TiledBitmap& bitmap, const canvas::ViewTurn& turn, 
     }
 }
 
-bool BlitTurned(const BytePlane& R, const BytePlane& G, const BytePlane& B, const canvas::ViewTurn& turn,
-                int32_t x1, int32_t y1, int32_t x2, int32_t y2) {
+bool BlitTurned(platform::Form& canvas, const BytePlane& R, const BytePlane& G, const BytePlane& B,
+                const canvas::ViewTurn& turn, int32_t x1, int32_t y1, int32_t x2, int32_t y2) {
   x1 = std::clamp(x1, 0, ImageWidth), x2 = std::clamp(x2, 0, ImageWidth);
   y1 = std::clamp(y1, 0, ImageHeight), y2 = std::clamp(y2, 0, ImageHeight);
   if (x2 <= x1 || y2 <= y1) return false;
   const double zoom = Zoom;
   // A pixel of bilinear reach beyond the rectangle, which its edge pixels mix with.
-  const WindowBox box =
-      TurnedBox(turn, x1 * zoom + PanX, y1 * zoom + PanY, x2 * zoom + PanX, y2 * zoom + PanY, int32_t(kSpare));
+  const WindowBox box = TurnedBox(canvas, turn, x1 * zoom + PanX, y1 * zoom + PanY, x2 * zoom + PanX,
+                                  y2 * zoom + PanY, int32_t(kSpare));
   if (box.empty()) return false;
   const int32_t level = Zoom < 1.0f ? native::PyramidLevelFor(Zoom, Pyramid::kPyramidLevels) : 0;
   const double perCell = zoom * double(1 << level);  // window pixels a cell of that level spans
@@ -161,7 +158,6 @@ bool BlitTurned(const BytePlane& R, const BytePlane& G, const BytePlane& B, cons
   source.extentHeight = double(ImageHeight) / double(1 << level);
   // A turned rectangle covers about half of its box: only the pixels near it are drawn, a band of rows at a
   // time. Where the rectangle reaches the image's edge, the margin beyond it is drawn too (in the back colour).
-  const platform::Form& canvas = Form1Window();
   const double far = 4.0 * (double(canvas.clientWidth()) + canvas.clientHeight()) + 16;
   const TurnedQuad near = TurnedQuadOf(turn, x1 == 0 ? -far : x1 * zoom + PanX - kSpare,
                                        y1 == 0 ? -far : y1 * zoom + PanY - kSpare,
@@ -169,7 +165,7 @@ bool BlitTurned(const BytePlane& R, const BytePlane& G, const BytePlane& B, cons
                                        y2 == ImageHeight ? far : y2 * zoom + PanY + kSpare);
   platform::MemoryBitmap& scratch = Scratch(box.X1 - box.X0, box.Y1 - box.Y0);
   if (!scratch.exists()) return false;
-  const uint32_t back = BackPixel();
+  const uint32_t back = BackPixel(canvas);
   // Each band is drawn where it lies in the box, and all go to the window in one copy. Bands of the same
   // columns are drawn as one (a whole picture's redraw is a single one), since the kernel's tiles are taller.
   static std::vector<platform::Form::BitmapPart> bands;
@@ -195,7 +191,7 @@ bool BlitTurned(const BytePlane& R, const BytePlane& G, const BytePlane& B, cons
     uint8_t* at = scratch.bits() + (int64_t(band.sy) * scratch.width() + band.sx) * 4;
     native::p_turnblit(source, span, band.w, band.h, back, at, scratch.width());
   }
-  Form1Window().CopyFromBitmap(scratch, bands);
+  canvas.CopyFromBitmap(scratch, bands);
   return !bands.empty();
 }
 

@@ -1,4 +1,4 @@
-// The undo stack: each step holds one rectangle of the three image planes.
+// The undo history: each step holds one rectangle of the three image planes.
 
 #include "canvas/undo.h"
 
@@ -16,26 +16,7 @@
 namespace brisel::canvas {
 namespace {
 
-std::function<void(uint64_t)> gAllocationHook;
-
 uint64_t StepBytes(const UndoStep& step) { return 3 * uint64_t(step.red.size()); }
-
-// The planes an undo of a whole-image step put aside, kept for the next whole-image replacement (a clear), so
-// that a clear and its undo reuse the same memory instead of asking the system for fresh pages each time.
-BytePlane gSpare[3];
-BytePlane gSpareView[3];
-// The display copy as it was when the newest step, a clear, took the planes (it was the image then, so it is
-// that step's pixels): its undo puts it back instead of copying the step into the display copy. Only for
-// the newest step: any other step made after it lets it go, as a new step lets the spare planes go.
-BytePlane gStepView[3];
-const uint8_t* gStepViewOf = nullptr;  // that step's red block
-
-void LetSparesGo() {
-  for (BytePlane* p : {&gSpare[0], &gSpare[1], &gSpare[2], &gSpareView[0], &gSpareView[1], &gSpareView[2],
-                       &gStepView[0], &gStepView[1], &gStepView[2]})
-    *p = BytePlane();
-  gStepViewOf = nullptr;
-}
 
 bool WholePlanes(int32_t w, int32_t h) {
   for (const BytePlane* p : {&PlaneR, &PlaneG, &PlaneB})
@@ -55,48 +36,84 @@ BytePlane SpareOr(BytePlane& spare, int32_t w, int32_t h) {
   return BytePlane(w, h);
 }
 
+UndoSaved Refused(int32_t w, int32_t h) {
+  return {{{"Not enough memory to keep this change for undo (" + std::to_string(w) + " x " + std::to_string(h) +
+            " pixels): it was not made."}}};
+}
+
+}  // namespace
+
+uint64_t History::DefaultUndoMemoryBudget() {
+  constexpr uint64_t kGiB = uint64_t(1) << 30;
+  const uint64_t physical = native::PhysicalMemoryBytes();
+  return physical == 0 ? kGiB : std::min(physical / 4, 8 * kGiB);
+}
+
+History::History() : undoMemoryBudget_(DefaultUndoMemoryBudget()) {}
+
+void History::Reset() {
+  undoStack_.clear();
+  redoStack_.clear();
+  undoLimit_ = kDefaultUndoLimit;
+  undoMemoryBudget_ = DefaultUndoMemoryBudget();
+  LetSparesGo();
+  allocationHook_ = nullptr;
+}
+
+History& TheHistory() {
+  static History history;
+  return history;
+}
+
+void History::LetSparesGo() {
+  for (BytePlane* p : {&spare_[0], &spare_[1], &spare_[2], &spareView_[0], &spareView_[1], &spareView_[2],
+                       &stepView_[0], &stepView_[1], &stepView_[2]})
+    *p = BytePlane();
+  stepViewOf_ = nullptr;
+}
+
 // A change ends the redo history. Its steps of the whole image (an undone clear or fetch) leave their planes,
 // and the display copy set aside with one, as the spares of the next clear.
-void DropRedo() {
-  for (UndoStep& step : RedoStack) {
-    if (step.red.data() == gStepViewOf && gStepViewOf != nullptr) {
-      for (int k = 0; k < 3; ++k) gSpareView[k] = std::move(gStepView[k]);
-      gStepViewOf = nullptr;
+void History::DropRedo() {
+  for (UndoStep& step : redoStack_) {
+    if (step.red.data() == stepViewOf_ && stepViewOf_ != nullptr) {
+      for (int k = 0; k < 3; ++k) spareView_[k] = std::move(stepView_[k]);
+      stepViewOf_ = nullptr;
     }
     if (step.left == 0 && step.top == 0 && WholePlanes(step.red.width(), step.red.height())) {
-      gSpare[0] = std::move(step.red);
-      gSpare[1] = std::move(step.green);
-      gSpare[2] = std::move(step.blue);
+      spare_[0] = std::move(step.red);
+      spare_[1] = std::move(step.green);
+      spare_[2] = std::move(step.blue);
     }
   }
-  RedoStack.clear();
+  redoStack_.clear();
 }
 
-void ForgetStep(const UndoStep& step) {
-  if (gStepViewOf != nullptr && step.red.data() == gStepViewOf) LetSparesGo();
+void History::ForgetStep(const UndoStep& step) {
+  if (stepViewOf_ != nullptr && step.red.data() == stepViewOf_) LetSparesGo();
 }
 
-// At most UndoLimit + 1 steps are kept, and the older ones only while they fit in the budget beside the
+// At most undoLimit_ + 1 steps are kept, and the older ones only while they fit in the budget beside the
 // newest, which stays whatever its size.
 // Both histories share the budget; after a change the redo history is empty, and an undo or a redo moves a
 // step from one to the other at its size, so only a change can pass the budget.
-void TrimHistory() {
-  if (int64_t(UndoStack.size() + RedoStack.size()) > int64_t(UndoLimit) + 1 && UndoStack.size() > 1) {
-    ForgetStep(UndoStack.front());
-    UndoStack.pop_front();
+void History::TrimHistory() {
+  if (int64_t(undoStack_.size() + redoStack_.size()) > int64_t(undoLimit_) + 1 && undoStack_.size() > 1) {
+    ForgetStep(undoStack_.front());
+    undoStack_.pop_front();
   }
   uint64_t held = UndoStackBytes();
-  while (UndoStack.size() > 1 && held > UndoMemoryBudget) {
-    held -= StepBytes(UndoStack.front());
-    ForgetStep(UndoStack.front());
-    UndoStack.pop_front();
+  while (undoStack_.size() > 1 && held > undoMemoryBudget_) {
+    held -= StepBytes(undoStack_.front());
+    ForgetStep(undoStack_.front());
+    undoStack_.pop_front();
   }
 }
 
 // The newest step of `from` goes onto `to` with the image's pixels in its place: the image takes the step's
 // pixels, and the step keeps those it replaced, so that it now does again what was just undone (or undoes
 // again what was just redone). The exchange needs no memory of its own.
-PixelRect ExchangeNewest(std::deque<UndoStep>& from, std::deque<UndoStep>& to, bool strokeUncommitted) {
+PixelRect History::ExchangeNewest(std::deque<UndoStep>& from, std::deque<UndoStep>& to, bool strokeUncommitted) {
   if (from.empty()) return {};
   UndoStep step = std::move(from.back());
   from.pop_back();
@@ -110,13 +127,13 @@ PixelRect ExchangeNewest(std::deque<UndoStep>& from, std::deque<UndoStep>& to, b
     std::swap(PlaneB, step.blue);
     // The display copy set aside with it (a clear's) trades places with the display copy the same way, and
     // stays with the step, which now holds what the display copy showed.
-    if (gStepViewOf == PlaneR.data() && gStepViewOf != nullptr && !strokeUncommitted && WholeViews(w, h)) {
-      std::swap(ViewR, gStepView[0]);
-      std::swap(ViewG, gStepView[1]);
-      std::swap(ViewB, gStepView[2]);
+    if (stepViewOf_ == PlaneR.data() && stepViewOf_ != nullptr && !strokeUncommitted && WholeViews(w, h)) {
+      std::swap(ViewR, stepView_[0]);
+      std::swap(ViewG, stepView_[1]);
+      std::swap(ViewB, stepView_[2]);
       viewDone = true;
     }
-    gStepViewOf = viewDone ? step.red.data() : nullptr;
+    stepViewOf_ = viewDone ? step.red.data() : nullptr;
   } else {
     for (int32_t i = 0; i < h; ++i) {
       std::swap_ranges(step.red.row(i), step.red.row(i) + w, &PlaneR(step.left, step.top + i));
@@ -131,34 +148,27 @@ PixelRect ExchangeNewest(std::deque<UndoStep>& from, std::deque<UndoStep>& to, b
   return r;
 }
 
-UndoSaved Refused(int32_t w, int32_t h) {
-  return {{{"Not enough memory to keep this change for undo (" + std::to_string(w) + " x " + std::to_string(h) +
-            " pixels): it was not made."}}};
-}
-
-}  // namespace
-
-uint64_t UndoStackBytes() {
+uint64_t History::UndoStackBytes() const {
   uint64_t bytes = 0;
-  for (const UndoStep& step : UndoStack) bytes += StepBytes(step);
-  for (const UndoStep& step : RedoStack) bytes += StepBytes(step);
+  for (const UndoStep& step : undoStack_) bytes += StepBytes(step);
+  for (const UndoStep& step : redoStack_) bytes += StepBytes(step);
   return bytes;
 }
 
-void SetUndoAllocationHook(std::function<void(uint64_t bytes)> hook) { gAllocationHook = std::move(hook); }
+void History::SetAllocationHook(std::function<void(uint64_t bytes)> hook) { allocationHook_ = std::move(hook); }
 
-UndoSaved SaveUndoRect(const PixelRect& rect) {
+UndoSaved History::Save(const PixelRect& rect) {
   const PixelRect r = Intersection(rect, {0, 0, ImageWidth, ImageHeight});
   if (r.empty()) return {};
   const int32_t w = r.x2 - r.x1, h = r.y2 - r.y1;
   // The new step is made and appended before any old one goes, so that a step that cannot be made leaves
   // the history whole; the budget may be passed by this one step meanwhile.
   try {
-    if (gAllocationHook) gAllocationHook(3 * uint64_t(w) * uint64_t(h));
+    if (allocationHook_) allocationHook_(3 * uint64_t(w) * uint64_t(h));
     LetSparesGo();  // another kind of step: the memory kept for clears goes
     if (r.x1 == 0 && r.y1 == 0 && WholePlanes(w, h)) {
       // The whole image (a fetch): the planes are copied as they are, without filling the blocks first.
-      UndoStack.push_back(UndoStep{PlaneB, PlaneG, PlaneR, 0, 0});
+      undoStack_.push_back(UndoStep{PlaneB, PlaneG, PlaneR, 0, 0});
     } else {
       UndoStep step{BytePlane(w, h), BytePlane(w, h), BytePlane(w, h), r.y1, r.x1};
       for (int32_t i = 0; i < h; ++i) {
@@ -166,40 +176,40 @@ UndoSaved SaveUndoRect(const PixelRect& rect) {
         std::copy_n(&PlaneG(r.x1, r.y1 + i), w, step.green.row(i));
         std::copy_n(&PlaneB(r.x1, r.y1 + i), w, step.blue.row(i));
       }
-      UndoStack.push_back(std::move(step));
+      undoStack_.push_back(std::move(step));
     }
   } catch (const std::bad_alloc&) {
     return Refused(w, h);
   }
-  RedoStack.clear();  // a change ends the redo history
+  redoStack_.clear();  // a change ends the redo history
   TrimHistory();
   // Every change of the planes saves its rectangle here first, so the box of what changed grows here too.
   NoteChanged(r);
   return {};
 }
 
-UndoSaved SaveUndoImageToReplace(bool strokeUncommitted) {
+UndoSaved History::SaveUndoImageToReplace(bool strokeUncommitted) {
   const int32_t w = ImageWidth, h = ImageHeight;
-  if (w <= 0 || h <= 0 || !WholePlanes(w, h)) return SaveUndoRect({0, 0, w, h});
+  if (w <= 0 || h <= 0 || !WholePlanes(w, h)) return Save({0, 0, w, h});
   try {
-    if (gAllocationHook) gAllocationHook(3 * uint64_t(w) * uint64_t(h));
+    if (allocationHook_) allocationHook_(3 * uint64_t(w) * uint64_t(h));
     DropRedo();  // a change ends the redo history, whose whole-image steps become the spares used here
     BytePlane next[3], nextView[3];
-    for (int k = 0; k < 3; ++k) next[k] = SpareOr(gSpare[k], w, h);
+    for (int k = 0; k < 3; ++k) next[k] = SpareOr(spare_[k], w, h);
     // Between strokes the display copy is the image: it is set aside with the step, to come back with it.
     const bool viewToo = !strokeUncommitted && WholeViews(w, h);
     if (viewToo)
-      for (int k = 0; k < 3; ++k) nextView[k] = SpareOr(gSpareView[k], w, h);
-    UndoStack.push_back(UndoStep{std::move(PlaneB), std::move(PlaneG), std::move(PlaneR), 0, 0});
+      for (int k = 0; k < 3; ++k) nextView[k] = SpareOr(spareView_[k], w, h);
+    undoStack_.push_back(UndoStep{std::move(PlaneB), std::move(PlaneG), std::move(PlaneR), 0, 0});
     PlaneR = std::move(next[0]);
     PlaneG = std::move(next[1]);
     PlaneB = std::move(next[2]);
-    gStepViewOf = nullptr;
+    stepViewOf_ = nullptr;
     if (viewToo) {
-      gStepView[0] = std::move(ViewR), ViewR = std::move(nextView[0]);
-      gStepView[1] = std::move(ViewG), ViewG = std::move(nextView[1]);
-      gStepView[2] = std::move(ViewB), ViewB = std::move(nextView[2]);
-      gStepViewOf = UndoStack.back().red.data();
+      stepView_[0] = std::move(ViewR), ViewR = std::move(nextView[0]);
+      stepView_[1] = std::move(ViewG), ViewG = std::move(nextView[1]);
+      stepView_[2] = std::move(ViewB), ViewB = std::move(nextView[2]);
+      stepViewOf_ = undoStack_.back().red.data();
     }
   } catch (const std::bad_alloc&) {
     return Refused(w, h);
@@ -209,16 +219,16 @@ UndoSaved SaveUndoImageToReplace(bool strokeUncommitted) {
   return {};
 }
 
-bool LetOldestUndoStepGo() {
+bool History::LetOldestUndoStepGo() {
   LetSparesGo();
   // The redo history, too, has its next step at the back: the front is the one a redo would reach last.
-  std::deque<UndoStep>& from = UndoStack.empty() ? RedoStack : UndoStack;
+  std::deque<UndoStep>& from = undoStack_.empty() ? redoStack_ : undoStack_;
   if (from.empty()) return false;
   from.pop_front();
   return true;
 }
 
-PixelRect TakeHostPixels(const PixelRect& box, const BytePlane (&held)[3], const BytePlane& mask) {
+PixelRect History::TakeHostPixels(const PixelRect& box, const BytePlane (&held)[3], const BytePlane& mask) {
   const PixelRect area = Intersection(box, {0, 0, ImageWidth, ImageHeight});
   if (area.empty() || !WholePlanes(ImageWidth, ImageHeight)) return {};
   for (const BytePlane* p : {&held[0], &held[1], &held[2], &mask})
@@ -249,7 +259,7 @@ PixelRect TakeHostPixels(const PixelRect& box, const BytePlane (&held)[3], const
   // now, `was`. Those values become the host's. The first step that did change the pixel keeps its own, and
   // so do the steps beyond it: they are the program's history there, not the host's. Both histories start at
   // the image, at their backs: undo at its newest step, redo at the next one to redo.
-  for (std::deque<UndoStep>* steps : {&UndoStack, &RedoStack}) {
+  for (std::deque<UndoStep>* steps : {&undoStack_, &redoStack_}) {
     std::vector<uint8_t> open = taking;
     for (auto step = steps->rbegin(); step != steps->rend(); ++step) {
       const PixelRect r{step->left, step->top, step->left + step->red.width(), step->top + step->red.height()};
@@ -269,15 +279,19 @@ PixelRect TakeHostPixels(const PixelRect& box, const BytePlane (&held)[3], const
           patched = true;
         }
       // A clear's display copy, set aside with it, no longer matches it: its undo syncs the view instead.
-      if (patched && gStepViewOf != nullptr && step->red.data() == gStepViewOf) LetSparesGo();
+      if (patched && stepViewOf_ != nullptr && step->red.data() == stepViewOf_) LetSparesGo();
     }
   }
   SyncView(taken);
   return taken;
 }
 
-PixelRect UndoLastStep(bool strokeUncommitted) { return ExchangeNewest(UndoStack, RedoStack, strokeUncommitted); }
+PixelRect History::UndoLastStep(bool strokeUncommitted) {
+  return ExchangeNewest(undoStack_, redoStack_, strokeUncommitted);
+}
 
-PixelRect RedoLastStep(bool strokeUncommitted) { return ExchangeNewest(RedoStack, UndoStack, strokeUncommitted); }
+PixelRect History::RedoLastStep(bool strokeUncommitted) {
+  return ExchangeNewest(redoStack_, undoStack_, strokeUncommitted);
+}
 
 }  // namespace brisel::canvas

@@ -3,9 +3,9 @@
 #include <cmath>
 
 #include "canvas/display.h"
+#include "canvas/window_frame.h"
 #include "platform/numbers.h"
 #include "state/shared_state.h"
-#include "state/windows.h"
 
 namespace brisel::canvas {
 namespace {
@@ -27,8 +27,8 @@ void CosSin(double degrees, double& c, double& s) {
   c = std::cos(degrees * kPi / 180.0), s = std::sin(degrees * kPi / 180.0);
 }
 
-double PointerAngle(float X, float Y) {
-  const ViewTurn turn = CurrentTurn();
+double PointerAngle(const platform::Form& canvas, float X, float Y) {
+  const ViewTurn turn = CurrentTurn(canvas);
   return std::atan2(double(Y) - turn.cy, double(X) - turn.cx) * 180.0 / kPi;
 }
 
@@ -51,11 +51,10 @@ ViewPoint ViewTurn::ToUpright(double X, double Y) const {
   return {cx + d.x, cy + d.y};
 }
 
-ViewTurn CurrentTurn() {
+ViewTurn CurrentTurn(const platform::Form& canvas) {
   ViewTurn turn;
   CosSin(ViewAngle, turn.c, turn.s);
   turn.mirrored = ViewMirrored;
-  const platform::Form& canvas = Form1Window();
   turn.cx = double(canvas.clientWidth() / 2);
   turn.cy = double(canvas.clientHeight() / 2);
   return turn;
@@ -63,9 +62,9 @@ ViewTurn CurrentTurn() {
 
 bool ViewTurned() { return ViewAngle != 0 || ViewMirrored; }
 
-ViewPoint WindowToUpright(float X, float Y) {
+ViewPoint WindowToUpright(const platform::Form& canvas, float X, float Y) {
   if (!ViewTurned()) return {X, Y};
-  return CurrentTurn().ToUpright(X, Y);
+  return CurrentTurn(canvas).ToUpright(X, Y);
 }
 
 float UprightImageX(float u) { return u / Zoom - float(PanX) / Zoom; }
@@ -86,29 +85,28 @@ std::string ViewCaption() {
   return caption;
 }
 
-Refusals SetTurn(double degrees, bool mirrored) {
+Refusals SetTurn(platform::Form& canvas, double degrees, bool mirrored) {
   const double angle = NormalAngle(degrees);
   if (angle == ViewAngle && mirrored == ViewMirrored) return {};
   ViewAngle = angle;
   ViewMirrored = mirrored;
-  platform::Form& canvas = Form1Window();
-  if (canvas.visible()) canvas.SetCaption(AppCaption + ViewCaption());
-  return displaybuffers();
+  FrameShowsView(canvas);
+  return displaybuffers(canvas);
 }
 
-Refusals TurnBy(double degrees) { return SetTurn(ViewAngle + degrees, ViewMirrored); }
-Refusals TurnUpright() { return SetTurn(0, ViewMirrored); }
+Refusals TurnBy(platform::Form& canvas, double degrees) { return SetTurn(canvas, ViewAngle + degrees, ViewMirrored); }
+Refusals TurnUpright(platform::Form& canvas) { return SetTurn(canvas, 0, ViewMirrored); }
 // The mirror flips what the screen shows, left to right: a mirror under the turn, with the turn taken the
 // other way (mirror after turn by a equals turn by -a after mirror), so that the keys' turns stay clockwise.
-Refusals MirrorView() { return SetTurn(-ViewAngle, !ViewMirrored); }
+Refusals MirrorView(platform::Form& canvas) { return SetTurn(canvas, -ViewAngle, !ViewMirrored); }
 
-void StartTurnDrag(float X, float Y) {
+void StartTurnDrag(const platform::Form& canvas, float X, float Y) {
   gDragStartAngle = ViewAngle;
-  gDragStartPointer = PointerAngle(X, Y);
+  gDragStartPointer = PointerAngle(canvas, X, Y);
 }
 
-Refusals TurnDrag(float X, float Y) {
-  return SetTurn(gDragStartAngle + PointerAngle(X, Y) - gDragStartPointer, ViewMirrored);
+Refusals TurnDrag(platform::Form& canvas, float X, float Y) {
+  return SetTurn(canvas, gDragStartAngle + PointerAngle(canvas, X, Y) - gDragStartPointer, ViewMirrored);
 }
 
 }  // namespace brisel::canvas

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "canvas/refusal.h"
+#include "platform/window.h"
 
 namespace brisel::canvas {
 
@@ -32,14 +33,14 @@ struct ViewTurn {
   ViewPoint MoveToUpright(double dX, double dY) const;
 };
 
-// The turn of the canvas now: ViewAngle, ViewMirrored, and the canvas's centre (half its client size,
+// The turn of the canvas window now: ViewAngle, ViewMirrored, and the window's centre (half its client size,
 // rounded down).
-ViewTurn CurrentTurn();
+ViewTurn CurrentTurn(const platform::Form& canvas);
 bool ViewTurned();
 
 // Window position to upright position (where the zoom and pan alone would show it), and to image pixels,
 // fractional. Upright, a position is itself, so the upright view reads positions exactly as before.
-ViewPoint WindowToUpright(float X, float Y);
+ViewPoint WindowToUpright(const platform::Form& canvas, float X, float Y);
 float UprightImageX(float u);
 float UprightImageY(float v);
 
@@ -47,14 +48,15 @@ float UprightImageY(float v);
 // whole one (so that steps of 15 add up to exact quarter turns).
 double NormalAngle(double degrees);
 
-// Sets the turn and mirror about the canvas's centre, shows them in the caption, and redraws the canvas.
-Refusals SetTurn(double degrees, bool mirrored);
-Refusals TurnBy(double degrees);   // the 4 and 6 keys: by 15 degrees
-Refusals TurnUpright();            // the 5 key
-Refusals MirrorView();             // the M key
+// Sets the turn and mirror about the canvas's centre, has the caption show them (canvas/window_frame.h), and
+// redraws the canvas.
+Refusals SetTurn(platform::Form& canvas, double degrees, bool mirrored);
+Refusals TurnBy(platform::Form& canvas, double degrees);  // the 4 and 6 keys: by 15 degrees
+Refusals TurnUpright(platform::Form& canvas);             // the 5 key
+Refusals MirrorView(platform::Form& canvas);              // the M key
 // A Shift+Space drag: the view turns with the pointer's angle about the canvas's centre since the press.
-void StartTurnDrag(float X, float Y);
-Refusals TurnDrag(float X, float Y);
+void StartTurnDrag(const platform::Form& canvas, float X, float Y);
+Refusals TurnDrag(platform::Form& canvas, float X, float Y);
 
 // The caption's view part: " zoom = 125", then " angle = 30" when the view is turned, " mirrored" when it
 // is mirrored.

@@ -12,6 +12,7 @@
 #include "link/low_memory.h"
 #include "platform/window.h"
 #include "state/shared_state.h"
+#include "state/windows.h"
 
 namespace brisel::link {
 namespace {
@@ -74,7 +75,7 @@ void ShowWhatTheHostHolds(const PixelRect& box) {
   platform::Variant args[] = {&held[0], &held[1], &held[2], &mask};
   try {
     if (platform::ToLong(CallHost("Brisel_HeldAfterSend", args)) == 0) return;
-    Tell(canvas::RedrawRect(canvas::TakeHostPixels(box, held, mask)));
+    Tell(canvas::RedrawRect(Form1Window(), canvas::TheHistory().TakeHostPixels(box, held, mask)));
   } catch (const Error& e) {
     if (e.number() != errors::kNoSuchMethod)
       std::fprintf(stderr, "brisel: the canvas may not show the host's own changes: %s\n", e.text().c_str());
@@ -196,7 +197,7 @@ void GetPaperFromTarnwick() {
 }
 
 bool ReplaceImage(BytePlane&& red, BytePlane&& green, BytePlane&& blue) {
-  if (const canvas::UndoSaved saved = canvas::SaveUndoRect({0, 0, ImageWidth, ImageHeight}); !saved) {
+  if (const canvas::UndoSaved saved = canvas::TheHistory().Save({0, 0, ImageWidth, ImageHeight}); !saved) {
     Tell(saved.refused);
     return false;
   }
@@ -205,7 +206,7 @@ bool ReplaceImage(BytePlane&& red, BytePlane&& green, BytePlane&& blue) {
   PlaneB = std::move(blue);
   canvas::SyncView({0, 0, ImageWidth, ImageHeight});
   canvas::NoteWholeImageChanged();
-  Tell(canvas::displaybuffers());
+  Tell(canvas::displaybuffers(Form1Window()));
   return true;
 }
 

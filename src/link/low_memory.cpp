@@ -16,7 +16,7 @@ bool RunLettingUndoStepsGo(const std::function<bool()>& attempt) {
     } catch (const std::bad_alloc&) {
       enough = false;
     }
-    if (enough || !canvas::LetOldestUndoStepGo()) break;
+    if (enough || !canvas::TheHistory().LetOldestUndoStepGo()) break;
     ++stepsGone;
   }
   if (stepsGone > 0)

@@ -1,16 +1,6 @@
 #include "state/shared_state.h"
 
-#include <algorithm>
-
-#include "platform/native.h"
-
 namespace brisel {
-
-uint64_t DefaultUndoMemoryBudget() {
-  constexpr uint64_t kGiB = uint64_t(1) << 30;
-  const uint64_t physical = native::PhysicalMemoryBytes();
-  return physical == 0 ? kGiB : std::min(physical / 4, 8 * kGiB);
-}
 
 std::shared_ptr<platform::HostObject> HostObject;
 std::string AppCaption;
@@ -25,10 +15,6 @@ float Zoom = 1.0f;
 int32_t PanX = 0, PanY = 0;
 double ViewAngle = 0;
 bool ViewMirrored = false;
-std::deque<UndoStep> UndoStack;
-std::deque<UndoStep> RedoStack;
-int32_t UndoLimit = 256;
-uint64_t UndoMemoryBudget = DefaultUndoMemoryBudget();
 ChangedArea ChangedSinceSend;
 ChangedArea ChangedSinceRecord;
 
@@ -65,10 +51,6 @@ void ResetSharedState() {
   PanX = PanY = 0;
   ViewAngle = 0;
   ViewMirrored = false;
-  UndoStack.clear();
-  RedoStack.clear();
-  UndoLimit = 256;
-  UndoMemoryBudget = DefaultUndoMemoryBudget();
   ChangedSinceSend = ChangedArea();
   ChangedSinceRecord = ChangedArea();
   StrokeActive = PickMode = SpaceHeld = SpacePan = SpaceTurn = false;

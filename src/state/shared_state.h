@@ -6,7 +6,6 @@
 
 #include <array>
 #include <cstdint>
-#include <deque>
 #include <memory>
 #include <string>
 #include <vector>
@@ -40,23 +39,6 @@ extern int32_t PanX, PanY;   // client position of the image's top-left corner
 // right, both about the canvas's centre, after the zoom and pan have placed the picture (canvas/view_turn.h).
 extern double ViewAngle;
 extern bool ViewMirrored;
-
-// One undo step: the three blocks of a rectangle of the image, and where it came from.
-// Block (j, i) holds plane pixel (left + j, top + i).
-struct UndoStep {
-  BytePlane blue, green, red;
-  int32_t top = 0, left = 0;
-};
-extern std::deque<UndoStep> UndoStack;  // oldest first; emptied by start-up
-// The steps undone since the last change, the next to redo last: each holds the pixels its undo replaced.
-extern std::deque<UndoStep> RedoStack;
-extern int32_t UndoLimit;               // at most UndoLimit + 1 steps are held (start-up)
-// Bytes the steps' blocks of both histories may hold together (canvas/undo.h): beyond it the oldest steps go, though never
-// the newest, whatever its size. Start-up sets it from the host's settings.
-extern uint64_t UndoMemoryBudget;
-// The budget when the host's settings name none: a quarter of the machine's memory, at most 8 GiB (1 GiB
-// where the system does not tell its memory).
-uint64_t DefaultUndoMemoryBudget();
 
 // What changed in the image planes since the last send the host took whole (canvas/changed_box.h keeps it):
 // a box of image pixels; wholeImage stands for the picture at whatever size it has when next sent.
@@ -107,8 +89,8 @@ extern std::array<uint8_t, 256 * 2> CoverageCurves;
 inline uint8_t& CoverageEntry(int v, int curve) { return CoverageCurves[size_t(curve) * 256 + size_t(v)]; }
 
 // Puts every shared variable back to its value at process start. What the subsystems hold besides (the
-// display bitmap, the tablet, the triangle's pick) each lets go itself: ResetProgramState (app/reset_state.h)
-// does it all, for tests.
+// display bitmap, the undo history, the tablet, the triangle's pick) each lets go itself: ResetProgramState
+// (app/reset_state.h) does it all, for tests.
 void ResetSharedState();
 
 }  // namespace brisel

@@ -50,8 +50,8 @@ TEST_F(CaptureTest, FourEventsDrawOnePieceAfterTheStraightJoin) {
   // Committed once, the mask cleared, and the preview agrees with the commit.
   EXPECT_EQ(CountNonZero(FXbuffer), 0);
   EXPECT_TRUE(ViewR == PlaneR && ViewG == PlaneG && ViewB == PlaneB);
-  ASSERT_EQ(UndoStack.size(), 1u);
-  const UndoStep& step = UndoStack.back();
+  ASSERT_EQ(canvas::TheHistory().undoStack().size(), 1u);
+  const canvas::UndoStep& step = canvas::TheHistory().undoStack().back();
   EXPECT_EQ(step.left, 5);  // floor(8 - 2 - 0.5)
   EXPECT_EQ(step.top, 9);
   EXPECT_EQ(step.red.width(), 47 - 5);  // up to floor(44 + 2 + 0.5 + 1), exclusive
@@ -85,7 +85,7 @@ TEST_F(CaptureTest, AClickLaysTheDabOfItsPressPoint) {
   for (const Case c : {Case{1.0f, 0}, Case{0.6f, 0.2f}}) {
     SCOPED_TRACE(c.pressure);
     MakeImage(64, 24);
-    UndoStack.clear();
+    canvas::TheHistory().Reset();
     FXbuffer(30, 8) = 255;  // coverage left in the mask far from the click
     PenPressure = c.pressure;
     app::CanvasStroke().StepDistance = c.leftoverStep;
@@ -93,16 +93,16 @@ TEST_F(CaptureTest, AClickLaysTheDabOfItsPressPoint) {
     Form_MouseDown(kLeft, 0, 10.5f, 8.5f);
     Form_MouseUp(kLeft, 0, 10.5f, 8.5f);
     EXPECT_EQ(app::CanvasStroke().StrokeCount, 1);
-    ASSERT_EQ(UndoStack.size(), 1u);
-    EXPECT_EQ(UndoStack.back().left, 8);  // floor(10.5 - 2 - 0.5)
-    EXPECT_EQ(UndoStack.back().red.width(), 6);  // columns 8 .. 13
+    ASSERT_EQ(canvas::TheHistory().undoStack().size(), 1u);
+    EXPECT_EQ(canvas::TheHistory().undoStack().back().left, 8);  // floor(10.5 - 2 - 0.5)
+    EXPECT_EQ(canvas::TheHistory().undoStack().back().red.width(), 6);  // columns 8 .. 13
     EXPECT_EQ(FXbuffer(30, 8), 255) << "outside the rectangle the mask stays";
     EXPECT_EQ(CountNonZero(FXbuffer), 1);
     EXPECT_TRUE(ViewR == PlaneR && ViewG == PlaneG && ViewB == PlaneB);
     EXPECT_TRUE(Painted(10, 8));
     const BytePlane clicked = PlaneR;
 
-    canvas::UndoLastStep(false);
+    canvas::TheHistory().UndoLastStep(app::CanvasStroke().StrokeUncommitted);
     Form_MouseUp(kLeft, 0, 10.5f, 8.5f);
     EXPECT_EQ(PlaneR, before) << "a release with no press of its own lays nothing";
 
@@ -133,7 +133,7 @@ TEST_F(CaptureTest, OneMovementLaysTheStraightPieceFromThePress) {
   for (int32_t y = 0; y < 24; ++y)
     for (int32_t x = 0; x < 8; ++x)
       ASSERT_EQ(PlaneR(x, y), click(x, y)) << "behind the press, the click's dab: " << x << "," << y;
-  EXPECT_EQ(UndoStack.size(), 2u);
+  EXPECT_EQ(canvas::TheHistory().undoStack().size(), 2u);
   EXPECT_EQ(CountNonZero(FXbuffer), 0);
   EXPECT_TRUE(ViewR == PlaneR && ViewG == PlaneG && ViewB == PlaneB);
 }
@@ -191,7 +191,7 @@ TEST_F(CaptureTest, AShiftCtrlPressRecordsNoPointAndItsReleaseLeavesTheImage) {
   EXPECT_EQ(DragStartZoom, 1.5f);
   Form_MouseUp(kLeft, kShiftCtrl, 9, 9);
   EXPECT_TRUE(StrokeActive) << "a view drag's release leaves the press active";
-  EXPECT_TRUE(UndoStack.empty());
+  EXPECT_TRUE(canvas::TheHistory().undoStack().empty());
   EXPECT_EQ(CountNonZero(FXbuffer), 0);
   for (int32_t x = 0; x < 64; ++x) ASSERT_FALSE(Painted(x, 7));
 }
@@ -202,7 +202,7 @@ TEST_F(CaptureTest, AStrokeReleasedInPickModeOrWithShiftCtrlIsCommittedAtThatRel
   for (const bool pick : {true, false}) {
     SCOPED_TRACE(pick ? "comma held" : "Shift+Ctrl");
     MakeImage(64, 24);
-    UndoStack.clear();
+    canvas::TheHistory().Reset();
     Form_MouseDown(kLeft, 0, 4, 6);
     for (float x = 8; x <= 24; x += 4) Form_MouseMove(kLeft, 0, x, 6);
     PickMode = pick;
@@ -211,16 +211,16 @@ TEST_F(CaptureTest, AStrokeReleasedInPickModeOrWithShiftCtrlIsCommittedAtThatRel
     EXPECT_EQ(CountNonZero(FXbuffer), 0);
     EXPECT_TRUE(Painted(12, 6));
     EXPECT_TRUE(ViewR == PlaneR);
-    ASSERT_EQ(UndoStack.size(), 1u);
+    ASSERT_EQ(canvas::TheHistory().undoStack().size(), 1u);
     // Hovering far away, then another stroke: its step holds its own rectangle only.
     for (float x = 60; x >= 50; x -= 5) Form_MouseMove(kNone, 0, x, 20);
     Form_MouseDown(kLeft, 0, 40, 18);
     Form_MouseUp(kLeft, 0, 40, 18);
-    ASSERT_EQ(UndoStack.size(), 2u);
-    EXPECT_EQ(UndoStack.back().left, 37);  // floor(40 - 2 - 0.5)
-    EXPECT_EQ(UndoStack.back().red.width(), 43 - 37);
-    canvas::UndoLastStep(false);
-    canvas::UndoLastStep(false);
+    ASSERT_EQ(canvas::TheHistory().undoStack().size(), 2u);
+    EXPECT_EQ(canvas::TheHistory().undoStack().back().left, 37);  // floor(40 - 2 - 0.5)
+    EXPECT_EQ(canvas::TheHistory().undoStack().back().red.width(), 43 - 37);
+    canvas::TheHistory().UndoLastStep(app::CanvasStroke().StrokeUncommitted);
+    canvas::TheHistory().UndoLastStep(app::CanvasStroke().StrokeUncommitted);
     EXPECT_FALSE(Painted(12, 6));
   }
 }
@@ -239,7 +239,7 @@ TEST_F(CaptureTest, AReleaseInPickModePicksBeforeTheCommit) {
   EXPECT_EQ(int(panel::HProp2().value()), 11);
   EXPECT_EQ(int(panel::HProp3().value()), 22);
   EXPECT_EQ(int(panel::HProp4().value()), 33);
-  ASSERT_EQ(UndoStack.size(), 1u) << "the stroke is committed all the same";
+  ASSERT_EQ(canvas::TheHistory().undoStack().size(), 1u) << "the stroke is committed all the same";
   EXPECT_EQ(CountNonZero(FXbuffer), 0);
 }
 
@@ -253,8 +253,8 @@ TEST_F(CaptureTest, AMoveOfTenSamplesRedrawsTheCanvasOnce) {
     Zoom = zoom;
     platform::Form& canvas = Form1Window();
     canvas.SetClientSize(int32_t(64 * zoom), int32_t(24 * zoom));
-    Dibs::CreateDib();
-    canvas::displaybuffers();
+    Dibs::CreateDib(Form1Window());
+    canvas::displaybuffers(Form1Window());
     const auto window = [&] {
       std::vector<platform::Color> pixels;
       for (int32_t y = 0; y < canvas.clientHeight(); ++y)
@@ -271,7 +271,7 @@ TEST_F(CaptureTest, AMoveOfTenSamplesRedrawsTheCanvasOnce) {
     // Ten samples, t = 0 to 0.9 (the float sum falls short of 1), from point 1 at x = 14 towards point 2 at 30.
     EXPECT_NEAR(app::CanvasStroke().LastDabX, 27.97f, 0.01f);
     const std::vector<platform::Color> shown = window();
-    canvas::RedrawRect({0, 0, ImageWidth, ImageHeight});
+    canvas::RedrawRect(Form1Window(), {0, 0, ImageWidth, ImageHeight});
     EXPECT_TRUE(shown == window());
     Form_MouseUp(kLeft, 0, 56 * zoom, 16 * zoom);
     Zoom = 1;
@@ -347,7 +347,7 @@ TEST_F(CaptureTest, PickModePicksOnPressDragAndReleaseInsideTheImageOnly) {
   Form_MouseUp(kNone, 0, 8, 8);  // the release picks whatever the button
   EXPECT_EQ(picked(), "77,88,99");
   EXPECT_TRUE(StrokeActive);
-  EXPECT_TRUE(UndoStack.empty());
+  EXPECT_TRUE(canvas::TheHistory().undoStack().empty());
   EXPECT_EQ(app::CanvasStroke().StrokeCount, 0);
 }
 
@@ -365,7 +365,7 @@ TEST_F(CaptureTest, AReleaseWithoutAnyPressOrPointListIsSafe) {
   Form_MouseMove(kLeft, 0, 7, 5);
   Form_MouseMove(kLeft, 0, 8, 5);
   Form_MouseUp(kLeft, 0, 9, 5);
-  EXPECT_TRUE(UndoStack.empty());
+  EXPECT_TRUE(canvas::TheHistory().undoStack().empty());
 }
 
 }  // namespace

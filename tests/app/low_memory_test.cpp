@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "app/canvas_stroke.h"
 #include "app/reset_state.h"
 #include "canvas/changed_box.h"
 #include "link/host_link.h"
@@ -17,9 +18,9 @@ namespace {
 
 using ::testing::HasSubstr;
 
-std::vector<int32_t> LeftsOf(const std::deque<UndoStep>& steps) {
+std::vector<int32_t> LeftsOf(const std::deque<canvas::UndoStep>& steps) {
   std::vector<int32_t> lefts;
-  for (const UndoStep& step : steps) lefts.push_back(step.left);
+  for (const canvas::UndoStep& step : steps) lefts.push_back(step.left);
   return lefts;
 }
 
@@ -45,13 +46,14 @@ TEST_F(AppTest, ASendShortOfMemoryLetsTheOldestUndoStepsGoUntilItGoesThrough) {
     app::ResetProgramState();
     Start(12, 6);
     for (int32_t x = 0; x < 5; ++x) Paint(PlaneR, x, 1, uint8_t(200 + x));
-    canvas::UndoLastStep(false);
+    canvas::TheHistory().UndoLastStep(app::CanvasStroke().StrokeUncommitted);
     const BytePlane red = PlaneR, green = PlaneG, blue = PlaneB, view = ViewR;
     std::vector<std::pair<size_t, size_t>> heldAtEachWrite;  // undo steps, redo steps
+    const canvas::History& history = canvas::TheHistory();
     host->beforeCall = [&](const std::string& name) {
       if (name != "tarn_Refresh") return;
-      heldAtEachWrite.emplace_back(UndoStack.size(), RedoStack.size());
-      if (c.enoughAt >= 0 && int(UndoStack.size() + RedoStack.size()) <= c.enoughAt) return;
+      heldAtEachWrite.emplace_back(history.undoStack().size(), history.redoStack().size());
+      if (c.enoughAt >= 0 && int(history.undoStack().size() + history.redoStack().size()) <= c.enoughAt) return;
       if (c.throwsBadAlloc) throw std::bad_alloc();
       throw Error(errors::kOutOfMemory, "/p.png cannot be written (not enough memory); the file on disk is unchanged");
     };
@@ -62,8 +64,8 @@ TEST_F(AppTest, ASendShortOfMemoryLetsTheOldestUndoStepsGoUntilItGoesThrough) {
     ASSERT_EQ(heldAtEachWrite.size(), writes);
     for (size_t i = 0; i < writes; ++i)
       EXPECT_EQ(heldAtEachWrite[i], (std::pair<size_t, size_t>(i < 4 ? 4 - i : 0, i < 4 ? 1 : 5 - i))) << i;
-    EXPECT_EQ(LeftsOf(UndoStack), c.undoLeft);
-    EXPECT_EQ(LeftsOf(RedoStack), c.redoLeft);
+    EXPECT_EQ(LeftsOf(history.undoStack()), c.undoLeft);
+    EXPECT_EQ(LeftsOf(history.redoStack()), c.redoLeft);
     EXPECT_TRUE(PlaneR == red && PlaneG == green && PlaneB == blue && ViewR == view) << "the image changed";
     if (c.enoughAt >= 0) {
       EXPECT_TRUE(messages.empty());

@@ -175,9 +175,10 @@ class RandomEvents : public AppTest {
     const Size size = kSizes[seed % std::size(kSizes)];
     Start(size.w, size.h);
     host->trustsChangedBox = true;  // a change the send's box leaves out never reaches the host
-    if (limits.budget) UndoMemoryBudget = limits.budget;
+    canvas::History& history = canvas::TheHistory();
+    if (limits.budget) history.SetUndoMemoryBudget(limits.budget);
     if (limits.refuseOneIn)
-      canvas::SetUndoAllocationHook([this, n = limits.refuseOneIn](uint64_t) {
+      history.SetAllocationHook([this, n = limits.refuseOneIn](uint64_t) {
         if (Pick(1, n) == 1) throw std::bad_alloc();
       });
     answer = platform::MessageBoxAnswer::No;
@@ -191,9 +192,9 @@ class RandomEvents : public AppTest {
       const std::string what = Event();
       if (verbose) std::fprintf(stderr, "%d: %s\n", i, what.c_str());
       SCOPED_TRACE("event " + std::to_string(i) + ": " + what + "; " + replay);
-      deepest = std::max(deepest, UndoStack.size());
-      if (UndoStack.size() > 1 && canvas::UndoStackBytes() > UndoMemoryBudget)
-        FAIL() << UndoStack.size() << " steps hold " << canvas::UndoStackBytes() << " bytes, past the budget";
+      deepest = std::max(deepest, history.undoStack().size());
+      if (history.undoStack().size() > 1 && history.UndoStackBytes() > history.undoMemoryBudget())
+        FAIL() << history.undoStack().size() << " steps hold " << history.UndoStackBytes() << " bytes, past the budget";
       if (paintingRelease)
         for (size_t k = 0; k < FXbuffer.size(); ++k)
           if (FXbuffer.data()[k] != 0)
@@ -202,8 +203,8 @@ class RandomEvents : public AppTest {
                    << BrushSize << " zoom " << Zoom << " pan " << PanX << "," << PanY << " last " << app::CanvasStroke().LastDabX << ","
                    << app::CanvasStroke().LastDabY << " count " << app::CanvasStroke().StrokeCount;
       // Each event saves at most one step, always the newest: mark what it covers.
-      if (!UndoStack.empty()) {
-        const UndoStep& s = UndoStack.back();
+      if (!history.undoStack().empty()) {
+        const canvas::UndoStep& s = history.undoStack().back();
         for (int yy = 0; yy < s.red.height(); ++yy)
           for (int xx = 0; xx < s.red.width(); ++xx) saved(s.left + xx, s.top + yy) = 1;
       }
@@ -227,7 +228,7 @@ class RandomEvents : public AppTest {
     }
     SCOPED_TRACE(replay);
     if (deepest < 257 && limits.budget == 0) {  // no step was dropped
-      while (!UndoStack.empty()) canvas::UndoLastStep(false);
+      while (!history.undoStack().empty()) history.UndoLastStep(app::CanvasStroke().StrokeUncommitted);
       EXPECT_EQ(PlaneR, red);
       EXPECT_EQ(PlaneG, green);
       EXPECT_EQ(PlaneB, blue);
@@ -273,7 +274,7 @@ class RandomEvents : public AppTest {
 
   // The platform's devices outlive a test; the next test must not find this one.
   void TearDown() override {
-    canvas::SetUndoAllocationHook(nullptr);
+    canvas::TheHistory().SetAllocationHook(nullptr);
     UnplugPen();
     AppTest::TearDown();
   }

@@ -24,6 +24,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "app/canvas_stroke.h"
 #include "app/recovery.h"
 #include "app/reset_state.h"
 #include "canvas/changed_box.h"
@@ -359,8 +360,8 @@ TEST_F(RecoveryAfterKill, AnAutosavedCopyOutlivesKillNineAndComesBackOverAnother
   EXPECT_EQ(platform::ListRecoveryCopies()[0].writer, ::getpid());
   EXPECT_NE(platform::ListRecoveryCopies()[0].path, childCopy);
   EXPECT_EQ(CopyAt(app::RecoveryCopyPath()), restored);
-  ASSERT_EQ(UndoStack.size(), 1u);
-  canvas::UndoLastStep(false);
+  ASSERT_EQ(canvas::TheHistory().undoStack().size(), 1u);
+  canvas::TheHistory().UndoLastStep(app::CanvasStroke().StrokeUncommitted);
   EXPECT_EQ(Image(), PlanesOf(edited));
   PlaneR = painted.r, PlaneG = painted.g, PlaneB = painted.b;
 

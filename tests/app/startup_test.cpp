@@ -35,7 +35,7 @@ TEST_F(AppTest, StartUpFetchesPaperThenImageThenHandsOverTheCanvas) {
   EXPECT_EQ(FXbuffer, BytePlane(40, 30));
   EXPECT_EQ(PaperWidth, 8);
   EXPECT_EQ(PaperTexture, host->paper);
-  EXPECT_TRUE(UndoStack.empty());
+  EXPECT_TRUE(canvas::TheHistory().undoStack().empty());
 
   platform::Form& canvas = Form1Window();
   EXPECT_TRUE(canvas.visible());
@@ -200,7 +200,7 @@ TEST_F(AppTest, GetImageThenUndoRestoresTheImageAsItWasBeforeTheFetch) {
   EXPECT_EQ(PlaneG, BytePlane(6, 4, 3));
   EXPECT_EQ(ViewG, PlaneG);
   EXPECT_EQ(Form1Window().SurfacePixel(1, 1) >> 8 & 0xFF, 3u);
-  canvas::RedrawRect(canvas::UndoLastStep(false));
+  canvas::RedrawRect(Form1Window(), canvas::TheHistory().UndoLastStep(app::CanvasStroke().StrokeUncommitted));
   EXPECT_EQ(PlaneG, before);
   EXPECT_EQ(Form1Window().SurfacePixel(1, 1) >> 8 & 0xFF, 200u);
 }
@@ -211,7 +211,7 @@ TEST_F(AppTest, AFailingOrShortGetImageKeepsImageAndHistory) {
   host->failFrom["Tarn_GetBBuffer"] = 1;
   link::GetImageFromTarnwick();
   EXPECT_EQ(PlaneR, red);
-  EXPECT_TRUE(UndoStack.empty());
+  EXPECT_TRUE(canvas::TheHistory().undoStack().empty());
   ASSERT_EQ(messages.size(), 1u);
   EXPECT_THAT(messages[0], HasSubstr("440"));
 
@@ -219,7 +219,7 @@ TEST_F(AppTest, AFailingOrShortGetImageKeepsImageAndHistory) {
   host->overrides["Tarn_GetRBuffer"] = BytePlane(2, 2);
   link::GetImageFromTarnwick();
   EXPECT_EQ(PlaneR, red);
-  EXPECT_TRUE(UndoStack.empty());
+  EXPECT_TRUE(canvas::TheHistory().undoStack().empty());
   EXPECT_EQ(messages.size(), 2u);
 }
 
@@ -273,13 +273,13 @@ TEST_F(AppTest, MessagesAndTipsNameTheHostAfterItsOwnSentence) {
 TEST_F(AppTest, AfterASendTheCanvasShowsTheHostsOwnEditsInTheBoxSent) {
   Start(6, 4);
   host->ownEdits = {{2, 1, 200, 100, 50}, {5, 3, 1, 2, 3}};
-  ASSERT_TRUE(canvas::SaveUndoRect({0, 0, 4, 3}));  // a step over (0, 0)-(3, 2) that changes (0, 0) alone
+  ASSERT_TRUE(canvas::TheHistory().Save({0, 0, 4, 3}));  // a step over (0, 0)-(3, 2) that changes (0, 0) alone
   const uint8_t before = PlaneR(0, 0);
   PlaneR(0, 0) = uint8_t(before + 1);
   link::SendImageToTarnwick();
   EXPECT_TRUE(PlaneR(2, 1) == 200 && PlaneG(2, 1) == 100 && PlaneB(2, 1) == 50 && ViewR(2, 1) == 200);
   EXPECT_NE(PlaneR(5, 3), 1);  // outside the box: not looked at
-  canvas::UndoLastStep(false);
+  canvas::TheHistory().UndoLastStep(app::CanvasStroke().StrokeUncommitted);
   EXPECT_EQ(PlaneR(0, 0), before);
   EXPECT_TRUE(PlaneR(2, 1) == 200 && ViewR(2, 1) == 200);
   EXPECT_TRUE(messages.empty());
@@ -308,12 +308,12 @@ TEST_P(ChangedBoxTest, EachSendNamesWhatChangedSinceTheLastGoodOne) {
       Form1::Form_MouseDown(1, 0, x, y);
       for (int i = 1; i <= 6; ++i) Form1::Form_MouseMove(1, 0, x + i, y + i / 2.0f);
       Form1::Form_MouseUp(1, 0, x + 6, y + 3);
-      const UndoStep& step = UndoStack.back();
+      const canvas::UndoStep& step = canvas::TheHistory().undoStack().back();
       strokes[*a] = {step.left, step.top, step.red.width(), step.red.height()};
     } else if (*a == 'c') {
       Form2::vx_button2_Click();
     } else if (*a == 'u') {
-      canvas::UndoLastStep(false);
+      canvas::TheHistory().UndoLastStep(app::CanvasStroke().StrokeUncommitted);
     } else if (*a == 'f') {
       host->green = BytePlane(64, 48, 7);
       link::GetImageFromTarnwick();

@@ -66,8 +66,8 @@ TEST_F(StrokeEndToEndTest, AStrokeOfMouseEventsPaintsCommitsAndCanBeUndone) {
   for (int32_t y = 0; y < ImageHeight; ++y)
     for (int32_t x = 0; x < ImageWidth; ++x) ASSERT_EQ(FXbuffer(x, y), 0) << "mask left at " << x << "," << y;
 
-  ASSERT_EQ(UndoStack.size(), 1u);
-  canvas::RedrawRect(canvas::UndoLastStep(false));
+  ASSERT_EQ(canvas::TheHistory().undoStack().size(), 1u);
+  canvas::RedrawRect(Form1Window(), canvas::TheHistory().UndoLastStep(app::CanvasStroke().StrokeUncommitted));
   EXPECT_EQ(PlaneR, host->red);
   EXPECT_EQ(PlaneG, host->green);
   EXPECT_EQ(PlaneB, host->blue);
@@ -92,7 +92,7 @@ TEST_F(StrokeEndToEndTest, AClickAndAOneMovementDragPaintWhereThePointerWent) {
     EXPECT_EQ(platform::RGB(PlaneR(x, y), PlaneG(x, y), PlaneB(x, y)), paint) << x << "," << y;
     EXPECT_EQ(Shown(x, y), paint) << x << "," << y;
   }
-  EXPECT_EQ(UndoStack.size(), 2u);
+  EXPECT_EQ(canvas::TheHistory().undoStack().size(), 2u);
 }
 
 TEST_F(StrokeEndToEndTest, AShiftCtrlDragPaintsNothing) {
@@ -103,7 +103,7 @@ TEST_F(StrokeEndToEndTest, AShiftCtrlDragPaintsNothing) {
   for (float x : {16.0f, 22.0f, 28.0f, 34.0f}) Send(QEvent::MouseMove, {x, 20}, Qt::NoButton, Qt::LeftButton, shiftCtrl);
   Send(QEvent::MouseButtonRelease, {40, 20}, Qt::LeftButton, Qt::NoButton, shiftCtrl);
   EXPECT_EQ(PlaneR, before);
-  EXPECT_TRUE(UndoStack.empty());
+  EXPECT_TRUE(canvas::TheHistory().undoStack().empty());
 }
 
 }  // namespace
@@ -117,7 +117,7 @@ TEST_F(StrokeEndToEndTest, ThePreviewsAnswerShownRefreshesTheCanvas) {
   Start(16, 12);
   platform::Form& canvas = Form1Window();
   canvas.SetClientSize(ImageWidth, ImageHeight);
-  Dibs::CreateDib();
+  Dibs::CreateDib(canvas);
   for (BytePlane* p : {&PlaneR, &PlaneG, &PlaneB, &ViewR, &ViewG, &ViewB}) p->fill(100);
   canvas.FillBox(0, 0, ImageWidth - 1, ImageHeight - 1, platform::RGB(1, 2, 3));
   FXbuffer.fill(255);
@@ -127,7 +127,7 @@ TEST_F(StrokeEndToEndTest, ThePreviewsAnswerShownRefreshesTheCanvas) {
   const PixelRect box = stroke::RenderSegment(surface, app::CanvasBrush(), 1, 8, 6, 8, 6);
   EXPECT_EQ(box, (PixelRect{6, 4, 11, 9}));
   EXPECT_EQ(canvas.SurfacePixel(8, 6), platform::RGB(1, 2, 3)) << "compositing shows nothing itself";
-  canvas::RedrawRect(box);  // refreshed with a pixel to spare at zoom 1
+  canvas::RedrawRect(canvas, box);  // refreshed with a pixel to spare at zoom 1
   EXPECT_EQ(canvas.SurfacePixel(8, 6), platform::RGB(200, 0, 0));
   EXPECT_EQ(canvas.SurfacePixel(5, 3), platform::RGB(100, 100, 100));
   EXPECT_EQ(canvas.SurfacePixel(11, 9), platform::RGB(100, 100, 100));
@@ -142,9 +142,9 @@ TEST_F(StrokeEndToEndTest, AfterTheReleaseTheCanvasShowsExactlyTheCommittedImage
     Start(60, 40);
     Form1Window().SetClientSize(120, 80);
     Zoom = zoom;
-    Dibs::CreateDib();
+    Dibs::CreateDib(Form1Window());
     for (BytePlane* p : {&PlaneR, &PlaneG, &PlaneB, &ViewR, &ViewG, &ViewB}) p->fill(255);
-    canvas::displaybuffers();
+    canvas::displaybuffers(Form1Window());
     BrushSize = 4.5f;
     Send(QEvent::MouseButtonPress, QPointF(10 * zoom, 10 * zoom), Qt::LeftButton, Qt::LeftButton);
     for (int i = 1; i <= 12; ++i)

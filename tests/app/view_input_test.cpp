@@ -143,7 +143,7 @@ TEST_F(AppTest, TheWheelATouchpadAndSpaceMoveTheViewAndNothingElse) {
   const BytePlane red = PlaneR, green = PlaneG, blue = PlaneB;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    ASSERT_TRUE(canvas::SetView(c.zoom, c.panX, c.panY));
+    ASSERT_TRUE(canvas::SetView(Form1Window(), c.zoom, c.panX, c.panY));
     const QPointF before = ImageAt(c.zoomAbout);
     for (const Input& in : c.inputs) Deliver(in);
     EXPECT_FLOAT_EQ(Zoom, c.wantZoom);
@@ -158,7 +158,8 @@ TEST_F(AppTest, TheWheelATouchpadAndSpaceMoveTheViewAndNothingElse) {
     }
     EXPECT_TRUE(PlaneR == red && PlaneG == green && PlaneB == blue) << "the image changed";
     EXPECT_EQ(FXbuffer, BytePlane(200, 300, 0)) << "something was painted";
-    EXPECT_TRUE(UndoStack.empty() && RedoStack.empty()) << "the history changed";
+    EXPECT_TRUE(canvas::TheHistory().undoStack().empty() && canvas::TheHistory().redoStack().empty())
+        << "the history changed";
     EXPECT_FALSE(SpaceHeld || SpacePan || StrokeActive);
   }
 }

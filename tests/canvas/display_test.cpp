@@ -22,11 +22,11 @@ TEST_F(AppTest, BitmapRowsAreWholeWordsOfTheZoomedWidth) {
   Start(333, 10);
   EXPECT_EQ(DibWidth, 336);
   ImageWidth = 332;
-  CreateDib();
+  CreateDib(Form1Window());
   EXPECT_EQ(DibWidth, 332);
   ImageWidth = 101;
   Zoom = 0.5f;
-  CreateDib();
+  CreateDib(Form1Window());
   EXPECT_EQ(Dibs::ZoomedWidth(), 50);
   EXPECT_EQ(DibWidth, 52);
 }
@@ -35,11 +35,10 @@ TEST_F(AppTest, CaptionShowsTheZoomOnlyOnceTheBitmapIsRemade) {
   Start(20, 10);
   const std::string plain = Form1Window().caption();
   EXPECT_EQ(plain, AppCaption);
-  Zoom = 1.25f;
-  CreateDib();
+  ASSERT_TRUE(canvas::SetView(Form1Window(), 1.25f, PanX, PanY));
   EXPECT_EQ(Form1Window().caption(), AppCaption + " zoom = 125");
-  Zoom = 0.3f;  // 0.3 in single precision is a hair above 0.3: 30, not 29
-  CreateDib();
+  // 0.3 in single precision is a hair above 0.3: 30, not 29
+  ASSERT_TRUE(canvas::SetView(Form1Window(), 0.3f, PanX, PanY));
   EXPECT_EQ(Form1Window().caption(), AppCaption + " zoom = 30");
 }
 
@@ -47,7 +46,7 @@ TEST_F(AppTest, ABitmapThatCannotBeMadeIsError31001) {
   Start(20, 10);
   platform::SetBitmapSizeLimit(100);
   try {
-    CreateDib();
+    CreateDib(Form1Window());
     FAIL();
   } catch (const Error& e) {
     EXPECT_EQ(e.number(), 31001);
@@ -59,7 +58,7 @@ TEST_F(AppTest, FullRedrawAtZoomOneCopiesEveryPixelAndNothingElse) {
   platform::Form& canvas = Form1Window();
   canvas.SetClientSize(120, 90);
   canvas.FillBox(0, 0, 119, 89, platform::RGB(1, 2, 3));
-  canvas::displaybuffers();
+  canvas::displaybuffers(Form1Window());
   for (int y = 0; y < 80; ++y)
     for (int x = 0; x < 100; ++x) ASSERT_EQ(canvas.SurfacePixel(x, y), ImagePixel(x, y)) << x << "," << y;
   // The margins right of and below the image take the window's back colour.
@@ -75,27 +74,27 @@ TEST_F(AppTest, BlitRectDrawsOnlyTheClampedRectangleAtThePanOffset) {
   canvas.FillBox(0, 0, 49, 39, mark);
   PanX = 5;
   PanY = 3;
-  Dibs::BlitRect(PlaneR, PlaneG, PlaneB, {10, 10, 13, 12});  // far corner exclusive
+  Dibs::BlitRect(Form1Window(), PlaneR, PlaneG, PlaneB, {10, 10, 13, 12});  // far corner exclusive
   EXPECT_EQ(canvas.SurfacePixel(15, 13), ImagePixel(10, 10));
   EXPECT_EQ(canvas.SurfacePixel(17, 14), ImagePixel(12, 11));
   EXPECT_EQ(canvas.SurfacePixel(18, 14), mark);
   EXPECT_EQ(canvas.SurfacePixel(15, 15), mark);
 
   // Reaching past the image's far edge refreshes the last column, and nothing beyond it.
-  Dibs::BlitRect(PlaneR, PlaneG, PlaneB, {40, 0, 501, 1});
+  Dibs::BlitRect(Form1Window(), PlaneR, PlaneG, PlaneB, {40, 0, 501, 1});
   EXPECT_EQ(canvas.SurfacePixel(49, 3), ImagePixel(44, 0));
   canvas.FillBox(0, 0, 49, 39, mark);
   PanX = PanY = 0;
-  Dibs::BlitRect(PlaneR, PlaneG, PlaneB, {45, 35, 1001, 1001});
+  Dibs::BlitRect(Form1Window(), PlaneR, PlaneG, PlaneB, {45, 35, 1001, 1001});
   EXPECT_EQ(canvas.SurfacePixel(49, 39), ImagePixel(49, 39));
 
   // Wholly outside the image or the window, or reversed: nothing at all.
   canvas.FillBox(0, 0, 49, 39, mark);
-  Dibs::BlitRect(PlaneR, PlaneG, PlaneB, {-30, -30, -4, -4});
-  Dibs::BlitRect(PlaneR, PlaneG, PlaneB, {60, 0, 71, 11});
-  Dibs::BlitRect(PlaneR, PlaneG, PlaneB, {20, 20, 11, 11});
+  Dibs::BlitRect(Form1Window(), PlaneR, PlaneG, PlaneB, {-30, -30, -4, -4});
+  Dibs::BlitRect(Form1Window(), PlaneR, PlaneG, PlaneB, {60, 0, 71, 11});
+  Dibs::BlitRect(Form1Window(), PlaneR, PlaneG, PlaneB, {20, 20, 11, 11});
   PanX = -1000;
-  Dibs::BlitRect(PlaneR, PlaneG, PlaneB, {0, 0, 50, 40});
+  Dibs::BlitRect(Form1Window(), PlaneR, PlaneG, PlaneB, {0, 0, 50, 40});
   for (int y = 0; y < 40; y += 3)
     for (int x = 0; x < 50; x += 3) ASSERT_EQ(canvas.SurfacePixel(x, y), mark) << x << "," << y;
 }
@@ -105,7 +104,7 @@ TEST_F(AppTest, AnImagePannedOutOfSightLeavesOnlyMargins) {
   platform::Form& canvas = Form1Window();
   PanX = 500;
   PanY = -400;
-  canvas::displaybuffers();
+  canvas::displaybuffers(Form1Window());
   for (int y = 0; y < 20; ++y)
     for (int x = 0; x < 30; ++x) ASSERT_EQ(canvas.SurfacePixel(x, y), canvas.backColor());
 }
@@ -118,8 +117,8 @@ TEST_F(AppTest, ZoomedRedrawCoversExactlyTheZoomedImage) {
   platform::Form& canvas = Form1Window();
   canvas.SetClientSize(70, 40);
   Zoom = 4;
-  CreateDib();
-  canvas::displaybuffers();
+  CreateDib(Form1Window());
+  canvas::displaybuffers(Form1Window());
   for (int y = 0; y < 40; ++y)
     for (int x = 0; x < 70; ++x) {
       const bool inImage = x < 64 && y < 32;
@@ -149,14 +148,14 @@ TEST_F(AppTest, ABigPictureTakesEveryZoomInAWindowsWorthOfMemory) {
   EXPECT_TRUE(messages.empty());
 
   const int32_t left = 2500, top = 1500;
-  ASSERT_TRUE(canvas::SetView(1.0f, -left, -top));
-  canvas::displaybuffers();
+  ASSERT_TRUE(canvas::SetView(Form1Window(), 1.0f, -left, -top));
+  canvas::displaybuffers(Form1Window());
   for (int32_t y = 0; y < 400; y += 7)
     for (int32_t x = 0; x < 640; x += 7) ASSERT_EQ(canvas.SurfacePixel(x, y), ImagePixel(left + x, top + y)) << x << "," << y;
 
   // 600 %: the window is what the smoothing filter makes of the planes there, tile seams and all.
-  ASSERT_TRUE(canvas::SetView(6.0f, -6 * left, -6 * top));
-  canvas::displaybuffers();
+  ASSERT_TRUE(canvas::SetView(Form1Window(), 6.0f, -6 * left, -6 * top));
+  canvas::displaybuffers(Form1Window());
   native::BlitSource planes;
   planes.r = PlaneR.data(), planes.g = PlaneG.data(), planes.b = PlaneB.data();
   planes.stride = planes.width = planes.height = kSide;
@@ -186,8 +185,8 @@ TEST_F(AppTest, ABigPictureTakesEveryZoomInAWindowsWorthOfMemory) {
   EXPECT_EQ(canvas.SurfacePixel(int32_t(X), int32_t(Y)), ImagePixel(px, py));
 
   // 1/4: each window pixel is the mean of its 4 x 4 block, from the pyramid, which follows a clear and an undo.
-  ASSERT_TRUE(canvas::SetView(0.25f, -100, -50));
-  canvas::displaybuffers();
+  ASSERT_TRUE(canvas::SetView(Form1Window(), 0.25f, -100, -50));
+  canvas::displaybuffers(Form1Window());
   auto blockMean = [](const BytePlane& p, int32_t u, int32_t v) {
     int sum = 0;
     for (int32_t y = 4 * v; y < 4 * v + 4; ++y)
@@ -206,7 +205,7 @@ TEST_F(AppTest, ABigPictureTakesEveryZoomInAWindowsWorthOfMemory) {
   Form2::vx_button2_Click();
   for (int32_t y = 0; y < 400; y += 3)
     for (int32_t x = 0; x < 640; x += 3) ASSERT_EQ(canvas.SurfacePixel(x, y), platform::RGB(255, 255, 255));
-  canvas::RedrawRect(canvas::UndoLastStep(false));
+  canvas::RedrawRect(Form1Window(), canvas::TheHistory().UndoLastStep(false));
   size_t i = 0;
   for (int32_t y = 0; y < 400; y += 3)
     for (int32_t x = 0; x < 640; x += 3) ASSERT_EQ(canvas.SurfacePixel(x, y), shrunk[i++]) << x << "," << y;

@@ -51,16 +51,16 @@ TEST_F(AppTest, CtrlPlusAndMinusStepByAQuarterWithinTheirLimits) {
 TEST_F(AppTest, RightDragZoomsAboutTheCentreWithinPointTwoAndSix) {
   Start(200, 100);
   PressAt(500, 50);
-  canvas::ViewDrag(2, 320, 50);  // 180 to the left
+  canvas::ViewDrag(Form1Window(), 2, 320, 50);  // 180 to the left
   EXPECT_EQ(Zoom, 0.2f);
-  canvas::ViewDrag(2, 350, 50);  // 150 to the left
+  canvas::ViewDrag(Form1Window(), 2, 350, 50);  // 150 to the left
   EXPECT_EQ(Zoom, 0.25f);
   // Half the shrink of the image moves the pan, keeping the centre in place.
   EXPECT_EQ(PanX, 75);
   EXPECT_EQ(PanY, 38);  // 37.5 goes to the even neighbour
-  canvas::ViewDrag(2, 1600, 0);  // 1100 to the right
+  canvas::ViewDrag(Form1Window(), 2, 1600, 0);  // 1100 to the right
   EXPECT_EQ(Zoom, 6.0f);
-  canvas::ViewDrag(4, 100, 0);  // another button: no change
+  canvas::ViewDrag(Form1Window(), 4, 100, 0);  // another button: no change
   EXPECT_EQ(Zoom, 6.0f);
 }
 
@@ -68,7 +68,7 @@ TEST_F(AppTest, LeftDragPans) {
   Start(20, 20);
   PanX = 3;
   PressAt(10, 10);
-  canvas::ViewDrag(1, 25.5f, 4);
+  canvas::ViewDrag(Form1Window(), 1, 25.5f, 4);
   EXPECT_EQ(PanX, 18);  // 18.5 goes to the even neighbour
   EXPECT_EQ(PanY, -6);
 }
@@ -76,17 +76,17 @@ TEST_F(AppTest, LeftDragPans) {
 TEST_F(AppTest, FitCentresTheImageAtTheLargestZoomThatShowsIt) {
   Start(200, 100);
   Form1Window().SetClientSize(400, 400);
-  canvas::FitToWindow();
+  canvas::FitToWindow(Form1Window());
   EXPECT_EQ(Zoom, 2.0f);
   EXPECT_EQ(PanX, 0);
   EXPECT_EQ(PanY, 100);
   EXPECT_EQ(Form1Window().clientWidth(), 400);  // the window keeps its size
 
   Form1Window().SetClientSize(10, 10);
-  canvas::FitToWindow();
+  canvas::FitToWindow(Form1Window());
   EXPECT_EQ(Zoom, 0.25f);
 
-  canvas::ShowAtActualSize();
+  canvas::ShowAtActualSize(Form1Window());
   EXPECT_EQ(Zoom, 1.0f);
   EXPECT_EQ(PanY, 0);
   EXPECT_EQ(Form1Window().clientHeight(), 100);  // the width is the menu bar's at least: see below
@@ -104,7 +104,7 @@ TEST_F(AppTest, AZoomWhoseBitmapCannotBeMadeKeepsThePreviousView) {
   EXPECT_EQ(Form1Window().caption(), AppCaption + " zoom = 125");
 
   PressAt(0, 0);
-  canvas::ViewDrag(2, 400, 0);  // towards zoom 3: refused, pan untouched
+  canvas::ViewDrag(Form1Window(), 2, 400, 0);  // towards zoom 3: refused, pan untouched
   EXPECT_EQ(Zoom, 1.25f);
   EXPECT_EQ(PanX, 0);
   // Told in one line, once for the key and the drag that kept asking.
@@ -122,7 +122,7 @@ TEST_F(AppTest, CommaHeldPicksAndLowerCaseUUndoes) {
   EXPECT_EQ(Form1Window().mousePointer(), platform::MousePointer::Crosshair);
 
   const uint8_t before = PlaneR(1, 1);
-  ASSERT_TRUE(canvas::SaveUndoRect({0, 0, 4, 4}));
+  ASSERT_TRUE(canvas::TheHistory().Save({0, 0, 4, 4}));
   PlaneR(1, 1) = uint8_t(before + 1);
   Type('U');
   EXPECT_EQ(PlaneR(1, 1), before + 1);
@@ -204,8 +204,8 @@ TEST_F(AppTest, TheCanvasOpensAtThePicturesSizeWithinTheScreen) {
         EXPECT_LE(h, screen.height() - menuHeight);
       }
       canvas.SetClientSize(10, 10);
-      canvas::FitToWindow();
-      canvas::ShowAtActualSize();
+      canvas::FitToWindow(Form1Window());
+      canvas::ShowAtActualSize(Form1Window());
     }
     EXPECT_EQ(Zoom, 1.0f);
   }

@@ -109,8 +109,8 @@ class RedoTest : public AppTest {
     DestroyWindows();
     app::ResetProgramState();
     Start(kWidth, kHeight);
-    UndoMemoryBudget = budget;
-    UndoLimit = limit;
+    canvas::TheHistory().SetUndoMemoryBudget(budget);
+    canvas::TheHistory().SetUndoLimit(limit);
   }
 };
 
@@ -131,15 +131,16 @@ TEST_F(RedoTest, RandomRunsUndoAndRedoExactlyAsAReplayWithoutTheUndoneSteps) {
         Restart(config.budget, config.limit);
         std::mt19937 random(seed);
         Model model{{}, {}, {}, config.budget, config.limit};
+        const canvas::History& history = canvas::TheHistory();
         for (size_t i = 0; i < length; ++i) {
           const Op op = RandomOp(random);
           Apply(op, *host);
           if (op.kind == Op::Undo || op.kind == Op::Redo) model.Move(op);
-          else if (op.kind != Op::Send) model.Change(op, 3 * uint64_t(UndoStack.back().red.size()));
-          ASSERT_EQ(UndoStack.size(), model.undo.size()) << "after operation " << i << ", kind " << op.kind;
-          ASSERT_EQ(RedoStack.size(), model.redo.size()) << "after operation " << i << ", kind " << op.kind;
+          else if (op.kind != Op::Send) model.Change(op, 3 * uint64_t(history.undoStack().back().red.size()));
+          ASSERT_EQ(history.undoStack().size(), model.undo.size()) << "after operation " << i << ", kind " << op.kind;
+          ASSERT_EQ(history.redoStack().size(), model.redo.size()) << "after operation " << i << ", kind " << op.kind;
         }
-        EXPECT_TRUE(UndoStack.size() <= 1 || canvas::UndoStackBytes() <= config.budget);
+        EXPECT_TRUE(history.undoStack().size() <= 1 || history.UndoStackBytes() <= config.budget);
         // Between strokes the display copy is the image.
         EXPECT_TRUE(ViewR == PlaneR && ViewG == PlaneG && ViewB == PlaneB) << "the display copy is not the image";
         const BytePlane red = PlaneR, green = PlaneG, blue = PlaneB;
@@ -191,7 +192,7 @@ TEST_F(RedoTest, HostPixelsTakenAfterASendStayUnlessAStepThatChangedThemIsUndone
               held[c](x, y) = same ? (*std::array{&PlaneR, &PlaneG, &PlaneB}[c])(sized.x1 + x, sized.y1 + y) : uint8_t(random());
             if (mask(x, y)) expected[size_t(sized.y1 + y) * kWidth + size_t(sized.x1 + x)] = {held[0](x, y), held[1](x, y), held[2](x, y)};
           }
-        canvas::TakeHostPixels(sized, held, mask);
+        canvas::TheHistory().TakeHostPixels(sized, held, mask);
       } else if (pick < 75) {  // undo or redo
         const bool isUndo = pick < 57;
         Apply({isUndo ? Op::Undo : Op::Redo, {}}, *host);
@@ -214,8 +215,8 @@ TEST_F(RedoTest, HostPixelsTakenAfterASendStayUnlessAStepThatChangedThemIsUndone
         undo.push_back(std::move(change));
         redo.clear();
       }
-      ASSERT_EQ(UndoStack.size(), undo.size()) << "after operation " << i;
-      ASSERT_EQ(RedoStack.size(), redo.size()) << "after operation " << i;
+      ASSERT_EQ(canvas::TheHistory().undoStack().size(), undo.size()) << "after operation " << i;
+      ASSERT_EQ(canvas::TheHistory().redoStack().size(), redo.size()) << "after operation " << i;
       ASSERT_TRUE(snapshot() == expected) << "after operation " << i << " (" << pick << ")";
       ASSERT_TRUE(ViewR == PlaneR && ViewG == PlaneG && ViewB == PlaneB) << "the display copy is not the image, operation " << i;
     }

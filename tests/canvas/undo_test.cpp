@@ -16,7 +16,7 @@ namespace {
 
 // Paints a rectangle of the image the way a stroke commit would: save, then change.
 void PaintStep(int x1, int y1, int x2, int y2, uint8_t value) {
-  ASSERT_TRUE(canvas::SaveUndoRect({x1, y1, x2 + 1, y2 + 1}));
+  ASSERT_TRUE(canvas::TheHistory().Save({x1, y1, x2 + 1, y2 + 1}));
   for (int y = y1; y <= y2; ++y)
     for (int x = x1; x <= x2; ++x) PlaneR(x, y) = PlaneG(x, y) = PlaneB(x, y) = value;
 }
@@ -50,18 +50,18 @@ TEST_F(AppTest, ClearFXbufferClearsExactlyTheNormalisedRectangle) {
     }
 }
 
-TEST_F(AppTest, SaveUndoRectKeepsOneColumnForASliverAndNothingOutside) {
+TEST_F(AppTest, SavingAStepKeepsOneColumnForASliverAndNothingOutside) {
   Start(50, 50);
-  EXPECT_TRUE(canvas::SaveUndoRect(canvas::NormaliseRect(4.2f, 0, 4.6f, 10, ImageWidth, ImageHeight)));
-  ASSERT_EQ(UndoStack.size(), 1u);
-  EXPECT_EQ(UndoStack.back().left, 4);
-  EXPECT_EQ(UndoStack.back().top, 0);
-  EXPECT_EQ(UndoStack.back().red.width(), 1);
-  EXPECT_EQ(UndoStack.back().red.height(), 11);
-  EXPECT_EQ(UndoStack.back().green(0, 7), PlaneG(4, 7));
-  EXPECT_TRUE(canvas::SaveUndoRect({60, 0, 71, 6})) << "nothing to save is no failure";
-  EXPECT_TRUE(canvas::SaveUndoRect({-9, -9, 0, 0}));
-  EXPECT_EQ(UndoStack.size(), 1u);
+  EXPECT_TRUE(canvas::TheHistory().Save(canvas::NormaliseRect(4.2f, 0, 4.6f, 10, ImageWidth, ImageHeight)));
+  ASSERT_EQ(canvas::TheHistory().undoStack().size(), 1u);
+  EXPECT_EQ(canvas::TheHistory().undoStack().back().left, 4);
+  EXPECT_EQ(canvas::TheHistory().undoStack().back().top, 0);
+  EXPECT_EQ(canvas::TheHistory().undoStack().back().red.width(), 1);
+  EXPECT_EQ(canvas::TheHistory().undoStack().back().red.height(), 11);
+  EXPECT_EQ(canvas::TheHistory().undoStack().back().green(0, 7), PlaneG(4, 7));
+  EXPECT_TRUE(canvas::TheHistory().Save({60, 0, 71, 6})) << "nothing to save is no failure";
+  EXPECT_TRUE(canvas::TheHistory().Save({-9, -9, 0, 0}));
+  EXPECT_EQ(canvas::TheHistory().undoStack().size(), 1u);
 }
 
 TEST_F(AppTest, OverlappingStepsUndoneInReverseRestoreTheImageExactly) {
@@ -69,14 +69,14 @@ TEST_F(AppTest, OverlappingStepsUndoneInReverseRestoreTheImageExactly) {
   const BytePlane red = PlaneR, green = PlaneG, blue = PlaneB;
   PaintStep(2, 2, 15, 10, 11);
   PaintStep(8, 5, 25, 18, 22);
-  canvas::UndoLastStep(false);
-  canvas::UndoLastStep(false);
+  canvas::TheHistory().UndoLastStep(false);
+  canvas::TheHistory().UndoLastStep(false);
   EXPECT_EQ(PlaneR, red);
   EXPECT_EQ(PlaneG, green);
   EXPECT_EQ(PlaneB, blue);
   EXPECT_EQ(ViewR, red);
   EXPECT_EQ(Form1Window().SurfacePixel(10, 6), platform::RGB(red(10, 6), green(10, 6), blue(10, 6)));
-  canvas::UndoLastStep(false);  // empty: nothing happens
+  canvas::TheHistory().UndoLastStep(false);  // empty: nothing happens
   EXPECT_EQ(PlaneR, red);
 }
 
@@ -84,8 +84,8 @@ TEST_F(AppTest, TheStackHoldsTwoHundredFiftySevenSteps) {
   Start(300, 2);
   const BytePlane original = PlaneR;
   for (int i = 0; i < 258; ++i) PaintStep(i, 0, i, 0, 255);
-  EXPECT_EQ(UndoStack.size(), 257u);
-  for (int i = 0; i < 258; ++i) canvas::UndoLastStep(false);
+  EXPECT_EQ(canvas::TheHistory().undoStack().size(), 257u);
+  for (int i = 0; i < 258; ++i) canvas::TheHistory().UndoLastStep(false);
   // The oldest stroke (column 0) was dropped and stays; every later one is undone.
   EXPECT_EQ(PlaneR(0, 0), 255);
   for (int x = 1; x < 258; ++x) ASSERT_EQ(PlaneR(x, 0), original(x, 0)) << x;
@@ -95,12 +95,12 @@ TEST_F(AppTest, ClearThenUndoBringsBackEveryColumnAndRow) {
   Start(100, 80);
   const BytePlane red = PlaneR, blue = PlaneB;
   FXbuffer.fill(5);
-  ASSERT_TRUE(canvas::SaveUndoRect({0, 0, 100, 80}));
+  ASSERT_TRUE(canvas::TheHistory().Save({0, 0, 100, 80}));
   canvas::clearbuffer();
   EXPECT_EQ(PlaneR, BytePlane(100, 80, 255));
   EXPECT_EQ(ViewB, BytePlane(100, 80, 255));
   EXPECT_EQ(FXbuffer, BytePlane(100, 80, 0));
-  canvas::UndoLastStep(false);
+  canvas::TheHistory().UndoLastStep(false);
   EXPECT_EQ(PlaneR, red);
   EXPECT_EQ(PlaneB, blue);
 }
@@ -110,20 +110,20 @@ TEST_F(AppTest, ClearThenUndoBringsBackEveryColumnAndRow) {
 TEST_F(AppTest, TheMemoryBudgetDropsTheOldestStepsAndKeepsTheNewest) {
   Start(40, 10);
   const BytePlane original = PlaneR;
-  UndoMemoryBudget = 2 * 3 * 10 * 10;  // two steps of 10 x 10
+  canvas::TheHistory().SetUndoMemoryBudget(2 * 3 * 10 * 10);  // two steps of 10 x 10
   PaintStep(0, 0, 9, 9, 1);
   PaintStep(10, 0, 19, 9, 2);
-  EXPECT_EQ(UndoStack.size(), 2u);
+  EXPECT_EQ(canvas::TheHistory().undoStack().size(), 2u);
   PaintStep(20, 0, 29, 9, 3);
-  ASSERT_EQ(UndoStack.size(), 2u);
-  EXPECT_EQ(UndoStack.front().left, 10) << "the oldest went";
-  EXPECT_EQ(canvas::UndoStackBytes(), 600u);
+  ASSERT_EQ(canvas::TheHistory().undoStack().size(), 2u);
+  EXPECT_EQ(canvas::TheHistory().undoStack().front().left, 10) << "the oldest went";
+  EXPECT_EQ(canvas::TheHistory().UndoStackBytes(), 600u);
   PaintStep(0, 0, 39, 9, 4);  // 1200 bytes: alone past the budget, kept
-  ASSERT_EQ(UndoStack.size(), 1u);
-  EXPECT_EQ(canvas::UndoStackBytes(), 1200u);
-  canvas::UndoLastStep(false);
+  ASSERT_EQ(canvas::TheHistory().undoStack().size(), 1u);
+  EXPECT_EQ(canvas::TheHistory().UndoStackBytes(), 1200u);
+  canvas::TheHistory().UndoLastStep(false);
   for (int x = 0; x < 40; ++x) ASSERT_EQ(PlaneR(x, 5), x < 30 ? x / 10 + 1 : original(x, 5)) << x;
-  EXPECT_TRUE(UndoStack.empty());
+  EXPECT_TRUE(canvas::TheHistory().undoStack().empty());
 }
 
 // A step that cannot be allocated refuses the change that needed it: a stroke, a clear and a fetch each
@@ -135,12 +135,12 @@ TEST_F(AppTest, AStepThatCannotBeAllocatedRefusesItsChangeAndChangesNothing) {
   const BytePlane red = PlaneR, green = PlaneG, view = ViewR;
   const ChangedArea changed = ChangedSinceSend;
   std::vector<uint64_t> asked;
-  canvas::SetUndoAllocationHook([&](uint64_t bytes) {
+  canvas::TheHistory().SetAllocationHook([&](uint64_t bytes) {
     asked.push_back(bytes);
     throw std::bad_alloc();
   });
   const struct Unhook {
-    ~Unhook() { canvas::SetUndoAllocationHook(nullptr); }
+    ~Unhook() { canvas::TheHistory().SetAllocationHook(nullptr); }
   } unhook;
   const std::pair<const char*, void (*)()> actions[] = {
       {"stroke",
@@ -167,8 +167,8 @@ TEST_F(AppTest, AStepThatCannotBeAllocatedRefusesItsChangeAndChangesNothing) {
     EXPECT_EQ(ViewR, view);
     EXPECT_EQ(FXbuffer, BytePlane(30, 20, 0));
     EXPECT_EQ(Form1Window().SurfacePixel(12, 10), platform::RGB(red(12, 10), green(12, 10), PlaneB(12, 10)));
-    ASSERT_EQ(UndoStack.size(), 1u);
-    EXPECT_EQ(UndoStack.back().red.width(), 5);
+    ASSERT_EQ(canvas::TheHistory().undoStack().size(), 1u);
+    EXPECT_EQ(canvas::TheHistory().undoStack().back().red.width(), 5);
     EXPECT_TRUE(ChangedSinceSend.box == changed.box &&
                 ChangedSinceSend.wholeImage == changed.wholeImage);
   }

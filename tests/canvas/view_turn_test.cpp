@@ -33,14 +33,14 @@ std::vector<ViewState> AllViewStates() {
 }
 
 void SetViewState(const ViewState& s, int32_t panX, int32_t panY) {
-  ASSERT_TRUE(canvas::SetView(s.zoom, panX, panY));
-  canvas::SetTurn(s.angle, s.mirrored);
-  canvas::displaybuffers();
+  ASSERT_TRUE(canvas::SetView(Form1Window(), s.zoom, panX, panY));
+  canvas::SetTurn(Form1Window(), s.angle, s.mirrored);
+  canvas::displaybuffers(Form1Window());
 }
 
 // The window point where image point (x, y) is drawn: upright placement, then the turn.
 canvas::ViewPoint WindowOf(double x, double y) {
-  return canvas::CurrentTurn().ToWindow(x * Zoom + PanX, y * Zoom + PanY);
+  return canvas::CurrentTurn(Form1Window()).ToWindow(x * Zoom + PanX, y * Zoom + PanY);
 }
 
 // The weights are whole 256ths of a cell: between cells 255 apart the mix may lie two levels off the
@@ -88,14 +88,14 @@ TEST_F(AppTest, EveryViewStateTakesAWindowPointToThePictureAndBackWithinAQuarter
     SetViewState(s, -13, 7);
     for (const float X : {0.0f, 33.5f, 80.0f, 160.0f})
       for (const float Y : {0.0f, 61.25f, 119.0f}) {
-        const canvas::ViewPoint u = canvas::WindowToUpright(X, Y);
+        const canvas::ViewPoint u = canvas::WindowToUpright(Form1Window(), X, Y);
         const float x = canvas::UprightImageX(float(u.x)), y = canvas::UprightImageY(float(u.y));
         const canvas::ViewPoint back = WindowOf(x, y);
         EXPECT_NEAR(back.x, X, 0.25) << X << "," << Y;
         EXPECT_NEAR(back.y, Y, 0.25) << X << "," << Y;
       }
     // The canvas's centre stays where it is, whatever the turn.
-    const canvas::ViewPoint centre = canvas::CurrentTurn().ToWindow(80, 60);
+    const canvas::ViewPoint centre = canvas::CurrentTurn(Form1Window()).ToWindow(80, 60);
     EXPECT_DOUBLE_EQ(centre.x, 80);
     EXPECT_DOUBLE_EQ(centre.y, 60);
   }
@@ -107,11 +107,11 @@ TEST_F(AppTest, TheMirrorFlipsWhatTheScreenShowsLeftToRightWhateverTheTurn) {
   for (const double angle : {0.0, 30.0, 90.0, -15.0}) {
     SetViewState({angle, false, 1.0f}, 5, 3);
     const canvas::ViewPoint before = WindowOf(20, 50);
-    canvas::MirrorView();
+    canvas::MirrorView(Form1Window());
     const canvas::ViewPoint after = WindowOf(20, 50);
     EXPECT_NEAR(after.x, 160 - before.x, 1e-9) << angle;
     EXPECT_NEAR(after.y, before.y, 1e-9) << angle;
-    canvas::MirrorView();
+    canvas::MirrorView(Form1Window());
     EXPECT_NEAR(WindowOf(20, 50).x, before.x, 1e-9) << angle << ": twice is none";
   }
 }
@@ -132,7 +132,7 @@ TEST_F(AppTest, AQuarterTurnOrAMirrorShowsTheUprightDisplaysPixelsMoved) {
       SetViewState(s, 9, -4);
       // Window pixel (X, Y) shows the upright pixel whose centre its own centre turns back to; one off the
       // window shows the back colour.
-      const canvas::ViewTurn turn = canvas::CurrentTurn();
+      const canvas::ViewTurn turn = canvas::CurrentTurn(Form1Window());
       int compared = 0;
       for (int Y = 0; Y < 100; ++Y)
         for (int X = 0; X < width; ++X) {
@@ -162,12 +162,12 @@ TEST_F(AppTest, ARectangleRedrawnTurnedShowsWhatTheWholePictureRedrawnShows) {
     for (const PixelRect& block : blocks) {
       for (int32_t y = block.y1; y < block.y2; ++y)
         for (int32_t x = block.x1; x < block.x2; ++x) ViewR(x, y) ^= 0xFF, ViewG(x, y) ^= 0x80, ViewB(x, y) = 255;
-      canvas::RedrawRect(block);
+      canvas::RedrawRect(Form1Window(), block);
     }
     std::vector<platform::Color> part(size_t(170) * 130);
     for (int Y = 0; Y < 130; ++Y)
       for (int X = 0; X < 170; ++X) part[size_t(Y) * 170 + X] = canvas.SurfacePixel(X, Y);
-    canvas::RedrawRect({0, 0, ImageWidth, ImageHeight});
+    canvas::RedrawRect(Form1Window(), {0, 0, ImageWidth, ImageHeight});
     for (int Y = 0; Y < 130; ++Y)
       for (int X = 0; X < 170; ++X) {
         const platform::Color a = part[size_t(Y) * 170 + X], b = canvas.SurfacePixel(X, Y);
@@ -189,7 +189,7 @@ TEST_F(AppTest, ThePixelUnderThePointerIsThePictureTheHandlersReadThere) {
     const bool exact = std::fmod(s.angle, 90.0) == 0;
     for (int Y = 5; Y < 110; Y += 7)
       for (int X = 3; X < 140; X += 9) {
-        const canvas::ViewPoint u = canvas::WindowToUpright(X + 0.5f, Y + 0.5f);
+        const canvas::ViewPoint u = canvas::WindowToUpright(Form1Window(), X + 0.5f, Y + 0.5f);
         const int x = int(std::floor(canvas::UprightImageX(float(u.x)))),
                   y = int(std::floor(canvas::UprightImageY(float(u.y))));
         const platform::Color shown = canvas.SurfacePixel(X, Y);
@@ -216,7 +216,7 @@ TEST_F(AppTest, AStrokePaintedTurnedIsTheStrokePaintedUprightAlongTheSamePath) {
     for (size_t i = 1; i + 1 < window.size(); ++i) Form1::Form_MouseMove(1, 0, float(window[i].x), float(window[i].y));
     Form1::Form_MouseUp(1, 0, float(window.back().x), float(window.back().y));
     BytePlane painted[3] = {PlaneR, PlaneG, PlaneB};
-    canvas::UndoLastStep(false);
+    canvas::TheHistory().UndoLastStep(false);
     return std::vector<BytePlane>(painted, painted + 3);
   };
   for (const float zoom : {1.0f, 3.0f}) {

@@ -178,7 +178,7 @@ TEST(SettingNumber, AcceptsDecimalAndHexLongsOnly) {
 // is not a positive number keeps the default, a quarter of the machine's memory but at most 8 GiB.
 TEST_F(ThemeTest, UndoMemoryMBSetsTheUndoBudgetAtStartUp) {
   constexpr uint64_t kMiB = uint64_t(1) << 20;
-  const uint64_t fallback = DefaultUndoMemoryBudget();
+  const uint64_t fallback = canvas::History::DefaultUndoMemoryBudget();
   EXPECT_GT(fallback, 0u);
   EXPECT_LE(fallback, 8192 * kMiB);
   const std::pair<const char*, uint64_t> cases[] = {
@@ -187,9 +187,9 @@ TEST_F(ThemeTest, UndoMemoryMBSetsTheUndoBudgetAtStartUp) {
   };
   for (const auto& [lines, budget] : cases) {
     Settings(lines);
-    UndoMemoryBudget = 1;
+    canvas::TheHistory().SetUndoMemoryBudget(1);
     Start(4, 3);
-    EXPECT_EQ(UndoMemoryBudget, budget) << lines;
+    EXPECT_EQ(canvas::TheHistory().undoMemoryBudget(), budget) << lines;
     DestroyWindows();
   }
 }

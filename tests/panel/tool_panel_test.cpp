@@ -244,12 +244,12 @@ TEST_F(ToolPanelTest, ClearIsOneUndoStepAndUndoBringsTheImageBack) {
   Form2::vx_button2_Click();
   EXPECT_EQ(PlaneR, BytePlane(10, 8, 255));
   EXPECT_EQ(ViewG, BytePlane(10, 8, 255));
-  EXPECT_EQ(UndoStack.size(), 1u);
+  EXPECT_EQ(canvas::TheHistory().undoStack().size(), 1u);
   EXPECT_EQ(Form1Window().SurfacePixel(9, 7), platform::RGB(255, 255, 255));
   Form2::vx_button1_Click();
   EXPECT_EQ(PlaneR, red);
   EXPECT_EQ(PlaneG, green);
-  EXPECT_TRUE(UndoStack.empty());
+  EXPECT_TRUE(canvas::TheHistory().undoStack().empty());
   EXPECT_EQ(Form1Window().SurfacePixel(9, 7), platform::RGB(PlaneR(9, 7), PlaneG(9, 7), PlaneB(9, 7)));
 }
 
@@ -258,7 +258,7 @@ TEST_F(ToolPanelTest, AClickOnTheClearButtonClears) {
   QWidget* clear = Panel().vx_button2.impl().widget;
   QTest::mouseClick(clear, Qt::LeftButton, Qt::NoModifier, QPoint(14, 14));
   EXPECT_EQ(PlaneB, BytePlane(5, 5, 255));
-  EXPECT_EQ(UndoStack.size(), 1u);
+  EXPECT_EQ(canvas::TheHistory().undoStack().size(), 1u);
 }
 
 TEST_F(ToolPanelTest, GetAndSendGoToTheHost) {
@@ -274,7 +274,7 @@ TEST_F(ToolPanelTest, GetAndSendGoToTheHost) {
   host->ClearCalls();
   Form2::vx_button3_Click();
   EXPECT_THAT(host->calls, ::testing::IsSupersetOf({"Tarn_GetRBuffer", "Tarn_GetGBuffer", "Tarn_GetBBuffer"}));
-  EXPECT_EQ(UndoStack.size(), 2u);  // the painted pixel, then the fetch
+  EXPECT_EQ(canvas::TheHistory().undoStack().size(), 2u);  // the painted pixel, then the fetch
 }
 
 }  // namespace

@@ -21,7 +21,7 @@ namespace brisel::testing {
 // Changes one pixel of a plane as painting does: its rectangle is saved for undo first, which also marks
 // it as changed since the last send.
 inline void Paint(BytePlane& plane, int32_t x, int32_t y, uint8_t value) {
-  EXPECT_TRUE(canvas::SaveUndoRect({x, y, x + 1, y + 1}));
+  EXPECT_TRUE(canvas::TheHistory().Save({x, y, x + 1, y + 1}));
   plane(x, y) = value;
 }
 
