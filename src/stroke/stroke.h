@@ -60,8 +60,9 @@ PixelRect ContinueStroke(Stroke& s, Surface& surface, const compositing::Brush& 
 // pixels, and the last piece's preview, which lies inside them; and the commit's refusal.
 canvas::Changed EndStroke(Stroke& s, Surface& surface, const compositing::Brush& brush, CommitHooks& hooks, float x,
                           float y, float pressure, float windowX, float windowY);
-// Commits what the mask holds as one undo step: saves the dirty rectangle for undo, composites the mask
-// into the image, clears the mask and makes the display copy the image there. A stroke whose undo step
+// Commits what the mask holds as one undo step: saves the dirty rectangle for undo (hooks.SaveUndo),
+// composites the mask into the image, and has the mask cleared and the display copy made the image there
+// (hooks.Settle). A stroke whose undo step
 // cannot be made is dropped instead: the mask is cleared all the same and the display copy shows the image
 // as it was, and the refusal is answered for the user. Answers the pixels to show again; nothing to commit:
 // nothing happens, and an empty answer.
