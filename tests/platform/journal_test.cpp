@@ -267,11 +267,16 @@ TEST(JournalCrash, APainterKilledAtRandomComesBackAsOfOneOfItsLastTwoStrokes) {
       PaintUntilKilled(seed, picture, progress[1]);
     }
     ::close(progress[1]);
-    ::usleep(useconds_t(1000 + moments() % 40000));  // the moment of the kill: anywhere in 1 to 41 ms
+    // The moment of the kill, counted in the child's strokes rather than in time, so that a slow machine (a
+    // sanitizer's build) meets as many folds as a fast one: once it has reported a stroke of 0 to 120, within
+    // the next 0 to 2 ms.
+    const int killAfter = int(moments() % 121);
+    int reported = 0;
+    for (int k; reported < killAfter && ::read(progress[0], &k, sizeof k) == sizeof k;) reported = k;
+    ::usleep(useconds_t(moments() % 2000));
     ::kill(child, SIGKILL);
     int status = 0;
     ASSERT_EQ(::waitpid(child, &status, 0), child);
-    int reported = 0;
     for (int k; ::read(progress[0], &k, sizeof k) == sizeof k;) reported = k;
     ::close(progress[0]);
 
