@@ -1,6 +1,6 @@
 #pragma once
-// A canvas for the tests of the canvas's stroke handlers: the whole program reset, an image of the given size with every plane
-// allocated (no host, no window unless a test makes one), and a brush that paints opaque black.
+// A canvas for the tests of the canvas's stroke handlers: the whole program reset, an image of the given size
+// with every plane allocated (no host, no window unless a test makes one), and a brush that paints opaque black.
 
 #include <gtest/gtest.h>
 
