@@ -43,7 +43,7 @@ void WatchForKritaGone() {
                  words.c_str());
     if (!words.empty())
       platform::ShowMessage(kProgramName, "Krita has ended, so the painting cannot go back to it. " + words +
-                                                  " Start Brisel on the same picture and layer in Krita to have it back.");
+                                              " Start Brisel on the same picture and layer in Krita to have it back.");
     std::fflush(nullptr);
     ::_exit(1);
   });

@@ -224,8 +224,10 @@ void Form_KeyUp(int16_t& KeyCode, int16_t& Shift) {
 }
 
 void Form_KeyPress(int16_t& KeyAscii) {
-  if (KeyAscii == 'u')
-    link::Tell(canvas::RedrawRect(Form1Window(), canvas::TheHistory().UndoLastStep(app::CanvasStroke().StrokeUncommitted)));
+  if (KeyAscii == 'u') {
+    const PixelRect undone = canvas::TheHistory().UndoLastStep(app::CanvasStroke().StrokeUncommitted);
+    link::Tell(canvas::RedrawRect(Form1Window(), undone));
+  }
 }
 
 }  // namespace brisel::Form1

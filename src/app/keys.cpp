@@ -24,7 +24,10 @@ using platform::shiftkeys::kCtrl;
 using platform::shiftkeys::kShiftCtrl;
 namespace keys = platform::keys;
 
-void Redo() { link::Tell(canvas::RedrawRect(Form1Window(), canvas::TheHistory().RedoLastStep(app::CanvasStroke().StrokeUncommitted))); }
+void Redo() {
+  const PixelRect redone = canvas::TheHistory().RedoLastStep(app::CanvasStroke().StrokeUncommitted);
+  link::Tell(canvas::RedrawRect(Form1Window(), redone));
+}
 void TurnLeft() { link::Tell(canvas::TurnBy(Form1Window(), -15)); }
 void TurnRight() { link::Tell(canvas::TurnBy(Form1Window(), 15)); }
 void TurnUpright() { link::Tell(canvas::TurnUpright(Form1Window())); }
