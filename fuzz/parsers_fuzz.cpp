@@ -25,7 +25,7 @@
 #include "file/webp_picture.h"
 #include "krita/exchange.h"
 #include "platform/journal.h"
-#include "platform/recovery.h"
+#include "platform/recovery_copies.h"
 
 namespace {
 
