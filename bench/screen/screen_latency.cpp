@@ -11,8 +11,10 @@
 // piece comes with the third move after the press. Also the press's first pixels, and the release's
 // committed stroke (the first redraw that covers the whole figure), each from the moment the bench sent it.
 // Beside them the floor: bench/screen/dot_floor.cpp, a Qt widget that repaints a one-pixel dot per event.
-// Five strokes a case, after one not counted, each undone before the next (the floor changes its colour
-// instead); figures in microseconds.
+// Eight strokes a case, after one not counted, each undone before the next (the floor changes its colour
+// instead). The three programs run side by side and take turns, a stroke each, with the one painting raised
+// above the others, so that a busy moment of the machine (a virtual one has many) weighs on them alike.
+// Figures in microseconds.
 
 #include <QImage>
 
@@ -23,6 +25,7 @@
 #include <cstdio>
 #include <fstream>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -36,7 +39,7 @@ constexpr int kScreenWidth = 2200, kScreenHeight = 1200;
 constexpr int kCanvasWidth = 1920, kCanvasHeight = 1110;  // with the menu bar: a client of about 1920 x 1080
 constexpr int kMoves = 1000;
 constexpr double kPeriod = 0.001;  // seconds between two events
-constexpr int kStrokes = 5;
+constexpr int kStrokes = 8;
 
 struct Point {
   double x, y;
@@ -158,8 +161,17 @@ bool WritePicture(const std::string& path, int side) {
   return picture.save(QString::fromStdString(path), "PNG");
 }
 
-// Runs one case on the X server; false with a reason when it could not.
-bool Measure(const std::string& display, const Case& c, Figures& figures, std::string& why) {
+// A case's program on the X server, its windows (the canvas first) and what its strokes measured.
+struct Session {
+  const Case* c = nullptr;
+  std::unique_ptr<Client> client;
+  std::vector<Window> windows;
+  Figures figures;
+};
+
+// Starts a case's program beside the windows of those already started, ready to paint; false with a reason
+// when it could not.
+bool Open(ScreenProbe& probe, const std::string& display, const Case& c, Session& session, std::string& why) {
   const std::string folder = MakeTemporaryFolder();
   std::vector<std::string> arguments = c.arguments;
   if (c.side > 0) {
@@ -167,18 +179,24 @@ bool Measure(const std::string& display, const Case& c, Figures& figures, std::s
     if (!WritePicture(picture, c.side)) return why = "cannot write " + picture, false;
     arguments.push_back(picture);
   }
-  ScreenProbe probe(display);
-  if (!probe.failure().empty()) return why = probe.failure(), false;
-  Client client(display, folder, c.program, arguments);
+  const std::vector<Window> before = probe.Windows();
+  const auto own = [&] {
+    std::vector<Window> windows;
+    for (Window w : probe.Windows())
+      if (std::find(before.begin(), before.end(), w) == before.end()) windows.push_back(w);
+    return windows;
+  };
+  session.c = &c;
+  session.client = std::make_unique<Client>(display, folder, c.program, arguments);
   std::vector<Window> windows;
-  for (const double deadline = Now() + 60; windows.empty() || probe.Windows().size() < windows.size();) {
-    if (Now() > deadline || !client.running()) return why = c.program + " showed no window", false;
+  for (const double deadline = Now() + 60; windows.empty() || own().size() < windows.size();) {
+    if (Now() > deadline || !session.client->running()) return why = c.program + " showed no window", false;
     probe.Pump(Now() + 0.2, [](const Box&, double) {});
-    windows = probe.Windows();
+    windows = own();
   }
   // A long read shows a busy window for a while: the windows that stay are the program's own.
   probe.Pump(Now() + 1.5, [](const Box&, double) {});
-  windows = probe.Windows();
+  windows = own();
   if (windows.empty()) return why = c.program + " showed no window", false;
   // The canvas (the largest window) at the screen's corner, the rest (the tool panel) beside it.
   probe.Place(windows[0], 0, 0, kCanvasWidth, kCanvasHeight);
@@ -195,9 +213,7 @@ bool Measure(const std::string& display, const Case& c, Figures& figures, std::s
     for (const bool down : {true, false}) probe.Key(XK_bracketleft, down);  // the smallest brush
     probe.WaitQuiet(0.5, Now() + 10);
   }
-  const std::vector<Point> points = FigureOfEight();
-  for (int stroke = 0; stroke <= kStrokes; ++stroke) Stroke(probe, windows[0], c, points, stroke ? &figures : nullptr);
-  if (!client.running()) return why = c.program + " ended during the strokes", false;
+  session.windows = std::move(windows);
   return true;
 }
 
@@ -231,24 +247,48 @@ int main() {
   std::printf("Screen latency on Xvfb %s, %d events a second, %d strokes of %d moves, microseconds "
               "(load average %s)\n",
               server.display().c_str(), int(1 / kPeriod), kStrokes, kMoves, LoadAverage().c_str());
-  std::map<std::string, Figures> results;
+  ScreenProbe probe(server.display());
+  if (!probe.failure().empty()) {
+    std::fprintf(stderr, "screen latency: %s\n", probe.failure().c_str());
+    return 1;
+  }
   int status = 0;
+  std::vector<Session> sessions;
   for (const Case& c : cases) {
-    Figures figures;
+    Session session;
     std::string why;
-    if (!Measure(server.display(), c, figures, why)) {
+    if (!Open(probe, server.display(), c, session, why)) {
       std::printf("%s: not measured: %s\n", c.name.c_str(), why.c_str());
       status = 1;
       continue;
     }
-    std::printf("%s\n", c.name.c_str());
+    sessions.push_back(std::move(session));
+  }
+  // The cases take turns, a stroke each, so that a busy moment of the machine falls on all of them alike.
+  const std::vector<Point> points = FigureOfEight();
+  for (int stroke = 0; stroke <= kStrokes; ++stroke) {
+    for (Session& s : sessions) {
+      for (const Window w : s.windows) probe.Raise(w);
+      probe.Focus(s.windows[0]);
+      probe.WaitQuiet(0.3, Now() + 10);  // the raised canvas drawn whole again
+      Stroke(probe, s.windows[0], *s.c, points, stroke ? &s.figures : nullptr);
+    }
+  }
+  std::map<std::string, Figures> results;
+  for (const Session& s : sessions) {
+    if (!s.client->running()) {
+      std::printf("%s: not measured: %s ended during the strokes\n", s.c->name.c_str(), s.c->program.c_str());
+      status = 1;
+      continue;
+    }
+    const Figures& figures = s.figures;
+    std::printf("%s\n", s.c->name.c_str());
     char never[64];
     std::snprintf(never, sizeof never, "   never shown %d of %d", figures.never, figures.events);
     Row("event to pixels", figures.moves, never);
     Row("press to first pixels", figures.presses);
     Row("release to commit", figures.releases);
-    results[c.name] = figures;
-    std::fflush(stdout);
+    results[s.c->name] = figures;
   }
   const auto floor = results.find(cases.back().name);
   if (floor != results.end() && !floor->second.moves.empty())

@@ -77,6 +77,11 @@ void ScreenProbe::Focus(Window window) {
   XSync(display_, False);
 }
 
+void ScreenProbe::Raise(Window window) {
+  XRaiseWindow(display_, window);
+  XSync(display_, False);
+}
+
 void ScreenProbe::WatchDamage(Window window) {
   XWindowAttributes a;
   if (!XGetWindowAttributes(display_, window, &a)) return;

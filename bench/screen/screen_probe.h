@@ -43,6 +43,7 @@ class ScreenProbe {
   std::vector<Window> Windows();
   void Place(Window window, int x, int y, int width, int height);
   void Focus(Window window);
+  void Raise(Window window);
   // From now on, every drawing into window is reported to Pump.
   void WatchDamage(Window window);
 

@@ -5,6 +5,7 @@
 #include <QImage>
 #include <QMainWindow>
 #include <QPointer>
+#include <QTimer>
 #include <QTransform>
 #include <QWidget>
 
@@ -16,6 +17,7 @@
 
 #include "platform/window.h"
 #include "platform/qt/wayland_foreign_qt.h"
+#include "platform/qt/x11_put_qt.h"
 
 namespace brisel::platform {
 
@@ -51,6 +53,7 @@ class FormWindow : public QMainWindow {
   // Tab is the program's key, not a move of the focus between controls.
   bool focusNextPrevChild(bool next) override;
   void changeEvent(QEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;  // its window's exposures
 
  private:
   Form& form_;
@@ -79,7 +82,13 @@ struct Form::Impl {
   // Forms to be shown as this one's own once it is on screen: shown before it, a window manager has no
   // owner to keep them above.
   std::vector<QPointer<FormWindow>> ownedToShow;
-  QRegion unshown;  // client points changed since the last present, in an input handler's wake
+  QRegion unshown;  // client points changed since the last present
+  // Client points put on the screen by PutImage that Qt's backing store does not hold yet: painted there a
+  // moment later, or before an exposure shows the backing store.
+  QRegion notInStore;
+  X11Put put;
+  QPointer<QTimer> catchUp;  // of notInStore, owned by client
+  bool presentPosted = false;
 
 
   void EnsureSurface(int width, int height);
@@ -87,9 +96,10 @@ struct Form::Impl {
   // fractional scale and the shift that puts the surface's corner on a whole screen pixel.
   QTransform ToSurface() const;
   QSize SurfaceSize() const;  // the client area in the surface's pixels
-  void UpdatePixels(const QRect& pixels);  // shows these surface pixels anew at the next paint
-  // Paints and flushes at once what the handlers changed (see form_qt.cpp).
+  void UpdatePixels(const QRect& pixels);  // shows these surface pixels anew at the next present
+  // Shows at once what an input handler changed, unless more input is queued (see form_qt.cpp).
   void PresentNow();
+  void Present();
   void ApplyForeignOwner();
   void ApplyExportedOwner();  // again at each show: a hidden Wayland window's surface is made anew
   // On Wayland, before the first show: narrower where the screen would have no room beside it for the

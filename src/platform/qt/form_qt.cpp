@@ -12,6 +12,7 @@
 #include <QPaintEvent>
 #include <QScreen>
 #include <QTabletEvent>
+#include <QTimer>
 #include <QWheelEvent>
 
 #include <qpa/qwindowsysteminterface.h>
@@ -42,6 +43,7 @@ ClientArea::ClientArea(Form& form) : form_(form) {
 
 void ClientArea::paintEvent(QPaintEvent* event) {
   form_.impl().unshown -= event->region();  // shown now, by Qt's own update
+  form_.impl().notInStore -= event->region();
   QPainter painter(this);
   const QImage& surface = form_.impl().surface;
   const QTransform toSurface = form_.impl().ToSurface();
@@ -206,6 +208,13 @@ void FormWindow::changeEvent(QEvent* event) {
   if (form_.Deactivate) Dispatch([&] { form_.Deactivate(); });
 }
 
+bool FormWindow::eventFilter(QObject* watched, QEvent* event) {
+  // An exposure shows what the backing store holds: what was put around it is painted there first.
+  Form::Impl& impl = form_.impl();
+  if (event->type() == QEvent::Expose && !impl.notInStore.isEmpty()) impl.client->update(std::exchange(impl.notInStore, {}));
+  return QMainWindow::eventFilter(watched, event);
+}
+
 void FormWindow::keyReleaseEvent(QKeyEvent* event) {
   // A held key repeats its press; its release comes once, when it is let go.
   if (event->isAutoRepeat()) return;
@@ -288,28 +297,78 @@ QTransform Form::Impl::ToSurface() const {
   return QTransform(scale, 0, 0, scale, corner.x() - std::round(corner.x()), corner.y() - std::round(corner.y()));
 }
 
+namespace {
+// A changed region of up to this many pixels goes to the X server by PutImage (a stroke's piece, a few
+// thousand); larger ones (a pan, a commit) through the backing store's shared memory, which copies less.
+constexpr qint64 kMostPixelsPut = 65536;
+// How long after the last PutImage the backing store catches up with what it showed: its paint waits a round
+// trip to the server where it goes over its last flush, so it waits for a pause of the pointer, or for the
+// stroke's commit, which shows the whole stroke through it.
+constexpr int kCatchUpMilliseconds = 100;
+
+bool PacedByCompositor() {
+  static const bool paced = QGuiApplication::platformName().startsWith("wayland");
+  return paced;
+}
+
+qint64 PixelsIn(const QRegion& region) {
+  qint64 pixels = 0;
+  for (const QRect& r : region) pixels += qint64(r.width()) * r.height();
+  return pixels;
+}
+}  // namespace
+
 void Form::Impl::UpdatePixels(const QRect& pixels) {
   const QTransform toSurface = ToSurface();
   const QRect points = toSurface.isIdentity() ? pixels : toSurface.inverted().mapRect(QRectF(pixels)).toAlignedRect();
-  client->update(points);
   unshown += points;
+  // On Wayland the compositor's frame callbacks pace the flushes (a flush between them waits for a free
+  // buffer), so there Qt's update request, which follows them, shows the change.
+  if (PacedByCompositor()) {
+    client->update(points);
+    return;
+  }
+  // Shown by the input handler's present as it returns; by this one where no handler follows.
+  if (presentPosted) return;
+  presentPosted = true;
+  QMetaObject::invokeMethod(client, [this] {
+    presentPosted = false;
+    Present();
+  }, Qt::QueuedConnection);
 }
 
-// update() alone shows a change at Qt's next update request, up to 5 ms later, and a pointer reporting
+// Qt's update() alone shows a change at its next update request, up to 5 ms later, and a pointer reporting
 // 1,000 times a second leaves the event loop no idle moment to bring it sooner: the painter's pixels trail
-// the pen. So what an input handler changed is painted and flushed as it returns, one repaint of its
-// rectangles per event, or per burst when events queue faster than they are handled; the update() already
-// asked for then finds nothing left to paint. On Wayland the
-// compositor's frame callbacks pace the flushes (a flush between them waits for a free buffer), so there the
-// update request, which follows them, stays.
+// the pen. So what an input handler changed is shown as it returns, once per event, or once per burst when
+// events queue faster than they are handled: behind the reports (more already queued), the next event's
+// present takes this one's pixels along, as a present an event would then cost more than it gains and the
+// canvas would fall further behind.
 void Form::Impl::PresentNow() {
+  if (unshown.isEmpty() || QWindowSystemInterface::windowSystemEventsQueued() > 0) return;
+  Present();
+}
+
+void Form::Impl::Present() {
   if (unshown.isEmpty()) return;
-  // Behind the reports (more already queued), the next event's present takes this one's pixels along: a
-  // flush an event would then cost more than it gains and the canvas would fall further behind.
-  if (QWindowSystemInterface::windowSystemEventsQueued() > 0) return;
-  static const bool paced = QGuiApplication::platformName().startsWith("wayland");
   const QRegion region = std::exchange(unshown, {});
-  if (!paced && client->isVisible()) client->repaint(region);
+  if (PacedByCompositor()) return;  // Qt's update request shows it
+  if (!client->isVisible()) {
+    client->update(region);  // painted when it is shown
+    return;
+  }
+  if (PixelsIn(region) <= kMostPixelsPut && put.Put(*client, surface, region)) {
+    notInStore += region;
+    if (!catchUp) {
+      catchUp = new QTimer(client);
+      catchUp->setSingleShot(true);
+      QObject::connect(catchUp, &QTimer::timeout, client, [this] {
+        if (!notInStore.isEmpty()) client->update(std::exchange(notInStore, {}));
+      });
+    }
+    catchUp->start(kCatchUpMilliseconds);  // again: not while the pointer still paints
+    return;
+  }
+  client->repaint(region + std::exchange(notInStore, {}));
 }
 
 QSize Form::Impl::SurfaceSize() const {
@@ -349,6 +408,7 @@ void Form::Show() {
     }
     impl_->window->show();
     impl_->window->raise();
+    if (QWindow* handle = impl_->window->windowHandle()) handle->installEventFilter(impl_->window);
     if (impl_->foreignOwner) impl_->ApplyForeignOwner();
     if (!impl_->exportedOwner.empty()) impl_->ApplyExportedOwner();
     for (const QPointer<FormWindow>& owned : std::exchange(impl_->ownedToShow, {}))
