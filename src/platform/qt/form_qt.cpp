@@ -341,7 +341,7 @@ void Form::Impl::UpdatePixels(const QRect& pixels) {
 // 1,000 times a second leaves the event loop no idle moment to bring it sooner: the painter's pixels trail
 // the pen. So what an input handler changed is shown as it returns, once per event, or once per burst when
 // events queue faster than they are handled: behind the reports (more already queued), the next event's
-// present takes this one's pixels along, as a present an event would then cost more than it gains and the
+// present takes this one's pixels along, since a present for each would cost more than it gains and the
 // canvas would fall further behind.
 void Form::Impl::PresentNow() {
   if (unshown.isEmpty() || QWindowSystemInterface::windowSystemEventsQueued() > 0) return;
