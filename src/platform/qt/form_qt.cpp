@@ -305,6 +305,7 @@ constexpr qint64 kMostPixelsPut = 65536;
 // trip to the server where it goes over its last flush, so it waits for a pause of the pointer, or for the
 // stroke's commit, which shows the whole stroke through it.
 constexpr int kCatchUpMilliseconds = 100;
+constexpr int kMostBoxesKept = 256;
 
 bool PacedByCompositor() {
   static const bool paced = QGuiApplication::platformName().startsWith("wayland");
@@ -358,6 +359,9 @@ void Form::Impl::Present() {
   }
   if (PixelsIn(region) <= kMostPixelsPut && put.Put(*client, surface, region)) {
     notInStore += region;
+    // A long stroke's region of many small boxes would cost each event more to grow than the box it adds:
+    // past a few hundred the catch-up repaints their bounds instead.
+    if (notInStore.rectCount() > kMostBoxesKept) notInStore = notInStore.boundingRect();
     if (!catchUp) {
       catchUp = new QTimer(client);
       catchUp->setSingleShot(true);
