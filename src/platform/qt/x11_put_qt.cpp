@@ -66,8 +66,11 @@ bool X11Put::Put(QWidget& widget, const QImage& surface, const QRegion& region) 
   const auto window = uint32_t(top->winId());
   if (window != window_) Prepare(window);
   if (!fits_) return false;
-  // As many rows a request as the server takes (with BIG-REQUESTS, far more than a few events' pixels).
-  const size_t most = size_t(xcb_get_maximum_request_length(c)) * 4 - sizeof(xcb_put_image_request_t);
+  // As many rows a request as the server takes (with BIG-REQUESTS, far more than a few events' pixels); none
+  // on a connection that broke.
+  const size_t words = xcb_get_maximum_request_length(c);
+  if (words * 4 <= sizeof(xcb_put_image_request_t)) return false;
+  const size_t most = words * 4 - sizeof(xcb_put_image_request_t);
   const QRect within = surface.rect().intersected(widget.rect());
   for (const QRect& r : region)
     if (size_t(r.intersected(within).width()) * 4 > most) return false;
