@@ -108,9 +108,9 @@ pids+=($!)
 read -r -t 20 display <&5 || fail "Xvfb did not start: $(tail -n 5 "$work/xvfb.log")"
 export DISPLAY=":$display"
 unset QT_QPA_PLATFORM  # the suite's offscreen platform would keep Brisel's windows off the display
-openbox >/dev/null 2>&1 &
+openbox >"$work/openbox.log" 2>&1 &
 pids+=($!)
-window_manager_up || fail "openbox did not start"
+window_manager_up "$!" || fail "openbox did not start: $(tail -n 5 "$work/openbox.log")"
 
 # GIMP, taking Script-Fu commands from a pipe we write to. It reads the pipe through a descriptor of its own
 # and holds no end we write to, so its Script-Fu sees the pipe close and ends with this script, whatever way

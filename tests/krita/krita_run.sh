@@ -42,10 +42,10 @@ xvfb_pid=$!
 read -r -t 30 display <&5 || { echo "FAILED: Xvfb did not start: $(tail -n 5 "$work/xvfb.log")"; exit 1; }
 export DISPLAY=":$display"
 unset WAYLAND_DISPLAY QT_QPA_PLATFORM
-openbox >/dev/null 2>&1 &
+openbox >"$work/openbox.log" 2>&1 &
 openbox_pid=$!
 . "$source_dir/tests/support/desktop.sh"
-window_manager_up || { echo "FAILED: openbox did not start"; exit 1; }
+window_manager_up "$openbox_pid" || { echo "FAILED: openbox did not start: $(tail -n 5 "$work/openbox.log")"; exit 1; }
 
 scenario=scenario.py
 [ "$mode" = cases ] || scenario=lifecycle.py

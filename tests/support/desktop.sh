@@ -1,12 +1,14 @@
 # Sourced by the window tests (GIMP's, Krita's): steps on the Xvfb desktop they make.
 
 # Whether the window manager started on $DISPLAY manages it yet (it says so on the root window): windows can
-# be activated from then on.
+# be activated from then on. Given the window manager's process, false as soon as that has ended.
 window_manager_up() {
-  local i
-  # Up to 30 s: beside the rest of the suite on two cores, openbox has been seen to take more than 10.
-  for i in $(seq 300); do
+  local pid=${1:-} i
+  # Up to 60 s: beside the rest of the suite on two cores (two Krita starts among it), openbox has been seen to
+  # take more than 30.
+  for i in $(seq 600); do
     grep -q 'window id' <<<"$(xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null)" && return 0
+    [ -n "$pid" ] && ! kill -0 "$pid" 2>/dev/null && return 1
     sleep 0.1
   done
   return 1
