@@ -237,9 +237,8 @@ void FormWindow::keyReleaseEvent(QKeyEvent* event) {
 // window kept above another program's gets the X11 property directly.
 void Form::Impl::ApplyForeignOwner() {
   if (!window) return;
-  auto* x11 = qApp ? qApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-  if (!x11 || !x11->connection()) return;
-  xcb_connection_t* connection = x11->connection();
+  xcb_connection_t* connection = X11Connection();
+  if (!connection) return;
   const auto self = xcb_window_t(window->winId());
   if (foreignOwner) {
     const auto owner = xcb_window_t(foreignOwner);

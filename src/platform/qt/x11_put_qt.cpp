@@ -11,12 +11,13 @@
 #include <memory>
 
 namespace brisel::platform {
-namespace {
 
-xcb_connection_t* Connection() {
+xcb_connection_t* X11Connection() {
   auto* x11 = qApp ? qApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
   return x11 ? x11->connection() : nullptr;
 }
+
+namespace {
 
 struct FreeReply {
   void operator()(void* reply) const { std::free(reply); }
@@ -43,7 +44,7 @@ bool TakesRgb32(const xcb_setup_t* setup, uint8_t depth, xcb_visualid_t visual) 
 }  // namespace
 
 void X11Put::Prepare(uint32_t window) {
-  xcb_connection_t* c = Connection();
+  xcb_connection_t* c = X11Connection();
   if (gc_) xcb_free_gc(c, gc_);
   gc_ = 0;
   window_ = window;
@@ -60,7 +61,7 @@ void X11Put::Prepare(uint32_t window) {
 }
 
 bool X11Put::Put(QWidget& widget, const QImage& surface, const QRegion& region) {
-  xcb_connection_t* c = Connection();
+  xcb_connection_t* c = X11Connection();
   if (!c || widget.devicePixelRatioF() != 1.0 || surface.format() != QImage::Format_RGB32) return false;
   QWidget* top = widget.window();
   const auto window = uint32_t(top->winId());

@@ -13,8 +13,12 @@
 #include <vector>
 
 class QWidget;
+struct xcb_connection_t;
 
 namespace brisel::platform {
+
+// Qt's own connection to the X server; null on any other window system.
+xcb_connection_t* X11Connection();
 
 class X11Put {
  public:
