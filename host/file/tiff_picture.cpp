@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 #include <map>
+#include <numeric>
 #include <vector>
 
 namespace brisel::filehost {
@@ -222,36 +223,110 @@ bool WritePiece(TIFF* tif, const Layout& l, const Piece& p, std::vector<uint8_t>
                   : TIFFWriteEncodedStrip(tif, p.index, buffer.data(), size)) == size;
 }
 
-// Where each strip or tile's bytes lie in the file: offset and count; empty where the tags cannot be read.
-std::vector<std::pair<uint64_t, uint64_t>> PieceRanges(TIFF* tif, const Layout& l) {
+// Places in a file: offset and count of bytes.
+using ByteRanges = std::vector<std::pair<uint64_t, uint64_t>>;
+
+// Where each strip or tile's bytes lie in the file; empty where the tags cannot be read.
+ByteRanges PieceRanges(TIFF* tif, const Layout& l) {
   uint64_t *offsets = nullptr, *counts = nullptr;
   if (!TIFFGetField(tif, l.tiled ? TIFFTAG_TILEOFFSETS : TIFFTAG_STRIPOFFSETS, &offsets) ||
       !TIFFGetField(tif, l.tiled ? TIFFTAG_TILEBYTECOUNTS : TIFFTAG_STRIPBYTECOUNTS, &counts) || !offsets || !counts)
     return {};
-  std::vector<std::pair<uint64_t, uint64_t>> ranges(l.pieces);
+  ByteRanges ranges(l.pieces);
   for (uint32_t i = 0; i < l.pieces; ++i) ranges[i] = {offsets[i], counts[i]};
+  return ranges;
+}
+
+// The bytes a TIFF file's structure takes, as (offset, count): its header, every directory of its chain and
+// those its entries point at (EXIF, GPS, interoperability, SubIFDs), and each entry's value stored apart.
+// Read from the bytes themselves; what lies outside the file or loops is not followed.
+ByteRanges StructureRanges(const QByteArray& file) {
+  const auto* data = reinterpret_cast<const uint8_t*>(file.constData());
+  const uint64_t size = uint64_t(file.size());
+  if (size < 8 || (data[0] != 'I' && data[0] != 'M') || data[1] != data[0]) return {};
+  const bool little = data[0] == 'I';
+  auto number = [&](uint64_t at, int bytes) {
+    uint64_t v = 0;
+    if (at > size || uint64_t(bytes) > size - at) return v;
+    for (int i = 0; i < bytes; ++i) v |= uint64_t(data[at + uint64_t(little ? i : bytes - 1 - i)]) << (8 * i);
+    return v;
+  };
+  const bool big = number(2, 2) == 43;
+  const int offsetBytes = big ? 8 : 4, countBytes = big ? 8 : 2, entryBytes = big ? 20 : 12;
+  ByteRanges ranges = {{0, big ? 16u : 8u}};
+  std::vector<uint64_t> directories = {number(big ? 8 : 4, offsetBytes)}, seen;
+  while (!directories.empty()) {
+    const uint64_t at = directories.back();
+    directories.pop_back();
+    if (at == 0 || at >= size || std::find(seen.begin(), seen.end(), at) != seen.end()) continue;
+    seen.push_back(at);
+    const uint64_t entries = std::min<uint64_t>(number(at, countBytes), size / uint64_t(entryBytes));
+    const uint64_t first = at + uint64_t(countBytes), next = first + entries * uint64_t(entryBytes);
+    ranges.push_back({at, next + uint64_t(offsetBytes) - at});
+    directories.push_back(number(next, offsetBytes));
+    for (uint64_t e = first; e < next; e += uint64_t(entryBytes)) {
+      // An entry: tag, type, count of values, and the values where they fit, else their offset.
+      const uint64_t tag = number(e, 2), type = number(e + 2, 2), count = number(e + 4, offsetBytes);
+      // A type this walk does not know is taken at the widest, so that its bytes are kept rather than lost.
+      static constexpr uint8_t kTypeBytes[19] = {8, 1, 1, 2, 4, 8, 1, 1, 2, 4, 8, 4, 8, 4, 8, 8, 8, 8, 8};
+      const uint64_t each = kTypeBytes[std::min<uint64_t>(type, 18)];
+      const uint64_t valueAt = e + 4 + uint64_t(offsetBytes);
+      const bool apart = count > uint64_t(offsetBytes) / each;
+      const uint64_t values = apart ? number(valueAt, offsetBytes) : valueAt;
+      if (apart) ranges.push_back({values, count > size ? size : count * each});
+      const bool pointsAtDirectories = tag == 330 || tag == 34665 || tag == 34853 || tag == 40965;
+      if (pointsAtDirectories && (each == 4 || each == 8))
+        for (uint64_t i = 0; i < count && directories.size() + seen.size() < 1024; ++i)
+          directories.push_back(number(values + i * each, int(each)));
+    }
+  }
   return ranges;
 }
 
 // Zeroes what the strips or tiles rewritten left of their old bytes (an old place moved from, the tail of
 // one that shrank): the pixels painted over must not stay in the file, where a tool could carve them out.
-void ZeroLeftBytes(QByteArray& file, const std::vector<uint32_t>& rewritten,
-                   const std::vector<std::pair<uint64_t, uint64_t>>& before,
-                   const std::vector<std::pair<uint64_t, uint64_t>>& after) {
+// Every byte the written file uses is kept, its other pieces and its structure: a file whose byte counts
+// overstate may have its directory or another strip inside an old piece's range.
+void ZeroLeftBytes(QByteArray& file, const std::vector<uint32_t>& rewritten, const ByteRanges& before, ByteRanges used) {
+  // As sorted [from, to) intervals that neither overlap nor touch.
+  ByteRanges kept;
+  for (auto& [from, count] : used) count = from + std::min(count, UINT64_MAX - from);
+  std::sort(used.begin(), used.end());
+  for (const auto& r : used) {
+    if (!kept.empty() && r.first <= kept.back().second) kept.back().second = std::max(kept.back().second, r.second);
+    else kept.push_back(r);
+  }
   for (const uint32_t i : rewritten) {
     if (i >= before.size()) continue;
-    const uint64_t from = before[i].first, to = std::min<uint64_t>(from + before[i].second, uint64_t(file.size()));
-    for (uint64_t at = from; at < to; ++at) {
-      bool used = false;
-      for (const uint32_t j : rewritten)
-        if (j < after.size() && at >= after[j].first && at < after[j].first + after[j].second) {
-          used = true;
-          at = after[j].first + after[j].second - 1;  // past this piece's bytes
-          break;
-        }
-      if (!used) file[qsizetype(at)] = '\0';
+    const uint64_t from = before[i].first;
+    const uint64_t to = std::min<uint64_t>(from + std::min(before[i].second, UINT64_MAX - from), uint64_t(file.size()));
+    for (uint64_t at = from; at < to;) {
+      const auto next = std::upper_bound(kept.begin(), kept.end(), at, [](uint64_t v, const auto& r) { return v < r.second; });
+      if (next != kept.end() && next->first <= at) {
+        at = next->second;
+        continue;
+      }
+      const uint64_t until = next == kept.end() ? to : std::min(to, next->first);
+      std::memset(file.data() + at, 0, size_t(until - at));
+      at = until;
     }
   }
+}
+
+// Zeroes what the pieces rewritten (their old places in before) left in the file written, or says why not.
+std::string ZeroWhatIsLeft(QByteArray& written, const Layout& l, const std::vector<uint32_t>& rewritten,
+                           const ByteRanges& before) {
+  ByteRanges used;
+  {
+    MemoryFile file{written, 0, {}};
+    Tiff check(file, "r");
+    if (!check.get()) return "libtiff cannot read what it wrote: " + check.error();
+    used = PieceRanges(check.get(), l);
+  }
+  const ByteRanges structure = StructureRanges(written);
+  used.insert(used.end(), structure.begin(), structure.end());
+  ZeroLeftBytes(written, rewritten, before, std::move(used));
+  return {};
 }
 
 size_t PieceBufferSize(const Layout& l, int bits) {
@@ -479,18 +554,15 @@ class TiffSource final : public PictureSource {
       if (!WritePiece(writer.get(), l, p, buffer)) return "its strip or tile " + std::to_string(i) + " cannot be encoded: " + copy.error;
     }
     if (!writer.Finish()) return "libtiff cannot write it: " + copy.error;
-    MemoryFile written{copy.bytes, 0, {}};
-    Tiff check(written, "r");
-    if (!check.get()) return "libtiff cannot read what it wrote: " + check.error();
-    ZeroLeftBytes(copy.bytes, rewritten, before, PieceRanges(check.get(), l));
+    if (const std::string why = ZeroWhatIsLeft(copy.bytes, l, rewritten, before); !why.empty()) return why;
     bytes = std::move(copy.bytes);
     return {};
   }
 
   // The picture in the smallest colour model that holds the painting, in a directory that keeps every
   // other tag: 8-bit grey for a black-and-white one painted grey, else RGB at the file's depth (8 bits
-  // for one bit), its alpha kept. Every strip or tile is written again. A JPEG-compressed one comes here
-  // too: lossless from now on (LZW), its pixels as decoded.
+  // for one bit), its alpha kept. Every strip or tile is written again, and what is left of the old ones
+  // zeroed. A JPEG-compressed one comes here too: lossless from now on (LZW), its pixels as decoded.
   std::string WriteWidened(const Painting& painting, QByteArray& bytes) const {
     const Layout& from = layout_;
     Layout to = from;
@@ -542,6 +614,7 @@ class TiffSource final : public PictureSource {
         return "libtiff cannot change its compression: " + copy.error;
     }
 
+    const ByteRanges before = PieceRanges(reader.get(), from);
     const PaintedSamples painted(to);
     std::vector<uint8_t> in(PieceBufferSize(from, from.bits)), out(PieceBufferSize(to, to.bits));
     for (uint32_t i = 0; i < from.pieces; ++i) {
@@ -587,6 +660,9 @@ class TiffSource final : public PictureSource {
       if (!WritePiece(tif, to, q, out)) return "its strip or tile " + std::to_string(i) + " cannot be encoded: " + copy.error;
     }
     if (!writer.Finish()) return "libtiff cannot write it: " + copy.error;
+    std::vector<uint32_t> every(from.pieces);
+    std::iota(every.begin(), every.end(), 0u);
+    if (const std::string why = ZeroWhatIsLeft(copy.bytes, to, every, before); !why.empty()) return why;
     bytes = std::move(copy.bytes);
     return {};
   }

@@ -570,6 +570,20 @@ std::vector<Case> TiffCases() {
                                           "IFD0:StripByteCounts"};
   std::set<std::string> fromYcbcr = fromJpeg;
   fromYcbcr.insert({"IFD0:PhotometricInterpretation", "IFD0:YCbCrSubSampling", "IFD0:ReferenceBlackWhite"});
+  // No 16 bytes of the strips the file had at first ($F.orig) are left in it: a colour model widened writes
+  // every strip anew, and the old ones, painted-over pixels and all, must go.
+  const std::string oldStripsGone =
+      "/usr/bin/python3 -c 'import sys; from PIL import Image; t = Image.open(sys.argv[2]).tag_v2; o = open(sys.argv[2], \"rb\").read(); "
+      "d = open(sys.argv[1], \"rb\").read(); s = b\"\".join(o[a:a + n] for a, n in zip(t[273], t[279])); "
+      "sys.exit(any(s[i:i + 16] in d for i in range(len(s) - 16)))' $F $F.orig";
+  // One uncompressed strip whose byte count claims 16 bytes more, which lie in the directory after it.
+  const std::string overstated = rgb + " && tiffcp -c none -r 30 $F.pil.tif $F && python3 -c '"
+      "import struct, sys\n"
+      "f = sys.argv[1]; d = bytearray(open(f, \"rb\").read()); o = struct.unpack_from(\"<I\", d, 4)[0]\n"
+      "for e in range(o + 2, o + 2 + 12 * struct.unpack_from(\"<H\", d, o)[0], 12):\n"
+      "  tag, kind = struct.unpack_from(\"<HH\", d, e); n = \"<H\" if kind == 3 else \"<I\"\n"
+      "  if tag == 279: assert 8 + struct.unpack_from(n, d, e + 8)[0] == o; struct.pack_into(n, d, e + 8, o + 8)\n"
+      "open(f, \"wb\").write(d)' $F";
   const Stroke stroke{3, 5, 10, 6, qRgb(10, 200, 30)};
   std::vector<Case> cases = {
       {"cmyk-big.tif", "convert -size 20x20 xc:red -colorspace cmyk $F.c.tif && tiffcp -8 $F.c.tif $F", {}, "is in CMYK"},
@@ -597,7 +611,8 @@ std::vector<Case> TiffCases() {
        {3, 4, 10, 6, qRgb(255, 0, 0)}, "", strips},
       // Painted outside the palette, or in colour on grey: RGB at the file's depth, every other tag kept. PIL's
       // palette (8-bit colours as v * 256) goes to 16 bits, where its colours stay exact.
-      {"palette-in-colour.tif", Pil(palette + "p.save('$F', compression='tiff_lzw')"), stroke, "", withoutPalette},
+      {"palette-in-colour.tif", Pil(palette + "p.save('$F', compression='tiff_lzw')") + " && cp $F $F.orig", stroke, "",
+       withoutPalette, 0, 1, 0, 1, 0, 0, -1, oldStripsGone},
       {"grey16-in-colour.tif", Pil("g.convert('I').point(lambda v: v * 250).convert('I;16').save('$F')"), stroke, "", toRgb},
       {"bilevel-in-grey.tif", "convert -size 40x30 pattern:checkerboard -monochrome -compress group4 $F",
        {5, 3, 7, 9, qRgb(128, 128, 128)}, "", fromBilevel},
@@ -618,6 +633,8 @@ std::vector<Case> TiffCases() {
       {"turned-3.tif", lzw + " && tiffset -s 274 3 $F", {2, 3, 8, 4, qRgb(0, 0, 250)}, "", strips},
       {"bilevel-packbits.tif", "convert -size 40x30 pattern:checkerboard -monochrome -compress group4 $F.g4.tif && "
        "tiffcp -c packbits $F.g4.tif $F", {5, 3, 7, 9, qRgb(255, 255, 255)}, "", strips},
+      // A byte count that overstates into the directory: the strip rewritten in its place, the directory kept.
+      {"overstated-count.tif", overstated, stroke, "", strips},
       {"truncated.tif", lzw + " && head -c 500 $F > $F.cut && mv $F.cut $F", {}, "cannot be decoded"},
       {"no-directory.tif", "printf 'II*\\000\\010\\000\\000\\000\\377\\377' | tee $F", {}, "cannot be decoded"},
   };
